@@ -1,0 +1,2 @@
+// Placeholder until the assembler lands.
+int main() { return 0; }

@@ -1,0 +1,67 @@
+// The console: the only way either program reaches standard input, standard
+// output and the terminal. Output is collected in a buffer and written in
+// large blocks; key presses are served from a queue that is refilled from the
+// operating system only every CONSOLE_POLL_INTERVAL key tests.
+//
+// The buffer and queue handling is inline and shared; the procedures marked
+// "platform" are provided by console_posix.cpp in the programs and by a test
+// double in the tests and fuzz targets.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr std::size_t CONSOLE_OUTPUT_CAPACITY = 1 << 16;
+constexpr std::size_t CONSOLE_KEY_CAPACITY = 4096;
+constexpr std::uint32_t CONSOLE_POLL_INTERVAL = 16384;
+
+namespace console_state {
+extern char output_buffer[CONSOLE_OUTPUT_CAPACITY];
+extern std::size_t output_length;
+extern unsigned char key_queue[CONSOLE_KEY_CAPACITY];
+extern std::size_t key_head;  // next key to take
+extern std::size_t key_tail;  // one past the last key queued
+extern std::uint32_t poll_countdown;
+}  // namespace console_state
+
+// platform: write out everything buffered (no-op when nothing is buffered).
+void console_flush();
+// platform: move waiting key presses into the queue without blocking, and
+// flush the output when it has waited too long. Resets poll_countdown.
+void console_poll();
+// platform: switch the terminal (if any) to single-key mode for the run and
+// queue every key press already waiting.
+void console_start_keys();
+// platform: wait for one key press and return its code; -1 when standard
+// input has ended, so that a wait can never hang on a closed input.
+int console_read_key();
+// platform: read one line without its line end into buffer (NUL-terminated).
+// Returns its length; 0 for an empty line or end of input; -1 when the line
+// does not fit in capacity - 1 characters or holds a NUL byte.
+int console_read_line(char* buffer, int capacity);
+// platform: flush, restore the terminal and end the process.
+[[noreturn]] void console_exit(int status);
+
+// Formatted output, through the buffer.
+void console_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+inline void console_put(char c) {
+    using namespace console_state;
+    if (output_length == CONSOLE_OUTPUT_CAPACITY) console_flush();
+    output_buffer[output_length++] = c;
+}
+
+void console_write(const char* text, std::size_t length);
+
+// The per-instruction key test: never blocks, and costs a system call only
+// once every CONSOLE_POLL_INTERVAL calls.
+inline bool console_key_waiting() {
+    using namespace console_state;
+    if (key_head != key_tail) return true;
+    if (--poll_countdown != 0) return false;
+    console_poll();
+    return key_head != key_tail;
+}
+
+// Takes the next queued key; only after console_key_waiting() said yes.
+inline int console_take_key() { return console_state::key_queue[console_state::key_head++]; }

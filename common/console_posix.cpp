@@ -1,0 +1,154 @@
+// POSIX console: standard input is either a terminal, where key presses are
+// read one at a time without echo during a run, or a pipe or file, where the
+// bytes after the first line are the key presses in order.
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <initializer_list>
+
+#include "console.hpp"
+
+namespace {
+
+bool input_ended = false;
+bool terminal_input = false;
+bool terminal_saved = false;
+bool keys_mode = false;
+struct termios saved_settings;
+struct timespec last_flush{};
+
+void write_all(const char* data, std::size_t length) {
+    while (length > 0) {
+        ssize_t written = ::write(STDOUT_FILENO, data, length);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;  // output gone (closed pipe, full disk): drop it
+        }
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+void restore_terminal() {
+    if (keys_mode && terminal_saved) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_settings);
+        keys_mode = false;
+    }
+}
+
+extern "C" void on_signal(int signal_number) {
+    // Everything here is async-signal-safe: write what is buffered, put the
+    // terminal back, then die of the same signal.
+    write_all(console_state::output_buffer, console_state::output_length);
+    restore_terminal();
+    ::signal(signal_number, SIG_DFL);
+    ::raise(signal_number);
+}
+
+void install_signal_handlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::signal(s, on_signal);
+}
+
+// Reads whatever standard input holds into the free end of the key queue.
+// With wait set, blocks until at least one byte arrives or input ends.
+void fill_queue(bool wait) {
+    using namespace console_state;
+    if (input_ended) return;
+    if (key_head == key_tail) key_head = key_tail = 0;
+    if (key_tail == CONSOLE_KEY_CAPACITY) return;
+    for (;;) {
+        if (!wait) {
+            struct pollfd p{STDIN_FILENO, POLLIN, 0};
+            int ready = ::poll(&p, 1, 0);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready <= 0) return;
+        }
+        ssize_t got = ::read(STDIN_FILENO, key_queue + key_tail, CONSOLE_KEY_CAPACITY - key_tail);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            input_ended = true;
+            return;
+        }
+        key_tail += static_cast<std::size_t>(got);
+        return;
+    }
+}
+
+long elapsed_ms(const struct timespec& from, const struct timespec& to) {
+    return (to.tv_sec - from.tv_sec) * 1000L + (to.tv_nsec - from.tv_nsec) / 1000000L;
+}
+
+}  // namespace
+
+void console_flush() {
+    write_all(console_state::output_buffer, console_state::output_length);
+    console_state::output_length = 0;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &last_flush);
+}
+
+void console_poll() {
+    console_state::poll_countdown = CONSOLE_POLL_INTERVAL;
+    fill_queue(false);
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    if (elapsed_ms(last_flush, now) >= 50) console_flush();
+}
+
+void console_start_keys() {
+    install_signal_handlers();
+    if (terminal_input && terminal_saved && !keys_mode) {
+        struct termios raw = saved_settings;
+        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) keys_mode = true;
+    }
+    console_state::poll_countdown = 1;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &last_flush);
+}
+
+int console_read_key() {
+    using namespace console_state;
+    console_flush();
+    if (key_head == key_tail) fill_queue(true);
+    if (key_head == key_tail) return -1;
+    return console_take_key();
+}
+
+int console_read_line(char* buffer, int capacity) {
+    using namespace console_state;
+    install_signal_handlers();
+    terminal_input = isatty(STDIN_FILENO) != 0;
+    if (terminal_input && tcgetattr(STDIN_FILENO, &saved_settings) == 0) terminal_saved = true;
+    console_flush();
+    int length = 0;
+    bool fits = true;
+    for (;;) {
+        if (key_head == key_tail) fill_queue(true);
+        if (key_head == key_tail) break;  // end of input ends the line
+        char c = static_cast<char>(console_take_key());
+        if (c == '\n') break;
+        if (c == '\0' || length >= capacity - 1) {
+            fits = false;
+            continue;
+        }
+        buffer[length++] = c;
+    }
+    if (length > 0 && buffer[length - 1] == '\r') --length;
+    buffer[length] = '\0';
+    return fits ? length : -1;
+}
+
+void console_exit(int status) {
+    console_flush();
+    restore_terminal();
+    std::exit(status);
+}

@@ -1,0 +1,5 @@
+#include "arithmetic.hpp"
+
+void division_by_zero_stop() {
+    fatal_stop("\nERROR\nDevide by zero\n", PositionLine::NONE, PC, true);
+}

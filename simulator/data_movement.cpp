@@ -1,0 +1,22 @@
+#include "data_movement.hpp"
+
+#include <cstdio>
+
+void address_overload_stop(const char* mnemonic) {
+    char message[64];
+    std::snprintf(message, sizeof message, "\n-%s-\n ERROR address overload (> MEMORY_SIZE)\n",
+                  mnemonic);
+    fatal_stop(message, PositionLine::STANDARD, PC, false);
+}
+
+void lda_overload_stop() {
+    fatal_stop("\n-LDA-\n ERROR indirect overload (> MAX_MEMORY)\n", PositionLine::SHORT, PC,
+               false);
+}
+
+void sta_overload_stop() {
+    fatal_stop("\n-STA-\n ERROR indirect overload (> MAX_MEMORY)\n", PositionLine::NONE, PC,
+               false);
+}
+
+void show_port0(unsigned value) { console_printf("\n-[%u : %02Xh]-", value, value); }

@@ -1,0 +1,85 @@
+#include "machine.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "console.hpp"
+
+std::uint8_t* memory = nullptr;
+std::uint16_t PC = 0;
+std::uint8_t IR = 0;
+std::uint16_t SP = 0;
+std::uint8_t Z = 0, S = 0, O = 0, C = 0;
+std::uint8_t ports[256];
+std::uint32_t instruction_count = 0;
+std::uint32_t clock_count = 0;
+
+void cpu_reset() {
+    console_printf("CPU reset ... ");
+    if (memory == nullptr) memory = static_cast<std::uint8_t*>(std::malloc(MEMORY_SIZE));
+    if (memory == nullptr) {
+        console_printf("\nERROR\n not enough memory for allocation\n");
+        console_exit(255);
+    }
+    std::memset(memory, 0, MEMORY_SIZE);
+    std::memset(ports, 0, sizeof ports);
+    PC = 0;
+    SP = 0;
+    Z = S = O = C = 0;
+    instruction_count = 0;
+    clock_count = 0;
+    console_printf(" success ...\n");
+}
+
+// Writes "MEM[%05d] = %d\n" for every address of the program and data area.
+// Lines are formatted by hand into blocks: this runs twice in every run.
+void dump_memory_map(const char* file_name) {
+    std::FILE* file = std::fopen(file_name, "w");
+    if (file == nullptr) {
+        console_printf("\nERROR\n can not create %s\n", file_name);
+        return;
+    }
+    char block[1024 * 17];
+    std::size_t used = 0;
+    for (int address = 0; address < MAX_MEMORY; ++address) {
+        char* p = block + used;
+        std::memcpy(p, "MEM[", 4);
+        for (int i = 8, a = address; i >= 4; --i, a /= 10) p[i] = static_cast<char>('0' + a % 10);
+        std::memcpy(p + 9, "] = ", 4);
+        p += 13;
+        unsigned value = memory[address];
+        if (value >= 100) *p++ = static_cast<char>('0' + value / 100);
+        if (value >= 10) *p++ = static_cast<char>('0' + value / 10 % 10);
+        *p++ = static_cast<char>('0' + value % 10);
+        *p++ = '\n';
+        used = static_cast<std::size_t>(p - block);
+        if (used > sizeof block - 17) {
+            std::fwrite(block, 1, used, file);
+            used = 0;
+        }
+    }
+    std::fwrite(block, 1, used, file);
+    if (std::fclose(file) != 0) console_printf("\nERROR\n can not create %s\n", file_name);
+}
+
+void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc, bool dump) {
+    console_printf("%s", message);
+    if (form == PositionLine::STANDARD) {
+        console_printf("PC = %05d [%04X], IR = %03d [%02X]\n", shown_pc, shown_pc, IR, IR);
+    } else if (form == PositionLine::SHORT) {
+        console_printf("PC = %u, IR = %d\n", static_cast<unsigned>(shown_pc), IR);
+    }
+    if (dump) dump_memory_map("memmap2.txt");
+    std::free(memory);
+    memory = nullptr;
+    console_exit(255);
+}
+
+void stack_overflow_stop() {
+    fatal_stop("\nERROR\n Stack overflow\n", PositionLine::STANDARD, PC, true);
+}
+
+void stack_underflow_stop() {
+    fatal_stop("\nERROR\n Stack underflow\n", PositionLine::STANDARD, PC, true);
+}

@@ -1,0 +1,3 @@
+#include "driver.hpp"
+
+int main() { return simulator_main(); }

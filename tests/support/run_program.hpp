@@ -1,0 +1,33 @@
+// Black-box test support: run a real executable in a directory with bytes
+// piped to its standard input, and collect its standard output and status.
+#pragma once
+
+#include <string>
+
+struct RunResult {
+    std::string output;
+    int exit_status;  // 0..255, or 128 + signal number when killed
+};
+
+// Runs program in directory with input on a pipe to standard input.
+// Fails the calling test (and returns status -1) if it runs over 20 seconds.
+RunResult run_program(const std::string& program, const std::string& input,
+                      const std::string& directory);
+
+// A fresh empty directory, removed with everything in it at scope end.
+struct TempDir {
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string path;
+    std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& content);
+bool file_exists(const std::string& path);
+
+// The paths of the two programs under test.
+std::string simulator_path();
+std::string assembler_path();
