@@ -1,0 +1,1 @@
+// Placeholder until the assembler modules land.
