@@ -1,0 +1,97 @@
+// Shared set-up for unit tests that run single instructions on the machine
+// with the console replaced by its test double.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "console.hpp"
+#include "console_double.hpp"
+#include "driver.hpp"
+#include "machine.hpp"
+
+struct Flags {
+    int z, s, o, c;
+    bool operator==(const Flags&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Flags& f) {
+    return out << "Z=" << f.z << " S=" << f.s << " O=" << f.o << " C=" << f.c;
+}
+
+class MachineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        console_double_reset();
+        cpu_reset();
+        console_double_reset();  // drop the reset line
+    }
+    void TearDown() override {
+        std::free(memory);
+        memory = nullptr;
+    }
+
+    // Places code at address, pushes stack bytes in order (the last on top),
+    // sets PC to address and runs exactly one instruction.
+    void run(std::initializer_list<int> code, const std::vector<int>& stack = {},
+             std::uint16_t address = 0) {
+        load(code, address);
+        for (int b : stack) push_byte(static_cast<unsigned>(b));
+        PC = address;
+        fetch_instruction();
+        execute_instruction();
+    }
+
+    void load(std::initializer_list<int> bytes, std::uint16_t address) {
+        for (int b : bytes) memory[address++] = static_cast<std::uint8_t>(b);
+    }
+
+    // Like run, but expects the instruction to end the run; returns the
+    // exit status and leaves the printed text in stop_output.
+    int run_to_stop(std::initializer_list<int> code, const std::vector<int>& stack = {},
+                    std::uint16_t address = 0) {
+        try {
+            run(code, stack, address);
+        } catch (const ExitRequest& e) {
+            stop_output = console_double_output();
+            sp_at_stop = SP;
+            cpu_reset();  // the stop released memory
+            console_double_reset();
+            return e.status;
+        }
+        return -1;
+    }
+
+    // Stack bytes from the bottom (0x3FFF) to the top.
+    static std::vector<int> stack() {
+        std::vector<int> bytes;
+        if (SP == 0) return bytes;
+        for (int a = STACK_TOP; a > SP; --a) bytes.push_back(memory[a]);
+        return bytes;
+    }
+
+    static void set_flags(Flags f) {
+        Z = static_cast<std::uint8_t>(f.z);
+        S = static_cast<std::uint8_t>(f.s);
+        O = static_cast<std::uint8_t>(f.o);
+        C = static_cast<std::uint8_t>(f.c);
+    }
+    static Flags flags() { return {Z, S, O, C}; }
+
+    std::string stop_output;
+    unsigned sp_at_stop = 0;
+};
+
+// Stack bytes of words pushed in order, each high byte first (low on top).
+inline std::vector<int> words(std::initializer_list<unsigned> values) {
+    std::vector<int> bytes;
+    for (unsigned v : values) {
+        bytes.push_back(static_cast<int>((v >> 8) & 0xFF));
+        bytes.push_back(static_cast<int>(v & 0xFF));
+    }
+    return bytes;
+}
