@@ -1,2 +1,3 @@
-// Placeholder until the assembler lands.
-int main() { return 0; }
+#include "driver.hpp"
+
+int main() { assembler_main(); }
