@@ -1,0 +1,59 @@
+// Random memory images run for a bounded number of instructions. Under the
+// sanitizer configuration any access outside memory fails this test; in
+// every configuration each run must end in hlt, a stop, or the bound.
+#include <random>
+
+#include "machine_fixture.hpp"
+
+namespace {
+
+using RandomImages = MachineTest;
+
+TEST_F(RandomImages, NeverReachOutsideMemory) {
+    std::mt19937 random(12345);
+    int halted = 0, stopped = 0;
+    long executed = 0;
+    for (int image = 0; image < 6000; ++image) {
+        cpu_reset();
+        console_double_reset();
+        // Mostly defined opcodes, some bytes near the edges of the areas,
+        // and a filled stack, so that runs get somewhere before they stop.
+        for (int a = 0; a < MAX_MEMORY; ++a) {
+            unsigned r = random();
+            memory[a] = static_cast<std::uint8_t>(
+                r % 10 != 0 ? opcode_table_detail::DEFINED[(r >> 8) % DEFINED_INSTRUCTION_COUNT].opcode
+                            : (r >> 8) & 0xFF);
+        }
+        for (int k = 0; k < 64; ++k) {
+            unsigned a = random() % (MAX_MEMORY - 1);
+            unsigned edge = random() % 4;
+            memory[a] = static_cast<std::uint8_t>(edge == 0 ? 0xFF : edge == 1 ? 0x2F : 0x3F);
+            memory[a + 1] = static_cast<std::uint8_t>(random() % 2 ? 0x3F : 0xFF);
+        }
+        for (int k = 0; k < 300; ++k) push_byte(random());
+        try {
+            int steps = 0;
+            do {
+                fetch_instruction();
+                execute_instruction();
+            } while (IR != OP_HLT && ++steps < 5000);
+            executed += instruction_count;
+            halted += IR == OP_HLT;
+        } catch (const ExitRequest& e) {
+            ASSERT_EQ(e.status, 255);
+            executed += instruction_count;
+            ++stopped;
+            cpu_reset();
+        }
+        ASSERT_TRUE(PC < MAX_MEMORY);
+        ASSERT_TRUE(SP == 0 || (SP >= STACK_BOTTOM && SP <= STACK_TOP));
+        ASSERT_TRUE(Z <= 1 && S <= 1 && O <= 1 && C <= 1);
+    }
+    // the images must reach both endings and run a fair number of instructions
+    EXPECT_GT(halted, 0);
+    EXPECT_GT(stopped, 0);
+    EXPECT_GT(executed, 50000);
+    console_double_reset();
+}
+
+}  // namespace
