@@ -7,9 +7,10 @@
 // A source line is read the way fgets reads it into 256 bytes: at most 255
 // characters, the line feed included.
 constexpr int SOURCE_LINE_CAPACITY = 256;
-// A pass-1 line can be twice as long as the source piece it came from: every
-// character of "1a1a..." becomes a token followed by a blank. 255 source
-// characters give at most 510 characters, then the line feed and the NUL.
+// A pass-1 line is at most twice as long as the source piece it came from:
+// every token copied gains at most one blank behind it ("12ab" becomes
+// "12 ab "), and a directive's operand at most one after it. 255 source
+// characters give at most 510, then the line feed and the NUL.
 constexpr int LINE_BUFFER_CAPACITY = 2 * (SOURCE_LINE_CAPACITY - 1) + 2;
 constexpr int TOKEN_CAPACITY = 80;    // 79 characters and the NUL
 constexpr int OPERAND_CAPACITY = 20;  // 19 characters and the NUL
