@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "opcode_table.hpp"
+
 constexpr int SYMBOL_TABLE_SIZE = 512;
 constexpr int SYMBOL_NAME_CAPACITY = 20;  // 19 characters and the NUL
 
@@ -21,6 +23,10 @@ extern int end_seen;  // set by a token "end": reading stops after this line
 void advance_location(std::uint32_t amount);
 // Value of a run of at most 19 decimal digits (exact in 64 bits).
 std::uint64_t digits_value(const char* digits);
+
+// The OpcodeTable slot whose mnemonic equals text, or nullptr: the same
+// answer as find_mnemonic, found by comparing packed 32-bit keys.
+const OpcodeEntry* lookup_mnemonic(const char* text);
 
 // Appends a label with the low 16 bits of location_counter; error exit when
 // the table is full.
