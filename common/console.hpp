@@ -53,6 +53,16 @@ inline void console_put(char c) {
 
 void console_write(const char* text, std::size_t length);
 
+// Room for length (at most 16) bytes at the end of the buffer, to be filled
+// by the caller: one bounds check and one update for a short text.
+inline char* console_reserve(std::size_t length) {
+    using namespace console_state;
+    if (output_length > CONSOLE_OUTPUT_CAPACITY - length) console_flush();
+    char* room = output_buffer + output_length;
+    output_length += length;
+    return room;
+}
+
 // The per-instruction key test: never blocks, and costs a system call only
 // once every CONSOLE_POLL_INTERVAL calls.
 inline bool console_key_waiting() {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "arithmetic.hpp"
 #include "console.hpp"
@@ -35,8 +36,6 @@ constexpr int NAME_CAPACITY = 256;
 [[noreturn]] void end_of_run(int status) {
     print_statistics();
     dump_memory_map("memmap2.txt");
-    std::free(memory);
-    memory = nullptr;
     console_exit(status);
 }
 
@@ -53,15 +52,14 @@ void op_hlt() {
 // One frame of the rotating bar; every frame after the first steps back over
 // the last character printed.
 void show_activity() {
-    static constexpr char FRAMES[] = "\\|/-";
+    static constexpr char FRAMES[4][2] = {{'\b', '\\'}, {'\b', '|'}, {'\b', '/'}, {'\b', '-'}};
+    static constexpr int NEXT_PHASE[5] = {1, 2, 3, 4, 1};
     if (activity_phase == 0) {
         console_put('-');
-        activity_phase = 1;
-        return;
+    } else {
+        std::memcpy(console_reserve(2), FRAMES[activity_phase - 1], 2);
     }
-    console_put('\b');
-    console_put(FRAMES[activity_phase - 1]);
-    activity_phase = activity_phase == 4 ? 1 : activity_phase + 1;
+    activity_phase = NEXT_PHASE[activity_phase];
 }
 
 void execute_instruction() {
@@ -129,7 +127,7 @@ void execute_instruction() {
     if (PC >= MAX_MEMORY) pc_overload_stop();
 }
 
-void run_program() {
+[[gnu::flatten]] void run_program() {
     console_start_keys();
     do {
         if (console_key_waiting() && console_take_key() == ESCAPE) user_stop();

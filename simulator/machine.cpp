@@ -6,7 +6,7 @@
 
 #include "console.hpp"
 
-std::uint8_t* memory = nullptr;
+std::uint8_t memory[MEMORY_SIZE];
 std::uint16_t PC = 0;
 std::uint8_t IR = 0;
 std::uint16_t SP = 0;
@@ -17,11 +17,6 @@ std::uint32_t clock_count = 0;
 
 void cpu_reset() {
     console_printf("CPU reset ... ");
-    if (memory == nullptr) memory = static_cast<std::uint8_t*>(std::malloc(MEMORY_SIZE));
-    if (memory == nullptr) {
-        console_printf("\nERROR\n not enough memory for allocation\n");
-        console_exit(255);
-    }
     std::memset(memory, 0, MEMORY_SIZE);
     std::memset(ports, 0, sizeof ports);
     PC = 0;
@@ -71,8 +66,6 @@ void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc, 
         console_printf("PC = %u, IR = %d\n", static_cast<unsigned>(shown_pc), IR);
     }
     if (dump) dump_memory_map("memmap2.txt");
-    std::free(memory);
-    memory = nullptr;
     console_exit(255);
 }
 

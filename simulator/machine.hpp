@@ -7,7 +7,9 @@
 #include "object_code.hpp"
 #include "opcode_table.hpp"
 
-extern std::uint8_t* memory;  // MEMORY_SIZE bytes, allocated by cpu_reset
+// One block for the whole run. It is a fixed array rather than a heap block
+// so that the compiler can tell stores into it from the registers below.
+extern std::uint8_t memory[MEMORY_SIZE];
 extern std::uint16_t PC;
 extern std::uint8_t IR;
 extern std::uint16_t SP;  // next free byte; 0 means nothing pushed since reset

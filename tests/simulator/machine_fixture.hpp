@@ -30,10 +30,6 @@ protected:
         cpu_reset();
         console_double_reset();  // drop the reset line
     }
-    void TearDown() override {
-        std::free(memory);
-        memory = nullptr;
-    }
 
     // Places code at address, pushes stack bytes in order (the last on top),
     // sets PC to address and runs exactly one instruction.

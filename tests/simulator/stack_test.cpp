@@ -13,10 +13,6 @@ protected:
         console_double_reset();
         cpu_reset();
     }
-    void TearDown() override {
-        std::free(memory);
-        memory = nullptr;
-    }
 };
 
 int exit_status_of(void (*action)()) {
