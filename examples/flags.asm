@@ -6,11 +6,11 @@
 ; value on top is smaller than the value beneath it. div divides the value
 ; on top by the value beneath it and drops the remainder.
 ;
-; Part 1 doubles 1 until add reports an overflow (jo): 1 2 4 ... 128.
-; Part 2 finds the largest n whose square fits in 7 bits (jno): 11.
-; Part 3 divides 200 by 7 with div and takes the remainder with mul and sub:
+; Step 1 doubles 1 until add reports an overflow (jo): 1 2 4 ... 128.
+; Step 2 finds the largest n whose square fits in 7 bits (jno): 11.
+; Step 3 divides 200 by 7 with div and takes the remainder with mul and sub:
 ; 28, remainder 4.
-; Part 4 prints the distance |x - y| of 3 and 5, and of 9 and 4, choosing
+; Step 4 prints the distance |x - y| of 3 and 5, and of 9 and 4, choosing
 ; the order of the subtraction by S: 2 and 5.
 ;
 ; expect: out 1 2 4 8 16 32 64 128
@@ -20,7 +20,7 @@
 ; expect: instructions 183
 ; expect: clocks 752
 
-; Part 1: powers of two
+; Step 1: powers of two
         ldi 1
         out 0
 [double in 0            ; the value just printed, twice
@@ -31,7 +31,7 @@
         jmp double
 [toobig out 0           ; 64 + 64 = 128 still fits in the byte
 
-; Part 2: largest n with n * n <= 127
+; Step 2: largest n with n * n <= 127
         ldi 0
         std n
 [square ldd n
@@ -46,7 +46,7 @@
         dec
         out 0           ; 11
 
-; Part 3: 200 / 7 and 200 mod 7
+; Step 3: 200 / 7 and 200 mod 7
         ldi 7           ; beneath: divisor
         ldi 200         ; on top: dividend
         div             ; 200 / 7
@@ -60,7 +60,7 @@
         sub             ; 200 - 196
         out 0           ; 4
 
-; Part 4: distances
+; Step 4: distances
         ldi 3
         std x
         ldi 5

@@ -5,9 +5,9 @@
 ; holds an address, and is moved on with incw, decw or addw. Pointers are
 ; set up at run time with ldiw and a label, since dw takes only numbers.
 ;
-; Part 1 copies the text STACK, which sits in the code itself behind a jmr
+; Step 1 copies the text STACK, which sits in the code itself behind a jmr
 ; that jumps over it, into a buffer in reverse order and prints the buffer.
-; Part 2 adds up a table of four words with ldaw and writes the total
+; Step 2 adds up a table of four words with ldaw and writes the total
 ; through a pointer with staw. Printing the total's two bytes shows that a
 ; word lies in memory low byte first: 10000 is 16 + 39 * 256.
 ;
@@ -24,7 +24,7 @@
         db 75           ; K
         db 0            ; end of the text
 
-; Part 1: copy the text backwards into buffer
+; Step 1: copy the text backwards into buffer
         ldiw text
         stdw src        ; src -> first character
         ldiw 4          ; the text is 5 characters long,
@@ -57,7 +57,7 @@
         stdw src
         jmp show
 
-; Part 2: total = table[0] + table[1] + table[2] + table[3]
+; Step 2: total = table[0] + table[1] + table[2] + table[3]
 [shown  ldiw table
         stdw src
         ldi 4
