@@ -18,6 +18,7 @@ std::FILE* source_stream = nullptr;
 std::FILE* pass1_stream = nullptr;
 std::FILE* object_stream = nullptr;
 bool pass1_file_ready = false;
+bool pass1_file_complete = false;
 
 namespace {
 
@@ -94,6 +95,7 @@ void run_pass1() {
     line_number = 0;
     end_seen = 0;
     pass1_file_ready = false;
+    pass1_file_complete = false;
 
     console_printf("Stack machine assembler ? ");
     // -1 (longer than 255 characters, or a NUL) and 0 (empty) both refuse.

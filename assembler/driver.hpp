@@ -17,6 +17,8 @@ extern std::FILE* pass1_stream;
 extern std::FILE* object_stream;
 // True once pass 1 has opened the source and created the pass-1 file.
 extern bool pass1_file_ready;
+// True once pass 1 has written the whole pass-1 file and closed it.
+extern bool pass1_file_complete;
 
 // 1 when text holds a '.', else 0.
 int contains_dot(const char* text);

@@ -140,9 +140,16 @@ void pass1_loop() {
         console_put('\n');
         std::fputc('\n', pass1_stream);
     }
-    std::fclose(pass1_stream);
+    // A pass-1 file cut short (a full disk) must not be assembled.
+    bool written = std::ferror(pass1_stream) == 0;
+    written = std::fclose(pass1_stream) == 0 && written;
     pass1_stream = nullptr;
     std::fclose(source_stream);
     source_stream = nullptr;
     print_symbol_table();
+    if (written) {
+        pass1_file_complete = true;
+    } else {
+        console_printf("\n File can not create for PASS1\n");
+    }
 }

@@ -119,7 +119,7 @@ bool run_pass2() {
     console_printf("\n-pass2-\n");
     // Without a pass-1 file from this run, an older one of the same name must
     // not be assembled in its place.
-    if (!pass1_file_ready || (pass1_stream = std::fopen(pass1_file_name, "r")) == nullptr) {
+    if (!pass1_file_complete || (pass1_stream = std::fopen(pass1_file_name, "r")) == nullptr) {
         console_printf("\n File not found\n");
         return false;
     }
@@ -140,9 +140,11 @@ bool run_pass2() {
         while (next_token() != TOKEN_END_OF_LINE) {
         }
     }
-    std::fclose(object_stream);
+    // An object code file cut short (a full disk) is not a completed pass.
+    bool written = std::ferror(object_stream) == 0;
+    written = std::fclose(object_stream) == 0 && written;
     object_stream = nullptr;
     std::fclose(pass1_stream);
     pass1_stream = nullptr;
-    return true;
+    return written;
 }

@@ -2,8 +2,8 @@
 // object code file, one record per instruction or data byte.
 #pragma once
 
-// Returns true when it read the whole pass-1 file and wrote the object code
-// file; false when either file could not be opened.
+// Returns true when it read the whole pass-1 file and wrote the whole object
+// code file; false when either could not be opened or a write failed.
 bool run_pass2();
 
 // Handlers called by the tokenizer in pass 2; 1 when they took the text.

@@ -235,3 +235,31 @@ TEST(AssemblerCli, EmptySource) {
 }
 
 }  // namespace
+
+namespace {
+
+// /dev/full accepts the open and refuses every write with "no space".
+TEST(AssemblerCli, FullDiskIsNeverSuccess) {
+    if (!file_exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    {
+        TempDir dir;
+        fs::create_symlink("/dev/full", dir.file("prog.hx"));
+        write_file(dir.file("prog.asm"), "nop\n");  // not assemble(): it would read /dev/full
+        RunResult r = run_program(assembler_path(), "prog.asm\n", dir.path);
+        EXPECT_EQ(r.output, PROMPT + "    0: nop \n\nSymbol table\n\n-pass2-\n");
+        EXPECT_EQ(r.exit_status, 255);
+        EXPECT_FALSE(file_exists(dir.file("prog.ps1")));
+    }
+    {
+        TempDir dir;  // a pass-1 file cut short is not read back
+        fs::create_symlink("/dev/full", dir.file("prog.ps1"));
+        Assembly a = assemble(dir, "nop\n");
+        EXPECT_EQ(a.run.output, PROMPT + "    0: nop \n\nSymbol table\n\n File can not create for PASS1\n"
+                                         "\n-pass2-\n\n File not found\n");
+        EXPECT_EQ(a.run.exit_status, 255);
+        EXPECT_FALSE(a.object_exists);
+        EXPECT_FALSE(fs::is_symlink(dir.file("prog.ps1")));  // deleted: this run made it
+    }
+}
+
+}  // namespace
