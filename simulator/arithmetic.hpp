@@ -1,7 +1,7 @@
 // Multiply, divide, subtract, add, increment and decrement, byte and word.
 // A is the operand popped first (the top of the stack), B the one beneath.
-// The result is a signed 32-bit value; Z and S describe that value, never
-// the byte or word pushed, and C is never written.
+// The result is a signed 32-bit value; m.Z and m.S describe that value, never
+// the byte or word pushed, and m.C is never written.
 #pragma once
 
 #include <cstdint>
@@ -10,110 +10,110 @@
 
 [[noreturn]] void division_by_zero_stop();
 
-inline void op_mul() {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte());
-    std::int32_t b = static_cast<std::int32_t>(pop_byte());
+inline void op_mul(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
+    std::int32_t b = static_cast<std::int32_t>(pop_byte(m));
     std::int32_t product = a * b;
-    set_zero_sign(product);
-    O = product > 127;  // tested against the largest signed byte
-    push_byte(static_cast<unsigned>(product));
-    advance_pc(OP_MUL);
+    set_zero_sign(m, product);
+    m.O = product > 127;  // tested against the largest signed byte
+    push_byte(m, static_cast<unsigned>(product));
+    advance_pc(m, OP_MUL);
 }
 
-// The product is taken modulo 2^32 and read as signed, so S and O both report
+// The product is taken modulo 2^32 and read as signed, so m.S and m.O both report
 // a product of 2^31 or more.
-inline void op_mulw() {
-    std::uint32_t a = pop_word();
-    std::uint32_t b = pop_word();
+inline void op_mulw(Machine& m) {
+    std::uint32_t a = pop_word(m);
+    std::uint32_t b = pop_word(m);
     std::uint32_t product = a * b;
-    set_zero_sign(static_cast<std::int32_t>(product));
-    O = product > 2147483647u;
-    push_word(product & 0xFFFF);
-    advance_pc(OP_MULW);
+    set_zero_sign(m, static_cast<std::int32_t>(product));
+    m.O = product > 2147483647u;
+    push_word(m, product & 0xFFFF);
+    advance_pc(m, OP_MULW);
 }
 
-inline void op_div() {
-    unsigned a = pop_byte();
-    unsigned b = pop_byte();
+inline void op_div(Machine& m) {
+    unsigned a = pop_byte(m);
+    unsigned b = pop_byte(m);
     if (b == 0) division_by_zero_stop();
-    set_zero_sign(static_cast<std::int32_t>(a / b));
-    push_byte(a / b);
-    advance_pc(OP_DIV);
+    set_zero_sign(m, static_cast<std::int32_t>(a / b));
+    push_byte(m, a / b);
+    advance_pc(m, OP_DIV);
 }
 
-inline void op_divw() {
-    unsigned a = pop_word();
-    unsigned b = pop_word();
+inline void op_divw(Machine& m) {
+    unsigned a = pop_word(m);
+    unsigned b = pop_word(m);
     if (b == 0) division_by_zero_stop();
-    set_zero_sign(static_cast<std::int32_t>(a / b));
-    push_word(a / b);
-    advance_pc(OP_DIVW);
+    set_zero_sign(m, static_cast<std::int32_t>(a / b));
+    push_word(m, a / b);
+    advance_pc(m, OP_DIVW);
 }
 
-// S reports a borrow (A < B), not the top bit of the pushed value.
-inline void op_sub() {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte());
-    std::int32_t b = static_cast<std::int32_t>(pop_byte());
-    set_zero_sign(a - b);
-    push_byte(static_cast<unsigned>(a - b));
-    advance_pc(OP_SUB);
+// m.S reports a borrow (A < B), not the top bit of the pushed value.
+inline void op_sub(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
+    std::int32_t b = static_cast<std::int32_t>(pop_byte(m));
+    set_zero_sign(m, a - b);
+    push_byte(m, static_cast<unsigned>(a - b));
+    advance_pc(m, OP_SUB);
 }
 
-inline void op_subw() {
-    std::int32_t a = static_cast<std::int32_t>(pop_word());
-    std::int32_t b = static_cast<std::int32_t>(pop_word());
-    set_zero_sign(a - b);
-    push_word(static_cast<unsigned>(a - b) & 0xFFFF);
-    advance_pc(OP_SUBW);
+inline void op_subw(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_word(m));
+    std::int32_t b = static_cast<std::int32_t>(pop_word(m));
+    set_zero_sign(m, a - b);
+    push_word(m, static_cast<unsigned>(a - b) & 0xFFFF);
+    advance_pc(m, OP_SUBW);
 }
 
-inline void op_add() {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte());
-    std::int32_t b = static_cast<std::int32_t>(pop_byte());
-    set_zero_sign(a + b);
-    O = a + b > 127;  // tested against the largest signed byte
-    push_byte(static_cast<unsigned>(a + b));
-    advance_pc(OP_ADD);
+inline void op_add(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
+    std::int32_t b = static_cast<std::int32_t>(pop_byte(m));
+    set_zero_sign(m, a + b);
+    m.O = a + b > 127;  // tested against the largest signed byte
+    push_byte(m, static_cast<unsigned>(a + b));
+    advance_pc(m, OP_ADD);
 }
 
 // Tested against the largest signed 32-bit value, which no sum reaches.
-inline void op_addw() {
-    std::int32_t a = static_cast<std::int32_t>(pop_word());
-    std::int32_t b = static_cast<std::int32_t>(pop_word());
-    set_zero_sign(a + b);
-    O = 0;
-    push_word(static_cast<unsigned>(a + b) & 0xFFFF);
-    advance_pc(OP_ADDW);
+inline void op_addw(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_word(m));
+    std::int32_t b = static_cast<std::int32_t>(pop_word(m));
+    set_zero_sign(m, a + b);
+    m.O = 0;
+    push_word(m, static_cast<unsigned>(a + b) & 0xFFFF);
+    advance_pc(m, OP_ADDW);
 }
 
-// 255 + 1 sets O and pushes 0, yet leaves Z clear: Z describes 256.
-inline void op_inc() {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte());
-    set_zero_sign(a + 1);
-    O = a == 255;
-    push_byte(static_cast<unsigned>(a + 1));
-    advance_pc(OP_INC);
+// 255 + 1 sets m.O and pushes 0, yet leaves m.Z clear: m.Z describes 256.
+inline void op_inc(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
+    set_zero_sign(m, a + 1);
+    m.O = a == 255;
+    push_byte(m, static_cast<unsigned>(a + 1));
+    advance_pc(m, OP_INC);
 }
 
-inline void op_incw() {
-    std::int32_t a = static_cast<std::int32_t>(pop_word());
-    set_zero_sign(a + 1);
-    O = 0;
-    push_word(static_cast<unsigned>(a + 1) & 0xFFFF);
-    advance_pc(OP_INCW);
+inline void op_incw(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_word(m));
+    set_zero_sign(m, a + 1);
+    m.O = 0;
+    push_word(m, static_cast<unsigned>(a + 1) & 0xFFFF);
+    advance_pc(m, OP_INCW);
 }
 
-// The decrements leave O as it was.
-inline void op_dec() {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte());
-    set_zero_sign(a - 1);
-    push_byte(static_cast<unsigned>(a - 1));
-    advance_pc(OP_DEC);
+// The decrements leave m.O as it was.
+inline void op_dec(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
+    set_zero_sign(m, a - 1);
+    push_byte(m, static_cast<unsigned>(a - 1));
+    advance_pc(m, OP_DEC);
 }
 
-inline void op_decw() {
-    std::int32_t a = static_cast<std::int32_t>(pop_word());
-    set_zero_sign(a - 1);
-    push_word(static_cast<unsigned>(a - 1) & 0xFFFF);
-    advance_pc(OP_DECW);
+inline void op_decw(Machine& m) {
+    std::int32_t a = static_cast<std::int32_t>(pop_word(m));
+    set_zero_sign(m, a - 1);
+    push_word(m, static_cast<unsigned>(a - 1) & 0xFFFF);
+    advance_pc(m, OP_DECW);
 }

@@ -17,20 +17,21 @@ namespace {
 constexpr int ESCAPE = 27;
 constexpr int NAME_CAPACITY = 256;
 
-[[noreturn]] void user_stop() {
-    fatal_stop("\n-user terminated-\n", PositionLine::STANDARD, PC, true);
+[[noreturn]] void user_stop(std::uint16_t pc, std::uint8_t ir) {
+    fatal_stop("\n-user terminated-\n", PositionLine::STANDARD, pc, ir, true);
 }
 
 // An undefined opcode's slot has length 0 (and opcodes 112..255 have none),
 // so the position line shows the opcode's own address.
-[[noreturn]] void undefined_opcode_stop() {
-    fatal_stop("\n-ERROR-\n unknown machine code\n", PositionLine::STANDARD, PC, false);
+[[noreturn]] void undefined_opcode_stop(std::uint16_t pc, std::uint8_t ir) {
+    fatal_stop("\n-ERROR-\n unknown machine code\n", PositionLine::STANDARD, pc, ir, false);
 }
 
 // Shows PC set back by the length of the instruction that moved it out.
-[[noreturn]] void pc_overload_stop() {
-    PC = static_cast<std::uint16_t>(PC - OpcodeTable[IR].length);
-    fatal_stop("\n-ERROR-\n PC overload (PC > MAX_MEMORY)\n", PositionLine::STANDARD, PC, false);
+[[noreturn]] void pc_overload_stop(std::uint16_t pc, std::uint8_t ir) {
+    pc = static_cast<std::uint16_t>(pc - OpcodeTable[ir].length);
+    fatal_stop("\n-ERROR-\n PC overload (PC > MAX_MEMORY)\n", PositionLine::STANDARD, pc, ir,
+               false);
 }
 
 [[noreturn]] void end_of_run(int status) {
@@ -41,109 +42,114 @@ constexpr int NAME_CAPACITY = 256;
 
 }  // namespace
 
-void op_nop() { advance_pc(OP_NOP); }
+void op_nop(Machine& m) { advance_pc(m, OP_NOP); }
 
 // Waits for one key press and discards it; PC stays on the hlt.
-void op_hlt() {
+void op_hlt(Machine&) {
     console_printf("\n-HALT-\n");
     console_read_key();
 }
 
 // One frame of the rotating bar; every frame after the first steps back over
 // the last character printed.
-void show_activity() {
+void show_activity(int& phase) {
     static constexpr char FRAMES[4][2] = {{'\b', '\\'}, {'\b', '|'}, {'\b', '/'}, {'\b', '-'}};
-    static constexpr int NEXT_PHASE[5] = {1, 2, 3, 4, 1};
-    if (activity_phase == 0) {
+    if (phase == 0) {
         console_put('-');
     } else {
-        std::memcpy(console_reserve(2), FRAMES[activity_phase - 1], 2);
+        std::memcpy(console_reserve(2), FRAMES[phase - 1], 2);
     }
-    activity_phase = NEXT_PHASE[activity_phase];
+    phase = (phase & 3) + 1;  // 0 -> 1 -> 2 -> 3 -> 4 -> 1
 }
 
-void execute_instruction() {
-    switch (IR) {
-        case OP_LDI: op_ldi(); break;
-        case OP_LDIW: op_ldiw(); break;
-        case OP_LDD: op_ldd(); break;
-        case OP_LDDW: op_lddw(); break;
-        case OP_LDA: op_lda(); break;
-        case OP_STA: op_sta(); break;
-        case OP_STD: op_std(); break;
-        case OP_STDW: op_stdw(); break;
-        case OP_IN: op_in(); break;
-        case OP_OUT: op_out(); break;
-        case OP_LDAW: op_ldaw(); break;
-        case OP_STAW: op_staw(); break;
-        case OP_MUL: op_mul(); break;
-        case OP_MULW: op_mulw(); break;
-        case OP_DIV: op_div(); break;
-        case OP_DIVW: op_divw(); break;
-        case OP_SUB: op_sub(); break;
-        case OP_SUBW: op_subw(); break;
-        case OP_ADD: op_add(); break;
-        case OP_ADDW: op_addw(); break;
-        case OP_INC: op_inc(); break;
-        case OP_INCW: op_incw(); break;
-        case OP_DEC: op_dec(); break;
-        case OP_DECW: op_decw(); break;
-        case OP_CALL: op_call(); break;
-        case OP_RET: op_ret(); break;
-        case OP_JMP: op_jmp(); break;
-        case OP_JMR: op_jmr(); break;
-        case OP_JZ: op_jz(); break;
-        case OP_JNZ: op_jnz(); break;
-        case OP_JO: op_jo(); break;
-        case OP_JNO: op_jno(); break;
-        case OP_JC: op_jc(); break;
-        case OP_JNC: op_jnc(); break;
-        case OP_JS: op_js(); break;
-        case OP_JNS: op_jns(); break;
-        case OP_NOP: op_nop(); break;
-        case OP_HLT: op_hlt(); break;
-        case OP_SHL: op_shl(); break;
-        case OP_SHLW: op_shlw(); break;
-        case OP_SHR: op_shr(); break;
-        case OP_SHRW: op_shrw(); break;
-        case OP_ROL: op_rol(); break;
-        case OP_ROLW: op_rolw(); break;
-        case OP_ROR: op_ror(); break;
-        case OP_RORW: op_rorw(); break;
-        case OP_AND: op_and(); break;
-        case OP_ANDW: op_andw(); break;
-        case OP_OR: op_or(); break;
-        case OP_ORW: op_orw(); break;
-        case OP_NOT: op_not(); break;
-        case OP_NOTW: op_notw(); break;
-        case OP_XOR: op_xor(); break;
-        case OP_XORW: op_xorw(); break;
-        case OP_CMP: op_cmp(); break;
-        case OP_CMPW: op_cmpw(); break;
-        default: undefined_opcode_stop();
+void execute_instruction(Machine& m) {
+    switch (m.IR) {
+        case OP_LDI: op_ldi(m); break;
+        case OP_LDIW: op_ldiw(m); break;
+        case OP_LDD: op_ldd(m); break;
+        case OP_LDDW: op_lddw(m); break;
+        case OP_LDA: op_lda(m); break;
+        case OP_STA: op_sta(m); break;
+        case OP_STD: op_std(m); break;
+        case OP_STDW: op_stdw(m); break;
+        case OP_IN: op_in(m); break;
+        case OP_OUT: op_out(m); break;
+        case OP_LDAW: op_ldaw(m); break;
+        case OP_STAW: op_staw(m); break;
+        case OP_MUL: op_mul(m); break;
+        case OP_MULW: op_mulw(m); break;
+        case OP_DIV: op_div(m); break;
+        case OP_DIVW: op_divw(m); break;
+        case OP_SUB: op_sub(m); break;
+        case OP_SUBW: op_subw(m); break;
+        case OP_ADD: op_add(m); break;
+        case OP_ADDW: op_addw(m); break;
+        case OP_INC: op_inc(m); break;
+        case OP_INCW: op_incw(m); break;
+        case OP_DEC: op_dec(m); break;
+        case OP_DECW: op_decw(m); break;
+        case OP_CALL: op_call(m); break;
+        case OP_RET: op_ret(m); break;
+        case OP_JMP: op_jmp(m); break;
+        case OP_JMR: op_jmr(m); break;
+        case OP_JZ: op_jz(m); break;
+        case OP_JNZ: op_jnz(m); break;
+        case OP_JO: op_jo(m); break;
+        case OP_JNO: op_jno(m); break;
+        case OP_JC: op_jc(m); break;
+        case OP_JNC: op_jnc(m); break;
+        case OP_JS: op_js(m); break;
+        case OP_JNS: op_jns(m); break;
+        case OP_NOP: op_nop(m); break;
+        case OP_HLT: op_hlt(m); break;
+        case OP_SHL: op_shl(m); break;
+        case OP_SHLW: op_shlw(m); break;
+        case OP_SHR: op_shr(m); break;
+        case OP_SHRW: op_shrw(m); break;
+        case OP_ROL: op_rol(m); break;
+        case OP_ROLW: op_rolw(m); break;
+        case OP_ROR: op_ror(m); break;
+        case OP_RORW: op_rorw(m); break;
+        case OP_AND: op_and(m); break;
+        case OP_ANDW: op_andw(m); break;
+        case OP_OR: op_or(m); break;
+        case OP_ORW: op_orw(m); break;
+        case OP_NOT: op_not(m); break;
+        case OP_NOTW: op_notw(m); break;
+        case OP_XOR: op_xor(m); break;
+        case OP_XORW: op_xorw(m); break;
+        case OP_CMP: op_cmp(m); break;
+        case OP_CMPW: op_cmpw(m); break;
+        default: undefined_opcode_stop(m.PC, m.IR);
     }
-    ++instruction_count;
-    clock_count += OpcodeTable[IR].clocks;
-    if (PC >= MAX_MEMORY) pc_overload_stop();
+    ++m.instruction_count;
+    m.clock_count += OpcodeTable[m.IR].clocks;
+    if (m.PC >= MAX_MEMORY) pc_overload_stop(m.PC, m.IR);
 }
 
 [[gnu::flatten]] void run_program() {
     console_start_keys();
+    // Registers and spinner phase live in locals during the run, so that the
+    // compiler can keep them in CPU registers.
+    Machine m = machine;
+    int phase = activity_phase;
     do {
-        if (console_key_waiting() && console_take_key() == ESCAPE) user_stop();
-        fetch_instruction();
-        show_activity();
-        execute_instruction();
-    } while (IR != OP_HLT);
+        if (console_key_waiting() && console_take_key() == ESCAPE) user_stop(m.PC, m.IR);
+        fetch_instruction(m);
+        show_activity(phase);
+        execute_instruction(m);
+    } while (m.IR != OP_HLT);
+    machine = m;
+    activity_phase = phase;
 }
 
 // The CPI divides the clocks (unsigned) by the instructions (signed); with no
 // instruction run it is not a number and printed as "nan".
 void print_statistics() {
-    std::int32_t instructions = static_cast<std::int32_t>(instruction_count);
+    std::int32_t instructions = static_cast<std::int32_t>(machine.instruction_count);
     console_printf("No. instruction = %d\nNo. clock = %d,", instructions,
-                   static_cast<std::int32_t>(clock_count));
-    double cpi = static_cast<double>(clock_count) / static_cast<double>(instructions);
+                   static_cast<std::int32_t>(machine.clock_count));
+    double cpi = static_cast<double>(machine.clock_count) / static_cast<double>(instructions);
     if (std::isnan(cpi)) {
         console_printf("CPI = nan\n");
     } else {

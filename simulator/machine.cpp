@@ -7,23 +7,16 @@
 #include "console.hpp"
 
 std::uint8_t memory[MEMORY_SIZE];
-std::uint16_t PC = 0;
-std::uint8_t IR = 0;
-std::uint16_t SP = 0;
-std::uint8_t Z = 0, S = 0, O = 0, C = 0;
+Machine machine{};
 std::uint8_t ports[256];
-std::uint32_t instruction_count = 0;
-std::uint32_t clock_count = 0;
 
 void cpu_reset() {
     console_printf("CPU reset ... ");
     std::memset(memory, 0, MEMORY_SIZE);
     std::memset(ports, 0, sizeof ports);
-    PC = 0;
-    SP = 0;
-    Z = S = O = C = 0;
-    instruction_count = 0;
-    clock_count = 0;
+    std::uint8_t ir = machine.IR;  // a reset leaves IR alone
+    machine = Machine{};
+    machine.IR = ir;
     console_printf(" success ...\n");
 }
 
@@ -58,21 +51,22 @@ void dump_memory_map(const char* file_name) {
     if (std::fclose(file) != 0) console_printf("\nERROR\n can not create %s\n", file_name);
 }
 
-void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc, bool dump) {
+void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc, std::uint8_t ir,
+                bool dump) {
     console_printf("%s", message);
     if (form == PositionLine::STANDARD) {
-        console_printf("PC = %05d [%04X], IR = %03d [%02X]\n", shown_pc, shown_pc, IR, IR);
+        console_printf("PC = %05d [%04X], IR = %03d [%02X]\n", shown_pc, shown_pc, ir, ir);
     } else if (form == PositionLine::SHORT) {
-        console_printf("PC = %u, IR = %d\n", static_cast<unsigned>(shown_pc), IR);
+        console_printf("PC = %u, IR = %d\n", static_cast<unsigned>(shown_pc), ir);
     }
     if (dump) dump_memory_map("memmap2.txt");
     console_exit(255);
 }
 
-void stack_overflow_stop() {
-    fatal_stop("\nERROR\n Stack overflow\n", PositionLine::STANDARD, PC, true);
+void stack_overflow_stop(std::uint16_t pc, std::uint8_t ir) {
+    fatal_stop("\nERROR\n Stack overflow\n", PositionLine::STANDARD, pc, ir, true);
 }
 
-void stack_underflow_stop() {
-    fatal_stop("\nERROR\n Stack underflow\n", PositionLine::STANDARD, PC, true);
+void stack_underflow_stop(std::uint16_t pc, std::uint8_t ir) {
+    fatal_stop("\nERROR\n Stack underflow\n", PositionLine::STANDARD, pc, ir, true);
 }

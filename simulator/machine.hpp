@@ -7,64 +7,82 @@
 #include "object_code.hpp"
 #include "opcode_table.hpp"
 
+// The processor's registers, flags and counters. The run loop works on a
+// local copy, which the compiler can keep in CPU registers; `machine` holds
+// them before and after a run and when a stop reports them.
+struct Machine {
+    std::uint16_t PC;
+    std::uint16_t SP;  // next free byte; 0 means nothing pushed since reset
+    std::uint8_t IR;
+    std::uint8_t Z, S, O, C;  // each always 0 or 1
+    std::uint32_t instruction_count;
+    std::uint32_t clock_count;
+};
+
+extern Machine machine;
 // One block for the whole run. It is a fixed array rather than a heap block
-// so that the compiler can tell stores into it from the registers below.
+// so that the compiler can tell stores into it from everything else.
 extern std::uint8_t memory[MEMORY_SIZE];
-extern std::uint16_t PC;
-extern std::uint8_t IR;
-extern std::uint16_t SP;  // next free byte; 0 means nothing pushed since reset
-extern std::uint8_t Z, S, O, C;  // each always 0 or 1
 extern std::uint8_t ports[256];
-extern std::uint32_t instruction_count;
-extern std::uint32_t clock_count;
 
 enum class PositionLine { NONE, STANDARD, SHORT };
 
 void cpu_reset();
 void dump_memory_map(const char* file_name);
 
-// Prints message and position line, optionally writes "memmap2.txt",
-// releases memory and ends the process with status 255.
+// Prints message and position line (PC shown_pc, IR ir), optionally writes
+// "memmap2.txt" and ends the process with status 255. Stops take the values
+// they report, never the registers themselves, so that the run loop's copy
+// of the registers never has its address taken and stays in CPU registers.
 [[noreturn]] void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc,
-                             bool dump);
-[[noreturn]] void stack_overflow_stop();
-[[noreturn]] void stack_underflow_stop();
+                             std::uint8_t ir, bool dump);
+[[noreturn]] void stack_overflow_stop(std::uint16_t pc, std::uint8_t ir);
+[[noreturn]] void stack_underflow_stop(std::uint16_t pc, std::uint8_t ir);
 
-inline void fetch_instruction() { IR = memory[PC]; }
+inline void fetch_instruction(Machine& m) { m.IR = memory[m.PC]; }
 
-inline void push_byte(unsigned value) {
-    if (SP == 0) SP = STACK_TOP;
-    memory[SP] = static_cast<std::uint8_t>(value);
-    --SP;
-    if (SP < STACK_BOTTOM) stack_overflow_stop();
+// One test on the common path: SP 0 and SP 0x3000 both take the edge path.
+inline void push_byte(Machine& m, unsigned value) {
+    if (m.SP <= STACK_BOTTOM) [[unlikely]] {
+        if (m.SP == 0) {
+            m.SP = STACK_TOP;
+        } else {
+            memory[m.SP] = static_cast<std::uint8_t>(value);  // the 4096th byte
+            stack_overflow_stop(m.PC, m.IR);
+        }
+    }
+    memory[m.SP] = static_cast<std::uint8_t>(value);
+    --m.SP;
 }
 
-inline unsigned pop_byte() {
-    if (SP == 0 || SP == STACK_TOP) stack_underflow_stop();
-    ++SP;
-    return memory[SP];
+// The stack is empty when SP is 0 (after reset) or STACK_TOP; one unsigned
+// comparison catches both.
+inline unsigned pop_byte(Machine& m) {
+    if (static_cast<unsigned>(m.SP) - 1u >= STACK_TOP - 1u) stack_underflow_stop(m.PC, m.IR);
+    ++m.SP;
+    return memory[m.SP];
 }
 
 // Words travel on the stack high byte first, so the low byte is on top.
-inline void push_word(unsigned value) {
-    push_byte((value >> 8) & 0xFF);
-    push_byte(value & 0xFF);
+inline void push_word(Machine& m, unsigned value) {
+    push_byte(m, (value >> 8) & 0xFF);
+    push_byte(m, value & 0xFF);
 }
 
-inline unsigned pop_word() {
-    unsigned low = pop_byte();
-    unsigned high = pop_byte();
+inline unsigned pop_word(Machine& m) {
+    unsigned low = pop_byte(m);
+    unsigned high = pop_byte(m);
     return low | (high << 8);
 }
 
 // PC moves past the instruction whose opcode is given (a constant in every
 // handler, so the table lookup folds away).
-inline void advance_pc(std::uint8_t opcode) {
-    PC = static_cast<std::uint16_t>(PC + OpcodeTable[opcode].length);
+inline void advance_pc(Machine& m, std::uint8_t opcode) {
+    m.PC = static_cast<std::uint16_t>(m.PC + OpcodeTable[opcode].length);
 }
 
 // Z and S describe a signed 32-bit result.
-inline void set_zero_sign(std::int32_t result) {
-    Z = result == 0;
-    S = result < 0;
+inline void set_zero_sign(Machine& m, std::int32_t result) {
+    m.Z = result == 0;
+    m.S = result < 0;
 }

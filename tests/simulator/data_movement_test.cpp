@@ -8,10 +8,10 @@ using DataMovement = MachineTest;
 TEST_F(DataMovement, ImmediateLoadsPushOperandBytes) {
     run({OP_LDI, 7});
     EXPECT_EQ(stack(), (std::vector<int>{7}));
-    EXPECT_EQ(PC, 2);
+    EXPECT_EQ(machine.PC, 2);
     run({OP_LDIW, 44, 1}, {}, 10);  // 300: low byte 44 ends on top
     EXPECT_EQ(stack(), (std::vector<int>{7, 1, 44}));
-    EXPECT_EQ(PC, 13);
+    EXPECT_EQ(machine.PC, 13);
 }
 
 TEST_F(DataMovement, WordsStoreLittleEndianAndLoadBackUnchanged) {
@@ -40,7 +40,7 @@ TEST_F(DataMovement, PointerWordsCopyThroughLdawStaw) {
     EXPECT_EQ(stack(), (std::vector<int>{0xCD}));
     run({OP_STA, 50, 0});
     EXPECT_EQ(memory[0x2000], 0xCD);
-    EXPECT_EQ(PC, 3);
+    EXPECT_EQ(machine.PC, 3);
 }
 
 TEST_F(DataMovement, IndirectLoadAcceptsTheLastByteOfTheArea) {
@@ -77,7 +77,7 @@ TEST_F(DataMovement, InFromPort1TakesAKeyAndPushesNothing) {
     console_double_reset("\x1b" "x");
     run({OP_IN, 1}, {9});
     EXPECT_EQ(stack(), (std::vector<int>{9}));
-    EXPECT_EQ(PC, 2);
+    EXPECT_EQ(machine.PC, 2);
     ASSERT_TRUE(console_key_waiting());  // the Escape was taken, 'x' is left
     EXPECT_EQ(console_take_key(), 'x');
 }
@@ -85,18 +85,18 @@ TEST_F(DataMovement, InFromPort1TakesAKeyAndPushesNothing) {
 TEST_F(DataMovement, CallPushesReturnAddressAndRetComesBack) {
     run({OP_CALL, 0x00, 0x01}, {}, 16);
     EXPECT_EQ(stack(), (std::vector<int>{0, 19}));
-    EXPECT_EQ(PC, 256);
+    EXPECT_EQ(machine.PC, 256);
     run({OP_RET}, {}, 256);
-    EXPECT_EQ(PC, 19);
+    EXPECT_EQ(machine.PC, 19);
     EXPECT_TRUE(stack().empty());
-    EXPECT_EQ(SP, STACK_TOP);
+    EXPECT_EQ(machine.SP, STACK_TOP);
 }
 
 TEST_F(DataMovement, JmrCountsFromItsOwnOpcode) {
     run({OP_JMR, 240}, {}, 32);
-    EXPECT_EQ(PC, 272);
+    EXPECT_EQ(machine.PC, 272);
     run({OP_JMR, 0}, {}, 32);
-    EXPECT_EQ(PC, 32);
+    EXPECT_EQ(machine.PC, 32);
 }
 
 TEST_F(DataMovement, ConditionalJumpsTestTheirFlagForOne) {
@@ -105,20 +105,20 @@ TEST_F(DataMovement, ConditionalJumpsTestTheirFlagForOne) {
         std::uint8_t* flag;
         bool jumps_when_set;
     };
-    const Jump jumps[] = {{OP_JZ, &Z, true},  {OP_JNZ, &Z, false}, {OP_JO, &O, true},
-                          {OP_JNO, &O, false}, {OP_JC, &C, true},  {OP_JNC, &C, false},
-                          {OP_JS, &S, true},  {OP_JNS, &S, false}};
+    const Jump jumps[] = {{OP_JZ, &machine.Z, true},  {OP_JNZ, &machine.Z, false}, {OP_JO, &machine.O, true},
+                          {OP_JNO, &machine.O, false}, {OP_JC, &machine.C, true},  {OP_JNC, &machine.C, false},
+                          {OP_JS, &machine.S, true},  {OP_JNS, &machine.S, false}};
     for (const Jump& j : jumps) {
         for (int value : {0, 1}) {
             set_flags({0, 0, 0, 0});
             *j.flag = static_cast<std::uint8_t>(value);
             run({j.opcode, 0x00, 0x02}, {}, 100);
             bool taken = (value == 1) == j.jumps_when_set;
-            EXPECT_EQ(PC, taken ? 0x200 : 103) << "opcode " << j.opcode << " flag " << value;
+            EXPECT_EQ(machine.PC, taken ? 0x200 : 103) << "opcode " << j.opcode << " flag " << value;
         }
     }
     run({OP_JMP, 0x34, 0x12}, {}, 5);
-    EXPECT_EQ(PC, 0x1234);
+    EXPECT_EQ(machine.PC, 0x1234);
 }
 
 TEST_F(DataMovement, IndirectOverloadStops) {

@@ -32,14 +32,14 @@ protected:
     }
 
     // Places code at address, pushes stack bytes in order (the last on top),
-    // sets PC to address and runs exactly one instruction.
+    // sets machine.PC to address and runs exactly one instruction.
     void run(std::initializer_list<int> code, const std::vector<int>& stack = {},
              std::uint16_t address = 0) {
         load(code, address);
-        for (int b : stack) push_byte(static_cast<unsigned>(b));
-        PC = address;
-        fetch_instruction();
-        execute_instruction();
+        for (int b : stack) push_byte(machine, static_cast<unsigned>(b));
+        machine.PC = address;
+        fetch_instruction(machine);
+        execute_instruction(machine);
     }
 
     void load(std::initializer_list<int> bytes, std::uint16_t address) {
@@ -54,7 +54,7 @@ protected:
             run(code, stack, address);
         } catch (const ExitRequest& e) {
             stop_output = console_double_output();
-            sp_at_stop = SP;
+            sp_at_stop = machine.SP;
             cpu_reset();  // the stop released memory
             console_double_reset();
             return e.status;
@@ -65,18 +65,18 @@ protected:
     // Stack bytes from the bottom (0x3FFF) to the top.
     static std::vector<int> stack() {
         std::vector<int> bytes;
-        if (SP == 0) return bytes;
-        for (int a = STACK_TOP; a > SP; --a) bytes.push_back(memory[a]);
+        if (machine.SP == 0) return bytes;
+        for (int a = STACK_TOP; a > machine.SP; --a) bytes.push_back(memory[a]);
         return bytes;
     }
 
     static void set_flags(Flags f) {
-        Z = static_cast<std::uint8_t>(f.z);
-        S = static_cast<std::uint8_t>(f.s);
-        O = static_cast<std::uint8_t>(f.o);
-        C = static_cast<std::uint8_t>(f.c);
+        machine.Z = static_cast<std::uint8_t>(f.z);
+        machine.S = static_cast<std::uint8_t>(f.s);
+        machine.O = static_cast<std::uint8_t>(f.o);
+        machine.C = static_cast<std::uint8_t>(f.c);
     }
-    static Flags flags() { return {Z, S, O, C}; }
+    static Flags flags() { return {machine.Z, machine.S, machine.O, machine.C}; }
 
     std::string stop_output;
     unsigned sp_at_stop = 0;

@@ -30,24 +30,24 @@ TEST_F(RandomImages, NeverReachOutsideMemory) {
             memory[a] = static_cast<std::uint8_t>(edge == 0 ? 0xFF : edge == 1 ? 0x2F : 0x3F);
             memory[a + 1] = static_cast<std::uint8_t>(random() % 2 ? 0x3F : 0xFF);
         }
-        for (int k = 0; k < 300; ++k) push_byte(random());
+        for (int k = 0; k < 300; ++k) push_byte(machine, random());
         try {
             int steps = 0;
             do {
-                fetch_instruction();
-                execute_instruction();
-            } while (IR != OP_HLT && ++steps < 5000);
-            executed += instruction_count;
-            halted += IR == OP_HLT;
+                fetch_instruction(machine);
+                execute_instruction(machine);
+            } while (machine.IR != OP_HLT && ++steps < 5000);
+            executed += machine.instruction_count;
+            halted += machine.IR == OP_HLT;
         } catch (const ExitRequest& e) {
             ASSERT_EQ(e.status, 255);
-            executed += instruction_count;
+            executed += machine.instruction_count;
             ++stopped;
             cpu_reset();
         }
-        ASSERT_TRUE(PC < MAX_MEMORY);
-        ASSERT_TRUE(SP == 0 || (SP >= STACK_BOTTOM && SP <= STACK_TOP));
-        ASSERT_TRUE(Z <= 1 && S <= 1 && O <= 1 && C <= 1);
+        ASSERT_TRUE(machine.PC < MAX_MEMORY);
+        ASSERT_TRUE(machine.SP == 0 || (machine.SP >= STACK_BOTTOM && machine.SP <= STACK_TOP));
+        ASSERT_TRUE(machine.Z <= 1 && machine.S <= 1 && machine.O <= 1 && machine.C <= 1);
     }
     // the images must reach both endings and run a fair number of instructions
     EXPECT_GT(halted, 0);
