@@ -1,7 +1,7 @@
 // The console: the only way either program reaches standard input, standard
 // output and the terminal. Output is collected in a buffer and written in
 // large blocks; key presses are served from a queue that is refilled from the
-// operating system only every CONSOLE_POLL_INTERVAL key tests.
+// operating system only every CONSOLE_POLL_INTERVAL instructions.
 //
 // The buffer and queue handling is inline and shared; the procedures marked
 // "platform" are provided by console_posix.cpp in the programs and by a test
@@ -21,13 +21,12 @@ extern std::size_t output_length;
 extern unsigned char key_queue[CONSOLE_KEY_CAPACITY];
 extern std::size_t key_head;  // next key to take
 extern std::size_t key_tail;  // one past the last key queued
-extern std::uint32_t poll_countdown;
 }  // namespace console_state
 
 // platform: write out everything buffered (no-op when nothing is buffered).
 void console_flush();
 // platform: move waiting key presses into the queue without blocking, and
-// flush the output when it has waited too long. Resets poll_countdown.
+// flush the output when it has waited too long.
 void console_poll();
 // platform: switch the terminal (if any) to single-key mode for the run and
 // queue every key press already waiting.
@@ -63,14 +62,13 @@ inline char* console_reserve(std::size_t length) {
     return room;
 }
 
-// The per-instruction key test: never blocks, and costs a system call only
-// once every CONSOLE_POLL_INTERVAL calls.
-inline bool console_key_waiting() {
-    using namespace console_state;
-    if (key_head != key_tail) return true;
-    if (--poll_countdown != 0) return false;
-    console_poll();
-    return key_head != key_tail;
+// The per-instruction key test: never blocks. tick is the number of
+// instructions run so far; the queue is refilled from the operating system
+// when it is a multiple of CONSOLE_POLL_INTERVAL, so the first test of a run
+// sees every key already waiting.
+inline bool console_key_waiting(std::uint32_t tick) {
+    if ((tick & (CONSOLE_POLL_INTERVAL - 1)) == 0) console_poll();
+    return console_state::key_head != console_state::key_tail;
 }
 
 // Takes the next queued key; only after console_key_waiting() said yes.

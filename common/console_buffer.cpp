@@ -10,7 +10,6 @@ std::size_t output_length = 0;
 unsigned char key_queue[CONSOLE_KEY_CAPACITY];
 std::size_t key_head = 0;
 std::size_t key_tail = 0;
-std::uint32_t poll_countdown = 1;  // the first key test polls at once
 }  // namespace console_state
 
 void console_write(const char* text, std::size_t length) {

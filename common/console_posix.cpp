@@ -95,7 +95,6 @@ void console_flush() {
 }
 
 void console_poll() {
-    console_state::poll_countdown = CONSOLE_POLL_INTERVAL;
     fill_queue(false);
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
@@ -111,7 +110,6 @@ void console_start_keys() {
         raw.c_cc[VTIME] = 0;
         if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) keys_mode = true;
     }
-    console_state::poll_countdown = 1;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &last_flush);
 }
 

@@ -54,7 +54,7 @@ void op_hlt(Machine&) {
 // the last character printed.
 void show_activity(int& phase) {
     static constexpr char FRAMES[4][2] = {{'\b', '\\'}, {'\b', '|'}, {'\b', '/'}, {'\b', '-'}};
-    if (phase == 0) {
+    if (phase == 0) [[unlikely]] {
         console_put('-');
     } else {
         std::memcpy(console_reserve(2), FRAMES[phase - 1], 2);
@@ -134,7 +134,7 @@ void execute_instruction(Machine& m) {
     Machine m = machine;
     int phase = activity_phase;
     do {
-        if (console_key_waiting() && console_take_key() == ESCAPE) user_stop(m.PC, m.IR);
+        if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE) user_stop(m.PC, m.IR);
         fetch_instruction(m);
         show_activity(phase);
         execute_instruction(m);

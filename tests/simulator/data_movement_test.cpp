@@ -78,7 +78,7 @@ TEST_F(DataMovement, InFromPort1TakesAKeyAndPushesNothing) {
     run({OP_IN, 1}, {9});
     EXPECT_EQ(stack(), (std::vector<int>{9}));
     EXPECT_EQ(machine.PC, 2);
-    ASSERT_TRUE(console_key_waiting());  // the Escape was taken, 'x' is left
+    ASSERT_TRUE(console_key_waiting(0));  // the Escape was taken, 'x' is left
     EXPECT_EQ(console_take_key(), 'x');
 }
 

@@ -13,7 +13,6 @@ std::string line;
 void console_double_reset(const std::string& keys, const std::string& input_line) {
     console_state::output_length = 0;
     console_state::key_head = console_state::key_tail = 0;
-    console_state::poll_countdown = 1;
     captured.clear();
     pending_keys = keys;
     line = input_line;
@@ -31,7 +30,6 @@ void console_flush() {
 
 void console_poll() {
     using namespace console_state;
-    poll_countdown = CONSOLE_POLL_INTERVAL;
     if (key_head == key_tail) key_head = key_tail = 0;
     while (!pending_keys.empty() && key_tail < CONSOLE_KEY_CAPACITY) {
         key_queue[key_tail++] = static_cast<unsigned char>(pending_keys.front());
@@ -39,7 +37,7 @@ void console_poll() {
     }
 }
 
-void console_start_keys() { console_state::poll_countdown = 1; }
+void console_start_keys() {}
 
 int console_read_key() {
     console_poll();
