@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+bash scripts/prerequisites.sh
 
 echo "== build (Release) =="
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
