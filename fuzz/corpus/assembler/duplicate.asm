@@ -1,0 +1,4 @@
+[dup
+[dup
+nop
+jmp dup

@@ -1,0 +1,71 @@
+// The assembler's two passes on an arbitrary source text, through its real
+// entry point: the source is written to prog.asm, the console double answers
+// the prompt with that name, and every exit ends the input. A run may end
+// with 0 or 255 only; on success the pass-1 file is gone and the object code
+// file holds nothing but records of decimal numbers.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "console_double.hpp"
+#include "driver.hpp"
+#include "fuzz_support.hpp"
+
+namespace {
+
+// Every line: two or three decimal numbers (a '-' allowed in front of the
+// address), separated by single blanks, instruction records ending in a blank.
+bool records_well_formed(const char* name) {
+    std::FILE* file = std::fopen(name, "rb");
+    if (file == nullptr) return false;
+    std::string line;
+    bool good = true;
+    for (int c; good && (c = std::fgetc(file)) != EOF;) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        int numbers = 0;
+        std::size_t i = 0;
+        while (good && i < line.size()) {
+            std::size_t start = i;
+            if (numbers == 0 && line[i] == '-') ++i;
+            while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
+            good = i > start && (i == line.size() || line[i] == ' ');
+            ++numbers;
+            if (i < line.size()) ++i;
+        }
+        good = good && numbers >= 2 && numbers <= 3;
+        line.clear();
+    }
+    std::fclose(file);
+    return good && line.empty();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    enter_work_directory();
+    std::remove("prog.ps1");
+    std::remove("prog.hx");
+    write_input_file("prog.asm", data, size);
+    console_double_reset("", "prog.asm");
+    int status = -1;
+    try {
+        assembler_main();
+    } catch (const ExitRequest& e) {
+        status = e.status;
+    }
+    std::string output = console_double_output();
+    if (output.rfind("Stack machine assembler ? ", 0) != 0) fuzz_fail("no prompt");
+    if (status == 0) {
+        if (file_present("prog.ps1")) fuzz_fail("success left the pass-1 file");
+        if (!records_well_formed("prog.hx")) fuzz_fail("success wrote a malformed object code file");
+        // Comments are echoed with a blank after every character, so an
+        // unbroken "ERROR" can only be a message.
+        if (output.find("ERROR") != std::string::npos) fuzz_fail("success printed an error");
+    } else if (status != 255) {
+        fuzz_fail("exit status other than 0 or 255");
+    }
+    return 0;
+}
