@@ -1,0 +1,234 @@
+// The simulator at a real terminal: a pseudo-terminal whose slave side is the
+// program's standard input and output, typed into through the master side.
+// Checks the prompt, the key waits of hlt and in 1, Escape, Ctrl-C and
+// SIGTERM, and that every way out leaves the terminal's settings as they were.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "run_program.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const PROMPT = "- Object code file :";
+
+bool same_settings(const termios& a, const termios& b) {
+    for (int i = 0; i < NCCS; ++i) {
+        if (a.c_cc[i] != b.c_cc[i]) return false;
+    }
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag;
+}
+
+// The simulator started in dir with a fresh pseudo-terminal as its
+// controlling terminal. The slave side stays open here too, so that its
+// settings can be read before, during and after the run.
+class TerminalSession {
+public:
+    explicit TerminalSession(const std::string& dir) {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        const char* name = ptsname(master_);
+        if (name == nullptr) return;
+        slave_ = open(name, O_RDWR | O_NOCTTY);
+        if (slave_ < 0 || tcgetattr(slave_, &before_) != 0) return;
+        child_ = fork();
+        if (child_ == 0) {
+            setsid();
+            ioctl(slave_, TIOCSCTTY, 0);
+            dup2(slave_, STDIN_FILENO);
+            dup2(slave_, STDOUT_FILENO);
+            dup2(slave_, STDERR_FILENO);
+            close(master_);
+            close(slave_);
+            if (chdir(dir.c_str()) != 0) _exit(126);
+            std::string program = simulator_path();
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+
+    ~TerminalSession() {
+        if (child_ > 0 && status_ < 0) {
+            kill(child_, SIGKILL);
+            waitpid(child_, nullptr, 0);
+        }
+        if (slave_ >= 0) close(slave_);
+        if (master_ >= 0) close(master_);
+    }
+
+    TerminalSession(const TerminalSession&) = delete;
+    TerminalSession& operator=(const TerminalSession&) = delete;
+
+    bool started() const { return child_ > 0; }
+
+    void type(const std::string& keys) {
+        ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+
+    // Collects output until text has appeared after position from, or until
+    // the time is up. True when it appeared.
+    bool wait_for(const std::string& text, std::size_t from = 0, std::chrono::milliseconds limit = 5s) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        while (output_.find(text, from) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            read_some(20);
+        }
+        return true;
+    }
+
+    // Waits for the program to end; -1 if it is still running after limit.
+    // Otherwise its exit status, or 128 + the signal that ended it.
+    int wait_exit(std::chrono::milliseconds limit = 5s) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (waitpid(child_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            read_some(10);
+        }
+        while (read_some(0)) {
+        }
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status_;
+    }
+
+    void send_signal(int signal_number) const { kill(child_, signal_number); }
+
+    bool running() {
+        read_some(0);
+        return waitpid(child_, nullptr, WNOHANG) == 0;
+    }
+
+    termios settings() const {
+        termios now{};
+        tcgetattr(slave_, &now);
+        return now;
+    }
+    const termios& before() const { return before_; }
+    const std::string& output() const { return output_; }
+
+private:
+    bool read_some(int timeout_ms) {
+        pollfd p{master_, POLLIN, 0};
+        if (poll(&p, 1, timeout_ms) <= 0 || (p.revents & POLLIN) == 0) return false;
+        char buffer[4096];
+        ssize_t n = read(master_, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        output_.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    int master_ = -1;
+    int slave_ = -1;
+    pid_t child_ = -1;
+    int status_ = -1;
+    termios before_{};
+    std::string output_;
+};
+
+class Terminal : public ::testing::Test {
+protected:
+    // Writes the object code, starts the simulator and answers its prompt
+    // the way a user does: the name, then the Enter key.
+    void start(const std::string& object_code) {
+        write_file(dir_.file("prog.hx"), object_code);
+        session_ = std::make_unique<TerminalSession>(dir_.path);
+        if (!session_->started()) GTEST_SKIP() << "no pseudo-terminal available";
+        ASSERT_TRUE(session_->wait_for(PROMPT)) << session_->output();
+        session_->type("prog.hx\r");
+        // The name is echoed while the terminal is still in line mode.
+        ASSERT_TRUE(session_->wait_for("prog.hx")) << session_->output();
+    }
+
+    // The program is running in single-key mode: no line mode, no echo.
+    void expect_key_mode() {
+        termios now = session_->settings();
+        EXPECT_EQ(now.c_lflag & (ICANON | ECHO), 0u);
+        EXPECT_NE(session_->before().c_lflag & (ICANON | ECHO), 0u);
+    }
+
+    void expect_settings_restored() {
+        EXPECT_TRUE(same_settings(session_->settings(), session_->before()))
+            << "lflag before " << session_->before().c_lflag << ", after " << session_->settings().c_lflag;
+    }
+
+    TempDir dir_;
+    std::unique_ptr<TerminalSession> session_;
+};
+
+TEST_F(Terminal, HltWaitsForAKeyAndTheRunEndsWithTheSettingsRestored) {
+    start("0 64\n1 65\n");  // nop, hlt
+    ASSERT_TRUE(session_->wait_for("-HALT-")) << session_->output();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(session_->running()) << "hlt did not wait for a key";
+    expect_key_mode();
+    std::size_t mark = session_->output().size();
+    session_->type("q");
+    EXPECT_EQ(session_->wait_exit(), 0);
+    EXPECT_TRUE(session_->wait_for("No. instruction = 2", mark));
+    EXPECT_EQ(session_->output().find('q', mark), std::string::npos) << "the key was echoed";
+    expect_settings_restored();
+}
+
+TEST_F(Terminal, InFromPort1WaitsForAKey) {
+    start("0 8 1\n2 65\n");  // in 1, hlt
+    ASSERT_TRUE(session_->wait_for("-"));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(session_->running());
+    EXPECT_EQ(session_->output().find("-HALT-"), std::string::npos) << "in 1 did not wait";
+    expect_key_mode();
+    session_->type("k");
+    ASSERT_TRUE(session_->wait_for("-HALT-")) << session_->output();
+    session_->type("k");
+    EXPECT_EQ(session_->wait_exit(), 0);
+    expect_settings_restored();
+}
+
+TEST_F(Terminal, EscapeStopsAnEndlessLoop) {
+    start("0 48 0\n");  // jmp 0, for ever
+    // Spinner frames arrive while it runs; the loop is well under way.
+    ASSERT_TRUE(session_->wait_for("\b|")) << session_->output();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(session_->running());
+    expect_key_mode();
+    session_->type("\x1b");
+    EXPECT_EQ(session_->wait_exit(), 255);
+    EXPECT_TRUE(session_->wait_for("\n-user terminated-\r\nPC = 00000 [0000], IR = 048 [30]\r\n"))
+        << session_->output();
+    EXPECT_TRUE(file_exists(dir_.file("memmap2.txt")));
+    expect_settings_restored();
+}
+
+TEST_F(Terminal, CtrlCEndsAnEndlessLoop) {
+    start("0 48 0\n");
+    ASSERT_TRUE(session_->wait_for("\b|")) << session_->output();
+    expect_key_mode();
+    session_->type("\x03");  // the terminal turns it into SIGINT
+    EXPECT_EQ(session_->wait_exit(), 128 + SIGINT);
+    expect_settings_restored();
+}
+
+TEST_F(Terminal, SigtermEndsAnEndlessLoop) {
+    start("0 48 0\n");
+    ASSERT_TRUE(session_->wait_for("\b|")) << session_->output();
+    expect_key_mode();
+    session_->send_signal(SIGTERM);
+    EXPECT_EQ(session_->wait_exit(), 128 + SIGTERM);
+    expect_settings_restored();
+}
+
+}  // namespace
