@@ -63,19 +63,4 @@ TEST(AssemblerEndToEnd, LabelsDataAndOrg) {
     EXPECT_EQ(r.exit_status, 0);
 }
 
-TEST(AssemblerEndToEnd, LoopWithBackwardJump) {
-    const std::string source =
-        "        ldi 3\n"
-        "[again  out 0\n"
-        "        in 0\n"
-        "        dec\n"
-        "        jz done\n"
-        "        jmp again\n"
-        "[done   hlt\n";
-    TempDir dir;
-    RunResult r = assemble_and_run(dir, source);
-    EXPECT_EQ(port0_values(r.output), (std::vector<int>{3, 2, 1}));
-    EXPECT_EQ(r.exit_status, 0);
-}
-
 }  // namespace

@@ -44,7 +44,11 @@ TEST_F(AssemblerInProcess, ARunStartsFromACleanState) {
               "\nSymbol table\n    0:                    a\n\n-pass2-\n\nERROR\nCan not find symbol [missing]\n");
     EXPECT_EQ(read_file("one.hx"), "0 64 \n300 48 ");
 
-    // No symbol, address, end or open file of the first run survives.
+    EXPECT_EQ(run(""), 255);
+    write_file("bad.asm", "ldi ?\n");
+    EXPECT_EQ(run("bad.asm"), 255);
+
+    // No symbol, address, end or open file of the earlier runs survives.
     write_file("two.asm", "jmp a\n[a hlt\nnop\n");
     EXPECT_EQ(run("two.asm"), 0);
     EXPECT_EQ(console_double_output(),
@@ -52,18 +56,6 @@ TEST_F(AssemblerInProcess, ARunStartsFromACleanState) {
               "\nSymbol table\n    3:                    a\n\n-pass2-\n");
     EXPECT_EQ(read_file("two.hx"), "0 48 3 \n3 65 \n4 64 \n");
     EXPECT_FALSE(file_exists("two.ps1"));
-}
-
-TEST_F(AssemblerInProcess, ErrorsInPass1AndTheFrontLeaveNothingOpen) {
-    write_file("bad.asm", "ldi ?\n");
-    EXPECT_EQ(run("bad.asm"), 255);
-    EXPECT_EQ(run(""), 255);
-    EXPECT_EQ(run("absent.asm"), 255);
-    EXPECT_EQ(console_double_output(),
-              "Stack machine assembler ? \n File not found\n\n-pass2-\n\n File not found\n");
-    write_file("good.asm", "nop\n");
-    EXPECT_EQ(run("good.asm"), 0);
-    EXPECT_EQ(read_file("good.hx"), "0 64 \n");
 }
 
 }  // namespace
