@@ -1,7 +1,9 @@
 // The console: the only way either program reaches standard input, standard
 // output and the terminal. Output is collected in a buffer and written in
 // large blocks; key presses are served from a queue that is refilled from the
-// operating system only every CONSOLE_POLL_INTERVAL instructions.
+// operating system only every CONSOLE_POLL_INTERVAL instructions; the frames
+// of the activity spinner are counted while a program runs and written as
+// one block before any other output.
 //
 // The buffer and queue handling is inline and shared; the procedures marked
 // "platform" are provided by console_posix.cpp in the programs and by a test
@@ -21,9 +23,16 @@ extern std::size_t output_length;
 extern unsigned char key_queue[CONSOLE_KEY_CAPACITY];
 extern std::size_t key_head;  // next key to take
 extern std::size_t key_tail;  // one past the last key queued
+extern std::uint64_t frames_pending;  // spinner frames shown but not yet in the buffer
+extern unsigned activity_phase;       // spinner frame written next, 0..4
 }  // namespace console_state
 
-// platform: write out everything buffered (no-op when nothing is buffered).
+// Writes the pending spinner frames into the buffer. Every other output and
+// every flush does this first, so the bytes come out exactly as if each frame
+// had been written when it was shown.
+void console_write_pending_frames();
+
+// platform: write out everything buffered, pending spinner frames included.
 void console_flush();
 // platform: move waiting key presses into the queue without blocking, and
 // flush the output when it has waited too long.
@@ -46,21 +55,17 @@ void console_printf(const char* format, ...) __attribute__((format(printf, 1, 2)
 
 inline void console_put(char c) {
     using namespace console_state;
+    if (frames_pending != 0) console_write_pending_frames();
     if (output_length == CONSOLE_OUTPUT_CAPACITY) console_flush();
     output_buffer[output_length++] = c;
 }
 
 void console_write(const char* text, std::size_t length);
 
-// Room for length (at most 16) bytes at the end of the buffer, to be filled
-// by the caller: one bounds check and one update for a short text.
-inline char* console_reserve(std::size_t length) {
-    using namespace console_state;
-    if (output_length > CONSOLE_OUTPUT_CAPACITY - length) console_flush();
-    char* room = output_buffer + output_length;
-    output_length += length;
-    return room;
-}
+// Shows one frame of the activity spinner: a minus sign the first time,
+// then a backspace and one of \ | / - in turn. Costs one addition; the
+// frame reaches the buffer with the next output or flush.
+inline void console_show_activity() { ++console_state::frames_pending; }
 
 // The per-instruction key test: never blocks. tick is the number of
 // instructions run so far; the queue is refilled from the operating system

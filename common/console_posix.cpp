@@ -89,6 +89,7 @@ long elapsed_ms(const struct timespec& from, const struct timespec& to) {
 }  // namespace
 
 void console_flush() {
+    if (console_state::frames_pending != 0) console_write_pending_frames();
     write_all(console_state::output_buffer, console_state::output_length);
     console_state::output_length = 0;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &last_flush);

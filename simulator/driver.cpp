@@ -10,8 +10,6 @@
 #include "logic.hpp"
 #include "machine.hpp"
 
-int activity_phase = 0;
-
 namespace {
 
 constexpr int ESCAPE = 27;
@@ -48,18 +46,6 @@ void op_nop(Machine& m) { advance_pc(m, OP_NOP); }
 void op_hlt(Machine&) {
     console_printf("\n-HALT-\n");
     console_read_key();
-}
-
-// One frame of the rotating bar; every frame after the first steps back over
-// the last character printed.
-void show_activity(int& phase) {
-    static constexpr char FRAMES[4][2] = {{'\b', '\\'}, {'\b', '|'}, {'\b', '/'}, {'\b', '-'}};
-    if (phase == 0) [[unlikely]] {
-        console_put('-');
-    } else {
-        std::memcpy(console_reserve(2), FRAMES[phase - 1], 2);
-    }
-    phase = (phase & 3) + 1;  // 0 -> 1 -> 2 -> 3 -> 4 -> 1
 }
 
 void execute_instruction(Machine& m) {
@@ -129,18 +115,16 @@ void execute_instruction(Machine& m) {
 
 [[gnu::flatten]] void run_program() {
     console_start_keys();
-    // Registers and spinner phase live in locals during the run, so that the
-    // compiler can keep them in CPU registers.
+    // The registers live in a local during the run, so that the compiler can
+    // keep them in CPU registers.
     Machine m = machine;
-    int phase = activity_phase;
     do {
         if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE) user_stop(m.PC, m.IR);
         fetch_instruction(m);
-        show_activity(phase);
+        show_activity();
         execute_instruction(m);
     } while (m.IR != OP_HLT);
     machine = m;
-    activity_phase = phase;
 }
 
 // The CPI divides the clocks (unsigned) by the instructions (signed); with no

@@ -12,6 +12,8 @@ std::string line;
 
 void console_double_reset(const std::string& keys, const std::string& input_line) {
     console_state::output_length = 0;
+    console_state::frames_pending = 0;
+    console_state::activity_phase = 0;
     console_state::key_head = console_state::key_tail = 0;
     captured.clear();
     pending_keys = keys;
@@ -24,6 +26,7 @@ std::string console_double_output() {
 }
 
 void console_flush() {
+    if (console_state::frames_pending != 0) console_write_pending_frames();
     captured.append(console_state::output_buffer, console_state::output_length);
     console_state::output_length = 0;
 }
