@@ -77,7 +77,7 @@ awk 'BEGIN { print "0 65"; for (i = 0; i < 10000000; i++) print "100 255 7" }' >
 printf 'huge.hx\n' > huge.in
 read -r huge_s huge_kib < <(timed 1 huge.in "$simulator")
 printf 'simulator, %s-byte object code file: %.2fs, peak %s KiB\n' "$(stat -c %s huge.hx)" "$huge_s" "$huge_kib"
-awk 'BEGIN { for (i = 0; i < 5000000; i++) print "nop ; 100 MB" }' > huge.asm
+awk 'BEGIN { for (i = 0; i < 8000000; i++) print "nop ; 100 MB" }' > huge.asm
 printf 'huge.asm\n' > hugeasm.in
 read -r hasm_s hasm_kib < <(timed 1 hugeasm.in "$assembler")
 printf 'assembler, %s-byte source: %.2fs, peak %s KiB\n' "$(stat -c %s huge.asm)" "$hasm_s" "$hasm_kib"
