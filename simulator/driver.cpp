@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 #include "arithmetic.hpp"
 #include "console.hpp"
@@ -113,13 +112,17 @@ void execute_instruction(Machine& m) {
     if (m.PC >= MAX_MEMORY) pc_overload_stop(m.PC, m.IR);
 }
 
+// Everything the loop calls is inlined into it ([[gnu::flatten]]): the
+// dispatch, the handlers and the stack operations.
 [[gnu::flatten]] void run_program() {
     console_start_keys();
     // The registers live in a local during the run, so that the compiler can
     // keep them in CPU registers.
     Machine m = machine;
     do {
-        if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE) user_stop(m.PC, m.IR);
+        if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE) {
+            user_stop(m.PC, m.IR);
+        }
         fetch_instruction(m);
         show_activity();
         execute_instruction(m);
