@@ -92,25 +92,23 @@ void define_label(const char* name) {
 }
 
 int pass1_directive(const char* text) {
-    const char* message;
     if (std::strcmp(text, "end") == 0) return 1;
-    if (std::strcmp(text, "org") == 0) {
-        message = "\nERROR\nLine %d : ORG syntax error\n";
-    } else if (std::strcmp(text, "db") == 0) {
-        message = "\nERROR\nLine %d : DB syntax error\n";
-    } else if (std::strcmp(text, "dw") == 0) {
-        message = "\nERROR\nLine %d : DW syntax error\n";
-    } else {
-        return 0;
-    }
-    char digits[OPERAND_CAPACITY];
-    if (!read_operand_digits(digits)) error_exit(message, line_number + 1);
+    bool org = std::strcmp(text, "org") == 0;
+    bool db = std::strcmp(text, "db") == 0;
+    bool dw = std::strcmp(text, "dw") == 0;
+    if (!org && !db && !dw) return 0;
 
-    if (text[0] == 'o') {
+    char digits[OPERAND_CAPACITY];
+    if (!read_operand_digits(digits)) {
+        if (org) error_exit("\nERROR\nLine %d : ORG syntax error\n", line_number + 1);
+        if (db) error_exit("\nERROR\nLine %d : DB syntax error\n", line_number + 1);
+        error_exit("\nERROR\nLine %d : DW syntax error\n", line_number + 1);
+    }
+    if (org) {
         // Keeps the low 32 bits of the value.
         location_counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(digits_value(digits)));
     } else {
-        advance_location(text[1] == 'b' ? 1 : 2);
+        advance_location(db ? 1 : 2);
     }
     write_pass1_text(text);
     std::fputc(' ', pass1_stream);
