@@ -48,7 +48,9 @@ void dump_memory_map(const char* file_name) {
         }
     }
     std::fwrite(block, 1, used, file);
-    if (std::fclose(file) != 0) console_printf("\nERROR\n can not create %s\n", file_name);
+    // A write that failed (a full disk) is reported like a file not created.
+    bool failed = std::ferror(file) != 0;
+    if (std::fclose(file) != 0 || failed) console_printf("\nERROR\n can not create %s\n", file_name);
 }
 
 void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc, std::uint8_t ir,
