@@ -89,6 +89,40 @@ TEST(SimulatorRun, ByteValuesAbove127AreUnsignedInTheMap) {
               std::string::npos);
 }
 
+TEST(SimulatorRun, OneProgramPerFamilyRunsToHltWithItsClocksCharged) {
+    struct Program {
+        const char* family;
+        const char* code;
+        const char* shown;  // the port 0 display
+        int instructions;
+        int clocks;
+    };
+    const Program programs[] = {
+        // (3 + 7) * 2 - 1
+        {"arithmetic", "0 0 3 2 0 7 4 22 5 0 2 7 16 8 26 9 9 0 11 65", "-[19 : 13h]-", 8, 27},
+        // ((15 and 60) shl 1) xor 255
+        {"shift and logic", "0 0 15 2 0 60 4 96 5 80 6 0 255 8 102 9 9 0 11 65", "-[231 : E7h]-", 8,
+         27},
+        // call a routine that keeps its return address in memory, stores
+        // the word 300 and returns its low byte
+        {"data movement and calls",
+         "0 32 10 3 9 0 5 65 10 7 200 13 1 300 16 7 100 19 2 100 22 3 200 25 33", "-[44 : 2Ch]-",
+         9, 33},
+        // cmp of equal bytes sets Z; jz skips the hlt at 8
+        {"compare and jump", "0 0 5 2 0 5 4 104 5 50 11 8 65 11 0 9 13 9 0 15 65", "-[9 : 09h]-", 7,
+         22},
+    };
+    for (const Program& p : programs) {
+        SimRun r = simulate(p.code);
+        EXPECT_EQ(r.status, 0) << p.family;
+        EXPECT_NE(r.output.find(std::string("\n") + p.shown), std::string::npos) << p.family;
+        EXPECT_NE(r.output.find("No. instruction = " + std::to_string(p.instructions) +
+                                "\nNo. clock = " + std::to_string(p.clocks) + ",CPI = "),
+                  std::string::npos)
+            << p.family << ": " << r.output;
+    }
+}
+
 TEST(SimulatorKeys, EscapeWaitingBeforeTheFirstInstructionStopsTheRun) {
     SimRun r = simulate("0 64 1 65", "\x1b");
     EXPECT_EQ(r.output, HEAD + "\n-user terminated-\nPC = 00000 [0000], IR = 000 [00]\n");
