@@ -53,12 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The run loop's own sequence: key test, fetch, spinner, dispatch.
     Machine m = machine;
-    decltype(activity_phase) phase = 0;
     try {
         for (int step = 0; step < STEP_LIMIT; ++step) {
             if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE) break;
             fetch_instruction(m);
-            show_activity(phase);
+            show_activity();
             std::uint32_t count = m.instruction_count;
             execute_instruction(m);
             if (m.instruction_count != count + 1) fuzz_fail("an instruction was not counted");
