@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (output.rfind("Stack machine assembler ? ", 0) != 0) fuzz_fail("no prompt");
     if (status == 0) {
         if (file_present("prog.ps1")) fuzz_fail("success left the pass-1 file");
-        if (!records_well_formed("prog.hx")) fuzz_fail("success wrote a malformed object code file");
+        if (!records_well_formed("prog.hx"))
+            fuzz_fail("success wrote a malformed object code file");
         // Comments are echoed with a blank after every character, so an
         // unbroken "ERROR" can only be a message.
         if (output.find("ERROR") != std::string::npos) fuzz_fail("success printed an error");

@@ -64,7 +64,8 @@ void model(const std::uint8_t* data, std::size_t size, Expected& out) {
         int span = 1;
         if (op < OPCODE_SLOTS) span = OpcodeTable[op].length == 0 ? 3 : OpcodeTable[op].length;
         if (address < 0 || address > MAX_MEMORY - span) {
-            out.message = "\nERROR\nObject code address out of range : " + std::to_string(address) + "\n";
+            out.message =
+                "\nERROR\nObject code address out of range : " + std::to_string(address) + "\n";
             return;
         }
         if (op != 255) out.image[address] = static_cast<std::uint8_t>(op);
@@ -94,7 +95,8 @@ std::string read_whole(const char* name) {
     std::FILE* file = std::fopen(name, "rb");
     if (file == nullptr) return text;
     char block[65536];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) text.append(block, got);
+    for (std::size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
+        text.append(block, got);
     std::fclose(file);
     return text;
 }
@@ -123,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (expected.message.empty()) {
         if (status != -1) fuzz_fail("a file the rules accept was refused");
         if (output != RESET_LINE) fuzz_fail("accepting a file printed something");
-        if (std::memcmp(memory, expected.image, MAX_MEMORY) != 0) fuzz_fail("memory differs from the rules");
+        if (std::memcmp(memory, expected.image, MAX_MEMORY) != 0)
+            fuzz_fail("memory differs from the rules");
         // The memory map is formatted by hand; compare it once in a while.
         if (size % 16 == 0 && read_whole("memmap.txt") != map_of(expected.image)) {
             fuzz_fail("memmap.txt differs from memory");

@@ -27,14 +27,16 @@ constexpr int ESCAPE = 27;
 
 void check_registers(const Machine& m) {
     if (m.PC >= MAX_MEMORY) fuzz_fail("PC left the program and data area without a stop");
-    if (m.SP != 0 && (m.SP < STACK_BOTTOM || m.SP > STACK_TOP)) fuzz_fail("SP outside the stack area");
+    if (m.SP != 0 && (m.SP < STACK_BOTTOM || m.SP > STACK_TOP))
+        fuzz_fail("SP outside the stack area");
     if (m.Z > 1 || m.S > 1 || m.O > 1 || m.C > 1) fuzz_fail("a flag other than 0 or 1");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < HEAD || size > HEAD + MEMORY_SIZE) return -1;  // not a machine: keep it out of the corpus
+    if (size < HEAD || size > HEAD + MEMORY_SIZE)
+        return -1;  // not a machine: keep it out of the corpus
     enter_work_directory();
     console_double_reset();
     cpu_reset();
@@ -67,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const ExitRequest& e) {
         if (e.status != 255) fuzz_fail("a stop did not end with status 255");
         std::string output = console_double_output();
-        if (output.find("\nERROR\n") == std::string::npos && output.find("\n-ERROR-\n") == std::string::npos &&
+        if (output.find("\nERROR\n") == std::string::npos &&
+            output.find("\n-ERROR-\n") == std::string::npos &&
             output.find("-\n ERROR ") == std::string::npos) {
             fuzz_fail("a stop without its message");
         }

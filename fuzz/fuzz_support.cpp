@@ -17,7 +17,8 @@ void enter_work_directory() {
 void write_input_file(const char* file_name, const std::uint8_t* data, std::size_t size) {
     std::FILE* file = std::fopen(file_name, "wb");
     if (file == nullptr) fuzz_fail("cannot create the input file");
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) fuzz_fail("cannot write the input file");
+    if (size > 0 && std::fwrite(data, 1, size, file) != size)
+        fuzz_fail("cannot write the input file");
     if (std::fclose(file) != 0) fuzz_fail("cannot close the input file");
 }
 

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <memory>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -82,7 +82,8 @@ public:
 
     // Collects output until text has appeared after position from, or until
     // the time is up. True when it appeared.
-    bool wait_for(const std::string& text, std::size_t from = 0, std::chrono::milliseconds limit = 5s) {
+    bool wait_for(const std::string& text, std::size_t from = 0,
+                  std::chrono::milliseconds limit = 5s) {
         auto deadline = std::chrono::steady_clock::now() + limit;
         while (output_.find(text, from) == std::string::npos) {
             if (std::chrono::steady_clock::now() > deadline) return false;
@@ -163,7 +164,8 @@ protected:
 
     void expect_settings_restored() {
         EXPECT_TRUE(same_settings(session_->settings(), session_->before()))
-            << "lflag before " << session_->before().c_lflag << ", after " << session_->settings().c_lflag;
+            << "lflag before " << session_->before().c_lflag << ", after "
+            << session_->settings().c_lflag;
     }
 
     TempDir dir_;

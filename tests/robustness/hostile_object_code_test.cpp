@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string HEAD = "CPU reset ...  success ...\n- Stack machine simulator -\n- Object code file :";
+const std::string HEAD =
+    "CPU reset ...  success ...\n- Stack machine simulator -\n- Object code file :";
 const std::string HALT_ONE = "-\n-HALT-\nNo. instruction = 1\nNo. clock = 0,CPI = 0.000000\n";
 const std::string NOT_FOUND = HEAD + "\nERROR\nFile not found\n";
 
@@ -57,8 +58,9 @@ TEST(HostileObjectCode, ExtremeValuesAreReducedToTheirLowBits) {
     // 9999999999999999999 saturates at 2^63 - 1: as an opcode its low byte
     // 255 makes a data record, as a word operand it stores 255 255.
     // -999999999999999999 is -0x0DE0B6B3A763FFFF: low byte 1 (ldiw), low word 1.
-    Loaded l = load("0 65\n5 9999999999999999999 7\n10 -999999999999999999 9\n"
-                    "20 1 9999999999999999999\n30 1 -999999999999999999\n");
+    Loaded l = load(
+        "0 65\n5 9999999999999999999 7\n10 -999999999999999999 9\n"
+        "20 1 9999999999999999999\n30 1 -999999999999999999\n");
     EXPECT_EQ(l.run.output, HEAD + HALT_ONE);
     EXPECT_EQ(l.run.exit_status, 0);
     EXPECT_NE(l.memmap.find(map_lines(5, {7, 0})), std::string::npos);
@@ -81,15 +83,15 @@ TEST(HostileObjectCode, RecordsAtTheEdgeOfTheArea) {
         const char* refused_address;  // nullptr: accepted
     };
     const Case cases[] = {
-        {"12287 200", nullptr},        // no slot: one byte, fits
-        {"12287 -56", nullptr},        // -56 is opcode 200 as well
-        {"12287 300 1", "12287"},      // 300 is opcode 44, an empty slot: three bytes
-        {"12286 12 5", "12286"},       // empty slot 12 at 12286 reaches 12288
-        {"12285 12 5", nullptr},       // ... and fits at 12285
-        {"12287 0 1", "12287"},        // ldi needs 12288 for its operand
-        {"12287 65", nullptr},         // hlt fits in the last byte
+        {"12287 200", nullptr},    // no slot: one byte, fits
+        {"12287 -56", nullptr},    // -56 is opcode 200 as well
+        {"12287 300 1", "12287"},  // 300 is opcode 44, an empty slot: three bytes
+        {"12286 12 5", "12286"},   // empty slot 12 at 12286 reaches 12288
+        {"12285 12 5", nullptr},   // ... and fits at 12285
+        {"12287 0 1", "12287"},    // ldi needs 12288 for its operand
+        {"12287 65", nullptr},     // hlt fits in the last byte
         {"-999999999999999999 65", "-999999999999999999"},
-        {"12288 -1 0", "12288"},       // a data record (-1 is 255) one past the end
+        {"12288 -1 0", "12288"},  // a data record (-1 is 255) one past the end
     };
     for (const Case& c : cases) {
         Loaded l = load(std::string("0 65\n") + c.code + "\n");
@@ -122,7 +124,8 @@ TEST(HostileObjectCode, BinaryGarbage) {
         if (c != '\0' && !blank) garbage += c;
     }
     Loaded bytes = load(garbage);
-    EXPECT_EQ(bytes.run.output, refusal("Object code token too long : " + garbage.substr(0, 19) + "..."));
+    EXPECT_EQ(bytes.run.output,
+              refusal("Object code token too long : " + garbage.substr(0, 19) + "..."));
     EXPECT_EQ(bytes.run.exit_status, 255);
     EXPECT_TRUE(bytes.memmap.empty());
 
@@ -195,8 +198,9 @@ TEST(HostileNames, LongestNameAndOneMore) {
     EXPECT_EQ(r.exit_status, 0);
 
     RunResult over = run_program(simulator_path(), longest + "n\n", dir.path);
-    EXPECT_EQ(over.output, HEAD + "\nERROR\n Inputfile error\nprogram terminated!\n"
-                                  "No. instruction = 0\nNo. clock = 0,CPI = nan\n");
+    EXPECT_EQ(over.output, HEAD +
+                               "\nERROR\n Inputfile error\nprogram terminated!\n"
+                               "No. instruction = 0\nNo. clock = 0,CPI = nan\n");
     EXPECT_EQ(over.exit_status, 255);
 
     // A path far longer than the input line holds, from a script gone wrong.
@@ -244,8 +248,9 @@ TEST(HostileNames, MemoryMapsThatCannotBeCreated) {
         write_file(dir.file("prog.hx"), "0 64 1 33");  // nop, ret on an empty stack
         fs::create_directory(dir.file("memmap2.txt"));
         RunResult r = run_program(simulator_path(), "prog.hx\n", dir.path);
-        EXPECT_EQ(r.output, HEAD + "-\b\\\nERROR\n Stack underflow\nPC = 00001 [0001], IR = 033 [21]\n"
-                                   "\nERROR\n can not create memmap2.txt\n");
+        EXPECT_EQ(r.output, HEAD +
+                                "-\b\\\nERROR\n Stack underflow\nPC = 00001 [0001], IR = 033 [21]\n"
+                                "\nERROR\n can not create memmap2.txt\n");
         EXPECT_EQ(r.exit_status, 255);
     }
 }

@@ -37,12 +37,14 @@ Assembly assemble(const std::string& source) {
 std::string error_tail(const std::string& message) { return "\nERROR\n" + message + "\n"; }
 
 bool ends_with(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 TEST(HostileSource, NulBytesEndTheLineTheyStandIn) {
     Assembly a = assemble(std::string("nop\0hlt\n\0ldi 5\nhlt\n", 19));
-    EXPECT_EQ(a.run.output, PROMPT + "    0: nop \n    1: \n    1: hlt \n\nSymbol table\n\n-pass2-\n");
+    EXPECT_EQ(a.run.output,
+              PROMPT + "    0: nop \n    1: \n    1: hlt \n\nSymbol table\n\n-pass2-\n");
     EXPECT_EQ(a.object, "0 64 \n1 65 \n");
     EXPECT_EQ(a.run.exit_status, 0);
 
@@ -66,8 +68,8 @@ TEST(HostileSource, VeryLongLinesAreReadIn255CharacterPieces) {
     for (std::size_t at = 0; at < text.size(); at += 255, ++pieces) {
         std::string piece = text.substr(at, 255);
         for (std::size_t p = 0; (p = piece.find("nop", p)) != std::string::npos; p += 3) {
-            bool whole = (p == 0 || piece[p - 1] == ' ') && (p + 3 == piece.size() || piece[p + 3] == ' ' ||
-                                                            piece[p + 3] == '\n');
+            bool whole = (p == 0 || piece[p - 1] == ' ') &&
+                         (p + 3 == piece.size() || piece[p + 3] == ' ' || piece[p + 3] == '\n');
             if (whole) expected_object += std::to_string(address++) + " 64 \n";
         }
     }
@@ -75,7 +77,8 @@ TEST(HostileSource, VeryLongLinesAreReadIn255CharacterPieces) {
     EXPECT_EQ(a.run.exit_status, 0);
     EXPECT_EQ(a.object, expected_object);
     std::size_t listed = 0;
-    for (std::size_t p = a.run.output.find(": "); p != std::string::npos; p = a.run.output.find(": ", p + 1)) {
+    for (std::size_t p = a.run.output.find(": "); p != std::string::npos;
+         p = a.run.output.find(": ", p + 1)) {
         ++listed;
     }
     EXPECT_EQ(listed, static_cast<std::size_t>(pieces));
@@ -117,9 +120,10 @@ TEST(HostileSource, LengthLimitsOfLabelsNamesAndOperands) {
     const std::string name19(19, 'q');
     const std::string name20(20, 'q');
     // At the limits: accepted.
-    Assembly fits = assemble("[" + name19 + "\njmp " + name19 + "\nldi 1234567890123456789\n"
-                             "org 1234567890123456789\ndb 7 " + std::string(79, '9') + " " +
-                             std::string(79, 'z') + "\n");
+    Assembly fits = assemble("[" + name19 + "\njmp " + name19 +
+                             "\nldi 1234567890123456789\n"
+                             "org 1234567890123456789\ndb 7 " +
+                             std::string(79, '9') + " " + std::string(79, 'z') + "\n");
     EXPECT_EQ(fits.run.exit_status, 0) << fits.run.output;
     EXPECT_EQ(fits.object, "0 48 0 \n3 0 1234567890123456789 \n2112454933 255 7\n");
 
@@ -142,7 +146,8 @@ TEST(HostileSource, LengthLimitsOfLabelsNamesAndOperands) {
     };
     for (const Case& c : cases) {
         Assembly a = assemble(c.source);
-        EXPECT_TRUE(ends_with(a.run.output, error_tail(c.message))) << c.message << "\n" << a.run.output;
+        EXPECT_TRUE(ends_with(a.run.output, error_tail(c.message))) << c.message << "\n"
+                                                                    << a.run.output;
         EXPECT_EQ(a.run.exit_status, 255) << c.message;
         EXPECT_TRUE(a.pass1_left) << c.message;
     }
@@ -166,14 +171,16 @@ TEST(HostileSource, BinaryGarbage) {
 
     // Random bytes: every run ends with success or with one of the messages.
     const std::regex failure(
-        "[^]*\nERROR\n(Line [0-9]+ (have syntax error|: [A-Za-z -]+)|Can not find symbol \\[[a-z0-9]*\\])\n");
+        "[^]*\nERROR\n(Line [0-9]+ (have syntax error|: [A-Za-z -]+)|Can not find symbol "
+        "\\[[a-z0-9]*\\])\n");
     for (unsigned seed = 1; seed <= 20; ++seed) {
         std::mt19937 random(seed);
         std::string noise;
         // Mostly letters, digits and blanks, so that runs get past the first line.
         const std::string common = "abcdefghijklmnopqrstuvwxyz0123456789 [\n";
         for (int i = 0; i < 4000; ++i) {
-            noise += random() % 8 == 0 ? static_cast<char>(random() % 256) : common[random() % common.size()];
+            noise += random() % 8 == 0 ? static_cast<char>(random() % 256)
+                                       : common[random() % common.size()];
         }
         Assembly g = assemble(noise);
         EXPECT_EQ(g.run.output.rfind(PROMPT, 0), 0u) << "seed " << seed;
@@ -181,7 +188,8 @@ TEST(HostileSource, BinaryGarbage) {
             EXPECT_FALSE(g.pass1_left) << "seed " << seed;
         } else {
             EXPECT_EQ(g.run.exit_status, 255) << "seed " << seed;
-            EXPECT_TRUE(std::regex_match(g.run.output, failure)) << "seed " << seed << "\n" << g.run.output;
+            EXPECT_TRUE(std::regex_match(g.run.output, failure)) << "seed " << seed << "\n"
+                                                                 << g.run.output;
         }
     }
 }
@@ -204,7 +212,8 @@ TEST(HostileSourceNames, NamesThatCannotBeRead) {
 TEST(HostileSourceNames, NamesThatAreNotANameAtAll) {
     TempDir dir;
     const std::string refused = PROMPT + "\nERROR\n Inputfile error\nprogram terminated!\n";
-    for (const std::string& typed : {std::string("pro\0g.asm\n", 10), std::string(100000, 'a') + "\n"}) {
+    for (const std::string& typed :
+         {std::string("pro\0g.asm\n", 10), std::string(100000, 'a') + "\n"}) {
         RunResult r = run_program(assembler_path(), typed, dir.path);
         EXPECT_EQ(r.output, refused);
         EXPECT_EQ(r.exit_status, 255);
@@ -218,7 +227,8 @@ TEST(HostileSourceNames, Pass1FileInADirectoryWhereNothingCanBeCreated) {
     if (!file_exists("/proc/self/cmdline")) GTEST_SKIP() << "no /proc";
     TempDir dir;
     RunResult r = run_program(assembler_path(), "/proc/self/cmdline\n", dir.path);
-    EXPECT_EQ(r.output, PROMPT + "\n File can not create for PASS1\n\n-pass2-\n\n File not found\n");
+    EXPECT_EQ(r.output,
+              PROMPT + "\n File can not create for PASS1\n\n-pass2-\n\n File not found\n");
     EXPECT_EQ(r.exit_status, 255);
     EXPECT_TRUE(fs::is_empty(dir.path));
 }
