@@ -16,6 +16,7 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 seeds=$(pwd)/fuzz/corpus
 
+bash scripts/prerequisites-clang.sh
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j 2 >/dev/null
 

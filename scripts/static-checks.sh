@@ -2,7 +2,7 @@
 # Static checks of the project's own code (common/, simulator/, assembler/,
 # tests/, fuzz/): fails on any clang-format difference from .clang-format and
 # on any clang-tidy finding of .clang-tidy. Needs clang-format, clang-tidy and
-# clang++ (scripts/prerequisites.sh installs them), and builds nothing: the
+# clang++ (scripts/prerequisites-clang.sh installs them), and builds nothing: the
 # compile commands come from configuring two build directories.
 #   bash scripts/static-checks.sh [format|tidy]     (default: both)
 set -euo pipefail
@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 what=${1:-all}
 jobs=$(nproc 2>/dev/null || echo 2)
 status=0
+bash scripts/prerequisites-clang.sh
 for tool in clang-format clang-tidy clang++; do
     command -v "$tool" >/dev/null || { echo "static checks: $tool is missing"; exit 1; }
 done
