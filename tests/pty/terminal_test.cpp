@@ -155,10 +155,16 @@ protected:
         ASSERT_TRUE(session_->wait_for("prog.hx")) << session_->output();
     }
 
-    // The program is running in single-key mode: no line mode, no echo.
+    // The program has switched the terminal to single-key mode (no line
+    // mode, no echo) within a few seconds; keys typed from then on reach it
+    // one by one.
     void expect_key_mode() {
-        termios now = session_->settings();
-        EXPECT_EQ(now.c_lflag & (ICANON | ECHO), 0u);
+        auto deadline = std::chrono::steady_clock::now() + 5s;
+        while ((session_->settings().c_lflag & ICANON) != 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+        }
+        EXPECT_EQ(session_->settings().c_lflag & (ICANON | ECHO), 0u);
         EXPECT_NE(session_->before().c_lflag & (ICANON | ECHO), 0u);
     }
 
@@ -188,11 +194,10 @@ TEST_F(Terminal, HltWaitsForAKeyAndTheRunEndsWithTheSettingsRestored) {
 
 TEST_F(Terminal, InFromPort1WaitsForAKey) {
     start("0 8 1\n2 65\n");  // in 1, hlt
-    ASSERT_TRUE(session_->wait_for("-"));
+    expect_key_mode();
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(session_->running());
     EXPECT_EQ(session_->output().find("-HALT-"), std::string::npos) << "in 1 did not wait";
-    expect_key_mode();
     session_->type("k");
     ASSERT_TRUE(session_->wait_for("-HALT-")) << session_->output();
     session_->type("k");
