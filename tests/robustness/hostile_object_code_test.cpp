@@ -203,10 +203,15 @@ TEST(HostileNames, LongestNameAndOneMore) {
                                "No. instruction = 0\nNo. clock = 0,CPI = nan\n");
     EXPECT_EQ(over.exit_status, 255);
 
-    // A path far longer than the input line holds, from a script gone wrong.
-    RunResult huge = run_program(simulator_path(), std::string(100000, '/') + "\n", dir.path);
-    EXPECT_EQ(huge.output, over.output);
-    EXPECT_EQ(huge.exit_status, 255);
+    // A path far longer than the input line holds, from a script gone wrong,
+    // and a name with a NUL byte, which no file name can hold.
+    write_file(dir.file("pro"), "0 65");
+    for (const std::string& typed :
+         {std::string(100000, '/') + "\n", std::string("pro\0g.hx\n", 9)}) {
+        RunResult r = run_program(simulator_path(), typed, dir.path);
+        EXPECT_EQ(r.output, over.output);
+        EXPECT_EQ(r.exit_status, 255);
+    }
 }
 
 TEST(HostileNames, NamesThatCannotBeReadAsAFile) {
