@@ -47,68 +47,73 @@ void op_hlt(Machine&) {
     console_read_key();
 }
 
+// Charges the clocks of an instruction that completed. Every case below
+// passes its own opcode as a constant, so the table lookup folds away.
+inline void charge_clocks(Machine& m, std::uint8_t opcode) {
+    m.clock_count += OpcodeTable[opcode].clocks;
+}
+
 void execute_instruction(Machine& m) {
     switch (m.IR) {
-        case OP_LDI: op_ldi(m); break;
-        case OP_LDIW: op_ldiw(m); break;
-        case OP_LDD: op_ldd(m); break;
-        case OP_LDDW: op_lddw(m); break;
-        case OP_LDA: op_lda(m); break;
-        case OP_STA: op_sta(m); break;
-        case OP_STD: op_std(m); break;
-        case OP_STDW: op_stdw(m); break;
-        case OP_IN: op_in(m); break;
-        case OP_OUT: op_out(m); break;
-        case OP_LDAW: op_ldaw(m); break;
-        case OP_STAW: op_staw(m); break;
-        case OP_MUL: op_mul(m); break;
-        case OP_MULW: op_mulw(m); break;
-        case OP_DIV: op_div(m); break;
-        case OP_DIVW: op_divw(m); break;
-        case OP_SUB: op_sub(m); break;
-        case OP_SUBW: op_subw(m); break;
-        case OP_ADD: op_add(m); break;
-        case OP_ADDW: op_addw(m); break;
-        case OP_INC: op_inc(m); break;
-        case OP_INCW: op_incw(m); break;
-        case OP_DEC: op_dec(m); break;
-        case OP_DECW: op_decw(m); break;
-        case OP_CALL: op_call(m); break;
-        case OP_RET: op_ret(m); break;
-        case OP_JMP: op_jmp(m); break;
-        case OP_JMR: op_jmr(m); break;
-        case OP_JZ: op_jz(m); break;
-        case OP_JNZ: op_jnz(m); break;
-        case OP_JO: op_jo(m); break;
-        case OP_JNO: op_jno(m); break;
-        case OP_JC: op_jc(m); break;
-        case OP_JNC: op_jnc(m); break;
-        case OP_JS: op_js(m); break;
-        case OP_JNS: op_jns(m); break;
-        case OP_NOP: op_nop(m); break;
-        case OP_HLT: op_hlt(m); break;
-        case OP_SHL: op_shl(m); break;
-        case OP_SHLW: op_shlw(m); break;
-        case OP_SHR: op_shr(m); break;
-        case OP_SHRW: op_shrw(m); break;
-        case OP_ROL: op_rol(m); break;
-        case OP_ROLW: op_rolw(m); break;
-        case OP_ROR: op_ror(m); break;
-        case OP_RORW: op_rorw(m); break;
-        case OP_AND: op_and(m); break;
-        case OP_ANDW: op_andw(m); break;
-        case OP_OR: op_or(m); break;
-        case OP_ORW: op_orw(m); break;
-        case OP_NOT: op_not(m); break;
-        case OP_NOTW: op_notw(m); break;
-        case OP_XOR: op_xor(m); break;
-        case OP_XORW: op_xorw(m); break;
-        case OP_CMP: op_cmp(m); break;
-        case OP_CMPW: op_cmpw(m); break;
+        case OP_LDI: op_ldi(m); charge_clocks(m, OP_LDI); break;
+        case OP_LDIW: op_ldiw(m); charge_clocks(m, OP_LDIW); break;
+        case OP_LDD: op_ldd(m); charge_clocks(m, OP_LDD); break;
+        case OP_LDDW: op_lddw(m); charge_clocks(m, OP_LDDW); break;
+        case OP_LDA: op_lda(m); charge_clocks(m, OP_LDA); break;
+        case OP_STA: op_sta(m); charge_clocks(m, OP_STA); break;
+        case OP_STD: op_std(m); charge_clocks(m, OP_STD); break;
+        case OP_STDW: op_stdw(m); charge_clocks(m, OP_STDW); break;
+        case OP_IN: op_in(m); charge_clocks(m, OP_IN); break;
+        case OP_OUT: op_out(m); charge_clocks(m, OP_OUT); break;
+        case OP_LDAW: op_ldaw(m); charge_clocks(m, OP_LDAW); break;
+        case OP_STAW: op_staw(m); charge_clocks(m, OP_STAW); break;
+        case OP_MUL: op_mul(m); charge_clocks(m, OP_MUL); break;
+        case OP_MULW: op_mulw(m); charge_clocks(m, OP_MULW); break;
+        case OP_DIV: op_div(m); charge_clocks(m, OP_DIV); break;
+        case OP_DIVW: op_divw(m); charge_clocks(m, OP_DIVW); break;
+        case OP_SUB: op_sub(m); charge_clocks(m, OP_SUB); break;
+        case OP_SUBW: op_subw(m); charge_clocks(m, OP_SUBW); break;
+        case OP_ADD: op_add(m); charge_clocks(m, OP_ADD); break;
+        case OP_ADDW: op_addw(m); charge_clocks(m, OP_ADDW); break;
+        case OP_INC: op_inc(m); charge_clocks(m, OP_INC); break;
+        case OP_INCW: op_incw(m); charge_clocks(m, OP_INCW); break;
+        case OP_DEC: op_dec(m); charge_clocks(m, OP_DEC); break;
+        case OP_DECW: op_decw(m); charge_clocks(m, OP_DECW); break;
+        case OP_CALL: op_call(m); charge_clocks(m, OP_CALL); break;
+        case OP_RET: op_ret(m); charge_clocks(m, OP_RET); break;
+        case OP_JMP: op_jmp(m); charge_clocks(m, OP_JMP); break;
+        case OP_JMR: op_jmr(m); charge_clocks(m, OP_JMR); break;
+        case OP_JZ: op_jz(m); charge_clocks(m, OP_JZ); break;
+        case OP_JNZ: op_jnz(m); charge_clocks(m, OP_JNZ); break;
+        case OP_JO: op_jo(m); charge_clocks(m, OP_JO); break;
+        case OP_JNO: op_jno(m); charge_clocks(m, OP_JNO); break;
+        case OP_JC: op_jc(m); charge_clocks(m, OP_JC); break;
+        case OP_JNC: op_jnc(m); charge_clocks(m, OP_JNC); break;
+        case OP_JS: op_js(m); charge_clocks(m, OP_JS); break;
+        case OP_JNS: op_jns(m); charge_clocks(m, OP_JNS); break;
+        case OP_NOP: op_nop(m); charge_clocks(m, OP_NOP); break;
+        case OP_HLT: op_hlt(m); charge_clocks(m, OP_HLT); break;
+        case OP_SHL: op_shl(m); charge_clocks(m, OP_SHL); break;
+        case OP_SHLW: op_shlw(m); charge_clocks(m, OP_SHLW); break;
+        case OP_SHR: op_shr(m); charge_clocks(m, OP_SHR); break;
+        case OP_SHRW: op_shrw(m); charge_clocks(m, OP_SHRW); break;
+        case OP_ROL: op_rol(m); charge_clocks(m, OP_ROL); break;
+        case OP_ROLW: op_rolw(m); charge_clocks(m, OP_ROLW); break;
+        case OP_ROR: op_ror(m); charge_clocks(m, OP_ROR); break;
+        case OP_RORW: op_rorw(m); charge_clocks(m, OP_RORW); break;
+        case OP_AND: op_and(m); charge_clocks(m, OP_AND); break;
+        case OP_ANDW: op_andw(m); charge_clocks(m, OP_ANDW); break;
+        case OP_OR: op_or(m); charge_clocks(m, OP_OR); break;
+        case OP_ORW: op_orw(m); charge_clocks(m, OP_ORW); break;
+        case OP_NOT: op_not(m); charge_clocks(m, OP_NOT); break;
+        case OP_NOTW: op_notw(m); charge_clocks(m, OP_NOTW); break;
+        case OP_XOR: op_xor(m); charge_clocks(m, OP_XOR); break;
+        case OP_XORW: op_xorw(m); charge_clocks(m, OP_XORW); break;
+        case OP_CMP: op_cmp(m); charge_clocks(m, OP_CMP); break;
+        case OP_CMPW: op_cmpw(m); charge_clocks(m, OP_CMPW); break;
         default: undefined_opcode_stop(m.PC, m.IR);
     }
     ++m.instruction_count;
-    m.clock_count += OpcodeTable[m.IR].clocks;
     if (m.PC >= MAX_MEMORY) pc_overload_stop(m.PC, m.IR);
 }
 
