@@ -65,12 +65,14 @@ void print_symbol_table() {
 }  // namespace
 
 void advance_location(std::uint32_t amount) {
-    location_counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(location_counter) + amount);
+    location_counter =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(location_counter) + amount);
 }
 
 std::uint64_t digits_value(const char* digits) {
     std::uint64_t value = 0;
-    for (const char* d = digits; *d != '\0'; ++d) value = value * 10 + static_cast<std::uint64_t>(*d - '0');
+    for (const char* d = digits; *d != '\0'; ++d)
+        value = value * 10 + static_cast<std::uint64_t>(*d - '0');
     return value;
 }
 
@@ -85,7 +87,8 @@ const OpcodeEntry* lookup_mnemonic(const char* text) {
 }
 
 void define_label(const char* name) {
-    if (symbol_count == SYMBOL_TABLE_SIZE) error_exit("\nERROR\nLine %d : symbol table full\n", line_number + 1);
+    if (symbol_count == SYMBOL_TABLE_SIZE)
+        error_exit("\nERROR\nLine %d : symbol table full\n", line_number + 1);
     Symbol& symbol = SymbolTable[symbol_count++];
     std::strcpy(symbol.name, name);
     symbol.value = static_cast<std::uint16_t>(static_cast<std::uint32_t>(location_counter));
@@ -106,7 +109,8 @@ int pass1_directive(const char* text) {
     }
     if (org) {
         // Keeps the low 32 bits of the value.
-        location_counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(digits_value(digits)));
+        location_counter =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(digits_value(digits)));
     } else {
         advance_location(db ? 1 : 2);
     }
@@ -133,7 +137,8 @@ void pass1_loop() {
         for (TokenKind kind = next_token(); kind != TOKEN_END_OF_LINE; kind = next_token()) {
             if (kind != TOKEN_DIRECTIVE && label_flag == 0) list_and_copy(token_buffer);
             if (std::strcmp(token_buffer, "end") == 0) end_seen = 1;
-            if (kind == TOKEN_INVALID) error_exit("\nERROR\nLine %d have syntax error\n", line_number + 1);
+            if (kind == TOKEN_INVALID)
+                error_exit("\nERROR\nLine %d have syntax error\n", line_number + 1);
         }
         console_put('\n');
         std::fputc('\n', pass1_stream);

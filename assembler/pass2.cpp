@@ -31,7 +31,8 @@ std::uint32_t name_hash(const char* name) {
 // The slot holding name, or the empty slot where it belongs.
 int index_slot(const char* name) {
     int slot = static_cast<int>(name_hash(name) & (INDEX_SLOTS - 1));
-    while (symbol_index[slot] >= 0 && std::strcmp(SymbolTable[symbol_index[slot]].name, name) != 0) {
+    while (symbol_index[slot] >= 0 &&
+           std::strcmp(SymbolTable[symbol_index[slot]].name, name) != 0) {
         slot = (slot + 1) & (INDEX_SLOTS - 1);
     }
     return slot;
@@ -42,7 +43,8 @@ void write_label_operand(const char* name) {
     int found = find_symbol(name, &definitions);
     if (found < 0) error_exit("\nERROR\nCan not find symbol [%s]\n", name);
     if (definitions > 1) {
-        error_exit("\nERROR\nLine %d : symbol [%s] defined more than once\n", line_number + 1, name);
+        error_exit("\nERROR\nLine %d : symbol [%s] defined more than once\n", line_number + 1,
+                   name);
     }
     std::fprintf(object_stream, "%d ", SymbolTable[found].value);
 }
@@ -77,7 +79,8 @@ int pass2_directive(const char* text) {
     char digits[OPERAND_CAPACITY];
     if (!read_operand_digits(digits)) return 1;  // pass 1 has already rejected this
     if (org) {
-        location_counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(digits_value(digits)));
+        location_counter =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(digits_value(digits)));
     } else if (db) {
         std::fprintf(object_stream, "%d 255 %s\n", location_counter, digits);
         advance_location(1);

@@ -63,7 +63,8 @@ TokenKind label_definition() {
     label_flag = 1;
     if (!is_letter(char_at_cursor())) return TOKEN_INVALID;
     int length = name_length();
-    if (length > SYMBOL_NAME_CAPACITY - 1) error_exit("\nERROR\nLine %d : label name too long\n", line_number + 1);
+    if (length > SYMBOL_NAME_CAPACITY - 1)
+        error_exit("\nERROR\nLine %d : label name too long\n", line_number + 1);
     take_text(token_buffer, length, true);
     define_label(token_buffer);
     return TOKEN_NAME;
@@ -71,7 +72,8 @@ TokenKind label_definition() {
 
 TokenKind identifier() {
     int length = name_length();
-    if (length > TOKEN_CAPACITY - 1) error_exit("\nERROR\nLine %d : token too long\n", line_number + 1);
+    if (length > TOKEN_CAPACITY - 1)
+        error_exit("\nERROR\nLine %d : token too long\n", line_number + 1);
     take_text(token_buffer, length, true);
     if (current_pass == 1) {
         if (pass1_directive(token_buffer)) return TOKEN_DIRECTIVE;
@@ -85,7 +87,8 @@ TokenKind identifier() {
 
 TokenKind number() {
     int length = digit_run_length();
-    if (length > TOKEN_CAPACITY - 1) error_exit("\nERROR\nLine %d : token too long\n", line_number + 1);
+    if (length > TOKEN_CAPACITY - 1)
+        error_exit("\nERROR\nLine %d : token too long\n", line_number + 1);
     take_text(token_buffer, length, false);
     return TOKEN_NUMBER;
 }
@@ -100,14 +103,16 @@ bool read_operand_digits(char digits[OPERAND_CAPACITY]) {
     skip_blanks();
     if (!is_digit(char_at_cursor())) return false;
     int length = digit_run_length();
-    if (length > OPERAND_CAPACITY - 1) error_exit("\nERROR\nLine %d : operand too long\n", line_number + 1);
+    if (length > OPERAND_CAPACITY - 1)
+        error_exit("\nERROR\nLine %d : operand too long\n", line_number + 1);
     take_text(digits, length, false);
     return true;
 }
 
 void read_operand_name(char name[OPERAND_CAPACITY]) {
     int length = name_length();
-    if (length > OPERAND_CAPACITY - 1) error_exit("\nERROR\nLine %d : operand too long\n", line_number + 1);
+    if (length > OPERAND_CAPACITY - 1)
+        error_exit("\nERROR\nLine %d : operand too long\n", line_number + 1);
     take_text(name, length, false);
 }
 

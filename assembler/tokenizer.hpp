@@ -33,7 +33,9 @@ extern int line_number;  // end-of-line tokens returned so far in this pass
 // Plain ASCII classes: bytes of 128 and above are neither letters nor digits.
 inline bool is_letter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 inline bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
-inline char to_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+inline char to_lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 inline unsigned char char_at_cursor() { return static_cast<unsigned char>(line_buffer[cursor]); }
 

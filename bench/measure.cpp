@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
             _exit(127);
         }
         int status = 0;
-        struct rusage usage{};
+        struct rusage usage {};
         wait4(child, &status, 0, &usage);
         auto end = std::chrono::steady_clock::now();
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {

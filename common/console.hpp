@@ -21,8 +21,8 @@ namespace console_state {
 extern char output_buffer[CONSOLE_OUTPUT_CAPACITY];
 extern std::size_t output_length;
 extern unsigned char key_queue[CONSOLE_KEY_CAPACITY];
-extern std::size_t key_head;  // next key to take
-extern std::size_t key_tail;  // one past the last key queued
+extern std::size_t key_head;          // next key to take
+extern std::size_t key_tail;          // one past the last key queued
 extern std::uint64_t frames_pending;  // spinner frames shown but not yet in the buffer
 extern unsigned activity_phase;       // spinner frame written next, 0..4
 }  // namespace console_state

@@ -20,7 +20,7 @@ bool terminal_input = false;
 bool terminal_saved = false;
 bool keys_mode = false;
 struct termios saved_settings;
-struct timespec last_flush{};
+timespec last_flush{};
 
 void write_all(const char* data, std::size_t length) {
     while (length > 0) {
@@ -66,7 +66,7 @@ void fill_queue(bool wait) {
     if (key_tail == CONSOLE_KEY_CAPACITY) return;
     for (;;) {
         if (!wait) {
-            struct pollfd p{STDIN_FILENO, POLLIN, 0};
+            pollfd p{STDIN_FILENO, POLLIN, 0};
             int ready = ::poll(&p, 1, 0);
             if (ready < 0 && errno == EINTR) continue;
             if (ready <= 0) return;

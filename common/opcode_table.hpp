@@ -14,6 +14,7 @@ struct OpcodeEntry {
 constexpr int OPCODE_SLOTS = 112;
 
 // Opcodes of the 56 defined instructions.
+// clang-format off
 enum Opcode : std::uint8_t {
     OP_LDI = 0x00, OP_LDIW = 0x01, OP_LDD = 0x02, OP_LDDW = 0x03,
     OP_LDA = 0x04, OP_STA = 0x05, OP_STD = 0x06, OP_STDW = 0x07,
@@ -31,6 +32,7 @@ enum Opcode : std::uint8_t {
     OP_NOT = 0x64, OP_NOTW = 0x65, OP_XOR = 0x66, OP_XORW = 0x67,
     OP_CMP = 0x68, OP_CMPW = 0x69,
 };
+// clang-format on
 
 namespace opcode_table_detail {
 
@@ -40,6 +42,7 @@ struct Defined {
 };
 
 // mnemonic, opcode, length, clocks
+// clang-format off
 inline constexpr Defined DEFINED[] = {
     {"ldi", OP_LDI, 2, 3},     {"ldiw", OP_LDIW, 3, 4},   {"ldd", OP_LDD, 3, 4},
     {"lddw", OP_LDDW, 3, 5},   {"lda", OP_LDA, 3, 5},     {"sta", OP_STA, 3, 5},
@@ -61,6 +64,7 @@ inline constexpr Defined DEFINED[] = {
     {"notw", OP_NOTW, 1, 7},   {"xor", OP_XOR, 1, 6},     {"xorw", OP_XORW, 1, 8},
     {"cmp", OP_CMP, 1, 5},     {"cmpw", OP_CMPW, 1, 7},
 };
+// clang-format on
 
 struct Table {
     OpcodeEntry slot[OPCODE_SLOTS];

@@ -7,7 +7,9 @@
 
 // Operands follow the opcode; m.PC <= 0x2FFF keeps them inside memory.
 inline unsigned operand_byte(const Machine& m) { return memory[m.PC + 1]; }
-inline unsigned operand_word(const Machine& m) { return memory[m.PC + 1] | (memory[m.PC + 2] << 8); }
+inline unsigned operand_word(const Machine& m) {
+    return memory[m.PC + 1] | (memory[m.PC + 2] << 8);
+}
 
 [[noreturn]] void address_overload_stop(std::uint16_t pc, std::uint8_t ir, const char* mnemonic);
 [[noreturn]] void lda_overload_stop(std::uint16_t pc, std::uint8_t ir);
@@ -15,7 +17,8 @@ inline unsigned operand_word(const Machine& m) { return memory[m.PC + 1] | (memo
 
 // Stops the run before any access that would reach last_address >= MEMORY_SIZE.
 inline void check_address(const Machine& m, unsigned last_address, const char* mnemonic) {
-    if (last_address >= static_cast<unsigned>(MEMORY_SIZE)) address_overload_stop(m.PC, m.IR, mnemonic);
+    if (last_address >= static_cast<unsigned>(MEMORY_SIZE))
+        address_overload_stop(m.PC, m.IR, mnemonic);
 }
 
 // The pointer word at w, after checking that both of its bytes exist.

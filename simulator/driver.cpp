@@ -54,6 +54,8 @@ inline void charge_clocks(Machine& m, std::uint8_t opcode) {
 }
 
 void execute_instruction(Machine& m) {
+    // One line per opcode: the handler, then its clocks.
+    // clang-format off
     switch (m.IR) {
         case OP_LDI: op_ldi(m); charge_clocks(m, OP_LDI); break;
         case OP_LDIW: op_ldiw(m); charge_clocks(m, OP_LDIW); break;
@@ -113,6 +115,7 @@ void execute_instruction(Machine& m) {
         case OP_CMPW: op_cmpw(m); charge_clocks(m, OP_CMPW); break;
         default: undefined_opcode_stop(m.PC, m.IR);
     }
+    // clang-format on
     ++m.instruction_count;
     if (m.PC >= MAX_MEMORY) pc_overload_stop(m.PC, m.IR);
 }

@@ -34,7 +34,7 @@ void dump_memory_map(const char* file_name) {
         char* p = block + used;
         std::memcpy(p, "MEM[", 4);
         for (int i = 8, a = address; i >= 4; --i, a /= 10) p[i] = static_cast<char>('0' + a % 10);
-        std::memcpy(p + 9, "] = ", 4);
+        std::memcpy(p + 9, "] = ", 4);  // NOLINT(bugprone-not-null-terminated-result)
         p += 13;
         unsigned value = memory[address];
         if (value >= 100) *p++ = static_cast<char>('0' + value / 100);
@@ -50,7 +50,8 @@ void dump_memory_map(const char* file_name) {
     std::fwrite(block, 1, used, file);
     // A write that failed (a full disk) is reported like a file not created.
     bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed) console_printf("\nERROR\n can not create %s\n", file_name);
+    if (std::fclose(file) != 0 || failed)
+        console_printf("\nERROR\n can not create %s\n", file_name);
 }
 
 void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc, std::uint8_t ir,

@@ -20,7 +20,8 @@ std::string snapshot(const TempDir& dir) {
     std::string all;
     for (const auto& entry : fs::directory_iterator(dir.path)) {
         std::string name = entry.path().filename().string();
-        all += name + "=" + (fs::is_directory(entry.path()) ? "<dir>" : read_file(entry.path().string())) + ";";
+        all += name + "=" +
+               (fs::is_directory(entry.path()) ? "<dir>" : read_file(entry.path().string())) + ";";
     }
     return all;
 }
@@ -29,11 +30,12 @@ TEST(AssemblerCli, NameDerivation) {
     struct Case {
         std::string source_path, typed, run_in, object_path;
     } cases[] = {
-        {"prog", "prog", "", "prog.hx"},                    // no '.': the whole name
-        {"a.b.c", "a.b.c", "", "a.hx"},                     // up to the first '.'
-        {"my prog.asm", "my prog.asm", "", "my prog.hx"},   // blanks belong to the name
+        {"prog", "prog", "", "prog.hx"},                          // no '.': the whole name
+        {"a.b.c", "a.b.c", "", "a.hx"},                           // up to the first '.'
+        {"my prog.asm", "my prog.asm", "", "my prog.hx"},         // blanks belong to the name
         {"src/prog.asm", "../src/prog.asm", "work", "work/.hx"},  // a '.' in a directory part
-        {std::string(251, 'b'), std::string(251, 'b'), "", std::string(251, 'b') + ".hx"},  // longest base
+        {std::string(251, 'b'), std::string(251, 'b'), "",
+         std::string(251, 'b') + ".hx"},  // longest base
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -55,16 +57,19 @@ TEST(AssemblerCli, RefusedNamesTouchNoFile) {
     } cases[] = {
         {"", [](const TempDir&) {}},
         {std::string(256, 'n'), [](const TempDir&) {}},
-        {std::string(252, 'c'), [](const TempDir& d) { write_file(d.file(std::string(252, 'c')), "nop\n"); }},
+        {std::string(252, 'c'),
+         [](const TempDir& d) { write_file(d.file(std::string(252, 'c')), "nop\n"); }},
         {std::string(252, 'c') + ".s", [](const TempDir&) {}},
         // The derived names would write over the source itself.
         {"prog.ps1", [](const TempDir& d) { write_file(d.file("prog.ps1"), "nop\n"); }},
         {"prog.hx", [](const TempDir& d) { write_file(d.file("prog.hx"), "nop\n"); }},
-        {"prog.asm", [](const TempDir& d) {
+        {"prog.asm",
+         [](const TempDir& d) {
              write_file(d.file("prog.asm"), "nop\n");
              fs::create_hard_link(d.file("prog.asm"), d.file("prog.ps1"));
          }},
-        {"prog.asm", [](const TempDir& d) {
+        {"prog.asm",
+         [](const TempDir& d) {
              write_file(d.file("prog.asm"), "nop\n");
              fs::create_symlink("prog.asm", d.file("prog.hx"));
          }},
@@ -85,7 +90,9 @@ TEST(AssemblerCli, RefusedNamesTouchNoFile) {
 TEST(AssemblerCli, SourceNotFoundLeavesAnyPass1FileAlone) {
     std::function<void(const TempDir&)> setups[] = {
         [](const TempDir&) {},
-        [](const TempDir& d) { write_file(d.file("prog.ps1"), "ldi 5 \n"); },  // stale, never assembled
+        [](const TempDir& d) {
+            write_file(d.file("prog.ps1"), "ldi 5 \n");
+        },                      // stale, never assembled
         [](const TempDir& d) {  // a directory opens but cannot be read
             fs::create_directory(d.file("prog.asm"));
             write_file(d.file("prog.ps1"), "nop \n");
@@ -107,7 +114,8 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
         TempDir dir;
         fs::create_directory(dir.file("prog.ps1"));
         Assembly a = assemble(dir, "nop\n");
-        EXPECT_EQ(a.run.output, PROMPT + "\n File can not create for PASS1\n\n-pass2-\n\n File not found\n");
+        EXPECT_EQ(a.run.output,
+                  PROMPT + "\n File can not create for PASS1\n\n-pass2-\n\n File not found\n");
         EXPECT_EQ(a.run.exit_status, 255);
         EXPECT_EQ(a.object, NO_FILE);
         EXPECT_TRUE(fs::is_directory(dir.file("prog.ps1")));
@@ -116,7 +124,9 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
         TempDir dir;
         fs::create_directory(dir.file("prog.hx"));
         Assembly a = assemble(dir, "nop\n");
-        EXPECT_EQ(a.run.output, PROMPT + "    0: nop \n\nSymbol table\n\n-pass2-\n\n File can not create for PASS2\n");
+        EXPECT_EQ(
+            a.run.output,
+            PROMPT + "    0: nop \n\nSymbol table\n\n-pass2-\n\n File can not create for PASS2\n");
         EXPECT_EQ(a.run.exit_status, 255);
         EXPECT_EQ(a.pass1, NO_FILE);  // closed first, then still deleted
     }
@@ -135,8 +145,10 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
         TempDir dir;  // a pass-1 file cut short is not read back
         fs::create_symlink("/dev/full", dir.file("prog.ps1"));
         Assembly a = assemble(dir, "nop\n");
-        EXPECT_EQ(a.run.output, PROMPT + "    0: nop \n\nSymbol table\n\n File can not create for PASS1\n"
-                                         "\n-pass2-\n\n File not found\n");
+        EXPECT_EQ(a.run.output,
+                  PROMPT +
+                      "    0: nop \n\nSymbol table\n\n File can not create for PASS1\n"
+                      "\n-pass2-\n\n File not found\n");
         EXPECT_EQ(a.run.exit_status, 255);
         EXPECT_EQ(a.object, NO_FILE);
         EXPECT_FALSE(fs::is_symlink(dir.file("prog.ps1")));  // this run made it, so it is deleted

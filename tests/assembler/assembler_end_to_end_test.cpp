@@ -18,7 +18,8 @@ RunResult assemble_and_run(const TempDir& dir, const std::string& source) {
 // The values shown on port 0, in order.
 std::vector<int> port0_values(const std::string& output) {
     std::vector<int> values;
-    for (std::string::size_type at = output.find("-["); at != std::string::npos; at = output.find("-[", at + 2)) {
+    for (std::string::size_type at = output.find("-["); at != std::string::npos;
+         at = output.find("-[", at + 2)) {
         values.push_back(std::stoi(output.substr(at + 2)));
     }
     return values;
@@ -27,9 +28,10 @@ std::vector<int> port0_values(const std::string& output) {
 TEST(AssemblerEndToEnd, PrintsOneByte) {
     TempDir dir;
     RunResult r = assemble_and_run(dir, "ldi 65\nout 0\nhlt\n");
-    EXPECT_EQ(r.output,
-              "CPU reset ...  success ...\n- Stack machine simulator -\n- Object code file :"
-              "-\b\\\n-[65 : 41h]-\b|\n-HALT-\nNo. instruction = 3\nNo. clock = 6,CPI = 2.000000\n");
+    EXPECT_EQ(
+        r.output,
+        "CPU reset ...  success ...\n- Stack machine simulator -\n- Object code file :"
+        "-\b\\\n-[65 : 41h]-\b|\n-HALT-\nNo. instruction = 3\nNo. clock = 6,CPI = 2.000000\n");
     EXPECT_EQ(r.exit_status, 0);
 }
 
@@ -59,7 +61,8 @@ TEST(AssemblerEndToEnd, LabelsDataAndOrg) {
     TempDir dir;
     RunResult r = assemble_and_run(dir, source);
     EXPECT_EQ(port0_values(r.output), (std::vector<int>{72, 105, 232, 3, 33}));
-    EXPECT_NE(r.output.find("No. instruction = 12\nNo. clock = 38,"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("No. instruction = 12\nNo. clock = 38,"), std::string::npos)
+        << r.output;
     EXPECT_EQ(r.exit_status, 0);
 }
 

@@ -41,7 +41,8 @@ TEST_F(AssemblerInProcess, ARunStartsFromACleanState) {
     EXPECT_EQ(run("one.asm"), 255);
     EXPECT_EQ(console_double_output(),
               "Stack machine assembler ?     0: nop \n    1: \n  300: jmp missing \n  303: \n"
-              "\nSymbol table\n    0:                    a\n\n-pass2-\n\nERROR\nCan not find symbol [missing]\n");
+              "\nSymbol table\n    0:                    a\n\n-pass2-\n\nERROR\nCan not find "
+              "symbol [missing]\n");
     EXPECT_EQ(read_file("one.hx"), "0 64 \n300 48 ");
 
     EXPECT_EQ(run(""), 255);

@@ -17,8 +17,8 @@
 namespace {
 
 using Tokens = std::vector<std::pair<int, std::string>>;
-const int NAME = TOKEN_NAME, MNEMONIC = TOKEN_MNEMONIC, DIRECTIVE = TOKEN_DIRECTIVE, NUMBER = TOKEN_NUMBER,
-          INVALID = TOKEN_INVALID, END = TOKEN_END_OF_LINE;
+const int NAME = TOKEN_NAME, MNEMONIC = TOKEN_MNEMONIC, DIRECTIVE = TOKEN_DIRECTIVE,
+          NUMBER = TOKEN_NUMBER, INVALID = TOKEN_INVALID, END = TOKEN_END_OF_LINE;
 
 class Tokenizer : public ::testing::Test {
 protected:
@@ -52,7 +52,8 @@ protected:
         std::fflush(stream);
         std::rewind(stream);
         std::string text;
-        for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream)) text += static_cast<char>(c);
+        for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream))
+            text += static_cast<char>(c);
         return text;
     }
 };
@@ -63,7 +64,8 @@ TEST_F(Tokenizer, Lines) {
         Tokens tokens;
     } cases[] = {
         {"ldi 5\n", {{MNEMONIC, "ldi"}, {NUMBER, "5"}, {END, ""}}},
-        {"LDI Foo ORG 7 End", {{MNEMONIC, "ldi"}, {NAME, "foo"}, {DIRECTIVE, "org"}, {DIRECTIVE, "end"}, {END, ""}}},
+        {"LDI Foo ORG 7 End",
+         {{MNEMONIC, "ldi"}, {NAME, "foo"}, {DIRECTIVE, "org"}, {DIRECTIVE, "end"}, {END, ""}}},
         {"[loop]", {{NAME, "loop"}, {INVALID, "]"}, {END, ""}}},
         {"[9x", {{INVALID, ""}, {NUMBER, "9"}, {NAME, "x"}, {END, ""}}},
         {"[ x", {{INVALID, ""}, {NAME, "x"}, {END, ""}}},
@@ -71,7 +73,9 @@ TEST_F(Tokenizer, Lines) {
         {"ldi\t5", {{MNEMONIC, "ldi"}, {NUMBER, "5"}, {END, ""}}},
         {"ldi\t\t5", {{MNEMONIC, "ldi"}, {INVALID, "\t"}, {NUMBER, "5"}, {END, ""}}},
         {"ldi \t5", {{MNEMONIC, "ldi"}, {INVALID, "\t"}, {NUMBER, "5"}, {END, ""}}},
-        {"ldi\xe9" "5", {{MNEMONIC, "ldi"}, {NUMBER, "5"}, {END, ""}}},
+        {"ldi\xe9"
+         "5",
+         {{MNEMONIC, "ldi"}, {NUMBER, "5"}, {END, ""}}},
         {"ldi \xe9", {{MNEMONIC, "ldi"}, {INVALID, "\xe9"}, {END, ""}}},
         {"nop \r\n", {{MNEMONIC, "nop"}, {END, ""}}},
         {"12ab", {{NUMBER, "12"}, {NAME, "ab"}, {END, ""}}},
@@ -120,11 +124,13 @@ TEST_F(Tokenizer, PassTwoHandlersWriteRecords) {
     std::strcpy(SymbolTable[0].name, "there");
     SymbolTable[0].value = 300;
     build_symbol_index();
-    EXPECT_EQ(tokens_of("ldi 005 6"), (Tokens{{MNEMONIC, "ldi"}, {NUMBER, "6"}, {END, ""}}));  // operand consumed
+    EXPECT_EQ(tokens_of("ldi 005 6"),
+              (Tokens{{MNEMONIC, "ldi"}, {NUMBER, "6"}, {END, ""}}));  // operand consumed
     tokens_of("jmp there");
     tokens_of("db 7 dw 70000");
     tokens_of("org 10 add 5");
-    EXPECT_EQ(file_text(object_stream), "0 0 005 \n2 48 300 \n5 255 7\n6 255 112\n7 255 273\n10 22 \n");
+    EXPECT_EQ(file_text(object_stream),
+              "0 0 005 \n2 48 300 \n5 255 7\n6 255 112\n7 255 273\n10 22 \n");
     EXPECT_EQ(file_text(pass1_stream), "");
 }
 

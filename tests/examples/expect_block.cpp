@@ -53,7 +53,8 @@ Expectation parse_expectation(const std::string& source) {
 
 RunReport parse_simulator_output(const std::string& output) {
     static const std::regex display(R"(\n-\[(\d+) : ([0-9A-F]{2})h\]-)");
-    static const std::regex statistics(R"(No\. instruction = (-?\d+)\nNo\. clock = (-?\d+),CPI = )");
+    static const std::regex statistics(
+        R"(No\. instruction = (-?\d+)\nNo\. clock = (-?\d+),CPI = )");
     RunReport report;
     for (auto it = std::sregex_iterator(output.begin(), output.end(), display);
          it != std::sregex_iterator(); ++it) {

@@ -7,9 +7,9 @@
 #include <vector>
 
 struct Expectation {
-    std::vector<int> port0_values;  // every "; expect: out" line, in order
-    long long instructions = -1;    // "; expect: instructions N"; -1 when missing
-    long long clocks = -1;          // "; expect: clocks N"; -1 when missing
+    std::vector<int> port0_values;      // every "; expect: out" line, in order
+    long long instructions = -1;        // "; expect: instructions N"; -1 when missing
+    long long clocks = -1;              // "; expect: clocks N"; -1 when missing
     std::vector<std::string> problems;  // malformed or unknown expect lines
 };
 
@@ -18,10 +18,10 @@ struct Expectation {
 Expectation parse_expectation(const std::string& source);
 
 struct RunReport {
-    std::vector<int> port0_values;  // from the "\n-[%d : %02Xh]-" displays
+    std::vector<int> port0_values;      // from the "\n-[%d : %02Xh]-" displays
     std::vector<std::string> problems;  // displays whose two numbers disagree
-    long long instructions = -1;    // from "No. instruction = N"; -1 when absent
-    long long clocks = -1;          // from "No. clock = M,"; -1 when absent
+    long long instructions = -1;        // from "No. instruction = N"; -1 when absent
+    long long clocks = -1;              // from "No. clock = M,"; -1 when absent
 };
 
 RunReport parse_simulator_output(const std::string& output);

@@ -85,8 +85,8 @@ std::string manual_text() { return read_file(MANUAL_PATH); }
 
 TEST(ManualInstructionTable, ListsEveryInstructionExactlyAsTheOpcodeTable) {
     const std::vector<TableRow> rows = instruction_table(manual_text());
-    ASSERT_FALSE(rows.empty()) << "no table headed | Mnemonic | Opcode | Hex | Length | Clocks | in "
-                               << MANUAL_PATH;
+    ASSERT_FALSE(rows.empty())
+        << "no table headed | Mnemonic | Opcode | Hex | Length | Clocks | in " << MANUAL_PATH;
     std::set<int> seen;
     for (const TableRow& row : rows) {
         ASSERT_TRUE(row.opcode >= 0 && row.opcode < OPCODE_SLOTS) << "bad row: " << row.text;
@@ -110,7 +110,8 @@ TEST(ManualInstructionTable, ListsEveryInstructionExactlyAsTheOpcodeTable) {
 TEST(ManualInstructionReference, HasOneEntryPerInstructionWithTheRightFacts) {
     const std::string manual = manual_text();
     static const std::regex heading(R"(^### `([a-z]+)`)");
-    static const std::regex facts(R"(^Opcode (\d+) \((0x[0-9A-F]{2})\) · (\d) bytes? · (\d+) clocks?)");
+    static const std::regex facts(
+        R"(^Opcode (\d+) \((0x[0-9A-F]{2})\) · (\d) bytes? · (\d+) clocks?)");
     std::map<std::string, int> entries;
     std::istringstream lines(manual);
     std::string line;

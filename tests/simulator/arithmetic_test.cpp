@@ -59,7 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
     Word, ArithmeticTest,
     ::testing::Values(
         // mulw: product modulo 2^32 read as signed; machine.O always equals machine.S
-        Case{"mulw_46340", OP_MULW, words({46340, 46340}), ALL, words({46340u * 46340u & 0xFFFF}),
+        Case{"mulw_46340",
+             OP_MULW,
+             words({46340, 46340}),
+             ALL,
+             words({46340u * 46340u & 0xFFFF}),
              {0, 0, 0, 1}},
         Case{"mulw_46341", OP_MULW, words({46341, 46341}), CLEAR, words({0x1219}), {0, 1, 1, 0}},
         Case{"mulw_ffff", OP_MULW, words({0xFFFF, 0xFFFF}), CLEAR, words({1}), {0, 1, 1, 0}},
@@ -70,7 +74,11 @@ INSTANTIATE_TEST_SUITE_P(
         // subw of 0x0100 (top) and 0x0001 gives 0x00FF
         Case{"subw", OP_SUBW, words({0x0001, 0x0100}), CLEAR, words({0x00FF}), {0, 0, 0, 0}},
         Case{"subw_borrow", OP_SUBW, words({2, 1}), CLEAR, words({0xFFFF}), {0, 1, 0, 0}},
-        Case{"addw_wraps_without_O", OP_ADDW, words({0xFFFF, 1}), {1, 1, 1, 1}, words({0}),
+        Case{"addw_wraps_without_O",
+             OP_ADDW,
+             words({0xFFFF, 1}),
+             {1, 1, 1, 1},
+             words({0}),
              {0, 0, 0, 1}},
         Case{"addw_zeros", OP_ADDW, words({0, 0}), CLEAR, words({0}), {1, 0, 0, 0}},
         Case{"incw_ffff", OP_INCW, words({0xFFFF}), {1, 1, 1, 0}, words({0}), {0, 0, 0, 0}},
@@ -103,7 +111,8 @@ TEST_F(ArithmeticStops, UnderflowComesBeforeAnyFlagIsWritten) {
         EXPECT_EQ(e.status, 255);
     }
     EXPECT_EQ(flags(), (Flags{1, 0, 1, 0}));
-    EXPECT_EQ(console_double_output(), "\nERROR\n Stack underflow\nPC = 00007 [0007], IR = 022 [16]\n");
+    EXPECT_EQ(console_double_output(),
+              "\nERROR\n Stack underflow\nPC = 00007 [0007], IR = 022 [16]\n");
     cpu_reset();
 }
 

@@ -74,7 +74,9 @@ TEST_F(DataMovement, PortsKeepWhatOutWroteAndPort0IsShown) {
 }
 
 TEST_F(DataMovement, InFromPort1TakesAKeyAndPushesNothing) {
-    console_double_reset("\x1b" "x");
+    console_double_reset(
+        "\x1b"
+        "x");
     run({OP_IN, 1}, {9});
     EXPECT_EQ(stack(), (std::vector<int>{9}));
     EXPECT_EQ(machine.PC, 2);
@@ -105,16 +107,18 @@ TEST_F(DataMovement, ConditionalJumpsTestTheirFlagForOne) {
         std::uint8_t* flag;
         bool jumps_when_set;
     };
-    const Jump jumps[] = {{OP_JZ, &machine.Z, true},  {OP_JNZ, &machine.Z, false}, {OP_JO, &machine.O, true},
-                          {OP_JNO, &machine.O, false}, {OP_JC, &machine.C, true},  {OP_JNC, &machine.C, false},
-                          {OP_JS, &machine.S, true},  {OP_JNS, &machine.S, false}};
+    const Jump jumps[] = {{OP_JZ, &machine.Z, true}, {OP_JNZ, &machine.Z, false},
+                          {OP_JO, &machine.O, true}, {OP_JNO, &machine.O, false},
+                          {OP_JC, &machine.C, true}, {OP_JNC, &machine.C, false},
+                          {OP_JS, &machine.S, true}, {OP_JNS, &machine.S, false}};
     for (const Jump& j : jumps) {
         for (int value : {0, 1}) {
             set_flags({0, 0, 0, 0});
             *j.flag = static_cast<std::uint8_t>(value);
             run({j.opcode, 0x00, 0x02}, {}, 100);
             bool taken = (value == 1) == j.jumps_when_set;
-            EXPECT_EQ(machine.PC, taken ? 0x200 : 103) << "opcode " << j.opcode << " flag " << value;
+            EXPECT_EQ(machine.PC, taken ? 0x200 : 103)
+                << "opcode " << j.opcode << " flag " << value;
         }
     }
     run({OP_JMP, 0x34, 0x12}, {}, 5);
@@ -138,11 +142,11 @@ TEST_F(DataMovement, AccessesBeyondMemoryStopBeforeTouchingIt) {
     };
     // Pointers at 40 -> 0x3FFF (a word there reaches 0x4000), at 42 -> 0x4000.
     const Case cases[] = {
-        {{OP_LDD, 0x00, 0x40}, {}, "LDD"},       {{OP_LDDW, 0xFF, 0x3F}, {}, "LDDW"},
-        {{OP_STD, 0xFF, 0xFF}, {1}, "STD"},      {{OP_STDW, 0xFF, 0x3F}, {1, 2}, "STDW"},
-        {{OP_LDA, 0xFF, 0x3F}, {}, "LDA"},       {{OP_STA, 0xFF, 0x3F}, {1}, "STA"},
-        {{OP_LDAW, 40, 0}, {}, "LDAW"},          {{OP_STAW, 42, 0}, {1, 2}, "STAW"},
-        {{OP_LDAW, 0xFF, 0x3F}, {}, "LDAW"},     {{OP_STAW, 40, 0}, {1, 2}, "STAW"},
+        {{OP_LDD, 0x00, 0x40}, {}, "LDD"},   {{OP_LDDW, 0xFF, 0x3F}, {}, "LDDW"},
+        {{OP_STD, 0xFF, 0xFF}, {1}, "STD"},  {{OP_STDW, 0xFF, 0x3F}, {1, 2}, "STDW"},
+        {{OP_LDA, 0xFF, 0x3F}, {}, "LDA"},   {{OP_STA, 0xFF, 0x3F}, {1}, "STA"},
+        {{OP_LDAW, 40, 0}, {}, "LDAW"},      {{OP_STAW, 42, 0}, {1, 2}, "STAW"},
+        {{OP_LDAW, 0xFF, 0x3F}, {}, "LDAW"}, {{OP_STAW, 40, 0}, {1, 2}, "STAW"},
     };
     for (const Case& c : cases) {
         load({0xFF, 0x3F, 0x00, 0x40}, 40);

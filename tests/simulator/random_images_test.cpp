@@ -21,8 +21,9 @@ TEST_F(RandomImages, NeverReachOutsideMemory) {
         for (int a = 0; a < MAX_MEMORY; ++a) {
             unsigned r = random();
             memory[a] = static_cast<std::uint8_t>(
-                r % 10 != 0 ? opcode_table_detail::DEFINED[(r >> 8) % DEFINED_INSTRUCTION_COUNT].opcode
-                            : (r >> 8) & 0xFF);
+                r % 10 != 0
+                    ? opcode_table_detail::DEFINED[(r >> 8) % DEFINED_INSTRUCTION_COUNT].opcode
+                    : (r >> 8) & 0xFF);
         }
         for (int k = 0; k < 64; ++k) {
             unsigned a = random() % (MAX_MEMORY - 1);

@@ -79,8 +79,9 @@ TEST(SimulatorRun, HltAloneCostsNoClocks) {
 TEST(SimulatorRun, SpinnerCyclesThroughItsFramesAndOverwritesPort0Display) {
     // six nops, out 0 of a pushed 65, hlt
     SimRun r = simulate("0 64 1 64 2 64 3 64 4 64 5 64 6 0 65 8 9 0 10 65");
-    EXPECT_EQ(r.output, HEAD + spinner(8) + "\n-[65 : 41h]-" + spinner(9).substr(spinner(8).size()) +
-                            "\n-HALT-\n" + statistics(9, 24, "2.666667"));
+    EXPECT_EQ(r.output, HEAD + spinner(8) + "\n-[65 : 41h]-" +
+                            spinner(9).substr(spinner(8).size()) + "\n-HALT-\n" +
+                            statistics(9, 24, "2.666667"));
 }
 
 TEST(SimulatorRun, ByteValuesAbove127AreUnsignedInTheMap) {
@@ -106,8 +107,8 @@ TEST(SimulatorRun, OneProgramPerFamilyRunsToHltWithItsClocksCharged) {
         // call a routine that keeps its return address in memory, stores
         // the word 300 and returns its low byte
         {"data movement and calls",
-         "0 32 10 3 9 0 5 65 10 7 200 13 1 300 16 7 100 19 2 100 22 3 200 25 33", "-[44 : 2Ch]-",
-         9, 33},
+         "0 32 10 3 9 0 5 65 10 7 200 13 1 300 16 7 100 19 2 100 22 3 200 25 33", "-[44 : 2Ch]-", 9,
+         33},
         // cmp of equal bytes sets Z; jz skips the hlt at 8
         {"compare and jump", "0 0 5 2 0 5 4 104 5 50 11 8 65 11 0 9 13 9 0 15 65", "-[9 : 09h]-", 7,
          22},
@@ -134,7 +135,8 @@ TEST(SimulatorKeys, EscapeWaitingBeforeTheFirstInstructionStopsTheRun) {
 TEST(SimulatorKeys, OneKeyIsTakenPerInstructionAndOthersAreIgnored) {
     // Keys a, b, then Escape: taken before instructions 1, 2 and 3.
     SimRun r = simulate("0 64 1 64 2 64 3 64 4 65", "ab\x1b");
-    EXPECT_EQ(r.output, HEAD + spinner(2) + "\n-user terminated-\nPC = 00002 [0002], IR = 064 [40]\n");
+    EXPECT_EQ(r.output,
+              HEAD + spinner(2) + "\n-user terminated-\nPC = 00002 [0002], IR = 064 [40]\n");
     EXPECT_EQ(r.status, 255);
 }
 
@@ -175,8 +177,9 @@ TEST(SimulatorStops, PcOverloadShowsPcSetBackByTheInstructionLength) {
     EXPECT_EQ(fall.status, 255);
     EXPECT_TRUE(fall.memmap2.empty());
     SimRun jump = simulate("0 48 12288");
-    EXPECT_EQ(jump.output, HEAD + "-\n-ERROR-\n PC overload (PC > MAX_MEMORY)\n"
-                                  "PC = 12285 [2FFD], IR = 048 [30]\n");
+    EXPECT_EQ(jump.output, HEAD +
+                               "-\n-ERROR-\n PC overload (PC > MAX_MEMORY)\n"
+                               "PC = 12285 [2FFD], IR = 048 [30]\n");
 }
 
 TEST(SimulatorStops, StackFaultsWriteTheMapWithPositionLine) {
@@ -201,7 +204,8 @@ TEST(SimulatorStops, DivisionByZeroHasNoPositionLine) {
 
 TEST(SimulatorStops, IndirectOverloadForms) {
     SimRun lda = simulate("0 4 100\n100 255 0\n101 255 48\n");
-    EXPECT_EQ(lda.output, HEAD + "-\n-LDA-\n ERROR indirect overload (> MAX_MEMORY)\nPC = 0, IR = 4\n");
+    EXPECT_EQ(lda.output,
+              HEAD + "-\n-LDA-\n ERROR indirect overload (> MAX_MEMORY)\nPC = 0, IR = 4\n");
     EXPECT_TRUE(lda.memmap2.empty());
     SimRun sta = simulate("0 0 1 2 5 100\n100 255 0\n101 255 48\n");
     EXPECT_EQ(sta.output, HEAD + spinner(2) + "\n-STA-\n ERROR indirect overload (> MAX_MEMORY)\n");
@@ -280,7 +284,8 @@ TEST(SimulatorLoader, OutOfRangeRecordsRejectTheWholeFile) {
                           {"0 65\n9999999999999999999 64\n", "9223372036854775807"}};
     for (const Case& c : cases) {
         SimRun r = simulate(c.code);
-        EXPECT_EQ(r.output, HEAD + "\nERROR\nObject code address out of range : " + c.address + "\n")
+        EXPECT_EQ(r.output,
+                  HEAD + "\nERROR\nObject code address out of range : " + c.address + "\n")
             << c.code;
         EXPECT_EQ(r.status, 255);
         EXPECT_TRUE(r.memmap.empty());
@@ -310,9 +315,10 @@ TEST(SimulatorInput, MissingFileAndDirectoryAreNotFound) {
 }
 
 TEST(SimulatorInput, EmptyNameEndOfInputAndOverlongNameFail) {
-    const std::string failure = HEAD + "\nERROR\n Inputfile error\nprogram terminated!\n" +
-                                statistics(0, 0, "nan");
-    for (std::string input : {std::string("\n"), std::string(""), std::string(300, 'a') + "\n"}) {
+    const std::string failure =
+        HEAD + "\nERROR\n Inputfile error\nprogram terminated!\n" + statistics(0, 0, "nan");
+    for (const std::string& input :
+         {std::string("\n"), std::string(""), std::string(300, 'a') + "\n"}) {
         TempDir dir;
         RunResult r = run_program(simulator_path(), input, dir.path);
         EXPECT_EQ(r.output, failure);
@@ -339,7 +345,8 @@ TEST(SimulatorInput, MapsThatCannotBeCreatedAreSkippedWithAMessage) {
     std::filesystem::create_directory(dir.file("memmap2.txt"));
     RunResult r = run_program(simulator_path(), "prog.hx\n", dir.path);
     EXPECT_EQ(r.output, HEAD + "\nERROR\n can not create memmap.txt\n-\n-HALT-\n" +
-                            statistics(1, 0, "0.000000") + "\nERROR\n can not create memmap2.txt\n");
+                            statistics(1, 0, "0.000000") +
+                            "\nERROR\n can not create memmap2.txt\n");
     EXPECT_EQ(r.exit_status, 0);
 }
 

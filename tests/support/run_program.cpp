@@ -51,7 +51,8 @@ RunResult run_program(const std::string& program, const std::string& input,
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     char buffer[65536];
     for (;;) {
-        struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {input_open ? in_pipe[1] : -1, POLLOUT, 0}};
+        struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0},
+                                {input_open ? in_pipe[1] : -1, POLLOUT, 0}};
         int ready = poll(fds, 2, 100);
         if (ready < 0 && errno != EINTR) break;
         if (input_open && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
