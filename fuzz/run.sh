@@ -15,6 +15,8 @@ mkdir -p "$build"
 # The targets move into a work directory of their own: give them absolute paths.
 build=$(cd "$build" && pwd)
 seeds=$(pwd)/fuzz/corpus
+# The example programs seed the assembler target as they stand.
+declare -A extra_seeds=([loader]="" [run]="" [assembler]="$(pwd)/examples")
 
 bash scripts/prerequisites-clang.sh
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
@@ -29,7 +31,8 @@ for target in "${targets[@]}"; do
     log="$build/fuzz_$target.log"
     echo "== fuzz $target for ${seconds}s =="
     # A wall-clock bound as well, in case an input hangs the target.
-    if ! timeout $((seconds + 120)) "$build/fuzz_$target" "$corpus" "$seeds/$target" \
+    # shellcheck disable=SC2086  # no extra seed directory expands to nothing
+    if ! timeout $((seconds + 120)) "$build/fuzz_$target" "$corpus" "$seeds/$target" ${extra_seeds[$target]} \
         -max_total_time="$seconds" -max_len="${max_len[$target]}" -timeout=10 \
         -rss_limit_mb=2048 -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
         echo "fuzz $target found a fault; see $log and $findings/"

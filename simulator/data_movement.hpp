@@ -27,6 +27,20 @@ inline unsigned read_pointer(const Machine& m, unsigned w, const char* mnemonic)
     return memory[w] | (memory[w + 1] << 8);
 }
 
+// The word at a (low byte first in memory) goes on the stack high byte first.
+inline void push_memory_word(Machine& m, unsigned a, const char* mnemonic) {
+    check_address(m, a + 1, mnemonic);
+    push_byte(m, memory[a + 1]);
+    push_byte(m, memory[a]);
+}
+
+// The word on top of the stack goes to memory at a, low byte first.
+inline void pop_memory_word(Machine& m, unsigned a, const char* mnemonic) {
+    check_address(m, a + 1, mnemonic);
+    memory[a] = static_cast<std::uint8_t>(pop_byte(m));
+    memory[a + 1] = static_cast<std::uint8_t>(pop_byte(m));
+}
+
 inline void op_ldi(Machine& m) {
     push_byte(m, operand_byte(m));
     advance_pc(m, OP_LDI);
@@ -46,10 +60,7 @@ inline void op_ldd(Machine& m) {
 }
 
 inline void op_lddw(Machine& m) {
-    unsigned a = operand_word(m);
-    check_address(m, a + 1, "LDDW");
-    push_byte(m, memory[a + 1]);
-    push_byte(m, memory[a]);
+    push_memory_word(m, operand_word(m), "LDDW");
     advance_pc(m, OP_LDDW);
 }
 
@@ -75,10 +86,7 @@ inline void op_std(Machine& m) {
 }
 
 inline void op_stdw(Machine& m) {
-    unsigned a = operand_word(m);
-    check_address(m, a + 1, "STDW");
-    memory[a] = static_cast<std::uint8_t>(pop_byte(m));
-    memory[a + 1] = static_cast<std::uint8_t>(pop_byte(m));
+    pop_memory_word(m, operand_word(m), "STDW");
     advance_pc(m, OP_STDW);
 }
 
@@ -104,18 +112,12 @@ inline void op_out(Machine& m) {
 }
 
 inline void op_ldaw(Machine& m) {
-    unsigned a = read_pointer(m, operand_word(m), "LDAW");
-    check_address(m, a + 1, "LDAW");
-    push_byte(m, memory[a + 1]);
-    push_byte(m, memory[a]);
+    push_memory_word(m, read_pointer(m, operand_word(m), "LDAW"), "LDAW");
     advance_pc(m, OP_LDAW);
 }
 
 inline void op_staw(Machine& m) {
-    unsigned a = read_pointer(m, operand_word(m), "STAW");
-    check_address(m, a + 1, "STAW");
-    memory[a] = static_cast<std::uint8_t>(pop_byte(m));
-    memory[a + 1] = static_cast<std::uint8_t>(pop_byte(m));
+    pop_memory_word(m, read_pointer(m, operand_word(m), "STAW"), "STAW");
     advance_pc(m, OP_STAW);
 }
 

@@ -1,28 +1,14 @@
-// Arithmetic instructions: results, all four flags, machine.SP and machine.PC. Operands are
+// Arithmetic instructions: results, all four flags, SP and PC. Operands are
 // listed as pushed, so the last one is A (the top of the stack).
 #include "machine_fixture.hpp"
 
 namespace {
 
-struct Case {
-    const char* name;
-    int opcode;
-    std::vector<int> stack_in;
-    Flags before;
-    std::vector<int> stack_out;
-    Flags after;
-};
+using Case = OneByteCase;
 
-class ArithmeticTest : public MachineTest, public ::testing::WithParamInterface<Case> {};
+class ArithmeticTest : public OneByteInstructionTest {};
 
-TEST_P(ArithmeticTest, ResultFlagsAndPc) {
-    const Case& c = GetParam();
-    set_flags(c.before);
-    run({c.opcode}, c.stack_in, 100);
-    EXPECT_EQ(stack(), c.stack_out);
-    EXPECT_EQ(flags(), c.after);
-    EXPECT_EQ(machine.PC, 101);
-}
+TEST_P(ArithmeticTest, ResultFlagsAndPc) { check(); }
 
 const Flags CLEAR{0, 0, 0, 0};
 const Flags ALL{1, 1, 1, 1};
@@ -30,7 +16,7 @@ const Flags ALL{1, 1, 1, 1};
 INSTANTIATE_TEST_SUITE_P(
     Byte, ArithmeticTest,
     ::testing::Values(
-        // mul tests its overflow against 127; machine.Z and machine.S describe the whole product
+        // mul tests its overflow against 127; Z and S describe the whole product
         Case{"mul_16_16", OP_MUL, {16, 16}, CLEAR, {0x00}, {0, 0, 1, 0}},
         Case{"mul_127_1", OP_MUL, {1, 127}, ALL, {127}, {0, 0, 0, 1}},
         Case{"mul_64_2", OP_MUL, {2, 64}, CLEAR, {0x80}, {0, 0, 1, 0}},
@@ -38,27 +24,27 @@ INSTANTIATE_TEST_SUITE_P(
         // div: the top of the stack divided by the byte beneath
         Case{"div_7_by_2", OP_DIV, {2, 7}, {1, 1, 1, 1}, {3}, {0, 0, 1, 1}},
         Case{"div_2_by_7", OP_DIV, {7, 2}, CLEAR, {0}, {1, 0, 0, 0}},
-        // sub: machine.S is the borrow, not the top bit
+        // sub: S is the borrow, not the top bit
         Case{"sub_1_minus_2", OP_SUB, {2, 1}, CLEAR, {0xFF}, {0, 1, 0, 0}},
         Case{"sub_equal", OP_SUB, {9, 9}, {0, 1, 1, 1}, {0}, {1, 0, 1, 1}},
         Case{"sub_0x90_minus_0", OP_SUB, {0, 0x90}, CLEAR, {0x90}, {0, 0, 0, 0}},
-        // add: machine.O against 127, machine.C never written
+        // add: O against 127, C never written
         Case{"add_0x80_0x80", OP_ADD, {0x80, 0x80}, {1, 1, 0, 1}, {0}, {0, 0, 1, 1}},
         Case{"add_100_27", OP_ADD, {27, 100}, {0, 0, 1, 0}, {127}, {0, 0, 0, 0}},
         Case{"add_100_28", OP_ADD, {28, 100}, CLEAR, {128}, {0, 0, 1, 0}},
         Case{"add_zeros", OP_ADD, {0, 0}, CLEAR, {0}, {1, 0, 0, 0}},
-        // inc: 255 + 1 pushes 0 but leaves machine.Z clear
+        // inc: 255 + 1 pushes 0 but leaves Z clear
         Case{"inc_255", OP_INC, {0xFF}, {1, 1, 0, 0}, {0}, {0, 0, 1, 0}},
         Case{"inc_127", OP_INC, {0x7F}, ALL, {0x80}, {0, 0, 0, 1}},
-        // dec does not write machine.O
+        // dec does not write O
         Case{"dec_0", OP_DEC, {0}, {1, 0, 1, 0}, {0xFF}, {0, 1, 1, 0}},
         Case{"dec_1", OP_DEC, {1}, {0, 1, 0, 1}, {0}, {1, 0, 0, 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    case_name);
 
 INSTANTIATE_TEST_SUITE_P(
     Word, ArithmeticTest,
     ::testing::Values(
-        // mulw: product modulo 2^32 read as signed; machine.O always equals machine.S
+        // mulw: product modulo 2^32 read as signed; O always equals S
         Case{"mulw_46340",
              OP_MULW,
              words({46340, 46340}),
@@ -85,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"decw_0", OP_DECW, words({0}), {0, 0, 1, 1}, words({0xFFFF}), {0, 1, 1, 1}},
         Case{"decw_0x0100", OP_DECW, words({0x0100}), CLEAR, words({0x00FF}), {0, 0, 0, 0}},
         Case{"decw_1", OP_DECW, words({1}), CLEAR, words({0}), {1, 0, 0, 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    case_name);
 
 using ArithmeticStops = MachineTest;
 

@@ -1,35 +1,21 @@
-// Shifts, rotates, logic and compare: results, all four flags, machine.SP and machine.PC.
+// Shifts, rotates, logic and compare: results, all four flags, SP and PC.
 // Operands are listed as pushed, so the last one is A (the top of the stack).
 #include "machine_fixture.hpp"
 
 namespace {
 
-struct Case {
-    const char* name;
-    int opcode;
-    std::vector<int> stack_in;
-    Flags before;
-    std::vector<int> stack_out;
-    Flags after;
-};
+using Case = OneByteCase;
 
-class LogicTest : public MachineTest, public ::testing::WithParamInterface<Case> {};
+class LogicTest : public OneByteInstructionTest {};
 
-TEST_P(LogicTest, ResultFlagsAndPc) {
-    const Case& c = GetParam();
-    set_flags(c.before);
-    run({c.opcode}, c.stack_in, 200);
-    EXPECT_EQ(stack(), c.stack_out);
-    EXPECT_EQ(flags(), c.after);
-    EXPECT_EQ(machine.PC, 201);
-}
+TEST_P(LogicTest, ResultFlagsAndPc) { check(); }
 
 const Flags CLEAR{0, 0, 0, 0};
 
 INSTANTIATE_TEST_SUITE_P(
     ShiftRotate, LogicTest,
     ::testing::Values(
-        // machine.Z after shl is tested before the cut; machine.S and machine.O are never written
+        // Z after shl is tested before the cut; S and O are never written
         Case{"shl_0x80", OP_SHL, {0x80}, {1, 1, 1, 0}, {0x00}, {0, 1, 1, 1}},
         Case{"shl_0", OP_SHL, {0}, {0, 0, 0, 1}, {0}, {1, 0, 0, 0}},
         Case{"shlw_0x8000", OP_SHLW, words({0x8000}), CLEAR, words({0}), {0, 0, 0, 1}},
@@ -38,7 +24,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"shr_0x80", OP_SHR, {0x80}, {1, 0, 0, 1}, {0x40}, {0, 0, 0, 0}},
         Case{"shrw_0x0100", OP_SHRW, words({0x0100}), CLEAR, words({0x0080}), {0, 0, 0, 0}},
         Case{"shrw_1", OP_SHRW, words({1}), CLEAR, words({0}), {1, 0, 0, 1}},
-        // rotates wrap within the operand, not through machine.C
+        // rotates wrap within the operand, not through C
         Case{"rol_0x81", OP_ROL, {0x81}, {0, 1, 1, 0}, {0x03}, {0, 1, 1, 1}},
         Case{"ror_1", OP_ROR, {1}, CLEAR, {0x80}, {0, 0, 0, 1}},
         Case{"ror_0", OP_ROR, {0}, {0, 0, 0, 1}, {0}, {1, 0, 0, 0}},
@@ -46,12 +32,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"rorw_1", OP_RORW, words({1}), CLEAR, words({0x8000}), {0, 0, 0, 1}},
         Case{"rorw_0x0100", OP_RORW, words({0x0100}), {0, 0, 0, 1}, words({0x0080}), CLEAR},
         Case{"rolw_0", OP_ROLW, words({0}), {0, 0, 0, 1}, words({0}), {1, 0, 0, 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    case_name);
 
 INSTANTIATE_TEST_SUITE_P(
     LogicCompare, LogicTest,
     ::testing::Values(
-        // logic writes only machine.Z, in both directions
+        // logic writes only Z, in both directions
         Case{"and_clears_Z", OP_AND, {0x0F, 0x0F}, {1, 1, 1, 1}, {0x0F}, {0, 1, 1, 1}},
         Case{"and_zero", OP_AND, {0xF0, 0x0F}, CLEAR, {0}, {1, 0, 0, 0}},
         Case{"andw", OP_ANDW, words({0x0FF0, 0x3C3C}), {1, 0, 0, 0}, words({0x0C30}), CLEAR},
@@ -70,6 +56,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"cmp_equal", OP_CMP, {4, 4}, CLEAR, {}, {1, 0, 0, 0}},
         Case{"cmpw_less", OP_CMPW, words({0x0200, 0x01FF}), CLEAR, {}, {0, 1, 0, 0}},
         Case{"cmpw_equal", OP_CMPW, words({0x1234, 0x1234}), {0, 1, 0, 0}, {}, {1, 0, 0, 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    case_name);
 
 }  // namespace

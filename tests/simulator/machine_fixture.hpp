@@ -32,7 +32,7 @@ protected:
     }
 
     // Places code at address, pushes stack bytes in order (the last on top),
-    // sets machine.PC to address and runs exactly one instruction.
+    // sets PC to address and runs exactly one instruction.
     void run(std::initializer_list<int> code, const std::vector<int>& stack = {},
              std::uint16_t address = 0) {
         load(code, address);
@@ -90,4 +90,32 @@ inline std::vector<int> words(std::initializer_list<unsigned> values) {
         bytes.push_back(static_cast<int>(v & 0xFF));
     }
     return bytes;
+}
+
+// A one-byte instruction run at address 100 on a prepared stack and flags:
+// the stack and all four flags afterwards, and PC moved past it.
+struct OneByteCase {
+    const char* name;
+    int opcode;
+    std::vector<int> stack_in;
+    Flags before;
+    std::vector<int> stack_out;
+    Flags after;
+};
+
+class OneByteInstructionTest : public MachineTest,
+                               public ::testing::WithParamInterface<OneByteCase> {
+protected:
+    void check() {
+        const OneByteCase& c = GetParam();
+        set_flags(c.before);
+        run({c.opcode}, c.stack_in, 100);
+        EXPECT_EQ(stack(), c.stack_out);
+        EXPECT_EQ(flags(), c.after);
+        EXPECT_EQ(machine.PC, 101);
+    }
+};
+
+inline std::string case_name(const ::testing::TestParamInfo<OneByteCase>& info) {
+    return info.param.name;
 }
