@@ -1,7 +1,8 @@
-// Multiply, divide, subtract, add, increment and decrement, byte and word.
-// A is the operand popped first (the top of the stack), B the one beneath.
-// The result is a signed 32-bit value; m.Z and m.S describe that value, never
-// the byte or word pushed, and m.C is never written.
+// Multiply, divide, subtract, add, increment and decrement, byte and word:
+// each family is one procedure taking the operand width. A is the operand
+// popped first (the top of the stack), B the one beneath. The result is a
+// signed 32-bit value; Z and S describe that value, never the byte or word
+// pushed, and C is never written.
 #pragma once
 
 #include <cstdint>
@@ -10,110 +11,81 @@
 
 [[noreturn]] void division_by_zero_stop();
 
-inline void op_mul(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
-    std::int32_t b = static_cast<std::int32_t>(pop_byte(m));
-    std::int32_t product = a * b;
-    set_zero_sign(m, product);
-    m.O = product > 127;  // tested against the largest signed byte
-    push_byte(m, static_cast<unsigned>(product));
-    advance_pc(m, OP_MUL);
-}
+// The largest signed value of the computation, against which O is tested:
+// a signed byte for the byte forms (although their operands are unsigned),
+// a signed 32-bit value for the word forms.
+constexpr std::int64_t BYTE_LIMIT = 127;
+constexpr std::int64_t WORD_LIMIT = 2147483647;
 
-// The product is taken modulo 2^32 and read as signed, so m.S and m.O both report
-// a product of 2^31 or more.
-inline void op_mulw(Machine& m) {
-    std::uint32_t a = pop_word(m);
-    std::uint32_t b = pop_word(m);
+// The product of two words is taken modulo 2^32 and read as signed, so S and
+// O then both report a product of 2^31 or more.
+inline void multiply(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_t limit) {
+    std::uint32_t a = pop_operand(m, bits);
+    std::uint32_t b = pop_operand(m, bits);
     std::uint32_t product = a * b;
     set_zero_sign(m, static_cast<std::int32_t>(product));
-    m.O = product > 2147483647u;
-    push_word(m, product & 0xFFFF);
-    advance_pc(m, OP_MULW);
+    m.O = product > limit;
+    push_result(m, product, bits);
+    advance_pc(m, opcode);
 }
 
-inline void op_div(Machine& m) {
-    unsigned a = pop_byte(m);
-    unsigned b = pop_byte(m);
+// The top of the stack divided by the value beneath, truncated.
+inline void divide(Machine& m, std::uint8_t opcode, unsigned bits) {
+    unsigned a = pop_operand(m, bits);
+    unsigned b = pop_operand(m, bits);
     if (b == 0) division_by_zero_stop();
     set_zero_sign(m, static_cast<std::int32_t>(a / b));
-    push_byte(m, a / b);
-    advance_pc(m, OP_DIV);
+    push_result(m, a / b, bits);
+    advance_pc(m, opcode);
 }
 
-inline void op_divw(Machine& m) {
-    unsigned a = pop_word(m);
-    unsigned b = pop_word(m);
-    if (b == 0) division_by_zero_stop();
-    set_zero_sign(m, static_cast<std::int32_t>(a / b));
-    push_word(m, a / b);
-    advance_pc(m, OP_DIVW);
-}
-
-// m.S reports a borrow (A < B), not the top bit of the pushed value.
-inline void op_sub(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
-    std::int32_t b = static_cast<std::int32_t>(pop_byte(m));
+// A - B: S reports a borrow (A < B), not the top bit of the pushed value.
+inline void subtract(Machine& m, std::uint8_t opcode, unsigned bits) {
+    std::int32_t a = static_cast<std::int32_t>(pop_operand(m, bits));
+    std::int32_t b = static_cast<std::int32_t>(pop_operand(m, bits));
     set_zero_sign(m, a - b);
-    push_byte(m, static_cast<unsigned>(a - b));
-    advance_pc(m, OP_SUB);
+    push_result(m, static_cast<unsigned>(a - b), bits);
+    advance_pc(m, opcode);
 }
 
-inline void op_subw(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_word(m));
-    std::int32_t b = static_cast<std::int32_t>(pop_word(m));
-    set_zero_sign(m, a - b);
-    push_word(m, static_cast<unsigned>(a - b) & 0xFFFF);
-    advance_pc(m, OP_SUBW);
-}
-
-inline void op_add(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
-    std::int32_t b = static_cast<std::int32_t>(pop_byte(m));
+// No sum of two words reaches WORD_LIMIT, so addw always clears O.
+inline void add(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_t limit) {
+    std::int32_t a = static_cast<std::int32_t>(pop_operand(m, bits));
+    std::int32_t b = static_cast<std::int32_t>(pop_operand(m, bits));
     set_zero_sign(m, a + b);
-    m.O = a + b > 127;  // tested against the largest signed byte
-    push_byte(m, static_cast<unsigned>(a + b));
-    advance_pc(m, OP_ADD);
+    m.O = a + b > limit;
+    push_result(m, static_cast<unsigned>(a + b), bits);
+    advance_pc(m, opcode);
 }
 
-// Tested against the largest signed 32-bit value, which no sum reaches.
-inline void op_addw(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_word(m));
-    std::int32_t b = static_cast<std::int32_t>(pop_word(m));
-    set_zero_sign(m, a + b);
-    m.O = 0;
-    push_word(m, static_cast<unsigned>(a + b) & 0xFFFF);
-    advance_pc(m, OP_ADDW);
-}
-
-// 255 + 1 sets m.O and pushes 0, yet leaves m.Z clear: m.Z describes 256.
-inline void op_inc(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
+// O is set when the operand equals `largest`: 255 for inc, whose pushed byte
+// then wraps to 0 while Z stays clear (Z describes 256); WORD_LIMIT for incw,
+// which no word equals.
+inline void increment(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_t largest) {
+    std::int32_t a = static_cast<std::int32_t>(pop_operand(m, bits));
     set_zero_sign(m, a + 1);
-    m.O = a == 255;
-    push_byte(m, static_cast<unsigned>(a + 1));
-    advance_pc(m, OP_INC);
+    m.O = a == largest;
+    push_result(m, static_cast<unsigned>(a + 1), bits);
+    advance_pc(m, opcode);
 }
 
-inline void op_incw(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_word(m));
-    set_zero_sign(m, a + 1);
-    m.O = 0;
-    push_word(m, static_cast<unsigned>(a + 1) & 0xFFFF);
-    advance_pc(m, OP_INCW);
-}
-
-// The decrements leave m.O as it was.
-inline void op_dec(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_byte(m));
+// The decrements leave O as it was.
+inline void decrement(Machine& m, std::uint8_t opcode, unsigned bits) {
+    std::int32_t a = static_cast<std::int32_t>(pop_operand(m, bits));
     set_zero_sign(m, a - 1);
-    push_byte(m, static_cast<unsigned>(a - 1));
-    advance_pc(m, OP_DEC);
+    push_result(m, static_cast<unsigned>(a - 1), bits);
+    advance_pc(m, opcode);
 }
 
-inline void op_decw(Machine& m) {
-    std::int32_t a = static_cast<std::int32_t>(pop_word(m));
-    set_zero_sign(m, a - 1);
-    push_word(m, static_cast<unsigned>(a - 1) & 0xFFFF);
-    advance_pc(m, OP_DECW);
-}
+inline void op_mul(Machine& m) { multiply(m, OP_MUL, BYTE_BITS, BYTE_LIMIT); }
+inline void op_mulw(Machine& m) { multiply(m, OP_MULW, WORD_BITS, WORD_LIMIT); }
+inline void op_div(Machine& m) { divide(m, OP_DIV, BYTE_BITS); }
+inline void op_divw(Machine& m) { divide(m, OP_DIVW, WORD_BITS); }
+inline void op_sub(Machine& m) { subtract(m, OP_SUB, BYTE_BITS); }
+inline void op_subw(Machine& m) { subtract(m, OP_SUBW, WORD_BITS); }
+inline void op_add(Machine& m) { add(m, OP_ADD, BYTE_BITS, BYTE_LIMIT); }
+inline void op_addw(Machine& m) { add(m, OP_ADDW, WORD_BITS, WORD_LIMIT); }
+inline void op_inc(Machine& m) { increment(m, OP_INC, BYTE_BITS, 255); }
+inline void op_incw(Machine& m) { increment(m, OP_INCW, WORD_BITS, WORD_LIMIT); }
+inline void op_dec(Machine& m) { decrement(m, OP_DEC, BYTE_BITS); }
+inline void op_decw(Machine& m) { decrement(m, OP_DECW, WORD_BITS); }

@@ -5,7 +5,7 @@
 #include "console.hpp"
 #include "machine.hpp"
 
-// Operands follow the opcode; m.PC <= 0x2FFF keeps them inside memory.
+// Operands follow the opcode; PC <= 0x2FFF keeps them inside memory.
 inline unsigned operand_byte(const Machine& m) { return memory[m.PC + 1]; }
 inline unsigned operand_word(const Machine& m) {
     return memory[m.PC + 1] | (memory[m.PC + 2] << 8);

@@ -75,6 +75,24 @@ inline unsigned pop_word(Machine& m) {
     return low | (high << 8);
 }
 
+// Operands of the byte and the word form of an instruction family. With a
+// constant width every use folds to the plain byte or word operation.
+constexpr unsigned BYTE_BITS = 8;
+constexpr unsigned WORD_BITS = 16;
+
+inline unsigned pop_operand(Machine& m, unsigned bits) {
+    return bits == BYTE_BITS ? pop_byte(m) : pop_word(m);
+}
+
+// Pushes the low `bits` bits of value.
+inline void push_result(Machine& m, unsigned value, unsigned bits) {
+    if (bits == BYTE_BITS) {
+        push_byte(m, value & 0xFF);
+    } else {
+        push_word(m, value & 0xFFFF);
+    }
+}
+
 // PC moves past the instruction whose opcode is given (a constant in every
 // handler, so the table lookup folds away).
 inline void advance_pc(Machine& m, std::uint8_t opcode) {
