@@ -71,9 +71,15 @@ inline void console_show_activity() { ++console_state::frames_pending; }
 // instructions run so far; the queue is refilled from the operating system
 // when it is a multiple of CONSOLE_POLL_INTERVAL, so the first test of a run
 // sees every key already waiting.
+// Both tests are combined into one branch, which is taken rarely: when a
+// poll is due or a key is queued.
 inline bool console_key_waiting(std::uint32_t tick) {
-    if ((tick & (CONSOLE_POLL_INTERVAL - 1)) == 0) console_poll();
-    return console_state::key_head != console_state::key_tail;
+    bool poll_due = (tick & (CONSOLE_POLL_INTERVAL - 1)) == 0;
+    if (poll_due | (console_state::key_head != console_state::key_tail)) [[unlikely]] {
+        if (poll_due) console_poll();
+        return console_state::key_head != console_state::key_tail;
+    }
+    return false;
 }
 
 // Takes the next queued key; only after console_key_waiting() said yes.
