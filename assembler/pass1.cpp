@@ -33,28 +33,6 @@ void list_and_copy(const char* token) {
     std::fputc(' ', pass1_stream);
 }
 
-// A mnemonic has at most four characters, so it packs into one 32-bit key;
-// empty slots get key 0, which no token packs to.
-struct MnemonicKeys {
-    std::uint32_t key[OPCODE_SLOTS];
-};
-
-constexpr std::uint32_t pack_mnemonic(const char* text) {
-    std::uint32_t key = 0;
-    for (int i = 0; i < 4 && text[i] != '\0'; ++i) {
-        key |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[i])) << (8 * i);
-    }
-    return key;
-}
-
-constexpr MnemonicKeys build_mnemonic_keys() {
-    MnemonicKeys keys{};
-    for (int i = 0; i < OPCODE_SLOTS; ++i) keys.key[i] = pack_mnemonic(OpcodeTable[i].mnemonic);
-    return keys;
-}
-
-constexpr MnemonicKeys MNEMONIC_KEYS = build_mnemonic_keys();
-
 void print_symbol_table() {
     console_printf("\nSymbol table\n");
     for (int i = 0; i < symbol_count; ++i) {
@@ -74,16 +52,6 @@ std::uint64_t digits_value(const char* digits) {
     for (const char* d = digits; *d != '\0'; ++d)
         value = value * 10 + static_cast<std::uint64_t>(*d - '0');
     return value;
-}
-
-const OpcodeEntry* lookup_mnemonic(const char* text) {
-    if (std::strlen(text) > 4) return nullptr;
-    std::uint32_t key = pack_mnemonic(text);
-    if (key == 0) return nullptr;
-    for (int i = 0; i < OPCODE_SLOTS; ++i) {
-        if (MNEMONIC_KEYS.key[i] == key) return &OpcodeTable[i];
-    }
-    return nullptr;
 }
 
 void define_label(const char* name) {
@@ -122,7 +90,7 @@ int pass1_directive(const char* text) {
 }
 
 int pass1_mnemonic(const char* text) {
-    const OpcodeEntry* entry = lookup_mnemonic(text);
+    const OpcodeEntry* entry = find_mnemonic(text);
     if (entry == nullptr) return 0;
     advance_location(entry->length);
     return 1;

@@ -24,10 +24,6 @@ void advance_location(std::uint32_t amount);
 // Value of a run of at most 19 decimal digits (exact in 64 bits).
 std::uint64_t digits_value(const char* digits);
 
-// The OpcodeTable slot whose mnemonic equals text, or nullptr: the same
-// answer as find_mnemonic, found by comparing packed 32-bit keys.
-const OpcodeEntry* lookup_mnemonic(const char* text);
-
 // Appends a label with the low 16 bits of location_counter; error exit when
 // the table is full.
 void define_label(const char* name);

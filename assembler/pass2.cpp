@@ -99,7 +99,7 @@ int pass2_directive(const char* text) {
 }
 
 int pass2_mnemonic(const char* text) {
-    const OpcodeEntry* entry = lookup_mnemonic(text);
+    const OpcodeEntry* entry = find_mnemonic(text);
     if (entry == nullptr) return 0;
     std::fprintf(object_stream, "%d %d ", location_counter, entry->opcode);
     if (entry->length > 1) {

@@ -1,5 +1,6 @@
 // The two lookups pass 1 and pass 2 run for every token: mnemonics by packed
-// key, labels through the hash index over SymbolTable.
+// key in the shared instruction table, labels through the hash index over
+// SymbolTable.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,12 +16,12 @@ TEST(PassLookups, MnemonicsAgreeWithTheInstructionTable) {
     int found = 0;
     for (const OpcodeEntry& slot : OpcodeTable) {
         if (slot.mnemonic[0] == '\0') continue;
-        EXPECT_EQ(lookup_mnemonic(slot.mnemonic), &slot) << slot.mnemonic;
+        EXPECT_EQ(find_mnemonic(slot.mnemonic), &slot) << slot.mnemonic;
         ++found;
     }
     EXPECT_EQ(found, DEFINED_INSTRUCTION_COUNT);
     for (const char* text : {"", "l", "ld", "ldiww", "ldix", "LDI", "org", "x10", "i\xe9"}) {
-        EXPECT_EQ(lookup_mnemonic(text), nullptr) << text;
+        EXPECT_EQ(find_mnemonic(text), nullptr) << text;
     }
 }
 
