@@ -11,7 +11,7 @@
 #include "console_double.hpp"
 #include "driver.hpp"
 #include "fuzz_support.hpp"
-#include "machine.hpp"
+#include "machine/machine.hpp"
 
 namespace {
 
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cpu_reset();
     int status = -1;
     try {
-        load_object_file("input.hx");
+        load_program("input.hx");
     } catch (const ExitRequest& e) {
         status = e.status;
     }

@@ -17,13 +17,13 @@
 #include "console_double.hpp"
 #include "driver.hpp"
 #include "fuzz_support.hpp"
-#include "machine.hpp"
+#include "machine/machine.hpp"
+#include "machine/step.hpp"
 
 namespace {
 
 constexpr std::size_t HEAD = 8;
 constexpr int STEP_LIMIT = 20000;  // enough to fill the stack from empty
-constexpr int ESCAPE = 27;
 
 void check_registers(const Machine& m) {
     if (m.PC >= MAX_MEMORY) fuzz_fail("PC left the program and data area without a stop");
@@ -53,18 +53,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.O = (data[2] >> 2) & 1;
     machine.C = (data[2] >> 3) & 1;
 
-    // The run loop's own sequence: key test, fetch, spinner, dispatch.
+    // The run loop's own sequence: key test, spinner, then the one step
+    // procedure; a stop is reported the way the simulator reports it.
     Machine m = machine;
+    ConsoleIo io;
     try {
-        for (int step = 0; step < STEP_LIMIT; ++step) {
-            if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE) break;
-            fetch_instruction(m);
-            show_activity();
-            std::uint32_t count = m.instruction_count;
-            execute_instruction(m);
-            if (m.instruction_count != count + 1) fuzz_fail("an instruction was not counted");
-            check_registers(m);
-            if (m.IR == OP_HLT) break;
+        try {
+            for (int n = 0; n < STEP_LIMIT; ++n) {
+                if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE_KEY)
+                    break;
+                console_show_activity();
+                std::uint32_t count = m.instruction_count;
+                step(m, io);
+                if (m.instruction_count != count + 1) fuzz_fail("an instruction was not counted");
+                check_registers(m);
+                if (m.IR == OP_HLT) break;
+            }
+        } catch (const MachineStop& s) {
+            report_stop(s.stop);
         }
     } catch (const ExitRequest& e) {
         if (e.status != 255) fuzz_fail("a stop did not end with status 255");

@@ -1,35 +1,12 @@
 #include "driver.hpp"
 
 #include <cmath>
-#include <cstdlib>
 
-#include "arithmetic.hpp"
-#include "console.hpp"
-#include "data_movement.hpp"
-#include "logic.hpp"
-#include "machine.hpp"
+#include "machine/loader.hpp"
+#include "machine/step.hpp"
+#include "memory_map.hpp"
 
 namespace {
-
-constexpr int ESCAPE = 27;
-constexpr int NAME_CAPACITY = 256;
-
-[[noreturn]] void user_stop(std::uint16_t pc, std::uint8_t ir) {
-    fatal_stop("\n-user terminated-\n", PositionLine::STANDARD, pc, ir, true);
-}
-
-// An undefined opcode's slot has length 0 (and opcodes 112..255 have none),
-// so the position line shows the opcode's own address.
-[[noreturn]] void undefined_opcode_stop(std::uint16_t pc, std::uint8_t ir) {
-    fatal_stop("\n-ERROR-\n unknown machine code\n", PositionLine::STANDARD, pc, ir, false);
-}
-
-// Shows PC set back by the length of the instruction that moved it out.
-[[noreturn]] void pc_overload_stop(std::uint16_t pc, std::uint8_t ir) {
-    pc = static_cast<std::uint16_t>(pc - OpcodeTable[ir].length);
-    fatal_stop("\n-ERROR-\n PC overload (PC > MAX_MEMORY)\n", PositionLine::STANDARD, pc, ir,
-               false);
-}
 
 [[noreturn]] void end_of_run(int status) {
     print_statistics();
@@ -39,103 +16,53 @@ constexpr int NAME_CAPACITY = 256;
 
 }  // namespace
 
-void op_nop(Machine& m) { advance_pc(m, OP_NOP); }
-
-// Waits for one key press and discards it; PC stays on the hlt.
-void op_hlt(Machine&) {
-    console_printf("\n-HALT-\n");
-    console_read_key();
+void cpu_reset() {
+    console_printf("CPU reset ... ");
+    machine_reset();
+    console_printf(" success ...\n");
 }
 
-// Charges the clocks of an instruction that completed. Every case below
-// passes its own opcode as a constant, so the table lookup folds away.
-inline void charge_clocks(Machine& m, std::uint8_t opcode) {
-    m.clock_count += OpcodeTable[opcode].clocks;
+void report_stop(const Stop& stop) {
+    console_printf("%s", stop_message(stop).c_str());
+    console_printf("%s", stop_position_line(stop).c_str());
+    if (stop_form(stop.kind).memory_map) dump_memory_map("memmap2.txt");
+    console_exit(FAILURE_STATUS);
+}
+
+void load_program(const char* file_name) {
+    if (std::optional<Stop> refused = load_object_file(file_name, memory)) report_stop(*refused);
+    dump_memory_map("memmap.txt");
 }
 
 void execute_instruction(Machine& m) {
-    // One line per opcode: the handler, then its clocks.
-    // clang-format off
-    switch (m.IR) {
-        case OP_LDI: op_ldi(m); charge_clocks(m, OP_LDI); break;
-        case OP_LDIW: op_ldiw(m); charge_clocks(m, OP_LDIW); break;
-        case OP_LDD: op_ldd(m); charge_clocks(m, OP_LDD); break;
-        case OP_LDDW: op_lddw(m); charge_clocks(m, OP_LDDW); break;
-        case OP_LDA: op_lda(m); charge_clocks(m, OP_LDA); break;
-        case OP_STA: op_sta(m); charge_clocks(m, OP_STA); break;
-        case OP_STD: op_std(m); charge_clocks(m, OP_STD); break;
-        case OP_STDW: op_stdw(m); charge_clocks(m, OP_STDW); break;
-        case OP_IN: op_in(m); charge_clocks(m, OP_IN); break;
-        case OP_OUT: op_out(m); charge_clocks(m, OP_OUT); break;
-        case OP_LDAW: op_ldaw(m); charge_clocks(m, OP_LDAW); break;
-        case OP_STAW: op_staw(m); charge_clocks(m, OP_STAW); break;
-        case OP_MUL: op_mul(m); charge_clocks(m, OP_MUL); break;
-        case OP_MULW: op_mulw(m); charge_clocks(m, OP_MULW); break;
-        case OP_DIV: op_div(m); charge_clocks(m, OP_DIV); break;
-        case OP_DIVW: op_divw(m); charge_clocks(m, OP_DIVW); break;
-        case OP_SUB: op_sub(m); charge_clocks(m, OP_SUB); break;
-        case OP_SUBW: op_subw(m); charge_clocks(m, OP_SUBW); break;
-        case OP_ADD: op_add(m); charge_clocks(m, OP_ADD); break;
-        case OP_ADDW: op_addw(m); charge_clocks(m, OP_ADDW); break;
-        case OP_INC: op_inc(m); charge_clocks(m, OP_INC); break;
-        case OP_INCW: op_incw(m); charge_clocks(m, OP_INCW); break;
-        case OP_DEC: op_dec(m); charge_clocks(m, OP_DEC); break;
-        case OP_DECW: op_decw(m); charge_clocks(m, OP_DECW); break;
-        case OP_CALL: op_call(m); charge_clocks(m, OP_CALL); break;
-        case OP_RET: op_ret(m); charge_clocks(m, OP_RET); break;
-        case OP_JMP: op_jmp(m); charge_clocks(m, OP_JMP); break;
-        case OP_JMR: op_jmr(m); charge_clocks(m, OP_JMR); break;
-        case OP_JZ: op_jz(m); charge_clocks(m, OP_JZ); break;
-        case OP_JNZ: op_jnz(m); charge_clocks(m, OP_JNZ); break;
-        case OP_JO: op_jo(m); charge_clocks(m, OP_JO); break;
-        case OP_JNO: op_jno(m); charge_clocks(m, OP_JNO); break;
-        case OP_JC: op_jc(m); charge_clocks(m, OP_JC); break;
-        case OP_JNC: op_jnc(m); charge_clocks(m, OP_JNC); break;
-        case OP_JS: op_js(m); charge_clocks(m, OP_JS); break;
-        case OP_JNS: op_jns(m); charge_clocks(m, OP_JNS); break;
-        case OP_NOP: op_nop(m); charge_clocks(m, OP_NOP); break;
-        case OP_HLT: op_hlt(m); charge_clocks(m, OP_HLT); break;
-        case OP_SHL: op_shl(m); charge_clocks(m, OP_SHL); break;
-        case OP_SHLW: op_shlw(m); charge_clocks(m, OP_SHLW); break;
-        case OP_SHR: op_shr(m); charge_clocks(m, OP_SHR); break;
-        case OP_SHRW: op_shrw(m); charge_clocks(m, OP_SHRW); break;
-        case OP_ROL: op_rol(m); charge_clocks(m, OP_ROL); break;
-        case OP_ROLW: op_rolw(m); charge_clocks(m, OP_ROLW); break;
-        case OP_ROR: op_ror(m); charge_clocks(m, OP_ROR); break;
-        case OP_RORW: op_rorw(m); charge_clocks(m, OP_RORW); break;
-        case OP_AND: op_and(m); charge_clocks(m, OP_AND); break;
-        case OP_ANDW: op_andw(m); charge_clocks(m, OP_ANDW); break;
-        case OP_OR: op_or(m); charge_clocks(m, OP_OR); break;
-        case OP_ORW: op_orw(m); charge_clocks(m, OP_ORW); break;
-        case OP_NOT: op_not(m); charge_clocks(m, OP_NOT); break;
-        case OP_NOTW: op_notw(m); charge_clocks(m, OP_NOTW); break;
-        case OP_XOR: op_xor(m); charge_clocks(m, OP_XOR); break;
-        case OP_XORW: op_xorw(m); charge_clocks(m, OP_XORW); break;
-        case OP_CMP: op_cmp(m); charge_clocks(m, OP_CMP); break;
-        case OP_CMPW: op_cmpw(m); charge_clocks(m, OP_CMPW); break;
-        default: undefined_opcode_stop(m.PC, m.IR);
+    ConsoleIo io;
+    try {
+        execute_instruction(m, io);
+    } catch (const MachineStop& s) {
+        report_stop(s.stop);
     }
-    // clang-format on
-    ++m.instruction_count;
-    if (m.PC >= MAX_MEMORY) pc_overload_stop(m.PC, m.IR);
 }
 
 // Everything the loop calls is inlined into it ([[gnu::flatten]]): the
 // dispatch, the handlers and the stack operations.
 [[gnu::flatten]] void run_program() {
     console_start_keys();
-    // The registers live in a local during the run, so that the compiler can
-    // keep them in CPU registers.
-    Machine m = machine;
-    do {
-        if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE) {
-            user_stop(m.PC, m.IR);
-        }
-        fetch_instruction(m);
-        show_activity();
-        execute_instruction(m);
-    } while (m.IR != OP_HLT);
-    machine = m;
+    ConsoleIo io;
+    try {
+        // The registers live in a local during the run, so that the compiler
+        // can keep them in CPU registers.
+        Machine m = machine;
+        do {
+            if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE_KEY) {
+                raise_stop(StopKind::USER_ABORT, m.PC, m.IR);
+            }
+            console_show_activity();
+            step(m, io);
+        } while (m.IR != OP_HLT);
+        machine = m;
+    } catch (const MachineStop& s) {
+        report_stop(s.stop);
+    }
 }
 
 // The CPI divides the clocks (unsigned) by the instructions (signed); with no
@@ -160,9 +87,9 @@ int simulator_main() {
     if (console_read_line(name, NAME_CAPACITY) <= 0) {
         console_printf("\nERROR\n Inputfile error\n");
         console_printf("program terminated!\n");
-        end_of_run(255);
+        end_of_run(FAILURE_STATUS);
     }
-    load_object_file(name);
+    load_program(name);
     run_program();
     end_of_run(0);
 }

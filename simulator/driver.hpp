@@ -1,18 +1,36 @@
 // The simulator's main sequence: reset, prompt, load, run loop, statistics.
+// The machine itself is the shared core in common/machine/; this program
+// gives it the console and ends the process at every stop.
 #pragma once
 
 #include "console.hpp"
-#include "machine.hpp"
+#include "conventions.hpp"
+#include "machine/machine.hpp"
+#include "machine/stops.hpp"
 
-int simulator_main();
-void load_object_file(const char* file_name);
-// One frame of the activity spinner, shown before every instruction.
-inline void show_activity() { console_show_activity(); }
-// Runs the instruction whose opcode is in m.IR, counts it and checks PC.
-void execute_instruction(Machine& m);
-// Runs from the current PC until hlt; every fault ends the process.
+// The console side of out 0, in 1 and hlt.
+struct ConsoleIo {
+    static void show_port0(unsigned value) { console_printf("\n-[%u : %02Xh]-", value, value); }
+    static void wait_key() { console_read_key(); }
+    // Waits for one key press and discards it; PC stays on the hlt.
+    static void halt() {
+        console_printf("\n-HALT-\n");
+        console_read_key();
+    }
+};
+
+[[noreturn]] int simulator_main();
+// "CPU reset ... success ...": the machine's reset with its console line.
+void cpu_reset();
+// Loads the named object code file into memory and writes "memmap.txt"; a
+// refusal ends the process.
+void load_program(const char* file_name);
+// Runs from the current PC until hlt; every stop ends the process.
 void run_program();
+// Runs the instruction whose opcode is in m.IR, counts it and checks PC; a
+// stop ends the process.
+void execute_instruction(Machine& m);
 void print_statistics();
-
-void op_nop(Machine& m);
-void op_hlt(Machine& m);
+// Prints the stop's message and position line, writes "memmap2.txt" when the
+// stop asks for it, and ends the process with FAILURE_STATUS.
+[[noreturn]] void report_stop(const Stop& stop);

@@ -12,7 +12,7 @@
 #include "console.hpp"
 #include "console_double.hpp"
 #include "driver.hpp"
-#include "machine.hpp"
+#include "machine/machine.hpp"
 
 struct Flags {
     int z, s, o, c;

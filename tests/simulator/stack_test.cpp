@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "console_double.hpp"
-#include "machine.hpp"
+#include "driver.hpp"
+#include "machine/machine.hpp"
 
 namespace {
 
@@ -15,9 +16,14 @@ protected:
     }
 };
 
+// A stop raised by the machine is reported the way the simulator reports it.
 int exit_status_of(void (*action)()) {
     try {
-        action();
+        try {
+            action();
+        } catch (const MachineStop& s) {
+            report_stop(s.stop);
+        }
     } catch (const ExitRequest& e) {
         return e.status;
     }

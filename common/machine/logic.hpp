@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "machine.hpp"
+#include "machine/machine.hpp"
 
 // Z is tested on the shifted value before it is cut to the operand's width,
 // so it reports a zero operand: shl of 0x80 pushes 0 with Z clear.

@@ -1,26 +1,11 @@
-#include "machine.hpp"
+#include "memory_map.hpp"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "console.hpp"
+#include "machine/machine.hpp"
 
-std::uint8_t memory[MEMORY_SIZE];
-Machine machine{};
-std::uint8_t ports[256];
-
-void cpu_reset() {
-    console_printf("CPU reset ... ");
-    std::memset(memory, 0, MEMORY_SIZE);
-    std::memset(ports, 0, sizeof ports);
-    std::uint8_t ir = machine.IR;  // a reset leaves IR alone
-    machine = Machine{};
-    machine.IR = ir;
-    console_printf(" success ...\n");
-}
-
-// Writes "MEM[%05d] = %d\n" for every address of the program and data area.
 // Lines are formatted by hand into blocks: this runs twice in every run.
 void dump_memory_map(const char* file_name) {
     std::FILE* file = std::fopen(file_name, "w");
@@ -52,24 +37,4 @@ void dump_memory_map(const char* file_name) {
     bool failed = std::ferror(file) != 0;
     if (std::fclose(file) != 0 || failed)
         console_printf("\nERROR\n can not create %s\n", file_name);
-}
-
-void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc, std::uint8_t ir,
-                bool dump) {
-    console_printf("%s", message);
-    if (form == PositionLine::STANDARD) {
-        console_printf("PC = %05d [%04X], IR = %03d [%02X]\n", shown_pc, shown_pc, ir, ir);
-    } else if (form == PositionLine::SHORT) {
-        console_printf("PC = %u, IR = %d\n", static_cast<unsigned>(shown_pc), ir);
-    }
-    if (dump) dump_memory_map("memmap2.txt");
-    console_exit(255);
-}
-
-void stack_overflow_stop(std::uint16_t pc, std::uint8_t ir) {
-    fatal_stop("\nERROR\n Stack overflow\n", PositionLine::STANDARD, pc, ir, true);
-}
-
-void stack_underflow_stop(std::uint16_t pc, std::uint8_t ir) {
-    fatal_stop("\nERROR\n Stack underflow\n", PositionLine::STANDARD, pc, ir, true);
 }

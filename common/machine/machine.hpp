@@ -1,15 +1,16 @@
-// State of the simulated stack machine and the operations every part of the
-// simulator performs on it: reset, fetch, the byte stack and the fault stop.
+// State of the simulated stack machine and the operations every instruction
+// performs on it: reset, fetch, the byte stack and the operand helpers.
 #pragma once
 
 #include <cstdint>
 
+#include "machine/stops.hpp"
 #include "object_code.hpp"
 #include "opcode_table.hpp"
 
-// The processor's registers, flags and counters. The run loop works on a
-// local copy, which the compiler can keep in CPU registers; `machine` holds
-// them before and after a run and when a stop reports them.
+// The processor's registers, flags and counters. A run loop works on a local
+// copy, which the compiler can keep in CPU registers; `machine` holds them
+// before and after a run.
 struct Machine {
     std::uint16_t PC;
     std::uint16_t SP;  // next free byte; 0 means nothing pushed since reset
@@ -20,24 +21,14 @@ struct Machine {
 };
 
 extern Machine machine;
-// One block for the whole run. It is a fixed array rather than a heap block
-// so that the compiler can tell stores into it from everything else.
+// Memory and ports exist once per process. They are fixed arrays rather than
+// heap blocks so that the compiler can tell stores into them from everything
+// else and address them directly in the run loop.
 extern std::uint8_t memory[MEMORY_SIZE];
 extern std::uint8_t ports[256];
 
-enum class PositionLine { NONE, STANDARD, SHORT };
-
-void cpu_reset();
-void dump_memory_map(const char* file_name);
-
-// Prints message and position line (PC shown_pc, IR ir), optionally writes
-// "memmap2.txt" and ends the process with status 255. Stops take the values
-// they report, never the registers themselves, so that the run loop's copy
-// of the registers never has its address taken and stays in CPU registers.
-[[noreturn]] void fatal_stop(const char* message, PositionLine form, std::uint16_t shown_pc,
-                             std::uint8_t ir, bool dump);
-[[noreturn]] void stack_overflow_stop(std::uint16_t pc, std::uint8_t ir);
-[[noreturn]] void stack_underflow_stop(std::uint16_t pc, std::uint8_t ir);
+// Memory, ports, registers, flags and counters to 0; IR is left alone.
+void machine_reset();
 
 inline void fetch_instruction(Machine& m) { m.IR = memory[m.PC]; }
 
@@ -48,7 +39,7 @@ inline void push_byte(Machine& m, unsigned value) {
             m.SP = STACK_TOP;
         } else {
             memory[m.SP] = static_cast<std::uint8_t>(value);  // the 4096th byte
-            stack_overflow_stop(m.PC, m.IR);
+            raise_stop(StopKind::STACK_OVERFLOW, m.PC, m.IR);
         }
     }
     memory[m.SP] = static_cast<std::uint8_t>(value);
@@ -58,7 +49,8 @@ inline void push_byte(Machine& m, unsigned value) {
 // The stack is empty when SP is 0 (after reset) or STACK_TOP; one unsigned
 // comparison catches both.
 inline unsigned pop_byte(Machine& m) {
-    if (static_cast<unsigned>(m.SP) - 1u >= STACK_TOP - 1u) stack_underflow_stop(m.PC, m.IR);
+    if (static_cast<unsigned>(m.SP) - 1u >= STACK_TOP - 1u)
+        raise_stop(StopKind::STACK_UNDERFLOW, m.PC, m.IR);
     ++m.SP;
     return memory[m.SP];
 }
@@ -103,4 +95,10 @@ inline void advance_pc(Machine& m, std::uint8_t opcode) {
 inline void set_zero_sign(Machine& m, std::int32_t result) {
     m.Z = result == 0;
     m.S = result < 0;
+}
+
+// Operands follow the opcode; PC <= 0x2FFF keeps them inside memory.
+inline unsigned operand_byte(const Machine& m) { return memory[m.PC + 1]; }
+inline unsigned operand_word(const Machine& m) {
+    return memory[m.PC + 1] | (memory[m.PC + 2] << 8);
 }

@@ -7,9 +7,7 @@
 
 #include <cstdint>
 
-#include "machine.hpp"
-
-[[noreturn]] void division_by_zero_stop();
+#include "machine/machine.hpp"
 
 // The largest signed value of the computation, against which O is tested:
 // a signed byte for the byte forms (although their operands are unsigned),
@@ -33,7 +31,7 @@ inline void multiply(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_
 inline void divide(Machine& m, std::uint8_t opcode, unsigned bits) {
     unsigned a = pop_operand(m, bits);
     unsigned b = pop_operand(m, bits);
-    if (b == 0) division_by_zero_stop();
+    if (b == 0) raise_stop(StopKind::DIVISION_BY_ZERO, m.PC, m.IR);
     set_zero_sign(m, static_cast<std::int32_t>(a / b));
     push_result(m, a / b, bits);
     advance_pc(m, opcode);

@@ -1,0 +1,122 @@
+#include "machine/loader.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "opcode_table.hpp"
+
+namespace {
+
+bool is_blank(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+struct FileSource {
+    std::FILE* file;
+    int next() { return getc_unlocked(file); }
+};
+
+struct TextSource {
+    std::string_view text;
+    std::size_t at = 0;
+    int next() { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; }
+};
+
+// Bytes a record fills: its opcode's length, where an empty slot (length 0)
+// takes a two-byte operand like a length-3 instruction.
+int record_span(int op) {
+    if (op == DATA_RECORD_MARKER) return 1;
+    int n = opcode_length(op);
+    return n == 0 ? 3 : n;
+}
+
+Stop refusal(StopKind kind, const char* detail) {
+    Stop stop{kind, 0, 0, {}};
+    std::snprintf(stop.detail, sizeof stop.detail, "%s", detail);
+    return stop;
+}
+
+template <class Source>
+class Reader {
+public:
+    explicit Reader(Source& source) : source_(source) {}
+
+    // Next token's value, converted as strtoll converts (saturating at the
+    // limits; no leading digits gives 0). False at the end of the input or
+    // at a token that is too long (then refused() holds the refusal).
+    bool read_value(long long* value) {
+        char token[OBJECT_TOKEN_MAX + 1];
+        int c;
+        do {
+            c = source_.next();
+        } while (c != EOF && is_blank(c));
+        if (c == EOF) return false;
+        int length = 0;
+        for (; c != EOF && !is_blank(c); c = source_.next()) {
+            if (length == OBJECT_TOKEN_MAX) {
+                token[length] = '\0';
+                refused_ = refusal(StopKind::TOKEN_TOO_LONG, token);
+                return false;
+            }
+            token[length++] = static_cast<char>(c);
+        }
+        token[length] = '\0';
+        *value = std::strtoll(token, nullptr, 10);
+        return true;
+    }
+
+    std::optional<Stop> load(std::uint8_t* image, WrittenSet* written) {
+        long long address = 0;
+        long long op_value = 0;
+        long long operand = 0;
+        while (read_value(&address) && read_value(&op_value)) {
+            int op = static_cast<std::uint8_t>(op_value);
+            int span = record_span(op);
+            if (address < 0 || address > MAX_MEMORY - span) {
+                char text[STOP_DETAIL_CAPACITY];
+                std::snprintf(text, sizeof text, "%lld", address);
+                return refusal(StopKind::ADDRESS_OUT_OF_RANGE, text);
+            }
+            if (op != DATA_RECORD_MARKER) mark(image, written, address, op);
+            if (span == 1 && op != DATA_RECORD_MARKER) continue;
+            if (!read_value(&operand)) break;
+            if (op == DATA_RECORD_MARKER) {
+                mark(image, written, address, operand);
+            } else {
+                mark(image, written, address + 1, operand);
+                if (span == 3) mark(image, written, address + 2, operand >> 8);
+            }
+        }
+        return refused_;
+    }
+
+private:
+    static void mark(std::uint8_t* image, WrittenSet* written, long long address, long long value) {
+        image[address] = static_cast<std::uint8_t>(value);
+        if (written != nullptr) written->set(static_cast<std::size_t>(address));
+    }
+
+    Source& source_;
+    std::optional<Stop> refused_;
+};
+
+}  // namespace
+
+std::optional<Stop> load_object_file(const char* file_name, std::uint8_t* image,
+                                     WrittenSet* written) {
+    std::FILE* file = std::fopen(file_name, "r");
+    if (file == nullptr) return refusal(StopKind::FILE_NOT_FOUND, "");
+    FileSource source{file};
+    Reader<FileSource> reader(source);
+    std::optional<Stop> refused = reader.load(image, written);
+    // A file that opens but cannot be read (a directory) is not found.
+    bool unreadable = std::ferror(file) != 0;
+    std::fclose(file);
+    if (!refused && unreadable) refused = refusal(StopKind::FILE_NOT_FOUND, "");
+    return refused;
+}
+
+std::optional<Stop> load_object_text(std::string_view text, std::uint8_t* image,
+                                     WrittenSet* written) {
+    TextSource source{text};
+    Reader<TextSource> reader(source);
+    return reader.load(image, written);
+}
