@@ -1,0 +1,193 @@
+// The embeddable machine core: stops come back as values with the exact
+// texts of the simulator, instructions can be undone byte for byte, the
+// trace line has its fixed form, and a headless run ends in one of three ways.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "machine/headless.hpp"
+#include "machine/loader.hpp"
+#include "machine/snapshot.hpp"
+#include "machine/trace.hpp"
+
+namespace {
+
+void load_bytes(std::initializer_list<int> bytes, unsigned address = 0) {
+    for (int b : bytes) memory[address++] = static_cast<std::uint8_t>(b);
+}
+
+std::string stop_text(const Stop& stop) { return stop_message(stop) + stop_position_line(stop); }
+
+struct StopCase {
+    std::vector<int> code;
+    StopKind kind;
+    const char* text;
+    bool memory_map;
+};
+
+TEST(MachineCore, StopsComeBackAsValuesWithTheSimulatorsTexts) {
+    const StopCase cases[] = {
+        {{OP_OUT, 0},
+         StopKind::STACK_UNDERFLOW,
+         "\nERROR\n Stack underflow\nPC = 00000 [0000], IR = 009 [09]\n",
+         true},
+        {{OP_LDI, 0, OP_LDI, 5, OP_DIV},
+         StopKind::DIVISION_BY_ZERO,
+         "\nERROR\nDevide by zero\n",
+         true},
+        {{OP_LDIW, 0x00, 0x30, OP_STDW, 100, 0, OP_LDA, 100, 0},
+         StopKind::LDA_OVERLOAD,
+         "\n-LDA-\n ERROR indirect overload (> MAX_MEMORY)\nPC = 6, IR = 4\n",
+         false},
+        {{OP_LDIW, 0x00, 0x30, OP_STDW, 100, 0, OP_STA, 100, 0},
+         StopKind::STA_OVERLOAD,
+         "\n-STA-\n ERROR indirect overload (> MAX_MEMORY)\n",
+         false},
+        {{OP_NOP, OP_LDD, 0xFF, 0xFF},
+         StopKind::ADDRESS_OVERLOAD,
+         "\n-LDD-\n ERROR address overload (> MEMORY_SIZE)\nPC = 00001 [0001], IR = 002 [02]\n",
+         false},
+        {{OP_NOP, 12},
+         StopKind::UNDEFINED_OPCODE,
+         "\n-ERROR-\n unknown machine code\nPC = 00001 [0001], IR = 012 [0C]\n",
+         false},
+        {{OP_JMP, 0x00, 0x30},
+         StopKind::PC_OVERLOAD,
+         "\n-ERROR-\n PC overload (PC > MAX_MEMORY)\nPC = 12285 [2FFD], IR = 048 [30]\n",
+         false},
+    };
+    for (const StopCase& c : cases) {
+        machine_reset();
+        for (std::size_t i = 0; i < c.code.size(); ++i)
+            memory[i] = static_cast<std::uint8_t>(c.code[i]);
+        Machine m{};
+        HeadlessIo io;
+        RunOutcome outcome = run_headless(m, io, 100);
+        ASSERT_EQ(outcome.end, RunEnd::STOPPED) << c.text;
+        EXPECT_EQ(outcome.stop->kind, c.kind);
+        EXPECT_EQ(stop_text(*outcome.stop), c.text);
+        EXPECT_EQ(stop_form(c.kind).memory_map, c.memory_map) << c.text;
+    }
+    // The loader's refusals go through the same table.
+    std::uint8_t image[MAX_MEMORY] = {};
+    EXPECT_EQ(stop_text(*load_object_text("0 64\n12288 255 1\n", image)),
+              "\nERROR\nObject code address out of range : 12288\n");
+    EXPECT_EQ(stop_text(*load_object_text("0 12345678901234567890 1", image)),
+              "\nERROR\nObject code token too long : 1234567890123456789...\n");
+    EXPECT_EQ(stop_text(*load_object_file("/nonexistent/x.hx", image)),
+              "\nERROR\nFile not found\n");
+    WrittenSet written;
+    EXPECT_FALSE(load_object_text("7 255 300 10 1 258", image, &written).has_value());
+    EXPECT_EQ(image[7], 44);
+    EXPECT_EQ(image[10] + image[11] * 256 + image[12] * 65536, 1 + 2 * 256 + 1 * 65536);
+    EXPECT_EQ(written.count(), 4u);
+    EXPECT_TRUE(written[7] && written[10] && written[11] && written[12]);
+}
+
+TEST(MachineCore, HeadlessRunsHaltStopOrReachTheirLimit) {
+    machine_reset();
+    load_bytes({OP_LDI, 72, OP_OUT, 0, OP_LDI, 1, OP_IN, 1, OP_HLT});
+    Machine m{};
+    HeadlessIo io;
+    RunOutcome outcome = run_headless(m, io, 1000);
+    EXPECT_EQ(outcome.end, RunEnd::HALTED);
+    EXPECT_EQ(io.port0, std::vector<std::uint8_t>{72});
+    EXPECT_EQ(m.instruction_count, 5u);
+    EXPECT_EQ(m.clock_count, 3u + 3 + 3 + 3 + 0);
+    EXPECT_EQ(m.PC, 8);  // hlt leaves PC on itself
+    machine_reset();
+    load_bytes({OP_JMR, 0});
+    m = Machine{};
+    EXPECT_EQ(run_headless(m, io, 1000).end, RunEnd::LIMIT);
+    EXPECT_EQ(m.instruction_count, 1000u);
+}
+
+TEST(MachineCore, TraceLinesHaveTheirFixedForm) {
+    machine_reset();
+    // ldi 1; out 0; ldiw 0x1234; call 16 ... at 16: nine pushes, then hlt
+    load_bytes({OP_LDI, 1, OP_OUT, 0, OP_LDIW, 0x34, 0x12, OP_CALL, 16, 0});
+    load_bytes({OP_LDI, 1, OP_LDI, 2, OP_LDI, 3, OP_LDI, 4, OP_LDI, 5, OP_LDI, 6, OP_LDI, 7, OP_LDI,
+                8, OP_LDI, 9, OP_HLT},
+               16);
+    Machine m{};
+    HeadlessIo io;
+    std::vector<std::string> lines;
+    do {
+        TraceStart start = trace_start(m);
+        ASSERT_FALSE(step_headless(m, io).has_value());
+        char line[TRACE_LINE_CAPACITY];
+        lines.emplace_back(line, format_trace_line(line, start, m));
+    } while (m.IR != OP_HLT);
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[0], "1 0000 ldi 1 | SP=3FFE Z=0 S=0 O=0 C=0 | 01");
+    EXPECT_EQ(lines[1], "2 0002 out 0 | SP=3FFF Z=0 S=0 O=0 C=0 |");
+    EXPECT_EQ(lines[2], "3 0004 ldiw 4660 | SP=3FFD Z=0 S=0 O=0 C=0 | 34 12");
+    EXPECT_EQ(lines[3], "4 0007 call 16 | SP=3FFB Z=0 S=0 O=0 C=0 | 0A 00 34 12");
+    EXPECT_EQ(lines[12], "13 0020 ldi 9 | SP=3FF2 Z=0 S=0 O=0 C=0 | 09 08 07 06 05 04 03 02");
+    EXPECT_EQ(lines[13], "14 0022 hlt | SP=3FF2 Z=0 S=0 O=0 C=0 | 09 08 07 06 05 04 03 02");
+}
+
+bool same_state(const Snapshot& a, const Snapshot& b) {
+    const Machine &x = a.regs, &y = b.regs;
+    return x.PC == y.PC && x.SP == y.SP && x.IR == y.IR && x.Z == y.Z && x.S == y.S && x.O == y.O &&
+           x.C == y.C && x.instruction_count == y.instruction_count &&
+           x.clock_count == y.clock_count && std::memcmp(a.memory, b.memory, MEMORY_SIZE) == 0 &&
+           std::memcmp(a.ports, b.ports, sizeof a.ports) == 0;
+}
+
+// Random images run forward with an undo record per instruction, then back
+// to the start: every byte of memory, every port and every register must be
+// as it was, also when the last instruction stopped the run.
+TEST(MachineCore, UndoRecordsTakeEveryInstructionBack) {
+    std::mt19937 random(2024);
+    static Snapshot before, after_half, now;
+    std::vector<UndoRecord> records;
+    int stopped = 0;
+    long undone = 0;
+    for (int image = 0; image < 800; ++image) {
+        machine_reset();
+        // Instructions whose address operands stay inside memory, so that
+        // runs get somewhere, with a few odd bytes and pointers near the ends.
+        for (int a = 0; a < MAX_MEMORY - 3;) {
+            unsigned r = random();
+            std::uint8_t op = opcode_table_detail::DEFINED[r % DEFINED_INSTRUCTION_COUNT].opcode;
+            if (r % 97 == 0) op = static_cast<std::uint8_t>(r >> 8);
+            memory[a++] = op;
+            if (opcode_length(op) >= 2) memory[a++] = static_cast<std::uint8_t>(random());
+            if (opcode_length(op) == 3) memory[a++] = static_cast<std::uint8_t>(random() % 0x30);
+        }
+        Machine m{};
+        for (int k = 0; k < 600; ++k) push_byte(m, random());
+        for (int p = 0; p < 256; ++p) ports[p] = static_cast<std::uint8_t>(random());
+        save_snapshot(m, before);
+        records.clear();
+        HeadlessIo io;
+        int steps = 0;
+        for (; steps < 300; ++steps) {
+            if (steps == 150) save_snapshot(m, after_half);
+            records.push_back(capture_undo(m));
+            if (step_headless(m, io)) {
+                ++stopped;
+                break;
+            }
+            if (m.IR == OP_HLT) break;
+        }
+        for (int k = static_cast<int>(records.size()) - 1; k >= 0; --k) {
+            apply_undo(m, records[static_cast<std::size_t>(k)]);
+            ++undone;
+            if (k == 150) {
+                save_snapshot(m, now);
+                ASSERT_TRUE(same_state(now, after_half)) << "image " << image;
+            }
+        }
+        save_snapshot(m, now);
+        ASSERT_TRUE(same_state(now, before)) << "image " << image;
+    }
+    EXPECT_GT(stopped, 250);
+    EXPECT_GT(undone, 5000);
+}
+
+}  // namespace
