@@ -94,13 +94,10 @@ inline constexpr const OpcodeEntry (&OpcodeTable)[OPCODE_SLOTS] = opcode_table_d
 constexpr int DEFINED_INSTRUCTION_COUNT =
     static_cast<int>(sizeof opcode_table_detail::DEFINED / sizeof opcode_table_detail::DEFINED[0]);
 
-// Length of a loaded opcode: the first slot whose opcode matches, 1 when none
-// does (opcodes 112 and above). An empty slot yields its length 0.
+// Length of a loaded opcode: its slot's length (0 for an empty slot), and 1
+// for opcodes without a slot (112 and above).
 constexpr int opcode_length(int opcode) {
-    for (const OpcodeEntry& e : OpcodeTable) {
-        if (e.opcode == opcode) return e.length;
-    }
-    return 1;
+    return opcode >= 0 && opcode < OPCODE_SLOTS ? OpcodeTable[opcode].length : 1;
 }
 
 // Slot whose mnemonic equals the lower-case text exactly, or nullptr.
