@@ -1,7 +1,9 @@
 // The console: the only way either program reaches standard input, standard
 // output and the terminal. Output is collected in a buffer and written in
-// large blocks; key presses are served from a queue that is refilled from the
-// operating system only every CONSOLE_POLL_INTERVAL instructions; the frames
+// large blocks (on a terminal, in pieces of at most one poll interval of
+// frames, so that the terminal's own speed paces the run); key presses are
+// served from a queue that is refilled from the operating system every
+// CONSOLE_POLL_INTERVAL instructions and whenever it runs empty; the frames
 // of the activity spinner are counted while a program runs and written as
 // one block before any other output.
 //
@@ -35,7 +37,7 @@ void console_write_pending_frames();
 // platform: write out everything buffered, pending spinner frames included.
 void console_flush();
 // platform: move waiting key presses into the queue without blocking, and
-// flush the output when it has waited too long.
+// flush the output when it has waited too long (on a terminal: always).
 void console_poll();
 // platform: switch the terminal (if any) to single-key mode for the run and
 // queue every key press already waiting.
@@ -70,7 +72,7 @@ inline void console_show_activity() { ++console_state::frames_pending; }
 // The per-instruction key test: never blocks. tick is the number of
 // instructions run so far; the queue is refilled from the operating system
 // when it is a multiple of CONSOLE_POLL_INTERVAL, so the first test of a run
-// sees every key already waiting.
+// sees every key already waiting, and when a key taken empties it (below).
 // Both tests are combined into one branch, which is taken rarely: when a
 // poll is due or a key is queued.
 inline bool console_key_waiting(std::uint32_t tick) {
@@ -83,4 +85,13 @@ inline bool console_key_waiting(std::uint32_t tick) {
 }
 
 // Takes the next queued key; only after console_key_waiting() said yes.
-inline int console_take_key() { return console_state::key_queue[console_state::key_head++]; }
+// When that empties the queue, more input may be waiting behind it (the
+// queue holds only CONSOLE_KEY_CAPACITY keys): refilling at once lets the
+// next key test see it, so piped keys are taken one per key test however
+// many there are. This costs nothing in the key test itself.
+inline int console_take_key() {
+    using namespace console_state;
+    int key = key_queue[key_head++];
+    if (key_head == key_tail) console_poll();
+    return key;
+}

@@ -17,6 +17,7 @@ namespace {
 
 bool input_ended = false;
 bool terminal_input = false;
+bool terminal_output = false;
 bool terminal_saved = false;
 bool keys_mode = false;
 struct termios saved_settings;
@@ -96,6 +97,16 @@ void console_flush() {
 }
 
 void console_poll() {
+    if (terminal_output) {
+        // A terminal takes output at its own speed: write what is pending
+        // now (at most one poll interval of frames), so that the run never
+        // gets far ahead of the screen and an Escape is answered as soon as
+        // the terminal has shown what came before it. Keys typed during the
+        // write are looked for after it.
+        console_flush();
+        fill_queue(false);
+        return;
+    }
     fill_queue(false);
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
@@ -104,6 +115,7 @@ void console_poll() {
 
 void console_start_keys() {
     install_signal_handlers();
+    terminal_output = isatty(STDOUT_FILENO) != 0;
     if (terminal_input && terminal_saved && !keys_mode) {
         struct termios raw = saved_settings;
         raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
@@ -135,13 +147,19 @@ int console_read_line(char* buffer, int capacity) {
         if (key_head == key_tail) break;  // end of input ends the line
         char c = static_cast<char>(console_take_key());
         if (c == '\n') break;
-        if (c == '\0' || length >= capacity - 1) {
+        // Room for one character more than a name holds: a CR that ends the
+        // line is dropped below and does not count against the length.
+        if (c == '\0' || length == capacity) {
             fits = false;
             continue;
         }
         buffer[length++] = c;
     }
     if (length > 0 && buffer[length - 1] == '\r') --length;
+    if (length > capacity - 1) {
+        fits = false;
+        length = capacity - 1;
+    }
     buffer[length] = '\0';
     return fits ? length : -1;
 }

@@ -10,7 +10,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -109,6 +111,20 @@ public:
 
     void send_signal(int signal_number) const { kill(child_, signal_number); }
 
+    // From now on output is read no faster than bytes_per_second, as a slow
+    // terminal takes it; 0 reads everything at once.
+    void limit_reading(std::size_t bytes_per_second) {
+        rate_ = bytes_per_second;
+        rate_start_ = std::chrono::steady_clock::now();
+        rate_read_ = 0;
+    }
+
+    // Keeps reading, as a terminal does, for the given time.
+    void read_for(std::chrono::milliseconds duration) {
+        auto deadline = std::chrono::steady_clock::now() + duration;
+        while (std::chrono::steady_clock::now() < deadline) read_some(10);
+    }
+
     bool running() {
         read_some(0);
         return waitpid(child_, nullptr, WNOHANG) == 0;
@@ -124,12 +140,23 @@ public:
 
 private:
     bool read_some(int timeout_ms) {
+        char buffer[1 << 16];
+        std::size_t room = sizeof buffer;
+        if (rate_ > 0) {
+            std::chrono::duration<double> since = std::chrono::steady_clock::now() - rate_start_;
+            auto allowed = static_cast<std::size_t>(since.count() * static_cast<double>(rate_));
+            if (allowed <= rate_read_) {
+                std::this_thread::sleep_for(1ms);
+                return false;
+            }
+            room = std::min(room, allowed - rate_read_);
+        }
         pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, timeout_ms) <= 0 || (p.revents & POLLIN) == 0) return false;
-        char buffer[4096];
-        ssize_t n = read(master_, buffer, sizeof buffer);
+        ssize_t n = read(master_, buffer, room);
         if (n <= 0) return false;
         output_.append(buffer, static_cast<std::size_t>(n));
+        rate_read_ += static_cast<std::size_t>(n);
         return true;
     }
 
@@ -139,6 +166,9 @@ private:
     int status_ = -1;
     termios before_{};
     std::string output_;
+    std::size_t rate_ = 0;
+    std::size_t rate_read_ = 0;
+    std::chrono::steady_clock::time_point rate_start_;
 };
 
 class Terminal : public ::testing::Test {
@@ -236,6 +266,51 @@ TEST_F(Terminal, SigtermEndsAnEndlessLoop) {
     session_->send_signal(SIGTERM);
     EXPECT_EQ(session_->wait_exit(), 128 + SIGTERM);
     expect_settings_restored();
+}
+
+// On a terminal that takes output slowly (1 MB/s) or at once, Escape and
+// Ctrl-C end an endless loop within a fraction of a second: the program never
+// runs far ahead of what the terminal has taken. After Escape every spinner
+// frame still comes, in order, before the stop message. The times are printed
+// as benchmark figures; the bound checked here is generous.
+TEST_F(Terminal, EscapeAndCtrlCAnswerPromptlyAtAnyTerminalSpeed) {
+    const std::string stop = "\r\n-user terminated-\r\nPC = 00000 [0000], IR = 048 [30]\r\n";
+    for (std::size_t rate : {1000000u, 0u}) {
+        for (char key : {'\x1b', '\x03'}) {
+            start("0 48 0\n");  // jmp 0, for ever
+            if (HasFatalFailure() || IsSkipped()) return;
+            expect_key_mode();
+            session_->limit_reading(rate);
+            session_->read_for(500ms);
+            std::size_t mark = session_->output().size();
+            auto pressed = std::chrono::steady_clock::now();
+            session_->type(std::string(1, key));
+            if (key == '\x1b') {
+                ASSERT_TRUE(session_->wait_for(stop, mark, 10s));
+            }
+            int status = session_->wait_exit(10s);
+            EXPECT_EQ(status, key == '\x1b' ? 255 : 128 + SIGINT);
+            std::chrono::duration<double> took = std::chrono::steady_clock::now() - pressed;
+            std::printf("reader %s, %s: %.3f s from the key to the %s\n",
+                        rate != 0 ? "at 1 MB/s" : "at once", key == '\x1b' ? "Escape" : "Ctrl-C",
+                        took.count(), key == '\x1b' ? "stop message" : "end");
+            EXPECT_LT(took, 2s);
+            expect_settings_restored();
+            if (key == '\x03') continue;
+            // "-", then backspace and \ | / - in turn, up to the message.
+            const std::string& out = session_->output();
+            std::size_t first = out.find("prog.hx\r\n") + 9;
+            std::size_t end = out.find(stop, mark);
+            ASSERT_LT(first, end);
+            ASSERT_EQ(out[first], '-');
+            std::size_t wrong = 0;
+            for (std::size_t i = first + 1; i < end; i += 2) {
+                std::size_t frame = (i - first - 1) / 2;
+                if (out[i] != '\b' || i + 1 >= end || out[i + 1] != "\\|/-"[frame % 4]) ++wrong;
+            }
+            EXPECT_EQ(wrong, 0u) << (end - first) / 2 << " frames";
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,58 @@
+// Standard input end to end: thousands of piped key presses, more than the
+// console holds at once, and typed names that end in CR LF.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "run_program.hpp"
+
+namespace {
+
+// Every byte after the name is one key press, taken by the key test before
+// each instruction. With nop at every address, the Escape after n other keys
+// is found before instruction n + 1, with PC at n, however long the pipe.
+TEST(PipedKeys, EachKeyTestTakesTheNextKeyOfTheWholeInput) {
+    TempDir dir;
+    std::string object_code;
+    for (int address = 0; address < 12000; ++address) {
+        object_code += std::to_string(address) + " 64\n";  // nop
+    }
+    write_file(dir.file("p.hx"), object_code + "12000 65\n");
+    for (int keys : {0, 1, 4090, 4091, 4092, 4100, 8186, 8187, 8188, 11999}) {
+        RunResult r =
+            run_program(simulator_path(), "p.hx\n" + std::string(keys, 'x') + "\x1b", dir.path);
+        int ir = keys == 0 ? 0 : 64;  // nothing fetched yet, or the last nop
+        char position[64];
+        std::snprintf(position, sizeof position, "PC = %05d [%04X], IR = %03d [%02X]\n", keys, keys,
+                      ir, ir);
+        std::string tail = std::string("\n-user terminated-\n") + position;
+        ASSERT_GE(r.output.size(), tail.size()) << keys << " keys";
+        EXPECT_EQ(r.output.substr(r.output.size() - tail.size()), tail) << keys << " keys";
+        EXPECT_EQ(r.exit_status, 255) << keys << " keys";
+    }
+}
+
+// A CR before the line end is dropped from a typed name and not counted
+// against its 255 characters, by both programs.
+TEST(TypedNames, ALineEndingCrIsNeitherPartOfTheNameNorOfItsLength) {
+    TempDir dir;
+    const std::string object_name(255, 'n');                       // the longest name
+    const std::string source_name = "p." + std::string(253, 'a');  // base name "p"
+    write_file(dir.file(object_name), "0 65");
+    write_file(dir.file(source_name), "hlt\n");
+    const std::string programs[][2] = {{simulator_path(), object_name},
+                                       {assembler_path(), source_name}};
+    for (const auto& [program, name] : programs) {
+        for (const std::string& typed : {name, name + "x"}) {
+            RunResult lf = run_program(program, typed + "\n", dir.path);
+            RunResult crlf = run_program(program, typed + "\r\n", dir.path);
+            EXPECT_EQ(crlf.output, lf.output) << program << ", " << typed.size();
+            EXPECT_EQ(crlf.exit_status, lf.exit_status) << program << ", " << typed.size();
+            EXPECT_EQ(lf.exit_status, typed == name ? 0 : 255) << program << ", " << typed.size();
+        }
+    }
+    EXPECT_EQ(read_file(dir.file("p.hx")), "0 65 \n");
+}
+
+}  // namespace
