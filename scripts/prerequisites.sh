@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
 # Installs what building and testing need and a fresh Debian machine lacks:
-# cmake, g++ and GoogleTest. Does nothing when they are all present.
+# cmake, g++ and GoogleTest, and, if it can, GNU readline for the debugger's
+# line editing (the build works without it). Does nothing when they are all
+# present.
 set -euo pipefail
 need=()
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
 command -v g++ >/dev/null 2>&1 || need+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-[ ${#need[@]} -eq 0 ] && exit 0
-echo "Installing: ${need[*]}"
+optional=()
+[ -f /usr/include/readline/readline.h ] || optional+=(libreadline-dev)
+[ ${#need[@]} -eq 0 ] && [ ${#optional[@]} -eq 0 ] && exit 0
+echo "Installing: ${need[*]} ${optional[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q "${need[@]}"
+if [ ${#need[@]} -gt 0 ]; then
+    $sudo apt-get update -q
+    $sudo apt-get install -y -q "${need[@]}"
+fi
+if [ ${#optional[@]} -gt 0 ]; then
+    { [ ${#need[@]} -gt 0 ] || $sudo apt-get update -q; } &&
+        $sudo apt-get install -y -q "${optional[@]}" ||
+        echo "Not installed: ${optional[*]} (the debugger reads plain lines without it)"
+fi

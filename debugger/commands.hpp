@@ -1,0 +1,12 @@
+// The debugger's commands: one line in, its answer on standard output.
+#pragma once
+
+#include <string>
+
+#include "session.hpp"
+
+// Shows where the machine is: the next instruction and its source line.
+void print_position(const Session& s);
+// Runs one command line; false when the session should end. An empty line
+// repeats the last step, next or back.
+bool run_command(Session& s, const std::string& line);

@@ -1,0 +1,379 @@
+// The debugger driven through a pipe, as a script or a grader drives it.
+// Over every example: its trace lines are the simulator's, back then step
+// shows the same lines again, a breakpoint on each label stops exactly where
+// the simulator's trace first reaches the label's address, and a watchpoint
+// stops right after the instruction that changed the byte. Then one
+// transcript on a small program pins every command's answer.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "run_program.hpp"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines split(const std::string& text) {
+    Lines lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+bool is_trace_line(const std::string& line) {
+    static const std::regex form(
+        "[0-9]+ [0-9A-F]{4} [a-z]+( [0-9]+)? \\| SP=[0-9A-F]{4} "
+        "Z=[01] S=[01] O=[01] C=[01] \\|( [0-9A-F]{2}){0,8}");
+    return std::regex_match(line, form);
+}
+
+Lines trace_lines(const std::string& text) {
+    Lines found;
+    for (const std::string& line : split(text)) {
+        if (is_trace_line(line)) found.push_back(line);
+    }
+    return found;
+}
+
+// The output between "echo =name" and the next "=" mark.
+std::string section(const std::string& output, const std::string& name) {
+    std::size_t start = output.find("=" + name + "\n");
+    if (start == std::string::npos) return "";
+    start += name.size() + 2;
+    std::size_t end = output.find("\n=", start - 1);
+    return output.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
+}
+
+std::string field(const std::string& text, const std::string& name) {
+    std::smatch m;
+    std::regex pattern(name + "=([0-9A-F]+)");
+    return std::regex_search(text, m, pattern) ? m[1].str() : "";
+}
+
+std::string hex4(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+std::string hex2(unsigned long value) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02lX", value & 0xFF);
+    return text;
+}
+
+std::string debugger_path() { return DEBUGGER_PATH; }
+
+// The labels of the listing's symbol table: name and address.
+std::vector<std::pair<std::string, unsigned>> symbol_table(const std::string& listing) {
+    std::vector<std::pair<std::string, unsigned>> symbols;
+    std::size_t at = listing.find("\nSymbol table\n");
+    static const std::regex entry(" *([0-9]+): +([a-z][a-z0-9_]*)");
+    for (const std::string& line : split(listing.substr(at == std::string::npos ? 0 : at))) {
+        std::smatch m;
+        if (std::regex_match(line, m, entry)) symbols.emplace_back(m[2], std::stoul(m[1]));
+    }
+    return symbols;
+}
+
+TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
+    int examples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".asm") continue;
+        ++examples;
+        std::string name = entry.path().stem().string();
+        SCOPED_TRACE(name);
+        TempDir dir;
+        std::filesystem::copy_file(entry.path(), dir.file("prog.asm"));
+        RunResult assembled = run_program(assembler_path(), "prog.asm\n", dir.path);
+        ASSERT_EQ(assembled.exit_status, 0);
+        std::string command = "cd " + dir.path + " && " + simulator_path() +
+                              " --trace sim.trace prog.hx </dev/null >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0 || !file_exists(dir.file("sim.trace"))) {
+            GTEST_SKIP() << "this simulator has no --trace";
+        }
+        Lines reference = split(read_file(dir.file("sim.trace")));
+        ASSERT_FALSE(reference.empty());
+        std::size_t first = std::min<std::size_t>(reference.size(), 1000);
+        Lines expected(reference.begin(), reference.begin() + static_cast<long>(first));
+        std::size_t half = (first + 1) / 2;
+
+        // The target of the first std or stdw is watched; in a program
+        // without one, the first byte pushed.
+        unsigned watched = 0x3FFF;
+        for (const std::string& line : reference) {
+            std::smatch m;
+            if (std::regex_search(line, m, std::regex("^[0-9]+ [0-9A-F]{4} stdw? ([0-9]+) "))) {
+                watched = static_cast<unsigned>(std::stoul(m[1]));
+                break;
+            }
+        }
+        std::vector<std::pair<std::string, unsigned>> labels = symbol_table(assembled.output);
+        std::string script = "step 1000\necho =back\nback " + std::to_string(half) + "\nstep " +
+                             std::to_string(half) + "\n";
+        for (const auto& [label, address] : labels) {
+            script += "echo =" + label + "\nrun\nbreak " + label + "\ncontinue\nregs\ndelete\n";
+        }
+        script += "echo =watch\nrun\nwatch " + std::to_string(watched) + "\ncontinue\nx " +
+                  std::to_string(watched) + "\nback 1\nx " + std::to_string(watched) +
+                  "\necho =end\n";
+
+        // The source named on the first line, and the object code named as
+        // the argument's equivalent: both show the simulator's lines.
+        RunResult source_run = run_program(debugger_path(), "prog.asm\n" + script, dir.path);
+        EXPECT_EQ(source_run.exit_status, 0);
+        const std::string& out = source_run.output;
+        EXPECT_EQ(trace_lines(out.substr(0, out.find("\n=back\n"))), expected);
+        RunResult object_run = run_program(debugger_path(), "prog.hx\nstep 1000\n", dir.path);
+        EXPECT_EQ(trace_lines(object_run.output), expected);
+
+        Lines again = trace_lines(section(out, "back"));
+        EXPECT_EQ(again, Lines(expected.end() - static_cast<long>(half), expected.end()));
+
+        for (const auto& [label, address] : labels) {
+            SCOPED_TRACE(label);
+            std::string part = section(out, label);
+            // Where the simulator's trace first reaches the address after
+            // the first instruction.
+            std::size_t reached = 0;
+            for (std::size_t k = 1; k < reference.size() && reached == 0; ++k) {
+                if (reference[k].compare(reference[k].find(' ') + 1, 4, hex4(address)) == 0) {
+                    reached = k;
+                }
+            }
+            if (reached > 0) {
+                EXPECT_NE(part.find("stopped at breakpoint"), std::string::npos) << part;
+                EXPECT_EQ(field(part, "PC"), hex4(address)) << part;
+                EXPECT_EQ(field(part, "instructions"), std::to_string(reached)) << part;
+            } else {
+                EXPECT_NE(part.find("program halted"), std::string::npos) << part;
+            }
+        }
+
+        std::string part = section(out, "watch");
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(
+            part, m,
+            std::regex("stopped at watchpoint [0-9]+: ([0-9A-F]{4}).* changed from "
+                       "([0-9]+) to ([0-9]+)\n([0-9]+) ")))
+            << part;
+        EXPECT_EQ(m[1].str(), hex4(watched));
+        std::size_t count = std::stoul(m[4]);
+        ASSERT_LE(count, reference.size());
+        // The line of the instruction that changed the byte, the new value,
+        // and after back the old one.
+        EXPECT_NE(part.find(reference[count - 1] + "\n"), std::string::npos) << part;
+        std::string after = hex4(watched) + ": " + hex2(std::stoul(m[3]));
+        std::string before = hex4(watched) + ": " + hex2(std::stoul(m[2]));
+        EXPECT_NE(m[2].str(), m[3].str());
+        std::size_t shown_after = part.find(after);
+        EXPECT_NE(shown_after, std::string::npos) << part;
+        EXPECT_NE(part.find(before, shown_after), std::string::npos) << part;
+    }
+    EXPECT_GE(examples, 10);
+}
+
+// One session over a small program, answer by answer: registers, stack,
+// memory, the source listing, next over a call, back and its repetition by
+// an empty line, breakpoints on a label and a line, a temporary one, finish,
+// a watchpoint, a stop with its message, refusal to go on, back from the
+// stop, every command error, run, and quit. Then the same program as object
+// code, and programs that cannot be loaded.
+const char* const PROGRAM = R"(; counts down from 2, showing each count in a subroutine
+        ldi 2
+        std count
+[again  call show
+        ldd count
+        dec
+        std count
+        jnz again
+        ldi 0
+        ldi 0
+        div             ; stops: division by zero
+        hlt
+[show   ldd count
+        out 0
+        ret
+[count  db 0
+)";
+
+const char* const SCRIPT = R"(regs
+stack
+step 2
+x count
+list
+next
+s
+back 2
+
+break show
+tbreak :5
+info breakpoints
+c
+info breakpoints
+c
+stack
+finish
+watch count
+c
+delete
+c
+step
+back
+regs
+step
+foo
+break nowhere
+break 12288
+x 0x4000
+step 0
+list :99
+delete 7
+regs now
+run
+step
+quit
+regs
+)";
+
+const char* const TRANSCRIPT = R"(prog.asm: source, assembled in memory
+at 0000 ldi 2
+    2:         ldi 2
+PC=0000 SP=0000 IR=00 (ldi) Z=0 S=0 O=0 C=0 instructions=0 clocks=0
+the stack is empty
+1 0000 ldi 2 | SP=3FFE Z=0 S=0 O=0 C=0 | 02
+    2:         ldi 2
+2 0002 std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
+    3:         std count
+001E: 02 | 2
+      1  ; counts down from 2, showing each count in a subroutine
+      2          ldi 2
+      3          std count
+=>    4  [again  call show
+      5          ldd count
+      6          dec
+      7          std count
+      8          jnz again
+      9          ldi 0
+3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
+    4: [again  call show
+-[2 : 02h]-
+6 001D ret | SP=3FFF Z=0 S=0 O=0 C=0 |
+    15:         ret
+7 0008 ldd 30 | SP=3FFE Z=0 S=0 O=0 C=0 | 02
+    5:         ldd count
+at 001D ret
+    15:         ret
+at 0018 (show) ldd 30
+    13: [show   ldd count
+breakpoint 1 at 0018 (show)
+breakpoint 2 at 0008
+1 break 0018 (show) line 13
+2 tbreak 0008 line 5
+-[2 : 02h]-
+stopped at breakpoint 2: 0008
+6 001D ret | SP=3FFF Z=0 S=0 O=0 C=0 |
+    15:         ret
+1 break 0018 (show) line 13
+stopped at breakpoint 1: 0018 (show)
+11 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
+    4: [again  call show
+3FFE: 08 8
+3FFF: 00 0
+-[1 : 01h]-
+returned
+14 001D ret | SP=3FFF Z=0 S=0 O=0 C=0 |
+    15:         ret
+watchpoint 3 at 001E (count)
+stopped at watchpoint 3: 001E (count) changed from 1 to 0
+17 000C std 30 | SP=3FFF Z=1 S=0 O=0 C=0 |
+    7:         std count
+deleted every breakpoint and watchpoint
+
+ERROR
+Devide by zero
+the program has stopped: back or run
+at 0016 div
+    11:         div             ; stops: division by zero
+PC=0016 SP=3FFD IR=00 (ldi) Z=1 S=0 O=0 C=0 instructions=20 clocks=75
+
+ERROR
+Devide by zero
+unknown command 'foo' (help lists the commands)
+unknown label 'nowhere'
+address 12288 out of range (0 to 12287)
+address 0x4000 out of range (0 to 16383)
+'0' is not a count (a number from 1)
+no source line 99 (the source has 16 lines)
+no breakpoint 7
+too many words for regs
+started again from reset
+at 0000 ldi 2
+    2:         ldi 2
+1 0000 ldi 2 | SP=3FFE Z=0 S=0 O=0 C=0 | 02
+    2:         ldi 2
+)";
+
+const char* const OBJECT_SCRIPT = R"(break show
+list :3
+break 24
+c
+list
+x 0x3FFE 2
+)";
+
+const char* const OBJECT_TRANSCRIPT = R"(prog.hx: object code (no source lines or labels)
+at 0000 ldi 2
+no labels: prog.hx is object code
+no source lines: prog.hx is object code
+breakpoint 1 at 0018
+stopped at breakpoint 1: 0018
+3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
+  000F  33 05 00  jnz 5
+  0012  00 00     ldi 0
+  0014  00 00     ldi 0
+  0016  12        div
+  0017  41        hlt
+=>0018  02 1E 00  ldd 30
+  001B  09 00     out 0
+  001D  21        ret
+  001E  02 00 00  ldd 0
+  0021  00 00     ldi 0
+  0023  00 00     ldi 0
+3FFE: 08 00 | 8 0
+)";
+
+TEST(DebuggerSession, AnswersEveryCommand) {
+    TempDir dir;
+    write_file(dir.file("prog.asm"), PROGRAM);
+    RunResult run = run_program(debugger_path(), std::string("prog.asm\n") + SCRIPT, dir.path);
+    EXPECT_EQ(run.output, TRANSCRIPT);
+    EXPECT_EQ(run.exit_status, 0);
+
+    ASSERT_EQ(run_program(assembler_path(), "prog.asm\n", dir.path).exit_status, 0);
+    run = run_program(debugger_path(), std::string("prog.hx\n") + OBJECT_SCRIPT, dir.path);
+    EXPECT_EQ(run.output, OBJECT_TRANSCRIPT);
+    EXPECT_EQ(run.exit_status, 0);
+
+    write_file(dir.file("bad.asm"), "        ldi 2\n[abcdefghijklmnopqrstuvwxyz hlt\n");
+    run = run_program(debugger_path(), "bad.asm\nstep\n", dir.path);
+    EXPECT_EQ(run.output,
+              "\nERROR\nLine 2 : label name too long\n    2: [abcdefghijklmnopqrstuvwxyz hlt\n");
+    EXPECT_EQ(run.exit_status, 255);
+    run = run_program(debugger_path(), "missing.hx\n", dir.path);
+    EXPECT_EQ(run.output, "\nERROR\nFile not found\n");
+    EXPECT_EQ(run.exit_status, 255);
+    run = run_program(debugger_path(), "", dir.path);
+    EXPECT_EQ(run.exit_status, 255);
+}
+
+}  // namespace
