@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "assemble.hpp"
+#include "run_assembler.hpp"
 
 namespace fs = std::filesystem;
 
@@ -113,7 +113,7 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
     {
         TempDir dir;
         fs::create_directory(dir.file("prog.ps1"));
-        Assembly a = assemble(dir, "nop\n");
+        ProgramRun a = assemble(dir, "nop\n");
         EXPECT_EQ(a.run.output,
                   PROMPT + "\n File can not create for PASS1\n\n-pass2-\n\n File not found\n");
         EXPECT_EQ(a.run.exit_status, 255);
@@ -123,7 +123,7 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
     {
         TempDir dir;
         fs::create_directory(dir.file("prog.hx"));
-        Assembly a = assemble(dir, "nop\n");
+        ProgramRun a = assemble(dir, "nop\n");
         EXPECT_EQ(
             a.run.output,
             PROMPT + "    0: nop \n\nSymbol table\n\n-pass2-\n\n File can not create for PASS2\n");
@@ -144,7 +144,7 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
     {
         TempDir dir;  // a pass-1 file cut short is not read back
         fs::create_symlink("/dev/full", dir.file("prog.ps1"));
-        Assembly a = assemble(dir, "nop\n");
+        ProgramRun a = assemble(dir, "nop\n");
         EXPECT_EQ(a.run.output,
                   PROMPT +
                       "    0: nop \n\nSymbol table\n\n File can not create for PASS1\n"
@@ -157,9 +157,9 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
 
 TEST(AssemblerCli, RunAfterAnErrorOverwritesAndDeletesThePass1File) {
     TempDir dir;
-    Assembly failed = assemble(dir, "nop\nldi 5 ?\n");
+    ProgramRun failed = assemble(dir, "nop\nldi 5 ?\n");
     EXPECT_EQ(failed.pass1, "nop \nldi 5 ? ");
-    Assembly fixed = assemble(dir, "nop\nldi 5\n");
+    ProgramRun fixed = assemble(dir, "nop\nldi 5\n");
     EXPECT_EQ(fixed.run.exit_status, 0);
     EXPECT_EQ(fixed.pass1, NO_FILE);
     EXPECT_EQ(fixed.object, "0 64 \n1 0 5 \n");

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "assemble.hpp"
+#include "run_assembler.hpp"
 
 namespace {
 
 RunResult assemble_and_run(const TempDir& dir, const std::string& source) {
-    Assembly a = assemble(dir, source);
+    ProgramRun a = assemble(dir, source);
     EXPECT_EQ(a.run.exit_status, 0) << a.run.output;
     return run_program(simulator_path(), "prog.hx\n", dir.path);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "assemble.hpp"
+#include "run_assembler.hpp"
 
 namespace {
 
@@ -144,7 +144,7 @@ TEST(AssemblerPasses, SourcesGiveTheirListingObjectAndPass1File) {
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.source.substr(0, 60));
         TempDir dir;
-        Assembly a = assemble(dir, c.source);
+        ProgramRun a = assemble(dir, c.source);
         EXPECT_EQ(a.run.output, PROMPT + c.output);
         EXPECT_EQ(a.object, c.object);
         EXPECT_EQ(a.pass1, c.pass1);

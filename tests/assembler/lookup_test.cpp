@@ -1,13 +1,13 @@
 // The two lookups pass 1 and pass 2 run for every token: mnemonics by packed
 // key in the shared instruction table, labels through the hash index over
-// SymbolTable.
+// the symbol table.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "opcode_table.hpp"
-#include "pass1.hpp"
 #include "pass2.hpp"
 
 namespace {
@@ -26,22 +26,23 @@ TEST(PassLookups, MnemonicsAgreeWithTheInstructionTable) {
 }
 
 TEST(PassLookups, SymbolIndexOverAFullTableWithDuplicates) {
-    symbol_count = SYMBOL_TABLE_SIZE;
+    auto a = std::make_unique<Assembly>();
+    a->symbol_count = SYMBOL_TABLE_SIZE;
     for (int i = 0; i < SYMBOL_TABLE_SIZE; ++i) {
         // Entries 500 to 511 repeat the names of entries 0 to 11.
-        std::snprintf(SymbolTable[i].name, SYMBOL_NAME_CAPACITY, "n%d", i < 500 ? i : i - 500);
-        SymbolTable[i].value = static_cast<std::uint16_t>(i * 7);
+        std::snprintf(a->SymbolTable[i].name, SYMBOL_NAME_CAPACITY, "n%d", i < 500 ? i : i - 500);
+        a->SymbolTable[i].value = static_cast<std::uint16_t>(i * 7);
     }
-    build_symbol_index();
+    build_symbol_index(*a);
     for (int i = 0; i < 500; ++i) {
         char name[SYMBOL_NAME_CAPACITY];
         std::snprintf(name, sizeof name, "n%d", i);
         int definitions = 0;
-        ASSERT_EQ(find_symbol(name, &definitions), i);  // the first definition
+        ASSERT_EQ(find_symbol(*a, name, &definitions), i);  // the first definition
         EXPECT_EQ(definitions, i < 12 ? 2 : 1) << name;
     }
     int definitions = -1;
-    EXPECT_EQ(find_symbol("n500", &definitions), -1);
+    EXPECT_EQ(find_symbol(*a, "n500", &definitions), -1);
     EXPECT_EQ(definitions, 0);
 }
 

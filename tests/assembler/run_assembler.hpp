@@ -9,7 +9,7 @@
 inline const std::string PROMPT = "Stack machine assembler ? ";
 inline const std::string NO_FILE = "<none>";
 
-struct Assembly {
+struct ProgramRun {
     RunResult run;
     std::string object;  // prog.hx, or NO_FILE
     std::string pass1;   // prog.ps1, or NO_FILE
@@ -20,7 +20,7 @@ inline std::string content_or_none(const std::string& path) {
 }
 
 // Writes source to prog.asm in dir and answers the prompt with prog.asm.
-inline Assembly assemble(const TempDir& dir, const std::string& source) {
+inline ProgramRun assemble(const TempDir& dir, const std::string& source) {
     write_file(dir.file("prog.asm"), source);
     RunResult run = run_program(assembler_path(), "prog.asm\n", dir.path);
     return {run, content_or_none(dir.file("prog.hx")), content_or_none(dir.file("prog.ps1"))};

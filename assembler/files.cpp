@@ -1,0 +1,19 @@
+#include "files.hpp"
+
+#include <cstring>
+
+#include "console.hpp"
+
+bool close_stream(std::FILE*& stream) {
+    bool closed = stream == nullptr || std::fclose(stream) == 0;
+    stream = nullptr;
+    return closed;
+}
+
+void error_exit(ProgramFiles& files, const char* message) {
+    close_stream(files.source);
+    close_stream(files.pass1);
+    close_stream(files.object);
+    console_write(message, std::strlen(message));
+    console_exit(FAILURE_STATUS);
+}

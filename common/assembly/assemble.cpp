@@ -1,0 +1,54 @@
+#include "assemble.hpp"
+
+#include <memory>
+
+#include "pass1.hpp"
+#include "pass2.hpp"
+#include "stop.hpp"
+
+namespace {
+
+template <typename Pass>
+AssemblyOutcome run_pass(Assembly& a, Pass pass) {
+    AssemblyOutcome outcome;
+    try {
+        pass(a);
+    } catch (const AssemblyStop& stop) {
+        outcome = {false, stop.message, stop.line};
+    }
+    drain_outputs(a);
+    return outcome;
+}
+
+}  // namespace
+
+AssemblyOutcome run_pass1(Assembly& a) { return run_pass(a, pass1_run); }
+AssemblyOutcome run_pass2(Assembly& a) { return run_pass(a, pass2_run); }
+
+AssemblyResult assemble_source(std::string_view source_text) {
+    auto a = std::make_unique<Assembly>();
+    a->source.text = source_text;
+    AssemblyOutcome outcome = run_pass1(*a);
+    if (outcome.ok) {
+        a->pass1_input.text = a->pass1_text.text;
+        outcome = run_pass2(*a);
+    }
+
+    AssemblyResult result;
+    result.ok = outcome.ok;
+    result.error_message = std::move(outcome.error_message);
+    result.error_line = outcome.error_line;
+    if (result.ok) {
+        result.load_error = load_object_text(a->object_code.text, result.image, result.written);
+        if (!result.load_error.empty()) {
+            result.image.fill(0);
+            result.written.reset();
+        }
+    }
+    result.symbols.assign(a->SymbolTable, a->SymbolTable + a->symbol_count);
+    result.source_line_of_address = a->line_of_address;
+    result.listing = std::move(a->listing.text);
+    result.pass1_text = std::move(a->pass1_text.text);
+    result.object_code = std::move(a->object_code.text);
+    return result;
+}

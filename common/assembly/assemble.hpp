@@ -1,0 +1,51 @@
+// The assembler as a library. assemble_source runs both passes over a source
+// text in memory, writes nothing to disk and prints nothing; run_pass1 and
+// run_pass2 run one pass over an Assembly whose inputs and outputs the
+// caller has set up (the assembler program gives them its files and the
+// console).
+#pragma once
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "assembly.hpp"
+#include "object_loader.hpp"
+
+// How a pass or a whole assembly ended.
+struct AssemblyOutcome {
+    bool ok = true;
+    std::string error_message;  // exactly as the program prints it
+    // The source line where the error was found, also for a message that
+    // shows none; 0 when none.
+    int error_line = 0;
+};
+
+// Each pass drains every output before it returns, also after an error.
+AssemblyOutcome run_pass1(Assembly& a);
+AssemblyOutcome run_pass2(Assembly& a);
+
+struct AssemblyResult {
+    bool ok = false;
+    std::string error_message;
+    int error_line = 0;
+    // What the simulator would load from object_code: the bytes, and which
+    // addresses a record stored. All zero and none written when the
+    // assembly failed or the object code would not load.
+    MemoryImage image{};
+    std::bitset<MEMORY_SIZE> written;
+    // The loader's message when object_code would not load (an address
+    // outside the program and data area); "" when it loads.
+    std::string load_error;
+    std::vector<Symbol> symbols;  // in the order of definition
+    // For every address, the source line that placed a byte there; 0 where none.
+    std::array<std::int32_t, MEMORY_SIZE> source_line_of_address{};
+    std::string listing;      // the console text of pass 1, symbol table included
+    std::string pass1_text;   // the text the program writes to <base>.ps1
+    std::string object_code;  // the text the program writes to <base>.hx
+};
+
+AssemblyResult assemble_source(std::string_view source_text);

@@ -1,0 +1,146 @@
+#include "pass2.hpp"
+
+#include <cstring>
+
+#include "opcode_table.hpp"
+#include "stop.hpp"
+
+namespace {
+
+std::uint32_t name_hash(const char* name) {
+    std::uint32_t hash = 2166136261u;
+    for (const char* c = name; *c != '\0'; ++c) {
+        hash ^= static_cast<unsigned char>(*c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+// The slot holding name, or the empty slot where it belongs.
+int index_slot(const Assembly& a, const char* name) {
+    int slot = static_cast<int>(name_hash(name) & (SYMBOL_INDEX_SLOTS - 1));
+    while (a.symbol_index[slot] >= 0 &&
+           std::strcmp(a.SymbolTable[a.symbol_index[slot]].name, name) != 0) {
+        slot = (slot + 1) & (SYMBOL_INDEX_SLOTS - 1);
+    }
+    return slot;
+}
+
+// Notes the line for the bytes a record places from address on.
+void note_placement(Assembly& a, std::int32_t address, int length) {
+    for (int i = 0; i < length; ++i) {
+        std::int64_t at = static_cast<std::int64_t>(address) + i;
+        if (at >= 0 && at < MEMORY_SIZE) a.line_of_address[at] = current_line(a.scan);
+    }
+}
+
+void write_label_operand(Assembly& a, const char* name) {
+    int definitions = 0;
+    int found = find_symbol(a, name, &definitions);
+    int line = current_line(a.scan);
+    if (found < 0) stop_assembly(line, "\nERROR\nCan not find symbol [%s]\n", name);
+    if (definitions > 1)
+        stop_assembly(line, "\nERROR\nLine %d : symbol [%s] defined more than once\n", line, name);
+    put_number(a.object_code, a.SymbolTable[found].value);
+    put(a.object_code, ' ');
+}
+
+void data_record(Assembly& a, std::string_view value) {
+    note_placement(a, a.location_counter, 1);
+    put_number(a.object_code, a.location_counter);
+    put(a.object_code, " 255 ");
+    put(a.object_code, value);
+    put(a.object_code, '\n');
+    advance_location(a, 1);
+}
+
+void number_record(Assembly& a, std::uint64_t value) {
+    char digits[24];
+    auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    data_record(a, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+void pass2_directive(Assembly& a, Directive directive) {
+    char digits[OPERAND_CAPACITY];
+    if (directive == DIRECTIVE_END || !read_operand_digits(a.scan, digits)) return;
+    if (directive == DIRECTIVE_ORG) {
+        set_location(a, digits_value(digits));
+    } else if (directive == DIRECTIVE_DB) {
+        data_record(a, digits);
+    } else {
+        // A value above 65535 is not rejected: the second record carries it
+        // shifted right by 8, unreduced.
+        std::uint64_t value = digits_value(digits);
+        number_record(a, value & 0xFF);
+        number_record(a, value >> 8);
+    }
+}
+
+void pass2_instruction(Assembly& a, const OpcodeEntry& entry) {
+    note_placement(a, a.location_counter, entry.length);
+    put_number(a.object_code, a.location_counter);
+    put(a.object_code, ' ');
+    put_number(a.object_code, static_cast<int>(entry.opcode));
+    put(a.object_code, ' ');
+    if (entry.length > 1) {
+        char operand[OPERAND_CAPACITY];
+        if (read_operand_digits(a.scan, operand)) {
+            put(a.object_code, operand);
+            put(a.object_code, ' ');
+        } else if (is_letter(char_at_cursor(a.scan))) {
+            read_operand_name(a.scan, operand);
+            write_label_operand(a, operand);
+        }
+    }
+    put(a.object_code, '\n');
+    advance_location(a, entry.length);
+}
+
+// Directives and instructions write records; stray names and numbers are
+// passed over.
+void pass2_name(Assembly& a, const Token& t) {
+    Directive directive = find_directive(t.text);
+    if (directive != DIRECTIVE_NONE) {
+        pass2_directive(a, directive);
+    } else if (const OpcodeEntry* entry = find_mnemonic(t.text.data())) {
+        pass2_instruction(a, *entry);
+    }
+}
+
+}  // namespace
+
+void build_symbol_index(Assembly& a) {
+    for (std::int16_t& slot : a.symbol_index) slot = -1;
+    for (int i = 0; i < a.symbol_count; ++i) {
+        int slot = index_slot(a, a.SymbolTable[i].name);
+        if (a.symbol_index[slot] < 0) {
+            a.symbol_index[slot] = static_cast<std::int16_t>(i);
+            a.definition_count[i] = 1;
+        } else {
+            ++a.definition_count[a.symbol_index[slot]];
+        }
+    }
+}
+
+int find_symbol(const Assembly& a, const char* name, int* definitions) {
+    int found = a.symbol_index[index_slot(a, name)];
+    *definitions = found < 0 ? 0 : a.definition_count[found];
+    return found;
+}
+
+void pass2_run(Assembly& a) {
+    a.location_counter = 0;
+    a.scan.line_number = 0;
+    build_symbol_index(a);
+    while (read_line(a.pass1_input, a.scan.line_buffer, LINE_BUFFER_CAPACITY)) {
+        // Pass 1 never writes a line this long; refuse rather than split it.
+        if (std::strchr(a.scan.line_buffer, '\n') == nullptr && !a.pass1_input.ended) {
+            stop_assembly(current_line(a.scan), "\nERROR\nLine %d : pass-1 line too long\n",
+                          current_line(a.scan));
+        }
+        start_line(a.scan);
+        for (Token t = next_token(a.scan); t.kind != TOKEN_END_OF_LINE; t = next_token(a.scan)) {
+            if (t.kind == TOKEN_NAME) pass2_name(a, t);
+        }
+    }
+}
