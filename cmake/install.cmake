@@ -6,6 +6,7 @@ include(GNUInstallDirs)
 install(FILES
   ${PROJECT_SOURCE_DIR}/docs/man/assembler.1
   ${PROJECT_SOURCE_DIR}/docs/man/simulator.1
+  ${PROJECT_SOURCE_DIR}/docs/man/debugger.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/manual.md ${PROJECT_SOURCE_DIR}/LICENSE

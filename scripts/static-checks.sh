@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Static checks of the project's own code (common/, simulator/, assembler/,
-# tests/, fuzz/): fails on any clang-format difference from .clang-format and
+# debugger/, tests/, fuzz/): fails on any clang-format difference from .clang-format and
 # on any clang-tidy finding of .clang-tidy. Needs clang-format, clang-tidy and
 # clang++ (scripts/prerequisites-clang.sh installs them), and builds nothing: the
 # compile commands come from configuring two build directories.
@@ -16,7 +16,8 @@ for tool in clang-format clang-tidy clang++; do
 done
 
 sources() { git ls-files "$@" 'common/*.cpp' 'common/*.hpp' 'simulator/*.cpp' 'simulator/*.hpp' \
-    'assembler/*.cpp' 'assembler/*.hpp' 'tests/*.cpp' 'tests/*.hpp' 'fuzz/*.cpp' 'fuzz/*.hpp'; }
+    'assembler/*.cpp' 'assembler/*.hpp' 'debugger/*.cpp' 'debugger/*.hpp' \
+    'tests/*.cpp' 'tests/*.hpp' 'fuzz/*.cpp' 'fuzz/*.hpp'; }
 
 if [ "$what" = all ] || [ "$what" = format ]; then
     echo "== clang-format =="
