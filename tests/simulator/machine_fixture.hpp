@@ -103,6 +103,9 @@ struct OneByteCase {
     Flags after;
 };
 
+// Test listings show a case by its name, not by its bytes.
+inline void PrintTo(const OneByteCase& c, std::ostream* out) { *out << c.name; }
+
 class OneByteInstructionTest : public MachineTest,
                                public ::testing::WithParamInterface<OneByteCase> {
 protected:
