@@ -1,0 +1,300 @@
+// The web page's side of the assembler library and the machine core, as
+// plain C functions that the page's script calls. One playground per page:
+// its state is the machine's globals plus the record below.
+//
+// Every instruction runs through the core's step procedure; before it runs,
+// an undo record is kept in a ring, so that the page can step back and can
+// rebuild the trace of the last instructions by replaying them.
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <bitset>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "assemble.hpp"
+#include "machine/headless.hpp"
+#include "machine/loader.hpp"
+#include "machine/snapshot.hpp"
+#include "machine/trace.hpp"
+
+namespace {
+
+// What the page shows as the run's state; the numbers are read by the script.
+enum RunState : int {
+    STATE_READY = 0,    // can run on
+    STATE_HALTED = 1,   // hlt ran
+    STATE_STOPPED = 2,  // a stop (its message is in the console text)
+    STATE_BREAK = 3,    // a run reached a breakpoint (can run on)
+    STATE_EMPTY = 4,    // nothing assembled
+};
+
+// One instruction's undo record and how many port 0 values had been shown
+// before it ran.
+struct HistoryEntry {
+    UndoRecord undo;
+    std::uint32_t output_length;
+};
+
+constexpr std::size_t HISTORY_CAPACITY = 1u << 17;
+// At most this many port 0 values are shown; older ones scroll away.
+constexpr std::size_t CONSOLE_VALUES = 2000;
+
+struct Playground {
+    AssemblyResult assembly;
+    HeadlessIo io;
+    RunState state = STATE_EMPTY;
+    Stop stop{};
+    std::vector<HistoryEntry> history = std::vector<HistoryEntry>(HISTORY_CAPACITY);
+    std::size_t history_next = 0;   // slot of the next record
+    std::size_t history_count = 0;  // records that can be undone
+    std::bitset<MEMORY_SIZE> breakpoints;
+    std::uint32_t registers[10];
+    std::uint16_t changed[UndoRecord::CAPACITY];
+    std::string text;  // the last string handed to the script
+};
+
+Playground pg;
+
+const char* hand_out(std::string text) {
+    pg.text = std::move(text);
+    return pg.text.c_str();
+}
+
+void remember(const Machine& m) {
+    HistoryEntry& e = pg.history[pg.history_next];
+    e.undo = capture_undo(m);
+    e.output_length = static_cast<std::uint32_t>(pg.io.port0.size());
+    pg.history_next = (pg.history_next + 1) % HISTORY_CAPACITY;
+    if (pg.history_count < HISTORY_CAPACITY) ++pg.history_count;
+}
+
+const HistoryEntry& newest_entry(std::size_t back = 0) {
+    return pg.history[(pg.history_next + HISTORY_CAPACITY - 1 - back) % HISTORY_CAPACITY];
+}
+
+// A stop by Escape or the Stop button only pauses: the next step runs on.
+bool can_run() {
+    if (pg.state == STATE_STOPPED && pg.stop.kind == StopKind::USER_ABORT) pg.state = STATE_READY;
+    if (pg.state == STATE_BREAK) pg.state = STATE_READY;
+    return pg.state == STATE_READY;
+}
+
+// How a run treats breakpoints: a run that continues from a breakpoint
+// passes over the one it starts on.
+enum BreakpointUse : int { IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2 };
+
+// The loop of a run, with no try block of its own: with the exception
+// handling this Emscripten offers, every call made inside a try block goes
+// through a JavaScript trampoline, so the one try block is around a whole
+// slice (pg_run), and the loop, kept out of line, makes plain calls.
+[[gnu::noinline]] RunState run_slice(Machine& m, std::uint32_t limit, int breakpoints) {
+    for (std::uint32_t n = 0; n < limit; ++n) {
+        if (breakpoints != IGNORE_BREAKPOINTS && pg.breakpoints[m.PC] &&
+            !(n == 0 && breakpoints == PASS_THE_FIRST))
+            return STATE_BREAK;
+        remember(m);
+        step(m, pg.io);
+        if (m.IR == OP_HLT) return STATE_HALTED;
+    }
+    return STATE_READY;
+}
+
+void append_format(std::string& out, const char* format, unsigned a, unsigned b) {
+    char line[64];
+    std::snprintf(line, sizeof line, format, a, b);
+    out += line;
+}
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE int pg_reset();
+
+// Assembles source text (NUL-terminated UTF-8); on success loads it and
+// resets the machine. Returns 1 when it assembled.
+EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
+    pg.assembly = assemble_source(source);
+    pg.breakpoints.reset();
+    if (!pg.assembly.ok) {
+        pg.state = STATE_EMPTY;
+        return 0;
+    }
+    pg_reset();
+    return 1;
+}
+
+// The listing as the assembler prints it, ending with its error message if
+// there was one.
+EMSCRIPTEN_KEEPALIVE const char* pg_listing() {
+    return hand_out(pg.assembly.listing + pg.assembly.error_message);
+}
+
+EMSCRIPTEN_KEEPALIVE int pg_error_line() { return pg.assembly.error_line; }
+
+// The symbol table, one "name value" line per label in the order of definition.
+EMSCRIPTEN_KEEPALIVE const char* pg_symbols() {
+    std::string out;
+    for (const Symbol& s : pg.assembly.symbols) {
+        out += s.name;
+        out += ' ';
+        out += std::to_string(s.value);
+        out += '\n';
+    }
+    return hand_out(std::move(out));
+}
+
+// For every address, the source line that placed its byte (0 for none):
+// MEMORY_SIZE 32-bit values.
+EMSCRIPTEN_KEEPALIVE const std::int32_t* pg_line_map() {
+    return pg.assembly.source_line_of_address.data();
+}
+
+// Back to the state just after loading: the assembled object code goes
+// through the simulator's own loader. Returns the state.
+EMSCRIPTEN_KEEPALIVE int pg_reset() {
+    if (!pg.assembly.ok) return pg.state = STATE_EMPTY;
+    machine_reset();
+    machine.IR = 0;
+    pg.io.port0.clear();
+    pg.history_next = pg.history_count = 0;
+    pg.state = STATE_READY;
+    if (std::optional<Stop> refused = load_object_text(pg.assembly.object_code, memory)) {
+        pg.stop = *refused;
+        pg.state = STATE_STOPPED;
+    }
+    return pg.state;
+}
+
+// Runs at most limit instructions, stopping before an instruction at a
+// breakpoint as `breakpoints` says (BreakpointUse). Returns the state.
+EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
+    if (!can_run()) return pg.state;
+    try {
+        pg.state = run_slice(machine, limit, breakpoints);
+    } catch (const MachineStop& s) {
+        pg.stop = s.stop;
+        pg.state = STATE_STOPPED;
+    }
+    return pg.state;
+}
+
+EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS); }
+
+// Undoes the last instruction. Returns 1 when there was one to undo.
+EMSCRIPTEN_KEEPALIVE int pg_step_back() {
+    if (pg.history_count == 0 || pg.state == STATE_EMPTY) return 0;
+    const HistoryEntry& e = newest_entry();
+    apply_undo(machine, e.undo);
+    pg.io.port0.resize(e.output_length);
+    pg.history_next = (pg.history_next + HISTORY_CAPACITY - 1) % HISTORY_CAPACITY;
+    --pg.history_count;
+    pg.state = STATE_READY;
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE int pg_history_length() { return static_cast<int>(pg.history_count); }
+
+// Escape or the Stop button: the stop the simulator shows for Escape.
+EMSCRIPTEN_KEEPALIVE int pg_abort() {
+    if (pg.state == STATE_READY || pg.state == STATE_BREAK) {
+        pg.stop = Stop{StopKind::USER_ABORT, machine.PC, machine.IR, {}};
+        pg.state = STATE_STOPPED;
+    }
+    return pg.state;
+}
+
+// 1 when the run is over: hlt ran, or a stop other than the user's.
+EMSCRIPTEN_KEEPALIVE int pg_ended() {
+    return pg.state == STATE_HALTED ||
+           (pg.state == STATE_STOPPED && pg.stop.kind != StopKind::USER_ABORT);
+}
+
+EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
+    if (address < MEMORY_SIZE) pg.breakpoints[address] = on != 0;
+}
+
+// PC, SP, IR, Z, S, O, C, instructions, clocks, state.
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* pg_registers() {
+    const Machine& m = machine;
+    std::uint32_t values[] = {m.PC,          m.SP,
+                              m.IR,          m.Z,
+                              m.S,           m.O,
+                              m.C,           m.instruction_count,
+                              m.clock_count, static_cast<std::uint32_t>(pg.state)};
+    std::copy(std::begin(values), std::end(values), pg.registers);
+    return pg.registers;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* pg_memory() { return memory; }
+
+// The mnemonic of an opcode, "" for an undefined one.
+EMSCRIPTEN_KEEPALIVE const char* pg_mnemonic(unsigned opcode) {
+    return opcode < OPCODE_SLOTS ? OpcodeTable[opcode].mnemonic : "";
+}
+
+EMSCRIPTEN_KEEPALIVE unsigned pg_instruction_length(unsigned opcode) {
+    return opcode < OPCODE_SLOTS ? OpcodeTable[opcode].length : 0;
+}
+
+// The addresses whose bytes the last instruction changed: their count, the
+// addresses in pg_changed_addresses().
+EMSCRIPTEN_KEEPALIVE int pg_changed_count() {
+    int count = 0;
+    if (pg.history_count == 0) return 0;
+    const UndoRecord& r = newest_entry().undo;
+    for (int i = 0; i < r.count; ++i)
+        if (memory[r.address[i]] != r.value[i]) pg.changed[count++] = r.address[i];
+    return count;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint16_t* pg_changed_addresses() { return pg.changed; }
+
+// The simulator's console output of the run without the spinner: the port 0
+// display, then -HALT- and the statistics, or the stop's message and
+// position line.
+EMSCRIPTEN_KEEPALIVE const char* pg_console() {
+    std::string out;
+    const std::vector<std::uint8_t>& values = pg.io.port0;
+    std::size_t first = values.size() > CONSOLE_VALUES ? values.size() - CONSOLE_VALUES : 0;
+    for (std::size_t i = first; i < values.size(); ++i)
+        append_format(out, "\n-[%u : %02Xh]-", values[i], values[i]);
+    if (pg.state == STATE_HALTED) {
+        out += "\n-HALT-\n";
+        auto instructions = static_cast<std::int32_t>(machine.instruction_count);
+        char line[96];
+        std::snprintf(line, sizeof line, "No. instruction = %d\nNo. clock = %d,", instructions,
+                      static_cast<std::int32_t>(machine.clock_count));
+        out += line;
+        std::snprintf(line, sizeof line, "CPI = %f\n",
+                      static_cast<double>(machine.clock_count) / instructions);
+        out += line;
+    } else if (pg.state == STATE_STOPPED) {
+        out += stop_message(pg.stop) + stop_position_line(pg.stop);
+    }
+    return hand_out(std::move(out));
+}
+
+// The trace lines of the last `count` instructions (as many as the history
+// holds), oldest first, each ending with a line end. The machine is taken
+// back over them and run forward again, which leaves it as it was.
+EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
+    std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), pg.history_count);
+    for (std::size_t i = 0; i < n; ++i) apply_undo(machine, newest_entry(i).undo);
+    HeadlessIo scratch;
+    std::string out;
+    char line[TRACE_LINE_CAPACITY];
+    for (std::size_t i = n; i-- > 0;) {
+        TraceStart start = trace_start(machine);
+        if (step_headless(machine, scratch)) break;  // the stopping instruction has no line
+        format_trace_line(line, start, machine);
+        out += line;
+        out += '\n';
+    }
+    return hand_out(std::move(out));
+}
+
+}  // extern "C"

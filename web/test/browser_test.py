@@ -1,0 +1,295 @@
+#!/usr/bin/env python3
+"""The playground in headless Chromium, driven through the DevTools protocol
+on a pipe, checked against the console programs: the listing, the trace that
+`simulator --trace` writes, every example's output and counts, stops and
+breakpoints. Usage: browser_test.py SITE_DIR BIN_DIR EXAMPLES_DIR SCREENSHOT"""
+import base64, fcntl, functools, http.server, json, os, re, select, subprocess, sys, tempfile, threading, time
+
+SITE, BIN, EXAMPLES, SCREENSHOT = map(os.path.abspath, sys.argv[1:5])
+failures = []
+checks = 0
+
+
+def check(condition, what):
+    global checks
+    checks += 1
+    if not condition:
+        failures.append(what)
+        print('FAIL:', what[:2000])
+
+
+class Browser:
+    """Chromium with --remote-debugging-pipe: commands go in on fd 3, replies
+    come back on fd 4, each a JSON text ending with a NUL byte."""
+
+    def __init__(self, profile, log):
+        to_browser, self.commands = os.pipe()
+        self.replies, from_browser = os.pipe()
+
+        def child():
+            a, b = (fcntl.fcntl(fd, fcntl.F_DUPFD, 10) for fd in (to_browser, from_browser))
+            os.dup2(a, 3)
+            os.dup2(b, 4)
+
+        self.process = subprocess.Popen(
+            ['chromium', '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+             '--disable-background-networking', '--disable-component-update', '--disable-sync',
+             '--user-data-dir=' + profile, '--remote-debugging-pipe', '--window-size=1600,1000',
+             '--hide-scrollbars', 'about:blank'],
+            preexec_fn=child, close_fds=False, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        os.close(to_browser)
+        os.close(from_browser)
+        self.buffer, self.last_id, self.session = b'', 0, None
+
+    def send(self, method, **params):
+        self.last_id += 1
+        message = {'id': self.last_id, 'method': method, 'params': params}
+        if self.session and not method.startswith('Target.'):
+            message['sessionId'] = self.session
+        os.write(self.commands, json.dumps(message).encode() + b'\0')
+        while True:
+            while b'\0' not in self.buffer:
+                if not select.select([self.replies], [], [], 120)[0]:
+                    raise RuntimeError(f'no reply to {method}')
+                chunk = os.read(self.replies, 1 << 20)
+                if not chunk:
+                    raise RuntimeError('the browser closed its pipe')
+                self.buffer += chunk
+            text, self.buffer = self.buffer.split(b'\0', 1)
+            reply = json.loads(text)
+            if reply.get('id') == self.last_id:
+                if 'error' in reply:
+                    raise RuntimeError(f'{method}: {reply["error"]}')
+                return reply['result']
+
+    def open(self, url):
+        target = self.send('Target.createTarget', url=url)['targetId']
+        self.session = self.send('Target.attachToTarget', targetId=target, flatten=True)['sessionId']
+
+    def js(self, expression):
+        result = self.send('Runtime.evaluate', expression=expression, returnByValue=True, awaitPromise=True)
+        if 'exceptionDetails' in result:
+            raise RuntimeError(f'{expression}: {result["exceptionDetails"]}')
+        return result['result'].get('value')
+
+
+def serve(directory, requests):
+    class Handler(http.server.SimpleHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+
+        def log_request(self, code='-', size='-'):
+            requests.append((self.path, int(code)))
+
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Handler, directory=directory))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def native(source, work):
+    """The console programs on a source: the listing text, the run's console
+    text without the spinner, and the trace lines (None when it does not
+    assemble)."""
+    for name in ('p.hx', 'p.ps1', 'p.trace'):
+        if os.path.exists(os.path.join(work, name)):
+            os.remove(os.path.join(work, name))
+    with open(os.path.join(work, 'p.asm'), 'w') as f:
+        f.write(source)
+    asm = subprocess.run([BIN + '/assembler'], input=b'p.asm\n', cwd=work, capture_output=True)
+    listing = asm.stdout.decode().removeprefix('Stack machine assembler ? ')
+    if asm.returncode != 0:
+        return listing, None, None
+    out = subprocess.run([BIN + '/simulator', '--trace', 'p.trace', 'p.hx'], cwd=work, stdin=subprocess.DEVNULL,
+                         capture_output=True).stdout.decode('latin-1')
+    shown = re.sub('\x08.', '', out.split('- Object code file :', 1)[1], flags=re.S)
+    assert shown[0] == '-', 'the spinner starts every run'
+    with open(os.path.join(work, 'p.trace')) as f:
+        trace = f.read().splitlines()
+    return listing, shown[1:], trace
+
+
+VIEWS = '''(() => {
+  const reg = (n) => Number(document.getElementById('reg-' + n).dataset.value);
+  return {state: document.body.dataset.state, PC: reg('PC'), SP: reg('SP'), Z: reg('Z'), S: reg('S'), O: reg('O'),
+    C: reg('C'), count: reg('instructions'), clocks: reg('clocks'),
+    stack: document.getElementById('stack').textContent, trace: document.getElementById('trace').textContent,
+    console: document.getElementById('console').textContent, listing: document.getElementById('listing').textContent,
+    pc: [...document.querySelectorAll('#memory .pc')].map((e) => Number(e.dataset.address)),
+    changed: [...document.querySelectorAll('#memory .changed')].map((e) => Number(e.dataset.address)),
+    errorLine: [...document.querySelectorAll('#gutter .error')].map((e) => Number(e.dataset.line))};
+})()'''
+
+
+def main():
+    work = tempfile.mkdtemp(prefix='web-test-')
+    requests = []
+    server = serve(SITE, requests)
+    url = f'http://127.0.0.1:{server.server_address[1]}/'
+    log = open(os.path.join(work, 'chromium.log'), 'w')
+    browser = Browser(os.path.join(work, 'profile'), log)
+    try:
+        browser.send('Target.setDiscoverTargets', discover=False)
+        browser.open(url)
+        run_checks(browser, work)
+    finally:
+        browser.process.kill()
+        server.shutdown()
+    site_files = {'/' + name for name in os.listdir(SITE)} | {'/'}
+    check(all(path in site_files and code == 200 for path, code in requests),
+          f'the page requests only its own files: {requests}')
+    print(f'{checks} checks, {len(failures)} failed')
+    sys.exit(1 if failures else 0)
+
+
+def wait(browser, states, seconds=60):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        state = browser.js('document.body && document.body.dataset.state')
+        if state in states:
+            return state
+        time.sleep(0.05)
+    return browser.js('document.body && document.body.dataset.state')
+
+
+def put_source(browser, source):
+    browser.js(f"document.getElementById('source').value = {json.dumps(source)}")
+    browser.js("document.getElementById('assemble').click()")
+
+
+def click(browser, button, times=1):
+    browser.js(f"for (let i = 0; i < {times}; ++i) document.getElementById('{button}').click()")
+
+
+def trace_views(line, next_line):
+    """What the views show after the instruction of a trace line."""
+    n, sp, z, s, o, c, stack = re.fullmatch(
+        r'(\d+) [0-9A-F]{4} .*? \| SP=([0-9A-F]{4}) Z=(\d) S=(\d) O=(\d) C=(\d) \|(.*)', line).groups()
+    return {'count': int(n), 'SP': int(sp, 16), 'Z': int(z), 'S': int(s), 'O': int(o), 'C': int(c),
+            'PC': int(next_line.split()[1], 16) if next_line else None, 'stack': stack.split()}
+
+
+def check_step(browser, trace, i, what):
+    views = browser.js(VIEWS)
+    expected = trace_views(trace[i - 1], trace[i] if i < len(trace) else None)
+    for key in ('count', 'SP', 'Z', 'S', 'O', 'C', 'PC'):
+        check(expected[key] is None or views[key] == expected[key], f'{what} {i}: {key} {views[key]} != {expected}')
+    top = [line.split()[1] for line in views['stack'].splitlines()[:len(expected['stack'])]]
+    check(top == expected['stack'], f'{what} {i}: stack {top} != {expected["stack"]}')
+    check(views['trace'] == ''.join(t + '\n' for t in trace[max(0, i - 40):i]), f'{what} {i}: trace pane')
+    outs = sum(1 for t in trace[:i] if ' out 0 ' in t)
+    check(views['console'].count('\n-[') == outs, f'{what} {i}: {outs} values shown')
+    check(views['pc'][:1] == [views['PC']], f'{what} {i}: current instruction marked at {views["pc"]}')
+
+
+def run_checks(browser, work):
+    check(wait(browser, {'ready'}, 30) == 'ready', 'the page loads and assembles hello.asm')
+    names = browser.js('EXAMPLES.map((e) => e.name)')
+    check(sorted(names) == sorted(n for n in os.listdir(EXAMPLES) if n.endswith('.asm')), f'examples menu {names}')
+
+    # Step, step back and step again through subroutine.asm, against the trace.
+    source = open(os.path.join(EXAMPLES, 'subroutine.asm')).read()
+    _, _, trace = native(source, work)
+    put_source(browser, source)
+    for i in range(1, 61):
+        click(browser, 'step')
+        check_step(browser, trace, i, 'step')
+    for i in range(59, 29, -1):
+        click(browser, 'back')
+        check_step(browser, trace, i, 'step back to')
+    click(browser, 'step', 10)
+    check_step(browser, trace, 40, 'step again to')
+
+    # The bytes the last instruction changed.
+    put_source(browser, 'ldi 7\nstd 20\nhlt\n')
+    click(browser, 'step', 2)
+    check(browser.js(VIEWS)['changed'] == [20], 'std 20 marks byte 20 changed')
+
+    # Every example: the listing, the run's console text, the expectations.
+    for name in sorted(names):
+        source = open(os.path.join(EXAMPLES, name)).read()
+        listing, shown, _ = native(source, work)
+        browser.js(f"(m => {{ m.value = '{name}'; m.dispatchEvent(new Event('change')); }})"
+                   "(document.getElementById('examples'))")
+        click(browser, 'assemble')
+        views = browser.js(VIEWS)
+        check(views['listing'] + '\n-pass2-\n' == listing, f'{name}: listing')
+        click(browser, 'run')
+        wait(browser, {'halted', 'stopped'})
+        views = browser.js(VIEWS)
+        check(views['console'] == shown, f'{name}: output {views["console"]!r} != {shown!r}')
+        expect = re.findall(r'^; expect: (\w+) (.*)$', source, flags=re.M)
+        outs = [int(v) for key, values in expect if key == 'out' for v in values.split()]
+        check([int(v) for v in re.findall(r'-\[(\d+) :', views['console'])] == outs, f'{name}: expected output')
+        counts = {key: int(values) for key, values in expect if key != 'out'}
+        check((views['count'], views['clocks']) == (counts['instructions'], counts['clocks']), f'{name}: counts')
+
+    # Assembly errors: the assembler's exact text, the line highlighted.
+    for source, line in (('ldi 1\n\nldi 2 ,\n', 3), ('ldi 1\njmp nowhere\n', 2)):
+        listing, _, _ = native(source, work)
+        put_source(browser, source)
+        views = browser.js(VIEWS)
+        check(views['state'] == 'error' and views['listing'] == listing.replace('\n-pass2-\n', ''),
+              f'error text {views["listing"]!r} != {listing!r}')
+        check(views['errorLine'] == [line], f'error line {views["errorLine"]} != {line}')
+
+    # A fault stop shows the simulator's message and position line.
+    put_source(browser, 'ldi 1\nout 0\nout 0\nhlt\n')
+    _, shown, _ = native('ldi 1\nout 0\nout 0\nhlt\n', work)
+    click(browser, 'run')
+    check(wait(browser, {'stopped'}) == 'stopped' and browser.js(VIEWS)['console'] == shown, 'stack underflow stop')
+
+    # Continue to a breakpoint set on a line, twice round the loop.
+    source = open(os.path.join(EXAMPLES, 'count.asm')).read()
+    listing, _, _ = native(source, work)
+    down = int(re.search(r'^ *(\d+): +down$', listing, flags=re.M).group(1))
+    line = next(n for n, text in enumerate(source.splitlines(), 1) if text.startswith('[down'))
+    put_source(browser, source)
+    browser.js(f"document.querySelector('#gutter [data-line=\"{line}\"]').click()")
+    counts = []
+    for _ in range(2):
+        click(browser, 'continue')
+        wait(browser, {'break', 'halted'})
+        views = browser.js(VIEWS)
+        check(views['state'] == 'break' and views['PC'] == down, f'breakpoint at {down}: {views["state"]} {views["PC"]}')
+        counts.append(views['count'])
+    check(counts[0] < counts[1], f'continue passes the breakpoint it starts on: {counts}')
+
+    # A run that never halts stays responsive; Escape stops it like the simulator.
+    put_source(browser, '[spin jmp spin\n')
+    click(browser, 'run')
+    started = time.time()
+    time.sleep(1.5)
+    views = browser.js(VIEWS)
+    rate = views['count'] / (time.time() - started)
+    print(f'endless loop: {views["count"]:,} instructions in the first {time.time() - started:.1f} s '
+          f'({rate / 1e6:.0f} million/s)')
+    check(views['state'] == 'running' and views['count'] > 1_000_000, f'endless run in slices: {views["count"]}')
+    for kind in ('keyDown', 'keyUp'):
+        browser.send('Input.dispatchKeyEvent', type=kind, key='Escape', code='Escape', windowsVirtualKeyCode=27)
+    views = browser.js(VIEWS)
+    check(views['state'] == 'stopped' and views['console'] == '\n-user terminated-\nPC = 00000 [0000], IR = 048 [30]\n',
+          f'Escape: {views["console"]!r}')
+
+    # Mid-run on an example at a watchable speed, for the manual: six primes
+    # printed, then on slowly.
+    browser.js("(m => { m.value = 'sieve.asm'; m.dispatchEvent(new Event('change')); })"
+               "(document.getElementById('examples'))")
+    line = next(n for n, text in enumerate(open(os.path.join(EXAMPLES, 'sieve.asm')), 1) if 'out 0' in text)
+    browser.js(f"document.querySelector('#gutter [data-line=\"{line}\"]').click()")
+    for _ in range(6):
+        click(browser, 'continue')
+        wait(browser, {'break'})
+    browser.js(f"document.querySelector('#gutter [data-line=\"{line}\"]').click()")
+    browser.js("document.getElementById('speed').value = '10'")
+    click(browser, 'run')
+    time.sleep(0.5)
+    shot = base64.b64decode(browser.send('Page.captureScreenshot', format='png')['data'])
+    views = browser.js(VIEWS)
+    check(views['state'] == 'running' and views['console'].count('\n-[') == 6, f'sieve mid-run: {views}')
+    check(shot.startswith(b'\x89PNG') and len(shot) > 50_000, f'screenshot of {len(shot)} bytes')
+    with open(SCREENSHOT, 'wb') as f:
+        f.write(shot)
+    print(f'screenshot: {SCREENSHOT} ({len(shot):,} bytes, at instruction {views["count"]})')
+
+
+main()
