@@ -51,6 +51,9 @@ int console_read_key();
 int console_read_line(char* buffer, int capacity);
 // platform: flush, restore the terminal and end the process.
 [[noreturn]] void console_exit(int status);
+// platform: a procedure that a signal ending the process calls first (for
+// output kept outside the console); it must be async-signal-safe.
+void console_set_signal_hook(void (*hook)());
 
 // Formatted output, through the buffer.
 void console_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -94,4 +97,13 @@ inline int console_take_key() {
     int key = key_queue[key_head++];
     if (key_head == key_tail) console_poll();
     return key;
+}
+
+// Queues text and a line end ahead of standard input, as if they came first
+// on it (as much as the queue holds): a file name given on the command line
+// then takes the same road as a typed one.
+inline void console_queue_line(const char* text) {
+    using namespace console_state;
+    while (*text != '\0' && key_tail < CONSOLE_KEY_CAPACITY - 1) key_queue[key_tail++] = *text++;
+    key_queue[key_tail++] = '\n';
 }

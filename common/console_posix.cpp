@@ -42,9 +42,12 @@ void restore_terminal() {
     }
 }
 
+void (*signal_hook)() = nullptr;
+
 extern "C" void on_signal(int signal_number) {
     // Everything here is async-signal-safe: write what is buffered, put the
     // terminal back, then die of the same signal.
+    if (signal_hook != nullptr) signal_hook();
     write_all(console_state::output_buffer, console_state::output_length);
     restore_terminal();
     ::signal(signal_number, SIG_DFL);
@@ -163,6 +166,8 @@ int console_read_line(char* buffer, int capacity) {
     buffer[length] = '\0';
     return fits ? length : -1;
 }
+
+void console_set_signal_hook(void (*hook)()) { signal_hook = hook; }
 
 void console_exit(int status) {
     console_flush();

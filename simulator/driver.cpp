@@ -1,10 +1,12 @@
 #include "driver.hpp"
 
 #include <cmath>
+#include <type_traits>
 
 #include "machine/loader.hpp"
 #include "machine/step.hpp"
 #include "memory_map.hpp"
+#include "trace_file.hpp"
 
 namespace {
 
@@ -43,11 +45,28 @@ void execute_instruction(Machine& m) {
     }
 }
 
+namespace {
+
+// The console side of a traced run: the trace is written out before every
+// key wait, so that it shows everything up to the instruction that waits.
+struct TracedConsoleIo : ConsoleIo {
+    static void wait_key() {
+        trace_flush();
+        ConsoleIo::wait_key();
+    }
+    static void halt() {
+        trace_flush();
+        ConsoleIo::halt();
+    }
+};
+
 // Everything the loop calls is inlined into it ([[gnu::flatten]]): the
-// dispatch, the handlers and the stack operations.
-[[gnu::flatten]] void run_program() {
+// dispatch, the handlers and the stack operations. The traced loop is an
+// instantiation of its own, so the plain one carries no trace code.
+template <bool TRACED>
+[[gnu::flatten, gnu::noinline]] void run_loop() {
     console_start_keys();
-    ConsoleIo io;
+    std::conditional_t<TRACED, TracedConsoleIo, ConsoleIo> io;
     try {
         // The registers live in a local during the run, so that the compiler
         // can keep them in CPU registers.
@@ -57,11 +76,27 @@ void execute_instruction(Machine& m) {
                 raise_stop(StopKind::USER_ABORT, m.PC, m.IR);
             }
             console_show_activity();
-            step(m, io);
+            if constexpr (TRACED) {
+                TraceStart start = trace_start(m);
+                step(m, io);
+                trace_append(start, m);
+            } else {
+                step(m, io);
+            }
         } while (m.IR != OP_HLT);
         machine = m;
     } catch (const MachineStop& s) {
         report_stop(s.stop);
+    }
+}
+
+}  // namespace
+
+void run_program() {
+    if (trace_active()) {
+        run_loop<true>();
+    } else {
+        run_loop<false>();
     }
 }
 

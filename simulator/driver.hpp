@@ -25,7 +25,8 @@ void cpu_reset();
 // Loads the named object code file into memory and writes "memmap.txt"; a
 // refusal ends the process.
 void load_program(const char* file_name);
-// Runs from the current PC until hlt; every stop ends the process.
+// Runs from the current PC until hlt, writing the trace when one was opened
+// (trace_file.hpp); every stop ends the process.
 void run_program();
 // Runs the instruction whose opcode is in m.IR, counts it and checks PC; a
 // stop ends the process.

@@ -1,3 +1,14 @@
+#include "command_line.hpp"
+#include "console.hpp"
 #include "driver.hpp"
+#include "options.hpp"
+#include "trace_file.hpp"
 
-int main() { return simulator_main(); }
+int main(int argc, char* argv[]) {
+    SimulatorOptions options;
+    if (std::optional<int> status = parse_simulator_options(argc, argv, options)) return *status;
+    if (options.trace_file != nullptr && !trace_open(options.trace_file)) return USAGE_STATUS;
+    // A name on the command line takes the road of a typed one.
+    if (options.object_file != nullptr) console_queue_line(options.object_file);
+    simulator_main();
+}

@@ -54,6 +54,8 @@ int console_read_line(char* buffer, int capacity) {
     return static_cast<int>(line.size());
 }
 
+void console_set_signal_hook(void (*)()) {}
+
 void console_exit(int status) {
     console_flush();
     throw ExitRequest{status};

@@ -13,35 +13,48 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 RunResult run_program(const std::string& program, const std::string& input,
                       const std::string& directory) {
+    return run_program(program, {}, input, directory);
+}
+
+RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& input, const std::string& directory) {
     int in_pipe[2];
     int out_pipe[2];
-    if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0) {
+    int err_pipe[2];
+    if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
         ADD_FAILURE() << "pipe failed";
-        return {"", -1};
+        return {"", -1, ""};
     }
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_t child = fork();
     if (child == 0) {
         dup2(in_pipe[0], STDIN_FILENO);
         dup2(out_pipe[1], STDOUT_FILENO);
-        close(in_pipe[0]);
-        close(in_pipe[1]);
-        close(out_pipe[0]);
-        close(out_pipe[1]);
+        // Without arguments standard error stays the caller's, as before.
+        if (!arguments.empty()) dup2(err_pipe[1], STDERR_FILENO);
+        for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
+            close(fd);
         if (chdir(directory.c_str()) != 0) _exit(126);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     close(in_pipe[0]);
     close(out_pipe[1]);
+    close(err_pipe[1]);
     signal(SIGPIPE, SIG_IGN);
     fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
 
     std::string output;
+    std::string errors;
+    bool errors_open = true;
     std::size_t sent = 0;
     bool input_open = true;
     if (input.empty()) {
@@ -51,9 +64,10 @@ RunResult run_program(const std::string& program, const std::string& input,
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     char buffer[65536];
     for (;;) {
-        struct pollfd fds[2] = {{out_pipe[0], POLLIN, 0},
-                                {input_open ? in_pipe[1] : -1, POLLOUT, 0}};
-        int ready = poll(fds, 2, 100);
+        struct pollfd fds[3] = {{out_pipe[0], POLLIN, 0},
+                                {input_open ? in_pipe[1] : -1, POLLOUT, 0},
+                                {errors_open ? err_pipe[0] : -1, POLLIN, 0}};
+        int ready = poll(fds, 3, 100);
         if (ready < 0 && errno != EINTR) break;
         if (input_open && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
             ssize_t n = write(in_pipe[1], input.data() + sent, input.size() - sent);
@@ -63,6 +77,11 @@ RunResult run_program(const std::string& program, const std::string& input,
                 close(in_pipe[1]);
                 input_open = false;
             }
+        }
+        if (errors_open && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
+            ssize_t n = read(err_pipe[0], buffer, sizeof buffer);
+            if (n <= 0) errors_open = false;
+            if (n > 0) errors.append(buffer, static_cast<std::size_t>(n));
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             ssize_t n = read(out_pipe[0], buffer, sizeof buffer);
@@ -77,10 +96,14 @@ RunResult run_program(const std::string& program, const std::string& input,
     }
     if (input_open) close(in_pipe[1]);
     close(out_pipe[0]);
+    // Standard output has ended; what standard error still holds follows.
+    for (ssize_t n; errors_open && (n = read(err_pipe[0], buffer, sizeof buffer)) > 0;)
+        errors.append(buffer, static_cast<std::size_t>(n));
+    close(err_pipe[0]);
     int status = 0;
     waitpid(child, &status, 0);
     int exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return {output, exit_status};
+    return {output, exit_status, errors};
 }
 
 TempDir::TempDir() {

@@ -3,16 +3,21 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct RunResult {
     std::string output;
-    int exit_status;  // 0..255, or 128 + signal number when killed
+    int exit_status;     // 0..255, or 128 + signal number when killed
+    std::string errors;  // standard error, when run with arguments
 };
 
 // Runs program in directory with input on a pipe to standard input.
 // Fails the calling test (and returns status -1) if it runs over 20 seconds.
 RunResult run_program(const std::string& program, const std::string& input,
                       const std::string& directory);
+// The same with command-line arguments, standard error collected apart.
+RunResult run_program(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& input, const std::string& directory);
 
 // A fresh empty directory, removed with everything in it at scope end.
 struct TempDir {

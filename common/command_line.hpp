@@ -1,0 +1,25 @@
+// What the programs' command lines share: option problems from getopt_long
+// turned into one line, the usage error, and the version line.
+#pragma once
+
+#include <getopt.h>
+
+#include <string>
+
+// Exit status of a command line that cannot be used.
+constexpr int USAGE_STATUS = 2;
+
+// The problem getopt_long reported by returning '?' (unknown option) or ':'
+// (missing option argument; the option string must begin with ':'), read
+// from optopt and argv[optind - 1].
+std::string option_problem(int result, char* const argv[]);
+
+// "<program>: <problem>" and the usage line on standard error; returns
+// USAGE_STATUS.
+int usage_error(const char* program, const char* usage, const std::string& problem);
+
+// "<program> <version>" on standard output; returns 0.
+int print_version(const char* program);
+
+// The help text on standard output; returns 0.
+int print_help(const char* text);

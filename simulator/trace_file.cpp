@@ -1,0 +1,92 @@
+#include "trace_file.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "console.hpp"
+
+namespace {
+
+constexpr std::size_t TRACE_BUFFER_CAPACITY = 1 << 20;
+
+int trace_fd = -1;
+bool write_failed = false;
+char trace_buffer[TRACE_BUFFER_CAPACITY];
+// Bytes [written, filled) are waiting. Both are read by the signal handler,
+// so they are updated only after the bytes they cover are in place.
+volatile std::sig_atomic_t trace_written = 0;
+volatile std::sig_atomic_t trace_filled = 0;
+
+// Async-signal-safe: only write(2) and the two offsets.
+void write_waiting() {
+    while (trace_written < trace_filled) {
+        ssize_t n = ::write(trace_fd, trace_buffer + trace_written,
+                            static_cast<std::size_t>(trace_filled - trace_written));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            write_failed = true;
+            trace_written = trace_filled;  // a full disk or a closed pipe: drop it
+            break;
+        }
+        trace_written = trace_written + static_cast<std::sig_atomic_t>(n);
+    }
+}
+
+void flush_at_exit() {
+    trace_flush();
+    if (write_failed) std::fputs("simulator: the trace could not be written completely\n", stderr);
+}
+
+}  // namespace
+
+bool trace_open(const char* path) {
+    if (std::strcmp(path, "-") == 0) {
+        trace_fd = STDERR_FILENO;
+    } else {
+        trace_fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (trace_fd < 0) {
+            std::fprintf(stderr, "simulator: cannot create the trace file '%s': %s\n", path,
+                         std::strerror(errno));
+            return false;
+        }
+    }
+    std::atexit(flush_at_exit);
+    console_set_signal_hook(write_waiting);
+    return true;
+}
+
+bool trace_active() { return trace_fd >= 0; }
+
+void trace_append(const TraceStart& start, const Machine& after) {
+    if (static_cast<std::size_t>(trace_filled) + TRACE_LINE_CAPACITY + 1 > TRACE_BUFFER_CAPACITY)
+        trace_flush();
+    char* line = trace_buffer + trace_filled;
+    std::size_t length = format_trace_line(line, start, after);
+    line[length] = '\n';
+    // The line is complete before the signal handler may see it.
+    std::atomic_signal_fence(std::memory_order_release);
+    trace_filled = trace_filled + static_cast<std::sig_atomic_t>(length + 1);
+}
+
+void trace_flush() {
+    if (trace_fd < 0) return;
+    // A signal delivered as a write returns would find the offsets not yet
+    // moved and write the same bytes again: signals wait for the writes.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &before);
+    write_waiting();
+    // Emptied in this order, a signal in between finds nothing waiting.
+    trace_filled = 0;
+    trace_written = 0;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+}
