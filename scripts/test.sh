@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the normal and the sanitizer configurations from scratch and runs
-# every test in both.
+# Builds the normal and the sanitizer configurations, in build/ and
+# build-sanitize/, and runs every test in both. What those directories hold
+# is reused (only what changed is rebuilt); remove them for a build from
+# scratch, as .ci/run does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
