@@ -33,7 +33,7 @@ class Browser:
 
         self.process = subprocess.Popen(
             ['chromium', '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-             '--disable-background-networking', '--disable-component-update', '--disable-sync',
+             '--disable-background-networking', '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage',
              '--user-data-dir=' + profile, '--remote-debugging-pipe', '--window-size=1600,1000',
              '--hide-scrollbars', 'about:blank'],
             preexec_fn=child, close_fds=False, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
