@@ -2,11 +2,14 @@
 // entry point: the source is written to prog.asm, the console double answers
 // the prompt with that name, and every exit ends the input. A run may end
 // with 0 or 255 only; on success the pass-1 file is gone and the object code
-// file holds nothing but records of decimal numbers.
+// file holds nothing but records of decimal numbers. The same text assembled
+// in memory must give the same console text, files and status.
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
+#include "assemble.hpp"
 #include "console_double.hpp"
 #include "driver.hpp"
 #include "fuzz_support.hpp"
@@ -42,6 +45,32 @@ bool records_well_formed(const char* name) {
     return good && line.empty();
 }
 
+std::string file_or_none(const char* name) {
+    std::FILE* file = std::fopen(name, "rb");
+    if (file == nullptr) return "<none>";
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fclose(file);
+    return text;
+}
+
+// The program's console text and files, composed from the in-memory result:
+// pass 2 runs unless pass 1 failed, and a pass-2 error always leaves a
+// started record behind.
+void compare_with_memory(const std::uint8_t* data, std::size_t size, const std::string& output,
+                         int status) {
+    AssemblyResult r = assemble_source(std::string_view(reinterpret_cast<const char*>(data), size));
+    bool reached_pass2 = r.ok || !r.object_code.empty();
+    std::string expected = "Stack machine assembler ? " + r.listing +
+                           (reached_pass2 ? "\n-pass2-\n" : "") + r.error_message;
+    if (output != expected) fuzz_fail("in memory: another console text");
+    if (status != (r.ok ? 0 : 255)) fuzz_fail("in memory: another outcome");
+    if (file_or_none("prog.hx") != (reached_pass2 ? r.object_code : "<none>"))
+        fuzz_fail("in memory: another object code file");
+    if (file_or_none("prog.ps1") != (r.ok ? "<none>" : r.pass1_text))
+        fuzz_fail("in memory: another pass-1 file");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -68,5 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else if (status != 255) {
         fuzz_fail("exit status other than 0 or 255");
     }
+    compare_with_memory(data, size, output, status);
     return 0;
 }
