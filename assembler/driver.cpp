@@ -1,14 +1,30 @@
 #include "driver.hpp"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "assemble.hpp"
+#include "command_line.hpp"
 #include "console.hpp"
 #include "files.hpp"
+#include "listing.hpp"
 #include "names.hpp"
 
 namespace {
+
+// The findings on standard error, one line each, and the listing of the
+// machine code, when they were asked for.
+void report_findings(ProgramFiles& files, const Assembly& a) {
+    for (const Finding& f : a.findings)
+        std::fprintf(stderr, "%s:%d: warning: %s\n", files.source_name, f.line, f.text.c_str());
+    if (files.listing != nullptr) {
+        bool written = write_machine_listing(files.listing, files.source_name, a);
+        if (!close_stream(files.listing) || !written)
+            std::fputs("assembler: the listing file could not be written completely\n", stderr);
+    }
+}
 
 // Opens the source; a directory opens but cannot be read, so it counts as
 // not found.
@@ -73,6 +89,8 @@ bool program_pass2(ProgramFiles& files, Assembly& a, bool pass1_complete) {
     a.pass1_input.file = files.pass1;
     a.object_code.file = files.object;
     AssemblyOutcome outcome = run_pass2(a);
+    // What pass 2 noted stands also before an error: it may explain it.
+    report_findings(files, a);
     if (!outcome.ok) error_exit(files, outcome.error_message.c_str());
     // An object code file cut short (a full disk) is not a completed pass.
     bool written = std::ferror(files.object) == 0;
@@ -83,10 +101,28 @@ bool program_pass2(ProgramFiles& files, Assembly& a, bool pass1_complete) {
 
 }  // namespace
 
-void assembler_main() {
+void assembler_main(const AssemblerOptions& options) {
     ProgramFiles files;
-    ask_names(files);
+    if (options.listing_file != nullptr) {
+        files.listing = std::fopen(options.listing_file, "w");
+        if (files.listing == nullptr) {
+            std::fprintf(stderr, "assembler: cannot create the listing file '%s': %s\n",
+                         options.listing_file, std::strerror(errno));
+            console_exit(USAGE_STATUS);
+        }
+    }
+    ask_names(files, options.object_file,
+              options.object_file != nullptr ? options.pass1_file.c_str() : nullptr);
     auto assembly = std::make_unique<Assembly>();
+    assembly->note_findings = options.warnings;
+    assembly->note_lines = files.listing != nullptr;
+    if (options.warnings && options.object_file == nullptr &&
+        base_cut_in_directory(files.source_name)) {
+        std::fprintf(stderr,
+                     "%s: warning: the output names end at the first '.', which is in a "
+                     "directory name: %s and %s\n",
+                     files.source_name, files.pass1_file_name, files.object_file_name);
+    }
     assembly->listing.writer = console_write;
     bool pass1_complete = false;
     bool pass1_created = program_pass1(files, *assembly, pass1_complete);

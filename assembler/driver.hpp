@@ -3,5 +3,7 @@
 // from the pass-1 file to the object code file, delete the pass-1 file.
 #pragma once
 
+#include "options.hpp"
+
 // The whole run; ends the process through console_exit.
-[[noreturn]] void assembler_main();
+[[noreturn]] void assembler_main(const AssemblerOptions& options = {});

@@ -14,6 +14,7 @@ void error_exit(ProgramFiles& files, const char* message) {
     close_stream(files.source);
     close_stream(files.pass1);
     close_stream(files.object);
+    close_stream(files.listing);
     console_write(message, std::strlen(message));
     console_exit(FAILURE_STATUS);
 }

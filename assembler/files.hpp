@@ -13,6 +13,7 @@ struct ProgramFiles {
     std::FILE* source = nullptr;
     std::FILE* pass1 = nullptr;  // written by pass 1, read back by pass 2
     std::FILE* object = nullptr;
+    std::FILE* listing = nullptr;  // --listing
 };
 
 // Closes stream if it is open; true unless closing failed.

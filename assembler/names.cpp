@@ -40,13 +40,23 @@ bool append_extension(char* name, int capacity, const char* extension) {
     return true;
 }
 
-void ask_names(ProgramFiles& files) {
+bool base_cut_in_directory(const char* text) {
+    const char* dot = std::strchr(text, '.');
+    const char* slash = std::strrchr(text, '/');
+    return dot != nullptr && slash != nullptr && dot < slash;
+}
+
+void ask_names(ProgramFiles& files, const char* object_name, const char* pass1_name) {
     console_printf("Stack machine assembler ? ");
     // -1 (longer than 255 characters, or a NUL) and 0 (empty) both refuse.
     if (console_read_line(files.source_name, NAME_CAPACITY) <= 0)
         error_exit(files, INPUT_FILE_ERROR);
     bool fits = true;
-    if (contains_dot(files.source_name)) {
+    if (object_name != nullptr) {
+        // Checked to fit when the command line was read.
+        std::strcpy(files.object_file_name, object_name);
+        std::strcpy(files.pass1_file_name, pass1_name);
+    } else if (contains_dot(files.source_name)) {
         fits = copy_base_name(files.source_name, files.pass1_file_name, NAME_CAPACITY) &&
                copy_base_name(files.source_name, files.object_file_name, NAME_CAPACITY);
     } else {
@@ -54,8 +64,9 @@ void ask_names(ProgramFiles& files) {
         std::strcpy(files.object_file_name, files.source_name);
     }
     // The extensions make a base name of more than 251 characters too long.
-    fits = fits && append_extension(files.pass1_file_name, NAME_CAPACITY, "ps1") &&
-           append_extension(files.object_file_name, NAME_CAPACITY, "hx");
+    fits = fits && (object_name != nullptr ||
+                    (append_extension(files.pass1_file_name, NAME_CAPACITY, "ps1") &&
+                     append_extension(files.object_file_name, NAME_CAPACITY, "hx")));
     if (!fits || names_source(files.source_name, files.pass1_file_name) ||
         names_source(files.source_name, files.object_file_name)) {
         error_exit(files, INPUT_FILE_ERROR);

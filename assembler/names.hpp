@@ -13,7 +13,13 @@ bool copy_base_name(const char* text, char* name, int capacity);
 // result would not fit in capacity - 1 characters.
 bool append_extension(char* name, int capacity, const char* extension);
 
-// Prompts, reads the source name and derives the other two. A name that is
+// True when the first '.' of the name stands in a directory part, so that
+// the base name ends inside a directory name ("../p.asm" gives ".hx").
+bool base_cut_in_directory(const char* text);
+
+// Prompts, reads the source name and derives the other two, or takes them
+// as given (object_name and pass1_name, both or neither). A name that is
 // empty, too long, or whose derived names would write over the source is an
 // error exit.
-void ask_names(ProgramFiles& files);
+void ask_names(ProgramFiles& files, const char* object_name = nullptr,
+               const char* pass1_name = nullptr);

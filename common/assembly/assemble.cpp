@@ -28,6 +28,7 @@ AssemblyOutcome run_pass2(Assembly& a) { return run_pass(a, pass2_run); }
 AssemblyResult assemble_source(std::string_view source_text) {
     auto a = std::make_unique<Assembly>();
     a->source.text = source_text;
+    a->note_findings = true;
     AssemblyOutcome outcome = run_pass1(*a);
     if (outcome.ok) {
         a->pass1_input.text = a->pass1_text.text;
@@ -50,5 +51,6 @@ AssemblyResult assemble_source(std::string_view source_text) {
     result.listing = std::move(a->listing.text);
     result.pass1_text = std::move(a->pass1_text.text);
     result.object_code = std::move(a->object_code.text);
+    result.findings = std::move(a->findings);
     return result;
 }

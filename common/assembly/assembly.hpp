@@ -29,6 +29,12 @@ struct Finding {
     std::string text;
 };
 
+// Where a line began and where its bytes start in Assembly::line_bytes.
+struct LineStart {
+    std::uint32_t address;
+    std::uint32_t first_byte;
+};
+
 struct Assembly {
     SourceCursor scan;
     LineInput source;       // pass 1 reads the source from here
@@ -53,9 +59,19 @@ struct Assembly {
     // For every address, the source line whose record placed a byte there
     // (0 where none did).
     std::array<std::int32_t, MEMORY_SIZE> line_of_address{};
-    // Where a pass notes what it finds without stopping; collected by no
-    // pass yet.
+    // What pass 2 finds without stopping, when note_findings is set: names
+    // and numbers it passes over, operands cut to fit, an org back over
+    // assembled bytes, bytes the simulator will not load, an operand missing.
+    bool note_findings = false;
     std::vector<Finding> findings;
+    std::uint32_t assembled_end = 0;  // one past the highest address pass 2 assembled
+    bool high_bytes_noted = false;    // bytes at MAX_MEMORY or above were reported
+
+    // When note_lines is set, pass 2 notes where each line began and the
+    // bytes it assembled, for a listing of the machine code.
+    bool note_lines = false;
+    std::vector<LineStart> line_starts;  // index: line - 1
+    std::vector<std::uint8_t> line_bytes;
 };
 
 enum Directive { DIRECTIVE_NONE, DIRECTIVE_ORG, DIRECTIVE_END, DIRECTIVE_DB, DIRECTIVE_DW };

@@ -1,5 +1,7 @@
 #include "pass2.hpp"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "opcode_table.hpp"
@@ -26,15 +28,55 @@ int index_slot(const Assembly& a, const char* name) {
     return slot;
 }
 
+void note_finding(Assembly& a, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+void note_finding(Assembly& a, const char* format, ...) {
+    if (!a.note_findings) return;
+    char text[160];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    a.findings.push_back(Finding{current_line(a.scan), text});
+}
+
 // Notes the line for the bytes a record places from address on.
 void note_placement(Assembly& a, std::int32_t address, int length) {
     for (int i = 0; i < length; ++i) {
         std::int64_t at = static_cast<std::int64_t>(address) + i;
         if (at >= 0 && at < MEMORY_SIZE) a.line_of_address[at] = current_line(a.scan);
     }
+    std::uint32_t end = static_cast<std::uint32_t>(address) + static_cast<std::uint32_t>(length);
+    if (end > a.assembled_end) a.assembled_end = end;
+    if (end > MAX_MEMORY && !a.high_bytes_noted) {
+        a.high_bytes_noted = true;
+        note_finding(a, "bytes at address %d or above: the simulator refuses the file", MAX_MEMORY);
+    }
 }
 
-void write_label_operand(Assembly& a, const char* name) {
+void note_byte(Assembly& a, std::uint64_t value) {
+    if (a.note_lines) a.line_bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
+}
+
+// An operand wider than its field keeps its low bits when it is loaded.
+void note_cut(Assembly& a, std::uint64_t value, unsigned bytes) {
+    std::uint64_t limit = bytes == 1 ? 0xFF : 0xFFFF;
+    if (value > limit) {
+        note_finding(a, "%llu does not fit in a %s: %llu is stored",
+                     static_cast<unsigned long long>(value), bytes == 1 ? "byte" : "word",
+                     static_cast<unsigned long long>(value & limit));
+    }
+}
+
+// The operand's bytes, little-endian.
+void note_operand(Assembly& a, std::uint64_t value, unsigned bytes) {
+    note_cut(a, value, bytes);
+    note_byte(a, value);
+    if (bytes == 2) note_byte(a, value >> 8);
+}
+
+// Writes the label's value and returns it.
+std::uint16_t write_label_operand(Assembly& a, const char* name) {
     int definitions = 0;
     int found = find_symbol(a, name, &definitions);
     int line = current_line(a.scan);
@@ -43,6 +85,7 @@ void write_label_operand(Assembly& a, const char* name) {
         stop_assembly(line, "\nERROR\nLine %d : symbol [%s] defined more than once\n", line, name);
     put_number(a.object_code, a.SymbolTable[found].value);
     put(a.object_code, ' ');
+    return a.SymbolTable[found].value;
 }
 
 void data_record(Assembly& a, std::string_view value) {
@@ -63,14 +106,20 @@ void number_record(Assembly& a, std::uint64_t value) {
 void pass2_directive(Assembly& a, Directive directive) {
     char digits[OPERAND_CAPACITY];
     if (directive == DIRECTIVE_END || !read_operand_digits(a.scan, digits)) return;
+    std::uint64_t value = digits_value(digits);
     if (directive == DIRECTIVE_ORG) {
-        set_location(a, digits_value(digits));
+        if (static_cast<std::uint32_t>(value) < a.assembled_end) {
+            note_finding(a, "org %s moves back over bytes already assembled (up to address %u)",
+                         digits, a.assembled_end - 1);
+        }
+        set_location(a, value);
     } else if (directive == DIRECTIVE_DB) {
+        note_operand(a, value, 1);
         data_record(a, digits);
     } else {
         // A value above 65535 is not rejected: the second record carries it
         // shifted right by 8, unreduced.
-        std::uint64_t value = digits_value(digits);
+        note_operand(a, value, 2);
         number_record(a, value & 0xFF);
         number_record(a, value >> 8);
     }
@@ -82,14 +131,20 @@ void pass2_instruction(Assembly& a, const OpcodeEntry& entry) {
     put(a.object_code, ' ');
     put_number(a.object_code, static_cast<int>(entry.opcode));
     put(a.object_code, ' ');
+    note_byte(a, entry.opcode);
     if (entry.length > 1) {
         char operand[OPERAND_CAPACITY];
+        unsigned bytes = entry.length - 1u;
         if (read_operand_digits(a.scan, operand)) {
             put(a.object_code, operand);
             put(a.object_code, ' ');
+            note_operand(a, digits_value(operand), bytes);
         } else if (is_letter(char_at_cursor(a.scan))) {
             read_operand_name(a.scan, operand);
-            write_label_operand(a, operand);
+            note_operand(a, write_label_operand(a, operand), bytes);
+        } else {
+            note_finding(a, "%s has no operand: the object code is read out of step from here",
+                         entry.mnemonic);
         }
     }
     put(a.object_code, '\n');
@@ -104,6 +159,11 @@ void pass2_name(Assembly& a, const Token& t) {
         pass2_directive(a, directive);
     } else if (const OpcodeEntry* entry = find_mnemonic(t.text.data())) {
         pass2_instruction(a, *entry);
+    } else {
+        int definitions = 0;
+        bool label = find_symbol(a, t.text.data(), &definitions) >= 0;
+        note_finding(a, "%s '%s' is passed over",
+                     label ? "label" : "no instruction, directive or label:", t.text.data());
     }
 }
 
@@ -139,8 +199,16 @@ void pass2_run(Assembly& a) {
                           current_line(a.scan));
         }
         start_line(a.scan);
+        if (a.note_lines) {
+            a.line_starts.push_back(LineStart{static_cast<std::uint32_t>(a.location_counter),
+                                              static_cast<std::uint32_t>(a.line_bytes.size())});
+        }
         for (Token t = next_token(a.scan); t.kind != TOKEN_END_OF_LINE; t = next_token(a.scan)) {
             if (t.kind == TOKEN_NAME) pass2_name(a, t);
+            if (t.kind == TOKEN_NUMBER) {
+                note_finding(a, "the number %.*s is passed over", static_cast<int>(t.text.size()),
+                             t.text.data());
+            }
         }
     }
 }

@@ -1,0 +1,12 @@
+// The listing for reading the machine code (--listing): for every line pass 2
+// assembled, its address in hex, the bytes it assembled and the source line
+// as written; then the symbols sorted by address.
+#pragma once
+
+#include <cstdio>
+
+#include "assembly.hpp"
+
+// Reads the source again from source_name for the lines' text; a needs
+// note_lines set before pass 2. False when writing failed.
+bool write_machine_listing(std::FILE* out, const char* source_name, const Assembly& a);

@@ -1,0 +1,238 @@
+// Both programs' command lines: a file operand behaves as the piped name,
+// --trace writes one exact line per completed instruction and changes
+// nothing else, help, version and usage errors.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <regex>
+#include <sstream>
+
+#include "cli_support.hpp"
+#include "opcode_table.hpp"
+
+namespace {
+
+struct Traced {
+    RunResult run;
+    Files files;  // without the trace
+    std::vector<std::string> lines;
+};
+
+// Runs `simulator --trace t.txt p.hx` in a directory holding p.hx.
+Traced trace(const std::string& object_code, const std::string& keys) {
+    TempDir dir;
+    write_file(dir.file("p.hx"), object_code);
+    Traced t{run_program(simulator_path(), {"--trace", "t.txt", "p.hx"}, keys, dir.path), {}, {}};
+    std::istringstream text(read_file(dir.file("t.txt")));
+    for (std::string line; std::getline(text, line);) t.lines.push_back(line);
+    std::filesystem::remove(dir.file("t.txt"));
+    t.files = files_in(dir.path);
+    return t;
+}
+
+// Runs program in a fresh directory holding `file`, once with its name
+// piped and once with it as the operand after `options` (and keys on
+// standard input). Files the options name (x.*) are left out.
+void expect_operand_as_piped(const std::string& program, const std::string& name,
+                             const std::string& file, const std::string& content,
+                             const std::string& keys = "", std::vector<std::string> options = {}) {
+    TempDir piped, operand;
+    write_file(piped.file(file), content);
+    write_file(operand.file(file), content);
+    RunResult p = run_program(program, name + "\n" + keys, piped.path);
+    options.push_back(name);
+    RunResult o = run_program(program, options, keys, operand.path);
+    EXPECT_EQ(o.output, p.output) << name;
+    EXPECT_EQ(o.exit_status, p.exit_status) << name;
+    EXPECT_EQ(o.errors, "") << name;
+    for (const char* made : {"x.lst", "x.trace"}) std::filesystem::remove(operand.file(made));
+    EXPECT_EQ(files_in(operand.path), files_in(piped.path)) << name;
+}
+
+TEST(Operand, EveryExampleAssemblesAndRunsExactlyAsWithThePipedName) {
+    for (const std::string& example : example_files()) {
+        expect_operand_as_piped(assembler_path(), example, example, example_source(example));
+        // No warning on an example; the listing changes nothing else.
+        expect_operand_as_piped(assembler_path(), example, example, example_source(example), "",
+                                {"--warnings", "--listing=x.lst"});
+        const std::string hx = base_name(example) + ".hx";
+        const std::string object_code = assemble_example(example);
+        expect_operand_as_piped(simulator_path(), hx, hx, object_code);
+        expect_operand_as_piped(simulator_path(), hx, hx, object_code, "ab\x1b",
+                                {"--trace", "x.trace"});
+    }
+    // Names that fail: empty, missing, too long; a CR before the line end.
+    for (const std::string& name : {std::string(), std::string(300, 'n'), std::string("x\r")}) {
+        expect_operand_as_piped(simulator_path(), name, "x", "0 65");
+        expect_operand_as_piped(assembler_path(), name, "x", "hlt\n");
+    }
+}
+
+TEST(Trace, LinesMatchHandCheckedOnesAndEndWithTheLastCompletedInstruction) {
+    struct Case {
+        std::string object_code;  // or an example's source name
+        std::string keys;
+        std::vector<std::string> lines;  // each at its number; the last one ends the trace
+    };
+    const Case cases[] = {
+        {"count.asm",
+         "",
+         {"1 0000 ldi 1 | SP=3FFE Z=0 S=0 O=0 C=0 | 01",
+          "2 0002 std 43 | SP=3FFF Z=0 S=0 O=0 C=0 |",
+          "9 0013 ldd 43 | SP=3FFD Z=0 S=0 O=0 C=0 | 02 0B",
+          "10 0016 cmp | SP=3FFF Z=0 S=1 O=0 C=0 |", "11 0017 jnz 5 | SP=3FFF Z=0 S=1 O=0 C=0 |",
+          "119 002A hlt | SP=3FFF Z=1 S=0 O=0 C=0 |"}},
+        // call pushes its return address 0x0010 as a word, low byte on top
+        {"subroutine.asm",
+         "",
+         {"6 000D call 43 | SP=3FFC Z=0 S=0 O=0 C=0 | 10 00 01",
+          "13 003B ret | SP=3FFE Z=0 S=0 O=0 C=0 | 01", "14 0010 out 0 | SP=3FFF Z=0 S=0 O=0 C=0 |",
+          "188 002A hlt | SP=3FFF Z=1 S=0 O=0 C=0 |"}},
+        // nop before any push leaves SP 0; a word operand; of ten bytes
+        // pushed the top eight show; hlt's line comes after its key
+        {"0 64 1 1 513 4 0 3 6 0 4 8 0 5 10 0 6 12 0 7 14 0 8 16 0 9 18 0 10 20 65",
+         "q",
+         {"1 0000 nop | SP=0000 Z=0 S=0 O=0 C=0 |",
+          "2 0001 ldiw 513 | SP=3FFD Z=0 S=0 O=0 C=0 | 01 02",
+          "9 0010 ldi 9 | SP=3FF6 Z=0 S=0 O=0 C=0 | 09 08 07 06 05 04 03 01",
+          "11 0014 hlt | SP=3FF5 Z=0 S=0 O=0 C=0 | 0A 09 08 07 06 05 04 03"}},
+        // a division by zero stops the run: no line for it
+        {"0 0 0 2 0 7 4 18", "", {"2 0002 ldi 7 | SP=3FFD Z=0 S=0 O=0 C=0 | 07 00"}},
+        // Escape before the third instruction
+        {"0 64 1 64 2 64 3 65", "ab\x1b", {"2 0001 nop | SP=0000 Z=0 S=0 O=0 C=0 |"}},
+    };
+    for (const Case& c : cases) {
+        bool example = c.object_code.ends_with(".asm");
+        Traced t = trace(example ? assemble_example(c.object_code) : c.object_code, c.keys);
+        for (const std::string& line : c.lines) {
+            std::size_t number = std::stoul(line);
+            ASSERT_LE(number, t.lines.size()) << line;
+            EXPECT_EQ(t.lines[number - 1], line);
+        }
+        EXPECT_EQ(std::to_string(t.lines.size()),
+                  c.lines.back().substr(0, c.lines.back().find(' ')));
+    }
+}
+
+// Random programs run with and without a trace: the same console bytes,
+// status and files; every line in the exact form, numbered from 1, with an
+// operand exactly for instructions of two or three bytes and the stack bytes
+// SP leaves; one line per completed instruction, counted by the spinner
+// (one frame per instruction begun). Keys bound every run with an Escape.
+TEST(Trace, RandomProgramsTraceEveryCompletedInstructionInTheExactForm) {
+    const std::regex form(
+        "(\\d+) ([0-9A-F]{4}) ([a-z]+)( \\d+)? \\| SP=([0-9A-F]{4}) Z=[01] S=[01] O=[01] C=[01] "
+        "\\|((?: [0-9A-F]{2})*)");
+    const std::string keys = std::string(300, 'k') + "\x1b";
+    std::mt19937 random(2024);
+    int halted = 0, stopped = 0, total_lines = 0;
+    for (int program = 0; program < 40; ++program) {
+        std::ostringstream object_code;
+        // A few pushes, then random instructions; jumps stay near the code.
+        for (int i = 0, address = 0; i < 40; ++i) {
+            const auto& d =
+                opcode_table_detail::DEFINED[i < 4 ? 0 : random() % DEFINED_INSTRUCTION_COUNT];
+            object_code << address << ' ' << int{d.opcode};
+            if (d.length > 1) object_code << ' ' << random() % (d.length == 2 ? 256 : 120);
+            object_code << '\n';
+            address += d.length;
+        }
+        TempDir plain;
+        write_file(plain.file("p.hx"), object_code.str());
+        RunResult p = run_program(simulator_path(), "p.hx\n" + keys, plain.path);
+        Traced t = trace(object_code.str(), keys);
+        ASSERT_EQ(t.run.output, p.output) << object_code.str();
+        ASSERT_EQ(t.run.exit_status, p.exit_status);
+        ASSERT_EQ(t.files, files_in(plain.path));
+        long frames = std::count(p.output.begin(), p.output.end(), '\b') + 1;
+        bool halt = p.output.find("-HALT-") != std::string::npos;
+        bool escape = p.output.find("-user terminated-") != std::string::npos;
+        halted += halt;
+        stopped += !halt && !escape;
+        EXPECT_EQ(static_cast<long>(t.lines.size()), halt || escape ? frames : frames - 1)
+            << p.output;
+        for (std::size_t i = 0; i < t.lines.size(); ++i) {
+            std::smatch m;
+            ASSERT_TRUE(std::regex_match(t.lines[i], m, form)) << t.lines[i];
+            EXPECT_EQ(m[1].str(), std::to_string(i + 1));
+            const OpcodeEntry* entry = find_mnemonic(m[3].str().c_str());
+            ASSERT_NE(entry, nullptr) << t.lines[i];
+            EXPECT_EQ(m[4].matched, entry->length > 1) << t.lines[i];
+            unsigned sp = std::stoul(m[5].str(), nullptr, 16);
+            EXPECT_EQ(m[6].length(), 3 * (sp == 0 ? 0 : std::min(8u, 0x3FFFu - sp))) << t.lines[i];
+        }
+        total_lines += static_cast<int>(t.lines.size());
+    }
+    EXPECT_GT(halted, 0);
+    EXPECT_GT(stopped, 0);
+    EXPECT_GT(total_lines, 200);
+}
+
+// Help and version on standard output with status 0; a command line that
+// cannot be used: one line naming the problem and the usage line on standard
+// error, status 2, and nothing run.
+TEST(CommandLines, HelpVersionAndUsageErrors) {
+    const std::string sim = "Usage: simulator [--trace FILE] [OBJECT_FILE]\n";
+    const std::string as =
+        "Usage: assembler [--warnings] [--listing FILE] [-o OBJECT_FILE] [SOURCE_FILE]\n";
+    struct Case {
+        bool assembler;
+        std::vector<std::string> arguments;
+        int status;
+        std::string output_start;
+        std::string errors;
+    };
+    const Case cases[] = {
+        {false, {"--help"}, 0, sim, ""},
+        {true, {"-h"}, 0, as, ""},
+        {false, {"--version"}, 0, "simulator " + project_version() + "\n", ""},
+        {true, {"--version"}, 0, "assembler " + project_version() + "\n", ""},
+        {false, {"--bogus"}, 2, "", "simulator: unknown option '--bogus'\n" + sim},
+        {true, {"-x", "a.asm"}, 2, "", "assembler: unknown option '-x'\n" + as},
+        {false,
+         {"a.hx", "--trace"},
+         2,
+         "",
+         "simulator: option '--trace' needs an argument\n" + sim},
+        {true, {"a.asm", "-o"}, 2, "", "assembler: option '-o' needs an argument\n" + as},
+        {false,
+         {"a.hx", "b.hx"},
+         2,
+         "",
+         "simulator: one object code file only, not also 'b.hx'\n" + sim},
+        {true,
+         {"-o", "a.ps1", "a.asm"},
+         2,
+         "",
+         "assembler: 'a.ps1' would be its own pass-1 file\n" + as},
+        {false,
+         {"--trace", "no/dir/t", "a.hx"},
+         2,
+         "",
+         "simulator: cannot create the trace file 'no/dir/t': No such file or directory\n"},
+        {true,
+         {"--listing", "no/dir/l", "a.asm"},
+         2,
+         "",
+         "assembler: cannot create the listing file 'no/dir/l': No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        RunResult r = run_program(c.assembler ? assembler_path() : simulator_path(), c.arguments,
+                                  "a\n", dir.path);
+        EXPECT_EQ(r.exit_status, c.status) << c.arguments[0];
+        EXPECT_TRUE(r.output.starts_with(c.output_start)) << r.output;
+        EXPECT_EQ(c.output_start.empty(), r.output.empty()) << r.output;
+        EXPECT_EQ(r.errors, c.errors);
+        EXPECT_EQ(files_in(dir.path), Files{}) << "nothing may run";
+    }
+    // "-" writes the trace to standard error, and only the trace.
+    TempDir dir;
+    write_file(dir.file("p.hx"), "0 64 1 65");
+    RunResult r = run_program(simulator_path(), {"--trace", "-", "p.hx"}, "", dir.path);
+    EXPECT_EQ(r.errors,
+              "1 0000 nop | SP=0000 Z=0 S=0 O=0 C=0 |\n2 0001 hlt | SP=0000 Z=0 S=0 O=0 C=0 |\n");
+}
+
+}  // namespace
