@@ -29,17 +29,11 @@ Lines split(const std::string& text) {
     return lines;
 }
 
-bool is_trace_line(const std::string& line) {
-    static const std::regex form(
-        "[0-9]+ [0-9A-F]{4} [a-z]+( [0-9]+)? \\| SP=[0-9A-F]{4} "
-        "Z=[01] S=[01] O=[01] C=[01] \\|( [0-9A-F]{2}){0,8}");
-    return std::regex_match(line, form);
-}
-
+// Trace lines: the only lines of a run's output that begin with a digit.
 Lines trace_lines(const std::string& text) {
     Lines found;
     for (const std::string& line : split(text)) {
-        if (is_trace_line(line)) found.push_back(line);
+        if (!line.empty() && line[0] >= '0' && line[0] <= '9') found.push_back(line);
     }
     return found;
 }
@@ -62,12 +56,6 @@ std::string field(const std::string& text, const std::string& name) {
 std::string hex4(unsigned value) {
     char text[8];
     std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
-std::string hex2(unsigned long value) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02lX", value & 0xFF);
     return text;
 }
 
@@ -121,7 +109,8 @@ TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
         std::string script = "step 1000\necho =back\nback " + std::to_string(half) + "\nstep " +
                              std::to_string(half) + "\n";
         for (const auto& [label, address] : labels) {
-            script += "echo =" + label + "\nrun\nbreak " + label + "\ncontinue\nregs\ndelete\n";
+            script.append("echo =").append(label).append("\nrun\nbreak ").append(label);
+            script += "\ncontinue\nregs\ndelete\n";
         }
         script += "echo =watch\nrun\nwatch " + std::to_string(watched) + "\ncontinue\nx " +
                   std::to_string(watched) + "\nback 1\nx " + std::to_string(watched) +
@@ -159,25 +148,21 @@ TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
             }
         }
 
+        // The watchpoint's stop shows the line of the instruction that
+        // changed the byte; x shows the new value, and after back the old.
         std::string part = section(out, "watch");
         std::smatch m;
-        ASSERT_TRUE(std::regex_search(
-            part, m,
-            std::regex("stopped at watchpoint [0-9]+: ([0-9A-F]{4}).* changed from "
-                       "([0-9]+) to ([0-9]+)\n([0-9]+) ")))
+        ASSERT_TRUE(
+            std::regex_search(part, m,
+                              std::regex("stopped at watchpoint [0-9]+: " + hex4(watched) +
+                                         ".* changed from ([0-9]+) to ([0-9]+)\n([0-9]+) ")))
             << part;
-        EXPECT_EQ(m[1].str(), hex4(watched));
-        std::size_t count = std::stoul(m[4]);
-        ASSERT_LE(count, reference.size());
-        // The line of the instruction that changed the byte, the new value,
-        // and after back the old one.
-        EXPECT_NE(part.find(reference[count - 1] + "\n"), std::string::npos) << part;
-        std::string after = hex4(watched) + ": " + hex2(std::stoul(m[3]));
-        std::string before = hex4(watched) + ": " + hex2(std::stoul(m[2]));
-        EXPECT_NE(m[2].str(), m[3].str());
-        std::size_t shown_after = part.find(after);
-        EXPECT_NE(shown_after, std::string::npos) << part;
-        EXPECT_NE(part.find(before, shown_after), std::string::npos) << part;
+        ASSERT_LE(std::stoul(m[3]), reference.size());
+        EXPECT_NE(part.find(reference[std::stoul(m[3]) - 1] + "\n"), std::string::npos) << part;
+        EXPECT_NE(m[1].str(), m[2].str());
+        std::size_t after = part.find(" | " + m[2].str() + "\n");
+        EXPECT_NE(after, std::string::npos) << part;
+        EXPECT_NE(part.find(" | " + m[1].str() + "\n", after), std::string::npos) << part;
     }
     EXPECT_GE(examples, 10);
 }
