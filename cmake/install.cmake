@@ -15,3 +15,20 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/manual.md ${PROJECT_SOURCE_DIR}/LICENSE
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
   FILES_MATCHING PATTERN "*.asm")
+
+# Bash completion of the programs' options, one file under each program's
+# name so that bash-completion finds it when the program is first completed.
+foreach(program assembler simulator)
+  install(FILES ${PROJECT_SOURCE_DIR}/completion/stack_machine.bash
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${program})
+endforeach()
+
+# The man pages state the version of the project() line (the one --version
+# prints): a page that states another stops the configuration.
+file(GLOB MAN_PAGES ${PROJECT_SOURCE_DIR}/docs/man/*.1)
+foreach(page ${MAN_PAGES})
+  file(STRINGS ${page} title REGEX "^\\.TH ")
+  if(NOT title MATCHES "\"stack machine toolchain ${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "${page}: its .TH line does not state version ${PROJECT_VERSION}")
+  endif()
+endforeach()
