@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need and a fresh Debian machine lacks:
-# cmake, g++ and GoogleTest, and, if it can, GNU readline for the debugger's
+# cmake, g++, GoogleTest and nlohmann-json (the tests read the checker's
+# JSON), and, if it can, GNU readline for the debugger's
 # line editing (the build works without it). Does nothing when they are all
 # present.
 set -euo pipefail
@@ -8,6 +9,7 @@ need=()
 command -v cmake >/dev/null 2>&1 || need+=(cmake)
 command -v g++ >/dev/null 2>&1 || need+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
+[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 optional=()
 [ -f /usr/include/readline/readline.h ] || optional+=(libreadline-dev)
 [ ${#need[@]} -eq 0 ] && [ ${#optional[@]} -eq 0 ] && exit 0

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Static checks of the project's own code (common/, simulator/, assembler/,
-# debugger/, tests/, fuzz/): fails on any clang-format difference from .clang-format and
-# on any clang-tidy finding of .clang-tidy. Needs clang-format, clang-tidy and
-# clang++ (scripts/prerequisites-clang.sh installs them), and builds nothing: the
+# debugger/, checker/, disassembler/, tests/, fuzz/): fails on any
+# clang-format difference from .clang-format and on any clang-tidy finding
+# of .clang-tidy. Needs clang-format, clang-tidy and clang++
+# (scripts/prerequisites-clang.sh installs them), and builds nothing: the
 # compile commands come from configuring two build directories.
 #   bash scripts/static-checks.sh [format|tidy]     (default: both)
 set -euo pipefail
@@ -17,6 +18,7 @@ done
 
 sources() { git ls-files "$@" 'common/*.cpp' 'common/*.hpp' 'simulator/*.cpp' 'simulator/*.hpp' \
     'assembler/*.cpp' 'assembler/*.hpp' 'debugger/*.cpp' 'debugger/*.hpp' \
+    'checker/*.cpp' 'checker/*.hpp' 'disassembler/*.cpp' 'disassembler/*.hpp' \
     'tests/*.cpp' 'tests/*.hpp' 'fuzz/*.cpp' 'fuzz/*.hpp'; }
 
 if [ "$what" = all ] || [ "$what" = format ]; then
@@ -40,7 +42,8 @@ if [ "$what" = all ] || [ "$what" = tidy ]; then
     }
     log=build-tidy/findings.txt
     {
-        tidy build-tidy $(git ls-files 'common/*.cpp' 'simulator/*.cpp' 'assembler/*.cpp' 'tests/*.cpp') || true
+        tidy build-tidy $(git ls-files 'common/*.cpp' 'simulator/*.cpp' 'assembler/*.cpp' \
+            'checker/*.cpp' 'disassembler/*.cpp' 'tests/*.cpp') || true
         tidy build-tidy-fuzz $(git ls-files 'fuzz/*.cpp') || true
     } >"$log"
     if grep -qE '(warning|error):' "$log"; then

@@ -1,0 +1,206 @@
+#include "cases.hpp"
+
+#include "object_code.hpp"
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::vector<std::string_view> words_of(std::string_view text) {
+    std::vector<std::string_view> words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && is_blank(text[at])) ++at;
+        std::size_t start = at;
+        while (at < text.size() && !is_blank(text[at])) ++at;
+        if (at > start) words.push_back(text.substr(start, at - start));
+    }
+    return words;
+}
+
+// A run of at most 18 decimal digits no larger than max.
+bool read_number(std::string_view word, long long max, long long* value) {
+    if (word.empty() || word.size() > 18) return false;
+    long long n = 0;
+    for (char c : word) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + (c - '0');
+    }
+    if (n > max) return false;
+    *value = n;
+    return true;
+}
+
+std::string quoted(std::string_view text) {
+    std::string q(1, '\'');
+    q += text;
+    q += '\'';
+    return q;
+}
+
+std::string read_bytes(std::string_view text, std::vector<std::uint8_t>& values) {
+    for (std::string_view word : words_of(text)) {
+        long long v = 0;
+        if (!read_number(word, 255, &v)) return "not a byte value: " + quoted(word);
+        values.push_back(static_cast<std::uint8_t>(v));
+    }
+    return "";
+}
+
+// A decimal address below MEMORY_SIZE, or a label name (looked up in the
+// program at run time, lower-cased as the assembler lower-cases it) with an
+// optional "+N".
+std::string read_location(std::string_view word, Location& where) {
+    where.text = word;
+    if (word.front() >= '0' && word.front() <= '9') {
+        if (!read_number(word, MEMORY_SIZE - 1, &where.offset))
+            return "not an address below " + std::to_string(MEMORY_SIZE) + ": " + quoted(word);
+        return "";
+    }
+    std::size_t plus = word.rfind('+');
+    if (plus != std::string_view::npos && plus > 0) {
+        if (!read_number(word.substr(plus + 1), MEMORY_SIZE - 1, &where.offset))
+            return "not an offset: " + quoted(word);
+        word = word.substr(0, plus);
+    }
+    for (char c : word) where.label += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    return "";
+}
+
+// "LOCATION = V..." after mem or set.
+std::string read_memory_bytes(std::string_view text, MemoryBytes& bytes) {
+    std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos) return "expected LOCATION = VALUE...";
+    std::vector<std::string_view> where = words_of(text.substr(0, equals));
+    if (where.size() != 1) return "expected one LOCATION before '='";
+    std::string error = read_location(where[0], bytes.where);
+    if (error.empty()) error = read_bytes(text.substr(equals + 1), bytes.values);
+    if (error.empty() && bytes.values.empty()) error = "no values after '='";
+    return error;
+}
+
+// "N" or "<= N" after instructions or clocks.
+std::string read_count(std::string_view text, CountKind kind, TestCase& c) {
+    std::vector<std::string_view> words = words_of(text);
+    CountCheck check{kind, false, 0};
+    if (!words.empty() && words[0].substr(0, 2) == "<=") {
+        check.at_most = true;
+        words[0].remove_prefix(2);
+        if (words[0].empty()) words.erase(words.begin());
+    }
+    if (words.size() != 1 || !read_number(words[0], 999'999'999'999LL, &check.value))
+        return "expected N or <= N";
+    c.counts.push_back(check);
+    return "";
+}
+
+std::string read_single(std::string_view text, long long min, long long max, long long* value) {
+    std::vector<std::string_view> words = words_of(text);
+    if (words.size() != 1 || !read_number(words[0], max, value) || *value < min)
+        return "expected one number from " + std::to_string(min) + " to " + std::to_string(max);
+    return "";
+}
+
+// Splits a line into its first word and the trimmed rest.
+std::string_view split_key(std::string_view text, std::string_view* rest) {
+    std::size_t end = 0;
+    while (end < text.size() && !is_blank(text[end])) ++end;
+    *rest = trim(text.substr(end));
+    return text.substr(0, end);
+}
+
+// Calls f(line_number, line) for every line, line ends removed.
+template <class F>
+void for_each_line(std::string_view text, F f) {
+    int number = 0;
+    while (!text.empty()) {
+        std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        f(++number, line);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+}
+
+}  // namespace
+
+std::string add_expectation(TestCase& c, std::string_view text) {
+    text = trim(text);
+    std::string_view rest;
+    std::string_view key = split_key(text, &rest);
+    std::string error;
+    long long value = 0;
+    if (key == "out") {
+        if (!c.out) c.out.emplace();
+        error = read_bytes(rest, *c.out);
+    } else if (key == "instructions") {
+        error = read_count(rest, CountKind::INSTRUCTIONS, c);
+    } else if (key == "clocks") {
+        error = read_count(rest, CountKind::CLOCKS, c);
+    } else if (key == "status") {
+        error = read_single(rest, 0, 255, &value);
+        if (error.empty() && value != 0 && value != 255) error = "status is 0 or 255";
+        if (error.empty()) c.status = static_cast<int>(value);
+    } else if (key == "stop") {
+        if (rest.empty()) error = "expected the stop's message";
+        if (error.empty()) c.stop = rest;
+    } else if (key == "mem" || key == "set") {
+        MemoryBytes bytes;
+        error = read_memory_bytes(rest, bytes);
+        if (error.empty()) (key == "mem" ? c.mem : c.presets).push_back(bytes);
+    } else if (key == "points") {
+        error = read_single(rest, 0, 1'000'000, &value);
+        if (error.empty()) c.points = value;
+    } else if (key == "limit") {
+        error = read_single(rest, 1, 999'999'999'999LL, &value);
+        if (error.empty()) c.limit = static_cast<std::uint64_t>(value);
+    } else {
+        error = "unknown expectation " + quoted(key);
+    }
+    if (error.empty()) {
+        c.lines.emplace_back(text);
+    } else {
+        error = std::string(key) + ": " + error;
+    }
+    return error;
+}
+
+TestCase source_case(std::string_view source, const std::string& name) {
+    TestCase c;
+    c.name = name;
+    for_each_line(source, [&c](int number, std::string_view line) {
+        if (line.empty() || line[0] != ';') return;
+        std::string_view rest = trim(line.substr(1));
+        if (rest.substr(0, 7) != "expect:") return;
+        std::string error = add_expectation(c, rest.substr(7));
+        if (!error.empty()) c.problems.push_back("line " + std::to_string(number) + ": " + error);
+    });
+    return c;
+}
+
+std::vector<TestCase> read_cases(std::string_view text, std::string& error) {
+    std::vector<TestCase> cases;
+    for_each_line(text, [&](int number, std::string_view line) {
+        line = trim(line);
+        if (!error.empty() || line.empty() || line[0] == '#' || line[0] == ';') return;
+        std::string_view rest;
+        std::string problem;
+        if (split_key(line, &rest) == "case") {
+            if (rest.empty()) problem = "case: expected a name";
+            cases.emplace_back().name = rest;
+        } else if (cases.empty()) {
+            problem = "expected 'case NAME' first";
+        } else {
+            problem = add_expectation(cases.back(), line);
+        }
+        if (!problem.empty()) error = "line " + std::to_string(number) + ": " + problem;
+    });
+    if (error.empty() && cases.empty()) error = "no case in the file";
+    return cases;
+}

@@ -1,0 +1,63 @@
+// What a test case of the checker expects of a run, and the two places it
+// comes from: the "; expect:" lines of a source, or a cases file that holds
+// several named cases for one assignment.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr std::uint64_t DEFAULT_INSTRUCTION_LIMIT = 10'000'000;
+
+// A memory location: a decimal address, or a label of the program with an
+// optional "+N".
+struct Location {
+    std::string label;  // "" for a plain address
+    long long offset = 0;
+    std::string text;  // as written
+};
+
+// "mem LOCATION = V..." and "set LOCATION = V...".
+struct MemoryBytes {
+    Location where;
+    std::vector<std::uint8_t> values;
+};
+
+enum class CountKind : std::uint8_t { INSTRUCTIONS, CLOCKS };
+
+// "instructions N", "instructions <= N", and the same for clocks.
+struct CountCheck {
+    CountKind kind;
+    bool at_most;
+    long long value;
+};
+
+struct TestCase {
+    std::string name;
+    std::optional<std::vector<std::uint8_t>> out;  // "out" lines add up
+    std::vector<CountCheck> counts;
+    std::optional<int> status;        // 0 or 255
+    std::optional<std::string> stop;  // the stop's text
+    std::vector<MemoryBytes> mem;
+    std::vector<MemoryBytes> presets;  // "set", applied before the run
+    std::optional<long long> points;
+    std::uint64_t limit = DEFAULT_INSTRUCTION_LIMIT;
+    std::vector<std::string> lines;     // every expectation as written, for reports
+    std::vector<std::string> problems;  // lines that could not be read, with their line number
+};
+
+// Reads one expectation ("out 1 2", "mem data = 3", ...) into the case.
+// Returns "" or what is wrong with it.
+std::string add_expectation(TestCase& c, std::string_view text);
+
+// The one case of a source: its "; expect:" lines, that is lines that start
+// with ';', optional blanks and "expect:". Lines it cannot read become
+// problems of the case.
+TestCase source_case(std::string_view source, const std::string& name);
+
+// The cases of a cases file: "case NAME" starts a case, each following line
+// holds one expectation; blank lines and lines starting with '#' or ';' are
+// comments. Returns the cases, or sets error to "line N: what is wrong".
+std::vector<TestCase> read_cases(std::string_view text, std::string& error);

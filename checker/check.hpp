@@ -1,0 +1,45 @@
+// Runs one test case on an assembled program in this process, headless, and
+// compares what the run did with what the case expects.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "assemble.hpp"
+#include "cases.hpp"
+#include "machine/stops.hpp"
+
+enum class RunEndKind : std::uint8_t { NOT_RUN, HALTED, STOPPED, LIMIT };
+
+// What a run did, for the reports.
+struct RunFacts {
+    RunEndKind end = RunEndKind::NOT_RUN;
+    std::optional<Stop> stop;
+    std::uint32_t instructions = 0;
+    std::uint32_t clocks = 0;
+    std::vector<std::uint8_t> port0;
+};
+
+struct CaseResult {
+    RunFacts run;
+    // Every difference found, the most telling first: lines of the case that
+    // could not be read, the assembly, the way the run ended, then port 0,
+    // memory and the counts.
+    std::vector<std::string> failures;
+    bool passed() const { return failures.empty(); }
+};
+
+// The stop's text that "stop TEXT" matches: the message's last line without
+// its leading blanks ("Stack underflow").
+std::string stop_text(const Stop& stop);
+// All lines of the message, each without leading blanks, joined by one
+// blank ("-LDD- ERROR address overload (> MEMORY_SIZE)"); also matched.
+std::string stop_full_text(const Stop& stop);
+
+// The assembler's outcome as one line: "" when the program assembled and
+// loads, else its message with the line it names.
+std::string assembly_failure(const AssemblyResult& program);
+
+CaseResult check_case(const AssemblyResult& program, const TestCase& test);

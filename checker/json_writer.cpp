@@ -1,0 +1,111 @@
+#include "json_writer.hpp"
+
+#include <cstdio>
+
+namespace {
+
+// Length of the valid UTF-8 sequence starting at text[at], or 0 when the
+// byte there does not start one (overlong forms and surrogates are invalid).
+std::size_t utf8_length(std::string_view text, std::size_t at) {
+    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
+    unsigned first = byte(0);
+    std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 0;
+    if (length == 0 || first > 0xF4 || at + length > text.size()) return 0;
+    unsigned code = first & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(k) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(k) & 0x3F);
+    }
+    static constexpr unsigned SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < SMALLEST[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string json_string(std::string_view text) {
+    std::string out = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        if (c >= 0x80) {
+            std::size_t length = utf8_length(text, at);
+            if (length > 0) {
+                out.append(text.substr(at, length));
+                at += length;
+                continue;
+            }
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c >= 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+        ++at;
+    }
+    return out + "\"";
+}
+
+void JsonWriter::element() {
+    if (after_key_) {
+        after_key_ = false;
+        return;
+    }
+    if (levels_.empty()) return;
+    Level& level = levels_.back();
+    if (level.has_elements) text_ += level.one_line ? ", " : ",";
+    level.has_elements = true;
+    if (!level.one_line) new_line(levels_.size());
+}
+
+void JsonWriter::new_line(std::size_t depth) {
+    text_ += '\n';
+    text_.append(2 * depth, ' ');
+}
+
+void JsonWriter::open(char bracket, bool one_line) {
+    element();
+    text_ += bracket;
+    levels_.push_back({false, one_line});
+}
+
+void JsonWriter::close(char bracket) {
+    Level level = levels_.back();
+    levels_.pop_back();
+    if (level.has_elements && !level.one_line) new_line(levels_.size());
+    text_ += bracket;
+    if (levels_.empty()) text_ += '\n';
+}
+
+void JsonWriter::key(std::string_view name) {
+    element();
+    text_ += json_string(name);
+    text_ += ": ";
+    after_key_ = true;
+}
+
+void JsonWriter::value(std::string_view text) {
+    element();
+    text_ += json_string(text);
+}
+
+void JsonWriter::value(long long number) {
+    element();
+    text_ += std::to_string(number);
+}
+
+void JsonWriter::value(bool flag) {
+    element();
+    text_ += flag ? "true" : "false";
+}
+
+void JsonWriter::null() {
+    element();
+    text_ += "null";
+}

@@ -1,0 +1,107 @@
+// checker [--json] [--cases CASES_FILE] SOURCE_FILE...: assembles each
+// source in memory, runs it headless once per test case and reports which
+// cases pass. Exit status 0 when all pass, 1 when one fails, 2 for a usage
+// error or a file that cannot be read.
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report.hpp"
+
+namespace {
+
+constexpr int STATUS_FAILED = 1;
+constexpr int STATUS_USAGE = 2;
+
+int usage(const std::string& problem) {
+    std::fprintf(stderr,
+                 "checker: %s\nusage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n",
+                 problem.c_str());
+    return STATUS_USAGE;
+}
+
+int cannot_read(const char* name) {
+    std::fprintf(stderr, "checker: cannot read %s\n", name);
+    return STATUS_USAGE;
+}
+
+std::optional<std::string> read_whole_file(const char* name) {
+    std::FILE* file = std::fopen(name, "rb");
+    if (file == nullptr) return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    bool failed = std::ferror(file) != 0;  // a directory opens but cannot be read
+    std::fclose(file);
+    if (failed) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool json = false;
+    const char* cases_file = nullptr;
+    std::vector<const char*> sources;
+    bool options_done = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options_done || arg[0] != '-' || arg[1] == '\0') {
+            sources.push_back(arg);
+        } else if (std::strcmp(arg, "--") == 0) {
+            options_done = true;
+        } else if (std::strcmp(arg, "--json") == 0) {
+            json = true;
+        } else if (std::strcmp(arg, "--cases") == 0) {
+            if (i + 1 == argc) return usage("--cases needs a file name");
+            cases_file = argv[++i];
+        } else {
+            return usage(std::string("unknown option ") + arg);
+        }
+    }
+    if (sources.empty()) return usage("no source file");
+
+    // Every file is read before anything runs, so that a missing one is
+    // reported alone and not among the results.
+    std::vector<TestCase> shared_cases;
+    if (cases_file != nullptr) {
+        std::optional<std::string> text = read_whole_file(cases_file);
+        if (!text) return cannot_read(cases_file);
+        std::string error;
+        shared_cases = read_cases(*text, error);
+        if (!error.empty()) return usage(std::string(cases_file) + ": " + error);
+    }
+    std::vector<std::string> texts;
+    for (const char* source : sources) {
+        std::optional<std::string> text = read_whole_file(source);
+        if (!text) return cannot_read(source);
+        texts.push_back(std::move(*text));
+    }
+
+    // Source cases live here while the reports point at them.
+    std::vector<TestCase> own_cases(sources.size());
+    std::vector<CheckedFile> files;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        CheckedFile& f = files.emplace_back();
+        f.file = sources[i];
+        AssemblyResult program = assemble_source(texts[i]);
+        f.assembly_failure = assembly_failure(program);
+        if (cases_file == nullptr) {
+            own_cases[i] = source_case(texts[i], f.file);
+            f.cases.push_back({f.file, &own_cases[i], check_case(program, own_cases[i])});
+        } else {
+            for (const TestCase& test : shared_cases) {
+                f.cases.push_back(
+                    {f.file + " [" + test.name + "]", &test, check_case(program, test)});
+            }
+        }
+    }
+
+    const std::string report = json ? json_report(files) : text_report(files);
+    std::fwrite(report.data(), 1, report.size(), stdout);
+    if (std::fflush(stdout) != 0) return STATUS_USAGE;
+    return all_passed(files) ? 0 : STATUS_FAILED;
+}

@@ -1,0 +1,158 @@
+#include "report.hpp"
+
+#include "json_writer.hpp"
+
+namespace {
+
+struct Tally {
+    long long passed = 0, failed = 0, points = 0, possible = 0;
+    bool any_points = false;
+
+    void add(const CheckedCase& c) {
+        bool passed_case = c.result.passed();
+        (passed_case ? passed : failed) += 1;
+        if (c.test->points) {
+            any_points = true;
+            possible += *c.test->points;
+            if (passed_case) points += *c.test->points;
+        }
+    }
+    void add(const CheckedFile& f) {
+        for (const CheckedCase& c : f.cases) add(c);
+    }
+    std::string points_text() const {
+        return "points " + std::to_string(points) + "/" + std::to_string(possible);
+    }
+};
+
+const char* outcome_name(RunEndKind end) {
+    switch (end) {
+        case RunEndKind::HALTED: return "halted";
+        case RunEndKind::STOPPED: return "stopped";
+        case RunEndKind::LIMIT: return "limit";
+        case RunEndKind::NOT_RUN: break;
+    }
+    return "not run";
+}
+
+void write_tally(JsonWriter& json, const Tally& tally) {
+    json.key("passed");
+    json.value(tally.passed);
+    json.key("failed");
+    json.value(tally.failed);
+    json.key("points");
+    json.value(tally.points);
+    json.key("points_possible");
+    json.value(tally.possible);
+}
+
+void write_strings(JsonWriter& json, const char* name, const std::vector<std::string>& texts) {
+    json.key(name);
+    json.begin_array();
+    for (const std::string& text : texts) json.value(text);
+    json.end_array();
+}
+
+void write_run(JsonWriter& json, const RunFacts& run) {
+    json.begin_object();
+    json.key("outcome");
+    json.value(outcome_name(run.end));
+    json.key("status");
+    if (run.end == RunEndKind::HALTED || run.end == RunEndKind::STOPPED) {
+        json.value(static_cast<long long>(run.end == RunEndKind::HALTED ? 0 : 255));
+    } else {
+        json.null();
+    }
+    json.key("stop");
+    run.stop ? json.value(stop_text(*run.stop)) : json.null();
+    json.key("stop_message");
+    run.stop ? json.value(stop_message(*run.stop)) : json.null();
+    json.key("stop_pc");
+    run.stop ? json.value(static_cast<long long>(run.stop->pc)) : json.null();
+    json.key("instructions");
+    json.value(static_cast<long long>(run.instructions));
+    json.key("clocks");
+    json.value(static_cast<long long>(run.clocks));
+    json.key("out");
+    json.begin_array(true);
+    for (std::uint8_t v : run.port0) json.value(static_cast<long long>(v));
+    json.end_array();
+    json.end_object();
+}
+
+void write_case(JsonWriter& json, const CheckedCase& c) {
+    bool passed = c.result.passed();
+    long long points = c.test->points.value_or(0);
+    json.begin_object();
+    json.key("name");
+    json.value(c.test->name);
+    json.key("passed");
+    json.value(passed);
+    write_strings(json, "failures", c.result.failures);
+    json.key("points");
+    json.value(passed ? points : 0);
+    json.key("points_possible");
+    json.value(points);
+    write_strings(json, "expectations", c.test->lines);
+    json.key("run");
+    write_run(json, c.result.run);
+    json.end_object();
+}
+
+}  // namespace
+
+std::string text_report(const std::vector<CheckedFile>& files) {
+    std::string out;
+    Tally total;
+    for (const CheckedFile& f : files) {
+        Tally tally;
+        for (const CheckedCase& c : f.cases) {
+            tally.add(c);
+            const std::vector<std::string>& failures = c.result.failures;
+            out += failures.empty() ? "PASS " + c.name + "\n"
+                                    : "FAIL " + c.name + ": " + failures.front() + "\n";
+        }
+        if (files.size() > 1 && tally.any_points) out += f.file + ": " + tally.points_text() + "\n";
+        total.add(f);
+    }
+    out += std::to_string(total.passed) + " passed, " + std::to_string(total.failed) + " failed";
+    if (total.any_points) out += ", " + total.points_text();
+    return out + "\n";
+}
+
+std::string json_report(const std::vector<CheckedFile>& files) {
+    JsonWriter json;
+    Tally total;
+    json.begin_object();
+    json.key("files");
+    json.begin_array();
+    for (const CheckedFile& f : files) {
+        Tally tally;
+        tally.add(f);
+        total.add(f);
+        json.begin_object();
+        json.key("file");
+        json.value(f.file);
+        json.key("assembly_error");
+        f.assembly_failure.empty() ? json.null() : json.value(f.assembly_failure);
+        json.key("cases");
+        json.begin_array();
+        for (const CheckedCase& c : f.cases) write_case(json, c);
+        json.end_array();
+        write_tally(json, tally);
+        json.end_object();
+    }
+    json.end_array();
+    write_tally(json, total);
+    json.end_object();
+    return json.text();
+}
+
+bool all_passed(const std::vector<CheckedFile>& files) {
+    for (const CheckedFile& f : files) {
+        for (const CheckedCase& c : f.cases) {
+            if (!c.result.passed()) return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,250 @@
+// The checker: how it reads expectations and cases files, how it escapes
+// JSON, and one scripted session per kind of report driving the real
+// program, whose output is compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+#include "cases.hpp"
+#include "json_writer.hpp"
+#include "run_program.hpp"
+
+namespace {
+
+std::string examples_file(const std::string& name) {
+    return read_file(std::string(EXAMPLES_DIR) + "/" + name);
+}
+
+RunResult run_checker(const TempDir& dir, const std::vector<std::string>& arguments) {
+    return run_program(CHECKER_PATH, arguments, "", dir.path);
+}
+
+}  // namespace
+
+TEST(CheckerExpectLines, ReadsTheExamplesFormAndEveryOtherExpectation) {
+    TestCase c = source_case(
+        "; demo\n"
+        "; expect: out 1 2 3\r\n"
+        ";expect:out 255\n"
+        "        ldi 1   ; expect: out 9 (not at the line start: ignored)\n"
+        "; expect: instructions 12\n"
+        "; expect: clocks <= 34\n"
+        ";  expect: instructions <=5\n"
+        "; expect: status 255\n"
+        "; expect: stop  Stack underflow  \n"
+        "; expect: mem Data+2 = 7 8\n"
+        "; expect: set 100 = 0\n"
+        "; expect: points 3\n"
+        "; expect: limit 50\n"
+        // Each of these is a problem of the case, with its line number.
+        "; expect: clock 5\n"
+        "; expect: out 256\n"
+        "; expect: out 4Ah\n"
+        "; expect: instructions 1 2\n"
+        "; expect: status 1\n"
+        "; expect: mem data 7\n"
+        "; expect: mem 16384 = 1\n"
+        "; expect: set x =\n"
+        "; expect: limit 0\n"
+        "; expect: stop\n",
+        "demo.asm");
+    EXPECT_EQ(c.name, "demo.asm");
+    EXPECT_EQ(c.out, (std::vector<std::uint8_t>{1, 2, 3, 255}));
+    ASSERT_EQ(c.counts.size(), 3u);
+    EXPECT_TRUE(c.counts[0].kind == CountKind::INSTRUCTIONS && !c.counts[0].at_most &&
+                c.counts[0].value == 12);
+    EXPECT_TRUE(c.counts[1].kind == CountKind::CLOCKS && c.counts[1].at_most &&
+                c.counts[1].value == 34);
+    EXPECT_TRUE(c.counts[2].at_most && c.counts[2].value == 5);
+    EXPECT_EQ(c.status, 255);
+    EXPECT_EQ(c.stop, "Stack underflow");
+    ASSERT_EQ(c.mem.size(), 1u);
+    EXPECT_EQ(c.mem[0].where.label, "data");
+    EXPECT_EQ(c.mem[0].where.offset, 2);
+    EXPECT_EQ(c.mem[0].values, (std::vector<std::uint8_t>{7, 8}));
+    ASSERT_EQ(c.presets.size(), 1u);
+    EXPECT_EQ(c.presets[0].where.label, "");
+    EXPECT_EQ(c.presets[0].where.offset, 100);
+    EXPECT_EQ(c.points, 3);
+    EXPECT_EQ(c.limit, 50u);
+    EXPECT_EQ(c.problems, (std::vector<std::string>{
+                              "line 14: clock: unknown expectation 'clock'",
+                              "line 15: out: not a byte value: '256'",
+                              "line 16: out: not a byte value: '4Ah'",
+                              "line 17: instructions: expected N or <= N",
+                              "line 18: status: status is 0 or 255",
+                              "line 19: mem: expected LOCATION = VALUE...",
+                              "line 20: mem: not an address below 16384: '16384'",
+                              "line 21: set: no values after '='",
+                              "line 22: limit: expected one number from 1 to 999999999999",
+                              "line 23: stop: expected the stop's message",
+                          }));
+}
+
+TEST(CheckerCasesFile, NamesCasesAndRefusesWhatItCannotRead) {
+    std::string error;
+    std::vector<TestCase> cases = read_cases(
+        "# comment\n\ncase first one\n  out 1\n; comment\ncase second\r\npoints 2\n", error);
+    EXPECT_EQ(error, "");
+    ASSERT_EQ(cases.size(), 2u);
+    EXPECT_EQ(cases[0].name, "first one");
+    EXPECT_EQ(cases[0].out, (std::vector<std::uint8_t>{1}));
+    EXPECT_EQ(cases[1].name, "second");
+    EXPECT_EQ(cases[1].points, 2);
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"out 1\n", "line 1: expected 'case NAME' first"},
+        {"case a\nout -1\n", "line 2: out: not a byte value: '-1'"},
+        {"case\n", "line 1: case: expected a name"},
+        {"# nothing\n", "no case in the file"},
+        {"case a\npoints many\n", "line 2: points: expected one number from 0 to 1000000"},
+    };
+    for (const auto& [text, message] : bad) {
+        error.clear();
+        read_cases(text, error);
+        EXPECT_EQ(error, message) << text;
+    }
+}
+
+TEST(CheckerJson, EscapesOddBytesIntoValidJson) {
+    // Quotes, backslashes and control characters escaped; valid UTF-8 kept;
+    // a byte outside a valid sequence (lone continuation, overlong form,
+    // surrogate, cut-off sequence) written as the code point of its value.
+    const std::string odd =
+        "q\"b\\n\n\x01\x1f\x7f"
+        "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"
+        "\x80\xc0\xaf\xed\xa0\x80\xe2\x82";
+    EXPECT_EQ(json_string(odd),
+              "\"q\\\"b\\\\n\\n\\u0001\\u001f\\u007f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"
+              "\\u0080\\u00c0\\u00af\\u00ed\\u00a0\\u0080\\u00e2\\u0082\"");
+    JsonWriter json;
+    json.begin_object();
+    json.key(odd);
+    json.begin_array(true);
+    json.value(odd);
+    json.value(-1LL);
+    json.value(true);
+    json.null();
+    json.end_array();
+    json.end_object();
+    nlohmann::json parsed = nlohmann::json::parse(json.text());
+    const std::string latin1 = "\xc2\x80\xc3\x80\xc2\xaf\xc3\xad\xc2\xa0\xc2\x80\xc3\xa2\xc2\x82";
+    const std::string decoded =
+        "q\"b\\n\n\x01\x1f\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80" + latin1;
+    ASSERT_TRUE(parsed.contains(decoded));
+    EXPECT_EQ(parsed[decoded], nlohmann::json::array({decoded, -1, true, nullptr}));
+}
+
+TEST(CheckerProgram, GradesAStudentProgramWithPresetsPointsAndStops) {
+    TempDir dir;
+    write_file(dir.file("sort.asm"), examples_file("sort.asm"));
+    // A program that sorts nothing and prints nothing.
+    write_file(dir.file("lazy.asm"), "hlt\n[data db 0\n");
+    write_file(dir.file("spin.asm"), "; expect: limit 1000\n[spin jmp spin\n");
+    write_file(dir.file("broken.asm"), "ldi 1\nout 0\nldi -1\nhlt\n");
+    write_file(dir.file("sort.cases"),
+               "# three arrays for the sorting assignment\n"
+               "case given\n"
+               "  mem data = 3 9 17 28 42 64 100 200\n"
+               "  instructions <= 1000\n"
+               "  points 1\n"
+               "case reversed\n"
+               "  set data = 8 7 6 5 4 3 2 1\n"
+               "  mem data = 1 2 3 4 5 6 7 8\n"
+               "  out 1 2 3 4 5 6 7 8\n"
+               "  points 2\n"
+               "case almost\n"
+               "  set data+6 = 0\n"
+               "  mem data+7 = 100\n"
+               "  points 3\n");
+    const std::string underflow_source = "; expect: stop Stack underflow\nadd\n";
+    write_file(dir.file("under.asm"), underflow_source);
+    write_file(dir.file("under0.asm"), "; expect: status 0\nadd\n");
+
+    struct Run {
+        std::vector<std::string> arguments;
+        std::string output;
+        int status;
+    };
+    const Run runs[] = {
+        {{"--cases", "sort.cases", "sort.asm", "lazy.asm"},
+         "PASS sort.asm [given]\n"
+         "PASS sort.asm [reversed]\n"
+         "FAIL sort.asm [almost]: expected mem data+7 = 100, got 200\n"
+         "sort.asm: points 3/6\n"
+         "FAIL lazy.asm [given]: expected mem data = 3, got 0\n"
+         "FAIL lazy.asm [reversed]: expected out #1 = 1, got only 0 values\n"
+         "FAIL lazy.asm [almost]: expected mem data+7 = 100, got 0\n"
+         "lazy.asm: points 0/6\n"
+         "2 passed, 4 failed, points 3/12\n",
+         1},
+        {{"under.asm", "under0.asm", "spin.asm", "broken.asm"},
+         "PASS under.asm\n"
+         "FAIL under0.asm: expected status 0, got 255 (stop \"Stack underflow\" at PC 0)\n"
+         "FAIL spin.asm: did not halt within 1000 instructions\n"
+         "FAIL broken.asm: assembler error on line 3: Line 3 have syntax error\n"
+         "1 passed, 3 failed\n",
+         1},
+        {{"under.asm"}, "PASS under.asm\n1 passed, 0 failed\n", 0},
+    };
+    for (const Run& run : runs) {
+        RunResult r = run_checker(dir, run.arguments);
+        EXPECT_EQ(r.output, run.output) << run.arguments.back();
+        EXPECT_EQ(r.exit_status, run.status) << run.arguments.back();
+    }
+}
+
+TEST(CheckerProgram, RefusesUsageErrorsAndUnreadableFiles) {
+    TempDir dir;
+    write_file(dir.file("p.asm"), "hlt\n");
+    write_file(dir.file("bad.cases"), "case a\nout x\n");
+    const std::pair<std::vector<std::string>, std::string> runs[] = {
+        {{}, "checker: no source file\n"},
+        {{"--cases"}, "checker: --cases needs a file name\n"},
+        {{"--verbose", "p.asm"}, "checker: unknown option --verbose\n"},
+        {{"--cases", "bad.cases", "p.asm"},
+         "checker: bad.cases: line 2: out: not a byte value: 'x'\n"},
+        {{"p.asm", "missing.asm"}, "checker: cannot read missing.asm\n"},
+        {{"--cases", ".", "p.asm"}, "checker: cannot read .\n"},
+    };
+    const std::string usage = "usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n";
+    for (const auto& [arguments, message] : runs) {
+        RunResult r = run_checker(dir, arguments);
+        EXPECT_EQ(r.exit_status, 2) << message;
+        EXPECT_EQ(r.output, "") << message;
+        if (arguments.empty()) continue;  // standard error is collected only with arguments
+        bool is_file = message.find("cannot read") != std::string::npos;
+        EXPECT_EQ(r.errors, message + (is_file ? "" : usage));
+    }
+}
+
+TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
+    TempDir dir;
+    // A label and a stop message full of odd bytes, in a case name too.
+    const std::string odd = "\"\\\x01\xff\xc3\xa9";
+    write_file(dir.file("div.asm"), "; expect: out 7\nldi 7\nout 0\nldi 0\nldi 1\ndiv\nhlt\n");
+    write_file(dir.file("odd.cases"), "case " + odd + "\nmem " + odd + " = 1\nstop " + odd +
+                                          "\npoints 4\ncase zero\nstop Devide by zero\n");
+    RunResult r = run_checker(dir, {"--json", "--cases", "odd.cases", "div.asm"});
+    EXPECT_EQ(r.exit_status, 1);
+    nlohmann::json doc = nlohmann::json::parse(r.output);  // throws on invalid JSON
+    const std::string shown = "\"\\\x01\xc3\xbf\xc3\xa9";  // 0xff read as U+00FF
+    const nlohmann::json& cases = doc["files"][0]["cases"];
+    EXPECT_EQ(cases[0]["name"], shown);
+    EXPECT_EQ(cases[0]["passed"], false);
+    EXPECT_EQ(cases[0]["failures"],
+              nlohmann::json::array({"expected stop \"" + shown + "\", got stop \"Devide by zero\"",
+                                     "mem: no label '" + shown + "' in the program"}));
+    EXPECT_EQ(cases[0]["points"], 0);
+    EXPECT_EQ(cases[0]["points_possible"], 4);
+    EXPECT_EQ(cases[1]["passed"], true);
+    EXPECT_EQ(cases[1]["run"], nlohmann::json::parse(R"({"outcome": "stopped", "status": 255,
+                  "stop": "Devide by zero", "stop_message": "\nERROR\nDevide by zero\n",
+                  "stop_pc": 8, "instructions": 4, "clocks": 12, "out": [7]})"));
+    EXPECT_EQ(doc["passed"], 1);
+    EXPECT_EQ(doc["failed"], 1);
+    EXPECT_EQ(doc["points_possible"], 4);
+}
