@@ -7,6 +7,8 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/docs/man/assembler.1
   ${PROJECT_SOURCE_DIR}/docs/man/simulator.1
   ${PROJECT_SOURCE_DIR}/docs/man/debugger.1
+  ${PROJECT_SOURCE_DIR}/docs/man/checker.1
+  ${PROJECT_SOURCE_DIR}/docs/man/disassembler.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/manual.md ${PROJECT_SOURCE_DIR}/LICENSE
