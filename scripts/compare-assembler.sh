@@ -20,7 +20,7 @@ old=$work/old.bin
 new=$work/new.bin
 
 for source in fuzz/corpus/assembler/* examples/*.asm bench/*.asm; do
-    [ -f "$source" ] && cp "$source" "$work/sources/given-$(basename "$source")"
+    [ -f "$source" ] && cp "$source" "$work/sources/given-$(basename "$(dirname "$source")")-$(basename "$source")"
 done
 
 # One generated source per file, gen-<n>.asm.
