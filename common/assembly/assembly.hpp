@@ -64,7 +64,7 @@ struct Assembly {
     // assembled bytes, bytes the simulator will not load, an operand missing.
     bool note_findings = false;
     std::vector<Finding> findings;
-    std::uint32_t assembled_end = 0;  // one past the highest address pass 2 assembled
+    std::uint64_t assembled_end = 0;  // one past the highest address pass 2 assembled
     bool high_bytes_noted = false;    // bytes at MAX_MEMORY or above were reported
 
     // When note_lines is set, pass 2 notes where each line began and the

@@ -46,7 +46,9 @@ void note_placement(Assembly& a, std::int32_t address, int length) {
         std::int64_t at = static_cast<std::int64_t>(address) + i;
         if (at >= 0 && at < MEMORY_SIZE) a.line_of_address[at] = current_line(a.scan);
     }
-    std::uint32_t end = static_cast<std::uint32_t>(address) + static_cast<std::uint32_t>(length);
+    // Unsigned and without wrap-around: a negative address is beyond the area too.
+    std::uint64_t end =
+        std::uint64_t{static_cast<std::uint32_t>(address)} + static_cast<std::uint64_t>(length);
     if (end > a.assembled_end) a.assembled_end = end;
     if (end > MAX_MEMORY && !a.high_bytes_noted) {
         a.high_bytes_noted = true;
@@ -109,8 +111,8 @@ void pass2_directive(Assembly& a, Directive directive) {
     std::uint64_t value = digits_value(digits);
     if (directive == DIRECTIVE_ORG) {
         if (static_cast<std::uint32_t>(value) < a.assembled_end) {
-            note_finding(a, "org %s moves back over bytes already assembled (up to address %u)",
-                         digits, a.assembled_end - 1);
+            note_finding(a, "org %s moves back over bytes already assembled (up to address %llu)",
+                         digits, static_cast<unsigned long long>(a.assembled_end - 1));
         }
         set_location(a, value);
     } else if (directive == DIRECTIVE_DB) {
