@@ -40,10 +40,14 @@ AssemblyResult assemble_source(std::string_view source_text) {
     result.error_message = std::move(outcome.error_message);
     result.error_line = outcome.error_line;
     if (result.ok) {
-        result.load_error = load_object_text(a->object_code.text, result.image, result.written);
-        if (!result.load_error.empty()) {
+        // The simulator's own loader decides what the object code loads as.
+        WrittenSet loaded;
+        if (std::optional<Stop> refused =
+                load_object_text(a->object_code.text, result.image.data(), &loaded)) {
+            result.load_error = stop_message(*refused);
             result.image.fill(0);
-            result.written.reset();
+        } else {
+            for (int at = 0; at < MAX_MEMORY; ++at) result.written[at] = loaded[at];
         }
     }
     result.symbols.assign(a->SymbolTable, a->SymbolTable + a->symbol_count);

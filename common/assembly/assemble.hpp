@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "assembly.hpp"
-#include "object_loader.hpp"
+#include "machine/loader.hpp"
+
+using MemoryImage = std::array<std::uint8_t, MEMORY_SIZE>;
 
 // How a pass or a whole assembly ended.
 struct AssemblyOutcome {

@@ -92,11 +92,12 @@ TEST(AssemblyLibrary, ObjectTextLoadsByTheLoadersRules) {
         {"", "", {}},
     };
     for (const Case& c : cases) {
-        MemoryImage image{};
-        std::bitset<MEMORY_SIZE> written;
-        EXPECT_EQ(load_object_text(c.text, image, written), c.error) << c.text;
+        std::uint8_t image[MAX_MEMORY] = {};
+        WrittenSet written;
+        std::optional<Stop> refused = load_object_text(c.text, image, &written);
+        EXPECT_EQ(refused ? stop_message(*refused) : "", c.error) << c.text;
         std::vector<std::pair<int, int>> bytes;
-        for (int at = 0; at < MEMORY_SIZE; ++at) {
+        for (int at = 0; at < MAX_MEMORY; ++at) {
             if (written[at])
                 bytes.emplace_back(at, image[at]);
             else
