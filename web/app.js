@@ -20,7 +20,6 @@ const ROW_BYTES = 16;
 const TRACE_LINES = 40;
 const STACK_ROWS = 64;
 const FRAME_BUDGET_MS = 12;   // running time per animation frame at full speed
-const SLICE_MS = 3;
 
 let M = null;     // the WebAssembly module
 let api = null;   // its functions
@@ -31,7 +30,7 @@ const ui = {
   lineToAddress: new Map(),
   breakpoints: new Set(),
   run: null,            // while a run animates: { breakpoints, start, startCount }
-  chunk: 100000,        // instructions per slice at full speed, adapted to SLICE_MS
+  rate: 10000,          // instructions per millisecond at full speed, as last measured
   shownLine: 0,         // the current line the editor last scrolled to
 };
 
@@ -278,32 +277,35 @@ function startRun(breakpoints) {
   requestAnimationFrame(runFrame);
 }
 
-// At full speed a frame runs slices until its time is spent, each slice
-// sized to take a few milliseconds; at a set speed it runs the instructions
-// that are due by now.
+// At full speed a frame runs slices until its time is spent, each sized by
+// the last measured rate to fill the time left (mostly one slice: only the
+// last instructions of a slice keep undo records, so long slices run
+// fastest); at a set speed it runs the instructions that are due by now.
 function runFrame(now) {
   const run = ui.run;
   if (run === null) return;
   const speed = Number($('speed').value);
-  const slice = () => {
+  const slice = (count) => {
     const use = run.breakpoints === IGNORE_BREAKPOINTS ? IGNORE_BREAKPOINTS
       : run.first ? PASS_THE_FIRST : STOP_AT_ANY;
     run.first = false;
+    const before = machine().instructions;
     const started = performance.now();
-    const state = api.run(speed > 0 ? due : ui.chunk, use);
+    const state = api.run(count, use);
     const took = performance.now() - started;
-    if (took < SLICE_MS / 2) ui.chunk = Math.min(ui.chunk * 2, 1 << 24);
-    else if (took > SLICE_MS * 2) ui.chunk = Math.max(1000, Math.floor(ui.chunk / 2));
+    if (took >= 1) ui.rate = Math.max(1000, ((machine().instructions - before) >>> 0) / took);
     return state;
   };
   let state = READY;
   let due = 0;
   if (speed > 0) {
     due = Math.floor(((now - run.start) / 1000) * speed) + 1 - (machine().instructions - run.startCount);
-    if (due > 0) state = slice();
+    if (due > 0) state = slice(due);
   } else {
     const frameStart = performance.now();
-    do state = slice(); while (state === READY && performance.now() - frameStart < FRAME_BUDGET_MS);
+    const left = () => FRAME_BUDGET_MS - (performance.now() - frameStart);
+    do state = slice(Math.min(1 << 26, Math.max(1000, Math.floor(ui.rate * left()))));
+    while (state === READY && left() > 1);
   }
   if (state !== READY) ui.run = null;
   render();

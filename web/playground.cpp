@@ -2,13 +2,17 @@
 // plain C functions that the page's script calls. One playground per page:
 // its state is the machine's globals plus the record below.
 //
-// Every instruction runs through the core's step procedure; before it runs,
-// an undo record is kept in a ring, so that the page can step back and can
-// rebuild the trace of the last instructions by replaying them.
+// Every instruction runs through the core's step procedure. The last
+// HISTORY_CAPACITY instructions of a run have an undo record each, kept in a
+// ring before the instruction runs, so that the page can step back and can
+// rebuild the trace of the last instructions by replaying them. A long slice
+// runs its earlier instructions without records (they would be overwritten
+// before anything could read them); see pg_run.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
 #include <bitset>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -54,9 +58,20 @@ struct Playground {
     std::uint32_t registers[10];
     std::uint16_t changed[UndoRecord::CAPACITY];
     std::string text;  // the last string handed to the script
+    std::uint32_t ran = 0;  // instructions a slice loop began, the ending one included
+};
+
+// The state a slice starts from, for running its start again (see pg_run).
+struct Checkpoint {
+    Machine machine;
+    std::uint8_t memory[MEMORY_SIZE];
+    std::uint8_t ports[256];
+    std::size_t output_length;
+    std::size_t history_next, history_count;
 };
 
 Playground pg;
+Checkpoint checkpoint;
 
 const char* hand_out(std::string text) {
     pg.text = std::move(text);
@@ -86,20 +101,75 @@ bool can_run() {
 // passes over the one it starts on.
 enum BreakpointUse : int { IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2 };
 
-// The loop of a run, with no try block of its own: with the exception
-// handling this Emscripten offers, every call made inside a try block goes
-// through a JavaScript trampoline, so the one try block is around a whole
-// slice (pg_run), and the loop, kept out of line, makes plain calls.
-[[gnu::noinline]] RunState run_slice(Machine& m, std::uint32_t limit, int breakpoints) {
+// The loop of a slice; Remember keeps an undo record before each
+// instruction. pg.ran counts the instructions begun, so that after a stop it
+// includes the stopping one.
+template <bool Remember>
+[[gnu::noinline]] RunState run_loop(Machine& m, std::uint32_t limit, int breakpoints) {
     for (std::uint32_t n = 0; n < limit; ++n) {
         if (breakpoints != IGNORE_BREAKPOINTS && pg.breakpoints[m.PC] &&
-            !(n == 0 && breakpoints == PASS_THE_FIRST))
+            !(n == 0 && breakpoints == PASS_THE_FIRST)) {
+            pg.ran = n;
             return STATE_BREAK;
-        remember(m);
+        }
+        pg.ran = n + 1;
+        if constexpr (Remember) remember(m);
         step(m, pg.io);
         if (m.IR == OP_HLT) return STATE_HALTED;
     }
     return STATE_READY;
+}
+
+// Runs a loop, a stop becoming the state.
+template <bool Remember>
+RunState run_catching(Machine& m, std::uint32_t limit, int breakpoints) {
+    try {
+        return run_loop<Remember>(m, limit, breakpoints);
+    } catch (const MachineStop& s) {
+        pg.stop = s.stop;
+        return STATE_STOPPED;
+    }
+}
+
+void forget_history() { pg.history_next = pg.history_count = 0; }
+
+void take_checkpoint() {
+    checkpoint.machine = machine;
+    std::memcpy(checkpoint.memory, memory, sizeof memory);
+    std::memcpy(checkpoint.ports, ports, sizeof ports);
+    checkpoint.output_length = pg.io.port0.size();
+    checkpoint.history_next = pg.history_next;
+    checkpoint.history_count = pg.history_count;
+}
+
+void back_to_checkpoint() {
+    machine = checkpoint.machine;
+    std::memcpy(memory, checkpoint.memory, sizeof memory);
+    std::memcpy(ports, checkpoint.ports, sizeof ports);
+    pg.io.port0.resize(checkpoint.output_length);
+    pg.history_next = checkpoint.history_next;
+    pg.history_count = checkpoint.history_count;
+}
+
+// A slice whose first `plain` instructions run without records and the rest
+// with them; the records of a run ending in the plain part come from running
+// the slice again from its checkpoint (the machine is deterministic), first
+// without records up to the last HISTORY_CAPACITY instructions.
+RunState run_with_plain_start(Machine& m, std::uint32_t limit, int breakpoints,
+                              std::uint32_t plain) {
+    take_checkpoint();
+    RunState state = run_catching<false>(m, plain, breakpoints);
+    if (state != STATE_READY) {
+        std::uint32_t ran = pg.ran;
+        back_to_checkpoint();
+        plain = ran > HISTORY_CAPACITY ? ran - static_cast<std::uint32_t>(HISTORY_CAPACITY) : 0;
+        if (plain > 0) run_catching<false>(m, plain, breakpoints);  // ends as before: READY
+    }
+    if (plain == 0) return run_catching<true>(m, limit, breakpoints);
+    forget_history();  // the records before the plain part no longer lead up to m
+    // Only the slice's first instruction passes over its breakpoint.
+    int rest = breakpoints == PASS_THE_FIRST ? STOP_AT_ANY : breakpoints;
+    return run_catching<true>(m, limit - plain, rest);
 }
 
 void append_format(std::string& out, const char* format, unsigned a, unsigned b) {
@@ -160,7 +230,7 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
     machine_reset();
     machine.IR = 0;
     pg.io.port0.clear();
-    pg.history_next = pg.history_count = 0;
+    forget_history();
     pg.state = STATE_READY;
     if (std::optional<Stop> refused = load_object_text(pg.assembly.object_code, memory)) {
         pg.stop = *refused;
@@ -170,15 +240,15 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
 }
 
 // Runs at most limit instructions, stopping before an instruction at a
-// breakpoint as `breakpoints` says (BreakpointUse). Returns the state.
+// breakpoint as `breakpoints` says (BreakpointUse). Returns the state. Only
+// the last HISTORY_CAPACITY instructions keep undo records; the history ends
+// up the same as if every instruction had kept one.
 EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
     if (!can_run()) return pg.state;
-    try {
-        pg.state = run_slice(machine, limit, breakpoints);
-    } catch (const MachineStop& s) {
-        pg.stop = s.stop;
-        pg.state = STATE_STOPPED;
-    }
+    pg.state = limit > HISTORY_CAPACITY
+                   ? run_with_plain_start(machine, limit, breakpoints,
+                                          limit - static_cast<std::uint32_t>(HISTORY_CAPACITY))
+                   : run_catching<true>(machine, limit, breakpoints);
     return pg.state;
 }
 

@@ -5,7 +5,7 @@ on a pipe, checked against the console programs: the listing, the trace that
 breakpoints. Usage: browser_test.py SITE_DIR BIN_DIR EXAMPLES_DIR SCREENSHOT"""
 import base64, fcntl, functools, http.server, json, os, re, select, subprocess, sys, tempfile, threading, time
 
-SITE, BIN, EXAMPLES, SCREENSHOT = map(os.path.abspath, sys.argv[1:5])
+SITE = BIN = EXAMPLES = SCREENSHOT = None  # set from the command line by main()
 failures = []
 checks = 0
 
@@ -121,6 +121,8 @@ VIEWS = '''(() => {
 
 
 def main():
+    global SITE, BIN, EXAMPLES, SCREENSHOT
+    SITE, BIN, EXAMPLES, SCREENSHOT = map(os.path.abspath, sys.argv[1:5])
     work = tempfile.mkdtemp(prefix='web-test-')
     requests = []
     server = serve(SITE, requests)
@@ -203,6 +205,32 @@ def run_checks(browser, work):
     put_source(browser, 'ldi 7\nstd 20\nhlt\n')
     click(browser, 'step', 2)
     check(browser.js(VIEWS)['changed'] == [20], 'std 20 marks byte 20 changed')
+
+    # Slices longer than the history: only their last instructions keep undo
+    # records, and a run ending before those is run again from the slice's
+    # start. Stepping back and the trace pane must not tell the difference.
+    source = ('        ldiw 50000\n        stdw n\n[loop   lddw n\n        decw\n        stdw n\n'
+              '        jnz loop\n        out 0\n[n      dw 0\n')
+    _, shown, trace = native(source, work)
+    put_source(browser, source)
+    browser.js("document.querySelector('#gutter [data-line=\"7\"]').click()")
+    state = browser.js('api.run(1 << 22, STOP_AT_ANY); render(); document.body.dataset.state')
+    check(state == 'break' and browser.js('M._pg_history_length()') == 131072, f'long slice to a breakpoint: {state}')
+    check_step(browser, trace, len(trace), 'long slice to a breakpoint at')
+    click(browser, 'back', 3)
+    check_step(browser, trace, len(trace) - 3, 'back from the breakpoint to')
+    state = browser.js('api.run(1 << 22, STOP_AT_ANY); render(); document.body.dataset.state')
+    check(state == 'break', f'on to the breakpoint again: {state}')
+    check_step(browser, trace, len(trace), 'on to the breakpoint again at')
+    state = browser.js('api.run(1 << 22, PASS_THE_FIRST); render(); document.body.dataset.state')
+    views = browser.js(VIEWS)
+    check(state == 'stopped' and views['console'] == shown, f'long slice to a stop: {state} {views["console"]!r}')
+    # The last 40 records end with the stopping instruction, which has no line.
+    check(views['trace'] == ''.join(t + '\n' for t in trace[-39:]), 'long slice to a stop: trace pane')
+    click(browser, 'back', 2)
+    check_step(browser, trace, len(trace) - 1, 'back from the stop to')
+    browser.js('api.reset(); api.run(1 << 22, IGNORE_BREAKPOINTS); render()')
+    check(browser.js(VIEWS)['console'] == shown, 'a long slice without breakpoints stops the same')
 
     # Every example: the listing, the run's console text, the expectations.
     for name in sorted(names):
@@ -292,4 +320,5 @@ def run_checks(browser, work):
     print(f'screenshot: {SCREENSHOT} ({len(shot):,} bytes, at instruction {views["count"]})')
 
 
-main()
+if __name__ == '__main__':
+    main()
