@@ -3,24 +3,46 @@
 // cases pass. Exit status 0 when all pass, 1 when one fails, 2 for a usage
 // error or a file that cannot be read.
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "command_line.hpp"
 #include "report.hpp"
 
 namespace {
 
 constexpr int STATUS_FAILED = 1;
-constexpr int STATUS_USAGE = 2;
+constexpr int STATUS_USAGE = USAGE_STATUS;
 
-int usage(const std::string& problem) {
-    std::fprintf(stderr,
-                 "checker: %s\nusage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n",
-                 problem.c_str());
-    return STATUS_USAGE;
-}
+constexpr const char* USAGE = "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...";
+
+constexpr const char* HELP =
+    "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n"
+    "Assemble each stack machine source in memory, run it against test cases and\n"
+    "report which pass. Without --cases a source's own '; expect:' lines are its\n"
+    "one case.\n"
+    "\n"
+    "  --cases CASES_FILE  run every case of CASES_FILE against every source\n"
+    "  --json              write one JSON document instead of one line per case\n"
+    "  -h, --help          show this text and exit\n"
+    "  --version           show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every case passes, 1 when a case fails, 2 for a command\n"
+    "line that cannot be used, a cases file line that cannot be read or a file\n"
+    "that cannot be read.\n";
+
+enum : int { OPTION_JSON = 256, OPTION_CASES, OPTION_VERSION };
+
+const option LONG_OPTIONS[] = {
+    {"json", no_argument, nullptr, OPTION_JSON},
+    {"cases", required_argument, nullptr, OPTION_CASES},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, OPTION_VERSION},
+    {nullptr, 0, nullptr, 0},
+};
+
+int usage(const std::string& problem) { return usage_error("checker", USAGE, problem); }
 
 int cannot_read(const char* name) {
     std::fprintf(stderr, "checker: cannot read %s\n", name);
@@ -46,22 +68,19 @@ int main(int argc, char** argv) {
     bool json = false;
     const char* cases_file = nullptr;
     std::vector<const char*> sources;
-    bool options_done = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (options_done || arg[0] != '-' || arg[1] == '\0') {
-            sources.push_back(arg);
-        } else if (std::strcmp(arg, "--") == 0) {
-            options_done = true;
-        } else if (std::strcmp(arg, "--json") == 0) {
-            json = true;
-        } else if (std::strcmp(arg, "--cases") == 0) {
-            if (i + 1 == argc) return usage("--cases needs a file name");
-            cases_file = argv[++i];
-        } else {
-            return usage(std::string("unknown option ") + arg);
+    opterr = 0;
+    for (;;) {
+        int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
+        if (result == -1) break;
+        switch (result) {
+            case OPTION_JSON: json = true; break;
+            case OPTION_CASES: cases_file = optarg; break;
+            case 'h': return print_help(HELP);
+            case OPTION_VERSION: return print_version("checker");
+            default: return usage(option_problem(result, argv));
         }
     }
+    for (int i = optind; i < argc; ++i) sources.push_back(argv[i]);
     if (sources.empty()) return usage("no source file");
 
     // Every file is read before anything runs, so that a missing one is

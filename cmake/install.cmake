@@ -20,7 +20,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
 
 # Bash completion of the programs' options, one file under each program's
 # name so that bash-completion finds it when the program is first completed.
-foreach(program assembler simulator)
+foreach(program assembler simulator debugger checker disassembler)
   install(FILES ${PROJECT_SOURCE_DIR}/completion/stack_machine.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${program})
 endforeach()

@@ -1,10 +1,10 @@
 // The debugger: loads a source or object code file and runs the commands
 // read from standard input until quit or the end of the input.
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 
+#include "command_line.hpp"
 #include "commands.hpp"
 #include "conventions.hpp"
 #include "line_input.hpp"
@@ -12,26 +12,50 @@
 
 namespace {
 
-constexpr int USAGE_STATUS = 2;
+constexpr const char* USAGE = "Usage: debugger [FILE]";
 
-const char* const USAGE =
-    "usage: debugger [FILE]\n"
-    "FILE is a source (.asm), assembled in memory, or an object code file.\n"
-    "Without FILE the first line of standard input names it. Commands are read\n"
-    "from standard input; help lists them.\n";
+constexpr const char* HELP =
+    "Usage: debugger [FILE]\n"
+    "Run a stack machine program one instruction at a time, under commands read\n"
+    "from standard input (help lists them). FILE is a source (.asm), assembled in\n"
+    "memory, or an object code file; without FILE the first line of standard\n"
+    "input names it.\n"
+    "\n"
+    "  -h, --help  show this text and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "Exit status: 0 after quit or the end of the input, 255 when the file cannot\n"
+    "be assembled, found or loaded, 2 for a command line that cannot be used.\n";
+
+enum : int { OPTION_VERSION = 256 };
+
+const option LONG_OPTIONS[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, OPTION_VERSION},
+    {nullptr, 0, nullptr, 0},
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
-        bool asked = argc == 2 && std::strcmp(argv[1], "--help") == 0;
-        std::fputs(USAGE, asked ? stdout : stderr);
-        return asked ? 0 : USAGE_STATUS;
+    opterr = 0;
+    for (;;) {
+        int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
+        if (result == -1) break;
+        switch (result) {
+            case 'h': return print_help(HELP);
+            case OPTION_VERSION: return print_version("debugger");
+            default: return usage_error("debugger", USAGE, option_problem(result, argv));
+        }
+    }
+    if (argc - optind > 1) {
+        return usage_error("debugger", USAGE,
+                           std::string("one file only, not also '") + argv[optind + 1] + "'");
     }
     start_line_input();
     std::string file_name;
-    if (argc == 2) {
-        file_name = argv[1];
+    if (optind < argc) {
+        file_name = argv[optind];
     } else if (!read_command_line(file_name) || file_name.empty()) {
         std::printf("no file named\n");
         return FAILURE_STATUS;

@@ -1,41 +1,58 @@
 // disassembler [-o OUTPUT] OBJECT_FILE: loads an object code file with the
 // simulator's loader and writes it back as assembly source.
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "command_line.hpp"
 #include "disassemble.hpp"
 
 namespace {
 
 constexpr int STATUS_REFUSED = 1;  // the file was refused or the output not written
-constexpr int STATUS_USAGE = 2;
 
-int usage(const char* problem) {
-    std::fprintf(stderr, "disassembler: %s\nusage: disassembler [-o OUTPUT] OBJECT_FILE\n",
-                 problem);
-    return STATUS_USAGE;
-}
+constexpr const char* USAGE = "Usage: disassembler [-o OUTPUT] OBJECT_FILE";
+
+constexpr const char* HELP =
+    "Usage: disassembler [-o OUTPUT] OBJECT_FILE\n"
+    "Turn a stack machine object code file back into assembly source that\n"
+    "assembles to the same memory.\n"
+    "\n"
+    "  -o OUTPUT   write the source to OUTPUT instead of standard output\n"
+    "  -h, --help  show this text and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the source was written, 1 when the file was refused or\n"
+    "the output could not be written, 2 for a command line that cannot be used.\n";
+
+enum : int { OPTION_VERSION = 256 };
+
+const option LONG_OPTIONS[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, OPTION_VERSION},
+    {nullptr, 0, nullptr, 0},
+};
+
+int usage(const std::string& problem) { return usage_error("disassembler", USAGE, problem); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* input = nullptr;
     const char* output = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-o") == 0) {
-            if (i + 1 == argc) return usage("-o needs a file name");
-            output = argv[++i];
-        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-            return usage((std::string("unknown option ") + argv[i]).c_str());
-        } else if (input != nullptr) {
-            return usage("more than one object code file");
-        } else {
-            input = argv[i];
+    opterr = 0;
+    for (;;) {
+        int result = getopt_long(argc, argv, ":ho:", LONG_OPTIONS, nullptr);
+        if (result == -1) break;
+        switch (result) {
+            case 'o': output = optarg; break;
+            case 'h': return print_help(HELP);
+            case OPTION_VERSION: return print_version("disassembler");
+            default: return usage(option_problem(result, argv));
         }
     }
+    if (argc - optind > 1) return usage("more than one object code file");
+    const char* input = optind < argc ? argv[optind] : nullptr;
     if (input == nullptr) return usage("no object code file");
 
     std::vector<std::uint8_t> image(MAX_MEMORY, 0);

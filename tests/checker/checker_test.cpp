@@ -203,14 +203,14 @@ TEST(CheckerProgram, RefusesUsageErrorsAndUnreadableFiles) {
     write_file(dir.file("bad.cases"), "case a\nout x\n");
     const std::pair<std::vector<std::string>, std::string> runs[] = {
         {{}, "checker: no source file\n"},
-        {{"--cases"}, "checker: --cases needs a file name\n"},
-        {{"--verbose", "p.asm"}, "checker: unknown option --verbose\n"},
+        {{"--cases"}, "checker: option '--cases' needs an argument\n"},
+        {{"--verbose", "p.asm"}, "checker: unknown option '--verbose'\n"},
         {{"--cases", "bad.cases", "p.asm"},
          "checker: bad.cases: line 2: out: not a byte value: 'x'\n"},
         {{"p.asm", "missing.asm"}, "checker: cannot read missing.asm\n"},
         {{"--cases", ".", "p.asm"}, "checker: cannot read .\n"},
     };
-    const std::string usage = "usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n";
+    const std::string usage = "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n";
     for (const auto& [arguments, message] : runs) {
         RunResult r = run_checker(dir, arguments);
         EXPECT_EQ(r.exit_status, 2) << message;

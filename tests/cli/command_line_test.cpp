@@ -1,6 +1,6 @@
-// Both programs' command lines: a file operand behaves as the piped name,
+// The programs' command lines: a file operand behaves as the piped name,
 // --trace writes one exact line per completed instruction and changes
-// nothing else, help, version and usage errors.
+// nothing else; help, version and usage errors of all five programs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -171,47 +171,83 @@ TEST(Trace, RandomProgramsTraceEveryCompletedInstructionInTheExactForm) {
 
 // Help and version on standard output with status 0; a command line that
 // cannot be used: one line naming the problem and the usage line on standard
-// error, status 2, and nothing run.
+// error, status 2, and nothing run. The same for every program.
 TEST(CommandLines, HelpVersionAndUsageErrors) {
     const std::string sim = "Usage: simulator [--trace FILE] [OBJECT_FILE]\n";
     const std::string as =
         "Usage: assembler [--warnings] [--listing FILE] [-o OBJECT_FILE] [SOURCE_FILE]\n";
+    const std::string check = "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n";
+    const std::string dis = "Usage: disassembler [-o OUTPUT] OBJECT_FILE\n";
+    const std::string debug = "Usage: debugger [FILE]\n";
+    const std::string simulator = simulator_path(), assembler = assembler_path();
+    const std::string checker = CHECKER_PATH, disassembler = DISASSEMBLER_PATH,
+                      debugger = DEBUGGER_PATH;
     struct Case {
-        bool assembler;
+        std::string program;
         std::vector<std::string> arguments;
         int status;
         std::string output_start;
         std::string errors;
     };
     const Case cases[] = {
-        {false, {"--help"}, 0, sim, ""},
-        {true, {"-h"}, 0, as, ""},
-        {false, {"--version"}, 0, "simulator " + project_version() + "\n", ""},
-        {true, {"--version"}, 0, "assembler " + project_version() + "\n", ""},
-        {false, {"--bogus"}, 2, "", "simulator: unknown option '--bogus'\n" + sim},
-        {true, {"-x", "a.asm"}, 2, "", "assembler: unknown option '-x'\n" + as},
-        {false,
+        {simulator, {"--help"}, 0, sim, ""},
+        {assembler, {"-h"}, 0, as, ""},
+        {checker, {"--help"}, 0, check, ""},
+        {disassembler, {"-h"}, 0, dis, ""},
+        {debugger, {"--help"}, 0, debug, ""},
+        {simulator, {"--version"}, 0, "simulator " + project_version() + "\n", ""},
+        {assembler, {"--version"}, 0, "assembler " + project_version() + "\n", ""},
+        {checker, {"--version"}, 0, "checker " + project_version() + "\n", ""},
+        {disassembler, {"--version"}, 0, "disassembler " + project_version() + "\n", ""},
+        {debugger, {"--version"}, 0, "debugger " + project_version() + "\n", ""},
+        {simulator, {"--bogus"}, 2, "", "simulator: unknown option '--bogus'\n" + sim},
+        {assembler, {"-x", "a.asm"}, 2, "", "assembler: unknown option '-x'\n" + as},
+        {checker, {"--verbose", "a.asm"}, 2, "", "checker: unknown option '--verbose'\n" + check},
+        {disassembler, {"-x", "a.hx"}, 2, "", "disassembler: unknown option '-x'\n" + dis},
+        {debugger, {"a.asm", "--bogus"}, 2, "", "debugger: unknown option '--bogus'\n" + debug},
+        {simulator,
          {"a.hx", "--trace"},
          2,
          "",
          "simulator: option '--trace' needs an argument\n" + sim},
-        {true, {"a.asm", "-o"}, 2, "", "assembler: option '-o' needs an argument\n" + as},
-        {false,
+        {assembler, {"a.asm", "-o"}, 2, "", "assembler: option '-o' needs an argument\n" + as},
+        {checker,
+         {"a.asm", "--cases"},
+         2,
+         "",
+         "checker: option '--cases' needs an argument\n" + check},
+        {disassembler,
+         {"a.hx", "-o"},
+         2,
+         "",
+         "disassembler: option '-o' needs an argument\n" + dis},
+        {simulator,
          {"a.hx", "b.hx"},
          2,
          "",
          "simulator: one object code file only, not also 'b.hx'\n" + sim},
-        {true,
+        {disassembler,
+         {"a.hx", "b.hx"},
+         2,
+         "",
+         "disassembler: more than one object code file\n" + dis},
+        {debugger,
+         {"a.asm", "b.asm"},
+         2,
+         "",
+         "debugger: one file only, not also 'b.asm'\n" + debug},
+        {checker, {"--json"}, 2, "", "checker: no source file\n" + check},
+        {assembler,
          {"-o", "a.ps1", "a.asm"},
          2,
          "",
          "assembler: 'a.ps1' would be its own pass-1 file\n" + as},
-        {false,
+        {simulator,
          {"--trace", "no/dir/t", "a.hx"},
          2,
          "",
          "simulator: cannot create the trace file 'no/dir/t': No such file or directory\n"},
-        {true,
+        {assembler,
          {"--listing", "no/dir/l", "a.asm"},
          2,
          "",
@@ -219,12 +255,16 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
     };
     for (const Case& c : cases) {
         TempDir dir;
-        RunResult r = run_program(c.assembler ? assembler_path() : simulator_path(), c.arguments,
-                                  "a\n", dir.path);
-        EXPECT_EQ(r.exit_status, c.status) << c.arguments[0];
+        RunResult r = run_program(c.program, c.arguments, "a\n", dir.path);
+        EXPECT_EQ(r.exit_status, c.status) << c.program << ' ' << c.arguments[0];
         EXPECT_TRUE(r.output.starts_with(c.output_start)) << r.output;
         EXPECT_EQ(c.output_start.empty(), r.output.empty()) << r.output;
         EXPECT_EQ(r.errors, c.errors);
+        if (c.arguments[0] == "-h" || c.arguments[0] == "--help") {
+            // The help names the options every program has and its exit statuses.
+            for (const char* part : {"\n  -h, --help ", "\n  --version ", "Exit status: "})
+                EXPECT_NE(r.output.find(part), std::string::npos) << c.program << ": " << part;
+        }
         EXPECT_EQ(files_in(dir.path), Files{}) << "nothing may run";
     }
     // "-" writes the trace to standard error, and only the trace.

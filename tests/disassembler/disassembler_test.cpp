@@ -192,10 +192,10 @@ TEST(Disassembler, CommandLine) {
         {{"-o", "no/such/dir.asm", "p.hx"}, "", "disassembler: cannot write no/such/dir.asm\n", 1},
         {{}, "", "disassembler: no object code file\n", 2},
         {{"p.hx", "p.hx"}, "", "disassembler: more than one object code file\n", 2},
-        {{"-x", "p.hx"}, "", "disassembler: unknown option -x\n", 2},
-        {{"p.hx", "-o"}, "", "disassembler: -o needs a file name\n", 2},
+        {{"-x", "p.hx"}, "", "disassembler: unknown option '-x'\n", 2},
+        {{"p.hx", "-o"}, "", "disassembler: option '-o' needs an argument\n", 2},
     };
-    const std::string usage = "usage: disassembler [-o OUTPUT] OBJECT_FILE\n";
+    const std::string usage = "Usage: disassembler [-o OUTPUT] OBJECT_FILE\n";
     for (const Case& c : cases) {
         RunResult r = run_program(DISASSEMBLER_PATH, c.arguments, "", dir.path);
         const std::string what = c.arguments.empty() ? "(none)" : c.arguments.back();
