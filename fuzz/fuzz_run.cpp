@@ -1,21 +1,26 @@
 // The run loop on an arbitrary machine: a bounded number of instructions on
 // a memory image with the console replaced by its test double. Every stop
 // must end with status 255, and between instructions the registers must stay
-// in their ranges; the sanitizers catch any access outside memory.
+// in their ranges; the sanitizers catch any access outside memory. First the
+// fast run loop must do exactly what the one step procedure does, instruction
+// by instruction (fast_run_check.hpp).
 //
 // Input: an 8-byte head, then the memory image from address 0 (at most
 // MEMORY_SIZE bytes; the part past MAX_MEMORY fills the stack area).
 //   bytes 0-1  SP: bit 15 set means "nothing pushed since reset" (0),
 //              otherwise 0x3000 + the low 12 bits
 //   byte 2     flags Z, S, O, C in bits 0 to 3
-//   bytes 3-7  up to five key presses (0 means no key)
+//   bytes 3-7  up to five key presses (0 means no key); bytes 3-6 also
+//              choose the lengths of the fast runs of the comparison
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "console.hpp"
 #include "console_double.hpp"
 #include "driver.hpp"
+#include "fast_run_check.hpp"
 #include "fuzz_support.hpp"
 #include "machine/machine.hpp"
 #include "machine/step.hpp"
@@ -52,6 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.S = (data[2] >> 1) & 1;
     machine.O = (data[2] >> 2) & 1;
     machine.C = (data[2] >> 3) & 1;
+
+    auto start = std::make_unique<Snapshot>();
+    save_snapshot(machine, *start);
+    std::uint32_t seed = 0;
+    std::memcpy(&seed, data + 3, sizeof seed);
+    FastRunComparison comparison = compare_fast_run(*start, STEP_LIMIT, seed);
+    if (!comparison.difference.empty()) fuzz_fail(comparison.difference.c_str());
+    restore_snapshot(machine, *start);
 
     // The run loop's own sequence: key test, spinner, then the one step
     // procedure; a stop is reported the way the simulator reports it.

@@ -17,7 +17,8 @@ constexpr std::int64_t WORD_LIMIT = 2147483647;
 
 // The product of two words is taken modulo 2^32 and read as signed, so S and
 // O then both report a product of 2^31 or more.
-inline void multiply(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_t limit) {
+template <class M>
+inline void multiply(M& m, std::uint8_t opcode, unsigned bits, std::int64_t limit) {
     std::uint32_t a = pop_operand(m, bits);
     std::uint32_t b = pop_operand(m, bits);
     std::uint32_t product = a * b;
@@ -28,7 +29,8 @@ inline void multiply(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_
 }
 
 // The top of the stack divided by the value beneath, truncated.
-inline void divide(Machine& m, std::uint8_t opcode, unsigned bits) {
+template <class M>
+inline void divide(M& m, std::uint8_t opcode, unsigned bits) {
     unsigned a = pop_operand(m, bits);
     unsigned b = pop_operand(m, bits);
     if (b == 0) raise_stop(StopKind::DIVISION_BY_ZERO, m.PC, m.IR);
@@ -38,7 +40,8 @@ inline void divide(Machine& m, std::uint8_t opcode, unsigned bits) {
 }
 
 // A - B: S reports a borrow (A < B), not the top bit of the pushed value.
-inline void subtract(Machine& m, std::uint8_t opcode, unsigned bits) {
+template <class M>
+inline void subtract(M& m, std::uint8_t opcode, unsigned bits) {
     std::int32_t a = static_cast<std::int32_t>(pop_operand(m, bits));
     std::int32_t b = static_cast<std::int32_t>(pop_operand(m, bits));
     set_zero_sign(m, a - b);
@@ -47,7 +50,8 @@ inline void subtract(Machine& m, std::uint8_t opcode, unsigned bits) {
 }
 
 // No sum of two words reaches WORD_LIMIT, so addw always clears O.
-inline void add(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_t limit) {
+template <class M>
+inline void add(M& m, std::uint8_t opcode, unsigned bits, std::int64_t limit) {
     std::int32_t a = static_cast<std::int32_t>(pop_operand(m, bits));
     std::int32_t b = static_cast<std::int32_t>(pop_operand(m, bits));
     set_zero_sign(m, a + b);
@@ -59,7 +63,8 @@ inline void add(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_t lim
 // O is set when the operand equals `largest`: 255 for inc, whose pushed byte
 // then wraps to 0 while Z stays clear (Z describes 256); WORD_LIMIT for incw,
 // which no word equals.
-inline void increment(Machine& m, std::uint8_t opcode, unsigned bits, std::int64_t largest) {
+template <class M>
+inline void increment(M& m, std::uint8_t opcode, unsigned bits, std::int64_t largest) {
     std::int32_t a = static_cast<std::int32_t>(pop_operand(m, bits));
     set_zero_sign(m, a + 1);
     m.O = a == largest;
@@ -68,22 +73,59 @@ inline void increment(Machine& m, std::uint8_t opcode, unsigned bits, std::int64
 }
 
 // The decrements leave O as it was.
-inline void decrement(Machine& m, std::uint8_t opcode, unsigned bits) {
+template <class M>
+inline void decrement(M& m, std::uint8_t opcode, unsigned bits) {
     std::int32_t a = static_cast<std::int32_t>(pop_operand(m, bits));
     set_zero_sign(m, a - 1);
     push_result(m, static_cast<unsigned>(a - 1), bits);
     advance_pc(m, opcode);
 }
 
-inline void op_mul(Machine& m) { multiply(m, OP_MUL, BYTE_BITS, BYTE_LIMIT); }
-inline void op_mulw(Machine& m) { multiply(m, OP_MULW, WORD_BITS, WORD_LIMIT); }
-inline void op_div(Machine& m) { divide(m, OP_DIV, BYTE_BITS); }
-inline void op_divw(Machine& m) { divide(m, OP_DIVW, WORD_BITS); }
-inline void op_sub(Machine& m) { subtract(m, OP_SUB, BYTE_BITS); }
-inline void op_subw(Machine& m) { subtract(m, OP_SUBW, WORD_BITS); }
-inline void op_add(Machine& m) { add(m, OP_ADD, BYTE_BITS, BYTE_LIMIT); }
-inline void op_addw(Machine& m) { add(m, OP_ADDW, WORD_BITS, WORD_LIMIT); }
-inline void op_inc(Machine& m) { increment(m, OP_INC, BYTE_BITS, 255); }
-inline void op_incw(Machine& m) { increment(m, OP_INCW, WORD_BITS, WORD_LIMIT); }
-inline void op_dec(Machine& m) { decrement(m, OP_DEC, BYTE_BITS); }
-inline void op_decw(Machine& m) { decrement(m, OP_DECW, WORD_BITS); }
+template <class M>
+inline void op_mul(M& m) {
+    multiply(m, OP_MUL, BYTE_BITS, BYTE_LIMIT);
+}
+template <class M>
+inline void op_mulw(M& m) {
+    multiply(m, OP_MULW, WORD_BITS, WORD_LIMIT);
+}
+template <class M>
+inline void op_div(M& m) {
+    divide(m, OP_DIV, BYTE_BITS);
+}
+template <class M>
+inline void op_divw(M& m) {
+    divide(m, OP_DIVW, WORD_BITS);
+}
+template <class M>
+inline void op_sub(M& m) {
+    subtract(m, OP_SUB, BYTE_BITS);
+}
+template <class M>
+inline void op_subw(M& m) {
+    subtract(m, OP_SUBW, WORD_BITS);
+}
+template <class M>
+inline void op_add(M& m) {
+    add(m, OP_ADD, BYTE_BITS, BYTE_LIMIT);
+}
+template <class M>
+inline void op_addw(M& m) {
+    add(m, OP_ADDW, WORD_BITS, WORD_LIMIT);
+}
+template <class M>
+inline void op_inc(M& m) {
+    increment(m, OP_INC, BYTE_BITS, 255);
+}
+template <class M>
+inline void op_incw(M& m) {
+    increment(m, OP_INCW, WORD_BITS, WORD_LIMIT);
+}
+template <class M>
+inline void op_dec(M& m) {
+    decrement(m, OP_DEC, BYTE_BITS);
+}
+template <class M>
+inline void op_decw(M& m) {
+    decrement(m, OP_DECW, WORD_BITS);
+}

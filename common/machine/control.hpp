@@ -3,11 +3,14 @@
 
 #include "machine/machine.hpp"
 
-inline void op_nop(Machine& m) { advance_pc(m, OP_NOP); }
+template <class M>
+inline void op_nop(M& m) {
+    advance_pc(m, OP_NOP);
+}
 
 // PC stays on the hlt; what a halt shows and whether it waits for a key is
 // the program's (its Io's) choice.
-template <class Io>
-inline void op_hlt(Machine&, Io& io) {
+template <class M, class Io>
+inline void op_hlt(M&, Io& io) {
     io.halt();
 }

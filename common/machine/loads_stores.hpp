@@ -6,83 +6,95 @@
 #include "machine/machine.hpp"
 
 // Stops the run before any access that would reach last_address >= MEMORY_SIZE.
-inline void check_address(const Machine& m, unsigned last_address) {
+template <class M>
+inline void check_address(const M& m, unsigned last_address) {
     if (last_address >= static_cast<unsigned>(MEMORY_SIZE))
         raise_stop(StopKind::ADDRESS_OVERLOAD, m.PC, m.IR);
 }
 
 // The pointer word at w, after checking that both of its bytes exist.
-inline unsigned read_pointer(const Machine& m, unsigned w) {
+template <class M>
+inline unsigned read_pointer(const M& m, unsigned w) {
     check_address(m, w + 1);
     return memory[w] | (memory[w + 1] << 8);
 }
 
 // The word at a (low byte first in memory) goes on the stack high byte first.
-inline void push_memory_word(Machine& m, unsigned a) {
+template <class M>
+inline void push_memory_word(M& m, unsigned a) {
     check_address(m, a + 1);
     push_byte(m, memory[a + 1]);
     push_byte(m, memory[a]);
 }
 
 // The word on top of the stack goes to memory at a, low byte first.
-inline void pop_memory_word(Machine& m, unsigned a) {
+template <class M>
+inline void pop_memory_word(M& m, unsigned a) {
     check_address(m, a + 1);
     memory[a] = static_cast<std::uint8_t>(pop_byte(m));
     memory[a + 1] = static_cast<std::uint8_t>(pop_byte(m));
 }
 
-inline void op_ldi(Machine& m) {
+template <class M>
+inline void op_ldi(M& m) {
     push_byte(m, operand_byte(m));
     advance_pc(m, OP_LDI);
 }
 
-inline void op_ldiw(Machine& m) {
+template <class M>
+inline void op_ldiw(M& m) {
     push_byte(m, memory[m.PC + 2]);
     push_byte(m, memory[m.PC + 1]);
     advance_pc(m, OP_LDIW);
 }
 
-inline void op_ldd(Machine& m) {
+template <class M>
+inline void op_ldd(M& m) {
     unsigned a = operand_word(m);
     check_address(m, a);
     push_byte(m, memory[a]);
     advance_pc(m, OP_LDD);
 }
 
-inline void op_lddw(Machine& m) {
+template <class M>
+inline void op_lddw(M& m) {
     push_memory_word(m, operand_word(m));
     advance_pc(m, OP_LDDW);
 }
 
-inline void op_lda(Machine& m) {
+template <class M>
+inline void op_lda(M& m) {
     unsigned a = read_pointer(m, operand_word(m));
     if (a >= static_cast<unsigned>(MAX_MEMORY)) raise_stop(StopKind::LDA_OVERLOAD, m.PC, m.IR);
     push_byte(m, memory[a]);
     advance_pc(m, OP_LDA);
 }
 
-inline void op_sta(Machine& m) {
+template <class M>
+inline void op_sta(M& m) {
     unsigned a = read_pointer(m, operand_word(m));
     if (a >= static_cast<unsigned>(MAX_MEMORY)) raise_stop(StopKind::STA_OVERLOAD, m.PC, m.IR);
     memory[a] = static_cast<std::uint8_t>(pop_byte(m));
     advance_pc(m, OP_STA);
 }
 
-inline void op_std(Machine& m) {
+template <class M>
+inline void op_std(M& m) {
     unsigned a = operand_word(m);
     check_address(m, a);
     memory[a] = static_cast<std::uint8_t>(pop_byte(m));
     advance_pc(m, OP_STD);
 }
 
-inline void op_stdw(Machine& m) {
+template <class M>
+inline void op_stdw(M& m) {
     pop_memory_word(m, operand_word(m));
     advance_pc(m, OP_STDW);
 }
 
 // in 1 waits for a key press instead of reading a port.
-template <class Io>
-inline void op_in(Machine& m, Io& io) {
+template <class M, class Io>
+inline void op_in(M& m, Io& io) {
     unsigned n = operand_byte(m);
     if (n == 1) {
         io.wait_key();
@@ -92,8 +104,8 @@ inline void op_in(Machine& m, Io& io) {
     advance_pc(m, OP_IN);
 }
 
-template <class Io>
-inline void op_out(Machine& m, Io& io) {
+template <class M, class Io>
+inline void op_out(M& m, Io& io) {
     unsigned n = operand_byte(m);
     unsigned v = pop_byte(m);
     ports[n] = static_cast<std::uint8_t>(v);
@@ -101,12 +113,14 @@ inline void op_out(Machine& m, Io& io) {
     advance_pc(m, OP_OUT);
 }
 
-inline void op_ldaw(Machine& m) {
+template <class M>
+inline void op_ldaw(M& m) {
     push_memory_word(m, read_pointer(m, operand_word(m)));
     advance_pc(m, OP_LDAW);
 }
 
-inline void op_staw(Machine& m) {
+template <class M>
+inline void op_staw(M& m) {
     pop_memory_word(m, read_pointer(m, operand_word(m)));
     advance_pc(m, OP_STAW);
 }

@@ -2,7 +2,9 @@
 // performs on it: reset, fetch, the byte stack and the operand helpers.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "machine/stops.hpp"
 #include "object_code.hpp"
@@ -20,6 +22,11 @@ struct Machine {
     std::uint32_t clock_count;
 };
 
+// The procedures below and the instruction handlers take the machine as a
+// template parameter: Machine, or the fast run loop's copy that holds PC and
+// SP in full-width integers (machine/fast_run.cpp). Either way PC and SP hold
+// 16-bit values: every change to them wraps at 16 bits or stays in range.
+
 extern Machine machine;
 // Memory and ports exist once per process. They are fixed arrays rather than
 // heap blocks so that the compiler can tell stores into them from everything
@@ -30,17 +37,37 @@ extern std::uint8_t ports[256];
 // Memory, ports, registers, flags and counters to 0; IR is left alone.
 void machine_reset();
 
-inline void fetch_instruction(Machine& m) { m.IR = memory[m.PC]; }
+template <class M>
+inline void fetch_instruction(M& m) {
+    m.IR = memory[m.PC];
+}
+
+// The word at address and address + 1, low byte first: one load on a
+// little-endian host. Only for bytes no instruction has just written one at a
+// time (the operands in the program), since a wide load of bytes still on
+// their way to memory waits for them.
+inline unsigned load_word(unsigned address) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint16_t word;
+        std::memcpy(&word, memory + address, sizeof word);
+        return word;
+    } else {
+        return memory[address] | (memory[address + 1] << 8);
+    }
+}
 
 // One test on the common path: SP 0 and SP 0x3000 both take the edge path.
-inline void push_byte(Machine& m, unsigned value) {
+// Each path ends on its own, so that where SP is known to be in range the
+// compiler drops the edge path and the next push's test with it.
+template <class M>
+inline void push_byte(M& m, unsigned value) {
     if (m.SP <= STACK_BOTTOM) [[unlikely]] {
-        if (m.SP == 0) {
-            m.SP = STACK_TOP;
-        } else {
-            memory[m.SP] = static_cast<std::uint8_t>(value);  // the 4096th byte
-            raise_stop(StopKind::STACK_OVERFLOW, m.PC, m.IR);
-        }
+        // The first push since reset goes to the top; at 0x3000 the 4096th
+        // byte is written and the run stops.
+        memory[m.SP == 0 ? STACK_TOP : m.SP] = static_cast<std::uint8_t>(value);
+        if (m.SP != 0) raise_stop(StopKind::STACK_OVERFLOW, m.PC, m.IR);
+        m.SP = STACK_TOP - 1;
+        return;
     }
     memory[m.SP] = static_cast<std::uint8_t>(value);
     --m.SP;
@@ -48,7 +75,8 @@ inline void push_byte(Machine& m, unsigned value) {
 
 // The stack is empty when SP is 0 (after reset) or STACK_TOP; one unsigned
 // comparison catches both.
-inline unsigned pop_byte(Machine& m) {
+template <class M>
+inline unsigned pop_byte(M& m) {
     if (static_cast<unsigned>(m.SP) - 1u >= STACK_TOP - 1u)
         raise_stop(StopKind::STACK_UNDERFLOW, m.PC, m.IR);
     ++m.SP;
@@ -56,12 +84,15 @@ inline unsigned pop_byte(Machine& m) {
 }
 
 // Words travel on the stack high byte first, so the low byte is on top.
-inline void push_word(Machine& m, unsigned value) {
+// They go byte by byte: the next instruction may take them as two bytes.
+template <class M>
+inline void push_word(M& m, unsigned value) {
     push_byte(m, (value >> 8) & 0xFF);
     push_byte(m, value & 0xFF);
 }
 
-inline unsigned pop_word(Machine& m) {
+template <class M>
+inline unsigned pop_word(M& m) {
     unsigned low = pop_byte(m);
     unsigned high = pop_byte(m);
     return low | (high << 8);
@@ -72,12 +103,14 @@ inline unsigned pop_word(Machine& m) {
 constexpr unsigned BYTE_BITS = 8;
 constexpr unsigned WORD_BITS = 16;
 
-inline unsigned pop_operand(Machine& m, unsigned bits) {
+template <class M>
+inline unsigned pop_operand(M& m, unsigned bits) {
     return bits == BYTE_BITS ? pop_byte(m) : pop_word(m);
 }
 
 // Pushes the low `bits` bits of value.
-inline void push_result(Machine& m, unsigned value, unsigned bits) {
+template <class M>
+inline void push_result(M& m, unsigned value, unsigned bits) {
     if (bits == BYTE_BITS) {
         push_byte(m, value & 0xFF);
     } else {
@@ -87,18 +120,24 @@ inline void push_result(Machine& m, unsigned value, unsigned bits) {
 
 // PC moves past the instruction whose opcode is given (a constant in every
 // handler, so the table lookup folds away).
-inline void advance_pc(Machine& m, std::uint8_t opcode) {
+template <class M>
+inline void advance_pc(M& m, std::uint8_t opcode) {
     m.PC = static_cast<std::uint16_t>(m.PC + OpcodeTable[opcode].length);
 }
 
 // Z and S describe a signed 32-bit result.
-inline void set_zero_sign(Machine& m, std::int32_t result) {
+template <class M>
+inline void set_zero_sign(M& m, std::int32_t result) {
     m.Z = result == 0;
     m.S = result < 0;
 }
 
 // Operands follow the opcode; PC <= 0x2FFF keeps them inside memory.
-inline unsigned operand_byte(const Machine& m) { return memory[m.PC + 1]; }
-inline unsigned operand_word(const Machine& m) {
-    return memory[m.PC + 1] | (memory[m.PC + 2] << 8);
+template <class M>
+inline unsigned operand_byte(const M& m) {
+    return memory[m.PC + 1];
+}
+template <class M>
+inline unsigned operand_word(const M& m) {
+    return load_word(m.PC + 1u);
 }

@@ -1,13 +1,34 @@
 // Random memory images run for a bounded number of instructions. Under the
 // sanitizer configuration any access outside memory fails this test; in
-// every configuration each run must end in hlt, a stop, or the bound.
+// every configuration each run must end in hlt, a stop, or the bound, and
+// the fast run loop must do exactly what the one step procedure does.
+#include <memory>
 #include <random>
 
+#include "fast_run_check.hpp"
 #include "machine_fixture.hpp"
 
 namespace {
 
 using RandomImages = MachineTest;
+
+// Mostly defined opcodes, some bytes near the edges of the areas, and a
+// filled stack, so that runs get somewhere before they stop.
+void fill_random_image(std::mt19937& random) {
+    for (int a = 0; a < MAX_MEMORY; ++a) {
+        unsigned r = random();
+        memory[a] = static_cast<std::uint8_t>(
+            r % 10 != 0 ? opcode_table_detail::DEFINED[(r >> 8) % DEFINED_INSTRUCTION_COUNT].opcode
+                        : (r >> 8) & 0xFF);
+    }
+    for (int k = 0; k < 64; ++k) {
+        unsigned a = random() % (MAX_MEMORY - 1);
+        unsigned edge = random() % 4;
+        memory[a] = static_cast<std::uint8_t>(edge == 0 ? 0xFF : edge == 1 ? 0x2F : 0x3F);
+        memory[a + 1] = static_cast<std::uint8_t>(random() % 2 ? 0x3F : 0xFF);
+    }
+    for (int k = 0; k < 300; ++k) push_byte(machine, random());
+}
 
 TEST_F(RandomImages, NeverReachOutsideMemory) {
     std::mt19937 random(12345);
@@ -16,22 +37,7 @@ TEST_F(RandomImages, NeverReachOutsideMemory) {
     for (int image = 0; image < 6000; ++image) {
         cpu_reset();
         console_double_reset();
-        // Mostly defined opcodes, some bytes near the edges of the areas,
-        // and a filled stack, so that runs get somewhere before they stop.
-        for (int a = 0; a < MAX_MEMORY; ++a) {
-            unsigned r = random();
-            memory[a] = static_cast<std::uint8_t>(
-                r % 10 != 0
-                    ? opcode_table_detail::DEFINED[(r >> 8) % DEFINED_INSTRUCTION_COUNT].opcode
-                    : (r >> 8) & 0xFF);
-        }
-        for (int k = 0; k < 64; ++k) {
-            unsigned a = random() % (MAX_MEMORY - 1);
-            unsigned edge = random() % 4;
-            memory[a] = static_cast<std::uint8_t>(edge == 0 ? 0xFF : edge == 1 ? 0x2F : 0x3F);
-            memory[a + 1] = static_cast<std::uint8_t>(random() % 2 ? 0x3F : 0xFF);
-        }
-        for (int k = 0; k < 300; ++k) push_byte(machine, random());
+        fill_random_image(random);
         try {
             int steps = 0;
             do {
@@ -54,6 +60,40 @@ TEST_F(RandomImages, NeverReachOutsideMemory) {
     EXPECT_GT(halted, 0);
     EXPECT_GT(stopped, 0);
     EXPECT_GT(executed, 50000);
+    console_double_reset();
+}
+
+// The fast run loop against step() alone, instruction by instruction (see
+// fast_run_check.hpp), on images that start with any flags and a stack that
+// is empty, full, or neither.
+TEST_F(RandomImages, FastLoopDoesWhatTheStepProcedureDoes) {
+    std::mt19937 random(24680);
+    auto start = std::make_unique<Snapshot>();
+    long fast = 0, stepped = 0;
+    int halted = 0, stopped = 0;
+    for (int image = 0; image < 3000; ++image) {
+        cpu_reset();
+        fill_random_image(random);
+        unsigned shape = random() % 8;
+        if (shape == 0) machine.SP = 0;
+        if (shape == 1) machine.SP = STACK_BOTTOM + random() % 4;
+        machine.Z = random() % 2;
+        machine.S = random() % 2;
+        machine.O = random() % 2;
+        machine.C = random() % 2;
+        save_snapshot(machine, *start);
+        FastRunComparison run = compare_fast_run(*start, 5000, random());
+        ASSERT_EQ(run.difference, "") << "image " << image;
+        fast += run.fast;
+        stepped += run.stepped;
+        halted += run.halted;
+        stopped += run.stopped;
+    }
+    // Most instructions take the fast path; every way out is taken.
+    EXPECT_GT(fast, 10 * stepped);
+    EXPECT_GT(stepped, 1000);
+    EXPECT_GT(halted, 0);
+    EXPECT_GT(stopped, 0);
     console_double_reset();
 }
 
