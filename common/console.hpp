@@ -67,10 +67,13 @@ inline void console_put(char c) {
 
 void console_write(const char* text, std::size_t length);
 
-// Shows one frame of the activity spinner: a minus sign the first time,
-// then a backspace and one of \ | / - in turn. Costs one addition; the
-// frame reaches the buffer with the next output or flush.
-inline void console_show_activity() { ++console_state::frames_pending; }
+// Shows `frames` frames of the activity spinner, one per instruction: a
+// minus sign the first time, then a backspace and one of \ | / - in turn.
+// Costs one addition; the frames reach the buffer with the next output or
+// flush.
+inline void console_show_activity(std::uint32_t frames = 1) {
+    console_state::frames_pending += frames;
+}
 
 // The per-instruction key test: never blocks. tick is the number of
 // instructions run so far; the queue is refilled from the operating system
@@ -85,6 +88,15 @@ inline bool console_key_waiting(std::uint32_t tick) {
         return console_state::key_head != console_state::key_tail;
     }
     return false;
+}
+
+// The first tick from `tick` on at which console_key_waiting() does more
+// than say no: `tick` itself when a key is queued, else the next multiple of
+// CONSOLE_POLL_INTERVAL. Until then the queue cannot change (only the console
+// procedures change it), so a run loop may skip the key tests before it.
+inline std::uint32_t console_next_key_test(std::uint32_t tick) {
+    if (console_state::key_head != console_state::key_tail) return tick;
+    return (tick + (CONSOLE_POLL_INTERVAL - 1)) & ~(CONSOLE_POLL_INTERVAL - 1);
 }
 
 // Takes the next queued key; only after console_key_waiting() said yes.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "machine/fast_run.hpp"
 #include "machine/loader.hpp"
 #include "machine/step.hpp"
 #include "memory_map.hpp"
@@ -60,9 +61,25 @@ struct TracedConsoleIo : ConsoleIo {
     }
 };
 
+// Runs instructions on the fast path (machine/fast_run.hpp) up to the next
+// key test that can do more than say no, or up to an instruction the fast
+// path leaves to step(), and shows their spinner frames in one go.
+void run_to_key_test(Machine& m) {
+    std::uint32_t start = m.instruction_count;
+    try {
+        run_fast(m, console_next_key_test(start));
+    } catch (const MachineStop& s) {
+        console_show_activity(instructions_begun(m, start, s.stop));
+        throw;
+    }
+    console_show_activity(m.instruction_count - start);
+}
+
 // Everything the loop calls is inlined into it ([[gnu::flatten]]): the
 // dispatch, the handlers and the stack operations. The traced loop is an
-// instantiation of its own, so the plain one carries no trace code.
+// instantiation of its own, so the plain one carries no trace code; the
+// plain one runs most instructions on the fast path and each of the others
+// with its key test, its spinner frame and step().
 template <bool TRACED>
 [[gnu::flatten, gnu::noinline]] void run_loop() {
     console_start_keys();
@@ -72,6 +89,7 @@ template <bool TRACED>
         // can keep them in CPU registers.
         Machine m = machine;
         do {
+            if constexpr (!TRACED) run_to_key_test(m);
             if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE_KEY) {
                 raise_stop(StopKind::USER_ABORT, m.PC, m.IR);
             }

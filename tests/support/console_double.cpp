@@ -8,6 +8,8 @@ namespace {
 std::string captured;
 std::string pending_keys;
 std::string line;
+std::string later_keys;
+int polls_before_later_keys = 0;  // 0: none waiting
 }  // namespace
 
 void console_double_reset(const std::string& keys, const std::string& input_line) {
@@ -18,6 +20,13 @@ void console_double_reset(const std::string& keys, const std::string& input_line
     captured.clear();
     pending_keys = keys;
     line = input_line;
+    later_keys.clear();
+    polls_before_later_keys = 0;
+}
+
+void console_double_keys_at_poll(int poll, const std::string& keys) {
+    polls_before_later_keys = poll;
+    later_keys = keys;
 }
 
 std::string console_double_output() {
@@ -33,6 +42,7 @@ void console_flush() {
 
 void console_poll() {
     using namespace console_state;
+    if (polls_before_later_keys > 0 && --polls_before_later_keys == 0) pending_keys += later_keys;
     if (key_head == key_tail) key_head = key_tail = 0;
     while (!pending_keys.empty() && key_tail < CONSOLE_KEY_CAPACITY) {
         key_queue[key_tail++] = static_cast<unsigned char>(pending_keys.front());
