@@ -4,12 +4,19 @@
 #                               memory figures
 #   bash bench/run.sh --quick   one run of each program: checks that the
 #                               benchmarks still assemble and print what they should
+#   bash bench/run.sh --compare REF [RUNS]
+#                               the simulator of commit REF and the current one
+#                               side by side (bench/compare.sh)
 # Every program first has its port 0 output and instruction count checked
 # against the "; expect:" lines at its top. Runs read the file name from
 # standard input (nothing after it, so no keys) and write to /dev/null.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+if [ "${1:-}" = "--compare" ]; then
+  shift
+  exec bash "$root/bench/compare.sh" "$@"
+fi
 quick=0
 [ "${1:-}" = "--quick" ] && quick=1
 runs=7
@@ -33,8 +40,8 @@ timed() { "$measure" "$1" "$2" "$3"; }
 
 printf '0 65\n' > halt.hx
 printf 'halt.hx\n' > halt.in
-read -r true_s true_kib < <(timed "$runs" halt.in /bin/true)
-read -r base_s base_kib < <(timed "$runs" halt.in "$simulator")
+read -r true_s true_kib _ < <(timed "$runs" halt.in /bin/true)
+read -r base_s base_kib _ < <(timed "$runs" halt.in "$simulator")
 printf '%-8s %12s %10s %14s %10s\n' program instructions median Minstr/s peak-KiB
 printf '%-8s %12s %9.4fs %14s %10s\n' true - "$true_s" "(process)" "$true_kib"
 printf '%-8s %12s %9.4fs %14s %10s\n' halt 1 "$base_s" "(start-up)" "$base_kib"
@@ -51,7 +58,7 @@ for source in "$root"/bench/*.asm; do
   want_count=$(sed -n 's/^; expect: instructions //p' "$source")
   got_count=$(grep -ao 'No. instruction = [0-9]*' "$name.out" | tr -dc '0-9')
   [ "$got_count" = "$want_count" ] || fail "$name ran $got_count instructions, expected $want_count"
-  read -r median kib < <(timed "$runs" "$name.in" "$simulator")
+  read -r median kib _ < <(timed "$runs" "$name.in" "$simulator")
   rate=$(awk -v n="$got_count" -v t="$median" -v b="$base_s" \
     'BEGIN { d = t - b; if (d <= 0) print "-"; else printf "%.1f", n / d / 1e6 }')
   printf '%-8s %12s %9.4fs %14s %10s\n' "$name" "$got_count" "$median" "$rate" "$kib"
@@ -69,15 +76,15 @@ awk 'BEGIN {
   print "hlt"
 }' > big.asm
 printf 'big.asm\n' > big.in
-read -r asm_s asm_kib < <(timed "$runs" big.in "$assembler")
+read -r asm_s asm_kib _ < <(timed "$runs" big.in "$assembler")
 printf '\nassembler, 200,000 lines with 500 labels: median %.4fs, peak %s KiB\n' "$asm_s" "$asm_kib"
 
 # Memory: a 100 MB object code file and a 100 MB source are streamed.
 awk 'BEGIN { print "0 65"; for (i = 0; i < 10000000; i++) print "100 255 7" }' > huge.hx
 printf 'huge.hx\n' > huge.in
-read -r huge_s huge_kib < <(timed 1 huge.in "$simulator")
+read -r huge_s huge_kib _ < <(timed 1 huge.in "$simulator")
 printf 'simulator, %s-byte object code file: %.2fs, peak %s KiB\n' "$(stat -c %s huge.hx)" "$huge_s" "$huge_kib"
 awk 'BEGIN { for (i = 0; i < 8000000; i++) print "nop ; 100 MB" }' > huge.asm
 printf 'huge.asm\n' > hugeasm.in
-read -r hasm_s hasm_kib < <(timed 1 hugeasm.in "$assembler")
+read -r hasm_s hasm_kib _ < <(timed 1 hugeasm.in "$assembler")
 printf 'assembler, %s-byte source: %.2fs, peak %s KiB\n' "$(stat -c %s huge.asm)" "$hasm_s" "$hasm_kib"
