@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "machine/display.hpp"
+
 volatile std::sig_atomic_t interrupt_requested = 0;
 
 void start_session(Session& s) {
@@ -29,7 +31,11 @@ Why run_instruction(Session& s) {
     s.last_start = trace_start(machine);
     std::optional<Stop> stop = step_headless(machine, s.io);
     // The simulator's display of out 0, each value on its own line.
-    for (std::uint8_t value : s.io.port0) std::printf("-[%u : %02Xh]-\n", value, value);
+    for (std::uint8_t value : s.io.port0) {
+        char text[PORT0_TEXT_CAPACITY];
+        format_port0(text, value);
+        std::printf("%s\n", text);
+    }
     s.io.port0.clear();
     if (stop) {
         s.state = RunState::STOPPED;

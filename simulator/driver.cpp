@@ -1,6 +1,5 @@
 #include "driver.hpp"
 
-#include <cmath>
 #include <type_traits>
 
 #include "machine/fast_run.hpp"
@@ -118,19 +117,7 @@ void run_program() {
     }
 }
 
-// The CPI divides the clocks (unsigned) by the instructions (signed); with no
-// instruction run it is not a number and printed as "nan".
-void print_statistics() {
-    std::int32_t instructions = static_cast<std::int32_t>(machine.instruction_count);
-    console_printf("No. instruction = %d\nNo. clock = %d,", instructions,
-                   static_cast<std::int32_t>(machine.clock_count));
-    double cpi = static_cast<double>(machine.clock_count) / static_cast<double>(instructions);
-    if (std::isnan(cpi)) {
-        console_printf("CPI = nan\n");
-    } else {
-        console_printf("CPI = %f\n", cpi);
-    }
-}
+void print_statistics() { console_printf("%s", statistics_text(machine).c_str()); }
 
 int simulator_main() {
     cpu_reset();

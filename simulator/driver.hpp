@@ -5,12 +5,18 @@
 
 #include "console.hpp"
 #include "conventions.hpp"
+#include "machine/display.hpp"
 #include "machine/machine.hpp"
 #include "machine/stops.hpp"
 
 // The console side of out 0, in 1 and hlt.
 struct ConsoleIo {
-    static void show_port0(unsigned value) { console_printf("\n-[%u : %02Xh]-", value, value); }
+    static void show_port0(unsigned value) {
+        char text[PORT0_TEXT_CAPACITY];
+        std::size_t length = format_port0(text, value);
+        console_put('\n');
+        console_write(text, length);
+    }
     static void wait_key() { console_read_key(); }
     // Waits for one key press and discards it; PC stays on the hlt.
     static void halt() {

@@ -12,13 +12,14 @@
 
 #include <algorithm>
 #include <bitset>
-#include <cstring>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "assemble.hpp"
+#include "machine/display.hpp"
 #include "machine/headless.hpp"
 #include "machine/loader.hpp"
 #include "machine/snapshot.hpp"
@@ -57,7 +58,7 @@ struct Playground {
     std::bitset<MEMORY_SIZE> breakpoints;
     std::uint32_t registers[10];
     std::uint16_t changed[UndoRecord::CAPACITY];
-    std::string text;  // the last string handed to the script
+    std::string text;       // the last string handed to the script
     std::uint32_t ran = 0;  // instructions a slice loop began, the ending one included
 };
 
@@ -170,12 +171,6 @@ RunState run_with_plain_start(Machine& m, std::uint32_t limit, int breakpoints,
     // Only the slice's first instruction passes over its breakpoint.
     int rest = breakpoints == PASS_THE_FIRST ? STOP_AT_ANY : breakpoints;
     return run_catching<true>(m, limit - plain, rest);
-}
-
-void append_format(std::string& out, const char* format, unsigned a, unsigned b) {
-    char line[64];
-    std::snprintf(line, sizeof line, format, a, b);
-    out += line;
 }
 
 }  // namespace
@@ -330,18 +325,14 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
     std::string out;
     const std::vector<std::uint8_t>& values = pg.io.port0;
     std::size_t first = values.size() > CONSOLE_VALUES ? values.size() - CONSOLE_VALUES : 0;
-    for (std::size_t i = first; i < values.size(); ++i)
-        append_format(out, "\n-[%u : %02Xh]-", values[i], values[i]);
+    for (std::size_t i = first; i < values.size(); ++i) {
+        char text[PORT0_TEXT_CAPACITY];
+        format_port0(text, values[i]);
+        out += '\n';
+        out += text;
+    }
     if (pg.state == STATE_HALTED) {
-        out += "\n-HALT-\n";
-        auto instructions = static_cast<std::int32_t>(machine.instruction_count);
-        char line[96];
-        std::snprintf(line, sizeof line, "No. instruction = %d\nNo. clock = %d,", instructions,
-                      static_cast<std::int32_t>(machine.clock_count));
-        out += line;
-        std::snprintf(line, sizeof line, "CPI = %f\n",
-                      static_cast<double>(machine.clock_count) / instructions);
-        out += line;
+        out += "\n-HALT-\n" + statistics_text(machine);
     } else if (pg.state == STATE_STOPPED) {
         out += stop_message(pg.stop) + stop_position_line(pg.stop);
     }

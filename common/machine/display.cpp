@@ -1,0 +1,24 @@
+#include "machine/display.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+std::size_t format_port0(char* out, unsigned value) {
+    int length = std::snprintf(out, PORT0_TEXT_CAPACITY, "-[%u : %02Xh]-", value, value);
+    return length < 0 ? 0 : static_cast<std::size_t>(length);
+}
+
+std::string statistics_text(const Machine& m) {
+    std::int32_t instructions = static_cast<std::int32_t>(m.instruction_count);
+    char text[128];
+    int length = std::snprintf(text, sizeof text, "No. instruction = %d\nNo. clock = %d,",
+                               instructions, static_cast<std::int32_t>(m.clock_count));
+    double cpi = static_cast<double>(m.clock_count) / static_cast<double>(instructions);
+    if (std::isnan(cpi)) {
+        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "CPI = nan\n");
+    } else {
+        std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "CPI = %f\n",
+                      cpi);
+    }
+    return text;
+}
