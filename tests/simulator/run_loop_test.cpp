@@ -81,10 +81,16 @@ constexpr unsigned COUNTER = 0x1000;  // word
 constexpr unsigned SCRATCH = 0x1002;
 constexpr unsigned POINTER = 0x1004;  // word, holds 0x3000
 
+struct Op {
+    std::uint8_t opcode;
+    unsigned operand = 0;
+};
+constexpr unsigned HERE = 0x10000;  // as an operand: where the ending starts
+
 // 40,000 rounds of a counting loop (over 440,000 instructions, so that the
 // run crosses many key polls, with an instruction for step() in each round)
 // that shows the counter every 64 rounds, then the ending.
-Code counting_loop_then(void (*ending)(Code&)) {
+Code counting_loop_then(const std::vector<Op>& ending) {
     Code c;
     c.emit(OP_LDIW, 40000);
     c.emit(OP_STDW, COUNTER);
@@ -105,51 +111,29 @@ Code counting_loop_then(void (*ending)(Code&)) {
     unsigned done = static_cast<unsigned>(c.bytes.size());
     c.bytes[to_done + 1] = static_cast<std::uint8_t>(done);
     c.bytes[to_done + 2] = static_cast<std::uint8_t>(done >> 8);
-    ending(c);
+    for (const Op& op : ending) c.emit(op.opcode, op.operand == HERE ? done : op.operand);
     return c;
 }
 
 struct Ending {
     const char* name;
-    void (*emit)(Code&);
+    std::vector<Op> ops;
     const char* shows;  // in the output when no Escape cuts the run short
 };
 
 // Stops the fast path raises itself, and instructions it leaves to step().
 const Ending ENDINGS[] = {
-    {"hlt", [](Code& c) { c.emit(OP_HLT); }, "-HALT-"},
-    {"ldd beyond memory", [](Code& c) { c.emit(OP_LDD, 0x4000); }, "-LDD-"},
-    {"lda beyond the program area", [](Code& c) { c.emit(OP_LDA, POINTER); }, "-LDA-"},
-    {"sta beyond the program area",
-     [](Code& c) {
-         c.emit(OP_LDI, 1);
-         c.emit(OP_STA, POINTER);
-     },
-     "-STA-"},
-    {"division by zero",
-     [](Code& c) {
-         c.emit(OP_LDI, 0);
-         c.emit(OP_LDI, 5);
-         c.emit(OP_DIV);
-     },
-     "Devide by zero"},
-    {"jump out of the program area", [](Code& c) { c.emit(OP_JMP, 0x3000); }, "PC overload"},
-    {"fall out of the program area", [](Code& c) { c.emit(OP_JMP, 0x2FFE); }, "PC overload"},
-    {"pop from the empty stack", [](Code& c) { c.emit(OP_STD, SCRATCH); }, "Stack underflow"},
-    {"push until the stack is full",
-     [](Code& c) {
-         unsigned again = c.emit(OP_LDI, 1);
-         c.emit(OP_JMP, again);
-     },
-     "Stack overflow"},
-    {"undefined opcode", [](Code& c) { c.emit(12); }, "unknown machine code"},
-    {"key waits, then hlt",
-     [](Code& c) {
-         c.emit(OP_IN, 1);
-         c.emit(OP_IN, 1);
-         c.emit(OP_HLT);
-     },
-     "-HALT-"},
+    {"hlt", {{OP_HLT}}, "-HALT-"},
+    {"ldd beyond memory", {{OP_LDD, 0x4000}}, "-LDD-"},
+    {"lda beyond the program area", {{OP_LDA, POINTER}}, "-LDA-"},
+    {"sta beyond the program area", {{OP_LDI, 1}, {OP_STA, POINTER}}, "-STA-"},
+    {"division by zero", {{OP_LDI, 0}, {OP_LDI, 5}, {OP_DIV}}, "Devide by zero"},
+    {"jump out of the program area", {{OP_JMP, 0x3000}}, "PC overload"},
+    {"fall out of the program area", {{OP_JMP, 0x2FFE}}, "PC overload"},
+    {"pop from the empty stack", {{OP_STD, SCRATCH}}, "Stack underflow"},
+    {"push until the stack is full", {{OP_LDI, 1}, {OP_JMP, HERE}}, "Stack overflow"},
+    {"undefined opcode", {{12}}, "unknown machine code"},
+    {"key waits, then hlt", {{OP_IN, 1}, {OP_IN, 1}, {OP_HLT}}, "-HALT-"},
 };
 
 const Keys KEYS[] = {
@@ -170,7 +154,7 @@ TEST(RunLoop, SameBytesAsAKeyTestAndStepBeforeEveryInstruction) {
     auto start = std::make_unique<Snapshot>();
     for (const Ending& ending : ENDINGS) {
         machine_reset();
-        Code code = counting_loop_then(ending.emit);
+        Code code = counting_loop_then(ending.ops);
         std::copy(code.bytes.begin(), code.bytes.end(), memory);
         memory[POINTER + 1] = 0x30;
         memory[0x2FFE] = OP_LDI;
