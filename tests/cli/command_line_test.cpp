@@ -173,99 +173,72 @@ TEST(Trace, RandomProgramsTraceEveryCompletedInstructionInTheExactForm) {
 // cannot be used: one line naming the problem and the usage line on standard
 // error, status 2, and nothing run. The same for every program.
 TEST(CommandLines, HelpVersionAndUsageErrors) {
-    const std::string sim = "Usage: simulator [--trace FILE] [OBJECT_FILE]\n";
-    const std::string as =
-        "Usage: assembler [--warnings] [--listing FILE] [-o OBJECT_FILE] [SOURCE_FILE]\n";
-    const std::string check = "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n";
-    const std::string dis = "Usage: disassembler [-o OUTPUT] OBJECT_FILE\n";
-    const std::string debug = "Usage: debugger [FILE]\n";
-    const std::string simulator = simulator_path(), assembler = assembler_path();
-    const std::string checker = CHECKER_PATH, disassembler = DISASSEMBLER_PATH,
-                      debugger = DEBUGGER_PATH;
-    struct Case {
-        std::string program;
-        std::vector<std::string> arguments;
-        int status;
-        std::string output_start;
-        std::string errors;
+    struct Program {
+        std::string name, path, help_option, usage;
     };
-    const Case cases[] = {
-        {simulator, {"--help"}, 0, sim, ""},
-        {assembler, {"-h"}, 0, as, ""},
-        {checker, {"--help"}, 0, check, ""},
-        {disassembler, {"-h"}, 0, dis, ""},
-        {debugger, {"--help"}, 0, debug, ""},
-        {simulator, {"--version"}, 0, "simulator " + project_version() + "\n", ""},
-        {assembler, {"--version"}, 0, "assembler " + project_version() + "\n", ""},
-        {checker, {"--version"}, 0, "checker " + project_version() + "\n", ""},
-        {disassembler, {"--version"}, 0, "disassembler " + project_version() + "\n", ""},
-        {debugger, {"--version"}, 0, "debugger " + project_version() + "\n", ""},
-        {simulator, {"--bogus"}, 2, "", "simulator: unknown option '--bogus'\n" + sim},
-        {assembler, {"-x", "a.asm"}, 2, "", "assembler: unknown option '-x'\n" + as},
-        {checker, {"--verbose", "a.asm"}, 2, "", "checker: unknown option '--verbose'\n" + check},
-        {disassembler, {"-x", "a.hx"}, 2, "", "disassembler: unknown option '-x'\n" + dis},
-        {debugger, {"a.asm", "--bogus"}, 2, "", "debugger: unknown option '--bogus'\n" + debug},
-        {simulator,
-         {"a.hx", "--trace"},
-         2,
-         "",
-         "simulator: option '--trace' needs an argument\n" + sim},
-        {assembler, {"a.asm", "-o"}, 2, "", "assembler: option '-o' needs an argument\n" + as},
-        {checker,
-         {"a.asm", "--cases"},
-         2,
-         "",
-         "checker: option '--cases' needs an argument\n" + check},
-        {disassembler,
-         {"a.hx", "-o"},
-         2,
-         "",
-         "disassembler: option '-o' needs an argument\n" + dis},
-        {simulator,
-         {"a.hx", "b.hx"},
-         2,
-         "",
-         "simulator: one object code file only, not also 'b.hx'\n" + sim},
-        {disassembler,
-         {"a.hx", "b.hx"},
-         2,
-         "",
-         "disassembler: more than one object code file\n" + dis},
-        {debugger,
-         {"a.asm", "b.asm"},
-         2,
-         "",
-         "debugger: one file only, not also 'b.asm'\n" + debug},
-        {checker, {"--json"}, 2, "", "checker: no source file\n" + check},
-        {assembler,
-         {"-o", "a.ps1", "a.asm"},
-         2,
-         "",
-         "assembler: 'a.ps1' would be its own pass-1 file\n" + as},
-        {simulator,
-         {"--trace", "no/dir/t", "a.hx"},
-         2,
-         "",
-         "simulator: cannot create the trace file 'no/dir/t': No such file or directory\n"},
-        {assembler,
-         {"--listing", "no/dir/l", "a.asm"},
-         2,
-         "",
-         "assembler: cannot create the listing file 'no/dir/l': No such file or directory\n"},
+    const Program programs[] = {
+        {"simulator", simulator_path(), "--help", "[--trace FILE] [OBJECT_FILE]"},
+        {"assembler", assembler_path(), "-h",
+         "[--warnings] [--listing FILE] [-o OBJECT_FILE] [SOURCE_FILE]"},
+        {"checker", CHECKER_PATH, "--help", "[--json] [--cases CASES_FILE] SOURCE_FILE..."},
+        {"disassembler", DISASSEMBLER_PATH, "-h", "[-o OUTPUT] OBJECT_FILE"},
+        {"debugger", DEBUGGER_PATH, "--help", "[FILE]"},
     };
-    for (const Case& c : cases) {
+    auto usage = [](const Program& p) { return "Usage: " + p.name + " " + p.usage + "\n"; };
+    // Runs p with the arguments in an empty directory, "a" piped.
+    auto expect = [](const Program& p, const std::vector<std::string>& arguments, int status,
+                     const std::string& output_start, const std::string& errors) {
         TempDir dir;
-        RunResult r = run_program(c.program, c.arguments, "a\n", dir.path);
-        EXPECT_EQ(r.exit_status, c.status) << c.program << ' ' << c.arguments[0];
-        EXPECT_TRUE(r.output.starts_with(c.output_start)) << r.output;
-        EXPECT_EQ(c.output_start.empty(), r.output.empty()) << r.output;
-        EXPECT_EQ(r.errors, c.errors);
-        if (c.arguments[0] == "-h" || c.arguments[0] == "--help") {
-            // The help names the options every program has and its exit statuses.
-            for (const char* part : {"\n  -h, --help ", "\n  --version ", "Exit status: "})
-                EXPECT_NE(r.output.find(part), std::string::npos) << c.program << ": " << part;
-        }
+        RunResult r = run_program(p.path, arguments, "a\n", dir.path);
+        EXPECT_EQ(r.exit_status, status) << p.path << ' ' << arguments[0];
+        EXPECT_TRUE(r.output.starts_with(output_start)) << r.output;
+        EXPECT_EQ(output_start.empty(), r.output.empty()) << r.output;
+        EXPECT_EQ(r.errors, errors);
         EXPECT_EQ(files_in(dir.path), Files{}) << "nothing may run";
+        return r.output;
+    };
+    for (const Program& p : programs) {
+        std::string help = expect(p, {p.help_option}, 0, usage(p), "");
+        // The help names the options every program has and its exit statuses.
+        for (const char* part : {"\n  -h, --help ", "\n  --version ", "Exit status: "})
+            EXPECT_NE(help.find(part), std::string::npos) << p.name << ": " << part;
+        expect(p, {"--version"}, 0, p.name + " " + project_version() + "\n", "");
+    }
+    enum { SIM, AS, CHECK, DIS, DEBUG };
+    struct Error {
+        int program;
+        std::vector<std::string> arguments;
+        std::string problem;
+        bool with_usage = true;
+    };
+    const Error errors[] = {
+        {SIM, {"--bogus"}, "unknown option '--bogus'"},
+        {AS, {"-x", "a.asm"}, "unknown option '-x'"},
+        {CHECK, {"--verbose", "a.asm"}, "unknown option '--verbose'"},
+        {DIS, {"-x", "a.hx"}, "unknown option '-x'"},
+        {DEBUG, {"a.asm", "--bogus"}, "unknown option '--bogus'"},
+        {SIM, {"a.hx", "--trace"}, "option '--trace' needs an argument"},
+        {AS, {"a.asm", "-o"}, "option '-o' needs an argument"},
+        {CHECK, {"a.asm", "--cases"}, "option '--cases' needs an argument"},
+        {DIS, {"a.hx", "-o"}, "option '-o' needs an argument"},
+        {SIM, {"a.hx", "b.hx"}, "one object code file only, not also 'b.hx'"},
+        {DIS, {"a.hx", "b.hx"}, "more than one object code file"},
+        {DEBUG, {"a.asm", "b.asm"}, "one file only, not also 'b.asm'"},
+        {CHECK, {"--json"}, "no source file"},
+        {AS, {"-o", "a.ps1", "a.asm"}, "'a.ps1' would be its own pass-1 file"},
+        {SIM,
+         {"--trace", "no/dir/t", "a.hx"},
+         "cannot create the trace file 'no/dir/t': No such file or directory",
+         false},
+        {AS,
+         {"--listing", "no/dir/l", "a.asm"},
+         "cannot create the listing file 'no/dir/l': No such file or directory",
+         false},
+    };
+    for (const Error& e : errors) {
+        const Program& p = programs[e.program];
+        expect(p, e.arguments, 2, "",
+               p.name + ": " + e.problem + "\n" + (e.with_usage ? usage(p) : ""));
     }
     // "-" writes the trace to standard error, and only the trace.
     TempDir dir;

@@ -109,8 +109,7 @@ TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
         std::string script = "step 1000\necho =back\nback " + std::to_string(half) + "\nstep " +
                              std::to_string(half) + "\n";
         for (const auto& [label, address] : labels) {
-            script.append("echo =").append(label).append("\nrun\nbreak ").append(label);
-            script += "\ncontinue\nregs\ndelete\n";
+            script += "echo =" + label + "\nrun\nbreak " + label + "\ncontinue\nregs\ndelete\n";
         }
         script += "echo =watch\nrun\nwatch " + std::to_string(watched) + "\ncontinue\nx " +
                   std::to_string(watched) + "\nback 1\nx " + std::to_string(watched) +
@@ -337,28 +336,28 @@ stopped at breakpoint 1: 0018
 3FFE: 08 00 | 8 0
 )";
 
+// The debugger in dir with input piped: its whole output (unless null) and status.
+void expect_session(const TempDir& dir, const std::string& input, const char* output, int status) {
+    RunResult run = run_program(debugger_path(), input, dir.path);
+    if (output != nullptr) {
+        EXPECT_EQ(run.output, output) << input;
+    }
+    EXPECT_EQ(run.exit_status, status) << input;
+}
+
 TEST(DebuggerSession, AnswersEveryCommand) {
     TempDir dir;
     write_file(dir.file("prog.asm"), PROGRAM);
-    RunResult run = run_program(debugger_path(), std::string("prog.asm\n") + SCRIPT, dir.path);
-    EXPECT_EQ(run.output, TRANSCRIPT);
-    EXPECT_EQ(run.exit_status, 0);
-
+    expect_session(dir, std::string("prog.asm\n") + SCRIPT, TRANSCRIPT, 0);
     ASSERT_EQ(run_program(assembler_path(), "prog.asm\n", dir.path).exit_status, 0);
-    run = run_program(debugger_path(), std::string("prog.hx\n") + OBJECT_SCRIPT, dir.path);
-    EXPECT_EQ(run.output, OBJECT_TRANSCRIPT);
-    EXPECT_EQ(run.exit_status, 0);
+    expect_session(dir, std::string("prog.hx\n") + OBJECT_SCRIPT, OBJECT_TRANSCRIPT, 0);
 
     write_file(dir.file("bad.asm"), "        ldi 2\n[abcdefghijklmnopqrstuvwxyz hlt\n");
-    run = run_program(debugger_path(), "bad.asm\nstep\n", dir.path);
-    EXPECT_EQ(run.output,
-              "\nERROR\nLine 2 : label name too long\n    2: [abcdefghijklmnopqrstuvwxyz hlt\n");
-    EXPECT_EQ(run.exit_status, 255);
-    run = run_program(debugger_path(), "missing.hx\n", dir.path);
-    EXPECT_EQ(run.output, "\nERROR\nFile not found\n");
-    EXPECT_EQ(run.exit_status, 255);
-    run = run_program(debugger_path(), "", dir.path);
-    EXPECT_EQ(run.exit_status, 255);
+    expect_session(
+        dir, "bad.asm\nstep\n",
+        "\nERROR\nLine 2 : label name too long\n    2: [abcdefghijklmnopqrstuvwxyz hlt\n", 255);
+    expect_session(dir, "missing.hx\n", "\nERROR\nFile not found\n", 255);
+    expect_session(dir, "", nullptr, 255);
 }
 
 }  // namespace
