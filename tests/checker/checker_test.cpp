@@ -138,8 +138,10 @@ TEST(CheckerJson, EscapesOddBytesIntoValidJson) {
     EXPECT_EQ(parsed[decoded], nlohmann::json::array({decoded, -1, true, nullptr}));
 }
 
-TEST(CheckerProgram, GradesAStudentProgramWithPresetsPointsAndStops) {
+TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFiles) {
     TempDir dir;
+    write_file(dir.file("p.asm"), "hlt\n");
+    write_file(dir.file("bad.cases"), "case a\nout x\n");
     write_file(dir.file("sort.asm"), examples_file("sort.asm"));
     // A program that sorts nothing and prints nothing.
     write_file(dir.file("lazy.asm"), "hlt\n[data db 0\n");
@@ -160,15 +162,16 @@ TEST(CheckerProgram, GradesAStudentProgramWithPresetsPointsAndStops) {
                "  set data+6 = 0\n"
                "  mem data+7 = 100\n"
                "  points 3\n");
-    const std::string underflow_source = "; expect: stop Stack underflow\nadd\n";
-    write_file(dir.file("under.asm"), underflow_source);
+    write_file(dir.file("under.asm"), "; expect: stop Stack underflow\nadd\n");
     write_file(dir.file("under0.asm"), "; expect: status 0\nadd\n");
 
     struct Run {
         std::vector<std::string> arguments;
         std::string output;
         int status;
+        std::string errors = "";
     };
+    const std::string usage = "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n";
     const Run runs[] = {
         {{"--cases", "sort.cases", "sort.asm", "lazy.asm"},
          "PASS sort.asm [given]\n"
@@ -189,35 +192,25 @@ TEST(CheckerProgram, GradesAStudentProgramWithPresetsPointsAndStops) {
          "1 passed, 3 failed\n",
          1},
         {{"under.asm"}, "PASS under.asm\n1 passed, 0 failed\n", 0},
+        {{}, "", 2, "checker: no source file\n"},
+        {{"--cases"}, "", 2, "checker: option '--cases' needs an argument\n" + usage},
+        {{"--verbose", "p.asm"}, "", 2, "checker: unknown option '--verbose'\n" + usage},
+        {{"--cases", "bad.cases", "p.asm"},
+         "",
+         2,
+         "checker: bad.cases: line 2: out: not a byte value: 'x'\n" + usage},
+        {{"p.asm", "missing.asm"}, "", 2, "checker: cannot read missing.asm\n"},
+        {{"--cases", ".", "p.asm"}, "", 2, "checker: cannot read .\n"},
     };
     for (const Run& run : runs) {
         RunResult r = run_checker(dir, run.arguments);
-        EXPECT_EQ(r.output, run.output) << run.arguments.back();
-        EXPECT_EQ(r.exit_status, run.status) << run.arguments.back();
-    }
-}
-
-TEST(CheckerProgram, RefusesUsageErrorsAndUnreadableFiles) {
-    TempDir dir;
-    write_file(dir.file("p.asm"), "hlt\n");
-    write_file(dir.file("bad.cases"), "case a\nout x\n");
-    const std::pair<std::vector<std::string>, std::string> runs[] = {
-        {{}, "checker: no source file\n"},
-        {{"--cases"}, "checker: option '--cases' needs an argument\n"},
-        {{"--verbose", "p.asm"}, "checker: unknown option '--verbose'\n"},
-        {{"--cases", "bad.cases", "p.asm"},
-         "checker: bad.cases: line 2: out: not a byte value: 'x'\n"},
-        {{"p.asm", "missing.asm"}, "checker: cannot read missing.asm\n"},
-        {{"--cases", ".", "p.asm"}, "checker: cannot read .\n"},
-    };
-    const std::string usage = "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n";
-    for (const auto& [arguments, message] : runs) {
-        RunResult r = run_checker(dir, arguments);
-        EXPECT_EQ(r.exit_status, 2) << message;
-        EXPECT_EQ(r.output, "") << message;
-        if (arguments.empty()) continue;  // standard error is collected only with arguments
-        bool is_file = message.find("cannot read") != std::string::npos;
-        EXPECT_EQ(r.errors, message + (is_file ? "" : usage));
+        const std::string what = run.arguments.empty() ? "(none)" : run.arguments.back();
+        EXPECT_EQ(r.output, run.output) << what;
+        EXPECT_EQ(r.exit_status, run.status) << what;
+        // Standard error is collected only with arguments.
+        if (!run.arguments.empty()) {
+            EXPECT_EQ(r.errors, run.errors) << what;
+        }
     }
 }
 
