@@ -109,7 +109,8 @@ TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
         std::string script = "step 1000\necho =back\nback " + std::to_string(half) + "\nstep " +
                              std::to_string(half) + "\n";
         for (const auto& [label, address] : labels) {
-            script += "echo =" + label + "\nrun\nbreak " + label + "\ncontinue\nregs\ndelete\n";
+            script.append("echo =").append(label).append("\nrun\nbreak ").append(label);
+            script += "\ncontinue\nregs\ndelete\n";
         }
         script += "echo =watch\nrun\nwatch " + std::to_string(watched) + "\ncontinue\nx " +
                   std::to_string(watched) + "\nback 1\nx " + std::to_string(watched) +
