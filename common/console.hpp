@@ -36,8 +36,11 @@ void console_write_pending_frames();
 
 // platform: write out everything buffered, pending spinner frames included.
 void console_flush();
-// platform: move waiting key presses into the queue without blocking, and
-// flush the output when it has waited too long (on a terminal: always).
+// platform: move waiting key presses into the queue, and flush the output
+// when it has waited too long (on a terminal: always). Keys from a terminal
+// are taken without blocking; during a run with keys from a pipe or a file,
+// an empty queue waits for the next byte or the end of the input, so that
+// which key test sees which key never depends on the writer's timing.
 void console_poll();
 // platform: switch the terminal (if any) to single-key mode for the run and
 // queue every key press already waiting.
@@ -75,12 +78,14 @@ inline void console_show_activity(std::uint32_t frames = 1) {
     console_state::frames_pending += frames;
 }
 
-// The per-instruction key test: never blocks. tick is the number of
-// instructions run so far; the queue is refilled from the operating system
-// when it is a multiple of CONSOLE_POLL_INTERVAL, so the first test of a run
-// sees every key already waiting, and when a key taken empties it (below).
-// Both tests are combined into one branch, which is taken rarely: when a
-// poll is due or a key is queued.
+// The per-instruction key test. tick is the number of instructions run so
+// far; the queue is refilled from the operating system when it is a multiple
+// of CONSOLE_POLL_INTERVAL, so the first test of a run sees every key already
+// waiting, and when a key taken empties it (below). Both tests are combined
+// into one branch, which is taken rarely: when a poll is due or a key is
+// queued. At a terminal it never blocks. With keys from a pipe or a file the
+// refill waits while the queue is empty and the input goes on (console_poll),
+// so between polls an empty queue means the input has ended.
 inline bool console_key_waiting(std::uint32_t tick) {
     bool poll_due = (tick & (CONSOLE_POLL_INTERVAL - 1)) == 0;
     if (poll_due | (console_state::key_head != console_state::key_tail)) [[unlikely]] {

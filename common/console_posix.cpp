@@ -1,6 +1,8 @@
 // POSIX console: standard input is either a terminal, where key presses are
 // read one at a time without echo during a run, or a pipe or file, where the
-// bytes after the first line are the key presses in order.
+// bytes after the first line are the key presses in order, whenever they
+// arrive: a key test that finds none queued waits for the next byte or the
+// end of the input, so that a run never depends on how fast its writer is.
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
@@ -9,7 +11,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <initializer_list>
 
 #include "console.hpp"
 
@@ -20,6 +21,7 @@ bool terminal_input = false;
 bool terminal_output = false;
 bool terminal_saved = false;
 bool keys_mode = false;
+bool keys_from_stream = false;  // during a run, with input from a pipe or file
 struct termios saved_settings;
 timespec last_flush{};
 
@@ -54,11 +56,16 @@ extern "C" void on_signal(int signal_number) {
     ::raise(signal_number);
 }
 
+// Every signal whose default action ends the process and that can be
+// caught: the terminal is put back whichever of them ends a run.
+constexpr int ENDING_SIGNALS[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE, SIGALRM,
+                                  SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2};
+
 void install_signal_handlers() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::signal(s, on_signal);
+    for (int s : ENDING_SIGNALS) ::signal(s, on_signal);
 }
 
 // Reads whatever standard input holds into the free end of the key queue.
@@ -86,6 +93,19 @@ void fill_queue(bool wait) {
     }
 }
 
+// The queue refill of a key test. Keys from a pipe or a file are the bytes
+// of the input whenever they come: with none queued, this waits for the next
+// byte or the end of the input (what is written so far is shown first).
+// Keys from a terminal are only those already typed.
+void refill_for_key_test() {
+    using namespace console_state;
+    fill_queue(false);
+    if (keys_from_stream && key_head == key_tail && !input_ended) {
+        console_flush();
+        fill_queue(true);
+    }
+}
+
 long elapsed_ms(const struct timespec& from, const struct timespec& to) {
     return (to.tv_sec - from.tv_sec) * 1000L + (to.tv_nsec - from.tv_nsec) / 1000000L;
 }
@@ -107,10 +127,10 @@ void console_poll() {
         // the terminal has shown what came before it. Keys typed during the
         // write are looked for after it.
         console_flush();
-        fill_queue(false);
+        refill_for_key_test();
         return;
     }
-    fill_queue(false);
+    refill_for_key_test();
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
     if (elapsed_ms(last_flush, now) >= 50) console_flush();
@@ -119,6 +139,7 @@ void console_poll() {
 void console_start_keys() {
     install_signal_handlers();
     terminal_output = isatty(STDOUT_FILENO) != 0;
+    keys_from_stream = isatty(STDIN_FILENO) == 0;
     if (terminal_input && terminal_saved && !keys_mode) {
         struct termios raw = saved_settings;
         raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));

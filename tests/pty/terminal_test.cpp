@@ -1,7 +1,8 @@
 // The simulator at a real terminal: a pseudo-terminal whose slave side is the
 // program's standard input and output, typed into through the master side.
-// Checks the prompt, the key waits of hlt and in 1, Escape, Ctrl-C and
-// SIGTERM, and that every way out leaves the terminal's settings as they were.
+// Checks the prompt, the key waits of hlt and in 1, Escape, Ctrl-C and the
+// signals that end a process, and that every way out leaves the terminal's
+// settings as they were.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -259,13 +261,20 @@ TEST_F(Terminal, CtrlCEndsAnEndlessLoop) {
     expect_settings_restored();
 }
 
-TEST_F(Terminal, SigtermEndsAnEndlessLoop) {
-    start("0 48 0\n");
-    ASSERT_TRUE(session_->wait_for("\b|")) << session_->output();
-    expect_key_mode();
-    session_->send_signal(SIGTERM);
-    EXPECT_EQ(session_->wait_exit(), 128 + SIGTERM);
-    expect_settings_restored();
+// Every signal that ends a process by default and can be caught ends an
+// endless loop by that signal, with the terminal's settings put back.
+TEST_F(Terminal, EachCatchableEndingSignalEndsAnEndlessLoopWithTheSettingsRestored) {
+    for (int signal_number : {SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGALRM, SIGXCPU, SIGXFSZ,
+                              SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2}) {
+        SCOPED_TRACE(strsignal(signal_number));
+        start("0 48 0\n");
+        if (HasFatalFailure() || IsSkipped()) return;
+        ASSERT_TRUE(session_->wait_for("\b|")) << session_->output();
+        expect_key_mode();
+        session_->send_signal(signal_number);
+        EXPECT_EQ(session_->wait_exit(), 128 + signal_number);
+        expect_settings_restored();
+    }
 }
 
 // On a terminal that takes output slowly (1 MB/s) or at once, Escape and
