@@ -37,8 +37,11 @@ bool ends_flow(std::uint8_t op) {
     return op == OP_JMP || op == OP_JMR || op == OP_RET || op == OP_HLT;
 }
 
-// Instructions whose word operand is where control goes next.
-bool is_jump_or_call(std::uint8_t op) { return op == OP_CALL || (op >= OP_JMP && op <= OP_JNS); }
+// Instructions whose word operand is where control goes next (jmr, among
+// the jumps, has a one-byte offset instead).
+bool is_jump_or_call(std::uint8_t op) {
+    return op == OP_CALL || (op >= OP_JMP && op <= OP_JNS && op != OP_JMR);
+}
 
 // An instruction is decoded where a record wrote its opcode, the opcode is
 // defined, the whole instruction lies in the area and no byte of it already
