@@ -84,6 +84,14 @@ void fill_queue(bool wait) {
         }
         ssize_t got = ::read(STDIN_FILENO, key_queue + key_tail, CONSOLE_KEY_CAPACITY - key_tail);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // Input left non-blocking by whoever opened it: nothing yet is
+            // not the end; a wait waits for the next byte.
+            if (!wait) return;
+            pollfd p{STDIN_FILENO, POLLIN, 0};
+            ::poll(&p, 1, -1);
+            continue;
+        }
         if (got <= 0) {
             input_ended = true;
             return;
