@@ -35,17 +35,6 @@ TEST(PipedKeys, EachKeyTestTakesTheNextKeyOfTheWholeInput) {
     }
 }
 
-// The bytes as a shell word: printf's octal escapes inside single quotes.
-std::string printf_word(const std::string& bytes) {
-    std::string word = "'";
-    for (unsigned char c : bytes) {
-        char octal[8];
-        std::snprintf(octal, sizeof octal, "\\%03o", c);
-        word += octal;
-    }
-    return word + "'";
-}
-
 // Keys from a pipe are the bytes of the input whenever they arrive: a writer
 // that pauses 0.3 s before each part gives exactly the run of the same bytes
 // read from a file (console bytes, status, files), and only the end of the
@@ -53,38 +42,37 @@ std::string printf_word(const std::string& bytes) {
 TEST(PipedKeys, ALateWriterGivesTheRunOfTheSameBytesFromAFile) {
     struct Case {
         std::string arguments;           // after the program's name
-        std::vector<std::string> parts;  // each written after a pause
+        std::vector<std::string> parts;  // printf formats, each written after a pause
         std::string seen;                // in the output of both runs
         int status;
     };
     const std::string escape_at_2 = "-user terminated-\nPC = 00002 [0002], IR = 064 [40]\n";
+    const std::string halt = "-HALT-\nNo. instruction = 21\n";
     const Case cases[] = {
-        {"p.hx", {"xyz\x1b"}, "-user terminated-\nPC = 00003 [0003], IR = 064 [40]\n", 255},
-        {"", {"p.hx\nab\x1b"}, escape_at_2, 255},
-        {"", {"p.hx\n", "ab\x1b"}, escape_at_2, 255},
-        {"p.hx", {"a", "b", "\x1b"}, escape_at_2, 255},
-        {"--trace t.txt p.hx", {"ab\x1b"}, escape_at_2, 255},
-        {"p.hx", {std::string(21, 'k')}, "-HALT-\nNo. instruction = 21\n", 0},
-        {"p.hx", {""}, "-HALT-\nNo. instruction = 21\n", 0},
+        {"p.hx", {"xyz\\033"}, "-user terminated-\nPC = 00003 [0003], IR = 064 [40]\n", 255},
+        {"", {"p.hx\\nab\\033"}, escape_at_2, 255},
+        {"", {"p.hx\\n", "ab\\033"}, escape_at_2, 255},
+        {"p.hx", {"a", "b", "\\033"}, escape_at_2, 255},
+        {"--trace t.txt p.hx", {"ab\\033"}, escape_at_2, 255},
+        {"p.hx", {std::string(21, 'k')}, halt, 0},
+        {"p.hx", {""}, halt, 0},
     };
     std::string object_code;
     for (int address = 0; address < 20; ++address) object_code += std::to_string(address) + " 64\n";
     object_code += "20 65\n";
-    const std::string simulator = simulator_path() + " ";
     for (const Case& c : cases) {
         TempDir late, file;
-        std::string writer = "(";
-        std::string bytes;
+        std::string writer, bytes;
         for (const std::string& part : c.parts) {
-            writer += "sleep 0.3; printf " + printf_word(part) + "; ";
+            writer += "sleep 0.3; printf '" + part + "'; ";
             bytes += part;
         }
-        const std::string command = simulator + c.arguments;
+        const std::string command = simulator_path() + " " + c.arguments;
         write_file(late.file("p.hx"), object_code);
         write_file(file.file("p.hx"), object_code);
-        write_file(file.file("keys.bin"), bytes);
-        RunResult l = run_program("/bin/sh", {"-c", writer + ") | " + command}, "", late.path);
-        RunResult f = run_program("/bin/sh", {"-c", command + " < keys.bin"}, "", file.path);
+        RunResult l = run_program("/bin/sh", {"-c", "(" + writer + ") | " + command}, "", late.path);
+        RunResult f = run_program(
+            "/bin/sh", {"-c", "printf '" + bytes + "' >k; " + command + " <k"}, "", file.path);
         const std::string what = c.arguments + " with " + std::to_string(c.parts.size()) + " parts";
         EXPECT_EQ(l.output, f.output) << what;
         EXPECT_NE(l.output.find(c.seen), std::string::npos) << what << ":\n" << l.output;
