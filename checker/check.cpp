@@ -1,8 +1,10 @@
 #include "check.hpp"
 
 #include <algorithm>
+#include <memory>
 
 #include "machine/headless.hpp"
+#include "machine/loader.hpp"
 #include "machine/machine.hpp"
 
 namespace {
@@ -100,7 +102,7 @@ void check_out(const std::vector<std::uint8_t>& want, const std::vector<std::uin
     }
 }
 
-void check_memory(const AssemblyResult& program, const MemoryBytes& bytes,
+void check_memory(const Machine& m, const AssemblyResult& program, const MemoryBytes& bytes,
                   std::vector<std::string>& failures) {
     std::string error;
     std::optional<long long> address = resolve(program, bytes.where, bytes.values.size(), error);
@@ -109,7 +111,7 @@ void check_memory(const AssemblyResult& program, const MemoryBytes& bytes,
         return;
     }
     for (std::size_t k = 0; k < bytes.values.size(); ++k) {
-        unsigned got = memory[*address + static_cast<long long>(k)];
+        unsigned got = m.memory[*address + static_cast<long long>(k)];
         if (got != bytes.values[k]) {
             failures.push_back("expected mem " + location_name(bytes.where, k) + " = " +
                                std::to_string(bytes.values[k]) + ", got " + std::to_string(got));
@@ -159,8 +161,10 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
         return result;
     }
 
-    machine_reset();
-    std::copy(program.image.begin(), program.image.begin() + MAX_MEMORY, memory);
+    // Each case runs on a machine of its own.
+    std::unique_ptr<Machine> machine = std::make_unique<Machine>();
+    Machine& m = *machine;
+    reset_and_load(m, program.image);
     for (const MemoryBytes& preset : test.presets) {
         std::string error;
         std::optional<long long> address =
@@ -169,13 +173,11 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
             result.failures.push_back("set: " + error);
             return result;
         }
-        std::copy(preset.values.begin(), preset.values.end(), memory + *address);
+        std::copy(preset.values.begin(), preset.values.end(), m.memory + *address);
     }
 
-    Machine m = machine;
     HeadlessIo io;
     RunOutcome outcome = run_headless(m, io, test.limit);
-    machine = m;
     RunFacts& run = result.run;
     run.end = outcome.end == RunEnd::HALTED    ? RunEndKind::HALTED
               : outcome.end == RunEnd::STOPPED ? RunEndKind::STOPPED
@@ -187,7 +189,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
 
     check_end(test, run, result.failures);
     if (test.out) check_out(*test.out, run.port0, result.failures);
-    for (const MemoryBytes& bytes : test.mem) check_memory(program, bytes, result.failures);
+    for (const MemoryBytes& bytes : test.mem) check_memory(m, program, bytes, result.failures);
     for (const CountCheck& check : test.counts) check_count(check, run, result.failures);
     return result;
 }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "opcode_table.hpp"
+
 constexpr int MEMORY_SIZE = 16384;  // 0x0000..0x3FFF
 constexpr int MAX_MEMORY = 12288;   // program and data area 0x0000..0x2FFF
 constexpr std::uint16_t STACK_TOP = 0x3FFF;
@@ -10,3 +12,16 @@ constexpr std::uint16_t STACK_BOTTOM = 0x3000;
 
 constexpr int DATA_RECORD_MARKER = 255;  // second token of a data record
 constexpr int OBJECT_TOKEN_MAX = 19;     // longest token of a record
+
+// Below this opcode, a record whose opcode has no instruction still carries
+// a two-byte operand, as a three-byte instruction does; at and above it such
+// a record is the opcode alone.
+constexpr int RECORD_OPERAND_OPCODES = 112;
+
+// Bytes a record fills: the instruction's length, 1 for a data record, and
+// for an undefined opcode 3 or 1 as RECORD_OPERAND_OPCODES says.
+constexpr int record_span(std::uint8_t op) {
+    if (op == DATA_RECORD_MARKER) return 1;
+    if (OpcodeTable[op].defined()) return OpcodeTable[op].length;
+    return op < RECORD_OPERAND_OPCODES ? 3 : 1;
+}

@@ -5,10 +5,10 @@
 namespace {
 
 // A mnemonic has at most four characters, so it packs into one 32-bit key;
-// empty slots get key 0, which no token packs to. Comparing keys instead of
-// strings keeps the assembler's lookup of every token cheap.
+// undefined rows get key 0, which no token packs to. Comparing keys instead
+// of strings keeps the assembler's lookup of every token cheap.
 struct MnemonicKeys {
-    std::uint32_t key[OPCODE_SLOTS];
+    std::uint32_t key[DEFINED_INSTRUCTION_COUNT];
 };
 
 constexpr std::uint32_t pack_mnemonic(const char* text) {
@@ -21,7 +21,8 @@ constexpr std::uint32_t pack_mnemonic(const char* text) {
 
 constexpr MnemonicKeys build_mnemonic_keys() {
     MnemonicKeys keys{};
-    for (int i = 0; i < OPCODE_SLOTS; ++i) keys.key[i] = pack_mnemonic(OpcodeTable[i].mnemonic);
+    for (int i = 0; i < DEFINED_INSTRUCTION_COUNT; ++i)
+        keys.key[i] = pack_mnemonic(INSTRUCTION_ROWS[i].mnemonic);
     return keys;
 }
 
@@ -33,8 +34,8 @@ const OpcodeEntry* find_mnemonic(const char* text) {
     if (std::strlen(text) > 4) return nullptr;
     std::uint32_t key = pack_mnemonic(text);
     if (key == 0) return nullptr;
-    for (int i = 0; i < OPCODE_SLOTS; ++i) {
-        if (MNEMONIC_KEYS.key[i] == key) return &OpcodeTable[i];
+    for (int i = 0; i < DEFINED_INSTRUCTION_COUNT; ++i) {
+        if (MNEMONIC_KEYS.key[i] == key) return &OpcodeTable[INSTRUCTION_ROWS[i].opcode];
     }
     return nullptr;
 }

@@ -1,17 +1,16 @@
-// The machine's instruction set: one slot per opcode 0..111, shared by the
-// assembler and the simulator so that the two can never disagree.
+// The machine's instruction set: one row per instruction, and a table that
+// gives every byte 0..255 a row (a byte without an instruction has an
+// undefined row). The assembler, the machine, the disassembler, the debugger
+// and the web page all read their facts about an opcode from here, so they
+// can never disagree.
+//
+// The handler that runs an instruction is the one column kept elsewhere:
+// common/ knows nothing of the machine, so MACHINE_HANDLERS in
+// common/machine/step.hpp joins a handler to every defined row, and a
+// static_assert there checks that the two lists cover the same opcodes.
 #pragma once
 
 #include <cstdint>
-
-struct OpcodeEntry {
-    char mnemonic[5];  // lower-case, NUL-padded; empty for an unused slot
-    std::uint8_t opcode;
-    std::uint8_t length;  // bytes in memory, opcode included: 1, 2 or 3
-    std::uint8_t clocks;
-};
-
-constexpr int OPCODE_SLOTS = 112;
 
 // Opcodes of the 56 defined instructions.
 // clang-format off
@@ -34,71 +33,146 @@ enum Opcode : std::uint8_t {
 };
 // clang-format on
 
-namespace opcode_table_detail {
-
-struct Defined {
-    const char* mnemonic;
-    std::uint8_t opcode, length, clocks;
+// Where control goes after an instruction.
+enum class Flow : std::uint8_t {
+    NEXT,       // falls through to the next instruction
+    JUMP,       // always to its target (jmp: the operand word; jmr: PC + the operand byte)
+    BRANCH,     // a conditional jump: to the operand word or falls through
+    CALL,       // to the operand word, the return address pushed
+    RETURN,     // to the address popped
+    HALT,       // hlt: the run ends (reaches the program's Io)
+    PORT,       // in, out: falls through, after reaching the program's Io
+    UNDEFINED,  // no instruction: the run stops
 };
 
-// mnemonic, opcode, length, clocks
+// What an instruction writes besides the stack and the registers.
+enum class Store : std::uint8_t {
+    NONE,
+    OPERAND_BYTE,  // the byte at the operand word (std)
+    OPERAND_WORD,  // the two bytes at the operand word (stdw)
+    POINTED_BYTE,  // the byte at the pointer stored at the operand word (sta)
+    POINTED_WORD,  // the two bytes there (staw)
+    PORT,          // the port named by the operand byte (out)
+};
+
+struct OpcodeEntry {
+    char mnemonic[5];  // lower-case, NUL-padded; empty for an undefined row
+    std::uint8_t opcode;
+    std::uint8_t length;  // bytes in memory, opcode included: 1, 2 or 3; 1 when undefined
+    std::uint8_t clocks;
+    std::uint8_t pops;    // the most bytes it pops
+    std::uint8_t pushes;  // the most bytes it pushes
+    Flow flow;
+    Store store;
+
+    constexpr bool defined() const { return flow != Flow::UNDEFINED; }
+    // in, out and hlt: the program's side of the run takes part.
+    constexpr bool reaches_io() const { return flow == Flow::PORT || flow == Flow::HALT; }
+    constexpr bool uses_stack() const { return pops != 0 || pushes != 0; }
+};
+
+// Every instruction, one row each: mnemonic, opcode, length, clocks, the
+// most bytes popped and pushed, where control goes, what it stores.
 // clang-format off
-inline constexpr Defined DEFINED[] = {
-    {"ldi", OP_LDI, 2, 3},     {"ldiw", OP_LDIW, 3, 4},   {"ldd", OP_LDD, 3, 4},
-    {"lddw", OP_LDDW, 3, 5},   {"lda", OP_LDA, 3, 5},     {"sta", OP_STA, 3, 5},
-    {"std", OP_STD, 3, 4},     {"stdw", OP_STDW, 3, 5},   {"in", OP_IN, 2, 3},
-    {"out", OP_OUT, 2, 3},     {"ldaw", OP_LDAW, 3, 6},   {"staw", OP_STAW, 3, 6},
-    {"mul", OP_MUL, 1, 5},     {"mulw", OP_MULW, 1, 8},   {"div", OP_DIV, 1, 5},
-    {"divw", OP_DIVW, 1, 8},   {"sub", OP_SUB, 1, 6},     {"subw", OP_SUBW, 1, 9},
-    {"add", OP_ADD, 1, 6},     {"addw", OP_ADDW, 1, 9},   {"inc", OP_INC, 1, 4},
-    {"incw", OP_INCW, 1, 6},   {"dec", OP_DEC, 1, 4},     {"decw", OP_DECW, 1, 6},
-    {"call", OP_CALL, 3, 4},   {"ret", OP_RET, 1, 3},     {"jmp", OP_JMP, 3, 5},
-    {"jmr", OP_JMR, 2, 4},     {"jz", OP_JZ, 3, 5},       {"jnz", OP_JNZ, 3, 5},
-    {"jo", OP_JO, 3, 5},       {"jno", OP_JNO, 3, 5},     {"jc", OP_JC, 3, 5},
-    {"jnc", OP_JNC, 3, 5},     {"js", OP_JS, 3, 5},       {"jns", OP_JNS, 3, 5},
-    {"nop", OP_NOP, 1, 3},     {"hlt", OP_HLT, 1, 0},     {"shl", OP_SHL, 1, 4},
-    {"shlw", OP_SHLW, 1, 6},   {"shr", OP_SHR, 1, 4},     {"shrw", OP_SHRW, 1, 6},
-    {"rol", OP_ROL, 1, 4},     {"rolw", OP_ROLW, 1, 6},   {"ror", OP_ROR, 1, 4},
-    {"rorw", OP_RORW, 1, 6},   {"and", OP_AND, 1, 5},     {"andw", OP_ANDW, 1, 9},
-    {"or", OP_OR, 1, 6},       {"orw", OP_ORW, 1, 9},     {"not", OP_NOT, 1, 5},
-    {"notw", OP_NOTW, 1, 7},   {"xor", OP_XOR, 1, 6},     {"xorw", OP_XORW, 1, 8},
-    {"cmp", OP_CMP, 1, 5},     {"cmpw", OP_CMPW, 1, 7},
+inline constexpr OpcodeEntry INSTRUCTION_ROWS[] = {
+    {"ldi",  OP_LDI,  2, 3, 0, 1, Flow::NEXT,   Store::NONE},
+    {"ldiw", OP_LDIW, 3, 4, 0, 2, Flow::NEXT,   Store::NONE},
+    {"ldd",  OP_LDD,  3, 4, 0, 1, Flow::NEXT,   Store::NONE},
+    {"lddw", OP_LDDW, 3, 5, 0, 2, Flow::NEXT,   Store::NONE},
+    {"lda",  OP_LDA,  3, 5, 0, 1, Flow::NEXT,   Store::NONE},
+    {"sta",  OP_STA,  3, 5, 1, 0, Flow::NEXT,   Store::POINTED_BYTE},
+    {"std",  OP_STD,  3, 4, 1, 0, Flow::NEXT,   Store::OPERAND_BYTE},
+    {"stdw", OP_STDW, 3, 5, 2, 0, Flow::NEXT,   Store::OPERAND_WORD},
+    {"in",   OP_IN,   2, 3, 0, 1, Flow::PORT,   Store::NONE},
+    {"out",  OP_OUT,  2, 3, 1, 0, Flow::PORT,   Store::PORT},
+    {"ldaw", OP_LDAW, 3, 6, 0, 2, Flow::NEXT,   Store::NONE},
+    {"staw", OP_STAW, 3, 6, 2, 0, Flow::NEXT,   Store::POINTED_WORD},
+    {"mul",  OP_MUL,  1, 5, 2, 1, Flow::NEXT,   Store::NONE},
+    {"mulw", OP_MULW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE},
+    {"div",  OP_DIV,  1, 5, 2, 1, Flow::NEXT,   Store::NONE},
+    {"divw", OP_DIVW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE},
+    {"sub",  OP_SUB,  1, 6, 2, 1, Flow::NEXT,   Store::NONE},
+    {"subw", OP_SUBW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE},
+    {"add",  OP_ADD,  1, 6, 2, 1, Flow::NEXT,   Store::NONE},
+    {"addw", OP_ADDW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE},
+    {"inc",  OP_INC,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
+    {"incw", OP_INCW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
+    {"dec",  OP_DEC,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
+    {"decw", OP_DECW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
+    {"call", OP_CALL, 3, 4, 0, 2, Flow::CALL,   Store::NONE},
+    {"ret",  OP_RET,  1, 3, 2, 0, Flow::RETURN, Store::NONE},
+    {"jmp",  OP_JMP,  3, 5, 0, 0, Flow::JUMP,   Store::NONE},
+    {"jmr",  OP_JMR,  2, 4, 0, 0, Flow::JUMP,   Store::NONE},
+    {"jz",   OP_JZ,   3, 5, 0, 0, Flow::BRANCH, Store::NONE},
+    {"jnz",  OP_JNZ,  3, 5, 0, 0, Flow::BRANCH, Store::NONE},
+    {"jo",   OP_JO,   3, 5, 0, 0, Flow::BRANCH, Store::NONE},
+    {"jno",  OP_JNO,  3, 5, 0, 0, Flow::BRANCH, Store::NONE},
+    {"jc",   OP_JC,   3, 5, 0, 0, Flow::BRANCH, Store::NONE},
+    {"jnc",  OP_JNC,  3, 5, 0, 0, Flow::BRANCH, Store::NONE},
+    {"js",   OP_JS,   3, 5, 0, 0, Flow::BRANCH, Store::NONE},
+    {"jns",  OP_JNS,  3, 5, 0, 0, Flow::BRANCH, Store::NONE},
+    {"nop",  OP_NOP,  1, 3, 0, 0, Flow::NEXT,   Store::NONE},
+    {"hlt",  OP_HLT,  1, 0, 0, 0, Flow::HALT,   Store::NONE},
+    {"shl",  OP_SHL,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
+    {"shlw", OP_SHLW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
+    {"shr",  OP_SHR,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
+    {"shrw", OP_SHRW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
+    {"rol",  OP_ROL,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
+    {"rolw", OP_ROLW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
+    {"ror",  OP_ROR,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
+    {"rorw", OP_RORW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
+    {"and",  OP_AND,  1, 5, 2, 1, Flow::NEXT,   Store::NONE},
+    {"andw", OP_ANDW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE},
+    {"or",   OP_OR,   1, 6, 2, 1, Flow::NEXT,   Store::NONE},
+    {"orw",  OP_ORW,  1, 9, 4, 2, Flow::NEXT,   Store::NONE},
+    {"not",  OP_NOT,  1, 5, 1, 1, Flow::NEXT,   Store::NONE},
+    {"notw", OP_NOTW, 1, 7, 2, 2, Flow::NEXT,   Store::NONE},
+    {"xor",  OP_XOR,  1, 6, 2, 1, Flow::NEXT,   Store::NONE},
+    {"xorw", OP_XORW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE},
+    {"cmp",  OP_CMP,  1, 5, 2, 0, Flow::NEXT,   Store::NONE},
+    {"cmpw", OP_CMPW, 1, 7, 4, 0, Flow::NEXT,   Store::NONE},
 };
 // clang-format on
 
+constexpr int DEFINED_INSTRUCTION_COUNT =
+    static_cast<int>(sizeof INSTRUCTION_ROWS / sizeof INSTRUCTION_ROWS[0]);
+
+namespace opcode_table_detail {
+
 struct Table {
-    OpcodeEntry slot[OPCODE_SLOTS];
+    OpcodeEntry row[256];
 };
 
 constexpr Table build() {
     Table table{};
-    for (int i = 0; i < OPCODE_SLOTS; ++i) {
-        table.slot[i] = OpcodeEntry{{0, 0, 0, 0, 0}, static_cast<std::uint8_t>(i), 0, 0};
+    for (int i = 0; i < 256; ++i) {
+        table.row[i] = OpcodeEntry{
+            {0, 0, 0, 0, 0}, static_cast<std::uint8_t>(i), 1, 0, 0, 0, Flow::UNDEFINED, Store::NONE};
     }
-    for (const Defined& d : DEFINED) {
-        OpcodeEntry& e = table.slot[d.opcode];
-        for (int k = 0; k < 4 && d.mnemonic[k] != '\0'; ++k) e.mnemonic[k] = d.mnemonic[k];
-        e.length = d.length;
-        e.clocks = d.clocks;
-    }
+    for (const OpcodeEntry& d : INSTRUCTION_ROWS) table.row[d.opcode] = d;
     return table;
 }
 
 inline constexpr Table TABLE = build();
 
+constexpr bool rows_are_sound() {
+    int rows_of[256]{};
+    for (const OpcodeEntry& d : INSTRUCTION_ROWS) {
+        if (++rows_of[d.opcode] > 1 || d.mnemonic[0] == '\0') return false;
+        if (d.length < 1 || d.length > 3 || d.flow == Flow::UNDEFINED) return false;
+    }
+    return true;
+}
+static_assert(rows_are_sound(), "an opcode has two rows, or a row has a bad length or flow");
+
 }  // namespace opcode_table_detail
 
-// Indexed by opcode; every slot's opcode field equals its index.
-inline constexpr const OpcodeEntry (&OpcodeTable)[OPCODE_SLOTS] = opcode_table_detail::TABLE.slot;
+// Indexed by any byte; every row's opcode field equals its index.
+inline constexpr const OpcodeEntry (&OpcodeTable)[256] = opcode_table_detail::TABLE.row;
 
-constexpr int DEFINED_INSTRUCTION_COUNT =
-    static_cast<int>(sizeof opcode_table_detail::DEFINED / sizeof opcode_table_detail::DEFINED[0]);
+// Bytes in memory of the instruction whose opcode is given: 1 for an
+// undefined opcode (the byte itself).
+constexpr int instruction_length(std::uint8_t opcode) { return OpcodeTable[opcode].length; }
 
-// Length of a loaded opcode: its slot's length (0 for an empty slot), and 1
-// for opcodes without a slot (112 and above).
-constexpr int opcode_length(int opcode) {
-    return opcode >= 0 && opcode < OPCODE_SLOTS ? OpcodeTable[opcode].length : 1;
-}
-
-// Slot whose mnemonic equals the lower-case text exactly, or nullptr.
+// Row whose mnemonic equals the lower-case text exactly, or nullptr.
 const OpcodeEntry* find_mnemonic(const char* text);

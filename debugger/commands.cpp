@@ -91,24 +91,18 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
 }
 
 // "ldd 43": the instruction at address as the trace line shows it.
-std::string instruction_text(unsigned address) {
-    std::uint8_t op = memory[address];
-    const OpcodeEntry& e = OpcodeTable[op < OPCODE_SLOTS ? op : 0];
-    if (op >= OPCODE_SLOTS || e.length == 0) return "undefined opcode " + std::to_string(op);
+std::string instruction_text(const Machine& m, unsigned address) {
+    std::uint8_t op = m.memory[address];
+    const OpcodeEntry& e = OpcodeTable[op];
+    if (!e.defined()) return "undefined opcode " + std::to_string(op);
     std::string text = e.mnemonic;
     if (e.length > 1 && address + e.length <= static_cast<unsigned>(MEMORY_SIZE)) {
-        unsigned operand = memory[address + 1];
-        if (e.length == 3) operand |= static_cast<unsigned>(memory[address + 2]) << 8;
+        unsigned operand = m.memory[address + 1];
+        if (e.length == 3) operand |= static_cast<unsigned>(m.memory[address + 2]) << 8;
         text += ' ';
         text += std::to_string(operand);
     }
     return text;
-}
-
-unsigned instruction_length(unsigned address) {
-    std::uint8_t op = memory[address];
-    unsigned length = op < OPCODE_SLOTS ? OpcodeTable[op].length : 0;
-    return length == 0 ? 1 : length;
 }
 
 std::string with_label(const Session& s, unsigned address) {
@@ -127,7 +121,7 @@ void print_source(const Session& s, unsigned address) {
 
 void print_trace(const Session& s) {
     char text[TRACE_LINE_CAPACITY];
-    format_trace_line(text, s.last_start, machine);
+    format_trace_line(text, s.last_start, s.machine);
     std::printf("%s\n", text);
     print_source(s, s.last_start.pc);
 }
@@ -144,14 +138,14 @@ void report_end(const Session& s, Why why, bool with_trace) {
             return;  // the stopping instruction has no trace line
         case Why::BREAKPOINT:
             say("stopped at breakpoint " + std::to_string(s.hit_id) + ": " +
-                with_label(s, machine.PC));
+                with_label(s, s.machine.PC));
             break;
         case Why::WATCHPOINT: {
             auto watched = std::find_if(s.breakpoints.begin(), s.breakpoints.end(),
                                         [&](const Breakpoint& b) { return b.id == s.hit_id; });
             say("stopped at watchpoint " + std::to_string(s.hit_id) + ": " +
                 with_label(s, watched->address) + " changed from " + std::to_string(s.old_value) +
-                " to " + std::to_string(memory[watched->address]));
+                " to " + std::to_string(s.machine.memory[watched->address]));
             break;
         }
         case Why::INTERRUPTED: say("interrupted"); break;
@@ -170,11 +164,11 @@ bool ready(const Session& s) {
 // one deeper, every ret one shallower. DONE when it returned.
 Why run_to_return(Session& s, int depth) {
     for (;;) {
-        std::uint8_t op = memory[machine.PC];
+        std::uint8_t op = s.machine.memory[s.machine.PC];
         Why why = run_instruction(s);
         if (why != Why::DONE) return why;
-        if (op == OP_CALL) ++depth;
-        if (op == OP_RET && --depth == 0) return Why::DONE;
+        if (OpcodeTable[op].flow == Flow::CALL) ++depth;
+        if (OpcodeTable[op].flow == Flow::RETURN && --depth == 0) return Why::DONE;
         why = check_after(s, true);
         if (why != Why::DONE) return why;
     }
@@ -186,12 +180,12 @@ void step_lines(Session& s, std::uint64_t n, bool over_calls) {
     if (!ready(s)) return;
     interrupt_requested = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
-        std::uint8_t op = memory[machine.PC];
+        std::uint8_t op = s.machine.memory[s.machine.PC];
         Why why = run_instruction(s);
         if (why == Why::STOPPED) return report_end(s, why, false);
         print_trace(s);
         if (why == Why::HALTED) return report_end(s, why, false);
-        if (over_calls && op == OP_CALL) {
+        if (over_calls && OpcodeTable[op].flow == Flow::CALL) {
             why = check_after(s, true);
             if (why != Why::DONE) return report_end(s, why, false);
             why = run_to_return(s, 1);
@@ -228,23 +222,20 @@ void back(Session& s, std::uint64_t n) {
     print_position(s);
 }
 
-void print_registers() {
-    const Machine& m = machine;
-    const char* name = m.IR < OPCODE_SLOTS && OpcodeTable[m.IR].length > 0
-                           ? OpcodeTable[m.IR].mnemonic
-                           : "undefined";
+void print_registers(const Machine& m) {
+    const char* name = OpcodeTable[m.IR].defined() ? OpcodeTable[m.IR].mnemonic : "undefined";
     std::printf("PC=%04X SP=%04X IR=%02X (%s) Z=%u S=%u O=%u C=%u instructions=%u clocks=%u\n",
                 m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C, m.instruction_count, m.clock_count);
 }
 
-void print_stack() {
-    if (machine.SP == 0 || machine.SP == STACK_TOP) return say("the stack is empty");
-    for (unsigned a = machine.SP + 1u; a <= STACK_TOP; ++a) {
-        std::printf("%04X: %02X %u\n", a, memory[a], memory[a]);
+void print_stack(const Machine& m) {
+    if (m.SP == 0 || m.SP == STACK_TOP) return say("the stack is empty");
+    for (unsigned a = m.SP + 1u; a <= STACK_TOP; ++a) {
+        std::printf("%04X: %02X %u\n", a, m.memory[a], m.memory[a]);
     }
 }
 
-void examine(std::uint16_t address, std::uint64_t count) {
+void examine(const Machine& m, std::uint16_t address, std::uint64_t count) {
     unsigned end = static_cast<unsigned>(
         std::min<std::uint64_t>(address + count, static_cast<std::uint64_t>(MEMORY_SIZE)));
     for (unsigned a = address; a < end; a += 8) {
@@ -252,10 +243,10 @@ void examine(std::uint16_t address, std::uint64_t count) {
         std::string decimal;
         for (unsigned b = a; b < end && b < a + 8; ++b) {
             char text[8];
-            std::snprintf(text, sizeof text, " %02X", memory[b]);
+            std::snprintf(text, sizeof text, " %02X", m.memory[b]);
             hex += text;
             decimal += ' ';
-            decimal += std::to_string(memory[b]);
+            decimal += std::to_string(m.memory[b]);
         }
         std::printf("%04X:%s |%s\n", a, hex.c_str(), decimal.c_str());
     }
@@ -275,7 +266,7 @@ constexpr int LIST_AROUND = 5;
 void list_source(const Session& s, int center) {
     int first = std::max(1, center - LIST_AROUND);
     int last = std::min(static_cast<int>(s.program.source_lines.size()), center + LIST_AROUND);
-    int pc_line = machine.PC < MEMORY_SIZE ? s.program.line_of_address[machine.PC] : 0;
+    int pc_line = s.machine.PC < MEMORY_SIZE ? s.program.line_of_address[s.machine.PC] : 0;
     for (int line = first; line <= last; ++line) {
         std::printf("%s%5d  %s\n", marker(line == pc_line, has_breakpoint_on_line(s, line)), line,
                     std::string(source_line(s.program, line)).c_str());
@@ -287,7 +278,7 @@ void list_source(const Session& s, int center) {
 void list_instructions(const Session& s, unsigned center) {
     std::vector<unsigned> starts;
     for (unsigned a = 0; a <= center && a < static_cast<unsigned>(MAX_MEMORY);
-         a += instruction_length(a)) {
+         a += instruction_length(s.machine.memory[a])) {
         starts.push_back(a);
     }
     std::size_t from = starts.size();
@@ -296,29 +287,29 @@ void list_instructions(const Session& s, unsigned center) {
     }
     std::vector<unsigned> shown(starts.begin() + static_cast<std::ptrdiff_t>(from), starts.end());
     if (shown.empty() || shown.back() != center) shown.push_back(center);
-    for (int k = 0; k < LIST_AROUND && shown.back() + instruction_length(shown.back()) <
+    for (int k = 0; k < LIST_AROUND && shown.back() + instruction_length(s.machine.memory[shown.back()]) <
                                            static_cast<unsigned>(MAX_MEMORY);
          ++k) {
-        shown.push_back(shown.back() + instruction_length(shown.back()));
+        shown.push_back(shown.back() + instruction_length(s.machine.memory[shown.back()]));
     }
     for (unsigned a : shown) {
         std::string bytes;
         for (unsigned b = a;
-             b < a + instruction_length(a) && b < static_cast<unsigned>(MEMORY_SIZE); ++b) {
+             b < a + instruction_length(s.machine.memory[a]) && b < static_cast<unsigned>(MEMORY_SIZE); ++b) {
             char text[4];
-            std::snprintf(text, sizeof text, "%02X ", memory[b]);
+            std::snprintf(text, sizeof text, "%02X ", s.machine.memory[b]);
             bytes += text;
         }
         bool breakpoint = std::any_of(s.breakpoints.begin(), s.breakpoints.end(), [&](auto& b) {
             return b.kind != BreakKind::WATCH && b.address == a;
         });
-        std::printf("%s%04X  %-9s %s\n", marker(a == machine.PC, breakpoint), a, bytes.c_str(),
-                    instruction_text(a).c_str());
+        std::printf("%s%04X  %-9s %s\n", marker(a == s.machine.PC, breakpoint), a, bytes.c_str(),
+                    instruction_text(s.machine, a).c_str());
     }
 }
 
 void list(const Session& s, const Words& words) {
-    unsigned address = machine.PC;
+    unsigned address = s.machine.PC;
     int line = 0;
     if (words.size() > 1) {
         std::optional<std::uint16_t> at = parse_location(s, words[1], MAX_MEMORY - 1);
@@ -341,7 +332,7 @@ void info_breakpoints(const Session& s) {
         std::string text = std::to_string(b.id) + " " + kind + " " + with_label(s, b.address);
         int line = s.program.line_of_address[b.address];
         if (b.kind != BreakKind::WATCH && line > 0) text += " line " + std::to_string(line);
-        if (b.kind == BreakKind::WATCH) text += " = " + std::to_string(memory[b.address]);
+        if (b.kind == BreakKind::WATCH) text += " = " + std::to_string(s.machine.memory[b.address]);
         say(text);
     }
 }
@@ -403,10 +394,10 @@ bool is(const std::string& word, const char* name, const char* short_name = null
 }  // namespace
 
 void print_position(const Session& s) {
-    std::string label = label_at(s.program, machine.PC);
-    std::printf("at %04X%s %s\n", machine.PC, label.empty() ? "" : (" (" + label + ")").c_str(),
-                machine.PC < MAX_MEMORY ? instruction_text(machine.PC).c_str() : "");
-    print_source(s, machine.PC);
+    std::string label = label_at(s.program, s.machine.PC);
+    std::printf("at %04X%s %s\n", s.machine.PC, label.empty() ? "" : (" (" + label + ")").c_str(),
+                s.machine.PC < MAX_MEMORY ? instruction_text(s.machine, s.machine.PC).c_str() : "");
+    print_source(s, s.machine.PC);
 }
 
 bool run_command(Session& s, const std::string& line) {
@@ -456,9 +447,9 @@ bool run_command(Session& s, const std::string& line) {
             say("info breakpoints lists breakpoints and watchpoints");
         }
     } else if (is(c, "regs")) {
-        print_registers();
+        print_registers(s.machine);
     } else if (is(c, "stack")) {
-        print_stack();
+        print_stack(s.machine);
     } else if (is(c, "x")) {
         std::optional<std::uint16_t> at;
         if (words.size() < 2) {
@@ -467,7 +458,7 @@ bool run_command(Session& s, const std::string& line) {
             at = parse_location(s, words[1], MEMORY_SIZE - 1);
         }
         std::optional<std::uint64_t> n = at ? parse_count(words, 2) : std::nullopt;
-        if (n) examine(*at, *n);
+        if (n) examine(s.machine, *at, *n);
     } else if (is(c, "list")) {
         list(s, words);
     } else if (is(c, "run")) {

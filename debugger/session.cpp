@@ -4,19 +4,18 @@
 #include <cstdio>
 
 #include "machine/display.hpp"
+#include "machine/loader.hpp"
 
 volatile std::sig_atomic_t interrupt_requested = 0;
 
 void start_session(Session& s) {
-    machine_reset();
-    machine.IR = 0;
-    std::copy(s.program.image.begin(), s.program.image.end(), memory);
-    save_snapshot(machine, *s.start);
+    reset_and_load(s.machine, s.program.image);
+    *s.start = s.machine;
     restart(s);
 }
 
 void restart(Session& s) {
-    restore_snapshot(machine, *s.start);
+    s.machine = *s.start;
     s.undo_next = 0;
     s.undo_count = 0;
     s.state = RunState::READY;
@@ -25,11 +24,11 @@ void restart(Session& s) {
 }
 
 Why run_instruction(Session& s) {
-    s.undo[s.undo_next] = capture_undo(machine);
+    s.undo[s.undo_next] = capture_undo(s.machine);
     s.undo_next = (s.undo_next + 1) % UNDO_CAPACITY;
     s.undo_count = std::min(s.undo_count + 1, UNDO_CAPACITY);
-    s.last_start = trace_start(machine);
-    std::optional<Stop> stop = step_headless(machine, s.io);
+    s.last_start = trace_start(s.machine);
+    std::optional<Stop> stop = step_headless(s.machine, s.io);
     // The simulator's display of out 0, each value on its own line.
     for (std::uint8_t value : s.io.port0) {
         char text[PORT0_TEXT_CAPACITY];
@@ -42,7 +41,7 @@ Why run_instruction(Session& s) {
         s.last_stop = *stop;
         return Why::STOPPED;
     }
-    if (machine.IR == OP_HLT) {
+    if (s.machine.IR == OP_HLT) {
         s.state = RunState::HALTED;
         return Why::HALTED;
     }
@@ -52,16 +51,16 @@ Why run_instruction(Session& s) {
 Why check_after(Session& s, bool at_breakpoint) {
     if (s.watch_count > 0) {
         for (Breakpoint& b : s.breakpoints) {
-            if (b.kind != BreakKind::WATCH || memory[b.address] == b.last_value) continue;
+            if (b.kind != BreakKind::WATCH || s.machine.memory[b.address] == b.last_value) continue;
             s.hit_id = b.id;
             s.old_value = b.last_value;
-            b.last_value = memory[b.address];
+            b.last_value = s.machine.memory[b.address];
             return Why::WATCHPOINT;
         }
     }
-    if (at_breakpoint && machine.PC < MAX_MEMORY && s.break_count[machine.PC] > 0) {
+    if (at_breakpoint && s.machine.PC < MAX_MEMORY && s.break_count[s.machine.PC] > 0) {
         for (const Breakpoint& b : s.breakpoints) {
-            if (b.kind == BreakKind::WATCH || b.address != machine.PC) continue;
+            if (b.kind == BreakKind::WATCH || b.address != s.machine.PC) continue;
             s.hit_id = b.id;
             if (b.kind == BreakKind::TBREAK) delete_breakpoint(s, s.hit_id);  // b is gone
             return Why::BREAKPOINT;
@@ -79,7 +78,7 @@ std::size_t go_back(Session& s, std::size_t n) {
     for (; done < n && s.undo_count > 0; ++done) {
         s.undo_next = (s.undo_next + UNDO_CAPACITY - 1) % UNDO_CAPACITY;
         --s.undo_count;
-        apply_undo(machine, s.undo[s.undo_next]);
+        apply_undo(s.machine, s.undo[s.undo_next]);
     }
     if (done > 0) s.state = RunState::READY;
     refresh_watchpoints(s);
@@ -87,7 +86,7 @@ std::size_t go_back(Session& s, std::size_t n) {
 }
 
 int add_breakpoint(Session& s, BreakKind kind, std::uint16_t address) {
-    Breakpoint b{s.next_id++, kind, address, memory[address]};
+    Breakpoint b{s.next_id++, kind, address, s.machine.memory[address]};
     if (kind == BreakKind::WATCH) {
         ++s.watch_count;
     } else {
@@ -118,6 +117,6 @@ void delete_all_breakpoints(Session& s) {
 
 void refresh_watchpoints(Session& s) {
     for (Breakpoint& b : s.breakpoints) {
-        if (b.kind == BreakKind::WATCH) b.last_value = memory[b.address];
+        if (b.kind == BreakKind::WATCH) b.last_value = s.machine.memory[b.address];
     }
 }

@@ -45,7 +45,8 @@ extern volatile std::sig_atomic_t interrupt_requested;
 
 struct Session {
     DebugProgram program;
-    std::unique_ptr<Snapshot> start = std::make_unique<Snapshot>();  // the machine as loaded
+    Machine machine{};                                              // the machine the session runs
+    std::unique_ptr<Machine> start = std::make_unique<Machine>();  // the machine as loaded
 
     // A ring: the newest record is at undo_next - 1.
     std::vector<UndoRecord> undo = std::vector<UndoRecord>(UNDO_CAPACITY);

@@ -26,21 +26,22 @@ struct Disassembly {
     std::bitset<MAX_MEMORY> label;
 };
 
-int instruction_length(std::uint8_t op) { return op < OPCODE_SLOTS ? OpcodeTable[op].length : 0; }
-
 unsigned operand_word(const Disassembly& d, int address) {
     return d.image[address + 1] | (d.image[address + 2] << 8);
 }
 
 // Instructions after which control never reaches the next byte.
 bool ends_flow(std::uint8_t op) {
-    return op == OP_JMP || op == OP_JMR || op == OP_RET || op == OP_HLT;
+    Flow flow = OpcodeTable[op].flow;
+    return flow == Flow::JUMP || flow == Flow::RETURN || flow == Flow::HALT;
 }
 
 // Instructions whose word operand is where control goes next (jmr, among
 // the jumps, has a one-byte offset instead).
 bool is_jump_or_call(std::uint8_t op) {
-    return op == OP_CALL || (op >= OP_JMP && op <= OP_JNS && op != OP_JMR);
+    const OpcodeEntry& row = OpcodeTable[op];
+    return (row.flow == Flow::JUMP || row.flow == Flow::BRANCH || row.flow == Flow::CALL) &&
+           row.length == 3;
 }
 
 // An instruction is decoded where a record wrote its opcode, the opcode is
@@ -51,7 +52,7 @@ bool decode_at(Disassembly& d, int address) {
     if (!d.written[address]) return false;
     std::uint8_t op = d.image[address];
     int length = instruction_length(op);
-    if (length == 0 || address + length > MAX_MEMORY) return false;
+    if (!OpcodeTable[op].defined() || address + length > MAX_MEMORY) return false;
     for (int k = 0; k < length; ++k) {
         if (d.role[address + k] != Role::GAP) return false;
     }

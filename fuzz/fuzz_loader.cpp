@@ -59,10 +59,14 @@ void model(const std::uint8_t* data, std::size_t size, Expected& out) {
     long long address = 0, op_value = 0, operand = 0;
     while (take(address) && take(op_value)) {
         int op = static_cast<std::uint8_t>(op_value);
-        // A data record fills one byte; an opcode without a slot takes no
-        // operand; an empty slot takes a two-byte operand.
+        // A data record fills one byte; an instruction its length; an
+        // undefined opcode below 112 takes a two-byte operand, above none.
         int span = 1;
-        if (op < OPCODE_SLOTS) span = OpcodeTable[op].length == 0 ? 3 : OpcodeTable[op].length;
+        if (OpcodeTable[op].defined()) {
+            span = OpcodeTable[op].length;
+        } else if (op < 112) {
+            span = 3;
+        }
         if (address < 0 || address > MAX_MEMORY - span) {
             out.message =
                 "\nERROR\nObject code address out of range : " + std::to_string(address) + "\n";
@@ -108,10 +112,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     write_input_file("input.hx", data, size);
     std::remove("memmap.txt");
     console_double_reset();
-    cpu_reset();
+    static Machine machine;
+    cpu_reset(machine);
     int status = -1;
     try {
-        load_program("input.hx");
+        load_program(machine, "input.hx");
     } catch (const ExitRequest& e) {
         status = e.status;
     }
@@ -120,12 +125,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string output = console_double_output();
 
     for (int a = MAX_MEMORY; a < MEMORY_SIZE; ++a) {
-        if (memory[a] != 0) fuzz_fail("the loader stored a byte outside the program and data area");
+        if (machine.memory[a] != 0) fuzz_fail("the loader stored a byte outside the program and data area");
     }
     if (expected.message.empty()) {
         if (status != -1) fuzz_fail("a file the rules accept was refused");
         if (output != RESET_LINE) fuzz_fail("accepting a file printed something");
-        if (std::memcmp(memory, expected.image, MAX_MEMORY) != 0)
+        if (std::memcmp(machine.memory, expected.image, MAX_MEMORY) != 0)
             fuzz_fail("memory differs from the rules");
         // The memory map is formatted by hand; compare it once in a while.
         if (size % 16 == 0 && read_whole("memmap.txt") != map_of(expected.image)) {

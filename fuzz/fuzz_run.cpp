@@ -30,7 +30,7 @@ namespace {
 constexpr std::size_t HEAD = 8;
 constexpr int STEP_LIMIT = 20000;  // enough to fill the stack from empty
 
-void check_registers(const Machine& m) {
+void check_registers(const Registers& m) {
     if (m.PC >= MAX_MEMORY) fuzz_fail("PC left the program and data area without a stop");
     if (m.SP != 0 && (m.SP < STACK_BOTTOM || m.SP > STACK_TOP))
         fuzz_fail("SP outside the stack area");
@@ -43,14 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < HEAD || size > HEAD + MEMORY_SIZE)
         return -1;  // not a machine: keep it out of the corpus
     enter_work_directory();
+    static Machine machine;
     console_double_reset();
-    cpu_reset();
+    cpu_reset(machine);
     std::string keys;
     for (std::size_t i = 3; i < HEAD; ++i) {
         if (data[i] != 0) keys += static_cast<char>(data[i]);
     }
     console_double_reset(keys);
-    std::memcpy(memory, data + HEAD, size - HEAD);
+    std::memcpy(machine.memory, data + HEAD, size - HEAD);
     unsigned sp = data[0] | (data[1] << 8);
     machine.SP = static_cast<std::uint16_t>((sp & 0x8000) != 0 ? 0 : STACK_BOTTOM | (sp & 0x0FFF));
     machine.Z = data[2] & 1;
@@ -58,17 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.O = (data[2] >> 2) & 1;
     machine.C = (data[2] >> 3) & 1;
 
-    auto start = std::make_unique<Snapshot>();
-    save_snapshot(machine, *start);
     std::uint32_t seed = 0;
     std::memcpy(&seed, data + 3, sizeof seed);
-    FastRunComparison comparison = compare_fast_run(*start, STEP_LIMIT, seed);
+    FastRunComparison comparison = compare_fast_run(machine, STEP_LIMIT, seed);
     if (!comparison.difference.empty()) fuzz_fail(comparison.difference.c_str());
-    restore_snapshot(machine, *start);
 
     // The run loop's own sequence: key test, spinner, then the one step
     // procedure; a stop is reported the way the simulator reports it.
-    Machine m = machine;
+    RunningMachine m(machine);
     ConsoleIo io;
     try {
         try {
@@ -83,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (m.IR == OP_HLT) break;
             }
         } catch (const MachineStop& s) {
-            report_stop(s.stop);
+            report_stop(machine, s.stop);
         }
     } catch (const ExitRequest& e) {
         if (e.status != 255) fuzz_fail("a stop did not end with status 255");

@@ -10,30 +10,31 @@
 
 namespace {
 
-[[noreturn]] void end_of_run(int status) {
-    print_statistics();
-    dump_memory_map("memmap2.txt");
+[[noreturn]] void end_of_run(const Machine& m, int status) {
+    print_statistics(m);
+    dump_memory_map(m, "memmap2.txt");
     console_exit(status);
 }
 
 }  // namespace
 
-void cpu_reset() {
+void cpu_reset(Machine& m) {
     console_printf("CPU reset ... ");
-    machine_reset();
+    machine_reset(m);
     console_printf(" success ...\n");
 }
 
-void report_stop(const Stop& stop) {
+void report_stop(const Machine& m, const Stop& stop) {
     console_printf("%s", stop_message(stop).c_str());
     console_printf("%s", stop_position_line(stop).c_str());
-    if (stop_form(stop.kind).memory_map) dump_memory_map("memmap2.txt");
+    if (stop_form(stop.kind).memory_map) dump_memory_map(m, "memmap2.txt");
     console_exit(FAILURE_STATUS);
 }
 
-void load_program(const char* file_name) {
-    if (std::optional<Stop> refused = load_object_file(file_name, memory)) report_stop(*refused);
-    dump_memory_map("memmap.txt");
+void load_program(Machine& m, const char* file_name) {
+    if (std::optional<Stop> refused = reset_and_load(m, ObjectCode::file(file_name)))
+        report_stop(m, *refused);
+    dump_memory_map(m, "memmap.txt");
 }
 
 void execute_instruction(Machine& m) {
@@ -41,7 +42,7 @@ void execute_instruction(Machine& m) {
     try {
         execute_instruction(m, io);
     } catch (const MachineStop& s) {
-        report_stop(s.stop);
+        report_stop(m, s.stop);
     }
 }
 
@@ -63,14 +64,17 @@ struct TracedConsoleIo : ConsoleIo {
 // Runs instructions on the fast path (machine/fast_run.hpp) up to the next
 // key test that can do more than say no, or up to an instruction the fast
 // path leaves to step(), and shows their spinner frames in one go.
-void run_to_key_test(Machine& m) {
+void run_to_key_test(Machine& machine, RunningMachine& m) {
     std::uint32_t start = m.instruction_count;
+    m.write_back(machine);
     try {
-        run_fast(m, console_next_key_test(start));
+        run_fast(machine, console_next_key_test(start));
     } catch (const MachineStop& s) {
-        console_show_activity(instructions_begun(m, start, s.stop));
+        m = RunningMachine(machine);
+        console_show_activity(instructions_begun(machine, start, s.stop));
         throw;
     }
+    m = RunningMachine(machine);
     console_show_activity(m.instruction_count - start);
 }
 
@@ -80,15 +84,15 @@ void run_to_key_test(Machine& m) {
 // plain one runs most instructions on the fast path and each of the others
 // with its key test, its spinner frame and step().
 template <bool TRACED>
-[[gnu::flatten, gnu::noinline]] void run_loop() {
+[[gnu::flatten, gnu::noinline]] void run_loop(Machine& machine) {
     console_start_keys();
     std::conditional_t<TRACED, TracedConsoleIo, ConsoleIo> io;
     try {
         // The registers live in a local during the run, so that the compiler
         // can keep them in CPU registers.
-        Machine m = machine;
+        RunningMachine m(machine);
         do {
-            if constexpr (!TRACED) run_to_key_test(m);
+            if constexpr (!TRACED) run_to_key_test(machine, m);
             if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE_KEY) {
                 raise_stop(StopKind::USER_ABORT, m.PC, m.IR);
             }
@@ -96,40 +100,43 @@ template <bool TRACED>
             if constexpr (TRACED) {
                 TraceStart start = trace_start(m);
                 step(m, io);
-                trace_append(start, m);
+                trace_append(start, m, m.memory);
             } else {
                 step(m, io);
             }
         } while (m.IR != OP_HLT);
-        machine = m;
+        m.write_back(machine);
     } catch (const MachineStop& s) {
-        report_stop(s.stop);
+        report_stop(machine, s.stop);
     }
 }
 
 }  // namespace
 
-void run_program() {
+void run_program(Machine& m) {
     if (trace_active()) {
-        run_loop<true>();
+        run_loop<true>(m);
     } else {
-        run_loop<false>();
+        run_loop<false>(m);
     }
 }
 
-void print_statistics() { console_printf("%s", statistics_text(machine).c_str()); }
+void print_statistics(const Machine& m) { console_printf("%s", statistics_text(m).c_str()); }
 
 int simulator_main() {
-    cpu_reset();
+    // The program's one machine. simulator_main never returns, so it lives
+    // as long as the process.
+    Machine machine{};
+    cpu_reset(machine);
     console_printf("- Stack machine simulator -\n");
     console_printf("- Object code file :");
     char name[NAME_CAPACITY];
     if (console_read_line(name, NAME_CAPACITY) <= 0) {
         console_printf("\nERROR\n Inputfile error\n");
         console_printf("program terminated!\n");
-        end_of_run(FAILURE_STATUS);
+        end_of_run(machine, FAILURE_STATUS);
     }
-    load_program(name);
-    run_program();
-    end_of_run(0);
+    load_program(machine, name);
+    run_program(machine);
+    end_of_run(machine, 0);
 }

@@ -25,19 +25,20 @@ struct ConsoleIo {
     }
 };
 
+// Owns the program's one machine and runs the whole dialogue on it.
 [[noreturn]] int simulator_main();
 // "CPU reset ... success ...": the machine's reset with its console line.
-void cpu_reset();
-// Loads the named object code file into memory and writes "memmap.txt"; a
-// refusal ends the process.
-void load_program(const char* file_name);
+void cpu_reset(Machine& m);
+// Resets the machine, loads the named object code file and writes
+// "memmap.txt"; a refusal ends the process.
+void load_program(Machine& m, const char* file_name);
 // Runs from the current PC until hlt, writing the trace when one was opened
 // (trace_file.hpp); every stop ends the process.
-void run_program();
+void run_program(Machine& m);
 // Runs the instruction whose opcode is in m.IR, counts it and checks PC; a
 // stop ends the process.
 void execute_instruction(Machine& m);
-void print_statistics();
-// Prints the stop's message and position line, writes "memmap2.txt" when the
-// stop asks for it, and ends the process with FAILURE_STATUS.
-[[noreturn]] void report_stop(const Stop& stop);
+void print_statistics(const Machine& m);
+// Prints the stop's message and position line, writes "memmap2.txt" of m
+// when the stop asks for it, and ends the process with FAILURE_STATUS.
+[[noreturn]] void report_stop(const Machine& m, const Stop& stop);

@@ -7,7 +7,7 @@
 #include "machine/machine.hpp"
 
 // Lines are formatted by hand into blocks: this runs twice in every run.
-void dump_memory_map(const char* file_name) {
+void dump_memory_map(const Machine& m, const char* file_name) {
     std::FILE* file = std::fopen(file_name, "w");
     if (file == nullptr) {
         console_printf("\nERROR\n can not create %s\n", file_name);
@@ -21,7 +21,7 @@ void dump_memory_map(const char* file_name) {
         for (int i = 8, a = address; i >= 4; --i, a /= 10) p[i] = static_cast<char>('0' + a % 10);
         std::memcpy(p + 9, "] = ", 4);  // NOLINT(bugprone-not-null-terminated-result)
         p += 13;
-        unsigned value = memory[address];
+        unsigned value = m.memory[address];
         if (value >= 100) *p++ = static_cast<char>('0' + value / 100);
         if (value >= 10) *p++ = static_cast<char>('0' + value / 10 % 10);
         *p++ = static_cast<char>('0' + value % 10);

@@ -2,6 +2,8 @@
 // program and data area.
 #pragma once
 
-// Writes the map of `memory` to file_name; a file that cannot be created or
-// written is reported on the console and the run goes on.
-void dump_memory_map(const char* file_name);
+#include "machine/machine.hpp"
+
+// Writes the map of m's memory to file_name; a file that cannot be created
+// or written is reported on the console and the run goes on.
+void dump_memory_map(const Machine& m, const char* file_name);

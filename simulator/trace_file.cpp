@@ -65,11 +65,11 @@ bool trace_open(const char* path) {
 
 bool trace_active() { return trace_fd >= 0; }
 
-void trace_append(const TraceStart& start, const Machine& after) {
+void trace_append(const TraceStart& start, const Registers& after, const std::uint8_t* memory) {
     if (static_cast<std::size_t>(trace_filled) + TRACE_LINE_CAPACITY + 1 > TRACE_BUFFER_CAPACITY)
         trace_flush();
     char* line = trace_buffer + trace_filled;
-    std::size_t length = format_trace_line(line, start, after);
+    std::size_t length = format_trace_line(line, start, after, memory);
     line[length] = '\n';
     // The line is complete before the signal handler may see it.
     std::atomic_signal_fence(std::memory_order_release);

@@ -12,8 +12,8 @@ bool trace_open(const char* path);
 bool trace_active();
 
 // Appends the line of the instruction that began as `start` and left the
-// machine as `after`.
-void trace_append(const TraceStart& start, const Machine& after);
+// registers as `after` and memory as `memory`.
+void trace_append(const TraceStart& start, const Registers& after, const std::uint8_t* memory);
 
 // Writes out everything buffered.
 void trace_flush();

@@ -1,6 +1,6 @@
 // The web page's side of the assembler library and the machine core, as
 // plain C functions that the page's script calls. One playground per page:
-// its state is the machine's globals plus the record below.
+// the record below, which owns the machine.
 //
 // Every instruction runs through the core's step procedure. The last
 // HISTORY_CAPACITY instructions of a run have an undo record each, kept in a
@@ -48,6 +48,7 @@ constexpr std::size_t HISTORY_CAPACITY = 1u << 17;
 constexpr std::size_t CONSOLE_VALUES = 2000;
 
 struct Playground {
+    Machine machine{};
     AssemblyResult assembly;
     HeadlessIo io;
     RunState state = STATE_EMPTY;
@@ -65,8 +66,6 @@ struct Playground {
 // The state a slice starts from, for running its start again (see pg_run).
 struct Checkpoint {
     Machine machine;
-    std::uint8_t memory[MEMORY_SIZE];
-    std::uint8_t ports[256];
     std::size_t output_length;
     std::size_t history_next, history_count;
 };
@@ -135,18 +134,14 @@ RunState run_catching(Machine& m, std::uint32_t limit, int breakpoints) {
 void forget_history() { pg.history_next = pg.history_count = 0; }
 
 void take_checkpoint() {
-    checkpoint.machine = machine;
-    std::memcpy(checkpoint.memory, memory, sizeof memory);
-    std::memcpy(checkpoint.ports, ports, sizeof ports);
+    checkpoint.machine = pg.machine;
     checkpoint.output_length = pg.io.port0.size();
     checkpoint.history_next = pg.history_next;
     checkpoint.history_count = pg.history_count;
 }
 
 void back_to_checkpoint() {
-    machine = checkpoint.machine;
-    std::memcpy(memory, checkpoint.memory, sizeof memory);
-    std::memcpy(ports, checkpoint.ports, sizeof ports);
+    pg.machine = checkpoint.machine;
     pg.io.port0.resize(checkpoint.output_length);
     pg.history_next = checkpoint.history_next;
     pg.history_count = checkpoint.history_count;
@@ -222,12 +217,11 @@ EMSCRIPTEN_KEEPALIVE const std::int32_t* pg_line_map() {
 // through the simulator's own loader. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reset() {
     if (!pg.assembly.ok) return pg.state = STATE_EMPTY;
-    machine_reset();
-    machine.IR = 0;
     pg.io.port0.clear();
     forget_history();
     pg.state = STATE_READY;
-    if (std::optional<Stop> refused = load_object_text(pg.assembly.object_code, memory)) {
+    if (std::optional<Stop> refused =
+            reset_and_load(pg.machine, ObjectCode::in_text(pg.assembly.object_code))) {
         pg.stop = *refused;
         pg.state = STATE_STOPPED;
     }
@@ -241,9 +235,9 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
 EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
     if (!can_run()) return pg.state;
     pg.state = limit > HISTORY_CAPACITY
-                   ? run_with_plain_start(machine, limit, breakpoints,
+                   ? run_with_plain_start(pg.machine, limit, breakpoints,
                                           limit - static_cast<std::uint32_t>(HISTORY_CAPACITY))
-                   : run_catching<true>(machine, limit, breakpoints);
+                   : run_catching<true>(pg.machine, limit, breakpoints);
     return pg.state;
 }
 
@@ -253,7 +247,7 @@ EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS); }
 EMSCRIPTEN_KEEPALIVE int pg_step_back() {
     if (pg.history_count == 0 || pg.state == STATE_EMPTY) return 0;
     const HistoryEntry& e = newest_entry();
-    apply_undo(machine, e.undo);
+    apply_undo(pg.machine, e.undo);
     pg.io.port0.resize(e.output_length);
     pg.history_next = (pg.history_next + HISTORY_CAPACITY - 1) % HISTORY_CAPACITY;
     --pg.history_count;
@@ -266,7 +260,7 @@ EMSCRIPTEN_KEEPALIVE int pg_history_length() { return static_cast<int>(pg.histor
 // Escape or the Stop button: the stop the simulator shows for Escape.
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
     if (pg.state == STATE_READY || pg.state == STATE_BREAK) {
-        pg.stop = Stop{StopKind::USER_ABORT, machine.PC, machine.IR, {}};
+        pg.stop = Stop{StopKind::USER_ABORT, pg.machine.PC, pg.machine.IR, {}};
         pg.state = STATE_STOPPED;
     }
     return pg.state;
@@ -284,7 +278,7 @@ EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
 
 // PC, SP, IR, Z, S, O, C, instructions, clocks, state.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* pg_registers() {
-    const Machine& m = machine;
+    const Machine& m = pg.machine;
     std::uint32_t values[] = {m.PC,          m.SP,
                               m.IR,          m.Z,
                               m.S,           m.O,
@@ -294,15 +288,16 @@ EMSCRIPTEN_KEEPALIVE const std::uint32_t* pg_registers() {
     return pg.registers;
 }
 
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* pg_memory() { return memory; }
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* pg_memory() { return pg.machine.memory; }
 
 // The mnemonic of an opcode, "" for an undefined one.
 EMSCRIPTEN_KEEPALIVE const char* pg_mnemonic(unsigned opcode) {
-    return opcode < OPCODE_SLOTS ? OpcodeTable[opcode].mnemonic : "";
+    return OpcodeTable[opcode & 0xFF].mnemonic;
 }
 
+// 1 for an undefined opcode.
 EMSCRIPTEN_KEEPALIVE unsigned pg_instruction_length(unsigned opcode) {
-    return opcode < OPCODE_SLOTS ? OpcodeTable[opcode].length : 0;
+    return instruction_length(static_cast<std::uint8_t>(opcode));
 }
 
 // The addresses whose bytes the last instruction changed: their count, the
@@ -312,7 +307,7 @@ EMSCRIPTEN_KEEPALIVE int pg_changed_count() {
     if (pg.history_count == 0) return 0;
     const UndoRecord& r = newest_entry().undo;
     for (int i = 0; i < r.count; ++i)
-        if (memory[r.address[i]] != r.value[i]) pg.changed[count++] = r.address[i];
+        if (pg.machine.memory[r.address[i]] != r.value[i]) pg.changed[count++] = r.address[i];
     return count;
 }
 
@@ -332,7 +327,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
         out += text;
     }
     if (pg.state == STATE_HALTED) {
-        out += "\n-HALT-\n" + statistics_text(machine);
+        out += "\n-HALT-\n" + statistics_text(pg.machine);
     } else if (pg.state == STATE_STOPPED) {
         out += stop_message(pg.stop) + stop_position_line(pg.stop);
     }
@@ -344,14 +339,14 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
 // back over them and run forward again, which leaves it as it was.
 EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
     std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), pg.history_count);
-    for (std::size_t i = 0; i < n; ++i) apply_undo(machine, newest_entry(i).undo);
+    for (std::size_t i = 0; i < n; ++i) apply_undo(pg.machine, newest_entry(i).undo);
     HeadlessIo scratch;
     std::string out;
     char line[TRACE_LINE_CAPACITY];
     for (std::size_t i = n; i-- > 0;) {
-        TraceStart start = trace_start(machine);
-        if (step_headless(machine, scratch)) break;  // the stopping instruction has no line
-        format_trace_line(line, start, machine);
+        TraceStart start = trace_start(pg.machine);
+        if (step_headless(pg.machine, scratch)) break;  // the stopping instruction has no line
+        format_trace_line(line, start, pg.machine);
         out += line;
         out += '\n';
     }

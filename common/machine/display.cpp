@@ -8,7 +8,7 @@ std::size_t format_port0(char* out, unsigned value) {
     return length < 0 ? 0 : static_cast<std::size_t>(length);
 }
 
-std::string statistics_text(const Machine& m) {
+std::string statistics_text(const Registers& m) {
     std::int32_t instructions = static_cast<std::int32_t>(m.instruction_count);
     char text[128];
     int length = std::snprintf(text, sizeof text, "No. instruction = %d\nNo. clock = %d,",

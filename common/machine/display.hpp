@@ -17,4 +17,4 @@ std::size_t format_port0(char* out, unsigned value);
 // The statistics after a run: "No. instruction = %d\nNo. clock = %d,CPI = %f\n".
 // The CPI divides the clocks (unsigned) by the instructions (signed); with no
 // instruction run it is not a number and shown as "nan".
-std::string statistics_text(const Machine& m);
+std::string statistics_text(const Registers& m);

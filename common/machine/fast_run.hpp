@@ -2,7 +2,7 @@
 // between them, until an instruction count the caller chose or an
 // instruction that needs the caller. Each instruction is the same handler
 // the one step procedure calls (both are generated from
-// MACHINE_INSTRUCTIONS in machine/step.hpp), so a run here leaves memory,
+// MACHINE_HANDLERS in machine/step.hpp), so a run here leaves memory,
 // ports, registers, flags and counts exactly as the same number of calls of
 // step() would.
 //

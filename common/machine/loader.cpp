@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "opcode_table.hpp"
+#include <algorithm>
 
 namespace {
 
@@ -19,14 +19,6 @@ struct TextSource {
     std::size_t at = 0;
     int next() { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; }
 };
-
-// Bytes a record fills: its opcode's length, where an empty slot (length 0)
-// takes a two-byte operand like a length-3 instruction.
-int record_span(int op) {
-    if (op == DATA_RECORD_MARKER) return 1;
-    int n = opcode_length(op);
-    return n == 0 ? 3 : n;
-}
 
 Stop refusal(StopKind kind, const char* detail) {
     Stop stop{kind, 0, 0, {}};
@@ -69,7 +61,7 @@ public:
         long long operand = 0;
         while (read_value(&address) && read_value(&op_value)) {
             int op = static_cast<std::uint8_t>(op_value);
-            int span = record_span(op);
+            int span = record_span(static_cast<std::uint8_t>(op));
             if (address < 0 || address > MAX_MEMORY - span) {
                 char text[STOP_DETAIL_CAPACITY];
                 std::snprintf(text, sizeof text, "%lld", address);
@@ -119,4 +111,15 @@ std::optional<Stop> load_object_text(std::string_view text, std::uint8_t* image,
     TextSource source{text};
     Reader<TextSource> reader(source);
     return reader.load(image, written);
+}
+
+void reset_and_load(Machine& m, std::span<const std::uint8_t> image) {
+    machine_reset(m);
+    std::copy_n(image.begin(), std::min<std::size_t>(image.size(), MAX_MEMORY), m.memory);
+}
+
+std::optional<Stop> reset_and_load(Machine& m, const ObjectCode& code) {
+    machine_reset(m);
+    return code.is_file ? load_object_file(code.file_name, m.memory)
+                        : load_object_text(code.text, m.memory);
 }

@@ -7,8 +7,10 @@
 #include <bitset>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
+#include "machine/machine.hpp"
 #include "machine/stops.hpp"
 #include "object_code.hpp"
 
@@ -24,3 +26,19 @@ std::optional<Stop> load_object_file(const char* file_name, std::uint8_t* image,
 // The same rules for object code held in memory.
 std::optional<Stop> load_object_text(std::string_view text, std::uint8_t* image,
                                      WrittenSet* written = nullptr);
+
+// Object code to load: a file by its name, or text in memory.
+struct ObjectCode {
+    bool is_file;
+    const char* file_name;  // when is_file
+    std::string_view text;  // otherwise
+    static ObjectCode file(const char* name) { return {true, name, {}}; }
+    static ObjectCode in_text(std::string_view text) { return {false, nullptr, text}; }
+};
+
+// How every program starts a run on a machine: the machine reset whole
+// (registers, IR, flags, counts, memory, ports to 0), then the program
+// loaded, from a memory image (its first MAX_MEMORY bytes) or from object
+// code (with the refusal, if any, as the loaders above give it).
+void reset_and_load(Machine& m, std::span<const std::uint8_t> image);
+std::optional<Stop> reset_and_load(Machine& m, const ObjectCode& code);

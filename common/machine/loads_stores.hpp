@@ -16,23 +16,23 @@ inline void check_address(const M& m, unsigned last_address) {
 template <class M>
 inline unsigned read_pointer(const M& m, unsigned w) {
     check_address(m, w + 1);
-    return memory[w] | (memory[w + 1] << 8);
+    return m.memory[w] | (m.memory[w + 1] << 8);
 }
 
 // The word at a (low byte first in memory) goes on the stack high byte first.
 template <class M>
 inline void push_memory_word(M& m, unsigned a) {
     check_address(m, a + 1);
-    push_byte(m, memory[a + 1]);
-    push_byte(m, memory[a]);
+    push_byte(m, m.memory[a + 1]);
+    push_byte(m, m.memory[a]);
 }
 
 // The word on top of the stack goes to memory at a, low byte first.
 template <class M>
 inline void pop_memory_word(M& m, unsigned a) {
     check_address(m, a + 1);
-    memory[a] = static_cast<std::uint8_t>(pop_byte(m));
-    memory[a + 1] = static_cast<std::uint8_t>(pop_byte(m));
+    m.memory[a] = static_cast<std::uint8_t>(pop_byte(m));
+    m.memory[a + 1] = static_cast<std::uint8_t>(pop_byte(m));
 }
 
 template <class M>
@@ -43,8 +43,8 @@ inline void op_ldi(M& m) {
 
 template <class M>
 inline void op_ldiw(M& m) {
-    push_byte(m, memory[m.PC + 2]);
-    push_byte(m, memory[m.PC + 1]);
+    push_byte(m, m.memory[m.PC + 2]);
+    push_byte(m, m.memory[m.PC + 1]);
     advance_pc(m, OP_LDIW);
 }
 
@@ -52,7 +52,7 @@ template <class M>
 inline void op_ldd(M& m) {
     unsigned a = operand_word(m);
     check_address(m, a);
-    push_byte(m, memory[a]);
+    push_byte(m, m.memory[a]);
     advance_pc(m, OP_LDD);
 }
 
@@ -66,7 +66,7 @@ template <class M>
 inline void op_lda(M& m) {
     unsigned a = read_pointer(m, operand_word(m));
     if (a >= static_cast<unsigned>(MAX_MEMORY)) raise_stop(StopKind::LDA_OVERLOAD, m.PC, m.IR);
-    push_byte(m, memory[a]);
+    push_byte(m, m.memory[a]);
     advance_pc(m, OP_LDA);
 }
 
@@ -74,7 +74,7 @@ template <class M>
 inline void op_sta(M& m) {
     unsigned a = read_pointer(m, operand_word(m));
     if (a >= static_cast<unsigned>(MAX_MEMORY)) raise_stop(StopKind::STA_OVERLOAD, m.PC, m.IR);
-    memory[a] = static_cast<std::uint8_t>(pop_byte(m));
+    m.memory[a] = static_cast<std::uint8_t>(pop_byte(m));
     advance_pc(m, OP_STA);
 }
 
@@ -82,7 +82,7 @@ template <class M>
 inline void op_std(M& m) {
     unsigned a = operand_word(m);
     check_address(m, a);
-    memory[a] = static_cast<std::uint8_t>(pop_byte(m));
+    m.memory[a] = static_cast<std::uint8_t>(pop_byte(m));
     advance_pc(m, OP_STD);
 }
 
@@ -99,7 +99,7 @@ inline void op_in(M& m, Io& io) {
     if (n == 1) {
         io.wait_key();
     } else {
-        push_byte(m, ports[n]);
+        push_byte(m, m.ports[n]);
     }
     advance_pc(m, OP_IN);
 }
@@ -108,7 +108,7 @@ template <class M, class Io>
 inline void op_out(M& m, Io& io) {
     unsigned n = operand_byte(m);
     unsigned v = pop_byte(m);
-    ports[n] = static_cast<std::uint8_t>(v);
+    m.ports[n] = static_cast<std::uint8_t>(v);
     if (n == 0) io.show_port0(v);
     advance_pc(m, OP_OUT);
 }

@@ -1,5 +1,5 @@
-// State of the simulated stack machine and the operations every instruction
-// performs on it: reset, fetch, the byte stack and the operand helpers.
+// The simulated stack machine as one value, and the operations every
+// instruction performs on it: fetch, the byte stack and the operand helpers.
 #pragma once
 
 #include <bit>
@@ -10,10 +10,8 @@
 #include "object_code.hpp"
 #include "opcode_table.hpp"
 
-// The processor's registers, flags and counters. A run loop works on a local
-// copy, which the compiler can keep in CPU registers; `machine` holds them
-// before and after a run.
-struct Machine {
+// The processor's registers, flags and counters.
+struct Registers {
     std::uint16_t PC;
     std::uint16_t SP;  // next free byte; 0 means nothing pushed since reset
     std::uint8_t IR;
@@ -22,31 +20,51 @@ struct Machine {
     std::uint32_t clock_count;
 };
 
+// One whole machine: registers, flags, counts, memory and ports. A plain
+// value with no pointers: copying it is a snapshot, and two of them never
+// share anything. A program owns as many as it needs (the simulator keeps
+// one in static storage, so that its run loop addresses memory directly).
+// Memory and ports are fixed arrays inside it, so the compiler can tell
+// stores into them from the registers.
+struct Machine : Registers {
+    std::uint8_t memory[MEMORY_SIZE];
+    std::uint8_t ports[256];
+
+    Registers& registers() { return *this; }
+    const Registers& registers() const { return *this; }
+};
+
+// A run loop's working copy of a machine: the registers in a local, which the
+// compiler can keep in CPU registers since its address is never taken, and
+// the memory and ports of the machine it runs. write_back puts the registers
+// back into the machine at every way out of the loop.
+struct RunningMachine : Registers {
+    std::uint8_t* memory;
+    std::uint8_t* ports;
+
+    explicit RunningMachine(Machine& m) : Registers(m), memory(m.memory), ports(m.ports) {}
+    void write_back(Machine& m) const { m.registers() = *this; }
+};
+
 // The procedures below and the instruction handlers take the machine as a
-// template parameter: Machine, or the fast run loop's copy that holds PC and
-// SP in full-width integers (machine/fast_run.cpp). Either way PC and SP hold
+// template parameter: Machine, RunningMachine, or the fast run loop's copy
+// that holds PC and SP in full-width integers (machine/fast_run.cpp). Each
+// has the registers and `memory` and `ports`. Either way PC and SP hold
 // 16-bit values: every change to them wraps at 16 bits or stays in range.
 
-extern Machine machine;
-// Memory and ports exist once per process. They are fixed arrays rather than
-// heap blocks so that the compiler can tell stores into them from everything
-// else and address them directly in the run loop.
-extern std::uint8_t memory[MEMORY_SIZE];
-extern std::uint8_t ports[256];
-
-// Memory, ports, registers, flags and counters to 0; IR is left alone.
-void machine_reset();
+// Registers, IR, flags, counts, memory and ports all to 0.
+void machine_reset(Machine& m);
 
 template <class M>
 inline void fetch_instruction(M& m) {
-    m.IR = memory[m.PC];
+    m.IR = m.memory[m.PC];
 }
 
 // The word at address and address + 1, low byte first: one load on a
 // little-endian host. Only for bytes no instruction has just written one at a
 // time (the operands in the program), since a wide load of bytes still on
 // their way to memory waits for them.
-inline unsigned load_word(unsigned address) {
+inline unsigned load_word(const std::uint8_t* memory, unsigned address) {
     if constexpr (std::endian::native == std::endian::little) {
         std::uint16_t word;
         std::memcpy(&word, memory + address, sizeof word);
@@ -64,12 +82,12 @@ inline void push_byte(M& m, unsigned value) {
     if (m.SP <= STACK_BOTTOM) [[unlikely]] {
         // The first push since reset goes to the top; at 0x3000 the 4096th
         // byte is written and the run stops.
-        memory[m.SP == 0 ? STACK_TOP : m.SP] = static_cast<std::uint8_t>(value);
+        m.memory[m.SP == 0 ? STACK_TOP : m.SP] = static_cast<std::uint8_t>(value);
         if (m.SP != 0) raise_stop(StopKind::STACK_OVERFLOW, m.PC, m.IR);
         m.SP = STACK_TOP - 1;
         return;
     }
-    memory[m.SP] = static_cast<std::uint8_t>(value);
+    m.memory[m.SP] = static_cast<std::uint8_t>(value);
     --m.SP;
 }
 
@@ -80,7 +98,7 @@ inline unsigned pop_byte(M& m) {
     if (static_cast<unsigned>(m.SP) - 1u >= STACK_TOP - 1u)
         raise_stop(StopKind::STACK_UNDERFLOW, m.PC, m.IR);
     ++m.SP;
-    return memory[m.SP];
+    return m.memory[m.SP];
 }
 
 // Words travel on the stack high byte first, so the low byte is on top.
@@ -135,9 +153,9 @@ inline void set_zero_sign(M& m, std::int32_t result) {
 // Operands follow the opcode; PC <= 0x2FFF keeps them inside memory.
 template <class M>
 inline unsigned operand_byte(const M& m) {
-    return memory[m.PC + 1];
+    return m.memory[m.PC + 1];
 }
 template <class M>
 inline unsigned operand_word(const M& m) {
-    return load_word(m.PC + 1u);
+    return load_word(m.memory, m.PC + 1u);
 }

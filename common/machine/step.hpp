@@ -24,67 +24,90 @@ inline void charge_clocks(M& m, std::uint8_t opcode) {
     m.clock_count += OpcodeTable[opcode].clocks;
 }
 
-// Every instruction that works on the machine alone, one line each: the
-// opcode and its handler, which takes the Machine. execute_instruction and
-// the fast run loop (machine/fast_run.cpp) are both generated from this list,
-// so they cannot disagree about what an opcode does. The three instructions
-// that reach the program's Io (in, out, hlt) are written out below.
+// The handler column of the instruction rows (opcode_table.hpp): every
+// defined opcode with the call that runs it on the machine `m`; in, out and
+// hlt also take the program's Io `io`. The dispatch below and the fast run
+// loop (machine/fast_run.cpp) are both generated from this list, so they
+// cannot disagree about what an opcode does; everything else about an
+// opcode (length, clocks, stack use, flow) is its row.
 // clang-format off
-#define MACHINE_INSTRUCTIONS(X) \
-    X(OP_LDI, op_ldi)   \
-    X(OP_LDIW, op_ldiw) \
-    X(OP_LDD, op_ldd)   \
-    X(OP_LDDW, op_lddw) \
-    X(OP_LDA, op_lda)   \
-    X(OP_STA, op_sta)   \
-    X(OP_STD, op_std)   \
-    X(OP_STDW, op_stdw) \
-    X(OP_LDAW, op_ldaw) \
-    X(OP_STAW, op_staw) \
-    X(OP_MUL, op_mul)   \
-    X(OP_MULW, op_mulw) \
-    X(OP_DIV, op_div)   \
-    X(OP_DIVW, op_divw) \
-    X(OP_SUB, op_sub)   \
-    X(OP_SUBW, op_subw) \
-    X(OP_ADD, op_add)   \
-    X(OP_ADDW, op_addw) \
-    X(OP_INC, op_inc)   \
-    X(OP_INCW, op_incw) \
-    X(OP_DEC, op_dec)   \
-    X(OP_DECW, op_decw) \
-    X(OP_CALL, op_call) \
-    X(OP_RET, op_ret)   \
-    X(OP_JMP, op_jmp)   \
-    X(OP_JMR, op_jmr)   \
-    X(OP_JZ, op_jz)     \
-    X(OP_JNZ, op_jnz)   \
-    X(OP_JO, op_jo)     \
-    X(OP_JNO, op_jno)   \
-    X(OP_JC, op_jc)     \
-    X(OP_JNC, op_jnc)   \
-    X(OP_JS, op_js)     \
-    X(OP_JNS, op_jns)   \
-    X(OP_NOP, op_nop)   \
-    X(OP_SHL, op_shl)   \
-    X(OP_SHLW, op_shlw) \
-    X(OP_SHR, op_shr)   \
-    X(OP_SHRW, op_shrw) \
-    X(OP_ROL, op_rol)   \
-    X(OP_ROLW, op_rolw) \
-    X(OP_ROR, op_ror)   \
-    X(OP_RORW, op_rorw) \
-    X(OP_AND, op_and)   \
-    X(OP_ANDW, op_andw) \
-    X(OP_OR, op_or)     \
-    X(OP_ORW, op_orw)   \
-    X(OP_NOT, op_not)   \
-    X(OP_NOTW, op_notw) \
-    X(OP_XOR, op_xor)   \
-    X(OP_XORW, op_xorw) \
-    X(OP_CMP, op_cmp)   \
-    X(OP_CMPW, op_cmpw)
+#define MACHINE_HANDLERS(X) \
+    X(OP_LDI, op_ldi(m))     \
+    X(OP_LDIW, op_ldiw(m))   \
+    X(OP_LDD, op_ldd(m))     \
+    X(OP_LDDW, op_lddw(m))   \
+    X(OP_LDA, op_lda(m))     \
+    X(OP_STA, op_sta(m))     \
+    X(OP_STD, op_std(m))     \
+    X(OP_STDW, op_stdw(m))   \
+    X(OP_IN, op_in(m, io))   \
+    X(OP_OUT, op_out(m, io)) \
+    X(OP_LDAW, op_ldaw(m))   \
+    X(OP_STAW, op_staw(m))   \
+    X(OP_MUL, op_mul(m))     \
+    X(OP_MULW, op_mulw(m))   \
+    X(OP_DIV, op_div(m))     \
+    X(OP_DIVW, op_divw(m))   \
+    X(OP_SUB, op_sub(m))     \
+    X(OP_SUBW, op_subw(m))   \
+    X(OP_ADD, op_add(m))     \
+    X(OP_ADDW, op_addw(m))   \
+    X(OP_INC, op_inc(m))     \
+    X(OP_INCW, op_incw(m))   \
+    X(OP_DEC, op_dec(m))     \
+    X(OP_DECW, op_decw(m))   \
+    X(OP_CALL, op_call(m))   \
+    X(OP_RET, op_ret(m))     \
+    X(OP_JMP, op_jmp(m))     \
+    X(OP_JMR, op_jmr(m))     \
+    X(OP_JZ, op_jz(m))       \
+    X(OP_JNZ, op_jnz(m))     \
+    X(OP_JO, op_jo(m))       \
+    X(OP_JNO, op_jno(m))     \
+    X(OP_JC, op_jc(m))       \
+    X(OP_JNC, op_jnc(m))     \
+    X(OP_JS, op_js(m))       \
+    X(OP_JNS, op_jns(m))     \
+    X(OP_NOP, op_nop(m))     \
+    X(OP_HLT, op_hlt(m, io)) \
+    X(OP_SHL, op_shl(m))     \
+    X(OP_SHLW, op_shlw(m))   \
+    X(OP_SHR, op_shr(m))     \
+    X(OP_SHRW, op_shrw(m))   \
+    X(OP_ROL, op_rol(m))     \
+    X(OP_ROLW, op_rolw(m))   \
+    X(OP_ROR, op_ror(m))     \
+    X(OP_RORW, op_rorw(m))   \
+    X(OP_AND, op_and(m))     \
+    X(OP_ANDW, op_andw(m))   \
+    X(OP_OR, op_or(m))       \
+    X(OP_ORW, op_orw(m))     \
+    X(OP_NOT, op_not(m))     \
+    X(OP_NOTW, op_notw(m))   \
+    X(OP_XOR, op_xor(m))     \
+    X(OP_XORW, op_xorw(m))   \
+    X(OP_CMP, op_cmp(m))     \
+    X(OP_CMPW, op_cmpw(m))  
 // clang-format on
+
+namespace step_detail {
+
+// Whether MACHINE_HANDLERS names every defined opcode exactly once and no
+// undefined one.
+constexpr bool handlers_match_rows() {
+    int handlers_of[256]{};
+#define MACHINE_COUNT_HANDLER(opcode, call) ++handlers_of[opcode];
+    MACHINE_HANDLERS(MACHINE_COUNT_HANDLER)
+#undef MACHINE_COUNT_HANDLER
+    for (int op = 0; op < 256; ++op) {
+        if (handlers_of[op] != (OpcodeTable[op].defined() ? 1 : 0)) return false;
+    }
+    return true;
+}
+static_assert(handlers_match_rows(),
+              "MACHINE_HANDLERS must give every defined row one handler and no other opcode any");
+
+}  // namespace step_detail
 
 // Stops the run when the instruction just counted left PC outside the
 // program and data area. The position line shows PC set back by the length
@@ -107,22 +130,17 @@ inline void complete_instruction(M& m) {
 template <class M, class Io>
 inline void execute_instruction(M& m, Io& io) {
     // One line per opcode: the handler, then its clocks.
-#define MACHINE_CASE(opcode, handler) \
-    case opcode:                      \
-        handler(m);                   \
-        charge_clocks(m, opcode);     \
+#define MACHINE_CASE(opcode, call) \
+    case opcode:                   \
+        call;                      \
+        charge_clocks(m, opcode);  \
         break;
-    // clang-format off
     switch (m.IR) {
-        MACHINE_INSTRUCTIONS(MACHINE_CASE)
-        case OP_IN: op_in(m, io); charge_clocks(m, OP_IN); break;
-        case OP_OUT: op_out(m, io); charge_clocks(m, OP_OUT); break;
-        case OP_HLT: op_hlt(m, io); charge_clocks(m, OP_HLT); break;
-        // An undefined opcode's slot has length 0 (and opcodes 112..255 have
-        // none), so the position line shows the opcode's own address.
+        MACHINE_HANDLERS(MACHINE_CASE)
+        // An undefined opcode stops the run; the position line shows the
+        // opcode's own address.
         default: raise_stop(StopKind::UNDEFINED_OPCODE, m.PC, m.IR);
     }
-        // clang-format on
 #undef MACHINE_CASE
     complete_instruction(m);
 }

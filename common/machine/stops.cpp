@@ -20,7 +20,7 @@ std::string stop_message(const Stop& stop) {
     char argument[STOP_DETAIL_CAPACITY];
     if (stop.kind == StopKind::ADDRESS_OVERLOAD) {
         // The instruction's mnemonic in upper case: LDD, STDW, LDAW...
-        const char* mnemonic = stop.ir < OPCODE_SLOTS ? OpcodeTable[stop.ir].mnemonic : "";
+        const char* mnemonic = OpcodeTable[stop.ir].mnemonic;
         std::size_t i = 0;
         for (; mnemonic[i] != '\0' && i + 1 < sizeof argument; ++i)
             argument[i] = static_cast<char>(mnemonic[i] - 'a' + 'A');

@@ -27,12 +27,13 @@ char* put_text(char* p, const char* text) {
 
 }  // namespace
 
-std::size_t format_trace_line(char* out, const TraceStart& start, const Machine& after) {
+std::size_t format_trace_line(char* out, const TraceStart& start, const Registers& after,
+                              const std::uint8_t* memory) {
     char* p = put_decimal(out, after.instruction_count);
     *p++ = ' ';
     p = put_hex(p, start.pc, 4);
     *p++ = ' ';
-    const OpcodeEntry& entry = OpcodeTable[start.opcode < OPCODE_SLOTS ? start.opcode : 0];
+    const OpcodeEntry& entry = OpcodeTable[start.opcode];
     p = put_text(p, entry.mnemonic);
     if (entry.length > 1) {
         *p++ = ' ';

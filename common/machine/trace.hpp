@@ -18,9 +18,10 @@ struct TraceStart {
     std::uint16_t operand;
 };
 
-inline TraceStart trace_start(const Machine& m) {
-    std::uint8_t op = memory[m.PC];
-    unsigned length = op < OPCODE_SLOTS ? OpcodeTable[op].length : 1;
+template <class M>
+inline TraceStart trace_start(const M& m) {
+    std::uint8_t op = m.memory[m.PC];
+    unsigned length = OpcodeTable[op].length;
     std::uint16_t operand = 0;
     if (length == 2) operand = static_cast<std::uint16_t>(operand_byte(m));
     if (length == 3) operand = static_cast<std::uint16_t>(operand_word(m));
@@ -31,6 +32,10 @@ constexpr int TRACE_STACK_BYTES = 8;
 constexpr std::size_t TRACE_LINE_CAPACITY = 128;
 
 // Writes the line, without a line end, into out (TRACE_LINE_CAPACITY bytes,
-// NUL-terminated) and returns its length. `after` is the machine once the
-// instruction completed.
-std::size_t format_trace_line(char* out, const TraceStart& start, const Machine& after);
+// NUL-terminated) and returns its length. `after` and `memory` are the
+// registers and the memory once the instruction completed.
+std::size_t format_trace_line(char* out, const TraceStart& start, const Registers& after,
+                              const std::uint8_t* memory);
+inline std::size_t format_trace_line(char* out, const TraceStart& start, const Machine& after) {
+    return format_trace_line(out, start, after, after.memory);
+}

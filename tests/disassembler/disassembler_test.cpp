@@ -68,7 +68,8 @@ std::string random_object_code(std::mt19937& random) {
         text += blank;
         // A record takes an operand unless its opcode is one byte long; now
         // and then one is missing or too many, and the rest is read out of step.
-        const bool operand_wanted = opcode == 255 || opcode_length(opcode) != 1;
+        const bool operand_wanted =
+            opcode == 255 || record_span(static_cast<std::uint8_t>(opcode)) != 1;
         if (operand_wanted != (pick(40) == 0)) {
             if (pick(30) == 0) text += '-';
             text += std::to_string(operand);

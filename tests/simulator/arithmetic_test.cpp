@@ -99,7 +99,7 @@ TEST_F(ArithmeticStops, UnderflowComesBeforeAnyFlagIsWritten) {
     EXPECT_EQ(flags(), (Flags{1, 0, 1, 0}));
     EXPECT_EQ(console_double_output(),
               "\nERROR\n Stack underflow\nPC = 00007 [0007], IR = 022 [16]\n");
-    cpu_reset();
+    cpu_reset(machine);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,8 +16,8 @@
 
 namespace {
 
-void load_bytes(std::initializer_list<int> bytes, unsigned address = 0) {
-    for (int b : bytes) memory[address++] = static_cast<std::uint8_t>(b);
+void load_bytes(Machine& m, std::initializer_list<int> bytes, unsigned address = 0) {
+    for (int b : bytes) m.memory[address++] = static_cast<std::uint8_t>(b);
 }
 
 std::string stop_text(const Stop& stop) { return stop_message(stop) + stop_position_line(stop); }
@@ -59,11 +60,12 @@ TEST(MachineCore, StopsComeBackAsValuesWithTheSimulatorsTexts) {
          "\n-ERROR-\n PC overload (PC > MAX_MEMORY)\nPC = 12285 [2FFD], IR = 048 [30]\n",
          false},
     };
+    auto machine = std::make_unique<Machine>();
+    Machine& m = *machine;
     for (const StopCase& c : cases) {
-        machine_reset();
+        machine_reset(m);
         for (std::size_t i = 0; i < c.code.size(); ++i)
-            memory[i] = static_cast<std::uint8_t>(c.code[i]);
-        Machine m{};
+            m.memory[i] = static_cast<std::uint8_t>(c.code[i]);
         HeadlessIo io;
         RunOutcome outcome = run_headless(m, io, 100);
         ASSERT_EQ(outcome.end, RunEnd::STOPPED) << c.text;
@@ -88,9 +90,10 @@ TEST(MachineCore, StopsComeBackAsValuesWithTheSimulatorsTexts) {
 }
 
 TEST(MachineCore, HeadlessRunsHaltStopOrReachTheirLimit) {
-    machine_reset();
-    load_bytes({OP_LDI, 72, OP_OUT, 0, OP_LDI, 1, OP_IN, 1, OP_HLT});
-    Machine m{};
+    auto machine = std::make_unique<Machine>();
+    Machine& m = *machine;
+    machine_reset(m);
+    load_bytes(m, {OP_LDI, 72, OP_OUT, 0, OP_LDI, 1, OP_IN, 1, OP_HLT});
     HeadlessIo io;
     RunOutcome outcome = run_headless(m, io, 1000);
     EXPECT_EQ(outcome.end, RunEnd::HALTED);
@@ -98,21 +101,21 @@ TEST(MachineCore, HeadlessRunsHaltStopOrReachTheirLimit) {
     EXPECT_EQ(m.instruction_count, 5u);
     EXPECT_EQ(m.clock_count, 3u + 3 + 3 + 3 + 0);
     EXPECT_EQ(m.PC, 8);  // hlt leaves PC on itself
-    machine_reset();
-    load_bytes({OP_JMR, 0});
-    m = Machine{};
+    machine_reset(m);
+    load_bytes(m, {OP_JMR, 0});
     EXPECT_EQ(run_headless(m, io, 1000).end, RunEnd::LIMIT);
     EXPECT_EQ(m.instruction_count, 1000u);
 }
 
 TEST(MachineCore, TraceLinesHaveTheirFixedForm) {
-    machine_reset();
+    auto machine = std::make_unique<Machine>();
+    Machine& m = *machine;
+    machine_reset(m);
     // ldi 1; out 0; ldiw 0x1234; call 16 ... at 16: nine pushes, then hlt
-    load_bytes({OP_LDI, 1, OP_OUT, 0, OP_LDIW, 0x34, 0x12, OP_CALL, 16, 0});
-    load_bytes({OP_LDI, 1, OP_LDI, 2, OP_LDI, 3, OP_LDI, 4, OP_LDI, 5, OP_LDI, 6, OP_LDI, 7, OP_LDI,
+    load_bytes(m, {OP_LDI, 1, OP_OUT, 0, OP_LDIW, 0x34, 0x12, OP_CALL, 16, 0});
+    load_bytes(m, {OP_LDI, 1, OP_LDI, 2, OP_LDI, 3, OP_LDI, 4, OP_LDI, 5, OP_LDI, 6, OP_LDI, 7, OP_LDI,
                 8, OP_LDI, 9, OP_HLT},
                16);
-    Machine m{};
     HeadlessIo io;
     std::vector<std::string> lines;
     do {
@@ -130,12 +133,11 @@ TEST(MachineCore, TraceLinesHaveTheirFixedForm) {
     EXPECT_EQ(lines[13], "14 0022 hlt | SP=3FF2 Z=0 S=0 O=0 C=0 | 09 08 07 06 05 04 03 02");
 }
 
-bool same_state(const Snapshot& a, const Snapshot& b) {
-    const Machine &x = a.regs, &y = b.regs;
+bool same_state(const Machine& x, const Machine& y) {
     return x.PC == y.PC && x.SP == y.SP && x.IR == y.IR && x.Z == y.Z && x.S == y.S && x.O == y.O &&
            x.C == y.C && x.instruction_count == y.instruction_count &&
-           x.clock_count == y.clock_count && std::memcmp(a.memory, b.memory, MEMORY_SIZE) == 0 &&
-           std::memcmp(a.ports, b.ports, sizeof a.ports) == 0;
+           x.clock_count == y.clock_count && std::memcmp(x.memory, y.memory, MEMORY_SIZE) == 0 &&
+           std::memcmp(x.ports, y.ports, sizeof x.ports) == 0;
 }
 
 // Random images run forward with an undo record per instruction, then back
@@ -143,31 +145,31 @@ bool same_state(const Snapshot& a, const Snapshot& b) {
 // as it was, also when the last instruction stopped the run.
 TEST(MachineCore, UndoRecordsTakeEveryInstructionBack) {
     std::mt19937 random(2024);
-    static Snapshot before, after_half, now;
+    static Machine m, before, after_half;
     std::vector<UndoRecord> records;
     int stopped = 0;
     long undone = 0;
     for (int image = 0; image < 800; ++image) {
-        machine_reset();
+        machine_reset(m);
         // Instructions whose address operands stay inside memory, so that
         // runs get somewhere, with a few odd bytes and pointers near the ends.
         for (int a = 0; a < MAX_MEMORY - 3;) {
             unsigned r = random();
-            std::uint8_t op = opcode_table_detail::DEFINED[r % DEFINED_INSTRUCTION_COUNT].opcode;
+            std::uint8_t op = INSTRUCTION_ROWS[r % DEFINED_INSTRUCTION_COUNT].opcode;
             if (r % 97 == 0) op = static_cast<std::uint8_t>(r >> 8);
-            memory[a++] = op;
-            if (opcode_length(op) >= 2) memory[a++] = static_cast<std::uint8_t>(random());
-            if (opcode_length(op) == 3) memory[a++] = static_cast<std::uint8_t>(random() % 0x30);
+            m.memory[a++] = op;
+            if (instruction_length(op) >= 2) m.memory[a++] = static_cast<std::uint8_t>(random());
+            if (instruction_length(op) == 3)
+                m.memory[a++] = static_cast<std::uint8_t>(random() % 0x30);
         }
-        Machine m{};
         for (int k = 0; k < 600; ++k) push_byte(m, random());
-        for (int p = 0; p < 256; ++p) ports[p] = static_cast<std::uint8_t>(random());
-        save_snapshot(m, before);
+        for (int p = 0; p < 256; ++p) m.ports[p] = static_cast<std::uint8_t>(random());
+        before = m;
         records.clear();
         HeadlessIo io;
         int steps = 0;
         for (; steps < 300; ++steps) {
-            if (steps == 150) save_snapshot(m, after_half);
+            if (steps == 150) after_half = m;
             records.push_back(capture_undo(m));
             if (step_headless(m, io)) {
                 ++stopped;
@@ -179,12 +181,10 @@ TEST(MachineCore, UndoRecordsTakeEveryInstructionBack) {
             apply_undo(m, records[static_cast<std::size_t>(k)]);
             ++undone;
             if (k == 150) {
-                save_snapshot(m, now);
-                ASSERT_TRUE(same_state(now, after_half)) << "image " << image;
+                ASSERT_TRUE(same_state(m, after_half)) << "image " << image;
             }
         }
-        save_snapshot(m, now);
-        ASSERT_TRUE(same_state(now, before)) << "image " << image;
+        ASSERT_TRUE(same_state(m, before)) << "image " << image;
     }
     EXPECT_GT(stopped, 250);
     EXPECT_GT(undone, 5000);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,15 @@ class MachineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         console_double_reset();
-        cpu_reset();
+        cpu_reset(machine);
         console_double_reset();  // drop the reset line
     }
+
+    // The machine each test runs, and its memory and ports by their names.
+    std::unique_ptr<Machine> owned = std::make_unique<Machine>();
+    Machine& machine = *owned;
+    std::uint8_t* const memory = machine.memory;
+    std::uint8_t* const ports = machine.ports;
 
     // Places code at address, pushes stack bytes in order (the last on top),
     // sets PC to address and runs exactly one instruction.
@@ -55,7 +62,7 @@ protected:
         } catch (const ExitRequest& e) {
             stop_output = console_double_output();
             sp_at_stop = machine.SP;
-            cpu_reset();  // the stop released memory
+            cpu_reset(machine);  // the stop released memory
             console_double_reset();
             return e.status;
         }
@@ -63,20 +70,20 @@ protected:
     }
 
     // Stack bytes from the bottom (0x3FFF) to the top.
-    static std::vector<int> stack() {
+    std::vector<int> stack() const {
         std::vector<int> bytes;
         if (machine.SP == 0) return bytes;
         for (int a = STACK_TOP; a > machine.SP; --a) bytes.push_back(memory[a]);
         return bytes;
     }
 
-    static void set_flags(Flags f) {
+    void set_flags(Flags f) {
         machine.Z = static_cast<std::uint8_t>(f.z);
         machine.S = static_cast<std::uint8_t>(f.s);
         machine.O = static_cast<std::uint8_t>(f.o);
         machine.C = static_cast<std::uint8_t>(f.c);
     }
-    static Flags flags() { return {machine.Z, machine.S, machine.O, machine.C}; }
+    Flags flags() const { return {machine.Z, machine.S, machine.O, machine.C}; }
 
     std::string stop_output;
     unsigned sp_at_stop = 0;

@@ -17,19 +17,19 @@
 namespace {
 
 // The loop as it was before the fast path.
-void run_program_step_by_step() {
+void run_program_step_by_step(Machine& machine) {
     ConsoleIo io;
     try {
-        Machine m = machine;
+        RunningMachine m(machine);
         do {
             if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE_KEY)
                 raise_stop(StopKind::USER_ABORT, m.PC, m.IR);
             console_show_activity();
             step(m, io);
         } while (m.IR != OP_HLT);
-        machine = m;
+        m.write_back(machine);
     } catch (const MachineStop& s) {
-        report_stop(s.stop);
+        report_stop(machine, s.stop);
     }
 }
 
@@ -46,21 +46,22 @@ struct Outcome {
     std::vector<std::uint8_t> memory_after;
 };
 
-Outcome run_with(void (*loop)(), const Snapshot& start, const Keys& keys) {
+Outcome run_with(void (*loop)(Machine&), const Machine& start, const Keys& keys) {
     Outcome outcome;
     console_double_reset(keys.at_start);
     if (keys.poll != 0) console_double_keys_at_poll(keys.poll, keys.late);
-    restore_snapshot(machine, start);
+    auto owned = std::make_unique<Machine>(start);
+    Machine& machine = *owned;
     unlink("memmap2.txt");
     try {
-        loop();
-        print_statistics();
+        loop(machine);
+        print_statistics(machine);
     } catch (const ExitRequest& e) {
         outcome.status = e.status;
     }
     outcome.output = console_double_output();
     if (file_exists("memmap2.txt")) outcome.memory_map = read_file("memmap2.txt");
-    outcome.memory_after.assign(memory, memory + MEMORY_SIZE);
+    outcome.memory_after.assign(machine.memory, machine.memory + MEMORY_SIZE);
     return outcome;
 }
 
@@ -70,7 +71,7 @@ struct Code {
     unsigned emit(std::uint8_t opcode, unsigned operand = 0) {
         unsigned at = static_cast<unsigned>(bytes.size());
         bytes.push_back(opcode);
-        int length = opcode < OPCODE_SLOTS ? OpcodeTable[opcode].length : 1;
+        int length = instruction_length(opcode);
         if (length >= 2) bytes.push_back(static_cast<std::uint8_t>(operand));
         if (length == 3) bytes.push_back(static_cast<std::uint8_t>(operand >> 8));
         return at;
@@ -151,14 +152,13 @@ TEST(RunLoop, SameBytesAsAKeyTestAndStepBeforeEveryInstruction) {
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(chdir(dir.path.c_str()), 0);
-    auto start = std::make_unique<Snapshot>();
+    auto start = std::make_unique<Machine>();
     for (const Ending& ending : ENDINGS) {
-        machine_reset();
+        machine_reset(*start);
         Code code = counting_loop_then(ending.ops);
-        std::copy(code.bytes.begin(), code.bytes.end(), memory);
-        memory[POINTER + 1] = 0x30;
-        memory[0x2FFE] = OP_LDI;
-        save_snapshot(machine, *start);
+        std::copy(code.bytes.begin(), code.bytes.end(), start->memory);
+        start->memory[POINTER + 1] = 0x30;
+        start->memory[0x2FFE] = OP_LDI;
         for (const Keys& keys : KEYS) {
             SCOPED_TRACE(std::string(ending.name) + ", " + std::to_string(keys.at_start.size()) +
                          " keys, then " + std::to_string(keys.late.size()));

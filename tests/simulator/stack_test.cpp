@@ -2,6 +2,8 @@
 // replaced by its test double.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "console_double.hpp"
 #include "driver.hpp"
 #include "machine/machine.hpp"
@@ -12,23 +14,29 @@ class StackTest : public ::testing::Test {
 protected:
     void SetUp() override {
         console_double_reset();
-        cpu_reset();
+        cpu_reset(machine);
     }
-};
 
-// A stop raised by the machine is reported the way the simulator reports it.
-int exit_status_of(void (*action)()) {
-    try {
+    // A stop raised by the machine is reported the way the simulator reports it.
+    template <class Action>
+    int exit_status_of(Action action) {
         try {
-            action();
-        } catch (const MachineStop& s) {
-            report_stop(s.stop);
+            try {
+                action();
+            } catch (const MachineStop& s) {
+                report_stop(machine, s.stop);
+            }
+        } catch (const ExitRequest& e) {
+            return e.status;
         }
-    } catch (const ExitRequest& e) {
-        return e.status;
+        return -1;
     }
-    return -1;
-}
+
+    std::unique_ptr<Machine> owned = std::make_unique<Machine>();
+    Machine& machine = *owned;
+    std::uint8_t* const memory = machine.memory;
+    std::uint8_t* const ports = machine.ports;
+};
 
 TEST_F(StackTest, ResetClearsEverythingAndPrintsOneLine) {
     EXPECT_EQ(console_double_output(), "CPU reset ...  success ...\n");
@@ -62,24 +70,24 @@ TEST_F(StackTest, HoldsAtMost4095Bytes) {
     EXPECT_EQ(machine.SP, 0x3000);
     machine.PC = 16;
     machine.IR = 32;
-    EXPECT_EQ(exit_status_of([] { push_byte(machine, 1); }), 255);
+    EXPECT_EQ(exit_status_of([&] { push_byte(machine, 1); }), 255);
     EXPECT_EQ(console_double_output(),
               "CPU reset ...  success ...\n"
               "\nERROR\n Stack overflow\nPC = 00016 [0010], IR = 032 [20]\n");
-    cpu_reset();  // the stop released memory
+    cpu_reset(machine);  // the stop released memory
 }
 
 TEST_F(StackTest, PopOnEmptyStackUnderflows) {
-    EXPECT_EQ(exit_status_of([] { pop_byte(machine); }), 255);
+    EXPECT_EQ(exit_status_of([&] { pop_byte(machine); }), 255);
     EXPECT_NE(console_double_output().find("\nERROR\n Stack underflow\nPC = 00000 [0000], IR = "),
               std::string::npos);
-    cpu_reset();
+    cpu_reset(machine);
     push_byte(machine, 1);
     push_byte(machine, 2);
     pop_byte(machine);
     pop_byte(machine);
-    EXPECT_EQ(exit_status_of([] { pop_byte(machine); }), 255);
-    cpu_reset();
+    EXPECT_EQ(exit_status_of([&] { pop_byte(machine); }), 255);
+    cpu_reset(machine);
 }
 
 }  // namespace

@@ -23,13 +23,13 @@ struct FastRunComparison {
     bool stopped = false;
 };
 
-inline bool same_registers(const Machine& a, const Machine& b) {
+inline bool same_registers(const Registers& a, const Registers& b) {
     return a.PC == b.PC && a.SP == b.SP && a.IR == b.IR && a.Z == b.Z && a.S == b.S && a.O == b.O &&
            a.C == b.C && a.instruction_count == b.instruction_count &&
            a.clock_count == b.clock_count;
 }
 
-inline std::string describe_registers(const Machine& m) {
+inline std::string describe_registers(const Registers& m) {
     std::ostringstream text;
     text << "PC=" << m.PC << " SP=" << m.SP << " IR=" << int{m.IR} << " Z=" << int{m.Z}
          << " S=" << int{m.S} << " O=" << int{m.O} << " C=" << int{m.C}
@@ -37,21 +37,21 @@ inline std::string describe_registers(const Machine& m) {
     return text.str();
 }
 
-// Runs the machine saved in `start` for at most `limit` instructions twice:
+// Runs copies of the machine `start` for at most `limit` instructions twice:
 // with step() alone, and as the simulator runs it (run_fast up to a count,
 // then step() for an instruction run_fast leaves), with counts drawn from
 // `seed`: mostly one instruction at a time, sometimes up to 64, sometimes
 // the rest. After every run_fast and step() the registers, flags and counts
 // must be those step() alone left after as many instructions; at the end
 // the memory, ports, port 0 values and the stop (kind, PC, IR) must agree.
-inline FastRunComparison compare_fast_run(const Snapshot& start, int limit, std::uint32_t seed) {
+inline FastRunComparison compare_fast_run(const Machine& start, int limit, std::uint32_t seed) {
     FastRunComparison result;
     std::ostringstream difference;
 
-    Machine r{};
-    restore_snapshot(r, start);
+    auto r_machine = std::make_unique<Machine>(start);
+    Machine& r = *r_machine;
     HeadlessIo r_io;
-    std::vector<Machine> after{r};  // after[k]: the registers after k instructions
+    std::vector<Registers> after{r};  // after[k]: the registers after k instructions
     std::optional<Stop> r_stop;
     for (int n = 0; n < limit; ++n) {
         r_stop = step_headless(r, r_io);
@@ -59,11 +59,8 @@ inline FastRunComparison compare_fast_run(const Snapshot& start, int limit, std:
         after.push_back(r);
         if (r.IR == OP_HLT) break;
     }
-    auto r_end = std::make_unique<Snapshot>();
-    save_snapshot(r, *r_end);
-
-    Machine f{};
-    restore_snapshot(f, start);
+    auto f_machine = std::make_unique<Machine>(start);
+    Machine& f = *f_machine;
     HeadlessIo f_io;
     std::optional<Stop> f_stop;
     const std::uint32_t first = f.instruction_count;
@@ -114,9 +111,9 @@ inline FastRunComparison compare_fast_run(const Snapshot& start, int limit, std:
         } else if (!same_registers(f, r)) {
             difference << "at the end: " << describe_registers(f)
                        << ", step() alone: " << describe_registers(r);
-        } else if (std::memcmp(memory, r_end->memory, sizeof r_end->memory) != 0) {
+        } else if (std::memcmp(f.memory, r.memory, sizeof r.memory) != 0) {
             difference << "memory differs at the end";
-        } else if (std::memcmp(ports, r_end->ports, sizeof r_end->ports) != 0) {
+        } else if (std::memcmp(f.ports, r.ports, sizeof r.ports) != 0) {
             difference << "ports differ at the end";
         } else if (f_io.port0 != r_io.port0) {
             difference << "different port 0 values";
