@@ -146,8 +146,9 @@ struct Table {
 constexpr Table build() {
     Table table{};
     for (int i = 0; i < 256; ++i) {
-        table.row[i] = OpcodeEntry{
-            {0, 0, 0, 0, 0}, static_cast<std::uint8_t>(i), 1, 0, 0, 0, Flow::UNDEFINED, Store::NONE};
+        table.row[i] =
+            OpcodeEntry{{0, 0, 0, 0, 0}, static_cast<std::uint8_t>(i), 1, 0, 0, 0, Flow::UNDEFINED,
+                        Store::NONE};
     }
     for (const OpcodeEntry& d : INSTRUCTION_ROWS) table.row[d.opcode] = d;
     return table;

@@ -287,15 +287,17 @@ void list_instructions(const Session& s, unsigned center) {
     }
     std::vector<unsigned> shown(starts.begin() + static_cast<std::ptrdiff_t>(from), starts.end());
     if (shown.empty() || shown.back() != center) shown.push_back(center);
-    for (int k = 0; k < LIST_AROUND && shown.back() + instruction_length(s.machine.memory[shown.back()]) <
-                                           static_cast<unsigned>(MAX_MEMORY);
+    for (int k = 0;
+         k < LIST_AROUND && shown.back() + instruction_length(s.machine.memory[shown.back()]) <
+                                static_cast<unsigned>(MAX_MEMORY);
          ++k) {
         shown.push_back(shown.back() + instruction_length(s.machine.memory[shown.back()]));
     }
     for (unsigned a : shown) {
         std::string bytes;
-        for (unsigned b = a;
-             b < a + instruction_length(s.machine.memory[a]) && b < static_cast<unsigned>(MEMORY_SIZE); ++b) {
+        for (unsigned b = a; b < a + instruction_length(s.machine.memory[a]) &&
+                             b < static_cast<unsigned>(MEMORY_SIZE);
+             ++b) {
             char text[4];
             std::snprintf(text, sizeof text, "%02X ", s.machine.memory[b]);
             bytes += text;

@@ -45,7 +45,7 @@ extern volatile std::sig_atomic_t interrupt_requested;
 
 struct Session {
     DebugProgram program;
-    Machine machine{};                                              // the machine the session runs
+    Machine machine{};                                             // the machine the session runs
     std::unique_ptr<Machine> start = std::make_unique<Machine>();  // the machine as loaded
 
     // A ring: the newest record is at undo_next - 1.

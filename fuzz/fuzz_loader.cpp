@@ -125,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string output = console_double_output();
 
     for (int a = MAX_MEMORY; a < MEMORY_SIZE; ++a) {
-        if (machine.memory[a] != 0) fuzz_fail("the loader stored a byte outside the program and data area");
+        if (machine.memory[a] != 0)
+            fuzz_fail("the loader stored a byte outside the program and data area");
     }
     if (expected.message.empty()) {
         if (status != -1) fuzz_fail("a file the rules accept was refused");

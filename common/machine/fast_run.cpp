@@ -22,8 +22,8 @@ struct FastMachine {
 };
 
 FastMachine widen(Machine& m) {
-    return {m.PC, m.SP, m.IR, m.Z, m.S, m.O, m.C, m.instruction_count, m.clock_count,
-            m.memory, m.ports};
+    return {m.PC,          m.SP,     m.IR,   m.Z, m.S, m.O, m.C, m.instruction_count,
+            m.clock_count, m.memory, m.ports};
 }
 
 void narrow(const FastMachine& f, Machine& m) {

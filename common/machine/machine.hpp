@@ -18,6 +18,8 @@ struct Registers {
     std::uint8_t Z, S, O, C;  // each always 0 or 1
     std::uint32_t instruction_count;
     std::uint32_t clock_count;
+
+    bool operator==(const Registers&) const = default;
 };
 
 // One whole machine: registers, flags, counts, memory and ports. A plain
@@ -32,6 +34,7 @@ struct Machine : Registers {
 
     Registers& registers() { return *this; }
     const Registers& registers() const { return *this; }
+    bool operator==(const Machine&) const = default;
 };
 
 // A run loop's working copy of a machine: the registers in a local, which the

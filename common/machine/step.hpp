@@ -87,7 +87,7 @@ inline void charge_clocks(M& m, std::uint8_t opcode) {
     X(OP_XOR, op_xor(m))     \
     X(OP_XORW, op_xorw(m))   \
     X(OP_CMP, op_cmp(m))     \
-    X(OP_CMPW, op_cmpw(m))  
+    X(OP_CMPW, op_cmpw(m))
 // clang-format on
 
 namespace step_detail {

@@ -131,8 +131,7 @@ TEST(Trace, RandomProgramsTraceEveryCompletedInstructionInTheExactForm) {
         std::ostringstream object_code;
         // A few pushes, then random instructions; jumps stay near the code.
         for (int i = 0, address = 0; i < 40; ++i) {
-            const auto& d =
-                INSTRUCTION_ROWS[i < 4 ? 0 : random() % DEFINED_INSTRUCTION_COUNT];
+            const auto& d = INSTRUCTION_ROWS[i < 4 ? 0 : random() % DEFINED_INSTRUCTION_COUNT];
             object_code << address << ' ' << int{d.opcode};
             if (d.length > 1) object_code << ' ' << random() % (d.length == 2 ? 256 : 120);
             object_code << '\n';

@@ -113,7 +113,8 @@ TEST(MachineCore, TraceLinesHaveTheirFixedForm) {
     machine_reset(m);
     // ldi 1; out 0; ldiw 0x1234; call 16 ... at 16: nine pushes, then hlt
     load_bytes(m, {OP_LDI, 1, OP_OUT, 0, OP_LDIW, 0x34, 0x12, OP_CALL, 16, 0});
-    load_bytes(m, {OP_LDI, 1, OP_LDI, 2, OP_LDI, 3, OP_LDI, 4, OP_LDI, 5, OP_LDI, 6, OP_LDI, 7, OP_LDI,
+    load_bytes(m,
+               {OP_LDI, 1, OP_LDI, 2, OP_LDI, 3, OP_LDI, 4, OP_LDI, 5, OP_LDI, 6, OP_LDI, 7, OP_LDI,
                 8, OP_LDI, 9, OP_HLT},
                16);
     HeadlessIo io;
