@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "assemble.hpp"
 #include "command_line.hpp"
@@ -11,6 +12,7 @@
 #include "files.hpp"
 #include "listing.hpp"
 #include "names.hpp"
+#include "run_files.hpp"
 
 namespace {
 
@@ -19,11 +21,17 @@ namespace {
 void report_findings(ProgramFiles& files, const Assembly& a) {
     for (const Finding& f : a.findings)
         std::fprintf(stderr, "%s:%d: warning: %s\n", files.source_name, f.line, f.text.c_str());
-    if (files.listing != nullptr) {
-        bool written = write_machine_listing(files.listing, files.source_name, a);
-        if (!close_stream(files.listing) || !written)
-            std::fputs("assembler: the listing file could not be written completely\n", stderr);
+    if (files.listing_name == nullptr) return;
+    // Created only now that the source has been read.
+    files.listing = std::fopen(files.listing_name, "w");
+    if (files.listing == nullptr) {
+        std::fprintf(stderr, "assembler: cannot create the listing file '%s': %s\n",
+                     files.listing_name, std::strerror(errno));
+        return;
     }
+    bool written = write_machine_listing(files.listing, files.source_name, a);
+    if (!close_stream(files.listing) || !written)
+        std::fputs("assembler: the listing file could not be written completely\n", stderr);
 }
 
 // Opens the source; a directory opens but cannot be read, so it counts as
@@ -103,19 +111,30 @@ bool program_pass2(ProgramFiles& files, Assembly& a, bool pass1_complete) {
 
 void assembler_main(const AssemblerOptions& options) {
     ProgramFiles files;
-    if (options.listing_file != nullptr) {
-        files.listing = std::fopen(options.listing_file, "w");
-        if (files.listing == nullptr) {
+    files.listing_name = options.listing_file;
+    if (files.listing_name != nullptr) {
+        if (int problem = output_file_problem(files.listing_name)) {
             std::fprintf(stderr, "assembler: cannot create the listing file '%s': %s\n",
-                         options.listing_file, std::strerror(errno));
+                         files.listing_name, std::strerror(problem));
             console_exit(USAGE_STATUS);
         }
     }
     ask_names(files, options.object_file,
               options.object_file != nullptr ? options.pass1_file.c_str() : nullptr);
+    // Files named by -o or --listing must not write over the source or each
+    // other; checked before any file is opened.
+    if (options.object_file != nullptr || files.listing_name != nullptr) {
+        FileRole role = options.object_file != nullptr ? FileRole::NAMED_OUTPUT : FileRole::OUTPUT;
+        std::vector<RunFile> run = {{"the source file", files.source_name, FileRole::INPUT},
+                                    {"the object code file", files.object_file_name, role},
+                                    {"the pass-1 file", files.pass1_file_name, role}};
+        if (files.listing_name != nullptr)
+            run.push_back({"the listing file", files.listing_name, FileRole::NAMED_OUTPUT});
+        if (!files_distinct("assembler", run)) console_exit(USAGE_STATUS);
+    }
     auto assembly = std::make_unique<Assembly>();
     assembly->note_findings = options.warnings;
-    assembly->note_lines = files.listing != nullptr;
+    assembly->note_lines = files.listing_name != nullptr;
     if (options.warnings && options.object_file == nullptr &&
         base_cut_in_directory(files.source_name)) {
         std::fprintf(stderr,

@@ -13,7 +13,8 @@ struct ProgramFiles {
     std::FILE* source = nullptr;
     std::FILE* pass1 = nullptr;  // written by pass 1, read back by pass 2
     std::FILE* object = nullptr;
-    std::FILE* listing = nullptr;  // --listing
+    std::FILE* listing = nullptr;  // --listing, opened once pass 2 has run
+    const char* listing_name = nullptr;
 };
 
 // Closes stream if it is open; true unless closing failed.

@@ -67,8 +67,10 @@ void ask_names(ProgramFiles& files, const char* object_name, const char* pass1_n
     fits = fits && (object_name != nullptr ||
                     (append_extension(files.pass1_file_name, NAME_CAPACITY, "ps1") &&
                      append_extension(files.object_file_name, NAME_CAPACITY, "hx")));
-    if (!fits || names_source(files.source_name, files.pass1_file_name) ||
-        names_source(files.source_name, files.object_file_name)) {
+    // Names given with -o are checked with the other options' files.
+    if (!fits || (object_name == nullptr &&
+                  (names_source(files.source_name, files.pass1_file_name) ||
+                   names_source(files.source_name, files.object_file_name)))) {
         error_exit(files, INPUT_FILE_ERROR);
     }
 }

@@ -20,6 +20,6 @@ bool base_cut_in_directory(const char* text);
 // Prompts, reads the source name and derives the other two, or takes them
 // as given (object_name and pass1_name, both or neither). A name that is
 // empty, too long, or whose derived names would write over the source is an
-// error exit.
+// error exit; given names are left to the caller's check of its files.
 void ask_names(ProgramFiles& files, const char* object_name = nullptr,
                const char* pass1_name = nullptr);

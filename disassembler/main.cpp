@@ -7,6 +7,7 @@
 
 #include "command_line.hpp"
 #include "disassemble.hpp"
+#include "run_files.hpp"
 
 namespace {
 
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
     if (argc - optind > 1) return usage("more than one object code file");
     const char* input = optind < argc ? argv[optind] : nullptr;
     if (input == nullptr) return usage("no object code file");
+    if (output != nullptr &&
+        !files_distinct("disassembler", {{"the output file", output, FileRole::NAMED_OUTPUT},
+                                         {"the object code file", input, FileRole::INPUT}}))
+        return USAGE_STATUS;
 
     std::vector<std::uint8_t> image(MAX_MEMORY, 0);
     WrittenSet written;

@@ -1,19 +1,32 @@
 #include "driver.hpp"
 
+#include <cstring>
 #include <type_traits>
+#include <vector>
+
+#include "command_line.hpp"
 
 #include "machine/fast_run.hpp"
 #include "machine/loader.hpp"
 #include "machine/step.hpp"
 #include "memory_map.hpp"
+#include "run_files.hpp"
 #include "trace_file.hpp"
 
 namespace {
 
+// Every end of the simulator's run: the trace written out first, and a run
+// that ended with hlt but whose trace is incomplete ends with
+// TRACE_INCOMPLETE_STATUS.
+[[noreturn]] void simulator_exit(int status) {
+    if (!trace_finish() && status == 0) status = TRACE_INCOMPLETE_STATUS;
+    console_exit(status);
+}
+
 [[noreturn]] void end_of_run(const Machine& m, int status) {
     print_statistics(m);
     dump_memory_map(m, "memmap2.txt");
-    console_exit(status);
+    simulator_exit(status);
 }
 
 }  // namespace
@@ -28,7 +41,7 @@ void report_stop(const Machine& m, const Stop& stop) {
     console_printf("%s", stop_message(stop).c_str());
     console_printf("%s", stop_position_line(stop).c_str());
     if (stop_form(stop.kind).memory_map) dump_memory_map(m, "memmap2.txt");
-    console_exit(FAILURE_STATUS);
+    simulator_exit(FAILURE_STATUS);
 }
 
 void load_program(Machine& m, const char* file_name) {
@@ -123,7 +136,7 @@ void run_program(Machine& m) {
 
 void print_statistics(const Machine& m) { console_printf("%s", statistics_text(m).c_str()); }
 
-int simulator_main() {
+int simulator_main(const char* trace_name) {
     // The program's one machine. simulator_main never returns, so it lives
     // as long as the process.
     Machine machine{};
@@ -131,12 +144,24 @@ int simulator_main() {
     console_printf("- Stack machine simulator -\n");
     console_printf("- Object code file :");
     char name[NAME_CAPACITY];
-    if (console_read_line(name, NAME_CAPACITY) <= 0) {
+    int length = console_read_line(name, NAME_CAPACITY);
+    // A trace file must not write over the object code file or a memory map;
+    // checked before any file is opened.
+    if (trace_name != nullptr && std::strcmp(trace_name, "-") != 0) {
+        std::vector<RunFile> run = {{"the trace file", trace_name, FileRole::NAMED_OUTPUT},
+                                    {"the memory map file", "memmap.txt", FileRole::OUTPUT},
+                                    {"the memory map file", "memmap2.txt", FileRole::OUTPUT}};
+        if (length > 0) run.push_back({"the object code file", name, FileRole::INPUT});
+        if (!files_distinct("simulator", run)) console_exit(USAGE_STATUS);
+    }
+    if (length <= 0) {
         console_printf("\nERROR\n Inputfile error\n");
         console_printf("program terminated!\n");
         end_of_run(machine, FAILURE_STATUS);
     }
     load_program(machine, name);
+    // The trace is created only once the program has loaded.
+    if (trace_name != nullptr && !trace_open(trace_name)) console_exit(USAGE_STATUS);
     run_program(machine);
     end_of_run(machine, 0);
 }

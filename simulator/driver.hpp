@@ -25,8 +25,14 @@ struct ConsoleIo {
     }
 };
 
-// Owns the program's one machine and runs the whole dialogue on it.
-[[noreturn]] int simulator_main();
+// Exit status of a run that ended with hlt but whose trace could not be
+// written completely.
+constexpr int TRACE_INCOMPLETE_STATUS = 1;
+
+// Owns the program's one machine and runs the whole dialogue on it;
+// trace_name is the --trace file (nullptr: none), created once the program
+// has loaded.
+[[noreturn]] int simulator_main(const char* trace_name = nullptr);
 // "CPU reset ... success ...": the machine's reset with its console line.
 void cpu_reset(Machine& m);
 // Resets the machine, loads the named object code file and writes

@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "console.hpp"
+#include "run_files.hpp"
 
 namespace {
 
@@ -40,27 +40,35 @@ void write_waiting() {
     }
 }
 
-void flush_at_exit() {
-    trace_flush();
-    if (write_failed) std::fputs("simulator: the trace could not be written completely\n", stderr);
+bool cannot_create(const char* path, int error) {
+    std::fprintf(stderr, "simulator: cannot create the trace file '%s': %s\n", path,
+                 std::strerror(error));
+    return false;
 }
 
 }  // namespace
+
+bool trace_can_open(const char* path) {
+    if (std::strcmp(path, "-") == 0) return true;
+    int problem = output_file_problem(path);
+    return problem == 0 || cannot_create(path, problem);
+}
 
 bool trace_open(const char* path) {
     if (std::strcmp(path, "-") == 0) {
         trace_fd = STDERR_FILENO;
     } else {
         trace_fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (trace_fd < 0) {
-            std::fprintf(stderr, "simulator: cannot create the trace file '%s': %s\n", path,
-                         std::strerror(errno));
-            return false;
-        }
+        if (trace_fd < 0) return cannot_create(path, errno);
     }
-    std::atexit(flush_at_exit);
     console_set_signal_hook(write_waiting);
     return true;
+}
+
+bool trace_finish() {
+    trace_flush();
+    if (write_failed) std::fputs("simulator: the trace could not be written completely\n", stderr);
+    return !write_failed;
 }
 
 bool trace_active() { return trace_fd >= 0; }
