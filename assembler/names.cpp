@@ -68,9 +68,9 @@ void ask_names(ProgramFiles& files, const char* object_name, const char* pass1_n
                     (append_extension(files.pass1_file_name, NAME_CAPACITY, "ps1") &&
                      append_extension(files.object_file_name, NAME_CAPACITY, "hx")));
     // Names given with -o are checked with the other options' files.
-    if (!fits || (object_name == nullptr &&
-                  (names_source(files.source_name, files.pass1_file_name) ||
-                   names_source(files.source_name, files.object_file_name)))) {
+    if (!fits ||
+        (object_name == nullptr && (names_source(files.source_name, files.pass1_file_name) ||
+                                    names_source(files.source_name, files.object_file_name)))) {
         error_exit(files, INPUT_FILE_ERROR);
     }
 }

@@ -42,8 +42,8 @@ bool files_distinct(const char* program, const std::vector<RunFile>& files) {
             // Each pair of named outputs once.
             if (o == n || (o < n && other.role == FileRole::NAMED_OUTPUT)) continue;
             if (!same_file(named.name, other.name)) continue;
-            std::fprintf(stderr, "%s: %s '%s' is the same file as %s '%s'\n", program,
-                         named.what, named.name.c_str(), other.what, other.name.c_str());
+            std::fprintf(stderr, "%s: %s '%s' is the same file as %s '%s'\n", program, named.what,
+                         named.name.c_str(), other.what, other.name.c_str());
             return false;
         }
     }
