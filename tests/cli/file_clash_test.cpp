@@ -1,0 +1,102 @@
+// No command line destroys a file: an output an option names that is also an
+// input or another output of the run is refused before anything is written,
+// and the trace and the listing are created only once their inputs are read.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli_support.hpp"
+
+namespace {
+
+enum { SIM, AS, DIS, CHECK, DEBUG };
+const std::string PROGRAMS[] = {simulator_path(), assembler_path(), DISASSEMBLER_PATH, CHECKER_PATH,
+                                DEBUGGER_PATH};
+constexpr int ANY_STATUS = -1;
+
+TEST(FileClash, RefusedCommandLinesLeaveEveryFileAsItWas) {
+    struct Case {
+        int program;
+        std::string command;       // the arguments, split at blanks
+        std::string input;         // standard input
+        std::string named, other;  // the files the refusal names; none: no refusal
+        int status = 2;
+    };
+    const Case cases[] = {
+        {AS, "--listing p.asm p.asm", "", "listing file 'p.asm'", "source file 'p.asm'"},
+        {AS, "--listing p.asm", "p.asm\n", "listing file 'p.asm'", "source file 'p.asm'"},
+        {AS, "--listing p.hx p.asm", "", "listing file 'p.hx'", "object code file 'p.hx'"},
+        {AS, "--listing p.ps1 p.asm", "", "listing file 'p.ps1'", "pass-1 file 'p.ps1'"},
+        {AS, "--listing o.hx -o o.hx p.asm", "", "object code file 'o.hx'", "listing file 'o.hx'"},
+        {AS, "-o o.hx --listing ./o.ps1 p.asm", "", "pass-1 file 'o.ps1'",
+         "listing file './o.ps1'"},
+        {AS, "-o p.asm p.asm", "", "object code file 'p.asm'", "source file 'p.asm'"},
+        {AS, "-o link.asm p.asm", "", "object code file 'link.asm'", "source file 'p.asm'"},
+        {SIM, "--trace p.hx p.hx", "", "trace file 'p.hx'", "object code file 'p.hx'"},
+        {SIM, "--trace p.hx", "p.hx\n", "trace file 'p.hx'", "object code file 'p.hx'"},
+        {SIM, "--trace link.hx p.hx", "", "trace file 'link.hx'", "object code file 'p.hx'"},
+        {SIM, "--trace memmap.txt p.hx", "", "trace file 'memmap.txt'",
+         "memory map file 'memmap.txt'"},
+        {SIM, "--trace ./memmap2.txt", "", "trace file './memmap2.txt'",
+         "memory map file 'memmap2.txt'"},
+        {DIS, "-o p.hx p.hx", "", "output file 'p.hx'", "object code file 'p.hx'"},
+        {DIS, "-o link.hx p.hx", "", "output file 'link.hx'", "object code file 'p.hx'"},
+        // Nothing loaded: the trace and the listing are not created.
+        {SIM, "--trace keep.txt nosuch.hx", "", "", "", 255},
+        {AS, "--listing keep.txt nosuch.asm", "", "", "", 255},
+        // No outputs to clash with: a file named twice stays as it was.
+        {CHECK, "--cases p.asm p.asm link.asm", "", "", "", ANY_STATUS},
+        {DEBUG, "p.asm", "run\nquit\n", "", "", 0},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        write_file(dir.file("p.asm"), "ldi 1\nout 0\nhlt\n");
+        write_file(dir.file("p.hx"), "0 0 1\n2 9 0\n4 65\n");
+        write_file(dir.file("keep.txt"), "keep\n");
+        std::filesystem::create_hard_link(dir.file("p.asm"), dir.file("link.asm"));
+        std::filesystem::create_hard_link(dir.file("p.hx"), dir.file("link.hx"));
+        const Files before = files_in(dir.path);
+        std::vector<std::string> arguments;
+        std::istringstream words(c.command);
+        for (std::string word; words >> word;) arguments.push_back(word);
+        const std::string& path = PROGRAMS[c.program];
+        RunResult r = run_program(path, arguments, c.input, dir.path);
+        if (c.status != ANY_STATUS) {
+            EXPECT_EQ(r.exit_status, c.status) << c.command;
+        }
+        const std::string refusal = path.substr(path.rfind('/') + 1) + ": the " + c.named +
+                                    " is the same file as the " + c.other + "\n";
+        if (c.program != CHECK) {
+            EXPECT_EQ(r.errors, c.named.empty() ? "" : refusal) << c.command;
+        }
+        EXPECT_EQ(files_in(dir.path), before) << c.command;
+    }
+}
+
+// A trace that could not be written completely makes a run that ended with
+// hlt end with status 1; a stop keeps its 255.
+TEST(FileClash, AnIncompleteTraceIsAFailedRun) {
+    if (!file_exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const std::string incomplete = "simulator: the trace could not be written completely\n";
+    struct Case {
+        std::string trace, object_code;
+        int status;
+        std::string errors;
+    };
+    const std::string halts = "0 0 1\n2 9 0\n4 65\n";
+    const std::string divides_by_zero = "0 0 0 2 0 7 4 18";
+    const Case cases[] = {
+        {"/dev/full", halts, 1, incomplete},
+        {"/dev/full", divides_by_zero, 255, incomplete},
+        {"t.txt", halts, 0, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        write_file(dir.file("p.hx"), c.object_code);
+        RunResult r = run_program(simulator_path(), {"--trace", c.trace, "p.hx"}, "k", dir.path);
+        EXPECT_EQ(r.exit_status, c.status) << c.trace;
+        EXPECT_EQ(r.errors, c.errors) << c.trace;
+    }
+}
+
+}  // namespace
