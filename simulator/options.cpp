@@ -16,8 +16,9 @@ constexpr const char* HELP =
     "  -h, --help    show this text and exit\n"
     "  --version     show the version and exit\n"
     "\n"
-    "Escape stops a run. Exit status: 0 after hlt, 255 after a stop or error,\n"
-    "2 for a command line that cannot be used.\n";
+    "Escape stops a run. Exit status: 0 after hlt (1 when the trace could not be\n"
+    "written completely), 255 after a stop or error, 2 for a command line that\n"
+    "cannot be used.\n";
 
 enum : int { OPTION_TRACE = 256, OPTION_VERSION };
 
