@@ -1,6 +1,11 @@
 #include "cases.hpp"
 
+#include <algorithm>
+#include <array>
+
+#include "assemble.hpp"
 #include "object_code.hpp"
+#include "opcode_table.hpp"
 
 namespace {
 
@@ -53,6 +58,16 @@ std::string read_bytes(std::string_view text, std::vector<std::uint8_t>& values)
     return "";
 }
 
+// What the assembler takes as a label: a letter, then letters and digits,
+// at most 19 characters.
+bool is_label_name(std::string_view word) {
+    if (word.empty() || word.size() >= SYMBOL_NAME_CAPACITY) return false;
+    if (!is_letter(static_cast<unsigned char>(word.front()))) return false;
+    return std::all_of(word.begin(), word.end(), [](char c) {
+        return is_letter(static_cast<unsigned char>(c)) || is_digit(static_cast<unsigned char>(c));
+    });
+}
+
 // A decimal address below MEMORY_SIZE, or a label name (looked up in the
 // program at run time, lower-cased as the assembler lower-cases it) with an
 // optional "+N".
@@ -69,11 +84,13 @@ std::string read_location(std::string_view word, Location& where) {
             return "not an offset: " + quoted(word);
         word = word.substr(0, plus);
     }
-    for (char c : word) where.label += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    if (!is_label_name(word)) return "not an address or a label: " + quoted(where.text);
+    for (char c : word) where.label += to_lower(c);
     return "";
 }
 
-// "LOCATION = V..." after mem or set.
+// "LOCATION = V..." after mem or set. A plain address is known now, so
+// bytes that would run past the end of memory are refused here.
 std::string read_memory_bytes(std::string_view text, MemoryBytes& bytes) {
     std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) return "expected LOCATION = VALUE...";
@@ -82,7 +99,28 @@ std::string read_memory_bytes(std::string_view text, MemoryBytes& bytes) {
     std::string error = read_location(where[0], bytes.where);
     if (error.empty()) error = read_bytes(text.substr(equals + 1), bytes.values);
     if (error.empty() && bytes.values.empty()) error = "no values after '='";
+    if (error.empty() && bytes.where.label.empty() &&
+        bytes.where.offset + static_cast<long long>(bytes.values.size()) > MEMORY_SIZE) {
+        error = bytes.where.text + " reaches past the end of memory";
+    }
     return error;
+}
+
+// The instructions whose address overload names them.
+constexpr std::array<Opcode, 8> ADDRESS_CHECKED = {OP_LDD, OP_LDDW, OP_STD,  OP_STDW,
+                                                   OP_LDA, OP_STA,  OP_LDAW, OP_STAW};
+
+// Whether some stop of a run has this text or whole message.
+bool is_stop_text(std::string_view text) {
+    for (int kind = 0; kind <= static_cast<int>(StopKind::PC_OVERLOAD); ++kind) {
+        Stop stop{static_cast<StopKind>(kind), 0, 0, {}};
+        int variants = stop.kind == StopKind::ADDRESS_OVERLOAD ? ADDRESS_CHECKED.size() : 1;
+        for (int v = 0; v < variants; ++v) {
+            if (stop.kind == StopKind::ADDRESS_OVERLOAD) stop.ir = ADDRESS_CHECKED[v];
+            if (text == stop_text(stop) || text == stop_full_text(stop)) return true;
+        }
+    }
+    return false;
 }
 
 // "N" or "<= N" after instructions or clocks.
@@ -148,11 +186,17 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         if (error.empty() && value != 0 && value != 255) error = "status is 0 or 255";
         if (error.empty()) c.status = static_cast<int>(value);
     } else if (key == "stop") {
-        if (rest.empty()) error = "expected the stop's message";
-        if (error.empty()) c.stop = rest;
+        if (rest.empty()) {
+            error = "expected the stop's message";
+        } else if (!is_stop_text(rest)) {
+            error = "no stop has the message " + quoted(rest);
+        } else {
+            c.stop = rest;
+        }
     } else if (key == "mem" || key == "set") {
         MemoryBytes bytes;
         error = read_memory_bytes(rest, bytes);
+        bytes.text = text;
         if (error.empty()) (key == "mem" ? c.mem : c.presets).push_back(bytes);
     } else if (key == "points") {
         error = read_single(rest, 0, 1'000'000, &value);
@@ -171,29 +215,74 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     return error;
 }
 
+std::vector<std::string> message_lines(const std::string& message) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at <= message.size()) {
+        std::size_t end = std::min(message.find('\n', at), message.size());
+        std::size_t start = message.find_first_not_of(' ', at);
+        if (start < end) lines.push_back(message.substr(start, end - start));
+        at = end + 1;
+    }
+    return lines;
+}
+
+std::string join_lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += (text.empty() ? "" : " ") + line;
+    return text;
+}
+
+std::string stop_text(const Stop& stop) {
+    std::vector<std::string> lines = message_lines(stop_message(stop));
+    return lines.empty() ? "" : lines.back();
+}
+
+std::string stop_full_text(const Stop& stop) {
+    return join_lines(message_lines(stop_message(stop)));
+}
+
 TestCase source_case(std::string_view source, const std::string& name) {
     TestCase c;
     c.name = name;
-    for_each_line(source, [&c](int number, std::string_view line) {
-        if (line.empty() || line[0] != ';') return;
+    SourceLines lines = split_source_lines(source);
+    for (int number = 1; number <= static_cast<int>(lines.starts.size()); ++number) {
+        std::string_view line = source_line_text(lines, number);
+        if (line.empty() || line[0] != ';') continue;
         std::string_view rest = trim(line.substr(1));
-        if (rest.substr(0, 7) != "expect:") return;
+        if (rest.substr(0, 7) != "expect:") continue;
         std::string error = add_expectation(c, rest.substr(7));
         if (!error.empty()) c.problems.push_back("line " + std::to_string(number) + ": " + error);
-    });
+    }
+    if (c.lines.empty() && c.problems.empty())
+        c.problems.emplace_back("nothing to check: no '; expect:' line and no --cases");
     return c;
 }
 
 std::vector<TestCase> read_cases(std::string_view text, std::string& error) {
     std::vector<TestCase> cases;
+    std::vector<int> first_lines;  // where each case began
+    constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+    if (text.substr(0, BYTE_ORDER_MARK.size()) == BYTE_ORDER_MARK)
+        text.remove_prefix(BYTE_ORDER_MARK.size());
     for_each_line(text, [&](int number, std::string_view line) {
         line = trim(line);
         if (!error.empty() || line.empty() || line[0] == '#' || line[0] == ';') return;
         std::string_view rest;
         std::string problem;
         if (split_key(line, &rest) == "case") {
-            if (rest.empty()) problem = "case: expected a name";
+            auto same = std::find_if(cases.begin(), cases.end(),
+                                     [&](const TestCase& c) { return c.name == rest; });
+            if (rest.empty()) {
+                problem = "case: expected a name";
+            } else if (same != cases.end()) {
+                problem = "case: " + quoted(rest) + " again (first on line " +
+                          std::to_string(first_lines[static_cast<std::size_t>(
+                              same - cases.begin())]) +
+                          ")";
+            }
             cases.emplace_back().name = rest;
+            first_lines.push_back(number);
         } else if (cases.empty()) {
             problem = "expected 'case NAME' first";
         } else {

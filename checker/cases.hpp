@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "machine/stops.hpp"
+
 constexpr std::uint64_t DEFAULT_INSTRUCTION_LIMIT = 10'000'000;
 
 // A memory location: a decimal address, or a label of the program with an
@@ -23,6 +25,7 @@ struct Location {
 struct MemoryBytes {
     Location where;
     std::vector<std::uint8_t> values;
+    std::string text;  // the whole line as written, for reports
 };
 
 enum class CountKind : std::uint8_t { INSTRUCTIONS, CLOCKS };
@@ -48,16 +51,31 @@ struct TestCase {
     std::vector<std::string> problems;  // lines that could not be read, with their line number
 };
 
+// The non-empty lines of a message, each without leading blanks.
+std::vector<std::string> message_lines(const std::string& message);
+// Lines joined by one blank.
+std::string join_lines(const std::vector<std::string>& lines);
+
+// The stop's text that "stop TEXT" matches: the message's last line without
+// its leading blanks ("Stack underflow").
+std::string stop_text(const Stop& stop);
+// All lines of the message, each without leading blanks, joined by one
+// blank ("-LDD- ERROR address overload (> MEMORY_SIZE)"); also matched.
+std::string stop_full_text(const Stop& stop);
+
 // Reads one expectation ("out 1 2", "mem data = 3", ...) into the case.
 // Returns "" or what is wrong with it.
 std::string add_expectation(TestCase& c, std::string_view text);
 
 // The one case of a source: its "; expect:" lines, that is lines that start
-// with ';', optional blanks and "expect:". Lines it cannot read become
-// problems of the case.
+// with ';', optional blanks and "expect:", numbered as the assembler numbers
+// them. Lines it cannot read become problems of the case, and so does a
+// source without any such line: it has nothing to check.
 TestCase source_case(std::string_view source, const std::string& name);
 
 // The cases of a cases file: "case NAME" starts a case, each following line
 // holds one expectation; blank lines and lines starting with '#' or ';' are
-// comments. Returns the cases, or sets error to "line N: what is wrong".
+// comments; a UTF-8 byte order mark at the start is skipped. Two cases of
+// one name are refused. Returns the cases, or sets error to
+// "line N: what is wrong".
 std::vector<TestCase> read_cases(std::string_view text, std::string& error);

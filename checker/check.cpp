@@ -9,24 +9,32 @@
 
 namespace {
 
-// The non-empty lines of a message, each without leading blanks.
-std::vector<std::string> message_lines(const std::string& message) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    while (at <= message.size()) {
-        std::size_t end = std::min(message.find('\n', at), message.size());
-        std::size_t start = message.find_first_not_of(' ', at);
-        if (start < end) lines.push_back(message.substr(start, end - start));
-        at = end + 1;
-    }
-    return lines;
-}
+// A run goes in slices of this many instructions, so that the port 0 values
+// of one slice are compared and dropped before the next.
+constexpr std::uint64_t RUN_SLICE = 1 << 16;
 
-std::string join(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += (text.empty() ? "" : " ") + line;
-    return text;
-}
+// What port 0 received, compared with "out" value by value as it comes.
+struct OutSeen {
+    const std::vector<std::uint8_t>* want = nullptr;  // "out" values, if the case has them
+    std::uint64_t count = 0;
+    std::optional<std::uint64_t> first_difference;  // index of the first value unlike want's
+    std::uint8_t different_value = 0;
+    std::optional<std::uint8_t> first_extra;  // the value after the last expected one
+
+    void see(std::uint8_t value) {
+        if (want != nullptr) {
+            if (count < want->size()) {
+                if (!first_difference && (*want)[count] != value) {
+                    first_difference = count;
+                    different_value = value;
+                }
+            } else if (count == want->size()) {
+                first_extra = value;
+            }
+        }
+        ++count;
+    }
+};
 
 // The address a location names, or nullopt with the reason in error.
 std::optional<long long> resolve(const AssemblyResult& program, const Location& where,
@@ -55,15 +63,40 @@ std::string location_name(const Location& where, std::size_t k) {
     return offset == 0 ? where.label : where.label + "+" + std::to_string(offset);
 }
 
+// "3 (spin)", "27 (loop+4)": an address and the label at or before it.
+std::string address_name(const AssemblyResult& program, unsigned address) {
+    const Symbol* best = nullptr;
+    for (const Symbol& s : program.symbols) {
+        if (s.value <= address && (best == nullptr || s.value > best->value)) best = &s;
+    }
+    std::string name = std::to_string(address);
+    if (best == nullptr) return name;
+    name += std::string(" (") + best->name;
+    if (address > best->value) name += "+" + std::to_string(address - best->value);
+    return name + ")";
+}
+
+// ", line 2: [spin jmp spin": the source line that placed the byte at address.
+std::string line_name(const AssemblyResult& program, unsigned address) {
+    int line = address < MEMORY_SIZE ? program.source_line_of_address[address] : 0;
+    if (line == 0) return "";
+    std::string_view text = source_line_text(program.lines, line);
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    return ", line " + std::to_string(line) + ": " + std::string(text);
+}
+
 std::string describe_end(const RunFacts& run) {
     if (run.end == RunEndKind::HALTED) return "0 (halted)";
     return "255 (stop \"" + stop_text(*run.stop) + "\" at PC " + std::to_string(run.stop->pc) + ")";
 }
 
 // The way the run ended against "stop" and "status" (0 when neither is given).
-void check_end(const TestCase& test, const RunFacts& run, std::vector<std::string>& failures) {
+void check_end(const AssemblyResult& program, const TestCase& test, const RunFacts& run,
+               std::uint16_t last_pc, std::vector<std::string>& failures) {
     if (run.end == RunEndKind::LIMIT) {
-        failures.push_back("did not halt within " + std::to_string(test.limit) + " instructions");
+        failures.push_back("did not halt within " + std::to_string(test.limit) +
+                           " instructions; the last ran at PC " + address_name(program, last_pc) +
+                           line_name(program, last_pc));
         return;
     }
     bool halted = run.end == RunEndKind::HALTED;
@@ -82,23 +115,21 @@ void check_end(const TestCase& test, const RunFacts& run, std::vector<std::strin
     }
 }
 
-void check_out(const std::vector<std::uint8_t>& want, const std::vector<std::uint8_t>& got,
-               std::vector<std::string>& failures) {
-    std::size_t n = std::min(want.size(), got.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        if (want[i] != got[i]) {
-            failures.push_back("expected out #" + std::to_string(i + 1) + " = " +
-                               std::to_string(want[i]) + ", got " + std::to_string(got[i]));
-            return;
-        }
-    }
-    if (got.size() < want.size()) {
+void check_out(const OutSeen& seen, std::vector<std::string>& failures) {
+    const std::vector<std::uint8_t>& want = *seen.want;
+    if (seen.first_difference) {
+        std::uint64_t i = *seen.first_difference;
+        failures.push_back("expected out #" + std::to_string(i + 1) + " = " +
+                           std::to_string(want[i]) + ", got " +
+                           std::to_string(seen.different_value));
+    } else if (seen.count < want.size()) {
+        std::uint64_t n = seen.count;
         failures.push_back("expected out #" + std::to_string(n + 1) + " = " +
                            std::to_string(want[n]) + ", got only " + std::to_string(n) + " values");
-    } else if (got.size() > want.size()) {
+    } else if (seen.count > want.size()) {
         failures.push_back("expected " + std::to_string(want.size()) + " out values, got " +
-                           std::to_string(got.size()) + " (#" + std::to_string(n + 1) + " = " +
-                           std::to_string(got[n]) + ")");
+                           std::to_string(seen.count) + " (#" + std::to_string(want.size() + 1) +
+                           " = " + std::to_string(*seen.first_extra) + ")");
     }
 }
 
@@ -131,13 +162,6 @@ void check_count(const CountCheck& check, const RunFacts& run, std::vector<std::
 
 }  // namespace
 
-std::string stop_text(const Stop& stop) {
-    std::vector<std::string> lines = message_lines(stop_message(stop));
-    return lines.empty() ? "" : lines.back();
-}
-
-std::string stop_full_text(const Stop& stop) { return join(message_lines(stop_message(stop))); }
-
 std::string assembly_failure(const AssemblyResult& program) {
     if (!program.ok) {
         std::vector<std::string> lines = message_lines(program.error_message);
@@ -145,10 +169,10 @@ std::string assembly_failure(const AssemblyResult& program) {
         if (lines.size() > 1 && lines.front() == "ERROR") lines.erase(lines.begin());
         std::string where =
             program.error_line > 0 ? " on line " + std::to_string(program.error_line) : "";
-        return "assembler error" + where + ": " + join(lines);
+        return "assembler error" + where + ": " + join_lines(lines);
     }
     if (!program.load_error.empty())
-        return "object code refused: " + join(message_lines(program.load_error));
+        return "object code refused: " + join_lines(message_lines(program.load_error));
     return "";
 }
 
@@ -177,18 +201,36 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
     }
 
     HeadlessIo io;
-    RunOutcome outcome = run_headless(m, io, test.limit);
     RunFacts& run = result.run;
+    OutSeen seen;
+    if (test.out) seen.want = &*test.out;
+    RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
+    std::uint16_t last_pc = m.PC;
+    for (std::uint64_t left = test.limit; left > 0 && outcome.end == RunEnd::LIMIT;) {
+        // The limit's last instruction runs alone, so that a report can say
+        // where it was.
+        std::uint64_t slice = left == 1 ? 1 : std::min(left - 1, RUN_SLICE);
+        last_pc = m.PC;
+        outcome = run_headless(m, io, slice);
+        left -= slice;
+        for (std::uint8_t value : io.port0) {
+            seen.see(value);
+            if (run.port0.size() < PORT0_KEPT) run.port0.push_back(value);
+        }
+        io.port0.clear();
+    }
     run.end = outcome.end == RunEnd::HALTED    ? RunEndKind::HALTED
               : outcome.end == RunEnd::STOPPED ? RunEndKind::STOPPED
                                                : RunEndKind::LIMIT;
     run.stop = outcome.stop;
     run.instructions = m.instruction_count;
     run.clocks = m.clock_count;
-    run.port0 = std::move(io.port0);
+    run.port0_count = seen.count;
+    run.final_pc = m.PC;
+    run.final_sp = m.SP;
 
-    check_end(test, run, result.failures);
-    if (test.out) check_out(*test.out, run.port0, result.failures);
+    check_end(program, test, run, last_pc, result.failures);
+    if (test.out) check_out(seen, result.failures);
     for (const MemoryBytes& bytes : test.mem) check_memory(m, program, bytes, result.failures);
     for (const CountCheck& check : test.counts) check_count(check, run, result.failures);
     return result;

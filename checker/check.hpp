@@ -13,13 +13,20 @@
 
 enum class RunEndKind : std::uint8_t { NOT_RUN, HALTED, STOPPED, LIMIT };
 
+// A run keeps at most this many port 0 values for its report; the
+// comparison with "out" sees every value.
+constexpr std::size_t PORT0_KEPT = 10'000;
+
 // What a run did, for the reports.
 struct RunFacts {
     RunEndKind end = RunEndKind::NOT_RUN;
     std::optional<Stop> stop;
     std::uint32_t instructions = 0;
     std::uint32_t clocks = 0;
-    std::vector<std::uint8_t> port0;
+    std::vector<std::uint8_t> port0;  // the first PORT0_KEPT values
+    std::uint64_t port0_count = 0;    // every value
+    std::uint16_t final_pc = 0;
+    std::uint16_t final_sp = 0;
 };
 
 struct CaseResult {
@@ -30,13 +37,6 @@ struct CaseResult {
     std::vector<std::string> failures;
     bool passed() const { return failures.empty(); }
 };
-
-// The stop's text that "stop TEXT" matches: the message's last line without
-// its leading blanks ("Stack underflow").
-std::string stop_text(const Stop& stop);
-// All lines of the message, each without leading blanks, joined by one
-// blank ("-LDD- ERROR address overload (> MEMORY_SIZE)"); also matched.
-std::string stop_full_text(const Stop& stop);
 
 // The assembler's outcome as one line: "" when the program assembled and
 // loads, else its message with the line it names.

@@ -1,7 +1,8 @@
 // checker [--json] [--cases CASES_FILE] SOURCE_FILE...: assembles each
 // source in memory, runs it headless once per test case and reports which
-// cases pass. Exit status 0 when all pass, 1 when one fails, 2 for a usage
-// error or a file that cannot be read.
+// cases pass. Exit status 0 when all pass, 1 when one fails (a source that
+// cannot be read fails its cases), 2 for a usage error or a cases file that
+// cannot be read or holds a mistake.
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -28,9 +29,9 @@ constexpr const char* HELP =
     "  -h, --help          show this text and exit\n"
     "  --version           show the version and exit\n"
     "\n"
-    "Exit status: 0 when every case passes, 1 when a case fails, 2 for a command\n"
-    "line that cannot be used, a cases file line that cannot be read or a file\n"
-    "that cannot be read.\n";
+    "Exit status: 0 when every case passes, 1 when a case fails (a source that\n"
+    "cannot be read fails its cases), 2 for a command line that cannot be used or\n"
+    "a cases file that cannot be read or holds a mistake.\n";
 
 enum : int { OPTION_JSON = 256, OPTION_CASES, OPTION_VERSION };
 
@@ -44,8 +45,10 @@ const option LONG_OPTIONS[] = {
 
 int usage(const std::string& problem) { return usage_error("checker", USAGE, problem); }
 
-int cannot_read(const char* name) {
-    std::fprintf(stderr, "checker: cannot read %s\n", name);
+// A cases file that cannot be used ends the run before anything runs; the
+// usage line is for command-line errors only.
+int refuse_cases(const std::string& problem) {
+    std::fprintf(stderr, "checker: %s\n", problem.c_str());
     return STATUS_USAGE;
 }
 
@@ -74,7 +77,10 @@ int main(int argc, char** argv) {
         if (result == -1) break;
         switch (result) {
             case OPTION_JSON: json = true; break;
-            case OPTION_CASES: cases_file = optarg; break;
+            case OPTION_CASES:
+                if (cases_file != nullptr) return usage("option '--cases' given twice");
+                cases_file = optarg;
+                break;
             case 'h': return print_help(HELP);
             case OPTION_VERSION: return print_version("checker");
             default: return usage(option_problem(result, argv));
@@ -83,21 +89,14 @@ int main(int argc, char** argv) {
     for (int i = optind; i < argc; ++i) sources.push_back(argv[i]);
     if (sources.empty()) return usage("no source file");
 
-    // Every file is read before anything runs, so that a missing one is
-    // reported alone and not among the results.
+    // The cases file is read and checked before anything runs.
     std::vector<TestCase> shared_cases;
     if (cases_file != nullptr) {
         std::optional<std::string> text = read_whole_file(cases_file);
-        if (!text) return cannot_read(cases_file);
+        if (!text) return refuse_cases(std::string("cannot read ") + cases_file);
         std::string error;
         shared_cases = read_cases(*text, error);
-        if (!error.empty()) return usage(std::string(cases_file) + ": " + error);
-    }
-    std::vector<std::string> texts;
-    for (const char* source : sources) {
-        std::optional<std::string> text = read_whole_file(source);
-        if (!text) return cannot_read(source);
-        texts.push_back(std::move(*text));
+        if (!error.empty()) return refuse_cases(std::string(cases_file) + ": " + error);
     }
 
     // Source cases live here while the reports point at them.
@@ -106,10 +105,23 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < sources.size(); ++i) {
         CheckedFile& f = files.emplace_back();
         f.file = sources[i];
-        AssemblyResult program = assemble_source(texts[i]);
+        std::optional<std::string> text = read_whole_file(sources[i]);
+        if (!text) {
+            // A source that cannot be read fails its cases; the others are graded.
+            CaseResult unread;
+            unread.failures.push_back("cannot read " + f.file);
+            if (cases_file == nullptr) {
+                own_cases[i].name = f.file;
+                f.cases.push_back({f.file, &own_cases[i], unread});
+            }
+            for (const TestCase& test : shared_cases)
+                f.cases.push_back({f.file + " [" + test.name + "]", &test, unread});
+            continue;
+        }
+        AssemblyResult program = assemble_source(*text);
         f.assembly_failure = assembly_failure(program);
         if (cases_file == nullptr) {
-            own_cases[i] = source_case(texts[i], f.file);
+            own_cases[i] = source_case(*text, f.file);
             f.cases.push_back({f.file, &own_cases[i], check_case(program, own_cases[i])});
         } else {
             for (const TestCase& test : shared_cases) {

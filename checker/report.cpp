@@ -77,7 +77,23 @@ void write_run(JsonWriter& json, const RunFacts& run) {
     json.begin_array(true);
     for (std::uint8_t v : run.port0) json.value(static_cast<long long>(v));
     json.end_array();
+    json.key("out_more");
+    json.value(static_cast<long long>(run.port0_count - run.port0.size()));
+    bool ran = run.end != RunEndKind::NOT_RUN;
+    json.key("final_pc");
+    ran ? json.value(static_cast<long long>(run.final_pc)) : json.null();
+    json.key("final_sp");
+    ran ? json.value(static_cast<long long>(run.final_sp)) : json.null();
     json.end_object();
+}
+
+// " (set data = 200, set n = 1)": what the case stored before the run.
+std::string presets_text(const TestCase& test) {
+    std::string text;
+    for (const MemoryBytes& preset : test.presets) {
+        text += (text.empty() ? " (" : ", ") + preset.text;
+    }
+    return text.empty() ? "" : text + ")";
 }
 
 void write_case(JsonWriter& json, const CheckedCase& c) {
@@ -110,7 +126,8 @@ std::string text_report(const std::vector<CheckedFile>& files) {
             tally.add(c);
             const std::vector<std::string>& failures = c.result.failures;
             out += failures.empty() ? "PASS " + c.name + "\n"
-                                    : "FAIL " + c.name + ": " + failures.front() + "\n";
+                                    : "FAIL " + c.name + presets_text(*c.test) + ": " +
+                                          failures.front() + "\n";
         }
         if (files.size() > 1 && tally.any_points) out += f.file + ": " + tally.points_text() + "\n";
         total.add(f);

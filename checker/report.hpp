@@ -20,7 +20,7 @@ struct CheckedFile {
     std::vector<CheckedCase> cases;
 };
 
-// "PASS name" or "FAIL name: first difference" per case; with several files
+// "PASS name" or "FAIL name (its set lines): first difference" per case; with several files
 // and points, "file: points P/T" after each file; then
 // "N passed, M failed" and, when any case gives points, ", points P/T".
 std::string text_report(const std::vector<CheckedFile>& files);

@@ -11,7 +11,22 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-void say(const std::string& text) { std::printf("%s\n", text.c_str()); }
+// Control characters a command may carry (a NUL, an Escape) are written as
+// ^@, ^[ and so on, so that a message shows the whole command; a tab stays.
+void say(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+            shown += '^';
+            shown += static_cast<char>(byte ^ 0x40);
+        } else {
+            shown += c;
+        }
+    }
+    shown += '\n';
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
+}
 
 std::string hex4(unsigned value) {
     char text[8];
@@ -56,9 +71,9 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
             return std::nullopt;
         }
         std::optional<std::uint64_t> line = parse_number(word.substr(1));
-        if (!line || *line == 0 || *line > p.source_lines.size()) {
+        if (!line || *line == 0 || *line > static_cast<std::uint64_t>(source_line_count(p))) {
             say("no source line " + word.substr(1) + " (the source has " +
-                std::to_string(p.source_lines.size()) + " lines)");
+                std::to_string(source_line_count(p)) + " lines)");
             return std::nullopt;
         }
         std::optional<std::uint16_t> at = address_of_line(p, static_cast<int>(*line));
@@ -110,13 +125,29 @@ std::string with_label(const Session& s, unsigned address) {
     return label.empty() ? hex4(address) : hex4(address) + " (" + label + ")";
 }
 
+// Text as it stands, NUL bytes included, then a line end.
+void put_line(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::putchar('\n');
+}
+
 // The source line of address, indented so that it never reads as a trace
 // line.
 void print_source(const Session& s, unsigned address) {
     if (!s.program.has_source || address >= static_cast<unsigned>(MEMORY_SIZE)) return;
     int line = s.program.line_of_address[address];
     if (line == 0) return;
-    std::printf("    %d: %s\n", line, std::string(source_line(s.program, line)).c_str());
+    std::printf("    %d: ", line);
+    put_line(source_line(s.program, line));
+}
+
+// Where PC is after a run stopped: the instruction about to run and its
+// source line.
+void print_at(const Session& s, unsigned address) {
+    std::string label = label_at(s.program, static_cast<std::uint16_t>(address));
+    std::printf("at %04X%s %s\n", address, label.empty() ? "" : (" (" + label + ")").c_str(),
+                address < MAX_MEMORY ? instruction_text(s.machine, address).c_str() : "");
+    print_source(s, address);
 }
 
 void print_trace(const Session& s) {
@@ -127,7 +158,9 @@ void print_trace(const Session& s) {
 }
 
 // Why a run ended, in one line (a stop: the simulator's message and
-// position line), then the trace line of the last instruction that ran.
+// position line), then the trace line of the last instruction that ran and,
+// unless the program halted, where PC is now: the instruction about to run
+// (after a stop, the one that stopped, which has no trace line).
 void report_end(const Session& s, Why why, bool with_trace) {
     switch (why) {
         case Why::DONE: say("returned"); break;
@@ -135,10 +168,11 @@ void report_end(const Session& s, Why why, bool with_trace) {
         case Why::STOPPED:
             std::printf("%s%s", stop_message(s.last_stop).c_str(),
                         stop_position_line(s.last_stop).c_str());
-            return;  // the stopping instruction has no trace line
+            return print_at(s, s.last_start.pc);
         case Why::BREAKPOINT:
-            say("stopped at breakpoint " + std::to_string(s.hit_id) + ": " +
-                with_label(s, s.machine.PC));
+            say(std::string("stopped at ") +
+                (s.hit_temporary ? "temporary breakpoint " : "breakpoint ") +
+                std::to_string(s.hit_id) + ": " + with_label(s, s.machine.PC));
             break;
         case Why::WATCHPOINT: {
             auto watched = std::find_if(s.breakpoints.begin(), s.breakpoints.end(),
@@ -151,6 +185,7 @@ void report_end(const Session& s, Why why, bool with_trace) {
         case Why::INTERRUPTED: say("interrupted"); break;
     }
     if (with_trace) print_trace(s);
+    if (why != Why::HALTED) print_at(s, s.machine.PC);
 }
 
 bool ready(const Session& s) {
@@ -228,11 +263,18 @@ void print_registers(const Machine& m) {
                 m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C, m.instruction_count, m.clock_count);
 }
 
-void print_stack(const Machine& m) {
+constexpr unsigned STACK_SHOWN = 32;
+
+// The top STACK_SHOWN bytes, top first, and how many more there are; all
+// of them when asked.
+void print_stack(const Machine& m, bool all) {
     if (m.SP == 0 || m.SP == STACK_TOP) return say("the stack is empty");
-    for (unsigned a = m.SP + 1u; a <= STACK_TOP; ++a) {
+    unsigned depth = STACK_TOP - m.SP;
+    unsigned shown = all ? depth : std::min(depth, STACK_SHOWN);
+    for (unsigned a = m.SP + 1u; a <= m.SP + shown; ++a) {
         std::printf("%04X: %02X %u\n", a, m.memory[a], m.memory[a]);
     }
+    if (shown < depth) say("... " + std::to_string(depth - shown) + " more (stack all shows them)");
 }
 
 void examine(const Machine& m, std::uint16_t address, std::uint64_t count) {
@@ -265,11 +307,11 @@ constexpr int LIST_AROUND = 5;
 
 void list_source(const Session& s, int center) {
     int first = std::max(1, center - LIST_AROUND);
-    int last = std::min(static_cast<int>(s.program.source_lines.size()), center + LIST_AROUND);
+    int last = std::min(source_line_count(s.program), center + LIST_AROUND);
     int pc_line = s.machine.PC < MEMORY_SIZE ? s.program.line_of_address[s.machine.PC] : 0;
     for (int line = first; line <= last; ++line) {
-        std::printf("%s%5d  %s\n", marker(line == pc_line, has_breakpoint_on_line(s, line)), line,
-                    std::string(source_line(s.program, line)).c_str());
+        std::printf("%s%5d  ", marker(line == pc_line, has_breakpoint_on_line(s, line)), line);
+        put_line(source_line(s.program, line));
     }
 }
 
@@ -345,7 +387,9 @@ void set_breakpoint(Session& s, const Words& words, BreakKind kind) {
     std::optional<std::uint16_t> at = parse_location(s, words[1], limit);
     if (!at) return;
     int id = add_breakpoint(s, kind, *at);
-    const char* kind_name = kind == BreakKind::WATCH ? "watchpoint " : "breakpoint ";
+    const char* kind_name = kind == BreakKind::WATCH    ? "watchpoint "
+                            : kind == BreakKind::TBREAK ? "temporary breakpoint "
+                                                        : "breakpoint ";
     say(kind_name + std::to_string(id) + " at " + with_label(s, *at));
 }
 
@@ -372,7 +416,8 @@ void help() {
     say("watch ADDRESS     stop after an instruction that changes the byte at ADDRESS");
     say("delete [ID]       delete a breakpoint or watchpoint, or all of them");
     say("info breakpoints  list breakpoints and watchpoints");
-    say("regs, stack       registers, flags and counts; the bytes on the stack");
+    say("regs              registers, flags and counts");
+    say("stack [all]       the top 32 bytes on the stack, or all of them");
     say("x ADDRESS [N]     N bytes of memory in hex and decimal");
     say("list [LOC]        source lines or instructions around PC or LOC");
     say("run               start again from the loaded program; quit (q)");
@@ -395,12 +440,7 @@ bool is(const std::string& word, const char* name, const char* short_name = null
 
 }  // namespace
 
-void print_position(const Session& s) {
-    std::string label = label_at(s.program, s.machine.PC);
-    std::printf("at %04X%s %s\n", s.machine.PC, label.empty() ? "" : (" (" + label + ")").c_str(),
-                s.machine.PC < MAX_MEMORY ? instruction_text(s.machine, s.machine.PC).c_str() : "");
-    print_source(s, s.machine.PC);
-}
+void print_position(const Session& s) { print_at(s, s.machine.PC); }
 
 bool run_command(Session& s, const std::string& line) {
     Words words = split_words(line);
@@ -412,7 +452,7 @@ bool run_command(Session& s, const std::string& line) {
     // Words a command takes at most, itself included.
     std::size_t most = 1;
     for (const char* name : {"step", "s", "next", "n", "back", "break", "br", "tbreak", "watch",
-                             "delete", "list", "info"}) {
+                             "delete", "list", "info", "stack"}) {
         if (c == name) most = 2;
     }
     if (c == "x") most = 3;
@@ -451,7 +491,11 @@ bool run_command(Session& s, const std::string& line) {
     } else if (is(c, "regs")) {
         print_registers(s.machine);
     } else if (is(c, "stack")) {
-        print_stack(s.machine);
+        if (words.size() == 2 && words[1] != "all") {
+            say("stack takes no word but all");
+        } else {
+            print_stack(s.machine, words.size() == 2);
+        }
     } else if (is(c, "x")) {
         std::optional<std::uint16_t> at;
         if (words.size() < 2) {

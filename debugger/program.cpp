@@ -1,17 +1,10 @@
 #include "program.hpp"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
-#include "assemble.hpp"
 #include "machine/loader.hpp"
 
 namespace {
-
-bool ends_with_asm(const std::string& name) {
-    return name.size() > 4 && name.compare(name.size() - 4, 4, ".asm") == 0;
-}
 
 std::string lower_case(std::string_view text) {
     std::string lower(text);
@@ -21,28 +14,30 @@ std::string lower_case(std::string_view text) {
     return lower;
 }
 
-// Splits at line feeds, dropping the line feed and a carriage return
-// before it.
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::size_t length = end - start;
-        if (length > 0 && text[end - 1] == '\r') --length;
-        lines.push_back(text.substr(start, length));
-        start = end + 1;
-    }
-    return lines;
+bool ends_with_asm(const std::string& name) {
+    return name.size() > 4 && lower_case(std::string_view(name).substr(name.size() - 4)) == ".asm";
+}
+
+// The whole file; nothing when it cannot be opened or read (a directory
+// opens but cannot be read).
+std::optional<std::string> read_whole_file(const std::string& name) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (file == nullptr) return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return std::nullopt;
+    return text;
 }
 
 std::optional<std::string> load_source(const std::string& file_name, DebugProgram& program) {
-    std::ifstream in(file_name, std::ios::binary);
-    if (!in) return std::string("\n File not found\n");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    program.source_lines = split_lines(text);
-    AssemblyResult result = assemble_source(text);
+    std::optional<std::string> text = read_whole_file(file_name);
+    if (!text) return std::string("\n File not found\n");
+    AssemblyResult result = assemble_source(*text);
+    program.source_lines = std::move(result.lines);
     if (!result.ok) {
         std::string shown = result.error_message;
         if (result.error_line > 0) {
@@ -100,6 +95,9 @@ std::optional<std::uint16_t> address_of_line(const DebugProgram& program, int li
 }
 
 std::string_view source_line(const DebugProgram& program, int line) {
-    if (line < 1 || static_cast<std::size_t>(line) > program.source_lines.size()) return "";
-    return program.source_lines[static_cast<std::size_t>(line) - 1];
+    return source_line_text(program.source_lines, line);
+}
+
+int source_line_count(const DebugProgram& program) {
+    return static_cast<int>(program.source_lines.starts.size());
 }

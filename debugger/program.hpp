@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "assemble.hpp"
 #include "object_code.hpp"
 
 struct Label {
@@ -21,14 +22,14 @@ struct DebugProgram {
     std::string file_name;
     std::array<std::uint8_t, MEMORY_SIZE> image{};
     bool has_source = false;
-    std::vector<std::string> source_lines;  // line 1 is source_lines[0]
-    std::vector<Label> labels;              // in the order of definition
+    SourceLines source_lines;   // numbered as the assembler numbers them
+    std::vector<Label> labels;  // in the order of definition
     // For every address, the source line that placed a byte there; 0 where
     // none did (and everywhere for object code).
     std::array<std::int32_t, MEMORY_SIZE> line_of_address{};
 };
 
-// A name ending in ".asm" is a source, assembled in memory; any other name
+// A name ending in ".asm" (in any case) is a source, assembled in memory; any other name
 // is object code, loaded by the simulator's rules. Returns the text to show
 // when the program cannot be loaded (the assembler's or the loader's
 // message), nothing when it loaded.
@@ -44,3 +45,5 @@ std::string label_at(const DebugProgram& program, std::uint16_t address);
 std::optional<std::uint16_t> address_of_line(const DebugProgram& program, int line);
 // The text of a source line, "" outside the source.
 std::string_view source_line(const DebugProgram& program, int line);
+// How many source lines there are.
+int source_line_count(const DebugProgram& program);

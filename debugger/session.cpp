@@ -62,7 +62,8 @@ Why check_after(Session& s, bool at_breakpoint) {
         for (const Breakpoint& b : s.breakpoints) {
             if (b.kind == BreakKind::WATCH || b.address != s.machine.PC) continue;
             s.hit_id = b.id;
-            if (b.kind == BreakKind::TBREAK) delete_breakpoint(s, s.hit_id);  // b is gone
+            s.hit_temporary = b.kind == BreakKind::TBREAK;
+            if (s.hit_temporary) delete_breakpoint(s, s.hit_id);  // b is gone
             return Why::BREAKPOINT;
         }
     }

@@ -65,6 +65,7 @@ struct Session {
     // What ended the last run, for its report.
     Why why = Why::DONE;
     int hit_id = 0;              // the breakpoint or watchpoint that ended it
+    bool hit_temporary = false;  // that breakpoint was a tbreak (and is gone)
     std::uint8_t old_value = 0;  // a watched byte before the change
     TraceStart last_start{};     // the last instruction that ran
 

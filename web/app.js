@@ -28,6 +28,7 @@ const ui = {
   edited: false,        // the source changed since it was assembled
   errorLine: 0,
   lineToAddress: new Map(),
+  textLines: [],        // for each source line the assembler numbered, the editor row it begins on
   breakpoints: new Set(),
   run: null,            // while a run animates: { breakpoints, start, startCount }
   rate: 10000,          // instructions per millisecond at full speed, as last measured
@@ -45,6 +46,8 @@ function bindApi(mod) {
     errorLine: f('pg_error_line', 'number', []),
     symbols: f('pg_symbols', 'string', []),
     lineMap: f('pg_line_map', 'number', []),
+    lineCount: f('pg_line_count', 'number', []),
+    textLines: f('pg_text_lines', 'number', []),
     reset: f('pg_reset', 'number', []),
     run: f('pg_run', 'number', ['number', 'number']),
     step: f('pg_step', 'number', []),
@@ -74,6 +77,9 @@ function machine() {
 }
 const memoryBytes = () => M.HEAPU8.subarray(api.memory(), api.memory() + MEMORY_SIZE);
 const lineOf = (address) => (ui.assembled ? M.HEAP32[(api.lineMap() >> 2) + address] : 0);
+// Line numbers are the assembler's; a line longer than 255 characters is
+// several of them, so the editor row of a line is looked up.
+const rowOf = (line) => ui.textLines[line - 1] || line;
 
 // --- Assembling -----------------------------------------------------------
 
@@ -89,6 +95,8 @@ function assemble() {
   ui.errorLine = ui.assembled ? 0 : api.errorLine();
   ui.breakpoints.clear();
   ui.lineToAddress.clear();
+  const rows = api.textLines() >> 2;
+  ui.textLines = Array.from(M.HEAP32.subarray(rows, rows + api.lineCount()));
   if (ui.assembled) {
     const map = M.HEAP32.subarray(api.lineMap() >> 2, (api.lineMap() >> 2) + MEMORY_SIZE);
     map.forEach((line, address) => {
@@ -123,15 +131,26 @@ function toggleBreakpoint(address) {
 
 // --- The editor: line numbers, breakpoints, the current and the error line -
 
+// Each editor row shows the number of the first line the assembler read on
+// it; a row's breakpoint and error marks stand for every line on it.
 function renderGutter() {
   const count = $('source').value.split('\n').length;
-  const breakLines = new Set([...ui.breakpoints].map(lineOf));
+  const rowLines = new Map();
+  ui.textLines.forEach((row, index) => {
+    if (!rowLines.has(row)) rowLines.set(row, []);
+    rowLines.get(row).push(index + 1);
+  });
+  const breakRows = new Set([...ui.breakpoints].map((address) => rowOf(lineOf(address))));
   let html = '';
-  for (let line = 1; line <= count; ++line) {
-    let cls = ui.lineToAddress.has(line) ? '' : 'nocode';
-    if (breakLines.has(line)) cls += ' breakpoint';
-    if (line === ui.errorLine) cls += ' error';
-    html += `<div class="${cls}" data-line="${line}">${line}</div>`;
+  for (let row = 1, next = 1; row <= count; ++row) {
+    const lines = rowLines.get(row) || [next];
+    next = lines[lines.length - 1] + 1;
+    const code = lines.find((line) => ui.lineToAddress.has(line));
+    let cls = code ? '' : 'nocode';
+    if (breakRows.has(row)) cls += ' breakpoint';
+    if (lines.includes(ui.errorLine)) cls += ' error';
+    const address = code ? ` data-address="${ui.lineToAddress.get(code)}"` : '';
+    html += `<div class="${cls}" data-line="${lines[0]}"${address}>${lines[0]}</div>`;
   }
   $('gutter').innerHTML = html + '<div></div><div></div>';
   syncEditorScroll();
@@ -140,7 +159,7 @@ function renderGutter() {
 function renderBackdrop(currentLine) {
   const top = $('source').scrollTop;
   const bar = (line, cls) =>
-    `<div class="${cls}" style="position:absolute;left:0;right:0;top:${(line - 1) * LINE_HEIGHT - top}px"></div>`;
+    `<div class="${cls}" style="position:absolute;left:0;right:0;top:${(rowOf(line) - 1) * LINE_HEIGHT - top}px"></div>`;
   let html = '';
   if (currentLine > 0) html += bar(currentLine, 'current');
   if (ui.errorLine > 0) html += bar(ui.errorLine, 'error');
@@ -156,7 +175,7 @@ function syncEditorScroll() {
 
 function scrollEditorTo(line) {
   const source = $('source');
-  const top = (line - 1) * LINE_HEIGHT;
+  const top = (rowOf(line) - 1) * LINE_HEIGHT;
   if (top < source.scrollTop || top + LINE_HEIGHT > source.scrollTop + source.clientHeight) {
     source.scrollTop = Math.max(0, top - source.clientHeight / 3);
   }
@@ -369,8 +388,8 @@ function setUp() {
     render();
   });
   $('gutter').addEventListener('click', (event) => {
-    const address = ui.lineToAddress.get(Number(event.target.dataset.line));
-    if (address !== undefined) toggleBreakpoint(address);
+    const address = event.target.dataset.address;
+    if (address !== undefined) toggleBreakpoint(Number(address));
   });
   $('symbols').addEventListener('click', (event) => {
     const row = event.target.closest('.symbol');

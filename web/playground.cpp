@@ -213,6 +213,16 @@ EMSCRIPTEN_KEEPALIVE const std::int32_t* pg_line_map() {
     return pg.assembly.source_line_of_address.data();
 }
 
+// The source lines as the assembler numbered them (also after an error):
+// how many, and for each, from line 1 on, the line of the text it begins on
+// (a text line longer than 255 characters is several numbered lines).
+EMSCRIPTEN_KEEPALIVE int pg_line_count() {
+    return static_cast<int>(pg.assembly.lines.text_lines.size());
+}
+EMSCRIPTEN_KEEPALIVE const std::int32_t* pg_text_lines() {
+    return pg.assembly.lines.text_lines.data();
+}
+
 // Back to the state just after loading: the assembled object code goes
 // through the simulator's own loader. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reset() {

@@ -22,6 +22,35 @@ AssemblyOutcome run_pass(Assembly& a, Pass pass) {
 
 }  // namespace
 
+SourceLines split_source_lines(std::string_view source_text) {
+    SourceLines lines;
+    lines.text = source_text;
+    // Read as pass 1 reads: the same procedure, the same capacity.
+    LineInput in;
+    in.text = lines.text;
+    char buffer[SOURCE_LINE_CAPACITY];
+    std::int32_t text_line = 1;
+    for (std::size_t start = 0; read_line(in, buffer, SOURCE_LINE_CAPACITY); start = in.position) {
+        lines.starts.push_back(start);
+        lines.text_lines.push_back(text_line);
+        if (lines.text[in.position - 1] == '\n') ++text_line;
+    }
+    return lines;
+}
+
+std::string_view source_line_text(const SourceLines& lines, int line) {
+    if (line < 1 || static_cast<std::size_t>(line) > lines.starts.size()) return "";
+    auto index = static_cast<std::size_t>(line) - 1;
+    std::size_t start = lines.starts[index];
+    std::size_t end = index + 1 < lines.starts.size() ? lines.starts[index + 1] : lines.text.size();
+    std::string_view text(lines.text.data() + start, end - start);
+    if (!text.empty() && text.back() == '\n') {
+        text.remove_suffix(1);
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    }
+    return text;
+}
+
 AssemblyOutcome run_pass1(Assembly& a) { return run_pass(a, pass1_run); }
 AssemblyOutcome run_pass2(Assembly& a) { return run_pass(a, pass2_run); }
 
@@ -52,6 +81,7 @@ AssemblyResult assemble_source(std::string_view source_text) {
     }
     result.symbols.assign(a->SymbolTable, a->SymbolTable + a->symbol_count);
     result.source_line_of_address = a->line_of_address;
+    result.lines = split_source_lines(source_text);
     result.listing = std::move(a->listing.text);
     result.pass1_text = std::move(a->pass1_text.text);
     result.object_code = std::move(a->object_code.text);

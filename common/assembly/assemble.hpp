@@ -17,6 +17,22 @@
 
 using MemoryImage = std::array<std::uint8_t, MEMORY_SIZE>;
 
+// The source's lines as the passes read and number them: one read takes at
+// most 255 characters, up to and including a line feed, so a longer line of
+// the text is read as several lines, each with its own number. Every line
+// number and line text a tool shows comes from here, so that it is the
+// number the assembler's messages use.
+struct SourceLines {
+    std::string text;                      // the source as given
+    std::vector<std::size_t> starts;       // where line n begins in text: starts[n - 1]
+    std::vector<std::int32_t> text_lines;  // the line of the text (from 1) line n begins on
+};
+
+SourceLines split_source_lines(std::string_view source_text);
+// Line n without its line feed and a carriage return before it; "" outside
+// 1 to starts.size().
+std::string_view source_line_text(const SourceLines& lines, int line);
+
 // How a pass or a whole assembly ended.
 struct AssemblyOutcome {
     bool ok = true;
@@ -45,6 +61,7 @@ struct AssemblyResult {
     std::vector<Symbol> symbols;  // in the order of definition
     // For every address, the source line that placed a byte there; 0 where none.
     std::array<std::int32_t, MEMORY_SIZE> source_line_of_address{};
+    SourceLines lines;              // also when the assembly failed
     std::string listing;            // the console text of pass 1, symbol table included
     std::string pass1_text;         // the text the program writes to <base>.ps1
     std::string object_code;        // the text the program writes to <base>.hx

@@ -116,7 +116,8 @@ VIEWS = '''(() => {
     console: document.getElementById('console').textContent, listing: document.getElementById('listing').textContent,
     pc: [...document.querySelectorAll('#memory .pc')].map((e) => Number(e.dataset.address)),
     changed: [...document.querySelectorAll('#memory .changed')].map((e) => Number(e.dataset.address)),
-    errorLine: [...document.querySelectorAll('#gutter .error')].map((e) => Number(e.dataset.line))};
+    errorLine: [...document.querySelectorAll('#gutter .error')].map((e) => Number(e.dataset.line)),
+    errorRow: [...document.querySelectorAll('#gutter > div')].findIndex((e) => e.classList.contains('error')) + 1};
 })()'''
 
 
@@ -251,14 +252,18 @@ def run_checks(browser, work):
         counts = {key: int(values) for key, values in expect if key != 'out'}
         check((views['count'], views['clocks']) == (counts['instructions'], counts['clocks']), f'{name}: counts')
 
-    # Assembly errors: the assembler's exact text, the line highlighted.
-    for source, line in (('ldi 1\n\nldi 2 ,\n', 3), ('ldi 1\njmp nowhere\n', 2)):
+    # Assembly errors: the assembler's exact text, the line highlighted. The
+    # assembler reads a 301-character line as two lines: the error on its
+    # line 4 is on the editor's row 3, which shows the number 4.
+    for source, line, row in (('ldi 1\n\nldi 2 ,\n', 3, 3), ('ldi 1\njmp nowhere\n', 2, 2),
+                              (';' + 'x' * 300 + '\nldi 1\nldi 2 ,\n', 4, 3)):
         listing, _, _ = native(source, work)
         put_source(browser, source)
         views = browser.js(VIEWS)
         check(views['state'] == 'error' and views['listing'] == listing.replace('\n-pass2-\n', ''),
               f'error text {views["listing"]!r} != {listing!r}')
-        check(views['errorLine'] == [line], f'error line {views["errorLine"]} != {line}')
+        check(views['errorLine'] == [line] and views['errorRow'] == row,
+              f'error line {views["errorLine"]} on row {views["errorRow"]} != {line} on row {row}')
 
     # A fault stop shows the simulator's message and position line.
     put_source(browser, 'ldi 1\nout 0\nout 0\nhlt\n')
