@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,14 @@ TEST(CheckerExpectLines, ReadsTheExamplesFormAndEveryOtherExpectation) {
                               "line 22: limit: expected one number from 1 to 999999999999",
                               "line 23: stop: expected the stop's message",
                           }));
+
+    // Lines are numbered as the assembler numbers them: it reads a
+    // 300-character line as two. A source without expectations has
+    // nothing to check.
+    EXPECT_EQ(source_case(";" + std::string(299, 'x') + "\n; expect: out x\n", "a").problems,
+              std::vector<std::string>{"line 3: out: not a byte value: 'x'"});
+    EXPECT_EQ(source_case("hlt\n", "b").problems,
+              std::vector<std::string>{"nothing to check: no '; expect:' line and no --cases"});
 }
 
 TEST(CheckerCasesFile, NamesCasesAndRefusesWhatItCannotRead) {
@@ -95,12 +104,43 @@ TEST(CheckerCasesFile, NamesCasesAndRefusesWhatItCannotRead) {
     EXPECT_EQ(cases[1].name, "second");
     EXPECT_EQ(cases[1].points, 2);
 
+    // A byte order mark is skipped; every stop message as the manual lists
+    // them is accepted, in its short and its whole form.
+    cases = read_cases("\xEF\xBB\xBF"
+                       "case s\nstop Stack overflow\nstop Stack underflow\nstop Devide by zero\n"
+                       "stop unknown machine code\nstop PC overload (PC > MAX_MEMORY)\n"
+                       "stop ERROR indirect overload (> MAX_MEMORY)\n"
+                       "stop ERROR address overload (> MEMORY_SIZE)\n"
+                       "stop -STAW- ERROR address overload (> MEMORY_SIZE)\n"
+                       "stop -LDA- ERROR indirect overload (> MAX_MEMORY)\n"
+                       "stop -ERROR- PC overload (PC > MAX_MEMORY)\nstop ERROR Devide by zero\n"
+                       "mem 16383 = 0\nset Data+16383 = 1 2\n",
+                       error);
+    EXPECT_EQ(error, "");
+    ASSERT_EQ(cases.size(), 1u);
+    EXPECT_EQ(cases[0].name, "s");
+    EXPECT_EQ(cases[0].lines.size(), 13u);
+
     const std::pair<const char*, const char*> bad[] = {
         {"out 1\n", "line 1: expected 'case NAME' first"},
         {"case a\nout -1\n", "line 2: out: not a byte value: '-1'"},
         {"case\n", "line 1: case: expected a name"},
         {"# nothing\n", "no case in the file"},
         {"case a\npoints many\n", "line 2: points: expected one number from 0 to 1000000"},
+        // Known when the file is read: memory's end, what a label is, the
+        // stops there are, one name per case.
+        {"case a\nmem 16383 = 0 0\n", "line 2: mem: 16383 reaches past the end of memory"},
+        {"case a\nset 16383 = 1 2\n", "line 2: set: 16383 reaches past the end of memory"},
+        {"case a\nmem -1 = 0\n", "line 2: mem: not an address or a label: '-1'"},
+        {"case a\nmem data+1x = 0\n", "line 2: mem: not an offset: 'data+1x'"},
+        {"case a\nset abcdefghijklmnopqrst = 0\n",
+         "line 2: set: not an address or a label: 'abcdefghijklmnopqrst'"},
+        {"case a\nstop Divide by zero\n",
+         "line 2: stop: no stop has the message 'Divide by zero'"},
+        {"case a\nstop -ADD- ERROR address overload (> MEMORY_SIZE)\n",
+         "line 2: stop: no stop has the message '-ADD- ERROR address overload (> MEMORY_SIZE)'"},
+        {"case a\nout 1\n\ncase b\ncase a\n", "line 5: case: 'a' again (first on line 1)"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBFcase a\n", "line 1: expected 'case NAME' first"},
     };
     for (const auto& [text, message] : bad) {
         error.clear();
@@ -138,6 +178,8 @@ TEST(CheckerJson, EscapesOddBytesIntoValidJson) {
     EXPECT_EQ(parsed[decoded], nlohmann::json::array({decoded, -1, true, nullptr}));
 }
 
+// One batch over students' files, missing ones among them, and the command
+// lines and cases files that are refused before anything runs.
 TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFiles) {
     TempDir dir;
     write_file(dir.file("p.asm"), "hlt\n");
@@ -146,7 +188,9 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
     // A program that sorts nothing and prints nothing.
     write_file(dir.file("lazy.asm"), "hlt\n[data db 0\n");
     write_file(dir.file("spin.asm"), "; expect: limit 1000\n[spin jmp spin\n");
-    write_file(dir.file("broken.asm"), "ldi 1\nout 0\nldi -1\nhlt\n");
+    write_file(dir.file("loop.asm"), "; expect: limit 1003\n; expect: out\n[spin ldi 1\n  out 0\n"
+                                     "  nop\n  jmp spin\n");
+    write_file(dir.file("broken.asm"), "; expect: out 1\nldi 1\nout 0\nldi -1\nhlt\n");
     write_file(dir.file("sort.cases"),
                "# three arrays for the sorting assignment\n"
                "case given\n"
@@ -164,6 +208,9 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
                "  points 3\n");
     write_file(dir.file("under.asm"), "; expect: stop Stack underflow\nadd\n");
     write_file(dir.file("under0.asm"), "; expect: status 0\nadd\n");
+    write_file(dir.file("twice.cases"), "\xEF\xBB\xBF# first\ncase a\nout 1\ncase a\n");
+    write_file(dir.file("halt.cases"), "\xEF\xBB\xBF  case halts\n");
+    std::filesystem::create_directory(dir.file("folder.asm"));
 
     struct Run {
         std::vector<std::string> arguments;
@@ -176,20 +223,33 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
         {{"--cases", "sort.cases", "sort.asm", "lazy.asm"},
          "PASS sort.asm [given]\n"
          "PASS sort.asm [reversed]\n"
-         "FAIL sort.asm [almost]: expected mem data+7 = 100, got 200\n"
+         "FAIL sort.asm [almost] (set data+6 = 0): expected mem data+7 = 100, got 200\n"
          "sort.asm: points 3/6\n"
          "FAIL lazy.asm [given]: expected mem data = 3, got 0\n"
-         "FAIL lazy.asm [reversed]: expected out #1 = 1, got only 0 values\n"
-         "FAIL lazy.asm [almost]: expected mem data+7 = 100, got 0\n"
+         "FAIL lazy.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected out #1 = 1, got only 0 "
+         "values\n"
+         "FAIL lazy.asm [almost] (set data+6 = 0): expected mem data+7 = 100, got 0\n"
          "lazy.asm: points 0/6\n"
          "2 passed, 4 failed, points 3/12\n",
          1},
-        {{"under.asm", "under0.asm", "spin.asm", "broken.asm"},
+        // Unreadable sources fail; the others are graded.
+        {{"under.asm", "missing.asm", "under0.asm", "spin.asm", "folder.asm", "loop.asm",
+          "broken.asm", "p.asm"},
          "PASS under.asm\n"
+         "FAIL missing.asm: cannot read missing.asm\n"
          "FAIL under0.asm: expected status 0, got 255 (stop \"Stack underflow\" at PC 0)\n"
-         "FAIL spin.asm: did not halt within 1000 instructions\n"
-         "FAIL broken.asm: assembler error on line 3: Line 3 have syntax error\n"
-         "1 passed, 3 failed\n",
+         "FAIL spin.asm: did not halt within 1000 instructions; the last ran at PC 0 (spin), "
+         "line 2: [spin jmp spin\n"
+         "FAIL folder.asm: cannot read folder.asm\n"
+         "FAIL loop.asm: did not halt within 1003 instructions; the last ran at PC 4 (spin+4), "
+         "line 5: nop\n"
+         "FAIL broken.asm: assembler error on line 4: Line 4 have syntax error\n"
+         "FAIL p.asm: nothing to check: no '; expect:' line and no --cases\n"
+         "1 passed, 7 failed\n",
+         1},
+        {{"--cases", "halt.cases", "p.asm", "missing.asm"},
+         "PASS p.asm [halts]\nFAIL missing.asm [halts]: cannot read missing.asm\n"
+         "1 passed, 1 failed\n",
          1},
         {{"under.asm"}, "PASS under.asm\n1 passed, 0 failed\n", 0},
         {{}, "", 2, "checker: no source file\n"},
@@ -198,8 +258,15 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
         {{"--cases", "bad.cases", "p.asm"},
          "",
          2,
-         "checker: bad.cases: line 2: out: not a byte value: 'x'\n" + usage},
-        {{"p.asm", "missing.asm"}, "", 2, "checker: cannot read missing.asm\n"},
+         "checker: bad.cases: line 2: out: not a byte value: 'x'\n"},
+        {{"--cases", "twice.cases", "p.asm"},
+         "",
+         2,
+         "checker: twice.cases: line 4: case: 'a' again (first on line 2)\n"},
+        {{"--cases", "halt.cases", "--cases", "bad.cases", "p.asm"},
+         "",
+         2,
+         "checker: option '--cases' given twice\n" + usage},
         {{"--cases", ".", "p.asm"}, "", 2, "checker: cannot read .\n"},
     };
     for (const Run& run : runs) {
@@ -216,12 +283,17 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
 
 TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
     TempDir dir;
-    // A label and a stop message full of odd bytes, in a case name too.
+    // A case name full of odd bytes.
     const std::string odd = "\"\\\x01\xff\xc3\xa9";
     write_file(dir.file("div.asm"), "; expect: out 7\nldi 7\nout 0\nldi 0\nldi 1\ndiv\nhlt\n");
-    write_file(dir.file("odd.cases"), "case " + odd + "\nmem " + odd + " = 1\nstop " + odd +
-                                          "\npoints 4\ncase zero\nstop Devide by zero\n");
-    RunResult r = run_checker(dir, {"--json", "--cases", "odd.cases", "div.asm"});
+    // 13,334 values on port 0 before the limit: the report keeps 10,000,
+    // the comparison sees them all.
+    write_file(dir.file("talk.asm"), "[talk ldi 7\nout 0\njmp talk\n");
+    write_file(dir.file("odd.cases"), "case " + odd + "\nmem nowhere = 1\nstop Stack underflow" +
+                                          "\npoints 4\ncase zero\nstop Devide by zero\n"
+                                          "case talk\nlimit 40001\nout 7\n");
+    RunResult r = run_checker(dir, {"--json", "--cases", "odd.cases", "div.asm", "talk.asm",
+                                    "missing.asm"});
     EXPECT_EQ(r.exit_status, 1);
     nlohmann::json doc = nlohmann::json::parse(r.output);  // throws on invalid JSON
     const std::string shown = "\"\\\x01\xc3\xbf\xc3\xa9";  // 0xff read as U+00FF
@@ -229,15 +301,29 @@ TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
     EXPECT_EQ(cases[0]["name"], shown);
     EXPECT_EQ(cases[0]["passed"], false);
     EXPECT_EQ(cases[0]["failures"],
-              nlohmann::json::array({"expected stop \"" + shown + "\", got stop \"Devide by zero\"",
-                                     "mem: no label '" + shown + "' in the program"}));
+              nlohmann::json::array({"expected stop \"Stack underflow\", got stop \"Devide by zero\"",
+                                     "mem: no label 'nowhere' in the program"}));
     EXPECT_EQ(cases[0]["points"], 0);
     EXPECT_EQ(cases[0]["points_possible"], 4);
     EXPECT_EQ(cases[1]["passed"], true);
     EXPECT_EQ(cases[1]["run"], nlohmann::json::parse(R"({"outcome": "stopped", "status": 255,
                   "stop": "Devide by zero", "stop_message": "\nERROR\nDevide by zero\n",
-                  "stop_pc": 8, "instructions": 4, "clocks": 12, "out": [7]})"));
+                  "stop_pc": 8, "instructions": 4, "clocks": 12, "out": [7], "out_more": 0,
+                  "final_pc": 8, "final_sp": 16383})"));
+    const nlohmann::json& talk = doc["files"][1]["cases"][2];
+    EXPECT_EQ(talk["failures"],
+              nlohmann::json::array({"did not halt within 40001 instructions; the last ran at PC 2 "
+                                     "(talk+2), line 2: out 0",
+                                     "expected 1 out values, got 13334 (#2 = 7)"}));
+    EXPECT_EQ(talk["run"]["out"].size(), 10'000u);
+    EXPECT_EQ(talk["run"]["out_more"], 3334);
+    EXPECT_EQ(talk["run"]["final_pc"], 4);
+    EXPECT_EQ(talk["run"]["final_sp"], 16383);
+    const nlohmann::json& unread = doc["files"][2]["cases"][0];
+    EXPECT_EQ(unread["failures"], nlohmann::json::array({"cannot read missing.asm"}));
+    EXPECT_EQ(unread["run"]["outcome"], "not run");
+    EXPECT_EQ(unread["run"]["final_pc"], nullptr);
     EXPECT_EQ(doc["passed"], 1);
-    EXPECT_EQ(doc["failed"], 1);
-    EXPECT_EQ(doc["points_possible"], 4);
+    EXPECT_EQ(doc["failed"], 8);
+    EXPECT_EQ(doc["points_possible"], 12);
 }

@@ -261,31 +261,41 @@ at 001D ret
 at 0018 (show) ldd 30
     13: [show   ldd count
 breakpoint 1 at 0018 (show)
-breakpoint 2 at 0008
+temporary breakpoint 2 at 0008
 1 break 0018 (show) line 13
 2 tbreak 0008 line 5
 -[2 : 02h]-
-stopped at breakpoint 2: 0008
+stopped at temporary breakpoint 2: 0008
 6 001D ret | SP=3FFF Z=0 S=0 O=0 C=0 |
     15:         ret
+at 0008 ldd 30
+    5:         ldd count
 1 break 0018 (show) line 13
 stopped at breakpoint 1: 0018 (show)
 11 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
     4: [again  call show
+at 0018 (show) ldd 30
+    13: [show   ldd count
 3FFE: 08 8
 3FFF: 00 0
 -[1 : 01h]-
 returned
 14 001D ret | SP=3FFF Z=0 S=0 O=0 C=0 |
     15:         ret
+at 0008 ldd 30
+    5:         ldd count
 watchpoint 3 at 001E (count)
 stopped at watchpoint 3: 001E (count) changed from 1 to 0
 17 000C std 30 | SP=3FFF Z=1 S=0 O=0 C=0 |
     7:         std count
+at 000F jnz 5
+    8:         jnz again
 deleted every breakpoint and watchpoint
 
 ERROR
 Devide by zero
+at 0016 div
+    11:         div             ; stops: division by zero
 the program has stopped: back or run
 at 0016 div
     11:         div             ; stops: division by zero
@@ -293,6 +303,8 @@ PC=0016 SP=3FFD IR=00 (ldi) Z=1 S=0 O=0 C=0 instructions=20 clocks=75
 
 ERROR
 Devide by zero
+at 0016 div
+    11:         div             ; stops: division by zero
 unknown command 'foo' (help lists the commands)
 unknown label 'nowhere'
 address 12288 out of range (0 to 12287)
@@ -323,6 +335,7 @@ no source lines: prog.hx is object code
 breakpoint 1 at 0018
 stopped at breakpoint 1: 0018
 3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
+at 0018 ldd 30
   000F  33 05 00  jnz 5
   0012  00 00     ldi 0
   0014  00 00     ldi 0
@@ -359,6 +372,73 @@ TEST(DebuggerSession, AnswersEveryCommand) {
         "\nERROR\nLine 2 : label name too long\n    2: [abcdefghijklmnopqrstuvwxyz hlt\n", 255);
     expect_session(dir, "missing.hx\n", "\nERROR\nFile not found\n", 255);
     expect_session(dir, "", nullptr, 255);
+}
+
+// A 301-character comment is read by the assembler as two lines, so
+// ` ldi 1` is its line 3: every number and text shown, the line breakpoints
+// and the listing follow that count. Continue passes the breakpoint at PC
+// and stops at the temporary one, which says so, showing the line about to
+// run; the stack is shown 32 bytes at a time, and a
+// command with a NUL is shown whole.
+TEST(DebuggerSession, NumbersLinesAsTheAssemblerDoes) {
+    const std::string comment = ";" + std::string(300, 'x');
+    const std::string program = comment +
+                                "\n        ldi 1\n        out 0\n        ldi 40\n        std n\n"
+                                "[more   ldi 9           ; one byte more each time\n"
+                                "        ldd n\n        dec\n        std n\n        jnz more\n"
+                                "        hlt\n[n      db 0\n";
+    TempDir dir;
+    write_file(dir.file("long.asm"), program);
+    RunResult run = run_program(debugger_path(),
+                                "long.asm\nstep\nlist\nbreak :4\ntbreak :12\ninfo breakpoints\nc\n"
+                                "echo =top\nstack\necho =all\nstack all\necho =end\nstack al\n" +
+                                    std::string("st\0ep", 5) + "\n",
+                                dir.path);
+    EXPECT_EQ(run.exit_status, 0);
+    const std::string start = "long.asm: source, assembled in memory\n"
+                              "at 0000 ldi 1\n"
+                              "    3:         ldi 1\n"
+                              "1 0000 ldi 1 | SP=3FFE Z=0 S=0 O=0 C=0 | 01\n"
+                              "    3:         ldi 1\n"
+                              "      1  " + comment.substr(0, 255) + "\n"
+                              "      2  " + comment.substr(255) + "\n"
+                              "      3          ldi 1\n"
+                              "=>    4          out 0\n"
+                              "      5          ldi 40\n"
+                              "      6          std n\n"
+                              "      7  [more   ldi 9           ; one byte more each time\n"
+                              "      8          ldd n\n"
+                              "      9          dec\n"
+                              "breakpoint 1 at 0002\n"
+                              "temporary breakpoint 2 at 0015\n"
+                              "1 break 0002 line 4\n"
+                              "2 tbreak 0015 line 12\n"
+                              "-[1 : 01h]-\n"
+                              "stopped at temporary breakpoint 2: 0015\n"
+                              "204 0012 jnz 9 | SP=3FD7 Z=1 S=0 O=0 C=0 | 09 09 09 09 09 09 09 09\n"
+                              "    11:         jnz more\n"
+                              "at 0015 hlt\n"
+                              "    12:         hlt\n"
+                              "=top\n";
+    EXPECT_EQ(run.output.substr(0, start.size()), start);
+    // Forty bytes on the stack: the top 32 and a count, or all of them.
+    EXPECT_EQ(split(section(run.output, "top")).size(), 33u) << section(run.output, "top");
+    EXPECT_TRUE(section(run.output, "top").ends_with("3FF7: 09 9\n... 8 more (stack all shows them)\n"));
+    EXPECT_EQ(split(section(run.output, "all")).size(), 40u);
+    EXPECT_TRUE(section(run.output, "all").ends_with("3FFF: 09 9\n"));
+    EXPECT_TRUE(run.output.ends_with("=end\nstack takes no word but all\n"
+                                     "unknown command 'st^@ep' (help lists the commands)\n"))
+        << run.output;
+
+    // An error after the long line: the assembler's number and that line's
+    // text. A directory is not found; an upper-case .ASM is a source.
+    write_file(dir.file("bad.asm"), comment + "\n ldi 1\n ldi -1\n hlt\n");
+    expect_session(dir, "bad.asm\n", "\nERROR\nLine 4 have syntax error\n    4:  ldi -1\n", 255);
+    std::filesystem::create_directory(dir.file("folder.asm"));
+    expect_session(dir, "folder.asm\n", "\n File not found\n", 255);
+    write_file(dir.file("LOUD.ASM"), "        ldi 1\n        hlt\n");
+    expect_session(dir, "LOUD.ASM\nq\n",
+                   "LOUD.ASM: source, assembled in memory\nat 0000 ldi 1\n    1:         ldi 1\n", 0);
 }
 
 }  // namespace
