@@ -114,8 +114,8 @@ constexpr std::array<Opcode, 8> ADDRESS_CHECKED = {OP_LDD, OP_LDDW, OP_STD,  OP_
 bool is_stop_text(std::string_view text) {
     for (int kind = 0; kind <= static_cast<int>(StopKind::PC_OVERLOAD); ++kind) {
         Stop stop{static_cast<StopKind>(kind), 0, 0, {}};
-        int variants = stop.kind == StopKind::ADDRESS_OVERLOAD ? ADDRESS_CHECKED.size() : 1;
-        for (int v = 0; v < variants; ++v) {
+        std::size_t variants = stop.kind == StopKind::ADDRESS_OVERLOAD ? ADDRESS_CHECKED.size() : 1;
+        for (std::size_t v = 0; v < variants; ++v) {
             if (stop.kind == StopKind::ADDRESS_OVERLOAD) stop.ir = ADDRESS_CHECKED[v];
             if (text == stop_text(stop) || text == stop_full_text(stop)) return true;
         }
@@ -276,10 +276,10 @@ std::vector<TestCase> read_cases(std::string_view text, std::string& error) {
             if (rest.empty()) {
                 problem = "case: expected a name";
             } else if (same != cases.end()) {
-                problem = "case: " + quoted(rest) + " again (first on line " +
-                          std::to_string(first_lines[static_cast<std::size_t>(
-                              same - cases.begin())]) +
-                          ")";
+                problem =
+                    "case: " + quoted(rest) + " again (first on line " +
+                    std::to_string(first_lines[static_cast<std::size_t>(same - cases.begin())]) +
+                    ")";
             }
             cases.emplace_back().name = rest;
             first_lines.push_back(number);

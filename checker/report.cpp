@@ -125,9 +125,9 @@ std::string text_report(const std::vector<CheckedFile>& files) {
         for (const CheckedCase& c : f.cases) {
             tally.add(c);
             const std::vector<std::string>& failures = c.result.failures;
-            out += failures.empty() ? "PASS " + c.name + "\n"
-                                    : "FAIL " + c.name + presets_text(*c.test) + ": " +
-                                          failures.front() + "\n";
+            out += failures.empty()
+                       ? "PASS " + c.name + "\n"
+                       : "FAIL " + c.name + presets_text(*c.test) + ": " + failures.front() + "\n";
         }
         if (files.size() > 1 && tally.any_points) out += f.file + ": " + tally.points_text() + "\n";
         total.add(f);

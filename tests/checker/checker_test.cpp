@@ -106,16 +106,17 @@ TEST(CheckerCasesFile, NamesCasesAndRefusesWhatItCannotRead) {
 
     // A byte order mark is skipped; every stop message as the manual lists
     // them is accepted, in its short and its whole form.
-    cases = read_cases("\xEF\xBB\xBF"
-                       "case s\nstop Stack overflow\nstop Stack underflow\nstop Devide by zero\n"
-                       "stop unknown machine code\nstop PC overload (PC > MAX_MEMORY)\n"
-                       "stop ERROR indirect overload (> MAX_MEMORY)\n"
-                       "stop ERROR address overload (> MEMORY_SIZE)\n"
-                       "stop -STAW- ERROR address overload (> MEMORY_SIZE)\n"
-                       "stop -LDA- ERROR indirect overload (> MAX_MEMORY)\n"
-                       "stop -ERROR- PC overload (PC > MAX_MEMORY)\nstop ERROR Devide by zero\n"
-                       "mem 16383 = 0\nset Data+16383 = 1 2\n",
-                       error);
+    cases = read_cases(
+        "\xEF\xBB\xBF"
+        "case s\nstop Stack overflow\nstop Stack underflow\nstop Devide by zero\n"
+        "stop unknown machine code\nstop PC overload (PC > MAX_MEMORY)\n"
+        "stop ERROR indirect overload (> MAX_MEMORY)\n"
+        "stop ERROR address overload (> MEMORY_SIZE)\n"
+        "stop -STAW- ERROR address overload (> MEMORY_SIZE)\n"
+        "stop -LDA- ERROR indirect overload (> MAX_MEMORY)\n"
+        "stop -ERROR- PC overload (PC > MAX_MEMORY)\nstop ERROR Devide by zero\n"
+        "mem 16383 = 0\nset Data+16383 = 1 2\n",
+        error);
     EXPECT_EQ(error, "");
     ASSERT_EQ(cases.size(), 1u);
     EXPECT_EQ(cases[0].name, "s");
@@ -135,12 +136,13 @@ TEST(CheckerCasesFile, NamesCasesAndRefusesWhatItCannotRead) {
         {"case a\nmem data+1x = 0\n", "line 2: mem: not an offset: 'data+1x'"},
         {"case a\nset abcdefghijklmnopqrst = 0\n",
          "line 2: set: not an address or a label: 'abcdefghijklmnopqrst'"},
-        {"case a\nstop Divide by zero\n",
-         "line 2: stop: no stop has the message 'Divide by zero'"},
+        {"case a\nstop Divide by zero\n", "line 2: stop: no stop has the message 'Divide by zero'"},
         {"case a\nstop -ADD- ERROR address overload (> MEMORY_SIZE)\n",
          "line 2: stop: no stop has the message '-ADD- ERROR address overload (> MEMORY_SIZE)'"},
         {"case a\nout 1\n\ncase b\ncase a\n", "line 5: case: 'a' again (first on line 1)"},
-        {"\xEF\xBB\xBF\xEF\xBB\xBFcase a\n", "line 1: expected 'case NAME' first"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF"
+         "case a\n",
+         "line 1: expected 'case NAME' first"},
     };
     for (const auto& [text, message] : bad) {
         error.clear();
@@ -188,8 +190,9 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
     // A program that sorts nothing and prints nothing.
     write_file(dir.file("lazy.asm"), "hlt\n[data db 0\n");
     write_file(dir.file("spin.asm"), "; expect: limit 1000\n[spin jmp spin\n");
-    write_file(dir.file("loop.asm"), "; expect: limit 1003\n; expect: out\n[spin ldi 1\n  out 0\n"
-                                     "  nop\n  jmp spin\n");
+    write_file(dir.file("loop.asm"),
+               "; expect: limit 1003\n; expect: out\n[spin ldi 1\n  out 0\n"
+               "  nop\n  jmp spin\n");
     write_file(dir.file("broken.asm"), "; expect: out 1\nldi 1\nout 0\nldi -1\nhlt\n");
     write_file(dir.file("sort.cases"),
                "# three arrays for the sorting assignment\n"
@@ -292,17 +295,18 @@ TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
     write_file(dir.file("odd.cases"), "case " + odd + "\nmem nowhere = 1\nstop Stack underflow" +
                                           "\npoints 4\ncase zero\nstop Devide by zero\n"
                                           "case talk\nlimit 40001\nout 7\n");
-    RunResult r = run_checker(dir, {"--json", "--cases", "odd.cases", "div.asm", "talk.asm",
-                                    "missing.asm"});
+    RunResult r =
+        run_checker(dir, {"--json", "--cases", "odd.cases", "div.asm", "talk.asm", "missing.asm"});
     EXPECT_EQ(r.exit_status, 1);
     nlohmann::json doc = nlohmann::json::parse(r.output);  // throws on invalid JSON
     const std::string shown = "\"\\\x01\xc3\xbf\xc3\xa9";  // 0xff read as U+00FF
     const nlohmann::json& cases = doc["files"][0]["cases"];
     EXPECT_EQ(cases[0]["name"], shown);
     EXPECT_EQ(cases[0]["passed"], false);
-    EXPECT_EQ(cases[0]["failures"],
-              nlohmann::json::array({"expected stop \"Stack underflow\", got stop \"Devide by zero\"",
-                                     "mem: no label 'nowhere' in the program"}));
+    EXPECT_EQ(
+        cases[0]["failures"],
+        nlohmann::json::array({"expected stop \"Stack underflow\", got stop \"Devide by zero\"",
+                               "mem: no label 'nowhere' in the program"}));
     EXPECT_EQ(cases[0]["points"], 0);
     EXPECT_EQ(cases[0]["points_possible"], 4);
     EXPECT_EQ(cases[1]["passed"], true);

@@ -395,39 +395,46 @@ TEST(DebuggerSession, NumbersLinesAsTheAssemblerDoes) {
                                     std::string("st\0ep", 5) + "\n",
                                 dir.path);
     EXPECT_EQ(run.exit_status, 0);
-    const std::string start = "long.asm: source, assembled in memory\n"
-                              "at 0000 ldi 1\n"
-                              "    3:         ldi 1\n"
-                              "1 0000 ldi 1 | SP=3FFE Z=0 S=0 O=0 C=0 | 01\n"
-                              "    3:         ldi 1\n"
-                              "      1  " + comment.substr(0, 255) + "\n"
-                              "      2  " + comment.substr(255) + "\n"
-                              "      3          ldi 1\n"
-                              "=>    4          out 0\n"
-                              "      5          ldi 40\n"
-                              "      6          std n\n"
-                              "      7  [more   ldi 9           ; one byte more each time\n"
-                              "      8          ldd n\n"
-                              "      9          dec\n"
-                              "breakpoint 1 at 0002\n"
-                              "temporary breakpoint 2 at 0015\n"
-                              "1 break 0002 line 4\n"
-                              "2 tbreak 0015 line 12\n"
-                              "-[1 : 01h]-\n"
-                              "stopped at temporary breakpoint 2: 0015\n"
-                              "204 0012 jnz 9 | SP=3FD7 Z=1 S=0 O=0 C=0 | 09 09 09 09 09 09 09 09\n"
-                              "    11:         jnz more\n"
-                              "at 0015 hlt\n"
-                              "    12:         hlt\n"
-                              "=top\n";
+    const std::string start =
+        "long.asm: source, assembled in memory\n"
+        "at 0000 ldi 1\n"
+        "    3:         ldi 1\n"
+        "1 0000 ldi 1 | SP=3FFE Z=0 S=0 O=0 C=0 | 01\n"
+        "    3:         ldi 1\n"
+        "      1  " +
+        comment.substr(0, 255) +
+        "\n"
+        "      2  " +
+        comment.substr(255) +
+        "\n"
+        "      3          ldi 1\n"
+        "=>    4          out 0\n"
+        "      5          ldi 40\n"
+        "      6          std n\n"
+        "      7  [more   ldi 9           ; one byte more each time\n"
+        "      8          ldd n\n"
+        "      9          dec\n"
+        "breakpoint 1 at 0002\n"
+        "temporary breakpoint 2 at 0015\n"
+        "1 break 0002 line 4\n"
+        "2 tbreak 0015 line 12\n"
+        "-[1 : 01h]-\n"
+        "stopped at temporary breakpoint 2: 0015\n"
+        "204 0012 jnz 9 | SP=3FD7 Z=1 S=0 O=0 C=0 | 09 09 09 09 09 09 09 09\n"
+        "    11:         jnz more\n"
+        "at 0015 hlt\n"
+        "    12:         hlt\n"
+        "=top\n";
     EXPECT_EQ(run.output.substr(0, start.size()), start);
     // Forty bytes on the stack: the top 32 and a count, or all of them.
     EXPECT_EQ(split(section(run.output, "top")).size(), 33u) << section(run.output, "top");
-    EXPECT_TRUE(section(run.output, "top").ends_with("3FF7: 09 9\n... 8 more (stack all shows them)\n"));
+    EXPECT_TRUE(
+        section(run.output, "top").ends_with("3FF7: 09 9\n... 8 more (stack all shows them)\n"));
     EXPECT_EQ(split(section(run.output, "all")).size(), 40u);
     EXPECT_TRUE(section(run.output, "all").ends_with("3FFF: 09 9\n"));
-    EXPECT_TRUE(run.output.ends_with("=end\nstack takes no word but all\n"
-                                     "unknown command 'st^@ep' (help lists the commands)\n"))
+    EXPECT_TRUE(
+        run.output.ends_with("=end\nstack takes no word but all\n"
+                             "unknown command 'st^@ep' (help lists the commands)\n"))
         << run.output;
 
     // An error after the long line: the assembler's number and that line's
@@ -438,7 +445,8 @@ TEST(DebuggerSession, NumbersLinesAsTheAssemblerDoes) {
     expect_session(dir, "folder.asm\n", "\n File not found\n", 255);
     write_file(dir.file("LOUD.ASM"), "        ldi 1\n        hlt\n");
     expect_session(dir, "LOUD.ASM\nq\n",
-                   "LOUD.ASM: source, assembled in memory\nat 0000 ldi 1\n    1:         ldi 1\n", 0);
+                   "LOUD.ASM: source, assembled in memory\nat 0000 ldi 1\n    1:         ldi 1\n",
+                   0);
 }
 
 }  // namespace
