@@ -177,7 +177,7 @@ EMSCRIPTEN_KEEPALIVE int pg_reset();
 // Assembles source text (NUL-terminated UTF-8); on success loads it and
 // resets the machine. Returns 1 when it assembled.
 EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
-    pg.assembly = assemble_source(source);
+    pg.assembly = assemble_source(source, true);
     pg.breakpoints.reset();
     if (!pg.assembly.ok) {
         pg.state = STATE_EMPTY;
@@ -194,6 +194,22 @@ EMSCRIPTEN_KEEPALIVE const char* pg_listing() {
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_error_line() { return pg.assembly.error_line; }
+
+// The listing as `assembler --listing` writes it (address, bytes, source);
+// "" when the source did not assemble.
+EMSCRIPTEN_KEEPALIVE const char* pg_machine_listing() {
+    return hand_out(pg.assembly.machine_listing);
+}
+
+// What the assembler warns of, one "line<TAB>text" line each.
+EMSCRIPTEN_KEEPALIVE const char* pg_warnings() {
+    std::string out;
+    for (const Finding& f : pg.assembly.findings) out += std::to_string(f.line) + '\t' + f.text + '\n';
+    return hand_out(std::move(out));
+}
+
+// The object code text, as the assembler writes it to its .hx file.
+EMSCRIPTEN_KEEPALIVE const char* pg_object_code() { return hand_out(pg.assembly.object_code); }
 
 // The symbol table, one "name value" line per label in the order of definition.
 EMSCRIPTEN_KEEPALIVE const char* pg_symbols() {

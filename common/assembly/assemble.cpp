@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "machine_listing.hpp"
 #include "pass1.hpp"
 #include "pass2.hpp"
 #include "stop.hpp"
@@ -54,10 +55,11 @@ std::string_view source_line_text(const SourceLines& lines, int line) {
 AssemblyOutcome run_pass1(Assembly& a) { return run_pass(a, pass1_run); }
 AssemblyOutcome run_pass2(Assembly& a) { return run_pass(a, pass2_run); }
 
-AssemblyResult assemble_source(std::string_view source_text) {
+AssemblyResult assemble_source(std::string_view source_text, bool with_machine_listing) {
     auto a = std::make_unique<Assembly>();
     a->source.text = source_text;
     a->note_findings = true;
+    a->note_lines = with_machine_listing;
     AssemblyOutcome outcome = run_pass1(*a);
     if (outcome.ok) {
         a->pass1_input.text = a->pass1_text.text;
@@ -86,5 +88,10 @@ AssemblyResult assemble_source(std::string_view source_text) {
     result.pass1_text = std::move(a->pass1_text.text);
     result.object_code = std::move(a->object_code.text);
     result.findings = std::move(a->findings);
+    if (with_machine_listing && result.ok) {
+        LineInput source;
+        source.text = source_text;
+        result.machine_listing = machine_listing(source, *a);
+    }
     return result;
 }

@@ -66,6 +66,8 @@ struct AssemblyResult {
     std::string pass1_text;         // the text the program writes to <base>.ps1
     std::string object_code;        // the text the program writes to <base>.hx
     std::vector<Finding> findings;  // what pass 2 found without stopping
+    // The --listing text, when asked for and the assembly succeeded.
+    std::string machine_listing;
 };
 
-AssemblyResult assemble_source(std::string_view source_text);
+AssemblyResult assemble_source(std::string_view source_text, bool with_machine_listing = false);
