@@ -1,7 +1,9 @@
-// The playground page: an editor, the assembler's listing and symbols, and
-// live views of the machine, all over the WebAssembly module built from the
-// assembler library and the machine core (playground.cpp). Runs go in slices,
-// one per animation frame, so that the page never freezes.
+// The playground page and its embeddable widget (embed.html): an editor with
+// colours, the assembler's listing and symbols, and live views of the
+// machine, all over the WebAssembly module built from the assembler library
+// and the machine core (playground.cpp). Runs go in slices, one per
+// animation frame, so that the page never freezes. The widget has only some
+// of the elements; every view draws only where its element is present.
 'use strict';
 
 const $ = (id) => document.getElementById(id);
@@ -20,6 +22,9 @@ const ROW_BYTES = 16;
 const TRACE_LINES = 40;
 const STACK_ROWS = 64;
 const FRAME_BUDGET_MS = 12;   // running time per animation frame at full speed
+const EMBED = document.body.dataset.page === 'embed';
+const STORE_KEY = 'playground.source';   // the main page's kept source
+const DIRECTIVES = new Set(['org', 'db', 'dw', 'end']);
 
 let M = null;     // the WebAssembly module
 let api = null;   // its functions
@@ -27,9 +32,15 @@ const ui = {
   assembled: false,
   edited: false,        // the source changed since it was assembled
   errorLine: 0,
+  errorMessage: '',
+  warnings: new Map(),  // line -> warning texts
   lineToAddress: new Map(),
   textLines: [],        // for each source line the assembler numbered, the editor row it begins on
-  breakpoints: new Set(),
+  labelAt: new Map(),   // address -> label names
+  breakLines: new Set(),  // source lines with a breakpoint
+  example: null,        // the example the source came from: {name, source}
+  sharedAddress: false, // the page's address holds the source as shared
+  mnemonics: new Set(),
   run: null,            // while a run animates: { breakpoints, start, startCount }
   rate: 10000,          // instructions per millisecond at full speed, as last measured
   shownLine: 0,         // the current line the editor last scrolled to
@@ -37,13 +48,18 @@ const ui = {
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
 const esc = (text) => text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+const show = (id, text) => { const e = $(id); if (e) e.textContent = text; return e; };
 
 function bindApi(mod) {
   const f = (name, result, args) => mod.cwrap(name, result, args);
   return {
     assemble: f('pg_assemble', 'number', ['number']),
     listing: f('pg_listing', 'string', []),
+    machineListing: f('pg_machine_listing', 'string', []),
     errorLine: f('pg_error_line', 'number', []),
+    errorMessage: f('pg_error_message', 'string', []),
+    warnings: f('pg_warnings', 'string', []),
+    objectCode: f('pg_object_code', 'string', []),
     symbols: f('pg_symbols', 'string', []),
     lineMap: f('pg_line_map', 'number', []),
     lineCount: f('pg_line_count', 'number', []),
@@ -81,11 +97,67 @@ const lineOf = (address) => (ui.assembled ? M.HEAP32[(api.lineMap() >> 2) + addr
 // several of them, so the editor row of a line is looked up.
 const rowOf = (line) => ui.textLines[line - 1] || line;
 
+// --- Keeping and sharing the source ----------------------------------------
+
+// The source as deflate-raw in base64url without padding, for `#code=`.
+async function packSource(text) {
+  const stream = new Blob([text]).stream().pipeThrough(new CompressionStream('deflate-raw'));
+  const bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+  let binary = '';
+  for (const b of bytes) binary += String.fromCharCode(b);
+  return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+}
+
+async function unpackSource(code) {
+  const base64 = code.replace(/-/g, '+').replace(/_/g, '/');
+  const binary = atob(base64 + '='.repeat((4 - (base64.length % 4)) % 4));
+  const bytes = Uint8Array.from(binary, (c) => c.charCodeAt(0));
+  const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate-raw'));
+  return new Response(stream).text();
+}
+
+async function shareAddress() {
+  const lines = [...ui.breakLines].sort((a, b) => a - b);
+  let hash = `#code=${await packSource(getSource())}`;
+  if (lines.length) hash += `&bp=${lines.join(',')}`;
+  const page = EMBED ? 'index.html' : location.pathname;
+  return new URL(page + hash, location.href).href;
+}
+
+async function share() {
+  const address = await shareAddress();
+  history.replaceState(null, '', address);
+  ui.sharedAddress = true;
+  const field = $('share-link');
+  field.value = address;
+  field.hidden = false;
+  field.select();
+  navigator.clipboard?.writeText(address).catch(() => {});
+  show('status', `Share: the address holds the program (${address.length.toLocaleString('en')} characters)`);
+}
+
+function download(name, text) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([text], { type: 'text/plain' }));
+  link.download = name;
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+}
+
+const baseName = () => (ui.example ? ui.example.name.replace(/\.asm$/, '') : 'program');
+
+function keep() {
+  if (EMBED) return;
+  try {
+    localStorage.setItem(STORE_KEY, JSON.stringify({ source: getSource(), example: ui.example?.name }));
+  } catch (error) { /* storage full or refused: the page works on */ }
+}
+
 // --- Assembling -----------------------------------------------------------
 
 function assemble() {
   stopAnimation();
-  const source = $('source').value;
+  const source = getSource();
   const size = M.lengthBytesUTF8(source) + 1;
   const text = M._malloc(size);
   M.stringToUTF8(source, text, size);
@@ -93,8 +165,15 @@ function assemble() {
   M._free(text);
   ui.edited = false;
   ui.errorLine = ui.assembled ? 0 : api.errorLine();
-  ui.breakpoints.clear();
+  ui.errorMessage = api.errorMessage().trim();
+  ui.warnings.clear();
+  for (const row of api.warnings().split('\n').filter((r) => r)) {
+    const [line, message] = row.split('\t');
+    const texts = ui.warnings.get(Number(line)) || [];
+    ui.warnings.set(Number(line), [...texts, message]);
+  }
   ui.lineToAddress.clear();
+  ui.labelAt.clear();
   const rows = api.textLines() >> 2;
   ui.textLines = Array.from(M.HEAP32.subarray(rows, rows + api.lineCount()));
   if (ui.assembled) {
@@ -102,55 +181,151 @@ function assemble() {
     map.forEach((line, address) => {
       if (line > 0 && !ui.lineToAddress.has(line)) ui.lineToAddress.set(line, address);
     });
+    for (const row of api.symbols().split('\n').filter((r) => r)) {
+      const [name, value] = row.split(' ');
+      ui.labelAt.set(Number(value), [...(ui.labelAt.get(Number(value)) || []), name]);
+    }
   }
-  $('listing').textContent = api.listing();
-  showPane('listing');
+  // Breakpoints stay on their lines while those lines still place bytes.
+  for (const line of [...ui.breakLines]) {
+    if (ui.lineToAddress.has(line)) api.setBreakpoint(ui.lineToAddress.get(line), 1);
+    else ui.breakLines.delete(line);
+  }
+  show('listing', ui.assembled ? api.machineListing() : api.listing());
+  if ($('listing')) showPane('listing');
   renderSymbols();
+  renderMessages();
   renderGutter();
   if (ui.errorLine > 0) scrollEditorTo(ui.errorLine);
   render();
 }
 
 function renderSymbols() {
+  const pane = $('symbols');
+  if (!pane) return;
   const rows = ui.assembled ? api.symbols().split('\n').filter((l) => l) : [];
-  $('symbols').innerHTML = rows.map((row) => {
+  const breakAddresses = new Set([...ui.breakLines].map((line) => ui.lineToAddress.get(line)));
+  pane.innerHTML = rows.map((row) => {
     const [name, value] = row.split(' ');
-    const mark = ui.breakpoints.has(Number(value)) ? ' breakpoint' : '';
-    return `<div class="symbol${mark}" data-address="${value}">${esc(name).padEnd(20)} ` +
-      `${value.padStart(5)}  ${hex(Number(value), 4)}h</div>`;
+    const on = breakAddresses.has(Number(value));
+    return `<div class="symbol${on ? ' breakpoint' : ''}" data-address="${value}" tabindex="0" role="button" ` +
+      `aria-pressed="${on}">${esc(name).padEnd(20)} ${value.padStart(5)}  ${hex(Number(value), 4)}h</div>`;
   }).join('');
 }
 
-function toggleBreakpoint(address) {
-  const on = !ui.breakpoints.has(address);
-  if (on) ui.breakpoints.add(address); else ui.breakpoints.delete(address);
-  api.setBreakpoint(address, on ? 1 : 0);
+// The error and the warnings under the editor, each with its line.
+function renderMessages() {
+  const list = $('messages');
+  if (!list) return;
+  const rows = [];
+  if (ui.errorLine > 0 || ui.errorMessage) rows.push(['error', ui.errorLine, ui.errorMessage]);
+  for (const [line, texts] of [...ui.warnings].sort((a, b) => a[0] - b[0])) {
+    for (const text of texts) rows.push(['warning', line, text]);
+  }
+  list.innerHTML = rows.map(([kind, line, text]) =>
+    `<li class="${kind}">${line ? `line ${line}: ` : ''}${kind}: ${esc(text)}</li>`).join('');
+  list.hidden = rows.length === 0;
+}
+
+function toggleBreakLine(line) {
+  if (!ui.assembled || !ui.lineToAddress.has(line)) return;
+  const on = !ui.breakLines.has(line);
+  if (on) ui.breakLines.add(line); else ui.breakLines.delete(line);
+  api.setBreakpoint(ui.lineToAddress.get(line), on ? 1 : 0);
   renderGutter();
   renderSymbols();
 }
 
-// --- The editor: line numbers, breakpoints, the current and the error line -
+// --- The editor: colours, line numbers, breakpoints and markers ------------
+
+const getSource = () => $('source').value;
+
+// Sets the source as if typed: kept, shown in colour, the example marked edited.
+function setSource(text) {
+  $('source').value = text;
+  sourceEdited();
+}
+
+function sourceEdited() {
+  ui.edited = true;
+  if (ui.sharedAddress) {
+    // The address no longer describes the source: a reload keeps the edit.
+    history.replaceState(null, '', location.pathname + location.search);
+    ui.sharedAddress = false;
+  }
+  keep();
+  renderExampleName();
+  renderColours();
+  renderGutter();
+  render();
+}
+
+function renderExampleName() {
+  const menu = $('examples');
+  if (!menu) return;
+  for (const option of menu.options) {
+    const edited = ui.example && option.value === ui.example.name && getSource() !== ui.example.source;
+    option.textContent = option.value ? option.value + (edited ? ' (edited)' : '') : '(choose)';
+  }
+  menu.value = ui.example ? ui.example.name : '';
+}
+
+// One line in colour: label definitions, mnemonics, directives, names,
+// numbers and the comment.
+function colourLine(line) {
+  const semicolon = line.indexOf(';');
+  const code = semicolon < 0 ? line : line.slice(0, semicolon);
+  let html = code.replace(/(\[[A-Za-z][A-Za-z0-9]*)|([A-Za-z][A-Za-z0-9]*)|(\d+)|[^[A-Za-z0-9]+|\[/g,
+    (text, label, word, number) => {
+      if (label) return `<span class="t-label">${esc(label)}</span>`;
+      if (number) return `<span class="t-number">${number}</span>`;
+      if (!word) return esc(text);
+      const lower = word.toLowerCase();
+      const cls = ui.mnemonics.has(lower) ? 't-op' : DIRECTIVES.has(lower) ? 't-directive' : 't-name';
+      return `<span class="${cls}">${esc(word)}</span>`;
+    });
+  if (semicolon >= 0) html += `<span class="t-comment">${esc(line.slice(semicolon))}</span>`;
+  return html;
+}
+
+function renderColours() {
+  $('highlight').innerHTML = getSource().split('\n').map(colourLine).join('\n') + '\n ';
+  syncEditorScroll();
+}
 
 // Each editor row shows the number of the first line the assembler read on
-// it; a row's breakpoint and error marks stand for every line on it.
-function renderGutter() {
-  const count = $('source').value.split('\n').length;
-  const rowLines = new Map();
+// it; a row's marks stand for every line on it, and its breakpoint is on the
+// first of them that placed bytes (data-code).
+function rowLines() {
+  const lines = new Map();
   ui.textLines.forEach((row, index) => {
-    if (!rowLines.has(row)) rowLines.set(row, []);
-    rowLines.get(row).push(index + 1);
+    if (!lines.has(row)) lines.set(row, []);
+    lines.get(row).push(index + 1);
   });
-  const breakRows = new Set([...ui.breakpoints].map((address) => rowOf(lineOf(address))));
+  return lines;
+}
+
+function renderGutter() {
+  const count = getSource().split('\n').length;
+  const linesOf = rowLines();
   let html = '';
   for (let row = 1, next = 1; row <= count; ++row) {
-    const lines = rowLines.get(row) || [next];
+    const lines = linesOf.get(row) || [next];
     next = lines[lines.length - 1] + 1;
     const code = lines.find((line) => ui.lineToAddress.has(line));
     let cls = code ? '' : 'nocode';
-    if (breakRows.has(row)) cls += ' breakpoint';
-    if (lines.includes(ui.errorLine)) cls += ' error';
-    const address = code ? ` data-address="${ui.lineToAddress.get(code)}"` : '';
-    html += `<div class="${cls}" data-line="${lines[0]}"${address}>${lines[0]}</div>`;
+    const titles = [];
+    if (lines.some((line) => ui.breakLines.has(line))) cls += ' breakpoint';
+    for (const line of lines.filter((l) => ui.warnings.has(l))) {
+      cls += ' warning';
+      titles.push(...ui.warnings.get(line).map((t) => `warning: ${t}`));
+    }
+    if (lines.includes(ui.errorLine)) {
+      cls += ' error';
+      titles.push(`error: ${ui.errorMessage}`);
+    }
+    const title = titles.length ? ` title="${esc(titles.join('\n')).replace(/"/g, '&quot;')}"` : '';
+    html += `<div class="${cls}" data-line="${lines[0]}"${code ? ` data-code="${code}"` : ''}${title}>${lines[0]}</div>`;
   }
   $('gutter').innerHTML = html + '<div></div><div></div>';
   syncEditorScroll();
@@ -169,7 +344,10 @@ function renderBackdrop(currentLine) {
 }
 
 function syncEditorScroll() {
-  $('gutter').scrollTop = $('source').scrollTop;
+  const source = $('source');
+  $('gutter').scrollTop = source.scrollTop;
+  $('highlight').scrollTop = source.scrollTop;
+  $('highlight').scrollLeft = source.scrollLeft;
   renderBackdrop(Number($('backdrop').dataset.line || 0));
 }
 
@@ -182,6 +360,13 @@ function scrollEditorTo(line) {
   syncEditorScroll();
 }
 
+// The line of the cursor's row that a breakpoint goes on.
+function cursorLine() {
+  const row = getSource().slice(0, $('source').selectionStart).split('\n').length;
+  const lines = rowLines().get(row) || [row];
+  return lines.find((line) => ui.lineToAddress.has(line)) || lines[0];
+}
+
 // --- Views of the machine -------------------------------------------------
 
 function render() {
@@ -192,22 +377,30 @@ function render() {
   renderRegisters(m);
   renderStack(m);
   renderMemory(m);
-  const output = $('console');
-  output.textContent = ui.assembled ? api.console() : '';
-  output.scrollTop = output.scrollHeight;
-  const trace = $('trace');
-  trace.textContent = ui.assembled ? api.trace(TRACE_LINES) : '';
-  trace.scrollTop = trace.scrollHeight;
+  const output = show('console', ui.assembled ? api.console() : '');
+  if (output) output.scrollTop = output.scrollHeight;
+  const trace = show('trace', ui.assembled ? nameOperands(api.trace(TRACE_LINES)) : '');
+  if (trace) trace.scrollTop = trace.scrollHeight;
   const line = ui.assembled && m.state !== EMPTY ? lineOf(m.PC) : 0;
   renderBackdrop(line);
   if (line > 0 && line !== ui.shownLine) scrollEditorTo(line);
   ui.shownLine = line;
 }
 
+// Trace lines with the label of a word operand that is a label's address:
+// "... jmp 12 <loop> | ...".
+function nameOperands(text) {
+  return text.replace(/^(\d+ [0-9A-F]{4} ([a-z0-9]+) (\d+))( \|)/gm, (line, head, mnemonic, operand, rest) => {
+    const names = ui.labelAt.get(Number(operand));
+    const opcode = memoryBytes()[parseInt(head.split(' ')[1], 16)];
+    return names && api.length(opcode) === 3 ? `${head} <${names[0]}>${rest}` : line;
+  });
+}
+
 function renderStatus(m, state) {
   let text;
   if (!ui.assembled) {
-    text = ui.errorLine ? `Assembly error on line ${ui.errorLine}` : 'Assemble a program to run it';
+    text = ui.errorLine ? `Assembly error on line ${ui.errorLine}: ${ui.errorMessage}` : 'Assemble a program to run it';
   } else {
     const where = `PC ${hex(m.PC, 4)}, line ${lineOf(m.PC) || '-'}`;
     const counts = `${m.instructions.toLocaleString('en')} instructions`;
@@ -217,48 +410,67 @@ function renderStatus(m, state) {
       break: `Breakpoint at ${where}; ${counts}`,
     };
     text = words[state] || state;
-    if (ui.edited) text += ' (source changed: Assemble to load it)';
+    if (ui.edited) text += EMBED ? ' (edited)' : ' (source changed: Assemble to load it)';
   }
-  $('status').textContent = text;
+  show('status', text);
 }
 
+// After a failed assembly the machine views show nothing rather than the
+// last run.
 function renderRegisters(m) {
+  const table = $('registers');
+  if (!table) return;
   const ir = `${hex(m.IR, 2)}h ${api.mnemonic(m.IR) || '?'}`;
   const rows = [
     ['PC', m.PC, `${hex(m.PC, 4)}h (${m.PC})`], ['SP', m.SP, `${hex(m.SP, 4)}h`],
     ['IR', m.IR, ir], ['Z', m.Z, m.Z], ['S', m.S, m.S], ['O', m.O, m.O], ['C', m.C, m.C],
     ['instructions', m.instructions, m.instructions], ['clocks', m.clocks, m.clocks],
   ];
-  $('registers').innerHTML = rows.map(([name, value, shown]) =>
-    `<tr><td>${name}</td><td id="reg-${name}" data-value="${value}">${shown}</td></tr>`).join('');
+  table.innerHTML = rows.map(([name, value, shown]) => (ui.assembled
+    ? `<tr><th scope="row">${name}</th><td id="reg-${name}" data-value="${value}">${shown}</td></tr>`
+    : `<tr><th scope="row">${name}</th><td id="reg-${name}">-</td></tr>`)).join('');
 }
 
 // The bytes above SP, top first.
 function renderStack(m) {
+  if (!$('stack')) return;
   const bytes = memoryBytes();
   const lines = [];
-  if (m.SP !== 0) {
+  if (ui.assembled && m.SP !== 0) {
     for (let a = m.SP + 1; a <= STACK_TOP && lines.length < STACK_ROWS; ++a) {
       lines.push(`${hex(a, 4)}: ${hex(bytes[a], 2)}  ${String(bytes[a]).padStart(3)}`);
     }
     const more = STACK_TOP - m.SP - lines.length;
     if (more > 0) lines.push(`... ${more} more`);
   }
-  $('stack').textContent = lines.length ? lines.join('\n') : '(empty)';
+  show('stack', lines.length ? lines.join('\n') : ui.assembled ? '(empty)' : '');
 }
+
+// A byte as the memory view's format shows it.
+const BYTE_FORMATS = {
+  hex: (b) => hex(b, 2),
+  decimal: (b) => String(b).padStart(3),
+  characters: (b) => (b >= 32 && b < 127 ? ` ${String.fromCharCode(b)}` : ' .'),
+};
 
 // Only the rows in sight are drawn; the inner block is as tall as all of them.
 function renderMemory(m) {
   const view = $('memory');
+  if (!view) return;
   const rows = $('memory-rows');
+  if (!ui.assembled) {
+    rows.innerHTML = '';
+    return;
+  }
   rows.style.height = `${(MEMORY_SIZE / ROW_BYTES) * ROW_HEIGHT}px`;
   const pcRow = Math.floor(m.PC / ROW_BYTES);
-  if ($('follow').checked && ui.assembled) {
+  if ($('follow').checked) {
     const top = pcRow * ROW_HEIGHT;
     if (top < view.scrollTop || top + ROW_HEIGHT > view.scrollTop + view.clientHeight) {
       view.scrollTop = Math.max(0, top - view.clientHeight / 3);
     }
   }
+  const format = BYTE_FORMATS[$('memory-format').value];
   const first = Math.max(0, Math.floor(view.scrollTop / ROW_HEIGHT) - 2);
   const last = Math.min(MEMORY_SIZE / ROW_BYTES, first + Math.ceil(view.clientHeight / ROW_HEIGHT) + 4);
   const bytes = memoryBytes();
@@ -273,11 +485,14 @@ function renderMemory(m) {
     for (let i = 0; i < ROW_BYTES; ++i) {
       const a = row * ROW_BYTES + i;
       let cls = '';
-      if (ui.assembled && a >= m.PC && a < m.PC + length) cls += ' pc';
+      if (a >= m.PC && a < m.PC + length) cls += ' pc';
       if (changed.has(a)) cls += ' changed';
       if (a === m.SP) cls += ' sp';
-      const text = hex(bytes[a], 2);
-      line += cls ? ` <span class="${cls.trim()}" data-address="${a}">${text}</span>` : ` ${text}`;
+      const names = ui.labelAt.get(a);
+      if (names) cls += ' label';
+      const title = names ? ` title="${names.join(', ')} = ${a}"` : '';
+      const text = format(bytes[a]);
+      line += cls ? ` <span class="${cls.trim()}" data-address="${a}"${title}>${text}</span>` : ` ${text}`;
     }
     html += `<div style="top:${row * ROW_HEIGHT}px">${line}</div>`;
   }
@@ -286,8 +501,14 @@ function renderMemory(m) {
 
 // --- Running --------------------------------------------------------------
 
+// The widget has no Assemble button: its controls load an edited source first.
+function readyToRun() {
+  if (EMBED && (ui.edited || !ui.assembled)) assemble();
+  return ui.assembled;
+}
+
 function startRun(breakpoints) {
-  if (!ui.assembled || ui.run) return;
+  if (ui.run || !readyToRun()) return;
   // Run starts again from the top once a run has ended.
   if (breakpoints === IGNORE_BREAKPOINTS && api.ended()) api.reset();
   const m = machine();
@@ -303,7 +524,7 @@ function startRun(breakpoints) {
 function runFrame(now) {
   const run = ui.run;
   if (run === null) return;
-  const speed = Number($('speed').value);
+  const speed = Number($('speed') ? $('speed').value : 0);
   const slice = (count) => {
     const use = run.breakpoints === IGNORE_BREAKPOINTS ? IGNORE_BREAKPOINTS
       : run.first ? PASS_THE_FIRST : STOP_AT_ANY;
@@ -343,7 +564,7 @@ function stopRun() {
 }
 
 function act(operation) {
-  if (!ui.assembled) return;
+  if (!readyToRun()) return;
   stopAnimation();
   operation();
   render();
@@ -353,55 +574,129 @@ function act(operation) {
 
 function showPane(name) {
   for (const tab of document.querySelectorAll('.tab')) {
-    tab.classList.toggle('active', tab.dataset.pane === name);
-    $(tab.dataset.pane).classList.toggle('hidden', tab.dataset.pane !== name);
+    const active = tab.dataset.pane === name;
+    tab.classList.toggle('active', active);
+    tab.setAttribute('aria-selected', active);
+    $(tab.dataset.pane).classList.toggle('hidden', !active);
   }
+}
+
+function loadSource(text, example, breakLines) {
+  $('source').value = text;
+  $('source').scrollTop = 0;
+  ui.example = example;
+  ui.breakLines = new Set(breakLines);
+  renderExampleName();
+  renderColours();
+  assemble();
 }
 
 function loadExample(name) {
   const example = EXAMPLES.find((e) => e.name === name);
   if (!example) return;
-  $('source').value = example.source;
-  $('source').scrollTop = 0;
-  assemble();
+  loadSource(example.source, example, []);
+  keep();
 }
 
-function setUp() {
+// The program to start with: a shared one in the address, a named example,
+// the source kept from the last visit, or hello.asm.
+async function startingProgram() {
+  const params = new URLSearchParams(location.hash.slice(1));
+  const breakLines = (params.get('bp') || '').split(',').filter((n) => /^\d+$/.test(n)).map(Number);
+  if (params.get('code')) {
+    try {
+      const source = await unpackSource(params.get('code'));
+      ui.sharedAddress = true;
+      return { source, example: EXAMPLES.find((e) => e.source === source) || null, breakLines };
+    } catch (error) {
+      console.warn('the address holds no readable program:', error);
+    }
+  }
+  const named = EXAMPLES.find((e) => e.name === params.get('example'));
+  if (named) return { source: named.source, example: named, breakLines };
+  let kept = null;
+  try { kept = EMBED ? null : JSON.parse(localStorage.getItem(STORE_KEY) || 'null'); } catch (error) { kept = null; }
+  if (kept && typeof kept.source === 'string') {
+    return { source: kept.source, example: EXAMPLES.find((e) => e.name === kept.example) || null, breakLines: [] };
+  }
+  const hello = EXAMPLES.find((e) => e.name === 'hello.asm');
+  return { source: hello.source, example: hello, breakLines: [] };
+}
+
+// Keys: F10 step, Shift+F10 step back, F5 continue, F9 breakpoint on the
+// cursor's line, Escape stop. Each acts as its button (shown in its tooltip).
+const KEYS = { F10: 'step', 'Shift+F10': 'back', F5: 'continue', F9: 'toggle-breakpoint', Escape: 'stop' };
+
+function onKey(event) {
+  const name = (event.shiftKey ? 'Shift+' : '') + event.key;
+  const button = KEYS[name] && $(KEYS[name]);
+  if (!button) return;
+  event.preventDefault();
+  if (!button.disabled) button.click();
+}
+
+function on(id, handler) {
+  const element = $(id);
+  if (element) element.addEventListener('click', handler);
+}
+
+async function setUp() {
+  for (let opcode = 0; opcode < 256; ++opcode) if (api.mnemonic(opcode)) ui.mnemonics.add(api.mnemonic(opcode));
   const menu = $('examples');
-  for (const example of EXAMPLES) menu.add(new Option(example.name, example.name));
-  menu.addEventListener('change', () => loadExample(menu.value));
-  $('assemble').addEventListener('click', assemble);
-  $('run').addEventListener('click', () => startRun(IGNORE_BREAKPOINTS));
-  $('continue').addEventListener('click', () => startRun(STOP_AT_ANY));
-  $('step').addEventListener('click', () => act(api.step));
-  $('back').addEventListener('click', () => act(api.stepBack));
-  $('reset').addEventListener('click', () => act(api.reset));
-  $('stop').addEventListener('click', stopRun);
-  document.addEventListener('keydown', (event) => {
-    if (event.key === 'Escape') stopRun();
+  if (menu) {
+    for (const example of EXAMPLES) menu.add(new Option(example.name, example.name));
+    menu.addEventListener('change', () => loadExample(menu.value));
+  }
+  on('assemble', assemble);
+  on('run', () => startRun(IGNORE_BREAKPOINTS));
+  on('continue', () => startRun(STOP_AT_ANY));
+  on('step', () => act(api.step));
+  on('back', () => act(api.stepBack));
+  on('reset', () => act(api.reset));
+  on('stop', stopRun);
+  on('share', share);
+  on('toggle-breakpoint', () => toggleBreakLine(cursorLine()));
+  on('download-source', () => download(`${baseName()}.asm`, getSource()));
+  on('download-object', () => {
+    if (ui.edited || !ui.assembled) assemble();
+    if (ui.assembled) download(`${baseName()}.hx`, api.objectCode());
   });
+  document.addEventListener('keydown', onKey);
   const source = $('source');
   source.addEventListener('scroll', syncEditorScroll);
-  source.addEventListener('input', () => {
-    ui.edited = true;
-    renderGutter();
-    render();
-  });
-  $('gutter').addEventListener('click', (event) => {
-    const address = event.target.dataset.address;
-    if (address !== undefined) toggleBreakpoint(Number(address));
-  });
-  $('symbols').addEventListener('click', (event) => {
-    const row = event.target.closest('.symbol');
-    if (row) toggleBreakpoint(Number(row.dataset.address));
-  });
+  source.addEventListener('input', sourceEdited);
+  $('gutter').addEventListener('click', (event) => toggleBreakLine(Number(event.target.dataset.code)));
+  const symbols = $('symbols');
+  if (symbols) {
+    const toggle = (event) => {
+      const row = event.target.closest('.symbol');
+      if (row) toggleBreakLine(lineOf(Number(row.dataset.address)));
+    };
+    symbols.addEventListener('click', toggle);
+    symbols.addEventListener('keydown', (event) => {
+      if (event.key === 'Enter' || event.key === ' ') {
+        event.preventDefault();
+        toggle(event);
+      }
+    });
+  }
   for (const tab of document.querySelectorAll('.tab')) {
     tab.addEventListener('click', () => showPane(tab.dataset.pane));
   }
-  $('memory').addEventListener('scroll', () => renderMemory(machine()));
-  menu.value = 'hello.asm';
-  loadExample('hello.asm');
+  if ($('memory')) {
+    $('memory').addEventListener('scroll', () => renderMemory(machine()));
+    $('memory-format').addEventListener('change', () => renderMemory(machine()));
+  }
+  const start = await startingProgram();
+  loadSource(start.source, start.example, start.breakLines);
 }
+
+window.playground = {
+  getSource,
+  setSource,
+  objectCode: () => (ui.assembled ? api.objectCode() : ''),
+  shareAddress,
+};
 
 createPlayground().then((mod) => {
   M = mod;

@@ -195,6 +195,9 @@ EMSCRIPTEN_KEEPALIVE const char* pg_listing() {
 
 EMSCRIPTEN_KEEPALIVE int pg_error_line() { return pg.assembly.error_line; }
 
+// The assembler's error message, "" when it assembled.
+EMSCRIPTEN_KEEPALIVE const char* pg_error_message() { return hand_out(pg.assembly.error_message); }
+
 // The listing as `assembler --listing` writes it (address, bytes, source);
 // "" when the source did not assemble.
 EMSCRIPTEN_KEEPALIVE const char* pg_machine_listing() {
