@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "instruction_notes.hpp"
 #include "opcode_table.hpp"
 #include "run_program.hpp"
 
@@ -138,4 +139,47 @@ TEST(ManualInstructionReference, HasOneEntryPerInstructionWithTheRightFacts) {
         }
     }
     EXPECT_EQ(entries.size(), 56u);
+}
+
+// The notes tools show for an instruction (description, stack effect,
+// flags) are the manual's words: each reference entry's heading after the
+// dash, the first stack effect of its "Stack:" line and the rest of its
+// "Flags:" line, for every instruction of the OpcodeTable.
+TEST(ManualInstructionReference, NotesAreTheEntriesWords) {
+    struct Entry {
+        std::string description, stack, flags;
+    };
+    std::map<std::string, Entry> entries;
+    static const std::regex heading(R"(^### `([a-z]+)` — (.*)$)");
+    static const std::regex stack(R"(Stack: `([^`]*)`)");
+    std::istringstream lines(manual_text());
+    std::string line;
+    Entry* current = nullptr;
+    while (std::getline(lines, line)) {
+        std::smatch match;
+        if (std::regex_search(line, match, heading)) {
+            current = &entries[match[1]];
+            current->description = match[2];
+        } else if (line.starts_with("#")) {
+            current = nullptr;
+        } else if (current != nullptr) {
+            if (current->stack.empty() && std::regex_search(line, match, stack))
+                current->stack = match[1];
+            std::size_t flags = line.find("Flags: ");
+            if (current->flags.empty() && flags != std::string::npos)
+                current->flags = line.substr(flags + 7);
+        }
+    }
+    std::set<std::string> noted;
+    for (const InstructionNote& note : INSTRUCTION_NOTES) {
+        const std::string mnemonic(note.mnemonic);
+        EXPECT_NE(find_mnemonic(mnemonic.c_str()), nullptr) << mnemonic;
+        EXPECT_TRUE(noted.insert(mnemonic).second) << mnemonic << " noted twice";
+        const Entry& entry = entries[mnemonic];
+        EXPECT_EQ(note.description, entry.description) << mnemonic;
+        EXPECT_EQ(note.stack, entry.stack) << mnemonic;
+        EXPECT_EQ(note.flags, entry.flags) << mnemonic;
+        EXPECT_EQ(find_instruction_note(mnemonic), &note);
+    }
+    EXPECT_EQ(noted.size(), static_cast<std::size_t>(DEFINED_INSTRUCTION_COUNT));
 }
