@@ -1,0 +1,530 @@
+#include "features.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+
+#include "instruction_notes.hpp"
+#include "opcode_table.hpp"
+#include "scanner.hpp"
+
+namespace {
+
+// The protocol's enumerations this server uses.
+constexpr int SEVERITY_ERROR = 1;
+constexpr int SEVERITY_WARNING = 2;
+constexpr int COMPLETION_KEYWORD = 14;
+constexpr int COMPLETION_VARIABLE = 6;
+constexpr int SYMBOL_FUNCTION = 12;
+constexpr int SYMBOL_VARIABLE = 13;
+constexpr int SYMBOL_CONSTANT = 14;
+
+// Semantic token types, in the legend's order, and the one modifier.
+constexpr const char* TOKEN_TYPES[] = {"keyword", "macro", "variable", "number", "comment"};
+enum TokenType { TYPE_KEYWORD, TYPE_MACRO, TYPE_VARIABLE, TYPE_NUMBER, TYPE_COMMENT };
+constexpr int MODIFIER_DECLARATION = 1;
+
+struct DirectiveNote {
+    std::string_view name, text;
+};
+constexpr DirectiveNote DIRECTIVE_NOTES[] = {
+    {"org", "`org N`: the next byte is assembled at address N."},
+    {"db", "`db N`: one data byte with the value N (its low 8 bits)."},
+    {"dw", "`dw N`: one data word with the value N, low byte first."},
+    {"end", "`end`: the end of the source; later lines are not read."},
+};
+
+constexpr int INSTRUCTION_COLUMN = 8;
+constexpr int COMMENT_COLUMN = 24;
+
+Json position(const SourceModel& model, const Encoding& encoding, int line, int byte_column) {
+    return {{"line", line}, {"character", encoding.units(model.source.line(line), byte_column)}};
+}
+
+Json range(const SourceModel& model, const Encoding& encoding, int line, int from, int to) {
+    return {{"start", position(model, encoding, line, from)},
+            {"end", position(model, encoding, line, to)}};
+}
+
+Json token_range(const SourceModel& model, const Encoding& encoding, const SourceToken& t) {
+    return range(model, encoding, t.line, t.column, t.column + t.length);
+}
+
+Json line_range(const SourceModel& model, const Encoding& encoding, int line) {
+    return range(model, encoding, line, 0, static_cast<int>(model.source.line(line).size()));
+}
+
+std::string_view written(const SourceModel& model, const SourceToken& t) {
+    return model.source.line(t.line).substr(static_cast<std::size_t>(t.column),
+                                            static_cast<std::size_t>(t.length));
+}
+
+bool is_label(const SourceToken* t) {
+    return t != nullptr && (t->role == Role::LABEL_DEFINITION || t->role == Role::LABEL_USE);
+}
+
+const SourceToken* token_at(const SourceModel& model, const Encoding& encoding, int line,
+                            int character) {
+    return model.token_at(line, encoding.byte_column(model.source.line(line), character));
+}
+
+std::string address_text(std::uint16_t value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "address %u (0x%04X)", value, value);
+    return text;
+}
+
+std::string label_hover(const SourceModel& model, const std::string& name) {
+    int definitions = 0;
+    const Symbol* symbol = model.symbol(name, &definitions);
+    std::string text = "label `" + name + "`";
+    if (symbol == nullptr) {
+        bool defined = std::any_of(model.tokens.begin(), model.tokens.end(), [&](const auto& t) {
+            return t.role == Role::LABEL_DEFINITION && t.name == name;
+        });
+        return text + (defined ? ": its address is not known (the assembler stopped first)"
+                               : ": not defined");
+    }
+    text += ": " + address_text(symbol->value);
+    if (definitions > 1) {
+        text += "; defined " + std::to_string(definitions) +
+                " times, which the assembler refuses where it is used";
+    }
+    return text;
+}
+
+std::string mnemonic_hover(const std::string& name) {
+    const OpcodeEntry* entry = find_mnemonic(name.c_str());
+    const InstructionNote* note = find_instruction_note(name);
+    if (entry == nullptr || note == nullptr) return {};
+    char facts[96];
+    std::snprintf(facts, sizeof facts, "%d byte%s · %d clock%s · opcode %d (0x%02X)", entry->length,
+                  entry->length == 1 ? "" : "s", entry->clocks, entry->clocks == 1 ? "" : "s",
+                  entry->opcode, entry->opcode);
+    return "`" + name + "` — " + std::string(note->description) + "\n\n" + facts + "\n\nStack: `" +
+           std::string(note->stack) + "`\n\nFlags: " + std::string(note->flags);
+}
+
+std::string number_hover(const std::string& digits) {
+    std::uint64_t value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc() || end != digits.data() + digits.size())
+        return "`" + digits + "`: more than 64 bits";
+    char text[160];
+    int length =
+        std::snprintf(text, sizeof text, "`%llu` = 0x%llX", static_cast<unsigned long long>(value),
+                      static_cast<unsigned long long>(value));
+    std::string result(text, static_cast<std::size_t>(length));
+    if (value >= 32 && value <= 126) {
+        result += " = '";
+        result += static_cast<char>(value);
+        result += "'";
+    }
+    if (value > 255) {
+        std::snprintf(text, sizeof text, "; as a byte %llu, as a word %llu",
+                      static_cast<unsigned long long>(value & 0xFF),
+                      static_cast<unsigned long long>(value & 0xFFFF));
+        result += text;
+    }
+    return result;
+}
+
+std::vector<const SourceToken*> label_tokens(const SourceModel& model, const std::string& name,
+                                             bool uses, bool definitions) {
+    std::vector<const SourceToken*> found;
+    for (const SourceToken& t : model.tokens) {
+        if (t.name != name) continue;
+        if ((uses && t.role == Role::LABEL_USE) ||
+            (definitions && t.role == Role::LABEL_DEFINITION))
+            found.push_back(&t);
+    }
+    return found;
+}
+
+Json location(const SourceModel& model, const Encoding& encoding, const std::string& uri,
+              const SourceToken& t) {
+    return {{"uri", uri}, {"range", token_range(model, encoding, t)}};
+}
+
+std::string lower(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = to_lower(c);
+    return result;
+}
+
+// The text with every token of the list replaced (tokens in text order).
+std::string replaced(const SourceModel& model, const std::vector<const SourceToken*>& tokens,
+                     const std::string& replacement) {
+    std::string text;
+    std::size_t copied = 0;
+    for (const SourceToken* t : tokens) {
+        std::size_t at = model.source.line_starts[static_cast<std::size_t>(t->line)] +
+                         static_cast<std::size_t>(t->column);
+        text.append(model.source.text, copied, at - copied);
+        text += replacement;
+        copied = at + static_cast<std::size_t>(t->length);
+    }
+    text.append(model.source.text, copied);
+    return text;
+}
+
+bool assembles_alike(const AssemblyResult& a, const AssemblyResult& b) {
+    return a.ok == b.ok && a.error_message == b.error_message && a.object_code == b.object_code;
+}
+
+}  // namespace
+
+int Encoding::units(std::string_view line, int byte_column) const {
+    std::size_t end = std::min(line.size(), static_cast<std::size_t>(std::max(byte_column, 0)));
+    if (!utf16) return static_cast<int>(end);
+    int count = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        auto c = static_cast<unsigned char>(line[i]);
+        if ((c & 0xC0) == 0x80) continue;  // a continuation byte
+        count += c >= 0xF0 ? 2 : 1;        // beyond the first plane: a surrogate pair
+    }
+    return count;
+}
+
+int Encoding::byte_column(std::string_view line, int units) const {
+    if (units <= 0) return 0;
+    if (!utf16) return static_cast<int>(std::min(line.size(), static_cast<std::size_t>(units)));
+    int count = 0;
+    std::size_t i = 0;
+    while (i < line.size() && count < units) {
+        auto c = static_cast<unsigned char>(line[i]);
+        count += c >= 0xF0 ? 2 : 1;
+        ++i;
+        while (i < line.size() && (static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) ++i;
+    }
+    return static_cast<int>(i);
+}
+
+Json semantic_tokens_legend() {
+    return {{"tokenTypes", TOKEN_TYPES}, {"tokenModifiers", {"declaration"}}};
+}
+
+Json diagnostics(const SourceModel& model, const Encoding& encoding) {
+    Json list = Json::array();
+    const AssemblyResult& a = model.assembly;
+    if (!a.ok) {
+        std::string message = a.error_message;
+        message.erase(0, message.find_first_not_of('\n'));
+        message.erase(message.find_last_not_of('\n') + 1);
+        list.push_back({{"range", line_range(model, encoding, model.editor_line(a.error_line))},
+                        {"severity", SEVERITY_ERROR},
+                        {"source", "assembler"},
+                        {"message", message}});
+    }
+    for (const Finding& f : a.findings) {
+        list.push_back({{"range", line_range(model, encoding, model.editor_line(f.line))},
+                        {"severity", SEVERITY_WARNING},
+                        {"source", "assembler"},
+                        {"message", f.text}});
+    }
+    return list;
+}
+
+Json hover(const SourceModel& model, const Encoding& encoding, int line, int column) {
+    const SourceToken* t = token_at(model, encoding, line, column);
+    if (t == nullptr) return nullptr;
+    std::string text;
+    switch (t->role) {
+        case Role::MNEMONIC: text = mnemonic_hover(t->name); break;
+        case Role::DIRECTIVE:
+            for (const DirectiveNote& d : DIRECTIVE_NOTES) {
+                if (d.name == t->name) text = d.text;
+            }
+            break;
+        case Role::LABEL_DEFINITION:
+        case Role::LABEL_USE: text = label_hover(model, t->name); break;
+        case Role::NUMBER: text = number_hover(t->name); break;
+        case Role::STRAY_NAME:
+            text = "`" + t->name + "`: no instruction, directive or label operand; passed over";
+            break;
+        case Role::COMMENT:
+        case Role::INVALID: return nullptr;
+    }
+    if (text.empty()) return nullptr;
+    return {{"contents", {{"kind", "markdown"}, {"value", text}}},
+            {"range", token_range(model, encoding, *t)}};
+}
+
+Json completion(const SourceModel& model) {
+    Json items = Json::array();
+    for (const InstructionNote& note : INSTRUCTION_NOTES) {
+        const OpcodeEntry* entry = find_mnemonic(std::string(note.mnemonic).c_str());
+        if (entry == nullptr) continue;
+        items.push_back(
+            {{"label", note.mnemonic},
+             {"kind", COMPLETION_KEYWORD},
+             {"detail", std::string(note.description) + " · " + std::to_string(entry->length) +
+                            " B · " + std::to_string(entry->clocks) + " clocks"}});
+    }
+    for (const DirectiveNote& d : DIRECTIVE_NOTES)
+        items.push_back({{"label", d.name}, {"kind", COMPLETION_KEYWORD}, {"detail", "directive"}});
+    std::vector<std::string> labels;
+    for (const SourceToken& t : model.tokens) {
+        if (t.role != Role::LABEL_DEFINITION ||
+            std::find(labels.begin(), labels.end(), t.name) != labels.end())
+            continue;
+        labels.push_back(t.name);
+        const Symbol* symbol = model.symbol(t.name);
+        items.push_back({{"label", t.name},
+                         {"kind", COMPLETION_VARIABLE},
+                         {"detail", symbol != nullptr ? "label, " + address_text(symbol->value)
+                                                      : std::string("label")}});
+    }
+    return {{"isIncomplete", false}, {"items", items}};
+}
+
+Json document_symbols(const SourceModel& model, const Encoding& encoding) {
+    Json list = Json::array();
+    for (std::size_t i = 0; i < model.tokens.size(); ++i) {
+        const SourceToken& t = model.tokens[i];
+        if (t.role != Role::LABEL_DEFINITION) continue;
+        // What the label names: code, data (db, dw) or neither.
+        int kind = SYMBOL_CONSTANT;
+        for (std::size_t j = i + 1; j < model.tokens.size(); ++j) {
+            const SourceToken& next = model.tokens[j];
+            if (next.role == Role::MNEMONIC) kind = SYMBOL_FUNCTION;
+            if (next.role == Role::DIRECTIVE && (next.name == "db" || next.name == "dw"))
+                kind = SYMBOL_VARIABLE;
+            if (next.role == Role::MNEMONIC || next.role == Role::DIRECTIVE) break;
+        }
+        const Symbol* symbol = model.symbol(t.name);
+        list.push_back({{"name", t.name},
+                        {"detail", symbol != nullptr ? address_text(symbol->value) : ""},
+                        {"kind", kind},
+                        {"range", line_range(model, encoding, t.line)},
+                        {"selectionRange", token_range(model, encoding, t)}});
+    }
+    return list;
+}
+
+Json semantic_tokens(const SourceModel& model, const Encoding& encoding) {
+    Json data = Json::array();
+    int previous_line = 0;
+    int previous_start = 0;
+    for (const SourceToken& t : model.tokens) {
+        int type = 0;
+        int modifiers = 0;
+        switch (t.role) {
+            case Role::MNEMONIC: type = TYPE_KEYWORD; break;
+            case Role::DIRECTIVE: type = TYPE_MACRO; break;
+            case Role::LABEL_DEFINITION:
+                type = TYPE_VARIABLE;
+                modifiers = MODIFIER_DECLARATION;
+                break;
+            case Role::LABEL_USE: type = TYPE_VARIABLE; break;
+            case Role::NUMBER: type = TYPE_NUMBER; break;
+            case Role::COMMENT: type = TYPE_COMMENT; break;
+            case Role::STRAY_NAME:
+            case Role::INVALID: continue;
+        }
+        std::string_view line = model.source.line(t.line);
+        int start = encoding.units(line, t.column);
+        int length = encoding.units(line, t.column + t.length) - start;
+        if (length <= 0) continue;
+        data.push_back(t.line - previous_line);
+        data.push_back(t.line == previous_line ? start - previous_start : start);
+        data.push_back(length);
+        data.push_back(type);
+        data.push_back(modifiers);
+        previous_line = t.line;
+        previous_start = start;
+    }
+    return {{"data", data}};
+}
+
+Json definition(const SourceModel& model, const Encoding& encoding, const std::string& uri,
+                int line, int column) {
+    const SourceToken* t = token_at(model, encoding, line, column);
+    if (!is_label(t)) return nullptr;
+    Json list = Json::array();
+    for (const SourceToken* d : label_tokens(model, t->name, false, true))
+        list.push_back(location(model, encoding, uri, *d));
+    if (list.empty()) return nullptr;
+    return list.size() == 1 ? list[0] : list;
+}
+
+Json references(const SourceModel& model, const Encoding& encoding, const std::string& uri,
+                int line, int column, bool include_definitions) {
+    const SourceToken* t = token_at(model, encoding, line, column);
+    if (!is_label(t)) return nullptr;
+    Json list = Json::array();
+    for (const SourceToken* r : label_tokens(model, t->name, true, include_definitions))
+        list.push_back(location(model, encoding, uri, *r));
+    return list;
+}
+
+Json prepare_rename(const SourceModel& model, const Encoding& encoding, int line, int column) {
+    const SourceToken* t = token_at(model, encoding, line, column);
+    if (!is_label(t)) return nullptr;
+    return {{"range", token_range(model, encoding, *t)},
+            {"placeholder", std::string(written(model, *t))}};
+}
+
+Json rename(const SourceModel& model, const Encoding& encoding, const std::string& uri, int line,
+            int column, const std::string& new_name) {
+    const SourceToken* t = token_at(model, encoding, line, column);
+    if (!is_label(t)) throw RequestRefused{"only labels can be renamed"};
+    bool name_form = !new_name.empty() && new_name.size() < SYMBOL_NAME_CAPACITY &&
+                     is_letter(static_cast<unsigned char>(new_name[0])) &&
+                     std::all_of(new_name.begin(), new_name.end(), [](char c) {
+                         auto u = static_cast<unsigned char>(c);
+                         return is_letter(u) || is_digit(u);
+                     });
+    if (!name_form) {
+        throw RequestRefused{"'" + new_name +
+                             "' is not a label name: a letter, then letters and digits, at most " +
+                             std::to_string(SYMBOL_NAME_CAPACITY - 1) + " characters"};
+    }
+    const std::string name = lower(new_name);
+    if (find_mnemonic(name.c_str()) != nullptr)
+        throw RequestRefused{"'" + new_name + "' is an instruction, not a label name"};
+    if (find_directive(name) != DIRECTIVE_NONE)
+        throw RequestRefused{"'" + new_name + "' is a directive, not a label name"};
+    if (name != t->name) {
+        std::vector<const SourceToken*> taken = label_tokens(model, name, false, true);
+        if (!taken.empty()) {
+            throw RequestRefused{"'" + new_name + "' is already defined on line " +
+                                 std::to_string(taken[0]->line + 1)};
+        }
+    }
+    std::vector<const SourceToken*> renamed = label_tokens(model, t->name, true, true);
+    // Longer names can push a line past what the assembler reads as one line.
+    AssemblyResult after = assemble_source(replaced(model, renamed, new_name));
+    if (model.assembly.ok && !assembles_alike(after, model.assembly))
+        throw RequestRefused{"the renamed source would not assemble to the same object code"};
+    Json edits = Json::array();
+    for (const SourceToken* r : renamed)
+        edits.push_back({{"range", token_range(model, encoding, *r)}, {"newText", new_name}});
+    return {{"changes", {{uri, edits}}}};
+}
+
+namespace {
+
+struct LineLayout {
+    std::string labels;  // the leading label definitions, as written
+    std::string code;    // the other tokens, as written, one blank apart
+    std::string comment;
+    bool data = false;  // the code starts with db or dw
+};
+
+LineLayout layout_of(const SourceModel& model, std::vector<SourceToken>::const_iterator first,
+                     std::vector<SourceToken>::const_iterator last) {
+    LineLayout layout;
+    for (auto t = first; t != last; ++t) {
+        std::string text(written(model, *t));
+        if (t->role == Role::COMMENT) {
+            text.erase(text.find_last_not_of(" \t") + 1);
+            layout.comment = text;
+            continue;
+        }
+        if (t->role == Role::LABEL_DEFINITION) text = "[" + text;
+        bool leading_label = t->role == Role::LABEL_DEFINITION && layout.code.empty();
+        if (!leading_label && layout.code.empty())
+            layout.data = t->role == Role::DIRECTIVE && (t->name == "db" || t->name == "dw");
+        std::string& part = leading_label ? layout.labels : layout.code;
+        if (!part.empty()) part += ' ';
+        part += text;
+    }
+    return layout;
+}
+
+void pad_to(std::string& text, std::size_t column) {
+    text.append(text.size() + 1 > column ? 1 : column - text.size(), ' ');
+}
+
+// The new content of every line the layout changes; empty where it keeps it.
+std::vector<std::optional<std::string>> formatted_lines(const SourceModel& model) {
+    const int lines = model.source.line_count();
+    std::vector<std::optional<LineLayout>> layouts(static_cast<std::size_t>(lines));
+    auto t = model.tokens.begin();
+    for (int line = 0; line < lines; ++line) {
+        auto first = t;
+        while (t != model.tokens.end() && t->line == line) ++t;
+        bool comment_only = first != t && first->role == Role::COMMENT;
+        if (model.plain_line[static_cast<std::size_t>(line)] && !comment_only)
+            layouts[static_cast<std::size_t>(line)] = layout_of(model, first, t);
+    }
+    std::vector<std::optional<std::string>> result(static_cast<std::size_t>(lines));
+    for (int line = 0; line < lines;) {
+        // A run of data lines lines up behind its longest label.
+        int end = line + 1;
+        std::size_t column = INSTRUCTION_COLUMN;
+        if (const auto& here = layouts[static_cast<std::size_t>(line)]; here && here->data) {
+            while (end < lines && layouts[static_cast<std::size_t>(end)] &&
+                   layouts[static_cast<std::size_t>(end)]->data)
+                ++end;
+        }
+        for (int l = line; l < end; ++l) {
+            if (const auto& layout = layouts[static_cast<std::size_t>(l)])
+                column = std::max(column, layout->labels.size() + 1);
+        }
+        for (int l = line; l < end; ++l) {
+            const auto& layout = layouts[static_cast<std::size_t>(l)];
+            if (!layout) continue;
+            std::string text = layout->labels;
+            if (!layout->code.empty()) {
+                pad_to(text, column);
+                text += layout->code;
+            }
+            if (!layout->comment.empty()) {
+                if (!text.empty()) pad_to(text, COMMENT_COLUMN);
+                text += layout->comment;
+            }
+            std::string_view old = model.source.line(l);
+            // The line, its line end included, must stay within one read.
+            if (text != old && text.size() + 2 < SOURCE_LINE_CAPACITY)
+                result[static_cast<std::size_t>(l)] = text;
+        }
+        line = end;
+    }
+    return result;
+}
+
+}  // namespace
+
+namespace {
+
+std::string joined(const SourceModel& model, const std::vector<std::optional<std::string>>& lines) {
+    std::string text;
+    for (int line = 0; line < model.source.line_count(); ++line) {
+        std::size_t start = model.source.line_starts[static_cast<std::size_t>(line)];
+        std::size_t content = model.source.line(line).size();
+        const auto& changed = lines[static_cast<std::size_t>(line)];
+        text += changed ? *changed : model.source.text.substr(start, content);
+        // The line end as it was.
+        std::size_t next = line + 1 < model.source.line_count()
+                               ? model.source.line_starts[static_cast<std::size_t>(line) + 1]
+                               : model.source.text.size();
+        text.append(model.source.text, start + content, next - start - content);
+    }
+    return text;
+}
+
+// The changed lines, or none when the new text would assemble differently.
+std::vector<std::optional<std::string>> checked_lines(const SourceModel& model) {
+    std::vector<std::optional<std::string>> lines = formatted_lines(model);
+    if (std::none_of(lines.begin(), lines.end(), [](const auto& l) { return l.has_value(); }))
+        return lines;
+    if (!assembles_alike(assemble_source(joined(model, lines)), model.assembly))
+        return std::vector<std::optional<std::string>>(lines.size());
+    return lines;
+}
+
+}  // namespace
+
+std::string formatted_text(const SourceModel& model) { return joined(model, checked_lines(model)); }
+
+Json formatting(const SourceModel& model, const Encoding& encoding) {
+    Json edits = Json::array();
+    std::vector<std::optional<std::string>> lines = checked_lines(model);
+    for (int line = 0; line < model.source.line_count(); ++line) {
+        if (const auto& text = lines[static_cast<std::size_t>(line)])
+            edits.push_back({{"range", line_range(model, encoding, line)}, {"newText", *text}});
+    }
+    return edits;
+}

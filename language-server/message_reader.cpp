@@ -1,0 +1,127 @@
+#include "message_reader.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr std::string_view HEADER_END = "\r\n\r\n";
+constexpr std::string_view LENGTH_FIELD = "content-length";
+
+bool same_letters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+constexpr std::string_view RESYNC_MARK = "Content-Length";
+
+ReadResult malformed(std::string problem) {
+    return ReadResult{ReadResult::MALFORMED, {}, std::move(problem)};
+}
+
+}  // namespace
+
+void MessageReader::feed(std::string_view bytes) {
+    if (skip_remaining_ > 0) {
+        std::size_t dropped = std::min(skip_remaining_, bytes.size());
+        skip_remaining_ -= dropped;
+        bytes.remove_prefix(dropped);
+    }
+    // Consumed bytes are released before the buffer grows.
+    if (start_ > 0 && (start_ == buffer_.size() || start_ > buffer_.size() / 2)) {
+        buffer_.erase(0, start_);
+        start_ = 0;
+    }
+    buffer_.append(bytes);
+}
+
+// Header lines up to the empty line; the block is consumed whether or not
+// it is usable. A malformed block is dropped up to the next line that starts
+// a Content-Length header, so that the next message is found again.
+ReadResult MessageReader::parse_header() {
+    std::string_view pending(buffer_.data() + start_, buffer_.size() - start_);
+    if (resync_) {
+        std::size_t mark = pending.find(RESYNC_MARK);
+        if (mark == std::string_view::npos) {
+            // Keep what could be the beginning of the mark.
+            start_ += pending.size() - std::min(pending.size(), RESYNC_MARK.size() - 1);
+            return {};
+        }
+        start_ += mark;
+        pending.remove_prefix(mark);
+        resync_ = false;
+    }
+    std::size_t end = pending.find(HEADER_END);
+    if (end == std::string_view::npos) {
+        if (pending.size() <= MAX_HEADER_BYTES) return {};
+        start_ = buffer_.size();
+        resync_ = true;
+        return malformed("a header longer than " + std::to_string(MAX_HEADER_BYTES) + " bytes");
+    }
+    std::string_view block = pending.substr(0, end);
+    start_ += end + HEADER_END.size();
+    std::size_t length = 0;
+    ReadResult problem = parse_fields(block, length);
+    if (problem.kind == ReadResult::MALFORMED) {
+        resync_ = true;
+        return problem;
+    }
+    if (length > MAX_CONTENT_LENGTH) {
+        std::size_t here = std::min(length, buffer_.size() - start_);
+        start_ += here;
+        skip_remaining_ = length - here;
+        return malformed("a message of " + std::to_string(length) + " bytes, more than " +
+                         std::to_string(MAX_CONTENT_LENGTH));
+    }
+    body_length_ = length;
+    in_body_ = true;
+    return {};
+}
+
+// The header fields: Content-Length must be there once, as a decimal
+// number; other fields are passed over.
+ReadResult MessageReader::parse_fields(std::string_view block, std::size_t& length) {
+    bool have_length = false;
+    while (!block.empty()) {
+        std::size_t line_end = block.find("\r\n");
+        std::string_view line = block.substr(0, line_end);
+        block =
+            line_end == std::string_view::npos ? std::string_view{} : block.substr(line_end + 2);
+        std::size_t colon = line.find(':');
+        if (colon == std::string_view::npos) return malformed("a header line without ':'");
+        std::string_view name = trimmed(line.substr(0, colon));
+        std::string_view value = trimmed(line.substr(colon + 1));
+        if (!same_letters(name, LENGTH_FIELD)) continue;  // Content-Type and others
+        if (have_length) return malformed("Content-Length given twice");
+        if (value.empty() || value.size() > 12 ||
+            !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            return malformed("a Content-Length that is not a number");
+        }
+        have_length = true;
+        length = 0;
+        for (char c : value) length = length * 10 + static_cast<std::size_t>(c - '0');
+    }
+    if (!have_length) return malformed("a header without Content-Length");
+    return {};
+}
+
+ReadResult MessageReader::next() {
+    if (!in_body_) {
+        ReadResult header = parse_header();
+        if (header.kind == ReadResult::MALFORMED) return header;
+        if (!in_body_) return {};
+    }
+    if (buffer_.size() - start_ < body_length_) return {};
+    ReadResult message{ReadResult::MESSAGE, buffer_.substr(start_, body_length_), {}};
+    start_ += body_length_;
+    in_body_ = false;
+    return message;
+}

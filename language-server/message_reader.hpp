@@ -1,0 +1,42 @@
+// The framing of the Language Server Protocol's base layer: header lines
+// ("Content-Length: N", optionally "Content-Type: ..."), an empty line, then
+// N bytes of JSON. MessageReader takes bytes as they arrive, in pieces of
+// any size, and hands out one body or one problem at a time; it never
+// throws and never holds more than one message's bytes plus one header.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// A body above this size is skipped (its bytes read and dropped) and
+// reported, so a client cannot make the server hold any amount of memory.
+constexpr std::size_t MAX_CONTENT_LENGTH = std::size_t{64} << 20;
+// A header block that has not ended after this many bytes is malformed.
+constexpr std::size_t MAX_HEADER_BYTES = 8192;
+
+struct ReadResult {
+    enum Kind { NEED_MORE, MESSAGE, MALFORMED };
+    Kind kind = NEED_MORE;
+    std::string body;     // MESSAGE: the JSON text
+    std::string problem;  // MALFORMED: what was wrong, for the error response
+};
+
+class MessageReader {
+public:
+    void feed(std::string_view bytes);
+    ReadResult next();
+
+private:
+    ReadResult parse_header();
+    ReadResult parse_fields(std::string_view block, std::size_t& length);
+
+    std::string buffer_;
+    std::size_t start_ = 0;        // bytes before start_ are consumed
+    std::size_t body_length_ = 0;  // set once a header was read
+    bool in_body_ = false;
+    std::size_t skip_remaining_ = 0;  // bytes of an oversized body still to drop
+    // After a malformed header the length of what follows is unknown: bytes
+    // are dropped up to the next "Content-Length", the start of a header.
+    bool resync_ = false;
+};

@@ -1,0 +1,271 @@
+#include "server.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "version.hpp"
+
+namespace {
+
+// JSON-RPC and protocol error codes.
+constexpr int PARSE_ERROR = -32700;
+constexpr int INVALID_REQUEST = -32600;
+constexpr int METHOD_NOT_FOUND = -32601;
+constexpr int INVALID_PARAMS = -32602;
+constexpr int INTERNAL_ERROR = -32603;
+constexpr int SERVER_NOT_INITIALIZED = -32002;
+constexpr int REQUEST_FAILED = -32803;
+
+constexpr int SYNC_FULL = 1;
+
+// A request whose answer is an error response.
+struct ErrorReply {
+    int code;
+    std::string message;
+};
+
+std::string text_of(const Json& message) {
+    return message.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string response(const Json& id, const Json& result) {
+    return text_of({{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
+}
+
+std::string error_response(const Json& id, int code, const std::string& message) {
+    return text_of(
+        {{"jsonrpc", "2.0"}, {"id", id}, {"error", {{"code", code}, {"message", message}}}});
+}
+
+const Json& member(const Json& object, const char* key) {
+    if (!object.is_object() || !object.contains(key))
+        throw ErrorReply{INVALID_PARAMS, std::string("missing ") + key};
+    return object[key];
+}
+
+std::string string_member(const Json& object, const char* key) {
+    const Json& value = member(object, key);
+    if (!value.is_string()) throw ErrorReply{INVALID_PARAMS, std::string(key) + " is not a string"};
+    return value.get<std::string>();
+}
+
+// An integer member, clamped to int.
+int int_member(const Json& object, const char* key) {
+    const Json& value = member(object, key);
+    if (!value.is_number_integer())
+        throw ErrorReply{INVALID_PARAMS, std::string(key) + " is not an integer"};
+    if (value.is_number_unsigned())
+        return static_cast<int>(std::min<std::uint64_t>(value.get<std::uint64_t>(), INT_MAX));
+    return static_cast<int>(std::clamp<std::int64_t>(value.get<std::int64_t>(), INT_MIN, INT_MAX));
+}
+
+struct TextPosition {
+    std::string uri;
+    int line, character;
+};
+
+TextPosition text_position(const Json& params) {
+    const Json& position = member(params, "position");
+    return {string_member(member(params, "textDocument"), "uri"), int_member(position, "line"),
+            int_member(position, "character")};
+}
+
+bool offers_utf8(const Json& params) {
+    const Json* encodings = nullptr;
+    if (params.is_object() && params.contains("capabilities")) {
+        const Json& capabilities = params["capabilities"];
+        if (capabilities.is_object() && capabilities.contains("general") &&
+            capabilities["general"].is_object() &&
+            capabilities["general"].contains("positionEncodings"))
+            encodings = &capabilities["general"]["positionEncodings"];
+    }
+    if (encodings == nullptr || !encodings->is_array()) return false;
+    for (const Json& e : *encodings) {
+        if (e == "utf-8") return true;
+    }
+    return false;
+}
+
+Json capabilities(const Encoding& encoding) {
+    return {
+        {"positionEncoding", encoding.utf16 ? "utf-16" : "utf-8"},
+        {"textDocumentSync", {{"openClose", true}, {"change", SYNC_FULL}}},
+        {"hoverProvider", true},
+        {"completionProvider", Json::object()},
+        {"definitionProvider", true},
+        {"referencesProvider", true},
+        {"renameProvider", {{"prepareProvider", true}}},
+        {"documentSymbolProvider", true},
+        {"semanticTokensProvider", {{"legend", semantic_tokens_legend()}, {"full", true}}},
+        {"documentFormattingProvider", true},
+    };
+}
+
+// Applies one entry of didChange: the whole text, or a range replaced.
+void apply_change(std::string& text, const Json& change, const Encoding& encoding) {
+    std::string replacement = string_member(change, "text");
+    if (!change.contains("range")) {
+        text = std::move(replacement);
+        return;
+    }
+    SourceText source(text);
+    auto offset = [&](const Json& position) {
+        int line = std::clamp(int_member(position, "line"), 0, source.line_count());
+        if (line == source.line_count()) return text.size();
+        return source.line_starts[static_cast<std::size_t>(line)] +
+               static_cast<std::size_t>(
+                   encoding.byte_column(source.line(line), int_member(position, "character")));
+    };
+    const Json& range = member(change, "range");
+    std::size_t from = offset(member(range, "start"));
+    std::size_t to = std::max(from, offset(member(range, "end")));
+    text.replace(from, to - from, replacement);
+}
+
+}  // namespace
+
+std::vector<std::string> Server::malformed(const std::string& problem) const {
+    return {error_response(nullptr, PARSE_ERROR, "unreadable message: " + problem)};
+}
+
+const SourceModel& Server::document(const Json& params) const {
+    std::string uri = string_member(member(params, "textDocument"), "uri");
+    auto found = documents_.find(uri);
+    if (found == documents_.end()) throw ErrorReply{REQUEST_FAILED, "not an open document: " + uri};
+    return *found->second;
+}
+
+void Server::publish(const std::string& uri, std::vector<std::string>& out) const {
+    auto found = documents_.find(uri);
+    Json list = found != documents_.end() ? diagnostics(*found->second, encoding_) : Json::array();
+    out.push_back(text_of({{"jsonrpc", "2.0"},
+                           {"method", "textDocument/publishDiagnostics"},
+                           {"params", {{"uri", uri}, {"diagnostics", list}}}}));
+}
+
+void Server::notify(const std::string& method, const Json& params, std::vector<std::string>& out) {
+    if (method == "exit") {
+        exit_requested_ = true;
+        return;
+    }
+    if (!initialized_ || shut_down_) return;
+    if (method == "textDocument/didOpen") {
+        const Json& item = member(params, "textDocument");
+        std::string uri = string_member(item, "uri");
+        documents_[uri] =
+            std::make_unique<SourceModel>(analyse_source(string_member(item, "text")));
+        publish(uri, out);
+    } else if (method == "textDocument/didChange") {
+        std::string uri = string_member(member(params, "textDocument"), "uri");
+        auto found = documents_.find(uri);
+        const Json& changes = member(params, "contentChanges");
+        if (found == documents_.end() || !changes.is_array()) return;
+        std::string text = found->second->source.text;
+        for (const Json& change : changes) apply_change(text, change, encoding_);
+        found->second = std::make_unique<SourceModel>(analyse_source(std::move(text)));
+        publish(uri, out);
+    } else if (method == "textDocument/didClose") {
+        std::string uri = string_member(member(params, "textDocument"), "uri");
+        if (documents_.erase(uri) > 0) publish(uri, out);
+    }
+    // initialized, $/cancelRequest, $/setTrace, didSave and the rest: nothing to do.
+}
+
+Json Server::dispatch(const std::string& method, const Json& params,
+                      std::vector<std::string>& out) {
+    if (method == "initialize") {
+        if (initialized_) throw ErrorReply{INVALID_REQUEST, "initialize was already received"};
+        initialized_ = true;
+        encoding_.utf16 = !offers_utf8(params);
+        return {{"capabilities", capabilities(encoding_)},
+                {"serverInfo", {{"name", "language-server"}, {"version", PROJECT_VERSION_TEXT}}}};
+    }
+    if (!initialized_) throw ErrorReply{SERVER_NOT_INITIALIZED, "initialize comes first"};
+    if (shut_down_) throw ErrorReply{INVALID_REQUEST, "the server is shut down"};
+    if (method == "shutdown") {
+        shut_down_ = true;
+        documents_.clear();
+        return nullptr;
+    }
+    (void)out;
+    if (method == "textDocument/completion") return completion(document(params));
+    if (method == "textDocument/documentSymbol")
+        return document_symbols(document(params), encoding_);
+    if (method == "textDocument/semanticTokens/full")
+        return semantic_tokens(document(params), encoding_);
+    if (method == "textDocument/formatting") return formatting(document(params), encoding_);
+
+    static const char* const AT_POSITION[] = {
+        "textDocument/hover",  "textDocument/definition",    "textDocument/references",
+        "textDocument/rename", "textDocument/prepareRename",
+    };
+    if (std::find(std::begin(AT_POSITION), std::end(AT_POSITION), method) == std::end(AT_POSITION))
+        throw ErrorReply{METHOD_NOT_FOUND, "unknown method: " + method};
+    const SourceModel& model = document(params);
+    TextPosition at = text_position(params);
+    if (method == "textDocument/hover") return hover(model, encoding_, at.line, at.character);
+    if (method == "textDocument/definition")
+        return definition(model, encoding_, at.uri, at.line, at.character);
+    if (method == "textDocument/references") {
+        bool declarations = false;
+        if (params.contains("context") && params["context"].is_object()) {
+            const Json& context = params["context"];
+            declarations =
+                context.contains("includeDeclaration") && context["includeDeclaration"] == true;
+        }
+        return references(model, encoding_, at.uri, at.line, at.character, declarations);
+    }
+    if (method == "textDocument/prepareRename")
+        return prepare_rename(model, encoding_, at.line, at.character);
+    try {
+        return rename(model, encoding_, at.uri, at.line, at.character,
+                      string_member(params, "newName"));
+    } catch (const RequestRefused& refused) {
+        throw ErrorReply{REQUEST_FAILED, refused.message};
+    }
+}
+
+std::vector<std::string> Server::handle(std::string_view body) {
+    std::vector<std::string> out;
+    Json message = Json::parse(body, nullptr, false);
+    if (message.is_discarded()) return malformed("the body is not JSON");
+    Json id = nullptr;
+    try {
+        if (!message.is_object()) throw ErrorReply{INVALID_REQUEST, "a message is an object"};
+        bool has_id = message.contains("id");
+        if (has_id) {
+            id = message["id"];
+            if (!id.is_number_integer() && !id.is_string()) {
+                id = nullptr;
+                throw ErrorReply{INVALID_REQUEST, "an id is a number or a string"};
+            }
+        }
+        if (!message.contains("method")) {
+            // A response to a request of ours; the server sends none.
+            if (has_id && (message.contains("result") || message.contains("error"))) return out;
+            throw ErrorReply{INVALID_REQUEST, "missing method"};
+        }
+        if (!message["method"].is_string())
+            throw ErrorReply{INVALID_REQUEST, "method is not a string"};
+        std::string method = message["method"].get<std::string>();
+        const Json params = message.contains("params") ? message["params"] : Json::object();
+        if (!has_id) {
+            try {
+                notify(method, params, out);
+            } catch (const ErrorReply&) {
+                // A notification with a field missing or wrong gets no answer.
+            } catch (const std::exception&) {
+            }
+            return out;
+        }
+        out.push_back(response(id, dispatch(method, params, out)));
+    } catch (const ErrorReply& error) {
+        out.push_back(error_response(id, error.code, error.message));
+    } catch (const Json::exception& error) {
+        out.push_back(error_response(id, INVALID_PARAMS, error.what()));
+    } catch (const std::exception& error) {
+        out.push_back(error_response(id, INTERNAL_ERROR, error.what()));
+    }
+    return out;
+}
