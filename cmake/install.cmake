@@ -1,4 +1,4 @@
-# Installs the documentation next to the two programs (which their own
+# Installs the documentation next to the programs (which their own
 # folders install into bin/): the man pages into share/man/man1, the user
 # manual, the licence and the example programs into share/doc/<project>.
 include(GNUInstallDirs)
@@ -9,6 +9,7 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/docs/man/debugger.1
   ${PROJECT_SOURCE_DIR}/docs/man/checker.1
   ${PROJECT_SOURCE_DIR}/docs/man/disassembler.1
+  ${PROJECT_SOURCE_DIR}/docs/man/language-server.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/manual.md ${PROJECT_SOURCE_DIR}/LICENSE
@@ -18,9 +19,15 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
   FILES_MATCHING PATTERN "*.asm")
 
+# The editor files (syntax, filetype detection, the extension that starts
+# language-server), to copy into an editor's configuration.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/editors/
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/editors
+  PATTERN "test" EXCLUDE)
+
 # Bash completion of the programs' options, one file under each program's
 # name so that bash-completion finds it when the program is first completed.
-foreach(program assembler simulator debugger checker disassembler)
+foreach(program assembler simulator debugger checker disassembler language-server)
   install(FILES ${PROJECT_SOURCE_DIR}/completion/stack_machine.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${program})
 endforeach()

@@ -1,4 +1,4 @@
-# Bash completion for the stack machine toolchain's five programs: options,
+# Bash completion for the stack machine toolchain's programs: options,
 # their file arguments, and source (.asm) or object code (.hx) files as
 # operands.
 # Installed once per program name into share/bash-completion/completions/.
@@ -87,8 +87,13 @@ _stack_machine_disassembler() {
     fi
 }
 
+_stack_machine_language_server() {
+    COMPREPLY=($(compgen -W '--stdio -h --help --version' -- "${COMP_WORDS[COMP_CWORD]}"))
+}
+
 complete -F _stack_machine_assembler assembler
 complete -F _stack_machine_simulator simulator
 complete -F _stack_machine_debugger debugger
 complete -F _stack_machine_checker checker
 complete -F _stack_machine_disassembler disassembler
+complete -F _stack_machine_language_server language-server

@@ -182,6 +182,7 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
         {"checker", CHECKER_PATH, "--help", "[--json] [--cases CASES_FILE] SOURCE_FILE..."},
         {"disassembler", DISASSEMBLER_PATH, "-h", "[-o OUTPUT] OBJECT_FILE"},
         {"debugger", DEBUGGER_PATH, "--help", "[FILE]"},
+        {"language-server", LANGUAGE_SERVER_PATH, "-h", "[--stdio]"},
     };
     auto usage = [](const Program& p) { return "Usage: " + p.name + " " + p.usage + "\n"; };
     // Runs p with the arguments in an empty directory, "a" piped.
@@ -203,7 +204,7 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
             EXPECT_NE(help.find(part), std::string::npos) << p.name << ": " << part;
         expect(p, {"--version"}, 0, p.name + " " + project_version() + "\n", "");
     }
-    enum { SIM, AS, CHECK, DIS, DEBUG };
+    enum { SIM, AS, CHECK, DIS, DEBUG, LSP };
     struct Error {
         int program;
         std::vector<std::string> arguments;
@@ -216,6 +217,8 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
         {CHECK, {"--verbose", "a.asm"}, "unknown option '--verbose'"},
         {DIS, {"-x", "a.hx"}, "unknown option '-x'"},
         {DEBUG, {"a.asm", "--bogus"}, "unknown option '--bogus'"},
+        {LSP, {"--tcp"}, "unknown option '--tcp'"},
+        {LSP, {"a.asm"}, "no operand is taken: 'a.asm'"},
         {SIM, {"a.hx", "--trace"}, "option '--trace' needs an argument"},
         {AS, {"a.asm", "-o"}, "option '-o' needs an argument"},
         {CHECK, {"a.asm", "--cases"}, "option '--cases' needs an argument"},
