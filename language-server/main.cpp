@@ -27,9 +27,8 @@ constexpr const char* HELP =
     "  -h, --help  show this text and exit\n"
     "  --version   show the version and exit\n"
     "\n"
-    "Exit status: 0 after the shutdown request and the exit notification, 1 when\n"
-    "the input ends or exit comes without shutdown, 2 for a command line that\n"
-    "cannot be used.\n";
+    "Exit status: 0 after the shutdown request (then the exit notification or the\n"
+    "end of the input), 1 without it, 2 for a command line that cannot be used.\n";
 
 enum : int { OPTION_VERSION = 256, OPTION_STDIO };
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing need and a fresh Debian machine lacks:
-# cmake, g++, GoogleTest and nlohmann-json (the tests read the checker's
-# JSON), and, if it can, GNU readline for the debugger's
-# line editing (the build works without it). Does nothing when they are all
-# present.
+# cmake, g++, GoogleTest and nlohmann-json (the language server reads and
+# writes JSON with it, the tests read the checker's), and, if it can, GNU
+# readline for the debugger's line editing (the build works without it).
+# Does nothing when they are all present.
 set -euo pipefail
 need=()
 command -v cmake >/dev/null 2>&1 || need+=(cmake)

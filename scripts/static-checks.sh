@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Static checks of the project's own code (common/, simulator/, assembler/,
-# debugger/, checker/, disassembler/, tests/, fuzz/): fails on any
-# clang-format difference from .clang-format and on any clang-tidy finding
+# debugger/, checker/, disassembler/, language-server/, tests/, fuzz/): fails
+# on any clang-format difference from .clang-format and on any clang-tidy finding
 # of .clang-tidy. Needs clang-format, clang-tidy and clang++
 # (scripts/prerequisites-clang.sh installs them), and builds nothing: the
 # compile commands come from configuring two build directories.
@@ -19,7 +19,7 @@ done
 sources() { git ls-files "$@" 'common/*.cpp' 'common/*.hpp' 'simulator/*.cpp' 'simulator/*.hpp' \
     'assembler/*.cpp' 'assembler/*.hpp' 'debugger/*.cpp' 'debugger/*.hpp' \
     'checker/*.cpp' 'checker/*.hpp' 'disassembler/*.cpp' 'disassembler/*.hpp' \
-    'tests/*.cpp' 'tests/*.hpp' 'fuzz/*.cpp' 'fuzz/*.hpp'; }
+    'language-server/*.cpp' 'language-server/*.hpp' 'tests/*.cpp' 'tests/*.hpp' 'fuzz/*.cpp' 'fuzz/*.hpp'; }
 
 if [ "$what" = all ] || [ "$what" = format ]; then
     echo "== clang-format =="
@@ -43,7 +43,7 @@ if [ "$what" = all ] || [ "$what" = tidy ]; then
     log=build-tidy/findings.txt
     {
         tidy build-tidy $(git ls-files 'common/*.cpp' 'simulator/*.cpp' 'assembler/*.cpp' \
-            'checker/*.cpp' 'disassembler/*.cpp' 'tests/*.cpp') || true
+            'checker/*.cpp' 'disassembler/*.cpp' 'language-server/*.cpp' 'tests/*.cpp') || true
         tidy build-tidy-fuzz $(git ls-files 'fuzz/*.cpp') || true
     } >"$log"
     if grep -qE '(warning|error):' "$log"; then
