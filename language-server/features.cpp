@@ -422,7 +422,7 @@ LineLayout layout_of(const SourceModel& model, std::vector<SourceToken>::const_i
             layout.comment = text;
             continue;
         }
-        if (t->role == Role::LABEL_DEFINITION) text = "[" + text;
+        if (t->role == Role::LABEL_DEFINITION) text.insert(0, 1, '[');
         bool leading_label = t->role == Role::LABEL_DEFINITION && layout.code.empty();
         if (!leading_label && layout.code.empty())
             layout.data = t->role == Role::DIRECTIVE && (t->name == "db" || t->name == "dw");

@@ -64,7 +64,7 @@ std::string run_server(const std::string& input, int& status) {
 }
 
 // The text with every edit (one line each) of a list of TextEdits applied.
-std::string edited(std::string text, const Json& edits) {
+std::string edited(const std::string& text, const Json& edits) {
     std::vector<std::string> lines;
     for (std::size_t start = 0;;) {
         std::size_t end = text.find('\n', start);
@@ -133,6 +133,7 @@ TEST(LanguageServerSession, AnExampleFromOpenToExit) {
     EXPECT_EQ(status, 0);
     ASSERT_EQ(out.size(), 20u);
     std::vector<Json> reply;
+    reply.reserve(out.size());
     for (const std::string& body : out) reply.push_back(Json::parse(body));
 
     EXPECT_EQ(out[0],
