@@ -22,7 +22,7 @@ syntax match stackasmComment /;.*$/ contains=stackasmExpect
 syntax match stackasmExpect /^;\s*\zsexpect:/ contained
 
 highlight default link stackasmComment Comment
-highlight default link stackasmExpect SpecialComment
+highlight default link stackasmExpect Todo
 highlight default link stackasmLabel Label
 highlight default link stackasmOperand Identifier
 highlight default link stackasmMnemonic Statement
