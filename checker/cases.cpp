@@ -198,6 +198,16 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         error = read_memory_bytes(rest, bytes);
         bytes.text = text;
         if (error.empty()) (key == "mem" ? c.mem : c.presets).push_back(bytes);
+    } else if (key == "no" || key == "stack") {
+        // "no findings", "stack empty"
+        bool findings = key == "no" && rest == "findings";
+        bool empty = key == "stack" && rest == "empty";
+        if (!findings && !empty) error = key == "no" ? "expected 'no findings'" : "expected 'stack empty'";
+        if (findings) c.no_findings = true;
+        if (empty) c.stack_empty = true;
+    } else if (key == "sp") {
+        error = read_single(rest, 0, MEMORY_SIZE - 1, &value);
+        if (error.empty()) c.sp = static_cast<std::uint16_t>(value);
     } else if (key == "points") {
         error = read_single(rest, 0, 1'000'000, &value);
         if (error.empty()) c.points = value;

@@ -45,6 +45,9 @@ struct TestCase {
     std::optional<std::string> stop;  // the stop's text
     std::vector<MemoryBytes> mem;
     std::vector<MemoryBytes> presets;  // "set", applied before the run
+    bool no_findings = false;          // "no findings": the run makes none of the default kinds
+    bool stack_empty = false;          // "stack empty": SP 0 or STACK_TOP when the run ends
+    std::optional<std::uint16_t> sp;   // "sp V": SP when the run ends
     std::optional<long long> points;
     std::uint64_t limit = DEFAULT_INSTRUCTION_LIMIT;
     std::vector<std::string> lines;     // every expectation as written, for reports

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "machine/findings.hpp"
 #include "machine/headless.hpp"
 #include "machine/loader.hpp"
 #include "machine/machine.hpp"
@@ -160,7 +161,31 @@ void check_count(const CountCheck& check, const RunFacts& run, std::vector<std::
                        std::to_string(got));
 }
 
+// "no findings", "stack empty" and "sp V".
+void check_stack_and_findings(const TestCase& test, const RunFacts& run,
+                              std::vector<std::string>& failures) {
+    if (test.no_findings && !run.findings.empty()) {
+        failures.push_back("expected no findings, got " + std::to_string(run.findings.size()) +
+                           ": " + run.findings.front());
+    }
+    if (test.stack_empty && stack_depth(run.final_sp) != 0) {
+        failures.push_back("expected stack empty, got " + std::to_string(stack_depth(run.final_sp)) +
+                           " bytes on the stack (SP " + std::to_string(run.final_sp) + ")");
+    }
+    if (test.sp && *test.sp != run.final_sp) {
+        failures.push_back("expected sp " + std::to_string(*test.sp) + ", got " +
+                           std::to_string(run.final_sp));
+    }
+}
+
 }  // namespace
+
+SourceMap source_map_of(const AssemblyResult& program) {
+    SourceMap map;
+    map.line_of_address = program.source_line_of_address;
+    for (const Symbol& s : program.symbols) map.labels.emplace_back(s.name, s.value);
+    return map;
+}
 
 std::string assembly_failure(const AssemblyResult& program) {
     if (!program.ok) {
@@ -185,10 +210,13 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
         return result;
     }
 
-    // Each case runs on a machine of its own.
+    // Each case runs on a machine of its own, with a monitor for findings.
     std::unique_ptr<Machine> machine = std::make_unique<Machine>();
     Machine& m = *machine;
     reset_and_load(m, program.image);
+    WrittenSet loaded;
+    for (std::size_t a = 0; a < MAX_MEMORY; ++a) loaded[a] = program.written[a];
+    auto monitor = std::make_unique<FindingMonitor>(loaded, program.code);
     for (const MemoryBytes& preset : test.presets) {
         std::string error;
         std::optional<long long> address =
@@ -198,6 +226,8 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
             return result;
         }
         std::copy(preset.values.begin(), preset.values.end(), m.memory + *address);
+        monitor->mark_written(static_cast<unsigned>(*address),
+                              static_cast<unsigned>(preset.values.size()));
     }
 
     HeadlessIo io;
@@ -211,7 +241,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
         // where it was.
         std::uint64_t slice = left == 1 ? 1 : std::min(left - 1, RUN_SLICE);
         last_pc = m.PC;
-        outcome = run_headless(m, io, slice);
+        outcome = run_headless(m, io, slice, *monitor);
         left -= slice;
         for (std::uint8_t value : io.port0) {
             seen.see(value);
@@ -228,10 +258,14 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
     run.port0_count = seen.count;
     run.final_pc = m.PC;
     run.final_sp = m.SP;
+    SourceMap source = source_map_of(program);
+    for (const MachineFinding& f : monitor->findings())
+        run.findings.push_back(finding_text(f, &source));
 
     check_end(program, test, run, last_pc, result.failures);
     if (test.out) check_out(seen, result.failures);
     for (const MemoryBytes& bytes : test.mem) check_memory(m, program, bytes, result.failures);
     for (const CountCheck& check : test.counts) check_count(check, run, result.failures);
+    check_stack_and_findings(test, run, result.failures);
     return result;
 }

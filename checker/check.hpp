@@ -9,6 +9,7 @@
 
 #include "assemble.hpp"
 #include "cases.hpp"
+#include "machine/findings.hpp"
 #include "machine/stops.hpp"
 
 enum class RunEndKind : std::uint8_t { NOT_RUN, HALTED, STOPPED, LIMIT };
@@ -27,6 +28,7 @@ struct RunFacts {
     std::uint64_t port0_count = 0;    // every value
     std::uint16_t final_pc = 0;
     std::uint16_t final_sp = 0;
+    std::vector<std::string> findings;  // what the run did wrong, with source lines
 };
 
 struct CaseResult {
@@ -41,5 +43,8 @@ struct CaseResult {
 // The assembler's outcome as one line: "" when the program assembled and
 // loads, else its message with the line it names.
 std::string assembly_failure(const AssemblyResult& program);
+
+// The source lines and labels of an assembled program, for finding texts.
+SourceMap source_map_of(const AssemblyResult& program);
 
 CaseResult check_case(const AssemblyResult& program, const TestCase& test);

@@ -84,6 +84,7 @@ void write_run(JsonWriter& json, const RunFacts& run) {
     ran ? json.value(static_cast<long long>(run.final_pc)) : json.null();
     json.key("final_sp");
     ran ? json.value(static_cast<long long>(run.final_sp)) : json.null();
+    write_strings(json, "findings", run.findings);
     json.end_object();
 }
 
@@ -128,6 +129,11 @@ std::string text_report(const std::vector<CheckedFile>& files) {
             out += failures.empty()
                        ? "PASS " + c.name + "\n"
                        : "FAIL " + c.name + presets_text(*c.test) + ": " + failures.front() + "\n";
+            // A failed case shows what the run did wrong on its way.
+            if (!failures.empty()) {
+                for (const std::string& finding : c.result.run.findings)
+                    out += "  finding: " + finding + "\n";
+            }
         }
         if (files.size() > 1 && tally.any_points) out += f.file + ": " + tally.points_text() + "\n";
         total.add(f);

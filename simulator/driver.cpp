@@ -1,12 +1,15 @@
 #include "driver.hpp"
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 #include <vector>
 
 #include "command_line.hpp"
 
 #include "machine/fast_run.hpp"
+#include "machine/findings.hpp"
 #include "machine/loader.hpp"
 #include "machine/step.hpp"
 #include "memory_map.hpp"
@@ -44,8 +47,8 @@ void report_stop(const Machine& m, const Stop& stop) {
     simulator_exit(FAILURE_STATUS);
 }
 
-void load_program(Machine& m, const char* file_name) {
-    if (std::optional<Stop> refused = reset_and_load(m, ObjectCode::file(file_name)))
+void load_program(Machine& m, const char* file_name, WrittenSet* loaded, WrittenSet* code) {
+    if (std::optional<Stop> refused = reset_and_load(m, ObjectCode::file(file_name), loaded, code))
         report_stop(m, *refused);
     dump_memory_map(m, "memmap.txt");
 }
@@ -91,13 +94,24 @@ void run_to_key_test(Machine& machine, RunningMachine& m) {
     console_show_activity(m.instruction_count - start);
 }
 
+// A finding as one line on standard error, with addresses only.
+void print_new_findings(const FindingMonitor& monitor, std::size_t& printed) {
+    const std::vector<MachineFinding>& found = monitor.findings();
+    for (; printed < found.size(); ++printed)
+        std::fprintf(stderr, "finding: %s\n", finding_text(found[printed], nullptr).c_str());
+}
+
 // Everything the loop calls is inlined into it ([[gnu::flatten]]): the
 // dispatch, the handlers and the stack operations. The traced loop is an
 // instantiation of its own, so the plain one carries no trace code; the
 // plain one runs most instructions on the fast path and each of the others
-// with its key test, its spinner frame and step().
-template <bool TRACED>
-[[gnu::flatten, gnu::noinline]] void run_loop(Machine& machine) {
+// with its key test, its spinner frame and step(). The checked loop
+// (--check) is one more instantiation: every instruction the careful way,
+// the monitor looking at it first, so the plain loop is the same code as
+// without findings.
+template <bool TRACED, bool CHECKED>
+[[gnu::flatten, gnu::noinline]] void run_loop(Machine& machine, FindingMonitor* monitor) {
+    std::size_t printed = 0;
     console_start_keys();
     std::conditional_t<TRACED, TracedConsoleIo, ConsoleIo> io;
     try {
@@ -105,11 +119,14 @@ template <bool TRACED>
         // can keep them in CPU registers.
         RunningMachine m(machine);
         do {
-            if constexpr (!TRACED) run_to_key_test(machine, m);
+            if constexpr (!TRACED && !CHECKED) run_to_key_test(machine, m);
             if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE_KEY) {
                 raise_stop(StopKind::USER_ABORT, m.PC, m.IR);
             }
             console_show_activity();
+            if constexpr (CHECKED) {
+                if (monitor->before(m)) print_new_findings(*monitor, printed);
+            }
             if constexpr (TRACED) {
                 TraceStart start = trace_start(m);
                 step(m, io);
@@ -126,17 +143,25 @@ template <bool TRACED>
 
 }  // namespace
 
-void run_program(Machine& m) {
-    if (trace_active()) {
-        run_loop<true>(m);
+void run_program(Machine& m) { run_program(m, nullptr); }
+
+void run_program(Machine& m, FindingMonitor* monitor) {
+    if (monitor != nullptr) {
+        if (trace_active()) {
+            run_loop<true, true>(m, monitor);
+        } else {
+            run_loop<false, true>(m, monitor);
+        }
+    } else if (trace_active()) {
+        run_loop<true, false>(m, nullptr);
     } else {
-        run_loop<false>(m);
+        run_loop<false, false>(m, nullptr);
     }
 }
 
 void print_statistics(const Machine& m) { console_printf("%s", statistics_text(m).c_str()); }
 
-int simulator_main(const char* trace_name) {
+int simulator_main(const char* trace_name, FindingKinds check) {
     // The program's one machine. simulator_main never returns, so it lives
     // as long as the process.
     Machine machine{};
@@ -159,9 +184,20 @@ int simulator_main(const char* trace_name) {
         console_printf("program terminated!\n");
         end_of_run(machine, FAILURE_STATUS);
     }
-    load_program(machine, name);
+    WrittenSet loaded;
+    WrittenSet code;
+    if (check == 0) {
+        load_program(machine, name);
+    } else {
+        load_program(machine, name, &loaded, &code);
+    }
     // The trace is created only once the program has loaded.
     if (trace_name != nullptr && !trace_open(trace_name)) console_exit(USAGE_STATUS);
-    run_program(machine);
+    if (check == 0) {
+        run_program(machine);
+    } else {
+        auto monitor = std::make_unique<FindingMonitor>(loaded, code, check);
+        run_program(machine, monitor.get());
+    }
     end_of_run(machine, 0);
 }

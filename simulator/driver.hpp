@@ -6,6 +6,8 @@
 #include "console.hpp"
 #include "conventions.hpp"
 #include "machine/display.hpp"
+#include "machine/findings.hpp"
+#include "machine/loader.hpp"
 #include "machine/machine.hpp"
 #include "machine/stops.hpp"
 
@@ -31,16 +33,22 @@ constexpr int TRACE_INCOMPLETE_STATUS = 1;
 
 // Owns the program's one machine and runs the whole dialogue on it;
 // trace_name is the --trace file (nullptr: none), created once the program
-// has loaded.
-[[noreturn]] int simulator_main(const char* trace_name = nullptr);
+// has loaded. With `check` (--check) a monitor looks at every instruction
+// and each finding of those kinds goes to standard error as it is made;
+// nothing else changes.
+[[noreturn]] int simulator_main(const char* trace_name = nullptr, FindingKinds check = 0);
 // "CPU reset ... success ...": the machine's reset with its console line.
 void cpu_reset(Machine& m);
 // Resets the machine, loads the named object code file and writes
-// "memmap.txt"; a refusal ends the process.
-void load_program(Machine& m, const char* file_name);
+// "memmap.txt"; a refusal ends the process. `loaded` and `code`, when
+// given, receive the bytes the object code placed and its instruction bytes.
+void load_program(Machine& m, const char* file_name, WrittenSet* loaded = nullptr,
+                  WrittenSet* code = nullptr);
 // Runs from the current PC until hlt, writing the trace when one was opened
-// (trace_file.hpp); every stop ends the process.
+// (trace_file.hpp) and looking for findings when given a monitor; every stop
+// ends the process.
 void run_program(Machine& m);
+void run_program(Machine& m, FindingMonitor* monitor);
 // Runs the instruction whose opcode is in m.IR, counts it and checks PC; a
 // stop ends the process.
 void execute_instruction(Machine& m);

@@ -11,5 +11,5 @@ int main(int argc, char* argv[]) {
     if (options.trace_file != nullptr && !trace_can_open(options.trace_file)) return USAGE_STATUS;
     // A name on the command line takes the road of a typed one.
     if (options.object_file != nullptr) console_queue_line(options.object_file);
-    simulator_main(options.trace_file);
+    simulator_main(options.trace_file, options.check);
 }

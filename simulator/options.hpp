@@ -1,11 +1,14 @@
-// The simulator's command line: simulator [--trace FILE] [OBJECT_FILE].
+// The simulator's command line: simulator [--trace FILE] [--check[=all]] [OBJECT_FILE].
 #pragma once
 
 #include <optional>
 
+#include "machine/findings.hpp"
+
 struct SimulatorOptions {
     const char* object_file = nullptr;  // nullptr: the name is read from standard input
     const char* trace_file = nullptr;   // nullptr: no trace; "-": standard error
+    FindingKinds check = 0;             // the findings --check asks for; 0: none
 };
 
 // Parses argv into options. --help, --version and usage errors print their

@@ -73,10 +73,11 @@ AssemblyResult assemble_source(std::string_view source_text, bool with_machine_l
     if (result.ok) {
         // The simulator's own loader decides what the object code loads as.
         WrittenSet loaded;
-        if (std::optional<Stop> refused =
-                load_object_text(a->object_code.text, result.image.data(), &loaded)) {
+        if (std::optional<Stop> refused = load_object_text(
+                a->object_code.text, result.image.data(), &loaded, &result.code)) {
             result.load_error = stop_message(*refused);
             result.image.fill(0);
+            result.code.reset();
         } else {
             for (int at = 0; at < MAX_MEMORY; ++at) result.written[at] = loaded[at];
         }

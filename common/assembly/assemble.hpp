@@ -55,6 +55,8 @@ struct AssemblyResult {
     // assembly failed or the object code would not load.
     MemoryImage image{};
     std::bitset<MEMORY_SIZE> written;
+    // The addresses an instruction record wrote (the rest of `written` is data).
+    WrittenSet code;
     // The loader's message when object_code would not load (an address
     // outside the program and data area); "" when it loads.
     std::string load_error;

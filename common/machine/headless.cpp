@@ -1,11 +1,21 @@
 #include "machine/headless.hpp"
 
-RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit) {
+#include "machine/findings.hpp"
+
+namespace {
+
+struct NoMonitor {
+    static bool before(const RunningMachine&) { return false; }
+};
+
+template <class Monitor>
+RunOutcome run_watched(Machine& m, HeadlessIo& io, std::uint64_t limit, Monitor& monitor) {
     // The registers live in a local during the run; every way out writes
     // them back.
     RunningMachine local(m);
     try {
         for (std::uint64_t n = 0; n < limit; ++n) {
+            monitor.before(local);
             step(local, io);
             if (local.IR == OP_HLT) {
                 local.write_back(m);
@@ -18,4 +28,15 @@ RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit) {
     }
     local.write_back(m);
     return {RunEnd::LIMIT, std::nullopt};
+}
+
+}  // namespace
+
+RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit) {
+    NoMonitor none;
+    return run_watched(m, io, limit, none);
+}
+
+RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit, FindingMonitor& monitor) {
+    return run_watched(m, io, limit, monitor);
 }

@@ -36,3 +36,7 @@ inline std::optional<Stop> step_headless(Machine& m, HeadlessIo& io) {
 
 // Runs from m.PC until hlt, a stop or `limit` instructions.
 RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit);
+
+class FindingMonitor;
+// The same with the monitor looking at every instruction before it runs.
+RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit, FindingMonitor& monitor);

@@ -55,7 +55,9 @@ public:
         return true;
     }
 
-    std::optional<Stop> load(std::uint8_t* image, WrittenSet* written) {
+    std::optional<Stop> load(std::uint8_t* image, WrittenSet* written, WrittenSet* code) {
+        written_ = written;
+        code_ = code;
         long long address = 0;
         long long op_value = 0;
         long long operand = 0;
@@ -67,38 +69,45 @@ public:
                 std::snprintf(text, sizeof text, "%lld", address);
                 return refusal(StopKind::ADDRESS_OUT_OF_RANGE, text);
             }
-            if (op != DATA_RECORD_MARKER) mark(image, written, address, op);
-            if (span == 1 && op != DATA_RECORD_MARKER) continue;
+            bool instruction = op != DATA_RECORD_MARKER;
+            if (instruction) mark(image, address, op, true);
+            if (span == 1 && instruction) continue;
             if (!read_value(&operand)) break;
-            if (op == DATA_RECORD_MARKER) {
-                mark(image, written, address, operand);
+            if (!instruction) {
+                mark(image, address, operand, false);
             } else {
-                mark(image, written, address + 1, operand);
-                if (span == 3) mark(image, written, address + 2, operand >> 8);
+                mark(image, address + 1, operand, true);
+                if (span == 3) mark(image, address + 2, operand >> 8, true);
             }
         }
         return refused_;
     }
 
 private:
-    static void mark(std::uint8_t* image, WrittenSet* written, long long address, long long value) {
+    // An instruction record's bytes are code; a data record's byte is not,
+    // also where it overwrites an instruction's.
+    void mark(std::uint8_t* image, long long address, long long value, bool instruction) {
         image[address] = static_cast<std::uint8_t>(value);
-        if (written != nullptr) written->set(static_cast<std::size_t>(address));
+        auto at = static_cast<std::size_t>(address);
+        if (written_ != nullptr) written_->set(at);
+        if (code_ != nullptr) code_->set(at, instruction);
     }
 
     Source& source_;
+    WrittenSet* written_ = nullptr;
+    WrittenSet* code_ = nullptr;
     std::optional<Stop> refused_;
 };
 
 }  // namespace
 
 std::optional<Stop> load_object_file(const char* file_name, std::uint8_t* image,
-                                     WrittenSet* written) {
+                                     WrittenSet* written, WrittenSet* code) {
     std::FILE* file = std::fopen(file_name, "r");
     if (file == nullptr) return refusal(StopKind::FILE_NOT_FOUND, "");
     FileSource source{file};
     Reader<FileSource> reader(source);
-    std::optional<Stop> refused = reader.load(image, written);
+    std::optional<Stop> refused = reader.load(image, written, code);
     // A file that opens but cannot be read (a directory) is not found.
     bool unreadable = std::ferror(file) != 0;
     std::fclose(file);
@@ -107,10 +116,10 @@ std::optional<Stop> load_object_file(const char* file_name, std::uint8_t* image,
 }
 
 std::optional<Stop> load_object_text(std::string_view text, std::uint8_t* image,
-                                     WrittenSet* written) {
+                                     WrittenSet* written, WrittenSet* code) {
     TextSource source{text};
     Reader<TextSource> reader(source);
-    return reader.load(image, written);
+    return reader.load(image, written, code);
 }
 
 void reset_and_load(Machine& m, std::span<const std::uint8_t> image) {
@@ -118,8 +127,9 @@ void reset_and_load(Machine& m, std::span<const std::uint8_t> image) {
     std::copy_n(image.begin(), std::min<std::size_t>(image.size(), MAX_MEMORY), m.memory);
 }
 
-std::optional<Stop> reset_and_load(Machine& m, const ObjectCode& code) {
+std::optional<Stop> reset_and_load(Machine& m, const ObjectCode& code, WrittenSet* written,
+                                   WrittenSet* code_bytes) {
     machine_reset(m);
-    return code.is_file ? load_object_file(code.file_name, m.memory)
-                        : load_object_text(code.text, m.memory);
+    return code.is_file ? load_object_file(code.file_name, m.memory, written, code_bytes)
+                        : load_object_text(code.text, m.memory, written, code_bytes);
 }

@@ -21,11 +21,13 @@ using WrittenSet = std::bitset<MAX_MEMORY>;
 // names are left as they are). Returns the refusal, if any: the file cannot
 // be opened or read, a token is too long, or a record reaches outside the
 // program and data area. Records before a refusal stay loaded.
+// `code`, when given, marks the addresses an instruction record wrote last
+// (opcode and operand bytes); a data record clears the mark.
 std::optional<Stop> load_object_file(const char* file_name, std::uint8_t* image,
-                                     WrittenSet* written = nullptr);
+                                     WrittenSet* written = nullptr, WrittenSet* code = nullptr);
 // The same rules for object code held in memory.
 std::optional<Stop> load_object_text(std::string_view text, std::uint8_t* image,
-                                     WrittenSet* written = nullptr);
+                                     WrittenSet* written = nullptr, WrittenSet* code = nullptr);
 
 // Object code to load: a file by its name, or text in memory.
 struct ObjectCode {
@@ -41,4 +43,5 @@ struct ObjectCode {
 // loaded, from a memory image (its first MAX_MEMORY bytes) or from object
 // code (with the refusal, if any, as the loaders above give it).
 void reset_and_load(Machine& m, std::span<const std::uint8_t> image);
-std::optional<Stop> reset_and_load(Machine& m, const ObjectCode& code);
+std::optional<Stop> reset_and_load(Machine& m, const ObjectCode& code,
+                                   WrittenSet* written = nullptr, WrittenSet* code_bytes = nullptr);

@@ -313,7 +313,7 @@ TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
     EXPECT_EQ(cases[1]["run"], nlohmann::json::parse(R"({"outcome": "stopped", "status": 255,
                   "stop": "Devide by zero", "stop_message": "\nERROR\nDevide by zero\n",
                   "stop_pc": 8, "instructions": 4, "clocks": 12, "out": [7], "out_more": 0,
-                  "final_pc": 8, "final_sp": 16383})"));
+                  "final_pc": 8, "final_sp": 16383, "findings": []})"));
     const nlohmann::json& talk = doc["files"][1]["cases"][2];
     EXPECT_EQ(talk["failures"],
               nlohmann::json::array({"did not halt within 40001 instructions; the last ran at PC 2 "
@@ -330,4 +330,75 @@ TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
     EXPECT_EQ(doc["passed"], 1);
     EXPECT_EQ(doc["failed"], 8);
     EXPECT_EQ(doc["points_possible"], 12);
+}
+
+TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase) {
+    TempDir dir;
+    const std::string countdown =
+        "        ldi 3\n"
+        "        std n\n"
+        "[loop   ldd n\n"
+        "%s"
+        "        out 0\n"
+        "        ldd n\n"
+        "        dec\n"
+        "        std n\n"
+        "        ldd n\n"
+        "        ldi 0\n"
+        "        cmp\n"
+        "        jnz loop\n"
+        "        hlt\n"
+        "[n      db 0\n";
+    auto program = [&](const std::string& expect, const std::string& extra) {
+        std::string text = expect + countdown;
+        text.replace(text.find("%s"), 2, extra);
+        return text;
+    };
+    const std::string expect = "; expect: out 3 2 1\n; expect: stack empty\n; expect: points 2\n";
+    write_file(dir.file("good.asm"), program(expect + "; expect: no findings\n; expect: sp 16383\n", ""));
+    // One copy too many each time round: the output is right, the stack is not.
+    write_file(dir.file("leak.asm"), program(expect, "        ldd n\n"));
+    write_file(dir.file("worked.asm"),
+               "; expect: no findings\n"
+               "; expect: status 255\n"
+               "        ldi 3\n"
+               "        ldi 4\n"
+               "        call mult\n"
+               "        out 0\n"
+               "        hlt\n"
+               "[mult   std a\n"
+               "        std b\n"
+               "        stdw mret\n"
+               "        lddw mret\n"
+               "        ret\n"
+               "[a      db 0\n"
+               "[b      db 0\n"
+               "[mret   dw 0\n");
+    write_file(dir.file("bad.asm"), "; expect: no trouble\n; expect: stack full\n; expect: sp x\nhlt\n");
+    RunResult r = run_checker(dir, {"good.asm", "leak.asm", "worked.asm", "bad.asm"});
+    EXPECT_EQ(r.output,
+              "PASS good.asm\n"
+              "good.asm: points 2/2\n"
+              "FAIL leak.asm: expected stack empty, got 3 bytes on the stack (SP 16380)\n"
+              "leak.asm: points 0/2\n"
+              "FAIL worked.asm: expected no findings, got 2: return mismatch at instruction 8, "
+              "PC 0016: ret at line 12 (mult+12) goes to 0304, but the call at line 5 (to mult) "
+              "pushed 0007\n"
+              "  finding: return mismatch at instruction 8, PC 0016: ret at line 12 (mult+12) goes "
+              "to 0304, but the call at line 5 (to mult) pushed 0007\n"
+              "  finding: stray PC at instruction 9, PC 0304: execution left the program at 0304 "
+              "after the ret at line 12 (mult+12)\n"
+              "FAIL bad.asm: line 1: no: expected 'no findings'\n"
+              "1 passed, 3 failed, points 2/4\n");
+    EXPECT_EQ(r.exit_status, 1);
+
+    r = run_checker(dir, {"--json", "worked.asm", "bad.asm"});
+    nlohmann::json doc = nlohmann::json::parse(r.output);
+    const nlohmann::json& worked = doc["files"][0]["cases"][0];
+    EXPECT_EQ(worked["run"]["findings"].size(), 2u);
+    EXPECT_EQ(worked["run"]["final_sp"], 16384 - 1 - 4096 + 1);  // the stack filled up: SP 0x3000
+    EXPECT_EQ(doc["files"][1]["cases"][0]["failures"],
+              nlohmann::json::array({"line 1: no: expected 'no findings'",
+                                     "line 2: stack: expected 'stack empty'",
+                                     "line 3: sp: expected one number from 0 to 16383"}));
 }

@@ -176,7 +176,7 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
         std::string name, path, help_option, usage;
     };
     const Program programs[] = {
-        {"simulator", simulator_path(), "--help", "[--trace FILE] [OBJECT_FILE]"},
+        {"simulator", simulator_path(), "--help", "[--trace FILE] [--check[=all]] [OBJECT_FILE]"},
         {"assembler", assembler_path(), "-h",
          "[--warnings] [--listing FILE] [-o OBJECT_FILE] [SOURCE_FILE]"},
         {"checker", CHECKER_PATH, "--help", "[--json] [--cases CASES_FILE] SOURCE_FILE..."},
@@ -251,3 +251,41 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
 }
 
 }  // namespace
+
+TEST(Check, ChangesNothingButStandardError) {
+    // The examples give no finding; a subroutine that saves its arguments as
+    // its return address gives two, one line each on standard error.
+    std::vector<std::pair<std::string, std::string>> programs;  // object code file, its text
+    for (const std::string& example : example_files())
+        programs.emplace_back(base_name(example) + ".hx", assemble_example(example));
+    programs.emplace_back("worked.hx",
+                          "0 0 3\n2 0 4\n4 32 10\n7 9 0\n9 65\n10 6 23\n13 6 24\n16 7 25\n"
+                          "19 3 25\n22 33\n23 255 0\n24 255 0\n25 255 0\n26 255 0\n");
+    for (const auto& [name, object_code] : programs) {
+        TempDir plain, checked;
+        write_file(plain.file(name), object_code);
+        write_file(checked.file(name), object_code);
+        RunResult p = run_program(simulator_path(), {name}, "abc\n", plain.path);
+        RunResult c = run_program(simulator_path(), {"--check", name}, "abc\n", checked.path);
+        EXPECT_EQ(c.output, p.output) << name;
+        EXPECT_EQ(c.exit_status, p.exit_status) << name;
+        EXPECT_EQ(files_in(checked.path), files_in(plain.path)) << name;
+        EXPECT_EQ(p.errors, "") << name;
+        if (name == "worked.hx") {
+            EXPECT_EQ(c.errors,
+                      "finding: return mismatch at instruction 8, PC 0016: ret at 0016 goes to "
+                      "0304, but the call at 0004 (to 000A) pushed 0007\n"
+                      "finding: stray PC at instruction 9, PC 0304: execution left the program "
+                      "at 0304 after the ret at 0016\n");
+            EXPECT_NE(p.output.find("Stack overflow"), std::string::npos);
+        } else {
+            EXPECT_EQ(c.errors, "") << name;
+        }
+    }
+    TempDir dir;
+    RunResult r = run_program(simulator_path(), {"--check=most", "x.hx"}, "", dir.path);
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.errors,
+              "simulator: --check takes only 'all', not 'most'\n"
+              "Usage: simulator [--trace FILE] [--check[=all]] [OBJECT_FILE]\n");
+}

@@ -1,7 +1,8 @@
 // The simulator's run loop, which runs most instructions on the fast path,
 // against the loop with a key test, a spinner frame and step() before every
 // instruction: the same console bytes, exit status, "memmap2.txt" and memory
-// for long runs that end in every way, with and without keys.
+// for long runs that end in every way, with and without keys; and the loop
+// of --check, which looks for findings, gives the same again.
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,15 @@ void run_program_step_by_step(Machine& machine) {
     } catch (const MachineStop& s) {
         report_stop(machine, s.stop);
     }
+}
+
+// The loop of --check: a monitor looks at every instruction first (the
+// findings go to standard error, which the test double does not collect).
+void run_program_checked(Machine& machine) {
+    WrittenSet placed;
+    placed.set();
+    auto monitor = std::make_unique<FindingMonitor>(placed, WrittenSet{}, ALL_FINDING_KINDS);
+    run_program(machine, monitor.get());
 }
 
 struct Keys {
@@ -171,6 +181,11 @@ TEST(RunLoop, SameBytesAsAKeyTestAndStepBeforeEveryInstruction) {
             EXPECT_EQ(got.status, want.status);
             EXPECT_TRUE(got.memory_map == want.memory_map);
             EXPECT_TRUE(got.memory_after == want.memory_after);
+            Outcome checked = run_with(run_program_checked, *start, keys);
+            EXPECT_TRUE(checked.output == want.output);
+            EXPECT_EQ(checked.status, want.status);
+            EXPECT_TRUE(checked.memory_map == want.memory_map);
+            EXPECT_TRUE(checked.memory_after == want.memory_after);
             if ((keys.at_start + keys.late).find('\x1b') == std::string::npos) {
                 EXPECT_NE(want.output.find(ending.shows), std::string::npos);
                 EXPECT_GT(want.output.size(), 880000u);  // a frame per instruction

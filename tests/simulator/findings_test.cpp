@@ -1,0 +1,154 @@
+// Findings: each kind shown by one small program, with the instruction,
+// lines and addresses it names; the examples make none of the kinds that
+// are on by default.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "assemble.hpp"
+#include "machine/findings.hpp"
+#include "machine/headless.hpp"
+#include "run_program.hpp"
+
+namespace {
+
+struct CheckedRun {
+    std::vector<MachineFinding> findings;
+    std::vector<std::string> texts;
+    Machine machine;
+};
+
+std::unique_ptr<CheckedRun> run_checked(const std::string& source, FindingKinds kinds) {
+    AssemblyResult program = assemble_source(source);
+    EXPECT_TRUE(program.ok) << program.error_message;
+    auto run = std::make_unique<CheckedRun>();
+    reset_and_load(run->machine, program.image);
+    WrittenSet loaded;
+    for (std::size_t a = 0; a < MAX_MEMORY; ++a) loaded[a] = program.written[a];
+    auto monitor = std::make_unique<FindingMonitor>(loaded, program.code, kinds);
+    HeadlessIo io;
+    run_headless(run->machine, io, 100'000, *monitor);
+    SourceMap source_map;
+    source_map.line_of_address = program.source_line_of_address;
+    for (const Symbol& s : program.symbols) source_map.labels.emplace_back(s.name, s.value);
+    run->findings = monitor->findings();
+    for (const MachineFinding& f : run->findings)
+        run->texts.push_back(finding_text(f, &source_map));
+    return run;
+}
+
+// A subroutine that stores its arguments before saving its return address:
+// it saves the two arguments as the return address and returns to 0304.
+constexpr const char* WORKED_EXAMPLE =
+    "        ldi 3\n"
+    "        ldi 4\n"
+    "        call mult\n"
+    "        out 0\n"
+    "        hlt\n"
+    "[mult   std a\n"
+    "        std b\n"
+    "        stdw mret\n"
+    "        ldd a\n"
+    "        ldd b\n"
+    "        mul\n"
+    "        lddw mret\n"
+    "        ret\n"
+    "[a      db 0\n"
+    "[b      db 0\n"
+    "[mret   dw 0\n";
+
+struct Expected {
+    FindingKind kind;
+    std::uint32_t instruction;
+    std::uint16_t pc;
+    std::uint16_t address;
+    std::uint16_t related_pc;  // 0 where it has none
+};
+
+struct Case {
+    const char* name;
+    const char* source;
+    FindingKinds kinds;
+    std::vector<Expected> findings;
+    const char* first_text;  // the first finding as reports show it with the source
+};
+
+}  // namespace
+
+TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
+    using K = FindingKind;
+    const Case cases[] = {
+        {"return mismatch", WORKED_EXAMPLE, DEFAULT_FINDING_KINDS,
+         {{K::RETURN_MISMATCH, 11, 0x1D, 0x0304, 0x04}, {K::STRAY_PC, 12, 0x0304, 0x0304, 0x1D}},
+         "return mismatch at instruction 11, PC 001D: ret at line 13 (mult+19) goes to 0304, "
+         "but the call at line 3 (to mult) pushed 0007"},
+        {"ret with no call open", "ldiw 4\nret\nhlt\n", DEFAULT_FINDING_KINDS,
+         {{K::RETURN_MISMATCH, 2, 3, 4, 0}},
+         "return mismatch at instruction 2, PC 0003: ret at line 2 goes to 0004, "
+         "but no call is open"},
+        {"saved and restored return address", "call f\nhlt\n[f stdw r\nlddw r\nret\n[r dw 0\n",
+         ALL_FINDING_KINDS, {}, nullptr},
+        {"stray PC", "jmp 100\nhlt\n", DEFAULT_FINDING_KINDS, {{K::STRAY_PC, 2, 100, 100, 0}},
+         "stray PC at instruction 2, PC 0064: execution left the program at 0064 after the jmp "
+         "at line 1"},
+        {"executing data", "jmp d\n[d db 65\n", DEFAULT_FINDING_KINDS,
+         {{K::EXECUTING_DATA, 2, 3, 3, 0}},
+         "executing data at instruction 2, PC 0003: hlt at line 2 (d) runs a byte placed by db "
+         "or dw"},
+        {"writing into code, then running it", "ldi 65\nstd p\n[p nop\n", DEFAULT_FINDING_KINDS,
+         {{K::WRITING_CODE, 2, 2, 5, 0}, {K::EXECUTING_DATA, 3, 5, 5, 0}},
+         "writing into code at instruction 2, PC 0002: std at line 2 stores into 0005 (p), a "
+         "byte assembled as an instruction"},
+        {"reading memory never written", "ldd 100\nlda p\nhlt\n[p dw 0\n", ALL_FINDING_KINDS,
+         {{K::UNWRITTEN_READ, 1, 0, 100, 0}},
+         "reading memory never written at instruction 1, PC 0000: ldd at line 1 reads 0064 "
+         "(p+93), which was never written"},
+        {"never-written reads are off by default", "ldd 100\nhlt\n", DEFAULT_FINDING_KINDS, {},
+         nullptr},
+        {"a kind turned off", "jmp 100\nhlt\n",
+         DEFAULT_FINDING_KINDS & ~kind_bit(FindingKind::STRAY_PC), {}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<CheckedRun> run = run_checked(c.source, c.kinds);
+        ASSERT_EQ(run->findings.size(), c.findings.size());
+        for (std::size_t i = 0; i < c.findings.size(); ++i) {
+            const MachineFinding& got = run->findings[i];
+            const Expected& want = c.findings[i];
+            EXPECT_EQ(got.kind, want.kind) << i;
+            EXPECT_EQ(got.instruction, want.instruction) << i;
+            EXPECT_EQ(got.pc, want.pc) << i;
+            EXPECT_EQ(got.address, want.address) << i;
+            EXPECT_EQ(got.has_related ? got.related_pc : 0, want.related_pc) << i;
+        }
+        if (c.first_text != nullptr) {
+            EXPECT_EQ(run->texts.at(0), c.first_text);
+        }
+    }
+}
+
+TEST(Findings, AddressesOnlyWithoutTheSource) {
+    MachineFinding f{FindingKind::RETURN_MISMATCH, OP_RET, 0x1D, 11, 0x0304};
+    f.has_related = true;
+    f.related_pc = 4;
+    f.related_address = 7;
+    f.related_target = 0x0A;
+    EXPECT_EQ(finding_text(f, nullptr),
+              "return mismatch at instruction 11, PC 001D: ret at 001D goes to 0304, but the call "
+              "at 0004 (to 000A) pushed 0007");
+}
+
+TEST(Findings, TheExamplesMakeNoneOfTheDefaultKinds) {
+    int examples = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".asm") continue;
+        ++examples;
+        std::unique_ptr<CheckedRun> run = run_checked(read_file(entry.path().string()), DEFAULT_FINDING_KINDS);
+        EXPECT_EQ(run->texts, std::vector<std::string>{}) << entry.path();
+        EXPECT_EQ(run->machine.IR, OP_HLT) << entry.path();
+    }
+    EXPECT_EQ(examples, 10);
+}
