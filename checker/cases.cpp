@@ -202,7 +202,8 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         // "no findings", "stack empty"
         bool findings = key == "no" && rest == "findings";
         bool empty = key == "stack" && rest == "empty";
-        if (!findings && !empty) error = key == "no" ? "expected 'no findings'" : "expected 'stack empty'";
+        if (!findings && !empty)
+            error = key == "no" ? "expected 'no findings'" : "expected 'stack empty'";
         if (findings) c.no_findings = true;
         if (empty) c.stack_empty = true;
     } else if (key == "sp") {

@@ -48,9 +48,9 @@ std::optional<int> parse_simulator_options(int argc, char* argv[], SimulatorOpti
             case OPTION_TRACE: options.trace_file = optarg; break;
             case OPTION_CHECK:
                 if (optarg != nullptr && std::string_view(optarg) != "all") {
-                    return usage_error("simulator", USAGE,
-                                       std::string("--check takes only 'all', not '") + optarg +
-                                           "'");
+                    return usage_error(
+                        "simulator", USAGE,
+                        std::string("--check takes only 'all', not '") + optarg + "'");
                 }
                 options.check = optarg != nullptr ? ALL_FINDING_KINDS : DEFAULT_FINDING_KINDS;
                 break;

@@ -80,8 +80,8 @@ static_assert(finding_kind_row(FindingKind::UNWRITTEN_READ).kind == FindingKind:
 
 struct MachineFinding {
     FindingKind kind;
-    std::uint8_t opcode;       // of the instruction that caused it
-    std::uint16_t pc;          // its address
+    std::uint8_t opcode;        // of the instruction that caused it
+    std::uint16_t pc;           // its address
     std::uint32_t instruction;  // its number: 1 for the first of the run
     // return mismatch: where ret goes; writing into code, never written:
     // the byte stored or read; stray PC, executing data: the PC.
@@ -234,7 +234,9 @@ void FindingMonitor::check_fetch(const M& m, unsigned pc) {
     // Only the step from one kind of byte to another is noted: a run
     // through zeroed memory or through data is one finding, not one per
     // instruction.
-    std::uint8_t from = (mark & (LOADED | WRITTEN)) == 0 ? 0 : (mark & WRITTEN) != 0 ? WRITTEN : LOADED;
+    std::uint8_t from = (mark & (LOADED | WRITTEN)) == 0 ? 0
+                        : (mark & WRITTEN) != 0          ? WRITTEN
+                                                         : LOADED;
     bool changed = from != fetched_from_;
     fetched_from_ = from;
     if (!changed) return;

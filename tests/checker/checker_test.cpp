@@ -355,7 +355,8 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
         return text;
     };
     const std::string expect = "; expect: out 3 2 1\n; expect: stack empty\n; expect: points 2\n";
-    write_file(dir.file("good.asm"), program(expect + "; expect: no findings\n; expect: sp 16383\n", ""));
+    write_file(dir.file("good.asm"),
+               program(expect + "; expect: no findings\n; expect: sp 16383\n", ""));
     // One copy too many each time round: the output is right, the stack is not.
     write_file(dir.file("leak.asm"), program(expect, "        ldd n\n"));
     write_file(dir.file("worked.asm"),
@@ -374,7 +375,8 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
                "[a      db 0\n"
                "[b      db 0\n"
                "[mret   dw 0\n");
-    write_file(dir.file("bad.asm"), "; expect: no trouble\n; expect: stack full\n; expect: sp x\nhlt\n");
+    write_file(dir.file("bad.asm"),
+               "; expect: no trouble\n; expect: stack full\n; expect: sp x\nhlt\n");
     RunResult r = run_checker(dir, {"good.asm", "leak.asm", "worked.asm", "bad.asm"});
     EXPECT_EQ(r.output,
               "PASS good.asm\n"

@@ -81,35 +81,57 @@ struct Case {
 TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
     using K = FindingKind;
     const Case cases[] = {
-        {"return mismatch", WORKED_EXAMPLE, DEFAULT_FINDING_KINDS,
+        {"return mismatch",
+         WORKED_EXAMPLE,
+         DEFAULT_FINDING_KINDS,
          {{K::RETURN_MISMATCH, 11, 0x1D, 0x0304, 0x04}, {K::STRAY_PC, 12, 0x0304, 0x0304, 0x1D}},
          "return mismatch at instruction 11, PC 001D: ret at line 13 (mult+19) goes to 0304, "
          "but the call at line 3 (to mult) pushed 0007"},
-        {"ret with no call open", "ldiw 4\nret\nhlt\n", DEFAULT_FINDING_KINDS,
+        {"ret with no call open",
+         "ldiw 4\nret\nhlt\n",
+         DEFAULT_FINDING_KINDS,
          {{K::RETURN_MISMATCH, 2, 3, 4, 0}},
          "return mismatch at instruction 2, PC 0003: ret at line 2 goes to 0004, "
          "but no call is open"},
-        {"saved and restored return address", "call f\nhlt\n[f stdw r\nlddw r\nret\n[r dw 0\n",
-         ALL_FINDING_KINDS, {}, nullptr},
-        {"stray PC", "jmp 100\nhlt\n", DEFAULT_FINDING_KINDS, {{K::STRAY_PC, 2, 100, 100, 0}},
+        {"saved and restored return address",
+         "call f\nhlt\n[f stdw r\nlddw r\nret\n[r dw 0\n",
+         ALL_FINDING_KINDS,
+         {},
+         nullptr},
+        {"stray PC",
+         "jmp 100\nhlt\n",
+         DEFAULT_FINDING_KINDS,
+         {{K::STRAY_PC, 2, 100, 100, 0}},
          "stray PC at instruction 2, PC 0064: execution left the program at 0064 after the jmp "
          "at line 1"},
-        {"executing data", "jmp d\n[d db 65\n", DEFAULT_FINDING_KINDS,
+        {"executing data",
+         "jmp d\n[d db 65\n",
+         DEFAULT_FINDING_KINDS,
          {{K::EXECUTING_DATA, 2, 3, 3, 0}},
          "executing data at instruction 2, PC 0003: hlt at line 2 (d) runs a byte placed by db "
          "or dw"},
-        {"writing into code, then running it", "ldi 65\nstd p\n[p nop\n", DEFAULT_FINDING_KINDS,
+        {"writing into code, then running it",
+         "ldi 65\nstd p\n[p nop\n",
+         DEFAULT_FINDING_KINDS,
          {{K::WRITING_CODE, 2, 2, 5, 0}, {K::EXECUTING_DATA, 3, 5, 5, 0}},
          "writing into code at instruction 2, PC 0002: std at line 2 stores into 0005 (p), a "
          "byte assembled as an instruction"},
-        {"reading memory never written", "ldd 100\nlda p\nhlt\n[p dw 0\n", ALL_FINDING_KINDS,
+        {"reading memory never written",
+         "ldd 100\nlda p\nhlt\n[p dw 0\n",
+         ALL_FINDING_KINDS,
          {{K::UNWRITTEN_READ, 1, 0, 100, 0}},
          "reading memory never written at instruction 1, PC 0000: ldd at line 1 reads 0064 "
          "(p+93), which was never written"},
-        {"never-written reads are off by default", "ldd 100\nhlt\n", DEFAULT_FINDING_KINDS, {},
+        {"never-written reads are off by default",
+         "ldd 100\nhlt\n",
+         DEFAULT_FINDING_KINDS,
+         {},
          nullptr},
-        {"a kind turned off", "jmp 100\nhlt\n",
-         DEFAULT_FINDING_KINDS & ~kind_bit(FindingKind::STRAY_PC), {}, nullptr},
+        {"a kind turned off",
+         "jmp 100\nhlt\n",
+         DEFAULT_FINDING_KINDS & ~kind_bit(FindingKind::STRAY_PC),
+         {},
+         nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,7 +168,8 @@ TEST(Findings, TheExamplesMakeNoneOfTheDefaultKinds) {
     for (const auto& entry : std::filesystem::directory_iterator(EXAMPLES_DIR)) {
         if (entry.path().extension() != ".asm") continue;
         ++examples;
-        std::unique_ptr<CheckedRun> run = run_checked(read_file(entry.path().string()), DEFAULT_FINDING_KINDS);
+        std::unique_ptr<CheckedRun> run =
+            run_checked(read_file(entry.path().string()), DEFAULT_FINDING_KINDS);
         EXPECT_EQ(run->texts, std::vector<std::string>{}) << entry.path();
         EXPECT_EQ(run->machine.IR, OP_HLT) << entry.path();
     }
