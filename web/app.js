@@ -21,7 +21,7 @@ const ROW_HEIGHT = 16;    // memory rows, as in style.css
 const ROW_BYTES = 16;
 const TRACE_LINES = 40;
 const STACK_ROWS = 64;
-const FRAME_BUDGET_MS = 12;   // running time per animation frame at full speed
+const FRAME_BUDGET_MS = 12;   // running time per task at full speed
 const EMBED = document.body.dataset.page === 'embed';
 const STORE_KEY = 'playground.source';   // the main page's kept source
 const DIRECTIVES = new Set(['org', 'db', 'dw', 'end']);
@@ -41,7 +41,10 @@ const ui = {
   example: null,        // the example the source came from: {name, source}
   sharedAddress: false, // the page's address holds the source as shared
   mnemonics: new Set(),
-  run: null,            // while a run animates: { breakpoints, start, startCount }
+  run: null,            // while a run animates: { breakpoints, start, startCount, id }
+  runs: 0,              // runs started, for telling a run's tasks from an earlier one's
+  renderPending: false, // a frame is asked for to draw the views
+  drawn: 0,             // when the views were last drawn
   rate: 10000,          // instructions per millisecond at full speed, as last measured
   shownLine: 0,         // the current line the editor last scrolled to
 };
@@ -370,6 +373,7 @@ function cursorLine() {
 // --- Views of the machine -------------------------------------------------
 
 function render() {
+  ui.drawn = performance.now();
   const m = machine();
   const state = ui.run ? 'running' : !ui.assembled && ui.errorLine ? 'error' : STATE_NAMES[m.state];
   document.body.dataset.state = state;
@@ -512,15 +516,34 @@ function startRun(breakpoints) {
   // Run starts again from the top once a run has ended.
   if (breakpoints === IGNORE_BREAKPOINTS && api.ended()) api.reset();
   const m = machine();
-  ui.run = { breakpoints, first: true, start: performance.now(), startCount: m.instructions };
+  ui.run = { breakpoints, first: true, start: performance.now(), startCount: m.instructions, id: ++ui.runs };
   render();
   requestAnimationFrame(runFrame);
 }
 
-// At full speed a frame runs slices until its time is spent, each sized by
+// Full speed goes on in tasks of its own, posted through a channel, so that
+// it does not wait for the next frame; the views are drawn at most every
+// FULL_SPEED_DRAW_MS, as drawing takes time from the run.
+const runChannel = new MessageChannel();
+runChannel.port1.onmessage = (event) => {
+  if (ui.run && ui.run.id === event.data) runFrame(performance.now());
+};
+const FULL_SPEED_DRAW_MS = 50;
+
+function renderNextFrame() {
+  if (ui.renderPending || performance.now() - ui.drawn < FULL_SPEED_DRAW_MS) return;
+  ui.renderPending = true;
+  requestAnimationFrame(() => {
+    ui.renderPending = false;
+    render();
+  });
+}
+
+// At full speed a task runs slices until its time is spent, each sized by
 // the last measured rate to fill the time left (mostly one slice: only the
 // last instructions of a slice keep undo records, so long slices run
-// fastest); at a set speed it runs the instructions that are due by now.
+// fastest), and posts the next task; at a set speed each frame runs the
+// instructions that are due by now.
 function runFrame(now) {
   const run = ui.run;
   if (run === null) return;
@@ -548,6 +571,11 @@ function runFrame(now) {
     while (state === READY && left() > 1);
   }
   if (state !== READY) ui.run = null;
+  if (ui.run && speed === 0) {
+    renderNextFrame();
+    runChannel.port2.postMessage(run.id);
+    return;
+  }
   render();
   if (ui.run) requestAnimationFrame(runFrame);
 }
