@@ -166,7 +166,21 @@ void for_each_line(std::string_view text, F f) {
     }
 }
 
+constexpr std::array<Visibility, 4> VISIBILITIES = {
+    Visibility::VISIBLE, Visibility::HIDDEN, Visibility::AFTER_DUE_DATE,
+    Visibility::AFTER_PUBLISHED};
+
 }  // namespace
+
+const char* visibility_name(Visibility visibility) {
+    switch (visibility) {
+        case Visibility::HIDDEN: return "hidden";
+        case Visibility::AFTER_DUE_DATE: return "after_due_date";
+        case Visibility::AFTER_PUBLISHED: return "after_published";
+        case Visibility::VISIBLE: break;
+    }
+    return "visible";
+}
 
 std::string add_expectation(TestCase& c, std::string_view text) {
     text = trim(text);
@@ -215,6 +229,14 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     } else if (key == "limit") {
         error = read_single(rest, 1, 999'999'999'999LL, &value);
         if (error.empty()) c.limit = static_cast<std::uint64_t>(value);
+    } else if (key == "visibility") {
+        auto named = std::find_if(VISIBILITIES.begin(), VISIBILITIES.end(),
+                                  [&](Visibility v) { return rest == visibility_name(v); });
+        if (named == VISIBILITIES.end()) {
+            error = "expected visible, hidden, after_due_date or after_published";
+        } else {
+            c.visibility = *named;
+        }
     } else {
         error = "unknown expectation " + quoted(key);
     }

@@ -37,6 +37,12 @@ struct CountCheck {
     long long value;
 };
 
+// Who sees a case's details: everyone, or (in a student's report) nobody
+// but its pass or fail; the last two tell a grading site when to show them.
+enum class Visibility : std::uint8_t { VISIBLE, HIDDEN, AFTER_DUE_DATE, AFTER_PUBLISHED };
+// "visible", "hidden", "after_due_date", "after_published".
+const char* visibility_name(Visibility visibility);
+
 struct TestCase {
     std::string name;
     std::optional<std::vector<std::uint8_t>> out;  // "out" lines add up
@@ -50,6 +56,7 @@ struct TestCase {
     std::optional<std::uint16_t> sp;   // "sp V": SP when the run ends
     std::optional<long long> points;
     std::uint64_t limit = DEFAULT_INSTRUCTION_LIMIT;
+    Visibility visibility = Visibility::VISIBLE;
     std::vector<std::string> lines;     // every expectation as written, for reports
     std::vector<std::string> problems;  // lines that could not be read, with their line number
 };

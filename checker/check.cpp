@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <chrono>
+#include <cstdio>
 
 #include "machine/findings.hpp"
 #include "machine/headless.hpp"
@@ -72,9 +74,14 @@ std::string address_name(const AssemblyResult& program, unsigned address) {
     }
     std::string name = std::to_string(address);
     if (best == nullptr) return name;
-    name += std::string(" (") + best->name;
-    if (address > best->value) name += "+" + std::to_string(address - best->value);
-    return name + ")";
+    name += " (";
+    name += best->name;
+    if (address > best->value) {
+        name += '+';
+        name += std::to_string(address - best->value);
+    }
+    name += ')';
+    return name;
 }
 
 // ", line 2: [spin jmp spin": the source line that placed the byte at address.
@@ -92,8 +99,17 @@ std::string describe_end(const RunFacts& run) {
 }
 
 // The way the run ended against "stop" and "status" (0 when neither is given).
-void check_end(const AssemblyResult& program, const TestCase& test, const RunFacts& run,
-               std::uint16_t last_pc, std::vector<std::string>& failures) {
+void check_end(const AssemblyResult& program, const TestCase& test, const RunLimits& limits,
+               const RunFacts& run, std::uint16_t last_pc, std::vector<std::string>& failures) {
+    if (run.end == RunEndKind::TIMEOUT) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", limits.seconds);
+        failures.push_back("did not halt within " + std::string(seconds) +
+                           " seconds of wall clock (" + std::to_string(run.instructions) +
+                           " instructions); the last ran at PC " +
+                           address_name(program, last_pc) + line_name(program, last_pc));
+        return;
+    }
     if (run.end == RunEndKind::LIMIT) {
         failures.push_back("did not halt within " + std::to_string(test.limit) +
                            " instructions; the last ran at PC " + address_name(program, last_pc) +
@@ -201,7 +217,8 @@ std::string assembly_failure(const AssemblyResult& program) {
     return "";
 }
 
-CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
+CaseResult check_case(const AssemblyResult& program, const TestCase& test,
+                      const RunLimits& limits) {
     CaseResult result;
     result.failures = test.problems;
     std::string refused = assembly_failure(program);
@@ -236,7 +253,15 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
     if (test.out) seen.want = &*test.out;
     RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
     std::uint16_t last_pc = m.PC;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(limits.seconds));
+    bool timed_out = false;
     for (std::uint64_t left = test.limit; left > 0 && outcome.end == RunEnd::LIMIT;) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            timed_out = true;
+            break;
+        }
         // The limit's last instruction runs alone, so that a report can say
         // where it was.
         std::uint64_t slice = left == 1 ? 1 : std::min(left - 1, RUN_SLICE);
@@ -252,6 +277,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
     run.end = outcome.end == RunEnd::HALTED    ? RunEndKind::HALTED
               : outcome.end == RunEnd::STOPPED ? RunEndKind::STOPPED
                                                : RunEndKind::LIMIT;
+    if (timed_out) run.end = RunEndKind::TIMEOUT;
     run.stop = outcome.stop;
     run.instructions = m.instruction_count;
     run.clocks = m.clock_count;
@@ -262,7 +288,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test) {
     for (const MachineFinding& f : monitor->findings())
         run.findings.push_back(finding_text(f, &source));
 
-    check_end(program, test, run, last_pc, result.failures);
+    check_end(program, test, limits, run, last_pc, result.failures);
     if (test.out) check_out(seen, result.failures);
     for (const MemoryBytes& bytes : test.mem) check_memory(m, program, bytes, result.failures);
     for (const CountCheck& check : test.counts) check_count(check, run, result.failures);

@@ -12,7 +12,12 @@
 #include "machine/findings.hpp"
 #include "machine/stops.hpp"
 
-enum class RunEndKind : std::uint8_t { NOT_RUN, HALTED, STOPPED, LIMIT };
+enum class RunEndKind : std::uint8_t { NOT_RUN, HALTED, STOPPED, LIMIT, TIMEOUT };
+
+// What bounds a run besides the case's instruction limit.
+struct RunLimits {
+    double seconds = 10;  // wall clock
+};
 
 // A run keeps at most this many port 0 values for its report; the
 // comparison with "out" sees every value.
@@ -47,4 +52,5 @@ std::string assembly_failure(const AssemblyResult& program);
 // The source lines and labels of an assembled program, for finding texts.
 SourceMap source_map_of(const AssemblyResult& program);
 
-CaseResult check_case(const AssemblyResult& program, const TestCase& test);
+CaseResult check_case(const AssemblyResult& program, const TestCase& test,
+                      const RunLimits& limits = {});

@@ -2,10 +2,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// Length of the valid UTF-8 sequence starting at text[at], or 0 when the
-// byte there does not start one (overlong forms and surrogates are invalid).
 std::size_t utf8_length(std::string_view text, std::size_t at) {
     auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
     unsigned first = byte(0);
@@ -20,8 +16,6 @@ std::size_t utf8_length(std::string_view text, std::size_t at) {
     if (code < SMALLEST[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
     return length;
 }
-
-}  // namespace
 
 std::string json_string(std::string_view text) {
     std::string out = "\"";
@@ -108,4 +102,9 @@ void JsonWriter::value(bool flag) {
 void JsonWriter::null() {
     element();
     text_ += "null";
+}
+
+void JsonWriter::raw(std::string_view literal) {
+    element();
+    text_ += literal;
 }

@@ -10,6 +10,10 @@
 #include <string_view>
 #include <vector>
 
+// Length of the valid UTF-8 sequence starting at text[at], or 0 when the
+// byte there does not start one (overlong forms and surrogates are invalid).
+std::size_t utf8_length(std::string_view text, std::size_t at);
+
 // text as a JSON string literal, quotes included.
 std::string json_string(std::string_view text);
 
@@ -27,6 +31,8 @@ public:
     void value(long long number);
     void value(bool flag);
     void null();
+    // A literal written as it is, such as a number with a fraction.
+    void raw(std::string_view literal);
     // The document so far; complete once every object and array is closed.
     const std::string& text() const { return text_; }
 

@@ -1,9 +1,13 @@
-// checker [--json] [--cases CASES_FILE] SOURCE_FILE...: assembles each
-// source in memory, runs it headless once per test case and reports which
-// cases pass. Exit status 0 when all pass, 1 when one fails (a source that
-// cannot be read fails its cases), 2 for a usage error or a cases file that
-// cannot be read or holds a mistake.
+// checker [options] SOURCE_OR_FOLDER...: assembles each source in memory,
+// runs it headless once per test case and reports which cases pass, in the
+// checker's own text or in a format a grading site or pipeline reads. Exit
+// status 0 when all pass, 1 when one fails (a source that cannot be read
+// fails its cases), 2 for a usage error or a cases file that cannot be read
+// or holds a mistake.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,16 +20,24 @@ namespace {
 constexpr int STATUS_FAILED = 1;
 constexpr int STATUS_USAGE = USAGE_STATUS;
 
-constexpr const char* USAGE = "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...";
+constexpr const char* USAGE =
+    "Usage: checker [--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER...";
 
 constexpr const char* HELP =
-    "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n"
+    "Usage: checker [--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER...\n"
     "Assemble each stack machine source in memory, run it against test cases and\n"
     "report which pass. Without --cases a source's own '; expect:' lines are its\n"
-    "one case.\n"
+    "one case. A folder is one submission, named after the folder: its only .asm\n"
+    "file, or the one --source names.\n"
     "\n"
     "  --cases CASES_FILE  run every case of CASES_FILE against every source\n"
-    "  --json              write one JSON document instead of one line per case\n"
+    "  --format FORMAT     text (default), json, gradescope, prairielearn, junit,\n"
+    "                      tap or csv; gradescope and prairielearn take one source\n"
+    "  --json              the same as --format json\n"
+    "  --source NAME       the source file inside each folder\n"
+    "  --show-hidden       show the details of hidden cases too\n"
+    "  --timeout SECONDS   fail a run still going after SECONDS of wall clock\n"
+    "                      (default 10)\n"
     "  -h, --help          show this text and exit\n"
     "  --version           show the version and exit\n"
     "\n"
@@ -33,11 +45,23 @@ constexpr const char* HELP =
     "cannot be read fails its cases), 2 for a command line that cannot be used or\n"
     "a cases file that cannot be read or holds a mistake.\n";
 
-enum : int { OPTION_JSON = 256, OPTION_CASES, OPTION_VERSION };
+enum : int {
+    OPTION_JSON = 256,
+    OPTION_CASES,
+    OPTION_VERSION,
+    OPTION_FORMAT,
+    OPTION_SOURCE,
+    OPTION_SHOW_HIDDEN,
+    OPTION_TIMEOUT,
+};
 
 const option LONG_OPTIONS[] = {
     {"json", no_argument, nullptr, OPTION_JSON},
     {"cases", required_argument, nullptr, OPTION_CASES},
+    {"format", required_argument, nullptr, OPTION_FORMAT},
+    {"source", required_argument, nullptr, OPTION_SOURCE},
+    {"show-hidden", no_argument, nullptr, OPTION_SHOW_HIDDEN},
+    {"timeout", required_argument, nullptr, OPTION_TIMEOUT},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
@@ -52,42 +76,123 @@ int refuse_cases(const std::string& problem) {
     return STATUS_USAGE;
 }
 
-std::optional<std::string> read_whole_file(const char* name) {
-    std::FILE* file = std::fopen(name, "rb");
+std::optional<std::string> read_whole_file(const std::string& name) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
     if (file == nullptr) return std::nullopt;
     std::string text;
     char buffer[65536];
     std::size_t n = 0;
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    bool failed = std::ferror(file) != 0;  // a directory opens but cannot be read
+    bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) return std::nullopt;
     return text;
 }
 
+// A positive whole number of at most 6 digits.
+std::optional<long long> positive_number(const char* text) {
+    std::string_view word(text);
+    if (word.empty() || word.size() > 6 || !std::all_of(word.begin(), word.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        }))
+        return std::nullopt;
+    long long n = std::stoll(std::string(word));
+    if (n == 0) return std::nullopt;
+    return n;
+}
+
+// One submission: a source file, or a folder holding one.
+struct Submission {
+    std::string name;    // as reports name it
+    std::string path;    // the source file; "" when the folder names none
+    std::string failure; // why there is no source text
+    std::optional<std::string> text;
+};
+
+Submission find_submission(const std::string& operand, const char* source_name) {
+    Submission s;
+    std::error_code error;
+    if (!std::filesystem::is_directory(operand, error)) {
+        s.name = s.path = operand;
+    } else {
+        std::filesystem::path folder(operand);
+        while (folder.has_relative_path() && folder.filename().empty())
+            folder = folder.parent_path();
+        s.name = folder.filename().string();
+        if (s.name.empty() || s.name == "." || s.name == "..")
+            s.name = std::filesystem::absolute(folder, error).lexically_normal().filename().string();
+        if (source_name != nullptr) {
+            s.path = (folder / source_name).string();
+            if (!std::filesystem::is_regular_file(s.path, error))
+                s.failure = "no " + std::string(source_name) + " in the folder " + s.name;
+        } else {
+            std::vector<std::string> sources;
+            for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+                if (entry.path().extension() == ".asm" && entry.is_regular_file(error))
+                    sources.push_back(entry.path().filename().string());
+            }
+            std::sort(sources.begin(), sources.end());
+            if (sources.size() == 1) {
+                s.path = (folder / sources.front()).string();
+            } else if (sources.empty()) {
+                s.failure = "no .asm file in the folder " + s.name;
+            } else {
+                std::string names;
+                for (const std::string& name : sources) names += (names.empty() ? "" : ", ") + name;
+                s.failure = "several .asm files in the folder " + s.name + " (" + names +
+                            "); --source names the one to check";
+            }
+        }
+    }
+    if (s.failure.empty()) {
+        s.text = read_whole_file(s.path);
+        if (!s.text) s.failure = "cannot read " + s.path;
+    }
+    return s;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool json = false;
+    ReportOptions options;
     const char* cases_file = nullptr;
-    std::vector<const char*> sources;
+    const char* source_name = nullptr;
+    RunLimits limits;
+    std::vector<std::string> operands;
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
         if (result == -1) break;
         switch (result) {
-            case OPTION_JSON: json = true; break;
+            case OPTION_JSON: options.format = Format::JSON; break;
+            case OPTION_FORMAT: {
+                std::optional<Format> format = format_named(optarg);
+                if (!format) return usage(std::string("unknown format '") + optarg + "'");
+                options.format = *format;
+                break;
+            }
             case OPTION_CASES:
                 if (cases_file != nullptr) return usage("option '--cases' given twice");
                 cases_file = optarg;
                 break;
+            case OPTION_SOURCE: source_name = optarg; break;
+            case OPTION_SHOW_HIDDEN: options.show_hidden = true; break;
+            case OPTION_TIMEOUT: {
+                std::optional<long long> seconds = positive_number(optarg);
+                if (!seconds) return usage(std::string("not a number of seconds: '") + optarg + "'");
+                limits.seconds = static_cast<double>(*seconds);
+                break;
+            }
             case 'h': return print_help(HELP);
             case OPTION_VERSION: return print_version("checker");
             default: return usage(option_problem(result, argv));
         }
     }
-    for (int i = optind; i < argc; ++i) sources.push_back(argv[i]);
-    if (sources.empty()) return usage("no source file");
+    for (int i = optind; i < argc; ++i) operands.emplace_back(argv[i]);
+    if (operands.empty()) return usage("no source file");
+    if (one_submission_format(options.format) && operands.size() > 1)
+        return usage("this format describes one submission; " + std::to_string(operands.size()) +
+                     " were given");
 
     // The cases file is read and checked before anything runs.
     std::vector<TestCase> shared_cases;
@@ -100,16 +205,17 @@ int main(int argc, char** argv) {
     }
 
     // Source cases live here while the reports point at them.
-    std::vector<TestCase> own_cases(sources.size());
+    std::vector<TestCase> own_cases(operands.size());
     std::vector<CheckedFile> files;
-    for (std::size_t i = 0; i < sources.size(); ++i) {
+    for (std::size_t i = 0; i < operands.size(); ++i) {
+        Submission submission = find_submission(operands[i], source_name);
         CheckedFile& f = files.emplace_back();
-        f.file = sources[i];
-        std::optional<std::string> text = read_whole_file(sources[i]);
-        if (!text) {
+        f.file = submission.name;
+        if (!submission.text) {
             // A source that cannot be read fails its cases; the others are graded.
+            f.read_failure = submission.failure;
             CaseResult unread;
-            unread.failures.push_back("cannot read " + f.file);
+            unread.failures.push_back(submission.failure);
             if (cases_file == nullptr) {
                 own_cases[i].name = f.file;
                 f.cases.push_back({f.file, &own_cases[i], unread});
@@ -118,21 +224,23 @@ int main(int argc, char** argv) {
                 f.cases.push_back({f.file + " [" + test.name + "]", &test, unread});
             continue;
         }
-        AssemblyResult program = assemble_source(*text);
+        AssemblyResult program = assemble_source(*submission.text);
         f.assembly_failure = assembly_failure(program);
+        auto run = [&](const std::string& name, const TestCase& test) {
+            auto start = std::chrono::steady_clock::now();
+            CheckedCase& c = f.cases.emplace_back(CheckedCase{name, &test, check_case(program, test, limits)});
+            c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        };
         if (cases_file == nullptr) {
-            own_cases[i] = source_case(*text, f.file);
-            f.cases.push_back({f.file, &own_cases[i], check_case(program, own_cases[i])});
+            own_cases[i] = source_case(*submission.text, f.file);
+            run(f.file, own_cases[i]);
         } else {
-            for (const TestCase& test : shared_cases) {
-                f.cases.push_back(
-                    {f.file + " [" + test.name + "]", &test, check_case(program, test)});
-            }
+            for (const TestCase& test : shared_cases) run(f.file + " [" + test.name + "]", test);
         }
     }
 
-    const std::string report = json ? json_report(files) : text_report(files);
-    std::fwrite(report.data(), 1, report.size(), stdout);
+    const std::string text = report(files, options);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0) return STATUS_USAGE;
     return all_passed(files) ? 0 : STATUS_FAILED;
 }

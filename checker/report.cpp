@@ -30,6 +30,7 @@ const char* outcome_name(RunEndKind end) {
         case RunEndKind::HALTED: return "halted";
         case RunEndKind::STOPPED: return "stopped";
         case RunEndKind::LIMIT: return "limit";
+        case RunEndKind::TIMEOUT: return "timeout";
         case RunEndKind::NOT_RUN: break;
     }
     return "not run";
@@ -88,7 +89,36 @@ void write_run(JsonWriter& json, const RunFacts& run) {
     json.end_object();
 }
 
-// " (set data = 200, set n = 1)": what the case stored before the run.
+void write_case(JsonWriter& json, const CheckedCase& c, bool show_hidden) {
+    bool passed = c.result.passed();
+    bool details = shows_details(*c.test, show_hidden);
+    long long points = c.test->points.value_or(0);
+    json.begin_object();
+    json.key("name");
+    json.value(c.test->name);
+    json.key("passed");
+    json.value(passed);
+    write_strings(json, "failures", details ? c.result.failures : std::vector<std::string>{});
+    json.key("points");
+    json.value(passed ? points : 0);
+    json.key("points_possible");
+    json.value(points);
+    write_strings(json, "expectations", details ? c.test->lines : std::vector<std::string>{});
+    json.key("run");
+    details ? write_run(json, c.result.run) : json.null();
+    if (c.test->visibility != Visibility::VISIBLE) {
+        json.key("visibility");
+        json.value(visibility_name(c.test->visibility));
+    }
+    json.end_object();
+}
+
+}  // namespace
+
+bool shows_details(const TestCase& test, bool show_hidden) {
+    return show_hidden || test.visibility == Visibility::VISIBLE;
+}
+
 std::string presets_text(const TestCase& test) {
     std::string text;
     for (const MemoryBytes& preset : test.presets) {
@@ -97,53 +127,57 @@ std::string presets_text(const TestCase& test) {
     return text.empty() ? "" : text + ")";
 }
 
-void write_case(JsonWriter& json, const CheckedCase& c) {
-    bool passed = c.result.passed();
-    long long points = c.test->points.value_or(0);
-    json.begin_object();
-    json.key("name");
-    json.value(c.test->name);
-    json.key("passed");
-    json.value(passed);
-    write_strings(json, "failures", c.result.failures);
-    json.key("points");
-    json.value(passed ? points : 0);
-    json.key("points_possible");
-    json.value(points);
-    write_strings(json, "expectations", c.test->lines);
-    json.key("run");
-    write_run(json, c.result.run);
-    json.end_object();
+std::string run_facts_text(const RunFacts& run) {
+    if (run.end == RunEndKind::NOT_RUN) return "not run";
+    std::string text = run.end == RunEndKind::HALTED    ? "halted"
+                       : run.end == RunEndKind::LIMIT   ? "stopped at the instruction limit"
+                       : run.end == RunEndKind::TIMEOUT ? "stopped at the time limit"
+                                                        : "stopped: " + stop_text(*run.stop);
+    text += ", " + std::to_string(run.instructions) + " instructions, " +
+            std::to_string(run.clocks) + " clocks, out";
+    constexpr std::size_t OUT_SHOWN = 64;
+    for (std::size_t k = 0; k < run.port0.size() && k < OUT_SHOWN; ++k) {
+        text += ' ';
+        text += std::to_string(run.port0[k]);
+    }
+    if (run.port0_count > OUT_SHOWN) text += " ... (" + std::to_string(run.port0_count) + " values)";
+    if (run.port0_count == 0) text += " nothing";
+    return text + ", PC " + std::to_string(run.final_pc) + ", SP " + std::to_string(run.final_sp);
 }
 
-}  // namespace
-
-std::string text_report(const std::vector<CheckedFile>& files) {
-    std::string out;
+std::string summary_line(const std::vector<CheckedFile>& files) {
     Tally total;
+    for (const CheckedFile& f : files) total.add(f);
+    std::string out =
+        std::to_string(total.passed) + " passed, " + std::to_string(total.failed) + " failed";
+    if (total.any_points) out += ", " + total.points_text();
+    return out;
+}
+
+std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden) {
+    std::string out;
     for (const CheckedFile& f : files) {
         Tally tally;
         for (const CheckedCase& c : f.cases) {
             tally.add(c);
             const std::vector<std::string>& failures = c.result.failures;
-            out += failures.empty()
-                       ? "PASS " + c.name + "\n"
-                       : "FAIL " + c.name + presets_text(*c.test) + ": " + failures.front() + "\n";
-            // A failed case shows what the run did wrong on its way.
-            if (!failures.empty()) {
+            if (failures.empty()) {
+                out += "PASS " + c.name + "\n";
+            } else if (!shows_details(*c.test, show_hidden)) {
+                out += "FAIL " + c.name + "\n";
+            } else {
+                out += "FAIL " + c.name + presets_text(*c.test) + ": " + failures.front() + "\n";
+                // A failed case shows what the run did wrong on its way.
                 for (const std::string& finding : c.result.run.findings)
                     out += "  finding: " + finding + "\n";
             }
         }
         if (files.size() > 1 && tally.any_points) out += f.file + ": " + tally.points_text() + "\n";
-        total.add(f);
     }
-    out += std::to_string(total.passed) + " passed, " + std::to_string(total.failed) + " failed";
-    if (total.any_points) out += ", " + total.points_text();
-    return out + "\n";
+    return out + summary_line(files) + "\n";
 }
 
-std::string json_report(const std::vector<CheckedFile>& files) {
+std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden) {
     JsonWriter json;
     Tally total;
     json.begin_object();
@@ -160,7 +194,7 @@ std::string json_report(const std::vector<CheckedFile>& files) {
         f.assembly_failure.empty() ? json.null() : json.value(f.assembly_failure);
         json.key("cases");
         json.begin_array();
-        for (const CheckedCase& c : f.cases) write_case(json, c);
+        for (const CheckedCase& c : f.cases) write_case(json, c, show_hidden);
         json.end_array();
         write_tally(json, tally);
         json.end_object();

@@ -1,8 +1,13 @@
-// The checker's two reports over the results of every file: one line per
-// case and a closing count, or one JSON document.
+// The checker's reports over the results of every file: its own text (one
+// line per case and a closing count) and JSON, and the documents grading
+// sites and pipelines read (formats.cpp). Every report carries the same
+// facts.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cases.hpp"
@@ -12,19 +17,48 @@ struct CheckedCase {
     std::string name;  // as the reports show it
     const TestCase* test;
     CaseResult result;
+    double seconds = 0;  // wall clock of the case's runs
 };
 
 struct CheckedFile {
-    std::string file;
+    std::string file;              // the operand as given, or a folder's name
+    std::string read_failure;      // "" when its source was read
     std::string assembly_failure;  // "" when it assembled and loads
     std::vector<CheckedCase> cases;
 };
 
+enum class Format : std::uint8_t { TEXT, JSON, GRADESCOPE, PRAIRIELEARN, JUNIT, TAP, CSV };
+
+struct ReportOptions {
+    Format format = Format::TEXT;
+    // Details of cases that are not visible are left out of the reports a
+    // student reads, unless this is set.
+    bool show_hidden = false;
+};
+
+// The format named NAME ("text", "json", ...), or nullopt.
+std::optional<Format> format_named(std::string_view name);
+// Whether the format describes exactly one submission.
+bool one_submission_format(Format format);
+
+std::string report(const std::vector<CheckedFile>& files, const ReportOptions& options);
+
 // "PASS name" or "FAIL name (its set lines): first difference" per case; with several files
 // and points, "file: points P/T" after each file; then
 // "N passed, M failed" and, when any case gives points, ", points P/T".
-std::string text_report(const std::vector<CheckedFile>& files);
+std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden = true);
 
-std::string json_report(const std::vector<CheckedFile>& files);
+std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden = true);
+
+// Shared by the reports.
+// Whether a report shows the case's details.
+bool shows_details(const TestCase& test, bool show_hidden);
+// " (set data = 200, set n = 1)": what the case stored before the run.
+std::string presets_text(const TestCase& test);
+// The run's facts on one line: "halted, 812 instructions, 3684 clocks,
+// out 3 9 17 ..., PC 41, SP 16383".
+std::string run_facts_text(const RunFacts& run);
+// "N passed, M failed" and, when any case gives points, ", points P/T".
+std::string summary_line(const std::vector<CheckedFile>& files);
 
 bool all_passed(const std::vector<CheckedFile>& files);

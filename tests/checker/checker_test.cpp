@@ -221,7 +221,7 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
         int status;
         std::string errors = "";
     };
-    const std::string usage = "Usage: checker [--json] [--cases CASES_FILE] SOURCE_FILE...\n";
+    const std::string usage = "Usage: checker [--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER...\n";
     const Run runs[] = {
         {{"--cases", "sort.cases", "sort.asm", "lazy.asm"},
          "PASS sort.asm [given]\n"
@@ -243,7 +243,7 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
          "FAIL under0.asm: expected status 0, got 255 (stop \"Stack underflow\" at PC 0)\n"
          "FAIL spin.asm: did not halt within 1000 instructions; the last ran at PC 0 (spin), "
          "line 2: [spin jmp spin\n"
-         "FAIL folder.asm: cannot read folder.asm\n"
+         "FAIL folder.asm: no .asm file in the folder folder.asm\n"
          "FAIL loop.asm: did not halt within 1003 instructions; the last ran at PC 4 (spin+4), "
          "line 5: nop\n"
          "FAIL broken.asm: assembler error on line 4: Line 4 have syntax error\n"

@@ -179,7 +179,7 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
         {"simulator", simulator_path(), "--help", "[--trace FILE] [--check[=all]] [OBJECT_FILE]"},
         {"assembler", assembler_path(), "-h",
          "[--warnings] [--listing FILE] [-o OBJECT_FILE] [SOURCE_FILE]"},
-        {"checker", CHECKER_PATH, "--help", "[--json] [--cases CASES_FILE] SOURCE_FILE..."},
+        {"checker", CHECKER_PATH, "--help", "[--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER..."},
         {"disassembler", DISASSEMBLER_PATH, "-h", "[-o OUTPUT] OBJECT_FILE"},
         {"debugger", DEBUGGER_PATH, "--help", "[FILE]"},
         {"language-server", LANGUAGE_SERVER_PATH, "-h", "[--stdio]"},

@@ -1,0 +1,309 @@
+// The reports grading sites and pipelines read: a results document for one
+// submission (two sites' forms), a JUnit XML document, a TAP stream and a
+// CSV gradebook. They carry the text report's facts; a case without points
+// counts one point in the documents that give scores.
+#include <array>
+#include <cstdio>
+
+#include "json_writer.hpp"
+#include "report.hpp"
+
+namespace {
+
+long long points_of(const TestCase& test) { return test.points.value_or(1); }
+
+struct Score {
+    long long earned = 0, possible = 0, passed = 0, failed = 0;
+
+    explicit Score(const CheckedFile& f) {
+        for (const CheckedCase& c : f.cases) {
+            bool ok = c.result.passed();
+            (ok ? passed : failed) += 1;
+            possible += points_of(*c.test);
+            if (ok) earned += points_of(*c.test);
+        }
+    }
+    std::string text() const {
+        return std::to_string(passed) + " passed, " + std::to_string(failed) + " failed, points " +
+               std::to_string(earned) + "/" + std::to_string(possible);
+    }
+};
+
+// A case's details, one per line: every difference, the presets and the
+// run's facts.
+std::string details_text(const CheckedCase& c) {
+    std::string text;
+    for (const std::string& failure : c.result.failures) text += failure + "\n";
+    for (const MemoryBytes& preset : c.test->presets) text += preset.text + "\n";
+    return text + "run: " + run_facts_text(c.result.run) + "\n";
+}
+
+std::string gradescope(const CheckedFile& f) {
+    Score score(f);
+    JsonWriter json;
+    json.begin_object();
+    json.key("score");
+    json.value(score.earned);
+    json.key("max_score");
+    json.value(score.possible);
+    json.key("output");
+    json.value(f.file + ": " + score.text());
+    json.key("tests");
+    json.begin_array();
+    for (const CheckedCase& c : f.cases) {
+        // The site itself keeps a case's details from a student until its
+        // visibility allows, so they are always written.
+        bool ok = c.result.passed();
+        json.begin_object();
+        json.key("name");
+        json.value(c.test->name);
+        json.key("score");
+        json.value(ok ? points_of(*c.test) : 0);
+        json.key("max_score");
+        json.value(points_of(*c.test));
+        json.key("status");
+        json.value(ok ? "passed" : "failed");
+        json.key("output");
+        json.value(details_text(c));
+        json.key("visibility");
+        json.value(visibility_name(c.test->visibility));
+        json.end_object();
+    }
+    json.end_array();
+    json.end_object();
+    return json.text();
+}
+
+std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
+    Score score(f);
+    JsonWriter json;
+    json.begin_object();
+    json.key("gradable");
+    json.value(f.read_failure.empty());
+    json.key("score");
+    // A fraction from 0 to 1.
+    char fraction[32];
+    double value = score.possible > 0 ? static_cast<double>(score.earned) /
+                                            static_cast<double>(score.possible)
+                                      : (score.failed == 0 ? 1.0 : 0.0);
+    std::snprintf(fraction, sizeof fraction, "%.10g", value);
+    json.raw(fraction);
+    json.key("message");
+    json.value(f.read_failure.empty() ? f.file + ": " + score.text() : f.read_failure);
+    json.key("output");
+    json.value(text_report({f}, options.show_hidden));
+    json.key("tests");
+    json.begin_array();
+    for (const CheckedCase& c : f.cases) {
+        bool ok = c.result.passed();
+        bool details = shows_details(*c.test, options.show_hidden);
+        json.begin_object();
+        json.key("name");
+        json.value(c.test->name);
+        json.key("points");
+        json.value(ok ? points_of(*c.test) : 0);
+        json.key("max_points");
+        json.value(points_of(*c.test));
+        json.key("message");
+        json.value(ok ? "passed" : details ? c.result.failures.front() : "failed");
+        json.key("output");
+        json.value(details ? details_text(c) : "");
+        json.end_object();
+    }
+    json.end_array();
+    json.end_object();
+    return json.text();
+}
+
+// text as XML character data or attribute value, valid for any bytes:
+// valid UTF-8 is copied, a byte outside it becomes the character of the same
+// number, and a control character that XML does not allow becomes its
+// picture (U+2400 and on).
+std::string xml_text(std::string_view text, bool attribute = true) {
+    std::string out;
+    char ref[16];
+    for (std::size_t at = 0; at < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        if (c >= 0x80) {
+            std::size_t length = utf8_length(text, at);
+            // U+FFFE and U+FFFF are no XML characters either.
+            bool non_character = length == 3 && c == 0xEF &&
+                                 static_cast<unsigned char>(text[at + 1]) == 0xBF &&
+                                 static_cast<unsigned char>(text[at + 2]) >= 0xBE;
+            if (length > 0 && !non_character) {
+                out.append(text.substr(at, length));
+                at += length;
+                continue;
+            }
+            std::snprintf(ref, sizeof ref, "&#x%X;", c);
+            out += ref;
+        } else if (c == '&') {
+            out += "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else if (c == '"') {
+            out += "&quot;";
+        } else if (c == '\n' || c == '\t' || c == '\r') {
+            if (attribute || c == '\r') {
+                std::snprintf(ref, sizeof ref, "&#%u;", c);  // kept as they are
+                out += ref;
+            } else {
+                out += static_cast<char>(c);
+            }
+        } else if (c < 0x20) {
+            std::snprintf(ref, sizeof ref, "&#x%X;", 0x2400u + c);
+            out += ref;
+        } else {
+            out += static_cast<char>(c);
+        }
+        ++at;
+    }
+    return out;
+}
+
+std::string seconds_text(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds);
+    return text;
+}
+
+std::string junit(const std::vector<CheckedFile>& files, const ReportOptions& options) {
+    std::string body;
+    long long tests = 0, failures = 0, errors = 0;
+    double total_seconds = 0;
+    for (const CheckedFile& f : files) {
+        // A source that cannot be read or assembled is an error of each case.
+        bool error = !f.read_failure.empty() || !f.assembly_failure.empty();
+        long long failed = 0;
+        double seconds = 0;
+        std::string cases;
+        for (const CheckedCase& c : f.cases) {
+            seconds += c.seconds;
+            cases += "    <testcase classname=\"" + xml_text(f.file) + "\" name=\"" +
+                     xml_text(c.test->name) + "\" time=\"" + seconds_text(c.seconds) + "\"";
+            if (c.result.passed()) {
+                cases += "/>\n";
+                continue;
+            }
+            ++failed;
+            bool details = shows_details(*c.test, options.show_hidden);
+            const char* element = error ? "error" : "failure";
+            cases += ">\n      <" + std::string(element) + " message=\"" +
+                     xml_text(details ? c.result.failures.front() : "failed") + "\">" +
+                     (details ? xml_text(details_text(c), false) : "") + "</" + element +
+                     ">\n    </testcase>\n";
+        }
+        long long count = static_cast<long long>(f.cases.size());
+        body += "  <testsuite name=\"" + xml_text(f.file) + "\" tests=\"" + std::to_string(count) +
+                "\" failures=\"" + std::to_string(error ? 0 : failed) + "\" errors=\"" +
+                std::to_string(error ? failed : 0) + "\" time=\"" + seconds_text(seconds) +
+                "\">\n" + cases + "  </testsuite>\n";
+        tests += count;
+        (error ? errors : failures) += failed;
+        total_seconds += seconds;
+    }
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"checker\" tests=\"" +
+           std::to_string(tests) + "\" failures=\"" + std::to_string(failures) + "\" errors=\"" +
+           std::to_string(errors) + "\" time=\"" + seconds_text(total_seconds) + "\">\n" + body +
+           "</testsuites>\n";
+}
+
+// A test point's description: '#' would start a directive and a line end
+// would end the line, so neither stays as it is.
+std::string tap_description(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '#') out += '\\';
+        out += c == '\n' || c == '\r' ? ' ' : c;
+    }
+    return out;
+}
+
+std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& options) {
+    std::size_t count = 0;
+    for (const CheckedFile& f : files) count += f.cases.size();
+    std::string out = "TAP version 14\n1.." + std::to_string(count) + "\n";
+    std::size_t number = 0;
+    for (const CheckedFile& f : files) {
+        for (const CheckedCase& c : f.cases) {
+            bool ok = c.result.passed();
+            out += (ok ? "ok " : "not ok ") + std::to_string(++number) + " - " +
+                   tap_description(c.name) + "\n";
+            if (ok || !shows_details(*c.test, options.show_hidden)) continue;
+            // The details as a YAML block; JSON strings are YAML strings.
+            out += "  ---\n  message: " + json_string(c.result.failures.front()) +
+                   "\n  failures:\n";
+            for (const std::string& failure : c.result.failures)
+                out += "    - " + json_string(failure) + "\n";
+            if (!c.test->presets.empty()) {
+                out += "  presets:\n";
+                for (const MemoryBytes& preset : c.test->presets)
+                    out += "    - " + json_string(preset.text) + "\n";
+            }
+            out += "  run: " + json_string(run_facts_text(c.result.run)) + "\n  ...\n";
+        }
+    }
+    return out;
+}
+
+// A CSV field: quoted, its quotes doubled, when it holds a comma, a quote or
+// a line end.
+std::string csv_field(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text) out += c == '"' ? "\"\"" : std::string(1, c);
+    return out + "\"";
+}
+
+std::string csv(const std::vector<CheckedFile>& files) {
+    std::string out = "submission,points,points_possible,passed,failed\r\n";
+    for (const CheckedFile& f : files) {
+        Score score(f);
+        out += csv_field(f.file) + "," + std::to_string(score.earned) + "," +
+               std::to_string(score.possible) + "," + std::to_string(score.passed) + "," +
+               std::to_string(score.failed) + "\r\n";
+    }
+    return out;
+}
+
+struct FormatName {
+    std::string_view name;
+    Format format;
+};
+constexpr std::array<FormatName, 7> FORMAT_NAMES = {{
+    {"text", Format::TEXT},
+    {"json", Format::JSON},
+    {"gradescope", Format::GRADESCOPE},
+    {"prairielearn", Format::PRAIRIELEARN},
+    {"junit", Format::JUNIT},
+    {"tap", Format::TAP},
+    {"csv", Format::CSV},
+}};
+
+}  // namespace
+
+std::optional<Format> format_named(std::string_view name) {
+    for (const FormatName& f : FORMAT_NAMES) {
+        if (f.name == name) return f.format;
+    }
+    return std::nullopt;
+}
+
+bool one_submission_format(Format format) {
+    return format == Format::GRADESCOPE || format == Format::PRAIRIELEARN;
+}
+
+std::string report(const std::vector<CheckedFile>& files, const ReportOptions& options) {
+    switch (options.format) {
+        case Format::JSON: return json_report(files, options.show_hidden);
+        case Format::GRADESCOPE: return gradescope(files.front());
+        case Format::PRAIRIELEARN: return prairielearn(files.front(), options);
+        case Format::JUNIT: return junit(files, options);
+        case Format::TAP: return tap(files, options);
+        case Format::CSV: return csv(files);
+        case Format::TEXT: break;
+    }
+    return text_report(files, options.show_hidden);
+}
