@@ -1,0 +1,199 @@
+// The checker's reports for grading sites and pipelines, driven through the
+// real program on the manual's sort assignment: every document is read back
+// by a parser of its kind and its counts and scores must add up.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run_program.hpp"
+
+namespace {
+
+// alice.asm sorts; bob.asm has js where alice has jns; the last case's name
+// holds bytes no XML document may hold as they are.
+struct SortAssignment {
+    TempDir dir;
+    SortAssignment() {
+        std::string sort = read_file(std::string(EXAMPLES_DIR) + "/sort.asm");
+        write_file(dir.file("alice.asm"), sort);
+        std::string bob = sort;
+        bob.replace(bob.find("jns inorder"), 11, "js inorder");
+        write_file(dir.file("bob.asm"), bob);
+        write_file(dir.file("broken.asm"), "ldi -1\nhlt\n");
+        std::filesystem::create_directories(dir.file("lee, ann"));
+        write_file(dir.file("lee, ann/mine.asm"), sort);
+        write_file(dir.file("sort.cases"),
+                   "case given\n  mem data = 3 9 17 28 42 64 100 200\n  points 1\n"
+                   "case reversed\n  set data = 8 7 6 5 4 3 2 1\n  mem data = 1 2 3 4 5 6 7 8\n"
+                   "  points 2\n"
+                   "case zero last\n  set data+7 = 0\n  mem data = 0 3 9 17 42 64 100 200\n"
+                   "case secret\n  visibility hidden\n  out 3\n  points 4\n"
+                   "case odd \x01\xff<&\"]]>\n  out 3 9 17 28 42 64 100 200\n");
+    }
+    RunResult check(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), {"--cases", "sort.cases"});
+        return run_program(CHECKER_PATH, arguments, "", dir.path);
+    }
+};
+
+nlohmann::json parsed(const RunResult& run) { return nlohmann::json::parse(run.output); }
+
+}  // namespace
+
+TEST(CheckerFormats, ResultsDocumentsForOneSubmissionAddUp) {
+    SortAssignment a;
+    // name, score, max; a case without points counts 1.
+    struct Want {
+        std::string source;
+        long long score;
+        long long max;
+        std::string secret;  // the hidden case's first line
+    };
+    for (const Want& want : {Want{"alice.asm", 5, 9, "expected 1 out values, got 8 (#2 = 9)"},
+                             Want{"bob.asm", 0, 9, "expected out #1 = 3, got 200"}}) {
+        RunResult run = a.check({"--format", "gradescope", want.source});
+        nlohmann::json doc = parsed(run);
+        long long score = 0, max = 0;
+        for (const auto& test : doc["tests"]) {
+            score += test["score"].get<long long>();
+            max += test["max_score"].get<long long>();
+            EXPECT_EQ(test["status"] == "passed", test["score"] == test["max_score"]);
+        }
+        EXPECT_EQ(doc["score"], want.score) << run.output;
+        EXPECT_EQ(score, want.score);
+        EXPECT_EQ(doc["max_score"], want.max);
+        EXPECT_EQ(max, want.max);
+        ASSERT_EQ(doc["tests"].size(), 5u);
+        // The site hides the details; the document carries them and the visibility.
+        EXPECT_EQ(doc["tests"][3]["visibility"], "hidden");
+        EXPECT_EQ(doc["tests"][3]["output"].get<std::string>().substr(0, want.secret.size() + 1),
+                  want.secret + "\n");
+        EXPECT_EQ(doc["tests"][0]["visibility"], "visible");
+
+        run = a.check({"--format", "prairielearn", want.source});
+        doc = parsed(run);
+        double points = 0, max_points = 0;
+        for (const auto& test : doc["tests"]) {
+            points += test["points"].get<double>();
+            max_points += test["max_points"].get<double>();
+        }
+        EXPECT_TRUE(doc["gradable"].get<bool>());
+        EXPECT_NEAR(doc["score"].get<double>(), points / max_points, 1e-9) << run.output;
+        EXPECT_NEAR(doc["score"].get<double>(), double(want.score) / double(want.max), 1e-9);
+        // A student's view: no details of the hidden case.
+        EXPECT_EQ(doc["tests"][3]["message"], "failed");
+        EXPECT_EQ(doc["tests"][3]["output"], "");
+    }
+    nlohmann::json missing = parsed(a.check({"--format", "prairielearn", "gone.asm"}));
+    EXPECT_FALSE(missing["gradable"].get<bool>());
+    EXPECT_EQ(missing["message"], "cannot read gone.asm");
+    RunResult two = a.check({"--format", "gradescope", "alice.asm", "bob.asm"});
+    EXPECT_EQ(two.exit_status, 2);
+    EXPECT_EQ(two.errors.substr(0, 59), "checker: this format describes one submission; 2 were given");
+}
+
+TEST(CheckerFormats, BatchReportsParseAndCount) {
+    SortAssignment a;
+    const std::vector<std::string> sources = {"alice.asm", "bob.asm", "broken.asm", "lee, ann/"};
+
+    // JUnit: read back by Python's XML parser where it is installed.
+    std::vector<std::string> args = {"--format", "junit"};
+    args.insert(args.end(), sources.begin(), sources.end());
+    RunResult junit = a.check(args);
+    EXPECT_EQ(junit.exit_status, 1);
+    write_file(a.dir.file("junit.xml"), junit.output);
+    if (file_exists("/usr/bin/python3")) {
+        RunResult read = run_program(
+            "/usr/bin/python3",
+            {"-c",
+             "import xml.etree.ElementTree as E\n"
+             "r = E.parse('junit.xml').getroot()\n"
+             "print(r.get('tests'), r.get('failures'), r.get('errors'))\n"
+             "for s in r:\n"
+             "    print(s.get('name'), s.get('tests'), s.get('failures'), s.get('errors'),\n"
+             "          len(s.findall('testcase')), len(s.findall('testcase/failure')),\n"
+             "          len(s.findall('testcase/error')))\n"
+             "print(ascii(r[0][4].get('name')))\n"},
+            "", a.dir.path);
+        EXPECT_EQ(read.output,
+                  "20 7 5\n"
+                  "alice.asm 5 1 0 5 1 0\n"
+                  "bob.asm 5 5 0 5 5 0\n"
+                  "broken.asm 5 0 5 5 0 5\n"
+                  "lee, ann 5 1 0 5 1 0\n"
+                  "'odd \\u2401\\xff<&\"]]>'\n")
+            << read.errors << junit.output;
+    }
+
+    // TAP: Debian's harness knows version 13, the same stream otherwise.
+    args[1] = "tap";
+    RunResult tap = a.check(args);
+    EXPECT_EQ(tap.output.substr(0, 24), "TAP version 14\n1..20\nok ");
+    EXPECT_NE(tap.output.find("\nnot ok 9 - bob.asm [secret]\nnot ok 10 - bob.asm [odd "),
+              std::string::npos);
+    EXPECT_NE(tap.output.find("  presets:\n    - \"set data+7 = 0\"\n"), std::string::npos);
+    if (file_exists("/usr/bin/prove")) {
+        write_file(a.dir.file("t.tap"), "TAP version 13" + tap.output.substr(14));
+        RunResult prove = run_program("/usr/bin/prove", {"-e", "cat", "t.tap"}, "", a.dir.path);
+        EXPECT_NE(prove.output.find("Failed 12/20 subtests"), std::string::npos) << prove.output;
+        EXPECT_EQ(prove.output.find("Parse errors"), std::string::npos) << prove.output;
+    }
+
+    // CSV: one row per submission, a folder named after itself, quoted.
+    args[1] = "csv";
+    EXPECT_EQ(a.check(args).output,
+              "submission,points,points_possible,passed,failed\r\n"
+              "alice.asm,5,9,4,1\r\n"
+              "bob.asm,0,9,0,5\r\n"
+              "broken.asm,0,9,0,5\r\n"
+              "\"lee, ann\",5,9,4,1\r\n");
+}
+
+TEST(CheckerFormats, HiddenCasesFoldersAndTheWallClock) {
+    SortAssignment a;
+    write_file(a.dir.file("spin.cases"), "case spins\n  limit 999999999999\n");
+    write_file(a.dir.file("spin.asm"), "[spin jmp spin\n");
+    std::filesystem::create_directories(a.dir.file("two"));
+    write_file(a.dir.file("two/a.asm"), "hlt\n");
+    write_file(a.dir.file("two/b.asm"), "hlt\n");
+    std::filesystem::create_directories(a.dir.file("none"));
+    struct Run {
+        std::vector<std::string> arguments;
+        std::string output;
+    };
+    const Run runs[] = {
+        {{"--cases", "sort.cases", "bob.asm"},
+         "FAIL bob.asm [given]: expected mem data = 3, got 200\n"
+         "FAIL bob.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected mem data = 1, got 8\n"
+         "FAIL bob.asm [zero last] (set data+7 = 0): expected mem data = 0, got 200\n"
+         "FAIL bob.asm [secret]\n"
+         "FAIL bob.asm [odd \x01\xff<&\"]]>]: expected out #1 = 3, got 200\n"
+         "0 passed, 5 failed, points 0/7\n"},
+        {{"--show-hidden", "--cases", "sort.cases", "--json", "--format", "text", "lee, ann///"},
+         "PASS lee, ann [given]\n"
+         "PASS lee, ann [reversed]\n"
+         "PASS lee, ann [zero last]\n"
+         "FAIL lee, ann [secret]: expected 1 out values, got 8 (#2 = 9)\n"
+         "PASS lee, ann [odd \x01\xff<&\"]]>]\n"
+         "4 passed, 1 failed, points 3/7\n"},
+        {{"--cases", "spin.cases", "--timeout", "1", "spin.asm", "two", "none/"},
+         "FAIL spin.asm [spins]: did not halt within 1 seconds of wall clock"},
+        {{"--cases", "spin.cases", "--source", "b.asm", "--timeout", "1", "two", "none/"},
+         "PASS two [spins]\nFAIL none [spins]: no b.asm in the folder none\n1 passed"},
+    };
+    for (const Run& run : runs) {
+        RunResult result = run_program(CHECKER_PATH, run.arguments, "", a.dir.path);
+        EXPECT_EQ(result.output.substr(0, run.output.size()), run.output) << run.arguments.back();
+    }
+    RunResult folders =
+        run_program(CHECKER_PATH, {"--cases", "spin.cases", "two", "none/"}, "", a.dir.path);
+    EXPECT_EQ(folders.output,
+              "FAIL two [spins]: several .asm files in the folder two (a.asm, b.asm); --source "
+              "names the one to check\n"
+              "FAIL none [spins]: no .asm file in the folder none\n"
+              "0 passed, 2 failed\n");
+}
