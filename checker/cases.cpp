@@ -89,15 +89,46 @@ std::string read_location(std::string_view word, Location& where) {
     return "";
 }
 
-// "LOCATION = V..." after mem or set. A plain address is known now, so
-// bytes that would run past the end of memory are refused here.
-std::string read_memory_bytes(std::string_view text, MemoryBytes& bytes) {
+// "random N LOW..HIGH" after set's '='.
+std::string read_random(const std::vector<std::string_view>& words, MemoryBytes& bytes) {
+    long long count = 0, low = 0, high = 0;
+    std::size_t dots = words.size() == 3 ? words[2].find("..") : std::string_view::npos;
+    if (dots == std::string_view::npos || !read_number(words[1], MEMORY_SIZE, &count) ||
+        count == 0 || !read_number(words[2].substr(0, dots), 255, &low) ||
+        !read_number(words[2].substr(dots + 2), 255, &high) || low > high)
+        return "expected random N LOW..HIGH (bytes, LOW <= HIGH)";
+    bytes.values.assign(static_cast<std::size_t>(count), 0);
+    bytes.random = RandomBytes{static_cast<std::uint8_t>(low), static_cast<std::uint8_t>(high)};
+    return "";
+}
+
+// "LOCATION = V..." after mem or set, "LOCATION = random ..." after set,
+// "LOCATION same N" after mem. A plain address is known now, so bytes that
+// would run past the end of memory are refused here.
+std::string read_memory_bytes(std::string_view text, MemoryBytes& bytes, bool is_set) {
+    std::vector<std::string_view> words = words_of(text);
+    if (!is_set && words.size() == 3 && words[1] == "same") {
+        long long count = 0;
+        std::string error = read_location(words[0], bytes.where);
+        if (error.empty() && (!read_number(words[2], MEMORY_SIZE, &count) || count == 0))
+            error = "expected LOCATION same N";
+        bytes.values.assign(static_cast<std::size_t>(count), 0);
+        bytes.same = true;
+        if (error.empty() && bytes.where.label.empty() && bytes.where.offset + count > MEMORY_SIZE)
+            error = bytes.where.text + " reaches past the end of memory";
+        return error;
+    }
     std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) return "expected LOCATION = VALUE...";
     std::vector<std::string_view> where = words_of(text.substr(0, equals));
     if (where.size() != 1) return "expected one LOCATION before '='";
     std::string error = read_location(where[0], bytes.where);
-    if (error.empty()) error = read_bytes(text.substr(equals + 1), bytes.values);
+    std::vector<std::string_view> values = words_of(text.substr(equals + 1));
+    if (error.empty() && is_set && !values.empty() && values[0] == "random") {
+        error = read_random(values, bytes);
+    } else if (error.empty()) {
+        error = read_bytes(text.substr(equals + 1), bytes.values);
+    }
     if (error.empty() && bytes.values.empty()) error = "no values after '='";
     if (error.empty() && bytes.where.label.empty() &&
         bytes.where.offset + static_cast<long long>(bytes.values.size()) > MEMORY_SIZE) {
@@ -126,14 +157,28 @@ bool is_stop_text(std::string_view text) {
 // "N" or "<= N" after instructions or clocks.
 std::string read_count(std::string_view text, CountKind kind, TestCase& c) {
     std::vector<std::string_view> words = words_of(text);
-    CountCheck check{kind, false, 0};
+    CountCheck check{kind, false, 0, false};
     if (!words.empty() && words[0].substr(0, 2) == "<=") {
         check.at_most = true;
         words[0].remove_prefix(2);
         if (words[0].empty()) words.erase(words.begin());
     }
+    if (check.at_most && !words.empty() && words[0] == "reference") {
+        // "<= reference * K", or "<= reference" for K = 1.
+        check.times_reference = true;
+        check.value = 1;
+        if (words.size() == 1) {
+            c.counts.push_back(check);
+            return "";
+        }
+        if (words.size() != 3 || words[1] != "*" || !read_number(words[2], 1'000'000, &check.value) ||
+            check.value == 0)
+            return "expected <= reference * N";
+        c.counts.push_back(check);
+        return "";
+    }
     if (words.size() != 1 || !read_number(words[0], 999'999'999'999LL, &check.value))
-        return "expected N or <= N";
+        return "expected N, <= N or <= reference * N";
     c.counts.push_back(check);
     return "";
 }
@@ -172,6 +217,13 @@ constexpr std::array<Visibility, 4> VISIBILITIES = {
 
 }  // namespace
 
+bool TestCase::needs_reference() const {
+    return out_same ||
+           std::any_of(mem.begin(), mem.end(), [](const MemoryBytes& m) { return m.same; }) ||
+           std::any_of(counts.begin(), counts.end(),
+                       [](const CountCheck& k) { return k.times_reference; });
+}
+
 const char* visibility_name(Visibility visibility) {
     switch (visibility) {
         case Visibility::HIDDEN: return "hidden";
@@ -188,7 +240,9 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     std::string_view key = split_key(text, &rest);
     std::string error;
     long long value = 0;
-    if (key == "out") {
+    if (key == "out" && rest == "same") {
+        c.out_same = true;
+    } else if (key == "out") {
         if (!c.out) c.out.emplace();
         error = read_bytes(rest, *c.out);
     } else if (key == "instructions") {
@@ -209,10 +263,10 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         }
     } else if (key == "mem" || key == "set") {
         MemoryBytes bytes;
-        error = read_memory_bytes(rest, bytes);
+        error = read_memory_bytes(rest, bytes, key == "set");
         bytes.text = text;
         if (error.empty()) (key == "mem" ? c.mem : c.presets).push_back(bytes);
-    } else if (key == "no" || key == "stack") {
+    } else if (key == "no" || (key == "stack" && rest == "empty")) {
         // "no findings", "stack empty"
         bool findings = key == "no" && rest == "findings";
         bool empty = key == "stack" && rest == "empty";
@@ -229,6 +283,18 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     } else if (key == "limit") {
         error = read_single(rest, 1, 999'999'999'999LL, &value);
         if (error.empty()) c.limit = static_cast<std::uint64_t>(value);
+    } else if (key == "repeat") {
+        error = read_single(rest, 1, 100'000, &value);
+        if (error.empty()) c.repeat = value;
+    } else if (key == "call") {
+        Location where;
+        error = rest.empty() || rest.front() < 'A' ? "expected a label" : read_location(rest, where);
+        if (error.empty() && c.call) error = "one call per case";
+        if (error.empty()) c.call = where;
+    } else if (key == "stack") {
+        std::optional<std::vector<std::uint8_t>>& stack = c.call ? c.stack_after : c.stack_before;
+        stack.emplace();
+        error = read_bytes(rest, *stack);
     } else if (key == "visibility") {
         auto named = std::find_if(VISIBILITIES.begin(), VISIBILITIES.end(),
                                   [&](Visibility v) { return rest == visibility_name(v); });

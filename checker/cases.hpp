@@ -21,20 +21,30 @@ struct Location {
     std::string text;  // as written
 };
 
-// "mem LOCATION = V..." and "set LOCATION = V...".
+// Bytes drawn for each run: "random N LOW..HIGH".
+struct RandomBytes {
+    std::uint8_t low = 0, high = 255;
+};
+
+// "mem LOCATION = V...", "mem LOCATION same N" and "set LOCATION = V...",
+// "set LOCATION = random N LOW..HIGH".
 struct MemoryBytes {
     Location where;
-    std::vector<std::uint8_t> values;
-    std::string text;  // the whole line as written, for reports
+    std::vector<std::uint8_t> values;  // N zeros for "same" and "random"
+    std::optional<RandomBytes> random;
+    bool same = false;  // the bytes the reference left there
+    std::string text;   // the whole line as written, for reports
 };
 
 enum class CountKind : std::uint8_t { INSTRUCTIONS, CLOCKS };
 
-// "instructions N", "instructions <= N", and the same for clocks.
+// "instructions N", "instructions <= N", "instructions <= reference * N",
+// and the same for clocks.
 struct CountCheck {
     CountKind kind;
     bool at_most;
     long long value;
+    bool times_reference = false;  // value is a factor of the reference's count
 };
 
 // Who sees a case's details: everyone, or (in a student's report) nobody
@@ -54,11 +64,20 @@ struct TestCase {
     bool no_findings = false;          // "no findings": the run makes none of the default kinds
     bool stack_empty = false;          // "stack empty": SP 0 or STACK_TOP when the run ends
     std::optional<std::uint16_t> sp;   // "sp V": SP when the run ends
+    bool out_same = false;             // "out same": what the reference wrote
+    long long repeat = 1;              // runs, each with fresh random bytes
+    // "call LABEL": the run starts at LABEL and ends when it returns.
+    std::optional<Location> call;
+    // "stack V..." before "call": pushed below the return address, top first;
+    // after "call", or in a case without one: what the stack holds at the end.
+    std::optional<std::vector<std::uint8_t>> stack_before, stack_after;
     std::optional<long long> points;
     std::uint64_t limit = DEFAULT_INSTRUCTION_LIMIT;
     Visibility visibility = Visibility::VISIBLE;
     std::vector<std::string> lines;     // every expectation as written, for reports
     std::vector<std::string> problems;  // lines that could not be read, with their line number
+
+    bool needs_reference() const;
 };
 
 // The non-empty lines of a message, each without leading blanks.

@@ -95,6 +95,9 @@ std::string line_name(const AssemblyResult& program, unsigned address) {
 
 std::string describe_end(const RunFacts& run) {
     if (run.end == RunEndKind::HALTED) return "0 (halted)";
+    if (run.end == RunEndKind::RETURNED) return "a return";
+    if (run.end == RunEndKind::LIMIT || run.end == RunEndKind::TIMEOUT)
+        return "no end within the limit";
     return "255 (stop \"" + stop_text(*run.stop) + "\" at PC " + std::to_string(run.stop->pc) + ")";
 }
 
@@ -117,6 +120,14 @@ void check_end(const AssemblyResult& program, const TestCase& test, const RunLim
         return;
     }
     bool halted = run.end == RunEndKind::HALTED;
+    if (test.call) {
+        if (run.end != RunEndKind::RETURNED) {
+            failures.push_back("expected a return from " + test.call->text + ", got " +
+                               (halted ? "halt" : "stop \"" + stop_text(*run.stop) + "\"") +
+                               " at PC " + address_name(program, run.final_pc));
+        }
+        return;
+    }
     if (test.stop) {
         bool matches = !halted && (*test.stop == stop_text(*run.stop) ||
                                    *test.stop == stop_full_text(*run.stop));
@@ -168,13 +179,22 @@ void check_memory(const Machine& m, const AssemblyResult& program, const MemoryB
     }
 }
 
-void check_count(const CountCheck& check, const RunFacts& run, std::vector<std::string>& failures) {
+// A count against its bound; reference is the reference run's count when
+// the bound is a factor of it.
+void check_count(const CountCheck& check, const RunFacts& run, const RunFacts* reference,
+                 std::vector<std::string>& failures) {
     bool instructions = check.kind == CountKind::INSTRUCTIONS;
     long long got = instructions ? run.instructions : run.clocks;
-    if (check.at_most ? got <= check.value : got == check.value) return;
+    long long bound = check.value;
+    std::string shown = std::to_string(bound);
+    if (check.times_reference) {
+        if (reference == nullptr) return;  // said once for the whole case
+        bound *= instructions ? reference->instructions : reference->clocks;
+        shown = "reference * " + std::to_string(check.value) + " = " + std::to_string(bound);
+    }
+    if (check.at_most ? got <= bound : got == bound) return;
     failures.push_back(std::string("expected ") + (instructions ? "instructions " : "clocks ") +
-                       (check.at_most ? "<= " : "") + std::to_string(check.value) + ", got " +
-                       std::to_string(got));
+                       (check.at_most ? "<= " : "") + shown + ", got " + std::to_string(got));
 }
 
 // "no findings", "stack empty" and "sp V".
@@ -193,6 +213,161 @@ void check_stack_and_findings(const TestCase& test, const RunFacts& run,
                            std::to_string(run.final_sp));
     }
 }
+
+// The bytes on the stack, top first.
+std::vector<std::uint8_t> stack_bytes(const Machine& m) {
+    std::vector<std::uint8_t> bytes;
+    if (m.SP == 0) return bytes;
+    for (unsigned at = m.SP + 1u; at <= STACK_TOP; ++at) bytes.push_back(m.memory[at]);
+    return bytes;
+}
+
+std::string bytes_text(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) return "nothing";
+    std::string text;
+    for (std::uint8_t b : bytes) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(b);
+    }
+    return text;
+}
+
+// The seed of one run of a case: the same for every program, so that a
+// student's run and the reference's see the same bytes.
+std::uint64_t mix(std::uint64_t x) {
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+std::uint64_t run_seed(std::uint64_t seed, const std::string& name, long long repeat) {
+    std::uint64_t h = 0xCBF29CE484222325ULL;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
+    return mix(seed ^ mix(h ^ mix(static_cast<std::uint64_t>(repeat))));
+}
+
+// The case's presets with random bytes drawn, and their lines for reports.
+std::vector<MemoryBytes> draw_presets(const TestCase& test, std::uint64_t seed) {
+    std::vector<MemoryBytes> presets = test.presets;
+    std::uint64_t state = seed;
+    for (MemoryBytes& preset : presets) {
+        if (!preset.random) continue;
+        unsigned span = preset.random->high - preset.random->low + 1u;
+        for (std::uint8_t& v : preset.values) {
+            state = mix(state);
+            v = static_cast<std::uint8_t>(preset.random->low + state % span);
+        }
+        preset.text = "set " + preset.where.text + " = " + bytes_text(preset.values);
+    }
+    return presets;
+}
+
+// The return address a "call" case pushes: just past the program and data
+// area, where no instruction can be, so that the ret that returns to it
+// ends the run (with the machine's stop for a PC out of the area, which
+// the case takes as the return). A subroutine may keep its return address
+// anywhere meanwhile, in memory as the examples do or deeper in the stack:
+// only the return to it counts.
+constexpr std::uint16_t RETURN_MARK = MAX_MEMORY;
+
+// One run of a program on a case's setup, with the run's machine left in
+// place for the memory checks. Returns "" or why it could not start.
+struct Run {
+    RunFacts facts;
+    OutSeen seen;
+    std::vector<std::uint8_t> port0;  // every value, when kept
+    std::uint16_t last_pc = 0;
+    bool returned = false;
+    std::unique_ptr<Machine> machine = std::make_unique<Machine>();  // too big for the stack
+};
+
+std::string execute(const AssemblyResult& program, const TestCase& test,
+                    const std::vector<MemoryBytes>& presets, const RunLimits& limits,
+                    bool keep_every_value, Run& run) {
+    Machine& m = *run.machine;
+    reset_and_load(m, program.image);
+    // A monitor notes findings on the way.
+    WrittenSet loaded;
+    for (std::size_t a = 0; a < MAX_MEMORY; ++a) loaded[a] = program.written[a];
+    auto monitor = std::make_unique<FindingMonitor>(loaded, program.code);
+    for (const MemoryBytes& preset : presets) {
+        std::string error;
+        std::optional<long long> address =
+            resolve(program, preset.where, preset.values.size(), error);
+        if (!address) return "set: " + error;
+        std::copy(preset.values.begin(), preset.values.end(), m.memory + *address);
+        monitor->mark_written(static_cast<unsigned>(*address),
+                              static_cast<unsigned>(preset.values.size()));
+    }
+    if (test.call) {
+        std::string error;
+        std::optional<long long> start = resolve(program, *test.call, 1, error);
+        if (!start) return "call: " + error;
+        if (test.stack_before) {
+            for (auto v = test.stack_before->rbegin(); v != test.stack_before->rend(); ++v)
+                push_byte(m, *v);
+        }
+        push_word(m, RETURN_MARK);
+        m.PC = static_cast<std::uint16_t>(*start);
+    }
+
+    HeadlessIo io;
+    RunFacts& facts = run.facts;
+    RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
+    run.last_pc = m.PC;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(limits.seconds));
+    bool timed_out = false;
+    for (std::uint64_t left = test.limit; left > 0 && outcome.end == RunEnd::LIMIT;) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            timed_out = true;
+            break;
+        }
+        // The limit's last instruction runs alone, so that a report can say
+        // where it was.
+        std::uint64_t slice = left == 1 ? 1 : std::min(left - 1, RUN_SLICE);
+        run.last_pc = m.PC;
+        outcome = run_headless(m, io, slice, *monitor);
+        // The return to the mark is the one way a ret leaves PC there.
+        if (test.call && outcome.end == RunEnd::STOPPED && m.PC == RETURN_MARK &&
+            m.IR == OP_RET && outcome.stop->kind == StopKind::PC_OVERLOAD)
+            run.returned = true;
+        left -= slice;
+        for (std::uint8_t value : io.port0) {
+            run.seen.see(value);
+            if (keep_every_value || facts.port0.size() < PORT0_KEPT) facts.port0.push_back(value);
+        }
+        io.port0.clear();
+        if (run.returned) break;
+    }
+    facts.end = outcome.end == RunEnd::HALTED    ? RunEndKind::HALTED
+                : outcome.end == RunEnd::STOPPED ? RunEndKind::STOPPED
+                                                 : RunEndKind::LIMIT;
+    if (timed_out) facts.end = RunEndKind::TIMEOUT;
+    facts.stop = outcome.stop;
+    if (run.returned) {
+        facts.end = RunEndKind::RETURNED;
+        facts.stop.reset();
+    }
+    facts.instructions = m.instruction_count;
+    facts.clocks = m.clock_count;
+    facts.port0_count = run.seen.count;
+    facts.final_pc = m.PC;
+    facts.final_sp = m.SP;
+    SourceMap source = source_map_of(program);
+    for (const MachineFinding& f : monitor->findings())
+        facts.findings.push_back(finding_text(f, &source));
+    return "";
+}
+
+// What a reference run leaves for the student's run to match.
+struct ReferenceFacts {
+    RunFacts facts;
+    std::vector<std::uint8_t> out;                    // every port 0 value
+    std::vector<std::vector<std::uint8_t>> mem_same;  // per "mem ... same N", in order
+};
 
 }  // namespace
 
@@ -218,7 +393,7 @@ std::string assembly_failure(const AssemblyResult& program) {
 }
 
 CaseResult check_case(const AssemblyResult& program, const TestCase& test,
-                      const RunLimits& limits) {
+                      const RunLimits& limits, const AssemblyResult* reference) {
     CaseResult result;
     result.failures = test.problems;
     std::string refused = assembly_failure(program);
@@ -226,72 +401,87 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test,
         result.failures.push_back(refused);
         return result;
     }
+    bool compared = test.needs_reference();
+    if (compared && reference == nullptr) {
+        result.failures.push_back("the case compares with a reference: --reference names none");
+        return result;
+    }
+    for (long long k = 0; k < test.repeat; ++k) {
+        std::vector<MemoryBytes> presets =
+            draw_presets(test, run_seed(limits.seed, test.name, k));
+        result.presets.clear();
+        if (test.repeat > 1) {
+            result.presets.push_back("repeat " + std::to_string(k + 1) + " of " +
+                                     std::to_string(test.repeat));
+        }
+        for (const MemoryBytes& preset : presets) result.presets.push_back(preset.text);
+        if (test.call) {
+            if (test.stack_before) result.presets.push_back("stack " + bytes_text(*test.stack_before));
+            result.presets.push_back("call " + test.call->text);
+        }
 
-    // Each case runs on a machine of its own, with a monitor for findings.
-    std::unique_ptr<Machine> machine = std::make_unique<Machine>();
-    Machine& m = *machine;
-    reset_and_load(m, program.image);
-    WrittenSet loaded;
-    for (std::size_t a = 0; a < MAX_MEMORY; ++a) loaded[a] = program.written[a];
-    auto monitor = std::make_unique<FindingMonitor>(loaded, program.code);
-    for (const MemoryBytes& preset : test.presets) {
-        std::string error;
-        std::optional<long long> address =
-            resolve(program, preset.where, preset.values.size(), error);
-        if (!address) {
-            result.failures.push_back("set: " + error);
+        // The reference runs first, on its own symbols.
+        std::optional<ReferenceFacts> ref;
+        if (compared) {
+            Run reference_run;
+            std::string error = execute(*reference, test, presets, limits, true, reference_run);
+            bool ended = reference_run.facts.end == (test.call ? RunEndKind::RETURNED
+                                                               : RunEndKind::HALTED);
+            if (!error.empty() || !ended) {
+                result.failures.push_back(
+                    "the reference " +
+                    (error.empty() ? "did not " + std::string(test.call ? "return" : "halt") + ": " +
+                                         describe_end(reference_run.facts)
+                                   : "could not run: " + error));
+                return result;
+            }
+            ref.emplace();
+            ref->facts = reference_run.facts;
+            ref->out = reference_run.facts.port0;
+            for (const MemoryBytes& bytes : test.mem) {
+                if (!bytes.same) continue;
+                std::string where_error;
+                std::optional<long long> address =
+                    resolve(*reference, bytes.where, bytes.values.size(), where_error);
+                if (!address) {
+                    result.failures.push_back("the reference: mem: " + where_error);
+                    return result;
+                }
+                const std::uint8_t* bytes_at = reference_run.machine->memory + *address;
+                ref->mem_same.emplace_back(bytes_at, bytes_at +
+                                               static_cast<long long>(bytes.values.size()));
+            }
+        }
+
+        Run run;
+        if (test.out) run.seen.want = &*test.out;
+        if (ref && test.out_same) run.seen.want = &ref->out;
+        std::string error = execute(program, test, presets, limits, false, run);
+        result.run = run.facts;
+        if (!error.empty()) {
+            result.failures.push_back(error);
             return result;
         }
-        std::copy(preset.values.begin(), preset.values.end(), m.memory + *address);
-        monitor->mark_written(static_cast<unsigned>(*address),
-                              static_cast<unsigned>(preset.values.size()));
-    }
-
-    HeadlessIo io;
-    RunFacts& run = result.run;
-    OutSeen seen;
-    if (test.out) seen.want = &*test.out;
-    RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
-    std::uint16_t last_pc = m.PC;
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(limits.seconds));
-    bool timed_out = false;
-    for (std::uint64_t left = test.limit; left > 0 && outcome.end == RunEnd::LIMIT;) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            timed_out = true;
-            break;
+        check_end(program, test, limits, run.facts, run.last_pc, result.failures);
+        if (run.seen.want != nullptr) check_out(run.seen, result.failures);
+        std::size_t same_index = 0;
+        for (MemoryBytes bytes : test.mem) {
+            if (bytes.same) bytes.values = ref->mem_same[same_index++];
+            check_memory(*run.machine, program, bytes, result.failures);
         }
-        // The limit's last instruction runs alone, so that a report can say
-        // where it was.
-        std::uint64_t slice = left == 1 ? 1 : std::min(left - 1, RUN_SLICE);
-        last_pc = m.PC;
-        outcome = run_headless(m, io, slice, *monitor);
-        left -= slice;
-        for (std::uint8_t value : io.port0) {
-            seen.see(value);
-            if (run.port0.size() < PORT0_KEPT) run.port0.push_back(value);
+        for (const CountCheck& check : test.counts)
+            check_count(check, run.facts, ref ? &ref->facts : nullptr, result.failures);
+        std::optional<std::vector<std::uint8_t>> want_stack =
+            test.call ? test.stack_after : test.stack_before;
+        check_stack_and_findings(test, run.facts, result.failures);
+        if (want_stack) {
+            std::vector<std::uint8_t> got = stack_bytes(*run.machine);
+            if (got != *want_stack) {
+                result.failures.push_back("expected stack " + bytes_text(*want_stack) + ", got " +
+                                          bytes_text(got));
+            }
         }
-        io.port0.clear();
+        if (!result.failures.empty()) break;
     }
-    run.end = outcome.end == RunEnd::HALTED    ? RunEndKind::HALTED
-              : outcome.end == RunEnd::STOPPED ? RunEndKind::STOPPED
-                                               : RunEndKind::LIMIT;
-    if (timed_out) run.end = RunEndKind::TIMEOUT;
-    run.stop = outcome.stop;
-    run.instructions = m.instruction_count;
-    run.clocks = m.clock_count;
-    run.port0_count = seen.count;
-    run.final_pc = m.PC;
-    run.final_sp = m.SP;
-    SourceMap source = source_map_of(program);
-    for (const MachineFinding& f : monitor->findings())
-        run.findings.push_back(finding_text(f, &source));
-
-    check_end(program, test, limits, run, last_pc, result.failures);
-    if (test.out) check_out(seen, result.failures);
-    for (const MemoryBytes& bytes : test.mem) check_memory(m, program, bytes, result.failures);
-    for (const CountCheck& check : test.counts) check_count(check, run, result.failures);
-    check_stack_and_findings(test, run, result.failures);
     return result;
 }

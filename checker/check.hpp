@@ -12,11 +12,14 @@
 #include "machine/findings.hpp"
 #include "machine/stops.hpp"
 
-enum class RunEndKind : std::uint8_t { NOT_RUN, HALTED, STOPPED, LIMIT, TIMEOUT };
+enum class RunEndKind : std::uint8_t { NOT_RUN, HALTED, STOPPED, LIMIT, TIMEOUT, RETURNED };
 
 // What bounds a run besides the case's instruction limit.
 struct RunLimits {
     double seconds = 10;  // wall clock
+    // Random bytes of a case's runs come from this, the case's name and
+    // the run's number: the same for every program.
+    std::uint64_t seed = 1;
 };
 
 // A run keeps at most this many port 0 values for its report; the
@@ -42,6 +45,9 @@ struct CaseResult {
     // could not be read, the assembly, the way the run ended, then port 0,
     // memory and the counts.
     std::vector<std::string> failures;
+    // The presets of the run reported, random bytes drawn ("set data = 4 9"),
+    // with "repeat K of N", "stack V..." and "call LABEL" where the case has them.
+    std::vector<std::string> presets;
     bool passed() const { return failures.empty(); }
 };
 
@@ -52,5 +58,7 @@ std::string assembly_failure(const AssemblyResult& program);
 // The source lines and labels of an assembled program, for finding texts.
 SourceMap source_map_of(const AssemblyResult& program);
 
+// A case that compares with a reference runs it first, on the same
+// presets; reference is null when there is none.
 CaseResult check_case(const AssemblyResult& program, const TestCase& test,
-                      const RunLimits& limits = {});
+                      const RunLimits& limits = {}, const AssemblyResult* reference = nullptr);

@@ -34,7 +34,7 @@ struct Score {
 std::string details_text(const CheckedCase& c) {
     std::string text;
     for (const std::string& failure : c.result.failures) text += failure + "\n";
-    for (const MemoryBytes& preset : c.test->presets) text += preset.text + "\n";
+    for (const std::string& preset : preset_lines(c)) text += preset + "\n";
     return text + "run: " + run_facts_text(c.result.run) + "\n";
 }
 
@@ -237,10 +237,10 @@ std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& opti
                    "\n  failures:\n";
             for (const std::string& failure : c.result.failures)
                 out += "    - " + json_string(failure) + "\n";
-            if (!c.test->presets.empty()) {
+            std::vector<std::string> presets = preset_lines(c);
+            if (!presets.empty()) {
                 out += "  presets:\n";
-                for (const MemoryBytes& preset : c.test->presets)
-                    out += "    - " + json_string(preset.text) + "\n";
+                for (const std::string& preset : presets) out += "    - " + json_string(preset) + "\n";
             }
             out += "  run: " + json_string(run_facts_text(c.result.run)) + "\n  ...\n";
         }

@@ -36,6 +36,9 @@ constexpr const char* HELP =
     "  --json              the same as --format json\n"
     "  --source NAME       the source file inside each folder\n"
     "  --show-hidden       show the details of hidden cases too\n"
+    "  --reference REF.asm the teacher's solution, for 'out same', 'mem L same N'\n"
+    "                      and 'instructions <= reference * K'\n"
+    "  --seed S            draw the random bytes of 'set L = random' from S\n"
     "  --timeout SECONDS   fail a run still going after SECONDS of wall clock\n"
     "                      (default 10)\n"
     "  -h, --help          show this text and exit\n"
@@ -53,6 +56,8 @@ enum : int {
     OPTION_SOURCE,
     OPTION_SHOW_HIDDEN,
     OPTION_TIMEOUT,
+    OPTION_REFERENCE,
+    OPTION_SEED,
 };
 
 const option LONG_OPTIONS[] = {
@@ -62,6 +67,8 @@ const option LONG_OPTIONS[] = {
     {"source", required_argument, nullptr, OPTION_SOURCE},
     {"show-hidden", no_argument, nullptr, OPTION_SHOW_HIDDEN},
     {"timeout", required_argument, nullptr, OPTION_TIMEOUT},
+    {"reference", required_argument, nullptr, OPTION_REFERENCE},
+    {"seed", required_argument, nullptr, OPTION_SEED},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
@@ -89,15 +96,16 @@ std::optional<std::string> read_whole_file(const std::string& name) {
     return text;
 }
 
-// A positive whole number of at most 6 digits.
-std::optional<long long> positive_number(const char* text) {
+// A whole number of at most `digits` digits, 0 allowed or not.
+std::optional<long long> whole_number(const char* text, std::size_t digits = 6,
+                                      bool zero = false) {
     std::string_view word(text);
-    if (word.empty() || word.size() > 6 || !std::all_of(word.begin(), word.end(), [](char c) {
+    if (word.empty() || word.size() > digits || !std::all_of(word.begin(), word.end(), [](char c) {
             return c >= '0' && c <= '9';
         }))
         return std::nullopt;
     long long n = std::stoll(std::string(word));
-    if (n == 0) return std::nullopt;
+    if (n == 0 && !zero) return std::nullopt;
     return n;
 }
 
@@ -157,6 +165,7 @@ int main(int argc, char** argv) {
     ReportOptions options;
     const char* cases_file = nullptr;
     const char* source_name = nullptr;
+    const char* reference_file = nullptr;
     RunLimits limits;
     std::vector<std::string> operands;
     opterr = 0;
@@ -178,9 +187,16 @@ int main(int argc, char** argv) {
             case OPTION_SOURCE: source_name = optarg; break;
             case OPTION_SHOW_HIDDEN: options.show_hidden = true; break;
             case OPTION_TIMEOUT: {
-                std::optional<long long> seconds = positive_number(optarg);
+                std::optional<long long> seconds = whole_number(optarg);
                 if (!seconds) return usage(std::string("not a number of seconds: '") + optarg + "'");
                 limits.seconds = static_cast<double>(*seconds);
+                break;
+            }
+            case OPTION_REFERENCE: reference_file = optarg; break;
+            case OPTION_SEED: {
+                std::optional<long long> seed = whole_number(optarg, 18, true);
+                if (!seed) return usage(std::string("not a seed: '") + optarg + "'");
+                limits.seed = static_cast<std::uint64_t>(*seed);
                 break;
             }
             case 'h': return print_help(HELP);
@@ -202,6 +218,16 @@ int main(int argc, char** argv) {
         std::string error;
         shared_cases = read_cases(*text, error);
         if (!error.empty()) return refuse_cases(std::string(cases_file) + ": " + error);
+    }
+
+    // The reference must assemble, or no comparison means anything.
+    std::optional<AssemblyResult> reference;
+    if (reference_file != nullptr) {
+        std::optional<std::string> text = read_whole_file(reference_file);
+        if (!text) return refuse_cases(std::string("cannot read ") + reference_file);
+        reference = assemble_source(*text);
+        std::string failure = assembly_failure(*reference);
+        if (!failure.empty()) return refuse_cases(std::string(reference_file) + ": " + failure);
     }
 
     // Source cases live here while the reports point at them.
@@ -228,7 +254,7 @@ int main(int argc, char** argv) {
         f.assembly_failure = assembly_failure(program);
         auto run = [&](const std::string& name, const TestCase& test) {
             auto start = std::chrono::steady_clock::now();
-            CheckedCase& c = f.cases.emplace_back(CheckedCase{name, &test, check_case(program, test, limits)});
+            CheckedCase& c = f.cases.emplace_back(CheckedCase{name, &test, check_case(program, test, limits, reference ? &*reference : nullptr)});
             c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         };
         if (cases_file == nullptr) {

@@ -31,6 +31,7 @@ const char* outcome_name(RunEndKind end) {
         case RunEndKind::STOPPED: return "stopped";
         case RunEndKind::LIMIT: return "limit";
         case RunEndKind::TIMEOUT: return "timeout";
+        case RunEndKind::RETURNED: return "returned";
         case RunEndKind::NOT_RUN: break;
     }
     return "not run";
@@ -119,11 +120,16 @@ bool shows_details(const TestCase& test, bool show_hidden) {
     return show_hidden || test.visibility == Visibility::VISIBLE;
 }
 
-std::string presets_text(const TestCase& test) {
+std::vector<std::string> preset_lines(const CheckedCase& c) {
+    if (!c.result.presets.empty()) return c.result.presets;
+    std::vector<std::string> lines;
+    for (const MemoryBytes& preset : c.test->presets) lines.push_back(preset.text);
+    return lines;
+}
+
+std::string presets_text(const CheckedCase& c) {
     std::string text;
-    for (const MemoryBytes& preset : test.presets) {
-        text += (text.empty() ? " (" : ", ") + preset.text;
-    }
+    for (const std::string& line : preset_lines(c)) text += (text.empty() ? " (" : ", ") + line;
     return text.empty() ? "" : text + ")";
 }
 
@@ -132,6 +138,7 @@ std::string run_facts_text(const RunFacts& run) {
     std::string text = run.end == RunEndKind::HALTED    ? "halted"
                        : run.end == RunEndKind::LIMIT   ? "stopped at the instruction limit"
                        : run.end == RunEndKind::TIMEOUT ? "stopped at the time limit"
+                       : run.end == RunEndKind::RETURNED ? "returned"
                                                         : "stopped: " + stop_text(*run.stop);
     text += ", " + std::to_string(run.instructions) + " instructions, " +
             std::to_string(run.clocks) + " clocks, out";
@@ -166,7 +173,7 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
             } else if (!shows_details(*c.test, show_hidden)) {
                 out += "FAIL " + c.name + "\n";
             } else {
-                out += "FAIL " + c.name + presets_text(*c.test) + ": " + failures.front() + "\n";
+                out += "FAIL " + c.name + presets_text(c) + ": " + failures.front() + "\n";
                 // A failed case shows what the run did wrong on its way.
                 for (const std::string& finding : c.result.run.findings)
                     out += "  finding: " + finding + "\n";

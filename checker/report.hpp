@@ -53,8 +53,11 @@ std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden 
 // Shared by the reports.
 // Whether a report shows the case's details.
 bool shows_details(const TestCase& test, bool show_hidden);
-// " (set data = 200, set n = 1)": what the case stored before the run.
-std::string presets_text(const TestCase& test);
+// What the case stored before the run reported, as written or with the
+// random bytes drawn: "set data = 200", "repeat 2 of 5", "call square".
+std::vector<std::string> preset_lines(const CheckedCase& c);
+// " (set data = 200, set n = 1)": the same on one line.
+std::string presets_text(const CheckedCase& c);
 // The run's facts on one line: "halted, 812 instructions, 3684 clocks,
 // out 3 9 17 ..., PC 41, SP 16383".
 std::string run_facts_text(const RunFacts& run);

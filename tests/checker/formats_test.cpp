@@ -197,3 +197,76 @@ TEST(CheckerFormats, HiddenCasesFoldersAndTheWallClock) {
               "FAIL none [spins]: no .asm file in the folder none\n"
               "0 passed, 2 failed\n");
 }
+
+TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
+    SortAssignment a;
+    // carl.asm stops after two passes: right for some arrays only.
+    std::string carl = read_file(a.dir.file("alice.asm"));
+    carl.replace(carl.find("[swapped db 0"), 0, "[passes db 2\n");
+    carl.replace(carl.find("        jnz pass\n"), 17,
+                 "        jz done\n        ldd passes\n        dec\n        std passes\n"
+                 "        jnz pass\n[done    nop\n");
+    write_file(a.dir.file("carl.asm"), carl);
+    // The reference keeps its array elsewhere: labels are each program's own.
+    std::string reference = read_file(a.dir.file("alice.asm"));
+    reference.replace(reference.find("[swapped db 0"), 0, "[pad db 0\n");
+    write_file(a.dir.file("ref.asm"), reference);
+    write_file(a.dir.file("random.cases"),
+               "case random\n  set data = random 8 0..255\n  repeat 20\n  mem data same 8\n"
+               "  out same\n  instructions <= reference * 2\n"
+               "case slow\n  instructions <= reference * 1\n  clocks <= reference\n");
+    write_file(a.dir.file("call.cases"),
+               "case square\n  stack 7\n  call square\n  stack 49\n  mem sqx = 7\n"
+               "case cube\n  stack 3 9\n  call cube\n  stack 27 9\n  instructions 15\n"
+               "case too deep\n  call square\n  stack 1\n"
+               "case halts\n  call next\n"
+               "case end\n  stack\n");
+    std::string subroutine = std::string(EXAMPLES_DIR) + "/subroutine.asm";
+    struct Run {
+        std::vector<std::string> arguments;
+        std::string output;
+        int status;
+    };
+    const Run runs[] = {
+        {{"--cases", "random.cases", "--reference", "ref.asm", "alice.asm", "carl.asm", "bob.asm"},
+         "PASS alice.asm [random]\n"
+         "PASS alice.asm [slow]\n"
+         "FAIL carl.asm [random] (repeat 1 of 20, set data = 99 158 187 193 232 168 197 104): "
+         "expected out #2 = 104, got 158\n"
+         "PASS carl.asm [slow]\n"
+         "FAIL bob.asm [random] (repeat 1 of 20, set data = 99 158 187 193 232 168 197 104): "
+         "expected out #1 = 99, got 232\n"
+         "FAIL bob.asm [slow]: expected instructions <= reference * 1 = 812, got 929\n"
+         "3 passed, 3 failed\n",
+         1},
+        // Another seed, other bytes; no reference, a clear line.
+        {{"--cases", "random.cases", "--reference", "ref.asm", "--seed", "7", "carl.asm"},
+         "FAIL carl.asm [random] (repeat 1 of 20, set data = 180 107 121 4 145 230 69 21): "
+         "expected out #1 = 4, got 107\nPASS carl.asm [slow]\n1 passed, 1 failed\n",
+         1},
+        {{"--cases", "random.cases", "alice.asm"},
+         "FAIL alice.asm [random] (set data = random 8 0..255): the case compares with a "
+         "reference: --reference names none\n"
+         "FAIL alice.asm [slow]: the case compares with a reference: --reference names none\n"
+         "0 passed, 2 failed\n",
+         1},
+        {{"--cases", "call.cases", subroutine},
+         "PASS subroutine.asm [square]\n"
+         "PASS subroutine.asm [cube]\n"
+         "FAIL subroutine.asm [too deep] (call square): expected a return from square, got stop "
+         "\"Stack underflow\" at PC 46 (square+3)\n"
+         "FAIL subroutine.asm [halts] (call next): expected a return from next, got halt at PC "
+         "42 (next+37)\n"
+         "PASS subroutine.asm [end]\n"
+         "3 passed, 2 failed\n",
+         1},
+    };
+    for (const Run& run : runs) {
+        RunResult result = run_program(CHECKER_PATH, run.arguments, "", a.dir.path);
+        std::string output = result.output;
+        for (std::size_t at; (at = output.find(subroutine)) != std::string::npos;)
+            output.replace(at, subroutine.size() - 14, "");
+        EXPECT_EQ(output, run.output);
+        EXPECT_EQ(result.exit_status, run.status);
+    }
+}
