@@ -75,7 +75,7 @@ TEST(CheckerExpectLines, ReadsTheExamplesFormAndEveryOtherExpectation) {
                               "line 14: clock: unknown expectation 'clock'",
                               "line 15: out: not a byte value: '256'",
                               "line 16: out: not a byte value: '4Ah'",
-                              "line 17: instructions: expected N or <= N",
+                              "line 17: instructions: expected N, <= N or <= reference * N",
                               "line 18: status: status is 0 or 255",
                               "line 19: mem: expected LOCATION = VALUE...",
                               "line 20: mem: not an address below 16384: '16384'",
