@@ -5,11 +5,14 @@
 // fails its cases), 2 for a usage error or a cases file that cannot be read
 // or holds a mistake.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "command_line.hpp"
@@ -38,6 +41,8 @@ constexpr const char* HELP =
     "  --show-hidden       show the details of hidden cases too\n"
     "  --reference REF.asm the teacher's solution, for 'out same', 'mem L same N'\n"
     "                      and 'instructions <= reference * K'\n"
+    "  -j N                run on N threads (default: one per processor); the\n"
+    "                      report is the same for any N\n"
     "  --seed S            draw the random bytes of 'set L = random' from S\n"
     "  --timeout SECONDS   fail a run still going after SECONDS of wall clock\n"
     "                      (default 10)\n"
@@ -109,6 +114,19 @@ std::optional<long long> whole_number(const char* text, std::size_t digits = 6,
     return n;
 }
 
+// Calls work(0) to work(count - 1), on at most `jobs` threads.
+template <class Work>
+void on_threads(std::size_t jobs, std::size_t count, Work work) {
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < count;) work(i);
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < std::min(jobs, count); ++t) threads.emplace_back(worker);
+    worker();
+    for (std::thread& thread : threads) thread.join();
+}
+
 // One submission: a source file, or a folder holding one.
 struct Submission {
     std::string name;    // as reports name it
@@ -166,11 +184,12 @@ int main(int argc, char** argv) {
     const char* cases_file = nullptr;
     const char* source_name = nullptr;
     const char* reference_file = nullptr;
+    std::size_t jobs = std::max(1u, std::thread::hardware_concurrency());
     RunLimits limits;
     std::vector<std::string> operands;
     opterr = 0;
     for (;;) {
-        int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
+        int result = getopt_long(argc, argv, ":hj:", LONG_OPTIONS, nullptr);
         if (result == -1) break;
         switch (result) {
             case OPTION_JSON: options.format = Format::JSON; break;
@@ -190,6 +209,12 @@ int main(int argc, char** argv) {
                 std::optional<long long> seconds = whole_number(optarg);
                 if (!seconds) return usage(std::string("not a number of seconds: '") + optarg + "'");
                 limits.seconds = static_cast<double>(*seconds);
+                break;
+            }
+            case 'j': {
+                std::optional<long long> n = whole_number(optarg, 4);
+                if (!n) return usage(std::string("not a number of threads: '") + optarg + "'");
+                jobs = static_cast<std::size_t>(*n);
                 break;
             }
             case OPTION_REFERENCE: reference_file = optarg; break;
@@ -230,40 +255,54 @@ int main(int argc, char** argv) {
         if (!failure.empty()) return refuse_cases(std::string(reference_file) + ": " + failure);
     }
 
-    // Source cases live here while the reports point at them.
-    std::vector<TestCase> own_cases(operands.size());
-    std::vector<CheckedFile> files;
-    for (std::size_t i = 0; i < operands.size(); ++i) {
+    // First every submission is read and assembled, then every case of
+    // every submission runs, each on a machine of its own; both go on
+    // `jobs` threads, and every result has its place fixed beforehand, so
+    // the report is the same for any number of threads.
+    const RunLimits& run_limits = limits;
+    const AssemblyResult* reference_program = reference ? &*reference : nullptr;
+    std::vector<TestCase> own_cases(operands.size());  // the reports point at them
+    std::vector<CheckedFile> files(operands.size());
+    std::vector<std::unique_ptr<AssemblyResult>> programs(operands.size());
+    on_threads(jobs, operands.size(), [&](std::size_t i) {
         Submission submission = find_submission(operands[i], source_name);
-        CheckedFile& f = files.emplace_back();
+        CheckedFile& f = files[i];
         f.file = submission.name;
         if (!submission.text) {
             // A source that cannot be read fails its cases; the others are graded.
             f.read_failure = submission.failure;
-            CaseResult unread;
-            unread.failures.push_back(submission.failure);
-            if (cases_file == nullptr) {
-                own_cases[i].name = f.file;
-                f.cases.push_back({f.file, &own_cases[i], unread});
-            }
-            for (const TestCase& test : shared_cases)
-                f.cases.push_back({f.file + " [" + test.name + "]", &test, unread});
-            continue;
-        }
-        AssemblyResult program = assemble_source(*submission.text);
-        f.assembly_failure = assembly_failure(program);
-        auto run = [&](const std::string& name, const TestCase& test) {
-            auto start = std::chrono::steady_clock::now();
-            CheckedCase& c = f.cases.emplace_back(CheckedCase{name, &test, check_case(program, test, limits, reference ? &*reference : nullptr)});
-            c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        };
-        if (cases_file == nullptr) {
-            own_cases[i] = source_case(*submission.text, f.file);
-            run(f.file, own_cases[i]);
+            own_cases[i].name = f.file;
         } else {
-            for (const TestCase& test : shared_cases) run(f.file + " [" + test.name + "]", test);
+            programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
+            f.assembly_failure = assembly_failure(*programs[i]);
+            if (cases_file == nullptr) own_cases[i] = source_case(*submission.text, f.file);
+        }
+        if (cases_file == nullptr) {
+            f.cases.push_back({f.file, &own_cases[i], {}});
+        } else {
+            for (const TestCase& test : shared_cases)
+                f.cases.push_back({f.file + " [" + test.name + "]", &test, {}});
+        }
+    });
+    std::vector<CheckedCase*> tasks;
+    std::vector<std::size_t> task_file;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        for (CheckedCase& c : files[i].cases) {
+            tasks.push_back(&c);
+            task_file.push_back(i);
         }
     }
+    on_threads(jobs, tasks.size(), [&](std::size_t k) {
+        CheckedCase& c = *tasks[k];
+        const CheckedFile& f = files[task_file[k]];
+        if (!f.read_failure.empty()) {
+            c.result.failures.push_back(f.read_failure);
+            return;
+        }
+        auto start = std::chrono::steady_clock::now();
+        c.result = check_case(*programs[task_file[k]], *c.test, run_limits, reference_program);
+        c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    });
 
     const std::string text = report(files, options);
     std::fwrite(text.data(), 1, text.size(), stdout);

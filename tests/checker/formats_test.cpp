@@ -270,3 +270,41 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
         EXPECT_EQ(result.exit_status, run.status);
     }
 }
+
+TEST(CheckerParallel, FourThreadsReportWhatOneReports) {
+    SortAssignment a;
+    // 200 submissions: sorting ones, wrong ones, ones that do not assemble,
+    // a folder among them; every case with random bytes against a reference.
+    std::string sort = read_file(a.dir.file("alice.asm"));
+    std::vector<std::string> args = {"--cases", "random.cases", "--reference", "alice.asm"};
+    for (int i = 0; i < 200; ++i) {
+        std::string source = sort;
+        if (i % 4 == 1) source.replace(source.find("jns inorder"), 11, "js inorder");
+        if (i % 7 == 2) source += "  frob 1\n";
+        std::string number = std::to_string(i);
+        if (i % 5 == 3) source.replace(source.find("ldi 7\n"), 5, "ldi " + number.substr(0, 1));
+        std::string name = number;
+        name += ".asm";
+        write_file(a.dir.file(name), source);
+        args.push_back(name);
+    }
+    args.push_back("lee, ann");
+    write_file(a.dir.file("random.cases"),
+               "case random\n  set data = random 8 0..255\n  repeat 5\n  out same\n"
+               "case given\n  out 3 9 17 28 42 64 100 200\n  points 2\n");
+    for (const char* format : {"text", "junit"}) {
+        std::vector<std::string> one = args, four = args;
+        one.insert(one.end(), {"--format", format, "-j", "1"});
+        four.insert(four.end(), {"--format", format, "-j", "4"});
+        RunResult serial = run_program(CHECKER_PATH, one, "", a.dir.path);
+        RunResult parallel = run_program(CHECKER_PATH, four, "", a.dir.path);
+        auto without_times = [](std::string text) {
+            for (std::size_t at = 0; (at = text.find(" time=\"", at)) != std::string::npos;)
+                text.erase(at, text.find('"', at + 7) + 1 - at);
+            return text;
+        };
+        EXPECT_EQ(serial.exit_status, 1);
+        EXPECT_EQ(without_times(parallel.output), without_times(serial.output)) << format;
+        EXPECT_GT(serial.output.size(), 10'000u);
+    }
+}
