@@ -171,8 +171,8 @@ std::string read_count(std::string_view text, CountKind kind, TestCase& c) {
             c.counts.push_back(check);
             return "";
         }
-        if (words.size() != 3 || words[1] != "*" || !read_number(words[2], 1'000'000, &check.value) ||
-            check.value == 0)
+        if (words.size() != 3 || words[1] != "*" ||
+            !read_number(words[2], 1'000'000, &check.value) || check.value == 0)
             return "expected <= reference * N";
         c.counts.push_back(check);
         return "";
@@ -211,9 +211,9 @@ void for_each_line(std::string_view text, F f) {
     }
 }
 
-constexpr std::array<Visibility, 4> VISIBILITIES = {
-    Visibility::VISIBLE, Visibility::HIDDEN, Visibility::AFTER_DUE_DATE,
-    Visibility::AFTER_PUBLISHED};
+constexpr std::array<Visibility, 4> VISIBILITIES = {Visibility::VISIBLE, Visibility::HIDDEN,
+                                                    Visibility::AFTER_DUE_DATE,
+                                                    Visibility::AFTER_PUBLISHED};
 
 }  // namespace
 
@@ -288,7 +288,8 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         if (error.empty()) c.repeat = value;
     } else if (key == "call") {
         Location where;
-        error = rest.empty() || rest.front() < 'A' ? "expected a label" : read_location(rest, where);
+        error =
+            rest.empty() || rest.front() < 'A' ? "expected a label" : read_location(rest, where);
         if (error.empty() && c.call) error = "one call per case";
         if (error.empty()) c.call = where;
     } else if (key == "stack") {

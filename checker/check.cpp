@@ -1,9 +1,9 @@
 #include "check.hpp"
 
 #include <algorithm>
-#include <memory>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "machine/findings.hpp"
 #include "machine/headless.hpp"
@@ -109,8 +109,8 @@ void check_end(const AssemblyResult& program, const TestCase& test, const RunLim
         std::snprintf(seconds, sizeof seconds, "%g", limits.seconds);
         failures.push_back("did not halt within " + std::string(seconds) +
                            " seconds of wall clock (" + std::to_string(run.instructions) +
-                           " instructions); the last ran at PC " +
-                           address_name(program, last_pc) + line_name(program, last_pc));
+                           " instructions); the last ran at PC " + address_name(program, last_pc) +
+                           line_name(program, last_pc));
         return;
     }
     if (run.end == RunEndKind::LIMIT) {
@@ -331,8 +331,8 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
         run.last_pc = m.PC;
         outcome = run_headless(m, io, slice, *monitor);
         // The return to the mark is the one way a ret leaves PC there.
-        if (test.call && outcome.end == RunEnd::STOPPED && m.PC == RETURN_MARK &&
-            m.IR == OP_RET && outcome.stop->kind == StopKind::PC_OVERLOAD)
+        if (test.call && outcome.end == RunEnd::STOPPED && m.PC == RETURN_MARK && m.IR == OP_RET &&
+            outcome.stop->kind == StopKind::PC_OVERLOAD)
             run.returned = true;
         left -= slice;
         for (std::uint8_t value : io.port0) {
@@ -392,8 +392,8 @@ std::string assembly_failure(const AssemblyResult& program) {
     return "";
 }
 
-CaseResult check_case(const AssemblyResult& program, const TestCase& test,
-                      const RunLimits& limits, const AssemblyResult* reference) {
+CaseResult check_case(const AssemblyResult& program, const TestCase& test, const RunLimits& limits,
+                      const AssemblyResult* reference) {
     CaseResult result;
     result.failures = test.problems;
     std::string refused = assembly_failure(program);
@@ -407,8 +407,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test,
         return result;
     }
     for (long long k = 0; k < test.repeat; ++k) {
-        std::vector<MemoryBytes> presets =
-            draw_presets(test, run_seed(limits.seed, test.name, k));
+        std::vector<MemoryBytes> presets = draw_presets(test, run_seed(limits.seed, test.name, k));
         result.presets.clear();
         if (test.repeat > 1) {
             result.presets.push_back("repeat " + std::to_string(k + 1) + " of " +
@@ -416,7 +415,8 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test,
         }
         for (const MemoryBytes& preset : presets) result.presets.push_back(preset.text);
         if (test.call) {
-            if (test.stack_before) result.presets.push_back("stack " + bytes_text(*test.stack_before));
+            if (test.stack_before)
+                result.presets.push_back("stack " + bytes_text(*test.stack_before));
             result.presets.push_back("call " + test.call->text);
         }
 
@@ -425,13 +425,13 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test,
         if (compared) {
             Run reference_run;
             std::string error = execute(*reference, test, presets, limits, true, reference_run);
-            bool ended = reference_run.facts.end == (test.call ? RunEndKind::RETURNED
-                                                               : RunEndKind::HALTED);
+            bool ended =
+                reference_run.facts.end == (test.call ? RunEndKind::RETURNED : RunEndKind::HALTED);
             if (!error.empty() || !ended) {
                 result.failures.push_back(
                     "the reference " +
-                    (error.empty() ? "did not " + std::string(test.call ? "return" : "halt") + ": " +
-                                         describe_end(reference_run.facts)
+                    (error.empty() ? "did not " + std::string(test.call ? "return" : "halt") +
+                                         ": " + describe_end(reference_run.facts)
                                    : "could not run: " + error));
                 return result;
             }
@@ -448,8 +448,8 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test,
                     return result;
                 }
                 const std::uint8_t* bytes_at = reference_run.machine->memory + *address;
-                ref->mem_same.emplace_back(bytes_at, bytes_at +
-                                               static_cast<long long>(bytes.values.size()));
+                ref->mem_same.emplace_back(bytes_at,
+                                           bytes_at + static_cast<long long>(bytes.values.size()));
             }
         }
 

@@ -83,9 +83,9 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
     json.key("score");
     // A fraction from 0 to 1.
     char fraction[32];
-    double value = score.possible > 0 ? static_cast<double>(score.earned) /
-                                            static_cast<double>(score.possible)
-                                      : (score.failed == 0 ? 1.0 : 0.0);
+    double value = score.possible > 0
+                       ? static_cast<double>(score.earned) / static_cast<double>(score.possible)
+                       : (score.failed == 0 ? 1.0 : 0.0);
     std::snprintf(fraction, sizeof fraction, "%.10g", value);
     json.raw(fraction);
     json.key("message");
@@ -233,14 +233,15 @@ std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& opti
                    tap_description(c.name) + "\n";
             if (ok || !shows_details(*c.test, options.show_hidden)) continue;
             // The details as a YAML block; JSON strings are YAML strings.
-            out += "  ---\n  message: " + json_string(c.result.failures.front()) +
-                   "\n  failures:\n";
+            out +=
+                "  ---\n  message: " + json_string(c.result.failures.front()) + "\n  failures:\n";
             for (const std::string& failure : c.result.failures)
                 out += "    - " + json_string(failure) + "\n";
             std::vector<std::string> presets = preset_lines(c);
             if (!presets.empty()) {
                 out += "  presets:\n";
-                for (const std::string& preset : presets) out += "    - " + json_string(preset) + "\n";
+                for (const std::string& preset : presets)
+                    out += "    - " + json_string(preset) + "\n";
             }
             out += "  run: " + json_string(run_facts_text(c.result.run)) + "\n  ...\n";
         }

@@ -102,12 +102,10 @@ std::optional<std::string> read_whole_file(const std::string& name) {
 }
 
 // A whole number of at most `digits` digits, 0 allowed or not.
-std::optional<long long> whole_number(const char* text, std::size_t digits = 6,
-                                      bool zero = false) {
+std::optional<long long> whole_number(const char* text, std::size_t digits = 6, bool zero = false) {
     std::string_view word(text);
-    if (word.empty() || word.size() > digits || !std::all_of(word.begin(), word.end(), [](char c) {
-            return c >= '0' && c <= '9';
-        }))
+    if (word.empty() || word.size() > digits ||
+        !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     long long n = std::stoll(std::string(word));
     if (n == 0 && !zero) return std::nullopt;
@@ -129,9 +127,9 @@ void on_threads(std::size_t jobs, std::size_t count, Work work) {
 
 // One submission: a source file, or a folder holding one.
 struct Submission {
-    std::string name;    // as reports name it
-    std::string path;    // the source file; "" when the folder names none
-    std::string failure; // why there is no source text
+    std::string name;     // as reports name it
+    std::string path;     // the source file; "" when the folder names none
+    std::string failure;  // why there is no source text
     std::optional<std::string> text;
 };
 
@@ -146,7 +144,8 @@ Submission find_submission(const std::string& operand, const char* source_name) 
             folder = folder.parent_path();
         s.name = folder.filename().string();
         if (s.name.empty() || s.name == "." || s.name == "..")
-            s.name = std::filesystem::absolute(folder, error).lexically_normal().filename().string();
+            s.name =
+                std::filesystem::absolute(folder, error).lexically_normal().filename().string();
         if (source_name != nullptr) {
             s.path = (folder / source_name).string();
             if (!std::filesystem::is_regular_file(s.path, error))
@@ -207,7 +206,8 @@ int main(int argc, char** argv) {
             case OPTION_SHOW_HIDDEN: options.show_hidden = true; break;
             case OPTION_TIMEOUT: {
                 std::optional<long long> seconds = whole_number(optarg);
-                if (!seconds) return usage(std::string("not a number of seconds: '") + optarg + "'");
+                if (!seconds)
+                    return usage(std::string("not a number of seconds: '") + optarg + "'");
                 limits.seconds = static_cast<double>(*seconds);
                 break;
             }

@@ -135,11 +135,11 @@ std::string presets_text(const CheckedCase& c) {
 
 std::string run_facts_text(const RunFacts& run) {
     if (run.end == RunEndKind::NOT_RUN) return "not run";
-    std::string text = run.end == RunEndKind::HALTED    ? "halted"
-                       : run.end == RunEndKind::LIMIT   ? "stopped at the instruction limit"
-                       : run.end == RunEndKind::TIMEOUT ? "stopped at the time limit"
+    std::string text = run.end == RunEndKind::HALTED     ? "halted"
+                       : run.end == RunEndKind::LIMIT    ? "stopped at the instruction limit"
+                       : run.end == RunEndKind::TIMEOUT  ? "stopped at the time limit"
                        : run.end == RunEndKind::RETURNED ? "returned"
-                                                        : "stopped: " + stop_text(*run.stop);
+                                                         : "stopped: " + stop_text(*run.stop);
     text += ", " + std::to_string(run.instructions) + " instructions, " +
             std::to_string(run.clocks) + " clocks, out";
     constexpr std::size_t OUT_SHOWN = 64;
@@ -147,7 +147,8 @@ std::string run_facts_text(const RunFacts& run) {
         text += ' ';
         text += std::to_string(run.port0[k]);
     }
-    if (run.port0_count > OUT_SHOWN) text += " ... (" + std::to_string(run.port0_count) + " values)";
+    if (run.port0_count > OUT_SHOWN)
+        text += " ... (" + std::to_string(run.port0_count) + " values)";
     if (run.port0_count == 0) text += " nothing";
     return text + ", PC " + std::to_string(run.final_pc) + ", SP " + std::to_string(run.final_sp);
 }

@@ -93,7 +93,8 @@ TEST(CheckerFormats, ResultsDocumentsForOneSubmissionAddUp) {
     EXPECT_EQ(missing["message"], "cannot read gone.asm");
     RunResult two = a.check({"--format", "gradescope", "alice.asm", "bob.asm"});
     EXPECT_EQ(two.exit_status, 2);
-    EXPECT_EQ(two.errors.substr(0, 59), "checker: this format describes one submission; 2 were given");
+    EXPECT_EQ(two.errors.substr(0, 59),
+              "checker: this format describes one submission; 2 were given");
 }
 
 TEST(CheckerFormats, BatchReportsParseAndCount) {
