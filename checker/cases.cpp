@@ -295,7 +295,7 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     } else if (key == "stack") {
         std::optional<std::vector<std::uint8_t>>& stack = c.call ? c.stack_after : c.stack_before;
         stack.emplace();
-        error = read_bytes(rest, *stack);
+        if (!read_bytes(rest, *stack).empty()) error = "expected 'stack empty' or stack V...";
     } else if (key == "visibility") {
         auto named = std::find_if(VISIBILITIES.begin(), VISIBILITIES.end(),
                                   [&](Visibility v) { return rest == visibility_name(v); });

@@ -205,8 +205,9 @@ void check_stack_and_findings(const TestCase& test, const RunFacts& run,
                            ": " + run.findings.front());
     }
     if (test.stack_empty && stack_depth(run.final_sp) != 0) {
-        failures.push_back("expected stack empty, got " + std::to_string(stack_depth(run.final_sp)) +
-                           " bytes on the stack (SP " + std::to_string(run.final_sp) + ")");
+        failures.push_back("expected stack empty, got " +
+                           std::to_string(stack_depth(run.final_sp)) + " bytes on the stack (SP " +
+                           std::to_string(run.final_sp) + ")");
     }
     if (test.sp && *test.sp != run.final_sp) {
         failures.push_back("expected sp " + std::to_string(*test.sp) + ", got " +
@@ -310,6 +311,7 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
         }
         push_word(m, RETURN_MARK);
         m.PC = static_cast<std::uint16_t>(*start);
+        monitor->open_outside_call(m.PC, RETURN_MARK, m.SP);
     }
 
     HeadlessIo io;

@@ -131,6 +131,12 @@ public:
 
     const std::vector<MachineFinding>& findings() const { return findings_; }
     const std::vector<OpenCall>& open_calls() const { return calls_; }
+    // A call made from outside the program (a test that starts a subroutine
+    // with the return address already pushed), so that its ret matches.
+    void open_outside_call(std::uint16_t target, std::uint16_t return_address,
+                           std::uint16_t sp_after) {
+        calls_.push_back({return_address, target, return_address, sp_after});
+    }
 
 private:
     static constexpr std::uint8_t LOADED = 1, CODE = 2, WRITTEN = 4;

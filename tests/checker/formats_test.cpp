@@ -217,7 +217,7 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
                "  out same\n  instructions <= reference * 2\n"
                "case slow\n  instructions <= reference * 1\n  clocks <= reference\n");
     write_file(a.dir.file("call.cases"),
-               "case square\n  stack 7\n  call square\n  stack 49\n  mem sqx = 7\n"
+               "case square\n  stack 7\n  call square\n  stack 49\n  mem sqx = 7\n  no findings\n"
                "case cube\n  stack 3 9\n  call cube\n  stack 27 9\n  instructions 15\n"
                "case too deep\n  call square\n  stack 1\n"
                "case halts\n  call next\n"
