@@ -94,9 +94,9 @@ std::string line_name(const AssemblyResult& program, unsigned address) {
 }
 
 std::string describe_end(const RunFacts& run) {
-    if (run.end == RunEndKind::HALTED) return "0 (halted)";
-    if (run.end == RunEndKind::RETURNED) return "a return";
-    if (run.end == RunEndKind::LIMIT || run.end == RunEndKind::TIMEOUT)
+    if (run.end == RunEnd::HALTED) return "0 (halted)";
+    if (run.end == RunEnd::RETURNED) return "a return";
+    if (run.end == RunEnd::LIMIT || run.end == RunEnd::TIMEOUT)
         return "no end within the limit";
     return "255 (stop \"" + stop_text(*run.stop) + "\" at PC " + std::to_string(run.stop->pc) + ")";
 }
@@ -104,7 +104,7 @@ std::string describe_end(const RunFacts& run) {
 // The way the run ended against "stop" and "status" (0 when neither is given).
 void check_end(const AssemblyResult& program, const TestCase& test, const RunLimits& limits,
                const RunFacts& run, std::uint16_t last_pc, std::vector<std::string>& failures) {
-    if (run.end == RunEndKind::TIMEOUT) {
+    if (run.end == RunEnd::TIMEOUT) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%g", limits.seconds);
         failures.push_back("did not halt within " + std::string(seconds) +
@@ -113,15 +113,15 @@ void check_end(const AssemblyResult& program, const TestCase& test, const RunLim
                            line_name(program, last_pc));
         return;
     }
-    if (run.end == RunEndKind::LIMIT) {
+    if (run.end == RunEnd::LIMIT) {
         failures.push_back("did not halt within " + std::to_string(test.limit) +
                            " instructions; the last ran at PC " + address_name(program, last_pc) +
                            line_name(program, last_pc));
         return;
     }
-    bool halted = run.end == RunEndKind::HALTED;
+    bool halted = run.end == RunEnd::HALTED;
     if (test.call) {
-        if (run.end != RunEndKind::RETURNED) {
+        if (run.end != RunEnd::RETURNED) {
             failures.push_back("expected a return from " + test.call->text + ", got " +
                                (halted ? "halt" : "stop \"" + stop_text(*run.stop) + "\"") +
                                " at PC " + address_name(program, run.final_pc));
@@ -344,13 +344,11 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
         io.port0.clear();
         if (run.returned) break;
     }
-    facts.end = outcome.end == RunEnd::HALTED    ? RunEndKind::HALTED
-                : outcome.end == RunEnd::STOPPED ? RunEndKind::STOPPED
-                                                 : RunEndKind::LIMIT;
-    if (timed_out) facts.end = RunEndKind::TIMEOUT;
+    facts.end = outcome.end;
+    if (timed_out) facts.end = RunEnd::TIMEOUT;
     facts.stop = outcome.stop;
     if (run.returned) {
-        facts.end = RunEndKind::RETURNED;
+        facts.end = RunEnd::RETURNED;
         facts.stop.reset();
     }
     facts.instructions = m.instruction_count;
@@ -428,7 +426,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
             Run reference_run;
             std::string error = execute(*reference, test, presets, limits, true, reference_run);
             bool ended =
-                reference_run.facts.end == (test.call ? RunEndKind::RETURNED : RunEndKind::HALTED);
+                reference_run.facts.end == (test.call ? RunEnd::RETURNED : RunEnd::HALTED);
             if (!error.empty() || !ended) {
                 result.failures.push_back(
                     "the reference " +

@@ -10,9 +10,8 @@
 #include "assemble.hpp"
 #include "cases.hpp"
 #include "machine/findings.hpp"
+#include "machine/run_end.hpp"
 #include "machine/stops.hpp"
-
-enum class RunEndKind : std::uint8_t { NOT_RUN, HALTED, STOPPED, LIMIT, TIMEOUT, RETURNED };
 
 // What bounds a run besides the case's instruction limit.
 struct RunLimits {
@@ -28,7 +27,7 @@ constexpr std::size_t PORT0_KEPT = 10'000;
 
 // What a run did, for the reports.
 struct RunFacts {
-    RunEndKind end = RunEndKind::NOT_RUN;
+    RunEnd end = RunEnd::NOT_RUN;
     std::optional<Stop> stop;
     std::uint32_t instructions = 0;
     std::uint32_t clocks = 0;

@@ -25,14 +25,14 @@ struct Tally {
     }
 };
 
-const char* outcome_name(RunEndKind end) {
+const char* outcome_name(RunEnd end) {
     switch (end) {
-        case RunEndKind::HALTED: return "halted";
-        case RunEndKind::STOPPED: return "stopped";
-        case RunEndKind::LIMIT: return "limit";
-        case RunEndKind::TIMEOUT: return "timeout";
-        case RunEndKind::RETURNED: return "returned";
-        case RunEndKind::NOT_RUN: break;
+        case RunEnd::HALTED: return "halted";
+        case RunEnd::STOPPED: return "stopped";
+        case RunEnd::LIMIT: return "limit";
+        case RunEnd::TIMEOUT: return "timeout";
+        case RunEnd::RETURNED: return "returned";
+        default: break;
     }
     return "not run";
 }
@@ -60,8 +60,8 @@ void write_run(JsonWriter& json, const RunFacts& run) {
     json.key("outcome");
     json.value(outcome_name(run.end));
     json.key("status");
-    if (run.end == RunEndKind::HALTED || run.end == RunEndKind::STOPPED) {
-        json.value(static_cast<long long>(run.end == RunEndKind::HALTED ? 0 : 255));
+    if (run.end == RunEnd::HALTED || run.end == RunEnd::STOPPED) {
+        json.value(static_cast<long long>(run.end == RunEnd::HALTED ? 0 : 255));
     } else {
         json.null();
     }
@@ -81,7 +81,7 @@ void write_run(JsonWriter& json, const RunFacts& run) {
     json.end_array();
     json.key("out_more");
     json.value(static_cast<long long>(run.port0_count - run.port0.size()));
-    bool ran = run.end != RunEndKind::NOT_RUN;
+    bool ran = run.end != RunEnd::NOT_RUN;
     json.key("final_pc");
     ran ? json.value(static_cast<long long>(run.final_pc)) : json.null();
     json.key("final_sp");
@@ -134,11 +134,11 @@ std::string presets_text(const CheckedCase& c) {
 }
 
 std::string run_facts_text(const RunFacts& run) {
-    if (run.end == RunEndKind::NOT_RUN) return "not run";
-    std::string text = run.end == RunEndKind::HALTED     ? "halted"
-                       : run.end == RunEndKind::LIMIT    ? "stopped at the instruction limit"
-                       : run.end == RunEndKind::TIMEOUT  ? "stopped at the time limit"
-                       : run.end == RunEndKind::RETURNED ? "returned"
+    if (run.end == RunEnd::NOT_RUN) return "not run";
+    std::string text = run.end == RunEnd::HALTED     ? "halted"
+                       : run.end == RunEnd::LIMIT    ? "stopped at the instruction limit"
+                       : run.end == RunEnd::TIMEOUT  ? "stopped at the time limit"
+                       : run.end == RunEnd::RETURNED ? "returned"
                                                          : "stopped: " + stop_text(*run.stop);
     text += ", " + std::to_string(run.instructions) + " instructions, " +
             std::to_string(run.clocks) + " clocks, out";

@@ -161,20 +161,20 @@ void print_trace(const Session& s) {
 // position line), then the trace line of the last instruction that ran and,
 // unless the program halted, where PC is now: the instruction about to run
 // (after a stop, the one that stopped, which has no trace line).
-void report_end(const Session& s, Why why, bool with_trace) {
-    switch (why) {
-        case Why::DONE: say("returned"); break;
-        case Why::HALTED: say("program halted"); break;
-        case Why::STOPPED:
+void report_end(const Session& s, RunEnd end, bool with_trace) {
+    switch (end) {
+        case RunEnd::RETURNED: say("returned"); break;
+        case RunEnd::HALTED: say("program halted"); break;
+        case RunEnd::STOPPED:
             std::printf("%s%s", stop_message(s.last_stop).c_str(),
                         stop_position_line(s.last_stop).c_str());
             return print_at(s, s.last_start.pc);
-        case Why::BREAKPOINT:
+        case RunEnd::BREAKPOINT:
             say(std::string("stopped at ") +
                 (s.hit_temporary ? "temporary breakpoint " : "breakpoint ") +
                 std::to_string(s.hit_id) + ": " + with_label(s, s.machine.PC));
             break;
-        case Why::WATCHPOINT: {
+        case RunEnd::WATCHPOINT: {
             auto watched = std::find_if(s.breakpoints.begin(), s.breakpoints.end(),
                                         [&](const Breakpoint& b) { return b.id == s.hit_id; });
             say("stopped at watchpoint " + std::to_string(s.hit_id) + ": " +
@@ -182,31 +182,20 @@ void report_end(const Session& s, Why why, bool with_trace) {
                 " to " + std::to_string(s.machine.memory[watched->address]));
             break;
         }
-        case Why::INTERRUPTED: say("interrupted"); break;
+        case RunEnd::INTERRUPTED: say("interrupted"); break;
+        case RunEnd::LIMIT:
+        case RunEnd::NOT_RUN:
+        case RunEnd::TIMEOUT: break;
     }
     if (with_trace) print_trace(s);
-    if (why != Why::HALTED) print_at(s, s.machine.PC);
+    if (end != RunEnd::HALTED) print_at(s, s.machine.PC);
 }
 
 bool ready(const Session& s) {
-    if (s.state == RunState::READY) return true;
-    say(s.state == RunState::HALTED ? "the program has halted: back or run"
-                                    : "the program has stopped: back or run");
+    if (can_go_on(s.state)) return true;
+    say(s.state == RunEnd::HALTED ? "the program has halted: back or run"
+                                  : "the program has stopped: back or run");
     return false;
-}
-
-// Runs until the subroutine `depth` calls deep returns: every call counts
-// one deeper, every ret one shallower. DONE when it returned.
-Why run_to_return(Session& s, int depth) {
-    for (;;) {
-        std::uint8_t op = s.machine.memory[s.machine.PC];
-        Why why = run_instruction(s);
-        if (why != Why::DONE) return why;
-        if (OpcodeTable[op].flow == Flow::CALL) ++depth;
-        if (OpcodeTable[op].flow == Flow::RETURN && --depth == 0) return Why::DONE;
-        why = check_after(s, true);
-        if (why != Why::DONE) return why;
-    }
 }
 
 // step and next: n instructions, each with its trace line; next runs a
@@ -216,19 +205,19 @@ void step_lines(Session& s, std::uint64_t n, bool over_calls) {
     interrupt_requested = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
         std::uint8_t op = s.machine.memory[s.machine.PC];
-        Why why = run_instruction(s);
-        if (why == Why::STOPPED) return report_end(s, why, false);
+        RunEnd end = run_instruction(s);
+        if (end == RunEnd::STOPPED) return report_end(s, end, false);
         print_trace(s);
-        if (why == Why::HALTED) return report_end(s, why, false);
+        if (end == RunEnd::HALTED) return report_end(s, end, false);
         if (over_calls && OpcodeTable[op].flow == Flow::CALL) {
-            why = check_after(s, true);
-            if (why != Why::DONE) return report_end(s, why, false);
-            why = run_to_return(s, 1);
-            if (why != Why::DONE) return report_end(s, why, true);
+            end = check_after(s, true);
+            if (end != RunEnd::LIMIT) return report_end(s, end, false);
+            end = run_to_return(s, 1);
+            if (end != RunEnd::RETURNED) return report_end(s, end, true);
             print_trace(s);
         }
-        why = check_after(s, i + 1 < n);
-        if (why != Why::DONE) return report_end(s, why, false);
+        end = check_after(s, i + 1 < n);
+        if (end != RunEnd::LIMIT) return report_end(s, end, false);
     }
 }
 
@@ -241,20 +230,45 @@ void finish(Session& s) {
 void continue_run(Session& s) {
     if (!ready(s)) return;
     interrupt_requested = 0;
-    Why why;
-    do {
-        why = run_instruction(s);
-        if (why == Why::DONE) why = check_after(s, true);
-    } while (why == Why::DONE);
-    report_end(s, why, true);
+    report_end(s, run_until_break(s), true);
 }
 
 void back(Session& s, std::uint64_t n) {
-    if (s.undo_count == 0) return say("nothing to undo");
-    std::size_t done =
-        go_back(s, static_cast<std::size_t>(std::min<std::uint64_t>(n, UNDO_CAPACITY)));
-    if (done < n) say("went back " + std::to_string(done) + " (the record holds no more)");
+    std::uint64_t at = s.history.step();
+    if (at == 0) return say("nothing to undo");
+    if (n > at) say("went back " + std::to_string(at) + " (the start of the run)");
+    go_to(s, n > at ? 0 : at - n);
     print_position(s);
+}
+
+void goto_step(Session& s, std::uint64_t target) {
+    interrupt_requested = 0;
+    if (target <= s.history.recorded()) {
+        go_to(s, target);
+    } else if (RunEnd end = run_to(s, target); end != RunEnd::LIMIT) {
+        // Where the run ended is shown with its report, except after hlt.
+        report_end(s, end, false);
+        if (end != RunEnd::HALTED) return;
+    }
+    print_position(s);
+}
+
+void reverse_continue(Session& s) {
+    std::uint64_t target = last_break_before(s);
+    if (target == 0) say("no breakpoint or watchpoint stops earlier: the start of the run");
+    go_to(s, target);
+    print_position(s);
+}
+
+void print_last_write(Session& s, std::uint16_t address) {
+    std::optional<std::uint64_t> t = last_write(s, address);
+    if (!t) return say("nothing changed " + with_label(s, address) + " since the start");
+    s.history.rebuild(*s.scratch, *t - 1);
+    unsigned pc = s.scratch->PC;
+    say("instruction " + std::to_string(*t) + " at " + with_label(s, pc) + " changed " +
+        with_label(s, address));
+    say(s.history.trace_line(*s.scratch, *t));
+    print_source(s, pc);
 }
 
 void print_registers(const Machine& m) {
@@ -406,26 +420,6 @@ void delete_command(Session& s, const Words& words) {
     say("deleted " + words[1]);
 }
 
-void help() {
-    say("step [N] (s)      run N instructions (default 1), each with its trace line");
-    say("next [N] (n)      like step, but a call runs until it returns");
-    say("finish            run until the current subroutine returns");
-    say("continue (c)      run until a breakpoint, a watchpoint, hlt, a stop or Ctrl-C");
-    say("back [N]          undo the last N instructions (default 1)");
-    say("break LOC (br)    stop when PC reaches LOC; tbreak LOC: only once");
-    say("watch ADDRESS     stop after an instruction that changes the byte at ADDRESS");
-    say("delete [ID]       delete a breakpoint or watchpoint, or all of them");
-    say("info breakpoints  list breakpoints and watchpoints");
-    say("regs              registers, flags and counts");
-    say("stack [all]       the top 32 bytes on the stack, or all of them");
-    say("x ADDRESS [N]     N bytes of memory in hex and decimal");
-    say("list [LOC]        source lines or instructions around PC or LOC");
-    say("run               start again from the loaded program; quit (q)");
-    say("echo TEXT         print TEXT (marks the parts of a scripted session)");
-    say("LOC is a decimal or 0x address, a label or :LINE; an empty line repeats step, next or "
-        "back");
-}
-
 Words split_words(const std::string& line) {
     Words words;
     std::istringstream in(line);
@@ -434,8 +428,219 @@ Words split_words(const std::string& line) {
     return words;
 }
 
-bool is(const std::string& word, const char* name, const char* short_name = nullptr) {
-    return word == name || (short_name != nullptr && word == short_name);
+// A whole number of steps, from 0.
+std::optional<std::uint64_t> parse_step(const Words& words) {
+    std::optional<std::uint64_t> n;
+    if (words.size() == 2) n = parse_number(words[1]);
+    if (!n) say(words[0] + " takes an instruction number (0 for the start)");
+    return n;
+}
+
+std::optional<std::uint16_t> parse_address(const Session& s, const Words& words) {
+    if (words.size() != 2) {
+        say(words[0] + " takes one location");
+        return std::nullopt;
+    }
+    return parse_location(s, words[1], MEMORY_SIZE - 1);
+}
+
+// A command's arguments without the command; the whole line for echo.
+struct Call {
+    Session& s;
+    const Words& words;
+    const std::string& line;
+};
+
+// step, next and back: an empty line after one repeats it.
+void repeat_later(const Call& c) {
+    if (!c.line.empty()) c.s.repeat_line = c.line;
+}
+
+bool step_command(const Call& c) {
+    if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+        repeat_later(c);
+        step_lines(c.s, *n, c.words[0][0] == 'n');
+    }
+    return true;
+}
+
+bool examine_command(const Call& c) {
+    std::optional<std::uint16_t> at;
+    if (c.words.size() < 2) {
+        say("x takes an address and a count");
+    } else {
+        at = parse_location(c.s, c.words[1], MEMORY_SIZE - 1);
+    }
+    std::optional<std::uint64_t> n = at ? parse_count(c.words, 2) : std::nullopt;
+    if (n) examine(c.s.machine, *at, *n);
+    return true;
+}
+
+void help();
+
+// Every command: its name and short name, the arguments help shows, the
+// most words it takes (itself included; 0 for any), whether an empty line
+// repeats it, what it does and its help line.
+struct Command {
+    const char* name;
+    const char* alias;
+    const char* arguments;
+    std::size_t most_words;
+    bool repeats;
+    bool (*run)(const Call&);
+    const char* help;
+};
+
+constexpr Command COMMANDS[] = {
+    {"step", "s", "[N]", 2, true, step_command,
+     "run N instructions (default 1), each with its trace line"},
+    {"next", "n", "[N]", 2, true, step_command, "like step, but a call runs until it returns"},
+    {"finish", nullptr, "", 1, false,
+     [](const Call& c) {
+         finish(c.s);
+         return true;
+     },
+     "run until the current subroutine returns"},
+    {"continue", "c", "", 1, false,
+     [](const Call& c) {
+         continue_run(c.s);
+         return true;
+     },
+     "run until a breakpoint, a watchpoint, hlt, a stop or Ctrl-C"},
+    {"back", nullptr, "[N]", 2, true,
+     [](const Call& c) {
+         if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+             repeat_later(c);
+             back(c.s, *n);
+         }
+         return true;
+     },
+     "go back N instructions (default 1), as far as the start of the run"},
+    {"goto", nullptr, "N", 2, false,
+     [](const Call& c) {
+         if (std::optional<std::uint64_t> n = parse_step(c.words)) goto_step(c.s, *n);
+         return true;
+     },
+     "to the state right after instruction N of the run (0: the start)"},
+    {"reverse-continue", "rc", "", 1, false,
+     [](const Call& c) {
+         reverse_continue(c.s);
+         return true;
+     },
+     "back to where a breakpoint or watchpoint last stopped, or the start"},
+    {"last-write", nullptr, "LOC", 2, false,
+     [](const Call& c) {
+         if (std::optional<std::uint16_t> at = parse_address(c.s, c.words)) {
+             print_last_write(c.s, *at);
+         }
+         return true;
+     },
+     "the last instruction that changed the byte at LOC"},
+    {"break", "br", "LOC", 2, false,
+     [](const Call& c) {
+         set_breakpoint(c.s, c.words, BreakKind::BREAK);
+         return true;
+     },
+     "stop when PC reaches LOC"},
+    {"tbreak", nullptr, "LOC", 2, false,
+     [](const Call& c) {
+         set_breakpoint(c.s, c.words, BreakKind::TBREAK);
+         return true;
+     },
+     "stop when PC reaches LOC, only once"},
+    {"watch", nullptr, "ADDRESS", 2, false,
+     [](const Call& c) {
+         set_breakpoint(c.s, c.words, BreakKind::WATCH);
+         return true;
+     },
+     "stop after an instruction that changes the byte at ADDRESS"},
+    {"delete", nullptr, "[ID]", 2, false,
+     [](const Call& c) {
+         delete_command(c.s, c.words);
+         return true;
+     },
+     "delete a breakpoint or watchpoint, or all of them"},
+    {"info", nullptr, "breakpoints", 2, false,
+     [](const Call& c) {
+         if (c.words.size() == 2 && (c.words[1] == "breakpoints" || c.words[1] == "b")) {
+             info_breakpoints(c.s);
+         } else {
+             say("info breakpoints lists breakpoints and watchpoints");
+         }
+         return true;
+     },
+     "list breakpoints and watchpoints"},
+    {"regs", nullptr, "", 1, false,
+     [](const Call& c) {
+         print_registers(c.s.machine);
+         return true;
+     },
+     "registers, flags and counts"},
+    {"stack", nullptr, "[all]", 2, false,
+     [](const Call& c) {
+         if (c.words.size() == 2 && c.words[1] != "all") {
+             say("stack takes no word but all");
+         } else {
+             print_stack(c.s.machine, c.words.size() == 2);
+         }
+         return true;
+     },
+     "the top 32 bytes on the stack, or all of them"},
+    {"x", nullptr, "ADDRESS [N]", 3, false, examine_command,
+     "N bytes of memory in hex and decimal"},
+    {"list", nullptr, "[LOC]", 2, false,
+     [](const Call& c) {
+         list(c.s, c.words);
+         return true;
+     },
+     "source lines or instructions around PC or LOC"},
+    {"run", nullptr, "", 1, false,
+     [](const Call& c) {
+         restart(c.s);
+         say("started again from reset");
+         print_position(c.s);
+         return true;
+     },
+     "start again from the loaded program"},
+    {"quit", "q", "", 1, false, [](const Call&) { return false; }, "end the session"},
+    {"echo", nullptr, "TEXT", 0, false,
+     [](const Call& c) {
+         // Marks the sections of a scripted session.
+         say(c.line.substr(std::min(c.line.find("echo") + 5, c.line.size())));
+         return true;
+     },
+     "print TEXT (marks the parts of a scripted session)"},
+    {"help", nullptr, "", 1, false,
+     [](const Call&) {
+         help();
+         return true;
+     },
+     "this list"},
+};
+
+std::string usage_of(const Command& command) {
+    std::string text = command.name;
+    if (*command.arguments != '\0') text = text + " " + command.arguments;
+    if (command.alias != nullptr) text = text + " (" + command.alias + ")";
+    return text;
+}
+
+void help() {
+    std::string repeated;
+    for (const Command& command : COMMANDS) {
+        std::printf("%-22s %s\n", usage_of(command).c_str(), command.help);
+        if (command.repeats) repeated += repeated.empty() ? command.name : std::string(", ") + command.name;
+    }
+    say("LOC is a decimal or 0x address, a label or :LINE; an empty line repeats " + repeated);
+}
+
+const Command* find_command(const std::string& word) {
+    for (const Command& command : COMMANDS) {
+        if (word == command.name || (command.alias != nullptr && word == command.alias)) {
+            return &command;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -448,78 +653,14 @@ bool run_command(Session& s, const std::string& line) {
         if (s.repeat_line.empty()) return true;
         words = split_words(s.repeat_line);
     }
-    const std::string& c = words[0];
-    // Words a command takes at most, itself included.
-    std::size_t most = 1;
-    for (const char* name : {"step", "s", "next", "n", "back", "break", "br", "tbreak", "watch",
-                             "delete", "list", "info", "stack"}) {
-        if (c == name) most = 2;
-    }
-    if (c == "x") most = 3;
-    if (c == "echo") most = words.size();
-    if (words.size() > most) {
-        say("too many words for " + c);
+    const Command* command = find_command(words[0]);
+    if (command == nullptr) {
+        say("unknown command '" + words[0] + "' (help lists the commands)");
         return true;
     }
-    if (is(c, "step", "s") || is(c, "next", "n") || is(c, "back")) {
-        std::optional<std::uint64_t> n = parse_count(words, 1);
-        if (!n) return true;
-        s.repeat_line = line.empty() ? s.repeat_line : line;
-        if (is(c, "back")) {
-            back(s, *n);
-        } else {
-            step_lines(s, *n, c[0] == 'n');
-        }
-    } else if (is(c, "finish")) {
-        finish(s);
-    } else if (is(c, "continue", "c")) {
-        continue_run(s);
-    } else if (is(c, "break", "br")) {
-        set_breakpoint(s, words, BreakKind::BREAK);
-    } else if (is(c, "tbreak")) {
-        set_breakpoint(s, words, BreakKind::TBREAK);
-    } else if (is(c, "watch")) {
-        set_breakpoint(s, words, BreakKind::WATCH);
-    } else if (is(c, "delete")) {
-        delete_command(s, words);
-    } else if (is(c, "info")) {
-        if (words.size() == 2 && (words[1] == "breakpoints" || words[1] == "b")) {
-            info_breakpoints(s);
-        } else {
-            say("info breakpoints lists breakpoints and watchpoints");
-        }
-    } else if (is(c, "regs")) {
-        print_registers(s.machine);
-    } else if (is(c, "stack")) {
-        if (words.size() == 2 && words[1] != "all") {
-            say("stack takes no word but all");
-        } else {
-            print_stack(s.machine, words.size() == 2);
-        }
-    } else if (is(c, "x")) {
-        std::optional<std::uint16_t> at;
-        if (words.size() < 2) {
-            say("x takes an address and a count");
-        } else {
-            at = parse_location(s, words[1], MEMORY_SIZE - 1);
-        }
-        std::optional<std::uint64_t> n = at ? parse_count(words, 2) : std::nullopt;
-        if (n) examine(s.machine, *at, *n);
-    } else if (is(c, "list")) {
-        list(s, words);
-    } else if (is(c, "run")) {
-        restart(s);
-        say("started again from reset");
-        print_position(s);
-    } else if (is(c, "quit", "q")) {
-        return false;
-    } else if (is(c, "echo")) {
-        // Marks the sections of a scripted session.
-        say(line.substr(std::min(line.find("echo") + 5, line.size())));
-    } else if (is(c, "help")) {
-        help();
-    } else {
-        say("unknown command '" + c + "' (help lists the commands)");
+    if (command->most_words != 0 && words.size() > command->most_words) {
+        say("too many words for " + words[0]);
+        return true;
     }
-    return true;
+    return command->run(Call{s, words, line});
 }

@@ -8,6 +8,54 @@
 
 volatile std::sig_atomic_t interrupt_requested = 0;
 
+namespace {
+
+// Instructions a run goes between its tests of Ctrl-C.
+constexpr std::uint64_t RUN_STRETCH = std::uint64_t{1} << 22;
+
+// The simulator's display of out 0, each value on its own line.
+void show_port0(Session& s) {
+    for (std::uint8_t value : s.io.port0) {
+        char text[PORT0_TEXT_CAPACITY];
+        format_port0(text, value);
+        std::printf("%s\n", text);
+    }
+    s.io.port0.clear();
+}
+
+// The breakpoints and watchpoints as the fast loop tests them.
+struct Watched {
+    std::vector<std::uint16_t> addresses;
+    std::vector<std::uint8_t> values;
+    FastStops stops;
+
+    explicit Watched(const Session& s, bool with_breakpoints) {
+        for (const Breakpoint& b : s.breakpoints) {
+            if (b.kind != BreakKind::WATCH) continue;
+            addresses.push_back(b.address);
+            values.push_back(b.last_value);
+        }
+        stops = {with_breakpoints ? s.break_at.data() : nullptr, addresses.data(), values.data(),
+                 addresses.size()};
+    }
+};
+
+// s.last_start for the instruction that brought the machine to its step.
+void note_last_instruction(Session& s) {
+    if (s.history.step() == 0) return;
+    s.history.rebuild(*s.scratch, s.history.step() - 1);
+    s.last_start = trace_start(*s.scratch);
+}
+
+// The ending of a run that halted or stopped becomes the session's state.
+RunEnd note_ending(Session& s, const RunOutcome& outcome) {
+    s.state = outcome.end;
+    if (outcome.stop) s.last_stop = *outcome.stop;
+    return outcome.end;
+}
+
+}  // namespace
+
 void start_session(Session& s) {
     reset_and_load(s.machine, s.program.image);
     *s.start = s.machine;
@@ -16,84 +64,130 @@ void start_session(Session& s) {
 
 void restart(Session& s) {
     s.machine = *s.start;
-    s.undo_next = 0;
-    s.undo_count = 0;
-    s.state = RunState::READY;
+    s.history.begin(s.machine);
+    s.state = RunEnd::LIMIT;
     s.io.port0.clear();
     refresh_watchpoints(s);
 }
 
-Why run_instruction(Session& s) {
-    s.undo[s.undo_next] = capture_undo(s.machine);
-    s.undo_next = (s.undo_next + 1) % UNDO_CAPACITY;
-    s.undo_count = std::min(s.undo_count + 1, UNDO_CAPACITY);
+RunEnd run_instruction(Session& s) {
     s.last_start = trace_start(s.machine);
-    std::optional<Stop> stop = step_headless(s.machine, s.io);
-    // The simulator's display of out 0, each value on its own line.
-    for (std::uint8_t value : s.io.port0) {
-        char text[PORT0_TEXT_CAPACITY];
-        format_port0(text, value);
-        std::printf("%s\n", text);
-    }
-    s.io.port0.clear();
-    if (stop) {
-        s.state = RunState::STOPPED;
-        s.last_stop = *stop;
-        return Why::STOPPED;
-    }
-    if (s.machine.IR == OP_HLT) {
-        s.state = RunState::HALTED;
-        return Why::HALTED;
-    }
-    return Why::DONE;
+    RunOutcome outcome = s.history.run(s.machine, s.io, 1);
+    show_port0(s);
+    return note_ending(s, outcome);
 }
 
-Why check_after(Session& s, bool at_breakpoint) {
+RunEnd check_after(Session& s, bool at_breakpoint) {
     if (s.watch_count > 0) {
         for (Breakpoint& b : s.breakpoints) {
             if (b.kind != BreakKind::WATCH || s.machine.memory[b.address] == b.last_value) continue;
             s.hit_id = b.id;
             s.old_value = b.last_value;
             b.last_value = s.machine.memory[b.address];
-            return Why::WATCHPOINT;
+            return RunEnd::WATCHPOINT;
         }
     }
-    if (at_breakpoint && s.machine.PC < MAX_MEMORY && s.break_count[s.machine.PC] > 0) {
+    if (at_breakpoint && s.machine.PC < MAX_MEMORY && s.break_at[s.machine.PC] != 0) {
         for (const Breakpoint& b : s.breakpoints) {
             if (b.kind == BreakKind::WATCH || b.address != s.machine.PC) continue;
             s.hit_id = b.id;
             s.hit_temporary = b.kind == BreakKind::TBREAK;
             if (s.hit_temporary) delete_breakpoint(s, s.hit_id);  // b is gone
-            return Why::BREAKPOINT;
+            return RunEnd::BREAKPOINT;
         }
     }
     if (interrupt_requested != 0) {
         interrupt_requested = 0;
-        return Why::INTERRUPTED;
+        return RunEnd::INTERRUPTED;
     }
-    return Why::DONE;
+    return RunEnd::LIMIT;
 }
 
-std::size_t go_back(Session& s, std::size_t n) {
-    std::size_t done = 0;
-    for (; done < n && s.undo_count > 0; ++done) {
-        s.undo_next = (s.undo_next + UNDO_CAPACITY - 1) % UNDO_CAPACITY;
-        --s.undo_count;
-        apply_undo(s.machine, s.undo[s.undo_next]);
+RunEnd run_to_return(Session& s, int depth) {
+    for (;;) {
+        std::uint8_t op = s.machine.memory[s.machine.PC];
+        RunEnd end = run_instruction(s);
+        if (end != RunEnd::LIMIT) return end;
+        if (OpcodeTable[op].flow == Flow::CALL) ++depth;
+        if (OpcodeTable[op].flow == Flow::RETURN && --depth == 0) return RunEnd::RETURNED;
+        end = check_after(s, true);
+        if (end != RunEnd::LIMIT) return end;
     }
-    if (done > 0) s.state = RunState::READY;
-    refresh_watchpoints(s);
-    return done;
 }
+
+RunEnd run_until_break(Session& s) {
+    for (;;) {
+        // Rebuilt each stretch: a watchpoint that fired has a new value.
+        Watched watched(s, true);
+        RunOutcome outcome = s.history.run(s.machine, s.io, RUN_STRETCH, &watched.stops);
+        show_port0(s);
+        RunEnd end = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED
+                         ? note_ending(s, outcome)
+                         : check_after(s, true);
+        if (end != RunEnd::LIMIT) {
+            note_last_instruction(s);
+            return end;
+        }
+    }
+}
+
+RunEnd run_to(Session& s, std::uint64_t target) {
+    go_to(s, target);
+    while (s.history.step() < target) {
+        std::uint64_t stretch = std::min(target - s.history.step(), RUN_STRETCH);
+        RunOutcome outcome = s.history.run(s.machine, s.io, stretch);
+        s.io.port0.clear();
+        if (outcome.end != RunEnd::LIMIT) {
+            note_last_instruction(s);
+            return note_ending(s, outcome);
+        }
+        if (interrupt_requested != 0) {
+            interrupt_requested = 0;
+            return RunEnd::INTERRUPTED;
+        }
+    }
+    return RunEnd::LIMIT;
+}
+
+void go_to(Session& s, std::uint64_t target) {
+    s.history.go_to(s.machine, target);
+    note_ending(s, s.history.standing());
+    s.io.port0.clear();
+    refresh_watchpoints(s);
+}
+
+std::uint64_t last_break_before(Session& s) {
+    if (s.history.step() <= 1) return 0;
+    Watched watched(s, true);
+    return s.history.last_stop(*s.scratch, s.history.step() - 1, watched.stops).value_or(0);
+}
+
+std::optional<std::uint64_t> last_write(Session& s, std::uint16_t address) {
+    std::uint8_t value = 0;
+    FastStops stops{nullptr, &address, &value, 1};
+    return s.history.last_stop(*s.scratch, s.history.step(), stops);
+}
+
+namespace {
+
+void count_breakpoints(Session& s) {
+    std::fill(s.break_at.begin(), s.break_at.end(), 0);
+    s.watch_count = 0;
+    for (const Breakpoint& b : s.breakpoints) {
+        if (b.kind == BreakKind::WATCH) {
+            ++s.watch_count;
+        } else {
+            s.break_at[b.address] = 1;
+        }
+    }
+}
+
+}  // namespace
 
 int add_breakpoint(Session& s, BreakKind kind, std::uint16_t address) {
     Breakpoint b{s.next_id++, kind, address, s.machine.memory[address]};
-    if (kind == BreakKind::WATCH) {
-        ++s.watch_count;
-    } else {
-        ++s.break_count[address];
-    }
     s.breakpoints.push_back(b);
+    count_breakpoints(s);
     return b.id;
 }
 
@@ -101,19 +195,14 @@ bool delete_breakpoint(Session& s, int id) {
     auto found = std::find_if(s.breakpoints.begin(), s.breakpoints.end(),
                               [id](const Breakpoint& b) { return b.id == id; });
     if (found == s.breakpoints.end()) return false;
-    if (found->kind == BreakKind::WATCH) {
-        --s.watch_count;
-    } else {
-        --s.break_count[found->address];
-    }
     s.breakpoints.erase(found);
+    count_breakpoints(s);
     return true;
 }
 
 void delete_all_breakpoints(Session& s) {
     s.breakpoints.clear();
-    std::fill(s.break_count.begin(), s.break_count.end(), 0);
-    s.watch_count = 0;
+    count_breakpoints(s);
 }
 
 void refresh_watchpoints(Session& s) {

@@ -1,6 +1,6 @@
-// One debugging session: the program, the machine as loaded, the record of
-// what each instruction overwrote (so that it can be undone), breakpoints
-// and watchpoints, and the runs that step the machine core.
+// One debugging session: the program, the machine as loaded, the history of
+// the run (so that any earlier instruction can be gone back to),
+// breakpoints and watchpoints, and the runs that step the machine core.
 #pragma once
 
 #include <csignal>
@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "machine/headless.hpp"
-#include "machine/snapshot.hpp"
+#include "machine/history.hpp"
+#include "machine/run_end.hpp"
 #include "machine/trace.hpp"
 #include "program.hpp"
 
@@ -24,46 +25,29 @@ struct Breakpoint {
     std::uint8_t last_value;  // a watchpoint's byte as last seen
 };
 
-// Whether the machine can go on: after hlt or a stop only back or run can.
-enum class RunState : std::uint8_t { READY, HALTED, STOPPED };
-
-// Why a run ended.
-enum class Why : std::uint8_t {
-    DONE,         // ran what was asked
-    BREAKPOINT,   // PC reached a breakpoint
-    WATCHPOINT,   // a watched byte changed
-    HALTED,       // hlt ran
-    STOPPED,      // a stop (fault) ended the instruction
-    INTERRUPTED,  // Ctrl-C
-};
-
-// At least this many instructions can be undone.
-constexpr std::size_t UNDO_CAPACITY = std::size_t{1} << 17;
-
-// Set by the Ctrl-C handler; a run checks it after every instruction.
+// Set by the Ctrl-C handler; a run checks it between stretches of
+// instructions.
 extern volatile std::sig_atomic_t interrupt_requested;
 
 struct Session {
     DebugProgram program;
-    Machine machine{};                                             // the machine the session runs
-    std::unique_ptr<Machine> start = std::make_unique<Machine>();  // the machine as loaded
+    Machine machine{};                                               // the machine the session runs
+    std::unique_ptr<Machine> start = std::make_unique<Machine>();    // the machine as loaded
+    std::unique_ptr<Machine> scratch = std::make_unique<Machine>();  // earlier states rebuilt
+    History history;
 
-    // A ring: the newest record is at undo_next - 1.
-    std::vector<UndoRecord> undo = std::vector<UndoRecord>(UNDO_CAPACITY);
-    std::size_t undo_next = 0;
-    std::size_t undo_count = 0;
-
-    RunState state = RunState::READY;
+    // Whether the machine can go on: LIMIT, or HALTED or STOPPED at the end
+    // of the run (only going back or run can go on from there).
+    RunEnd state = RunEnd::LIMIT;
     Stop last_stop{};
     HeadlessIo io;
 
     std::vector<Breakpoint> breakpoints;  // in the order of their IDs
     int next_id = 1;
-    std::vector<int> break_count = std::vector<int>(MAX_MEMORY);  // breakpoints at each address
+    std::vector<std::uint8_t> break_at = std::vector<std::uint8_t>(MAX_MEMORY);  // a breakpoint there
     std::size_t watch_count = 0;
 
     // What ended the last run, for its report.
-    Why why = Why::DONE;
     int hit_id = 0;              // the breakpoint or watchpoint that ended it
     bool hit_temporary = false;  // that breakpoint was a tbreak (and is gone)
     std::uint8_t old_value = 0;  // a watched byte before the change
@@ -77,15 +61,33 @@ void start_session(Session& s);
 // Back to the start: registers, memory and ports as loaded; breakpoints stay.
 void restart(Session& s);
 
-// Runs one instruction and records how to undo it. Port 0 values are shown
-// as they come. Returns HALTED, STOPPED or DONE; s.last_start describes the
+// Runs one instruction, recorded in the history. Port 0 values are shown as
+// they come. Returns HALTED, STOPPED or LIMIT; s.last_start describes the
 // instruction.
-Why run_instruction(Session& s);
+RunEnd run_instruction(Session& s);
 // After an instruction: a watched byte that changed, a breakpoint at PC (only
-// when `at_breakpoint` is asked) or Ctrl-C, as the reason to end a run.
-Why check_after(Session& s, bool at_breakpoint);
-// Undoes up to n instructions; returns how many it undid.
-std::size_t go_back(Session& s, std::size_t n);
+// when `at_breakpoint` is asked) or Ctrl-C, as the reason to end a run;
+// LIMIT when none.
+RunEnd check_after(Session& s, bool at_breakpoint);
+// Runs until the subroutine `depth` calls deep returns: every call counts
+// one deeper, every ret one shallower. RETURNED when it returned.
+RunEnd run_to_return(Session& s, int depth);
+// Runs until a breakpoint, a watchpoint, hlt, a stop or Ctrl-C, on the fast
+// path; s.last_start describes the last instruction.
+RunEnd run_until_break(Session& s);
+// Runs forward, breakpoints and watchpoints aside, until the machine is
+// after instruction `target`, the run ends or Ctrl-C; port 0 values are not
+// shown.
+RunEnd run_to(Session& s, std::uint64_t target);
+
+// To the state after `target` steps of the run (at most recorded), forward
+// or back; the machine's standing is taken from the history.
+void go_to(Session& s, std::uint64_t target);
+// The latest step before the current one after which a breakpoint or a
+// watchpoint would have stopped a forward run; 0 (the start) when none.
+std::uint64_t last_break_before(Session& s);
+// The last step up to the current one that changed the byte at address.
+std::optional<std::uint64_t> last_write(Session& s, std::uint16_t address);
 
 // Breakpoints and watchpoints; each returns the new ID.
 int add_breakpoint(Session& s, BreakKind kind, std::uint16_t address);

@@ -82,7 +82,12 @@ Dispatch make_dispatch(const void* const* handlers, const std::uint8_t* opcodes,
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"
 
-void run_fast(Machine& machine, std::uint32_t until) {
+namespace {
+
+// The loop; CHECKED adds the test of `stops` after every instruction. The
+// unchecked loop has no trace of it.
+template <bool CHECKED>
+void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops) {
 #define FAST_LABEL_ADDRESS(opcode, call) &&run_##opcode,
 #define FAST_OPCODE(opcode, call) opcode,
     static const void* const handlers[] = {MACHINE_HANDLERS(FAST_LABEL_ADDRESS)};
@@ -116,6 +121,9 @@ void run_fast(Machine& machine, std::uint32_t until) {
             charge_clocks(m, opcode);                                              \
             if (m.PC >= MAX_MEMORY) [[unlikely]] goto pc_overload;                 \
             if (--left == 0) goto leave;                                           \
+            if constexpr (CHECKED) {                                               \
+                if (fast_stop_due(m.memory, m.PC, *stops)) goto leave;             \
+            }                                                                      \
             goto* dispatch[m.memory[m.PC]];                                        \
         } else {                                                                   \
             goto leave;                                                            \
@@ -138,6 +146,14 @@ pc_overload:
     m.instruction_count = until - left + 1;
     narrow(m, machine);
     check_pc(machine);
+}
+
+}  // namespace
+
+void run_fast(Machine& machine, std::uint32_t until) { fast_loop<false>(machine, until, nullptr); }
+
+void run_fast(Machine& machine, std::uint32_t until, const FastStops& stops) {
+    fast_loop<true>(machine, until, &stops);
 }
 
 #pragma GCC diagnostic pop

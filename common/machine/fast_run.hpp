@@ -11,6 +11,7 @@
 // its work and runs that instruction with step(), then goes on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "machine/machine.hpp"
@@ -23,6 +24,30 @@
 // `until`. A stop is thrown as from step(), with m as step() would have left
 // it.
 void run_fast(Machine& m, std::uint32_t until);
+
+// What else ends a checked fast run, tested after every instruction it runs:
+// PC at an address whose flag is set in `breaks` (MAX_MEMORY flags, or null
+// for none), or a byte at one of the `watch_count` addresses in `watched`
+// that differs from its value in `values`.
+struct FastStops {
+    const std::uint8_t* breaks = nullptr;
+    const std::uint16_t* watched = nullptr;
+    const std::uint8_t* values = nullptr;
+    std::size_t watch_count = 0;
+};
+
+// Whether the machine as it stands would end a checked run.
+inline bool fast_stop_due(const std::uint8_t* memory, unsigned pc, const FastStops& stops) {
+    if (stops.breaks != nullptr && pc < MAX_MEMORY && stops.breaks[pc] != 0) return true;
+    for (std::size_t i = 0; i < stops.watch_count; ++i) {
+        if (memory[stops.watched[i]] != stops.values[i]) return true;
+    }
+    return false;
+}
+
+// run_fast that also returns after an instruction that leaves
+// fast_stop_due true. The simulator's loop above has no such test.
+void run_fast(Machine& m, std::uint32_t until, const FastStops& stops);
 
 // The number of instructions begun since m.instruction_count was `start`,
 // when `stop` ended the run: the one that stopped is begun but uncounted,

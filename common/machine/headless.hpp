@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "machine/run_end.hpp"
 #include "machine/step.hpp"
 
 struct HeadlessIo {
@@ -14,13 +15,6 @@ struct HeadlessIo {
     void show_port0(unsigned value) { port0.push_back(static_cast<std::uint8_t>(value)); }
     void wait_key() {}
     void halt() {}
-};
-
-enum class RunEnd : std::uint8_t { HALTED, STOPPED, LIMIT };
-
-struct RunOutcome {
-    RunEnd end;
-    std::optional<Stop> stop;  // when STOPPED
 };
 
 // Runs one instruction; a stop comes back as a value, with the machine as

@@ -1,0 +1,223 @@
+#include "machine/history.hpp"
+
+#include <algorithm>
+#include <bit>
+
+#include "machine/trace.hpp"
+
+namespace {
+
+// The Io of a run done again: port 0 values are counted, not kept.
+struct CountingIo {
+    std::uint64_t port0 = 0;
+    void show_port0(unsigned) { ++port0; }
+    void wait_key() {}
+    void halt() {}
+};
+
+struct Advance {
+    std::uint64_t steps = 0;
+    RunEnd end = RunEnd::LIMIT;
+    std::optional<Stop> stop;
+};
+
+// Runs m at most `count` steps: the fast loop up to each instruction it
+// leaves to step(), that one with step(). BREAKPOINT when `stops` fired.
+template <class Io>
+Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops) {
+    // The fast loop counts in 32 bits.
+    constexpr std::uint64_t PIECE = std::uint64_t{1} << 30;
+    Advance a;
+    std::uint32_t start = m.instruction_count;
+    try {
+        while (a.steps < count) {
+            auto piece = static_cast<std::uint32_t>(std::min(count - a.steps, PIECE));
+            start = m.instruction_count;
+            if (stops != nullptr) {
+                run_fast(m, start + piece, *stops);
+            } else {
+                run_fast(m, start + piece);
+            }
+            std::uint32_t ran = m.instruction_count - start;
+            a.steps += ran;
+            if (ran > 0 && stops != nullptr && fast_stop_due(m.memory, m.PC, *stops)) {
+                a.end = RunEnd::BREAKPOINT;
+                break;
+            }
+            if (a.steps == count || ran == piece) continue;
+            start = m.instruction_count;
+            step(m, io);
+            ++a.steps;
+            if (m.IR == OP_HLT) {
+                a.end = RunEnd::HALTED;
+                break;
+            }
+            if (stops != nullptr && fast_stop_due(m.memory, m.PC, *stops)) {
+                a.end = RunEnd::BREAKPOINT;
+                break;
+            }
+        }
+    } catch (const MachineStop& s) {
+        a.steps += instructions_begun(m, start, s.stop);
+        a.end = RunEnd::STOPPED;
+        a.stop = s.stop;
+    }
+    return a;
+}
+
+// Snapshots this far from the end of the run are kept `spacing` steps apart.
+std::uint64_t spacing(std::uint64_t distance, std::uint64_t density) {
+    std::uint64_t grains = distance / (density * HISTORY_GRAIN);
+    return HISTORY_GRAIN << std::bit_width(grains);
+}
+
+}  // namespace
+
+History::History(std::size_t budget)
+    : budget_(std::max<std::size_t>(budget, 64)), density_(budget_ / 8) {}
+
+void History::begin(const Machine& start) {
+    for (Snapshot& s : snapshots_) spare_.push_back(std::move(s.machine));
+    snapshots_.clear();
+    step_ = recorded_ = outputs_ = 0;
+    ending_.reset();
+    density_ = budget_ / 8;
+    taken_since_thinning_ = 0;
+    take_snapshot(start);
+}
+
+RunOutcome History::standing() const {
+    if (ending_ && step_ == recorded_) return *ending_;
+    return {RunEnd::LIMIT, std::nullopt};
+}
+
+RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const FastStops* stops) {
+    if (ending_ && step_ == recorded_) return *ending_;
+    std::uint64_t left = count;
+    while (left > 0) {
+        // Pieces end at every grain, where new ground gets its snapshot.
+        std::uint64_t to_grain = HISTORY_GRAIN - step_ % HISTORY_GRAIN;
+        std::size_t shown = io.port0.size();
+        Advance a = advance(m, io, std::min(left, to_grain), stops);
+        step_ += a.steps;
+        left -= a.steps;
+        outputs_ += io.port0.size() - shown;
+        recorded_ = std::max(recorded_, step_);
+        if (a.end == RunEnd::HALTED || a.end == RunEnd::STOPPED) {
+            ending_ = RunOutcome{a.end, a.stop};
+            return *ending_;
+        }
+        if (step_ % HISTORY_GRAIN == 0 && step_ > snapshots_.back().step) take_snapshot(m);
+        if (a.end == RunEnd::BREAKPOINT) return {RunEnd::BREAKPOINT, std::nullopt};
+    }
+    return {RunEnd::LIMIT, std::nullopt};
+}
+
+const History::Snapshot& History::snapshot_before(std::uint64_t target) const {
+    auto after = std::upper_bound(snapshots_.begin(), snapshots_.end(), target,
+                                  [](std::uint64_t t, const Snapshot& s) { return t < s.step; });
+    return *(after - 1);  // the first snapshot is at step 0
+}
+
+void History::go_to(Machine& m, std::uint64_t target) {
+    target = std::min(target, recorded_);
+    const Snapshot& s = snapshot_before(target);
+    // Forward from where the machine is, unless a snapshot is nearer.
+    if (target < step_ || step_ < s.step) {
+        m = *s.machine;
+        step_ = s.step;
+        outputs_ = s.outputs;
+    }
+    CountingIo io;
+    step_ += advance(m, io, target - step_, nullptr).steps;
+    outputs_ += io.port0;
+}
+
+std::uint64_t History::rebuild(Machine& scratch, std::uint64_t target) const {
+    target = std::min(target, recorded_);
+    const Snapshot& s = snapshot_before(target);
+    scratch = *s.machine;
+    CountingIo io;
+    advance(scratch, io, target - s.step, nullptr);
+    return s.outputs + io.port0;
+}
+
+std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t last,
+                                                const FastStops& stops) const {
+    last = std::min(last, recorded_);
+    if (last == 0) return std::nullopt;
+    FastStops local = stops;
+    std::vector<std::uint8_t> values(stops.watch_count);
+    local.values = values.data();
+    auto refresh = [&] {
+        for (std::size_t i = 0; i < stops.watch_count; ++i)
+            values[i] = scratch.memory[stops.watched[i]];
+    };
+    // Stretch i covers the steps after snapshot i up to the next snapshot.
+    auto i = static_cast<std::size_t>(&snapshot_before(last - 1) - snapshots_.data());
+    for (;; --i) {
+        std::uint64_t at = snapshots_[i].step;
+        std::uint64_t end = i + 1 < snapshots_.size() ? std::min(snapshots_[i + 1].step, last) : last;
+        scratch = *snapshots_[i].machine;
+        refresh();
+        std::optional<std::uint64_t> found;
+        CountingIo io;
+        while (at < end) {
+            Advance a = advance(scratch, io, end - at, &local);
+            at += a.steps;
+            if (a.end != RunEnd::BREAKPOINT) break;
+            found = at;
+            refresh();
+        }
+        if (found || i == 0) return found;
+    }
+}
+
+std::string History::trace_line(Machine& scratch, std::uint64_t t) const {
+    if (t == 0 || t > recorded_) return "";
+    rebuild(scratch, t - 1);
+    TraceStart start = trace_start(scratch);
+    CountingIo io;
+    try {
+        ::step(scratch, io);
+    } catch (const MachineStop&) {
+        return "";
+    }
+    char line[TRACE_LINE_CAPACITY];
+    format_trace_line(line, start, scratch);
+    return line;
+}
+
+void History::take_snapshot(const Machine& m) {
+    std::unique_ptr<Machine> copy;
+    if (spare_.empty()) {
+        copy = std::make_unique<Machine>(m);
+    } else {
+        copy = std::move(spare_.back());
+        spare_.pop_back();
+        *copy = m;
+    }
+    snapshots_.push_back(Snapshot{step_, outputs_, std::move(copy)});
+    // Thinning looks at every snapshot, so it waits for a few new ones.
+    if (++taken_since_thinning_ >= 32 || snapshots_.size() > budget_) thin();
+}
+
+void History::thin() {
+    taken_since_thinning_ = 0;
+    for (;;) {
+        std::size_t kept = 0;
+        for (Snapshot& s : snapshots_) {
+            if (s.step % spacing(recorded_ - s.step, density_) == 0) {
+                if (&snapshots_[kept] != &s) snapshots_[kept] = std::move(s);
+                ++kept;
+            } else {
+                spare_.push_back(std::move(s.machine));
+            }
+        }
+        snapshots_.resize(kept);
+        if (snapshots_.size() <= budget_ || density_ <= 2) break;
+        density_ /= 2;
+    }
+    // Beyond the budget nothing is kept for reuse.
+    while (snapshots_.size() + spare_.size() > budget_ && !spare_.empty()) spare_.pop_back();
+}

@@ -1,0 +1,100 @@
+// The history of a run, for going back to any earlier instruction of it
+// however long the run: copies of the machine (snapshots) at some steps, and
+// re-execution from the nearest one before the step asked for.
+//
+// A step is one instruction begun: after n steps without a stop the
+// machine's instruction count is n (modulo 2^32); a stop is the last step of
+// its run. The machine takes nothing from outside that could differ between
+// two runs from the same state (in 1 discards its key, a port holds what out
+// wrote), so a snapshot and the program decide every later step.
+//
+// Snapshots are taken every HISTORY_GRAIN steps of new ground and thinned as
+// the run grows: one HISTORY_GRAIN apart over the last `density` grains, then
+// twice as far apart over the `density` grains before, and so on, so that
+// the steps near the end are cheap to reach and the whole run is reachable.
+// When they exceed the budget the density halves: memory stays within
+// budget snapshots (about 16.7 KB each) however long the run.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "machine/fast_run.hpp"
+#include "machine/headless.hpp"
+#include "machine/machine.hpp"
+#include "machine/run_end.hpp"
+
+constexpr std::uint64_t HISTORY_GRAIN = std::uint64_t{1} << 14;
+
+class History {
+public:
+    // At most `budget` snapshots (at least 8).
+    explicit History(std::size_t budget = 2048);
+
+    // Forgets the run; `start` is the state at step 0.
+    void begin(const Machine& start);
+
+    // The step the run's machine is at, and the furthest step recorded.
+    std::uint64_t step() const { return step_; }
+    std::uint64_t recorded() const { return recorded_; }
+    // Port 0 values the run wrote up to step().
+    std::uint64_t outputs() const { return outputs_; }
+    std::size_t snapshot_count() const { return snapshots_.size(); }
+
+    // How the run stands at step(): LIMIT while it can go on; at the last
+    // recorded step of a run that halted or stopped, that ending.
+    RunOutcome standing() const;
+
+    // Runs the run's machine m (at step()) at most `count` steps forward,
+    // fast where it can, recording as it goes. Ends early at hlt, a stop or,
+    // with `stops`, after an instruction that leaves fast_stop_due true
+    // (BREAKPOINT: the caller tells which). io gets in, out and hlt.
+    RunOutcome run(Machine& m, HeadlessIo& io, std::uint64_t count,
+                   const FastStops* stops = nullptr);
+
+    // Moves the run's machine m to the state after `target` steps (at most
+    // recorded()), forward or back.
+    void go_to(Machine& m, std::uint64_t target);
+    // The state after `target` steps (at most recorded()) into `scratch`;
+    // the run's machine and step() stay. Returns the port 0 values written
+    // up to there.
+    std::uint64_t rebuild(Machine& scratch, std::uint64_t target) const;
+
+    // The last step t with 0 < t <= last (last at most recorded()) after
+    // which `stops` would have ended a forward run (a watched byte compared
+    // with its value after the step before), searched backwards from `last`
+    // one stretch between snapshots at a time; nothing when there is none.
+    // `stops.values` is ignored: each stretch starts from its snapshot.
+    std::optional<std::uint64_t> last_stop(Machine& scratch, std::uint64_t last,
+                                           const FastStops& stops) const;
+
+    // The trace line of step t (1 to recorded()), as the simulator's trace
+    // writes it; "" for a stop, which has none.
+    std::string trace_line(Machine& scratch, std::uint64_t t) const;
+
+private:
+    struct Snapshot {
+        std::uint64_t step;
+        std::uint64_t outputs;
+        std::unique_ptr<Machine> machine;
+    };
+
+    // The last snapshot at or before `target`.
+    const Snapshot& snapshot_before(std::uint64_t target) const;
+    void take_snapshot(const Machine& m);
+    void thin();
+
+    std::size_t budget_;
+    std::uint64_t density_;
+    std::vector<Snapshot> snapshots_;              // by step, the first at step 0
+    std::vector<std::unique_ptr<Machine>> spare_;  // thinned out, for reuse
+    std::size_t taken_since_thinning_ = 0;
+    std::uint64_t step_ = 0;
+    std::uint64_t recorded_ = 0;
+    std::uint64_t outputs_ = 0;
+    std::optional<RunOutcome> ending_;  // how the run ended at recorded_, if it did
+};

@@ -1,0 +1,31 @@
+// How a run ended, one type for every program that runs the machine: the
+// headless run, the checker, the debugger and the web page. The numbers are
+// part of the page's interface (its script names the states by them).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "machine/stops.hpp"
+
+enum class RunEnd : std::uint8_t {
+    LIMIT = 0,        // ran what was asked (a count, a limit, to a return); can go on
+    HALTED = 1,       // hlt ran
+    STOPPED = 2,      // a stop ended the last instruction begun
+    BREAKPOINT = 3,   // PC reached a breakpoint; can go on
+    NOT_RUN = 4,      // nothing to run: no program, or it did not assemble
+    WATCHPOINT = 5,   // a watched byte changed; can go on
+    INTERRUPTED = 6,  // the user interrupted the run; can go on
+    RETURNED = 7,     // the subroutine a run was to finish returned
+    TIMEOUT = 8,      // a wall-clock limit ended the run; can go on
+};
+
+// Whether the machine can run on from where such a run left it.
+constexpr bool can_go_on(RunEnd end) {
+    return end != RunEnd::HALTED && end != RunEnd::STOPPED && end != RunEnd::NOT_RUN;
+}
+
+struct RunOutcome {
+    RunEnd end;
+    std::optional<Stop> stop;  // when STOPPED
+};
