@@ -2,16 +2,15 @@
 // plain C functions that the page's script calls. One playground per page:
 // the record below, which owns the machine.
 //
-// Every instruction runs through the core's step procedure. The last
-// HISTORY_CAPACITY instructions of a run have an undo record each, kept in a
-// ring before the instruction runs, so that the page can step back and can
-// rebuild the trace of the last instructions by replaying them. A long slice
-// runs its earlier instructions without records (they would be overwritten
-// before anything could read them); see pg_run.
+// Runs go through the core's history (machine/history.hpp), the same one the
+// debugger uses: the fast loop where it can, the step procedure for in, out
+// and hlt, and snapshots from which step back, the trace of the last
+// instructions and the bytes the last one changed are rebuilt, back to the
+// start of any run.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
-#include <bitset>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -21,151 +20,58 @@
 #include "assemble.hpp"
 #include "machine/display.hpp"
 #include "machine/headless.hpp"
+#include "machine/history.hpp"
 #include "machine/loader.hpp"
-#include "machine/snapshot.hpp"
+#include "machine/run_end.hpp"
 #include "machine/trace.hpp"
 
 namespace {
 
-// What the page shows as the run's state; the numbers are read by the script.
-enum RunState : int {
-    STATE_READY = 0,    // can run on
-    STATE_HALTED = 1,   // hlt ran
-    STATE_STOPPED = 2,  // a stop (its message is in the console text)
-    STATE_BREAK = 3,    // a run reached a breakpoint (can run on)
-    STATE_EMPTY = 4,    // nothing assembled
-};
-
-// One instruction's undo record and how many port 0 values had been shown
-// before it ran.
-struct HistoryEntry {
-    UndoRecord undo;
-    std::uint32_t output_length;
-};
-
-constexpr std::size_t HISTORY_CAPACITY = 1u << 17;
 // At most this many port 0 values are shown; older ones scroll away.
 constexpr std::size_t CONSOLE_VALUES = 2000;
+// Snapshots the page's history keeps at most (about 4 MB).
+constexpr std::size_t HISTORY_BUDGET = 256;
+// Bytes one instruction changes at most: pops and pushes, and a word stored.
+constexpr std::size_t CHANGED_CAPACITY = 16;
 
 struct Playground {
     Machine machine{};
+    Machine scratch{};  // earlier states rebuilt from the history
     AssemblyResult assembly;
     HeadlessIo io;
-    RunState state = STATE_EMPTY;
+    // What the page shows as the run's state: the numbers of RunEnd, which
+    // the script reads (NOT_RUN: nothing assembled).
+    RunEnd state = RunEnd::NOT_RUN;
     Stop stop{};
-    std::vector<HistoryEntry> history = std::vector<HistoryEntry>(HISTORY_CAPACITY);
-    std::size_t history_next = 0;   // slot of the next record
-    std::size_t history_count = 0;  // records that can be undone
-    std::bitset<MEMORY_SIZE> breakpoints;
+    History history{HISTORY_BUDGET};
+    std::array<std::uint8_t, MEMORY_SIZE> breakpoints{};
     std::uint32_t registers[10];
-    std::uint16_t changed[UndoRecord::CAPACITY];
-    std::string text;       // the last string handed to the script
-    std::uint32_t ran = 0;  // instructions a slice loop began, the ending one included
-};
-
-// The state a slice starts from, for running its start again (see pg_run).
-struct Checkpoint {
-    Machine machine;
-    std::size_t output_length;
-    std::size_t history_next, history_count;
+    std::uint16_t changed[CHANGED_CAPACITY];
+    std::string text;  // the last string handed to the script
 };
 
 Playground pg;
-Checkpoint checkpoint;
 
 const char* hand_out(std::string text) {
     pg.text = std::move(text);
     return pg.text.c_str();
 }
 
-void remember(const Machine& m) {
-    HistoryEntry& e = pg.history[pg.history_next];
-    e.undo = capture_undo(m);
-    e.output_length = static_cast<std::uint32_t>(pg.io.port0.size());
-    pg.history_next = (pg.history_next + 1) % HISTORY_CAPACITY;
-    if (pg.history_count < HISTORY_CAPACITY) ++pg.history_count;
-}
-
-const HistoryEntry& newest_entry(std::size_t back = 0) {
-    return pg.history[(pg.history_next + HISTORY_CAPACITY - 1 - back) % HISTORY_CAPACITY];
-}
-
 // A stop by Escape or the Stop button only pauses: the next step runs on.
 bool can_run() {
-    if (pg.state == STATE_STOPPED && pg.stop.kind == StopKind::USER_ABORT) pg.state = STATE_READY;
-    if (pg.state == STATE_BREAK) pg.state = STATE_READY;
-    return pg.state == STATE_READY;
+    if (pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT) pg.state = RunEnd::LIMIT;
+    if (pg.state == RunEnd::BREAKPOINT) pg.state = RunEnd::LIMIT;
+    return pg.state == RunEnd::LIMIT;
 }
 
 // How a run treats breakpoints: a run that continues from a breakpoint
 // passes over the one it starts on.
 enum BreakpointUse : int { IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2 };
 
-// The loop of a slice; Remember keeps an undo record before each
-// instruction. pg.ran counts the instructions begun, so that after a stop it
-// includes the stopping one.
-template <bool Remember>
-[[gnu::noinline]] RunState run_loop(Machine& m, std::uint32_t limit, int breakpoints) {
-    for (std::uint32_t n = 0; n < limit; ++n) {
-        if (breakpoints != IGNORE_BREAKPOINTS && pg.breakpoints[m.PC] &&
-            !(n == 0 && breakpoints == PASS_THE_FIRST)) {
-            pg.ran = n;
-            return STATE_BREAK;
-        }
-        pg.ran = n + 1;
-        if constexpr (Remember) remember(m);
-        step(m, pg.io);
-        if (m.IR == OP_HLT) return STATE_HALTED;
-    }
-    return STATE_READY;
-}
-
-// Runs a loop, a stop becoming the state.
-template <bool Remember>
-RunState run_catching(Machine& m, std::uint32_t limit, int breakpoints) {
-    try {
-        return run_loop<Remember>(m, limit, breakpoints);
-    } catch (const MachineStop& s) {
-        pg.stop = s.stop;
-        return STATE_STOPPED;
-    }
-}
-
-void forget_history() { pg.history_next = pg.history_count = 0; }
-
-void take_checkpoint() {
-    checkpoint.machine = pg.machine;
-    checkpoint.output_length = pg.io.port0.size();
-    checkpoint.history_next = pg.history_next;
-    checkpoint.history_count = pg.history_count;
-}
-
-void back_to_checkpoint() {
-    pg.machine = checkpoint.machine;
-    pg.io.port0.resize(checkpoint.output_length);
-    pg.history_next = checkpoint.history_next;
-    pg.history_count = checkpoint.history_count;
-}
-
-// A slice whose first `plain` instructions run without records and the rest
-// with them; the records of a run ending in the plain part come from running
-// the slice again from its checkpoint (the machine is deterministic), first
-// without records up to the last HISTORY_CAPACITY instructions.
-RunState run_with_plain_start(Machine& m, std::uint32_t limit, int breakpoints,
-                              std::uint32_t plain) {
-    take_checkpoint();
-    RunState state = run_catching<false>(m, plain, breakpoints);
-    if (state != STATE_READY) {
-        std::uint32_t ran = pg.ran;
-        back_to_checkpoint();
-        plain = ran > HISTORY_CAPACITY ? ran - static_cast<std::uint32_t>(HISTORY_CAPACITY) : 0;
-        if (plain > 0) run_catching<false>(m, plain, breakpoints);  // ends as before: READY
-    }
-    if (plain == 0) return run_catching<true>(m, limit, breakpoints);
-    forget_history();  // the records before the plain part no longer lead up to m
-    // Only the slice's first instruction passes over its breakpoint.
-    int rest = breakpoints == PASS_THE_FIRST ? STOP_AT_ANY : breakpoints;
-    return run_catching<true>(m, limit - plain, rest);
+int set_state(const RunOutcome& outcome) {
+    pg.state = outcome.end;
+    if (outcome.stop) pg.stop = *outcome.stop;
+    return static_cast<int>(pg.state);
 }
 
 }  // namespace
@@ -178,9 +84,9 @@ EMSCRIPTEN_KEEPALIVE int pg_reset();
 // resets the machine. Returns 1 when it assembled.
 EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
     pg.assembly = assemble_source(source, true);
-    pg.breakpoints.reset();
+    pg.breakpoints.fill(0);
     if (!pg.assembly.ok) {
-        pg.state = STATE_EMPTY;
+        pg.state = RunEnd::NOT_RUN;
         return 0;
     }
     pg_reset();
@@ -245,64 +151,63 @@ EMSCRIPTEN_KEEPALIVE const std::int32_t* pg_text_lines() {
 // Back to the state just after loading: the assembled object code goes
 // through the simulator's own loader. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reset() {
-    if (!pg.assembly.ok) return pg.state = STATE_EMPTY;
+    if (!pg.assembly.ok) return static_cast<int>(pg.state = RunEnd::NOT_RUN);
     pg.io.port0.clear();
-    forget_history();
-    pg.state = STATE_READY;
+    pg.state = RunEnd::LIMIT;
     if (std::optional<Stop> refused =
             reset_and_load(pg.machine, ObjectCode::in_text(pg.assembly.object_code))) {
         pg.stop = *refused;
-        pg.state = STATE_STOPPED;
+        pg.state = RunEnd::STOPPED;
     }
-    return pg.state;
+    pg.history.begin(pg.machine);
+    return static_cast<int>(pg.state);
 }
 
 // Runs at most limit instructions, stopping before an instruction at a
-// breakpoint as `breakpoints` says (BreakpointUse). Returns the state. Only
-// the last HISTORY_CAPACITY instructions keep undo records; the history ends
-// up the same as if every instruction had kept one.
+// breakpoint as `breakpoints` says (BreakpointUse). Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
-    if (!can_run()) return pg.state;
-    pg.state = limit > HISTORY_CAPACITY
-                   ? run_with_plain_start(pg.machine, limit, breakpoints,
-                                          limit - static_cast<std::uint32_t>(HISTORY_CAPACITY))
-                   : run_catching<true>(pg.machine, limit, breakpoints);
-    return pg.state;
+    if (!can_run()) return static_cast<int>(pg.state);
+    if (breakpoints == STOP_AT_ANY && pg.breakpoints[pg.machine.PC] != 0) {
+        return static_cast<int>(pg.state = RunEnd::BREAKPOINT);
+    }
+    FastStops stops{pg.breakpoints.data(), nullptr, nullptr, 0};
+    return set_state(pg.history.run(pg.machine, pg.io, limit,
+                                    breakpoints == IGNORE_BREAKPOINTS ? nullptr : &stops));
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS); }
 
-// Undoes the last instruction. Returns 1 when there was one to undo.
+// Goes back one instruction. Returns 1 when there was one to go back over.
 EMSCRIPTEN_KEEPALIVE int pg_step_back() {
-    if (pg.history_count == 0 || pg.state == STATE_EMPTY) return 0;
-    const HistoryEntry& e = newest_entry();
-    apply_undo(pg.machine, e.undo);
-    pg.io.port0.resize(e.output_length);
-    pg.history_next = (pg.history_next + HISTORY_CAPACITY - 1) % HISTORY_CAPACITY;
-    --pg.history_count;
-    pg.state = STATE_READY;
+    if (pg.history.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
+    pg.history.go_to(pg.machine, pg.history.step() - 1);
+    pg.io.port0.resize(pg.history.outputs());
+    set_state(pg.history.standing());
     return 1;
 }
 
-EMSCRIPTEN_KEEPALIVE int pg_history_length() { return static_cast<int>(pg.history_count); }
+// How many instructions step back can go back over: all of the run.
+EMSCRIPTEN_KEEPALIVE int pg_history_length() {
+    return static_cast<int>(std::min<std::uint64_t>(pg.history.step(), INT32_MAX));
+}
 
 // Escape or the Stop button: the stop the simulator shows for Escape.
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
-    if (pg.state == STATE_READY || pg.state == STATE_BREAK) {
+    if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT) {
         pg.stop = Stop{StopKind::USER_ABORT, pg.machine.PC, pg.machine.IR, {}};
-        pg.state = STATE_STOPPED;
+        pg.state = RunEnd::STOPPED;
     }
-    return pg.state;
+    return static_cast<int>(pg.state);
 }
 
 // 1 when the run is over: hlt ran, or a stop other than the user's.
 EMSCRIPTEN_KEEPALIVE int pg_ended() {
-    return pg.state == STATE_HALTED ||
-           (pg.state == STATE_STOPPED && pg.stop.kind != StopKind::USER_ABORT);
+    return pg.state == RunEnd::HALTED ||
+           (pg.state == RunEnd::STOPPED && pg.stop.kind != StopKind::USER_ABORT);
 }
 
 EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
-    if (address < MEMORY_SIZE) pg.breakpoints[address] = on != 0;
+    if (address < MEMORY_SIZE) pg.breakpoints[address] = on != 0 ? 1 : 0;
 }
 
 // PC, SP, IR, Z, S, O, C, instructions, clocks, state.
@@ -332,12 +237,13 @@ EMSCRIPTEN_KEEPALIVE unsigned pg_instruction_length(unsigned opcode) {
 // The addresses whose bytes the last instruction changed: their count, the
 // addresses in pg_changed_addresses().
 EMSCRIPTEN_KEEPALIVE int pg_changed_count() {
-    int count = 0;
-    if (pg.history_count == 0) return 0;
-    const UndoRecord& r = newest_entry().undo;
-    for (int i = 0; i < r.count; ++i)
-        if (pg.machine.memory[r.address[i]] != r.value[i]) pg.changed[count++] = r.address[i];
-    return count;
+    if (pg.history.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
+    pg.history.rebuild(pg.scratch, pg.history.step() - 1);
+    std::size_t count = 0;
+    for (unsigned a = 0; a < MEMORY_SIZE && count < CHANGED_CAPACITY; ++a) {
+        if (pg.machine.memory[a] != pg.scratch.memory[a]) pg.changed[count++] = static_cast<std::uint16_t>(a);
+    }
+    return static_cast<int>(count);
 }
 
 EMSCRIPTEN_KEEPALIVE const std::uint16_t* pg_changed_addresses() { return pg.changed; }
@@ -355,27 +261,29 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
         out += '\n';
         out += text;
     }
-    if (pg.state == STATE_HALTED) {
+    if (pg.state == RunEnd::HALTED) {
         out += "\n-HALT-\n" + statistics_text(pg.machine);
-    } else if (pg.state == STATE_STOPPED) {
+    } else if (pg.state == RunEnd::STOPPED) {
         out += stop_message(pg.stop) + stop_position_line(pg.stop);
     }
     return hand_out(std::move(out));
 }
 
-// The trace lines of the last `count` instructions (as many as the history
-// holds), oldest first, each ending with a line end. The machine is taken
-// back over them and run forward again, which leaves it as it was.
+// The trace lines of the last `count` instructions (as many as the run
+// has), oldest first, each ending with a line end: rebuilt from the history
+// on a scratch machine, so the run's machine stays as it is.
 EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
-    std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), pg.history_count);
-    for (std::size_t i = 0; i < n; ++i) apply_undo(pg.machine, newest_entry(i).undo);
-    HeadlessIo scratch;
+    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(count, 0)),
+                                              pg.history.step());
+    pg.history.rebuild(pg.scratch, pg.history.step() - n);
+    HeadlessIo scratch_io;
     std::string out;
     char line[TRACE_LINE_CAPACITY];
-    for (std::size_t i = n; i-- > 0;) {
-        TraceStart start = trace_start(pg.machine);
-        if (step_headless(pg.machine, scratch)) break;  // the stopping instruction has no line
-        format_trace_line(line, start, pg.machine);
+    for (std::uint64_t i = 0; i < n; ++i) {
+        TraceStart start = trace_start(pg.scratch);
+        if (step_headless(pg.scratch, scratch_io)) break;  // the stopping instruction has no line
+        format_trace_line(line, start, pg.scratch);
         out += line;
         out += '\n';
     }

@@ -66,15 +66,14 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops)
 }
 
 // Snapshots this far from the end of the run are kept `spacing` steps apart.
-std::uint64_t spacing(std::uint64_t distance, std::uint64_t density) {
-    std::uint64_t grains = distance / (density * HISTORY_GRAIN);
-    return HISTORY_GRAIN << std::bit_width(grains);
+std::uint64_t spacing(std::uint64_t distance, std::uint64_t density, std::uint64_t grain) {
+    return grain << std::bit_width(distance / (density * grain));
 }
 
 }  // namespace
 
-History::History(std::size_t budget)
-    : budget_(std::max<std::size_t>(budget, 64)), density_(budget_ / 8) {}
+History::History(std::size_t budget, std::uint64_t grain)
+    : budget_(std::max<std::size_t>(budget, 64)), grain_(grain), density_(budget_ / 8) {}
 
 void History::begin(const Machine& start) {
     for (Snapshot& s : snapshots_) spare_.push_back(std::move(s.machine));
@@ -96,7 +95,7 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
     std::uint64_t left = count;
     while (left > 0) {
         // Pieces end at every grain, where new ground gets its snapshot.
-        std::uint64_t to_grain = HISTORY_GRAIN - step_ % HISTORY_GRAIN;
+        std::uint64_t to_grain = grain_ - step_ % grain_;
         std::size_t shown = io.port0.size();
         Advance a = advance(m, io, std::min(left, to_grain), stops);
         step_ += a.steps;
@@ -107,7 +106,7 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
             ending_ = RunOutcome{a.end, a.stop};
             return *ending_;
         }
-        if (step_ % HISTORY_GRAIN == 0 && step_ > snapshots_.back().step) take_snapshot(m);
+        if (step_ % grain_ == 0 && step_ > snapshots_.back().step) take_snapshot(m);
         if (a.end == RunEnd::BREAKPOINT) return {RunEnd::BREAKPOINT, std::nullopt};
     }
     return {RunEnd::LIMIT, std::nullopt};
@@ -207,7 +206,7 @@ void History::thin() {
     for (;;) {
         std::size_t kept = 0;
         for (Snapshot& s : snapshots_) {
-            if (s.step % spacing(recorded_ - s.step, density_) == 0) {
+            if (s.step % spacing(recorded_ - s.step, density_, grain_) == 0) {
                 if (&snapshots_[kept] != &s) snapshots_[kept] = std::move(s);
                 ++kept;
             } else {

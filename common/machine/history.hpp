@@ -32,8 +32,9 @@ constexpr std::uint64_t HISTORY_GRAIN = std::uint64_t{1} << 14;
 
 class History {
 public:
-    // At most `budget` snapshots (at least 8).
-    explicit History(std::size_t budget = 2048);
+    // At most `budget` snapshots (at least 64), taken every `grain` steps
+    // (a power of two; tests take small ones).
+    explicit History(std::size_t budget = 2048, std::uint64_t grain = HISTORY_GRAIN);
 
     // Forgets the run; `start` is the state at step 0.
     void begin(const Machine& start);
@@ -89,6 +90,7 @@ private:
     void thin();
 
     std::size_t budget_;
+    std::uint64_t grain_;
     std::uint64_t density_;
     std::vector<Snapshot> snapshots_;              // by step, the first at step 0
     std::vector<std::unique_ptr<Machine>> spare_;  // thinned out, for reuse

@@ -350,6 +350,95 @@ at 0018 ldd 30
 3FFE: 08 00 | 8 0
 )";
 
+// Going back and forth through the run of the same program: every
+// breakpoint and watchpoint stop on the way to the division by zero, then
+// reverse-continue back over them, last-write of a byte and of a stack byte,
+// goto past the end, back beyond the start, and the stopped end reached by
+// goto again.
+const char* const TIME_SCRIPT = R"(break show
+watch count
+c
+c
+c
+c
+c
+c
+rc
+rc
+rc
+last-write count
+goto 19
+last-write 0x3FFE
+goto 25
+regs
+back 30
+last-write count
+rc
+goto
+goto 21
+regs
+step
+)";
+
+const char* const TIME_TRANSCRIPT = R"(prog.asm: source, assembled in memory
+at 0000 ldi 2
+    2:         ldi 2
+breakpoint 1 at 0018 (show)
+watchpoint 2 at 001E (count)
+stopped at watchpoint 2: 001E (count) changed from 0 to 2
+2 0002 std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
+    3:         std count
+stopped at breakpoint 1: 0018 (show)
+3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
+    4: [again  call show
+-[2 : 02h]-
+stopped at watchpoint 2: 001E (count) changed from 2 to 1
+9 000C std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
+    7:         std count
+stopped at breakpoint 1: 0018 (show)
+11 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
+    4: [again  call show
+-[1 : 01h]-
+stopped at watchpoint 2: 001E (count) changed from 1 to 0
+17 000C std 30 | SP=3FFF Z=1 S=0 O=0 C=0 |
+    7:         std count
+
+ERROR
+Devide by zero
+at 000F jnz 5
+    8:         jnz again
+at 0018 (show) ldd 30
+    13: [show   ldd count
+at 000F jnz 5
+    8:         jnz again
+instruction 9 at 000C changed 001E (count)
+9 000C std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
+    7:         std count
+at 0014 ldi 0
+    10:         ldi 0
+instruction 3 at 0005 (again) changed 3FFE
+3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
+    4: [again  call show
+
+ERROR
+Devide by zero
+at 0016 div
+    11:         div             ; stops: division by zero
+PC=0016 SP=3FFF IR=12 (div) Z=1 S=0 O=0 C=0 instructions=20 clocks=75
+went back 21 (the start of the run)
+at 0000 ldi 2
+    2:         ldi 2
+nothing changed 001E (count) since the start
+no breakpoint or watchpoint stops earlier: the start of the run
+at 0000 ldi 2
+    2:         ldi 2
+goto takes an instruction number (0 for the start)
+at 0016 div
+    11:         div             ; stops: division by zero
+PC=0016 SP=3FFF IR=12 (div) Z=1 S=0 O=0 C=0 instructions=20 clocks=75
+the program has stopped: back or run
+)";
+
 // The debugger in dir with input piped: its whole output (unless null) and status.
 void expect_session(const TempDir& dir, const std::string& input, const char* output, int status) {
     RunResult run = run_program(debugger_path(), input, dir.path);
@@ -363,6 +452,7 @@ TEST(DebuggerSession, AnswersEveryCommand) {
     TempDir dir;
     write_file(dir.file("prog.asm"), PROGRAM);
     expect_session(dir, std::string("prog.asm\n") + SCRIPT, TRANSCRIPT, 0);
+    expect_session(dir, std::string("prog.asm\n") + TIME_SCRIPT, TIME_TRANSCRIPT, 0);
     ASSERT_EQ(run_program(assembler_path(), "prog.asm\n", dir.path).exit_status, 0);
     expect_session(dir, std::string("prog.hx\n") + OBJECT_SCRIPT, OBJECT_TRANSCRIPT, 0);
 

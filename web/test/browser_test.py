@@ -300,16 +300,24 @@ def run_checks(browser, work):
     click(browser, 'step', 2)
     check(browser.js(VIEWS)['changed'] == [20], 'std 20 marks byte 20 changed')
 
-    # Slices longer than the history: only their last instructions keep undo
-    # records, and a run ending before those is run again from the slice's
-    # start. Stepping back and the trace pane must not tell the difference.
+    # Step back reaches the start of a whole run: as many steps back as
+    # instructions ran, ending in the state after loading.
+    put_source(browser, source)
+    start = browser.js('api.run(1 << 22, IGNORE_BREAKPOINTS); JSON.stringify(machine())')
+    back = browser.js('(() => { let n = 0; while (api.stepBack()) ++n; return n; })()')
+    after = browser.js('render(); JSON.stringify(machine())')
+    check(back == len(trace) and '"instructions":0,' in after and '"PC":0,' in after,
+          f'step back to the start of subroutine.asm: {back} steps, {after} (ran {start})')
+
+    # Long slices: stepping back and the trace pane rebuild earlier states from
+    # the history's snapshots, back to the start of the run.
     source = ('        ldiw 50000\n        stdw n\n[loop   lddw n\n        decw\n        stdw n\n'
               '        jnz loop\n        out 0\n[n      dw 0\n')
     _, shown, trace = native(source, work)
     put_source(browser, source)
     browser.js("document.querySelector('#gutter [data-line=\"7\"]').click()")
     state = browser.js('api.run(1 << 22, STOP_AT_ANY); render(); document.body.dataset.state')
-    check(state == 'break' and browser.js('M._pg_history_length()') == 131072, f'long slice to a breakpoint: {state}')
+    check(state == 'break' and browser.js('M._pg_history_length()') == len(trace), f'long slice to a breakpoint: {state}')
     check_step(browser, trace, len(trace), 'long slice to a breakpoint at')
     click(browser, 'back', 3)
     check_step(browser, trace, len(trace) - 3, 'back from the breakpoint to')

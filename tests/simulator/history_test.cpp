@@ -1,0 +1,191 @@
+// The run's history (machine/history.hpp) against fresh forward runs. Random
+// looping programs are recorded in pieces of random sizes under a history
+// with a small grain and budget, so that snapshots are taken and thinned
+// many times; then goto and back to random steps must give exactly the
+// machine (registers, flags, counts, memory, ports) and port 0 count of a
+// fresh machine run that many steps with step() alone, and the searches
+// backwards the last change of a byte and the last breakpoint hit that run
+// shows.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+
+#include "machine/headless.hpp"
+#include "machine/history.hpp"
+
+namespace {
+
+// A program that loops until a counter byte runs out, then halts or stops
+// (division by zero): blocks of stack-neutral work on a small data area,
+// ports and a subroutine, picked at random.
+std::unique_ptr<Machine> random_program(std::mt19937& random) {
+    auto m = std::make_unique<Machine>();
+    machine_reset(*m);
+    std::vector<std::uint8_t> code;
+    auto emit = [&](std::uint8_t op, unsigned operand = 0) {
+        code.push_back(op);
+        if (OpcodeTable[op].length >= 2) code.push_back(operand & 0xFF);
+        if (OpcodeTable[op].length == 3) code.push_back((operand >> 8) & 0xFF);
+    };
+    constexpr unsigned DATA = 0x2000, COUNTER = 0x2100, SUBROUTINE = 0x1000;
+    auto data = [&] { return DATA + random() % 32; };
+    constexpr std::uint8_t BYTE_OPS[] = {OP_ADD, OP_SUB, OP_MUL, OP_AND, OP_OR, OP_XOR, OP_CMP};
+    constexpr std::uint8_t WORD_OPS[] = {OP_ADDW, OP_SUBW, OP_MULW, OP_ANDW, OP_ORW, OP_XORW};
+    constexpr std::uint8_t UNARY_OPS[] = {OP_INC, OP_DEC, OP_NOT, OP_SHL, OP_SHR, OP_ROL, OP_ROR};
+    int blocks = 3 + static_cast<int>(random() % 10);
+    for (int b = 0; b < blocks; ++b) {
+        switch (random() % 6) {
+            case 0:
+                emit(OP_LDD, data());
+                emit(OP_LDI, random());
+                emit(BYTE_OPS[random() % std::size(BYTE_OPS)]);
+                emit(OP_STD, data());
+                break;
+            case 1:
+                emit(OP_LDDW, data());
+                emit(OP_LDDW, data());
+                emit(WORD_OPS[random() % std::size(WORD_OPS)]);
+                emit(OP_STDW, data());
+                break;
+            case 2:
+                emit(OP_LDD, data());
+                emit(UNARY_OPS[random() % std::size(UNARY_OPS)]);
+                emit(OP_STD, data());
+                break;
+            case 3:
+                emit(OP_LDD, data());
+                emit(OP_OUT, random() % 2 == 0 ? 0 : 2 + random() % 200);
+                emit(OP_IN, 2 + random() % 200);
+                emit(OP_STD, data());
+                break;
+            case 4: emit(OP_CALL, SUBROUTINE); break;
+            default: {
+                // A conditional jump over the next block start, either way.
+                emit(OP_LDD, data());
+                emit(OP_LDI, random());
+                emit(OP_CMP);
+                unsigned next = static_cast<unsigned>(code.size()) + 3;
+                emit(random() % 2 == 0 ? OP_JZ : OP_JC, next);
+                break;
+            }
+        }
+    }
+    emit(OP_LDD, COUNTER);
+    emit(OP_DEC);
+    emit(OP_STD, COUNTER);
+    emit(OP_JNZ, 0);
+    if (random() % 2 == 0) {
+        emit(OP_LDI, 0);
+        emit(OP_LDI, 0);
+        emit(OP_DIV);
+    }
+    emit(OP_HLT);
+    std::copy(code.begin(), code.end(), m->memory);
+    m->memory[SUBROUTINE] = OP_LDD;
+    m->memory[SUBROUTINE + 1] = DATA & 0xFF;
+    m->memory[SUBROUTINE + 2] = DATA >> 8;
+    m->memory[SUBROUTINE + 3] = OP_INC;
+    m->memory[SUBROUTINE + 4] = OP_STD;
+    m->memory[SUBROUTINE + 5] = (DATA + 1) & 0xFF;
+    m->memory[SUBROUTINE + 6] = (DATA + 1) >> 8;
+    m->memory[SUBROUTINE + 7] = OP_RET;
+    for (unsigned a = DATA; a < DATA + 33; ++a) m->memory[a] = static_cast<std::uint8_t>(random());
+    m->memory[COUNTER] = static_cast<std::uint8_t>(20 + random() % 200);
+    return m;
+}
+
+// What a query found, to be compared with the fresh run at its step.
+struct Found {
+    std::unique_ptr<Machine> machine;
+    std::uint64_t outputs;
+    std::optional<std::uint64_t> last_change;  // of the watched byte, up to the step
+    std::optional<std::uint64_t> last_break;   // before the step
+};
+
+TEST(History, GotoAndBackGiveWhatAFreshRunGives) {
+    std::mt19937 random(97531);
+    constexpr unsigned WATCHED = 0x2000;
+    constexpr unsigned PIECES[] = {1, 7, 100, 5000};
+    int thinned = 0, ended_stopped = 0, ended_halted = 0;
+    for (int program = 0; program < 24; ++program) {
+        SCOPED_TRACE(program);
+        std::unique_ptr<Machine> start = random_program(random);
+        History history(64, 8);
+        auto m = std::make_unique<Machine>(*start);
+        history.begin(*m);
+        HeadlessIo io;
+        RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
+        while (outcome.end == RunEnd::LIMIT && history.step() < 40000) {
+            outcome = history.run(*m, io, PIECES[random() % std::size(PIECES)]);
+        }
+        ASSERT_LE(history.snapshot_count(), 64u + 32u);
+        thinned += history.recorded() / 8 > 64;
+        ended_halted += outcome.end == RunEnd::HALTED;
+        ended_stopped += outcome.end == RunEnd::STOPPED;
+        const std::uint64_t end = history.recorded();
+        EXPECT_EQ(io.port0.size(), history.outputs());
+
+        // A breakpoint at the address of some instruction the run passes.
+        std::uint8_t breaks[MAX_MEMORY]{};
+        unsigned break_at = static_cast<unsigned>(random() % 24);
+        breaks[break_at] = 1;
+        auto scratch = std::make_unique<Machine>();
+        std::map<std::uint64_t, Found> found;
+        for (int query = 0; query < 12; ++query) {
+            std::uint64_t target;
+            if (random() % 2 == 0) {
+                target = random() % (end + 1);
+                history.go_to(*m, target);
+            } else {
+                std::uint64_t back = random() % (history.step() + 2);
+                target = back > history.step() ? 0 : history.step() - back;
+                history.go_to(*m, target);
+            }
+            ASSERT_EQ(history.step(), target);
+            std::uint16_t watched = WATCHED;
+            std::uint8_t unused = 0;
+            Found f{std::make_unique<Machine>(*m), history.outputs(),
+                    history.last_stop(*scratch, target, FastStops{nullptr, &watched, &unused, 1}),
+                    target > 0 ? history.last_stop(*scratch, target - 1,
+                                                   FastStops{breaks, nullptr, nullptr, 0})
+                               : std::nullopt};
+            found.insert_or_assign(target, std::move(f));
+        }
+
+        // The fresh run, compared at every step a query reached.
+        auto fresh = std::make_unique<Machine>(*start);
+        HeadlessIo fresh_io;
+        std::optional<std::uint64_t> last_change, last_break, break_before;
+        for (std::uint64_t t = 0;; ++t) {
+            if (auto at = found.find(t); at != found.end()) {
+                SCOPED_TRACE(t);
+                EXPECT_TRUE(*at->second.machine == *fresh);
+                EXPECT_EQ(at->second.machine->registers(), fresh->registers());
+                EXPECT_EQ(at->second.outputs, fresh_io.port0.size());
+                EXPECT_EQ(at->second.last_change, last_change);
+                EXPECT_EQ(at->second.last_break, last_break == t ? break_before : last_break);
+            }
+            if (t == end) break;
+            std::uint8_t before = fresh->memory[WATCHED];
+            std::optional<Stop> stop = step_headless(*fresh, fresh_io);
+            if (stop) {
+                ASSERT_EQ(t + 1, end);
+            }
+            if (fresh->memory[WATCHED] != before) last_change = t + 1;
+            if (!stop && breaks[fresh->PC] != 0) {
+                break_before = last_break;
+                last_break = t + 1;
+            }
+        }
+    }
+    // Long runs that thinned their snapshots, and both endings.
+    EXPECT_GT(thinned, 12);
+    EXPECT_GT(ended_halted, 0);
+    EXPECT_GT(ended_stopped, 0);
+}
+
+}  // namespace
