@@ -444,7 +444,8 @@ std::optional<std::uint16_t> parse_address(const Session& s, const Words& words)
     return parse_location(s, words[1], MEMORY_SIZE - 1);
 }
 
-// A command's arguments without the command; the whole line for echo.
+// What a handler gets: the session, the line's words (the command first)
+// and the whole line (echo prints its rest).
 struct Call {
     Session& s;
     const Words& words;
@@ -629,7 +630,8 @@ void help() {
     std::string repeated;
     for (const Command& command : COMMANDS) {
         std::printf("%-22s %s\n", usage_of(command).c_str(), command.help);
-        if (command.repeats) repeated += repeated.empty() ? command.name : std::string(", ") + command.name;
+        if (command.repeats)
+            repeated += repeated.empty() ? command.name : std::string(", ") + command.name;
     }
     say("LOC is a decimal or 0x address, a label or :LINE; an empty line repeats " + repeated);
 }

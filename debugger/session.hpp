@@ -44,7 +44,8 @@ struct Session {
 
     std::vector<Breakpoint> breakpoints;  // in the order of their IDs
     int next_id = 1;
-    std::vector<std::uint8_t> break_at = std::vector<std::uint8_t>(MAX_MEMORY);  // a breakpoint there
+    std::vector<std::uint8_t> break_at =
+        std::vector<std::uint8_t>(MAX_MEMORY);  // a breakpoint there
     std::size_t watch_count = 0;
 
     // What ended the last run, for its report.

@@ -59,7 +59,8 @@ const char* hand_out(std::string text) {
 
 // A stop by Escape or the Stop button only pauses: the next step runs on.
 bool can_run() {
-    if (pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT) pg.state = RunEnd::LIMIT;
+    if (pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT)
+        pg.state = RunEnd::LIMIT;
     if (pg.state == RunEnd::BREAKPOINT) pg.state = RunEnd::LIMIT;
     return pg.state == RunEnd::LIMIT;
 }
@@ -241,7 +242,8 @@ EMSCRIPTEN_KEEPALIVE int pg_changed_count() {
     pg.history.rebuild(pg.scratch, pg.history.step() - 1);
     std::size_t count = 0;
     for (unsigned a = 0; a < MEMORY_SIZE && count < CHANGED_CAPACITY; ++a) {
-        if (pg.machine.memory[a] != pg.scratch.memory[a]) pg.changed[count++] = static_cast<std::uint16_t>(a);
+        if (pg.machine.memory[a] != pg.scratch.memory[a])
+            pg.changed[count++] = static_cast<std::uint16_t>(a);
     }
     return static_cast<int>(count);
 }
@@ -274,8 +276,8 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
 // on a scratch machine, so the run's machine stays as it is.
 EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
     if (pg.state == RunEnd::NOT_RUN) return hand_out("");
-    std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(count, 0)),
-                                              pg.history.step());
+    std::uint64_t n =
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(count, 0)), pg.history.step());
     pg.history.rebuild(pg.scratch, pg.history.step() - n);
     HeadlessIo scratch_io;
     std::string out;

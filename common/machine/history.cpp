@@ -156,7 +156,8 @@ std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t 
     auto i = static_cast<std::size_t>(&snapshot_before(last - 1) - snapshots_.data());
     for (;; --i) {
         std::uint64_t at = snapshots_[i].step;
-        std::uint64_t end = i + 1 < snapshots_.size() ? std::min(snapshots_[i + 1].step, last) : last;
+        std::uint64_t end =
+            i + 1 < snapshots_.size() ? std::min(snapshots_[i + 1].step, last) : last;
         scratch = *snapshots_[i].machine;
         refresh();
         std::optional<std::uint64_t> found;
