@@ -388,23 +388,35 @@ watchpoint 2 at 001E (count)
 stopped at watchpoint 2: 001E (count) changed from 0 to 2
 2 0002 std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
     3:         std count
+at 0005 (again) call 24
+    4: [again  call show
 stopped at breakpoint 1: 0018 (show)
 3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
     4: [again  call show
+at 0018 (show) ldd 30
+    13: [show   ldd count
 -[2 : 02h]-
 stopped at watchpoint 2: 001E (count) changed from 2 to 1
 9 000C std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
     7:         std count
+at 000F jnz 5
+    8:         jnz again
 stopped at breakpoint 1: 0018 (show)
 11 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
     4: [again  call show
+at 0018 (show) ldd 30
+    13: [show   ldd count
 -[1 : 01h]-
 stopped at watchpoint 2: 001E (count) changed from 1 to 0
 17 000C std 30 | SP=3FFF Z=1 S=0 O=0 C=0 |
     7:         std count
+at 000F jnz 5
+    8:         jnz again
 
 ERROR
 Devide by zero
+at 0016 div
+    11:         div             ; stops: division by zero
 at 000F jnz 5
     8:         jnz again
 at 0018 (show) ldd 30
