@@ -96,8 +96,7 @@ std::string line_name(const AssemblyResult& program, unsigned address) {
 std::string describe_end(const RunFacts& run) {
     if (run.end == RunEnd::HALTED) return "0 (halted)";
     if (run.end == RunEnd::RETURNED) return "a return";
-    if (run.end == RunEnd::LIMIT || run.end == RunEnd::TIMEOUT)
-        return "no end within the limit";
+    if (run.end == RunEnd::LIMIT || run.end == RunEnd::TIMEOUT) return "no end within the limit";
     return "255 (stop \"" + stop_text(*run.stop) + "\" at PC " + std::to_string(run.stop->pc) + ")";
 }
 
@@ -425,8 +424,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
         if (compared) {
             Run reference_run;
             std::string error = execute(*reference, test, presets, limits, true, reference_run);
-            bool ended =
-                reference_run.facts.end == (test.call ? RunEnd::RETURNED : RunEnd::HALTED);
+            bool ended = reference_run.facts.end == (test.call ? RunEnd::RETURNED : RunEnd::HALTED);
             if (!error.empty() || !ended) {
                 result.failures.push_back(
                     "the reference " +

@@ -139,7 +139,7 @@ std::string run_facts_text(const RunFacts& run) {
                        : run.end == RunEnd::LIMIT    ? "stopped at the instruction limit"
                        : run.end == RunEnd::TIMEOUT  ? "stopped at the time limit"
                        : run.end == RunEnd::RETURNED ? "returned"
-                                                         : "stopped: " + stop_text(*run.stop);
+                                                     : "stopped: " + stop_text(*run.stop);
     text += ", " + std::to_string(run.instructions) + " instructions, " +
             std::to_string(run.clocks) + " clocks, out";
     constexpr std::size_t OUT_SHOWN = 64;
