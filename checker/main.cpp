@@ -17,6 +17,7 @@
 
 #include "command_line.hpp"
 #include "report.hpp"
+#include "run_files.hpp"
 
 namespace {
 
@@ -86,19 +87,6 @@ int usage(const std::string& problem) { return usage_error("checker", USAGE, pro
 int refuse_cases(const std::string& problem) {
     std::fprintf(stderr, "checker: %s\n", problem.c_str());
     return STATUS_USAGE;
-}
-
-std::optional<std::string> read_whole_file(const std::string& name) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) return std::nullopt;
-    std::string text;
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return std::nullopt;
-    return text;
 }
 
 // A whole number of at most `digits` digits, 0 allowed or not.

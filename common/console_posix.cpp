@@ -58,7 +58,7 @@ extern "C" void on_signal(int signal_number) {
 
 // Every signal whose default action ends the process and that can be
 // caught: the terminal is put back whichever of them ends a run.
-constexpr int ENDING_SIGNALS[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE, SIGALRM,
+constexpr int ENDING_SIGNALS[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGPIPE, SIGALRM,
                                   SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2};
 
 void install_signal_handlers() {

@@ -63,3 +63,16 @@ int output_file_problem(const char* name) {
     const char* where = directory.empty() ? "." : directory.c_str();
     return ::access(where, W_OK | X_OK) == 0 ? 0 : errno;
 }
+
+std::optional<std::string> read_whole_file(const std::string& name) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (file == nullptr) return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) return std::nullopt;
+    return text;
+}

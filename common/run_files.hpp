@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,7 @@ bool files_distinct(const char* program, const std::vector<RunFile>& files);
 // the errno value that says why not. Nothing is opened or created, so an
 // existing file keeps its bytes until the program writes it.
 int output_file_problem(const char* name);
+
+// The whole file as bytes; nothing when it cannot be opened or read (a
+// directory opens but cannot be read).
+std::optional<std::string> read_whole_file(const std::string& name);

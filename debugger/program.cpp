@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "machine/loader.hpp"
+#include "run_files.hpp"
 
 namespace {
 
@@ -16,21 +17,6 @@ std::string lower_case(std::string_view text) {
 
 bool ends_with_asm(const std::string& name) {
     return name.size() > 4 && lower_case(std::string_view(name).substr(name.size() - 4)) == ".asm";
-}
-
-// The whole file; nothing when it cannot be opened or read (a directory
-// opens but cannot be read).
-std::optional<std::string> read_whole_file(const std::string& name) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) return std::nullopt;
-    std::string text;
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) return std::nullopt;
-    return text;
 }
 
 std::optional<std::string> load_source(const std::string& file_name, DebugProgram& program) {

@@ -73,8 +73,8 @@ AssemblyResult assemble_source(std::string_view source_text, bool with_machine_l
     if (result.ok) {
         // The simulator's own loader decides what the object code loads as.
         WrittenSet loaded;
-        if (std::optional<Stop> refused = load_object_text(
-                a->object_code.text, result.image.data(), &loaded, &result.code)) {
+        if (std::optional<Stop> refused =
+                load_object_text(a->object_code.text, result.image.data(), &loaded, &result.code)) {
             result.load_error = stop_message(*refused);
             result.image.fill(0);
             result.code.reset();

@@ -221,7 +221,8 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
         int status;
         std::string errors = "";
     };
-    const std::string usage = "Usage: checker [--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER...\n";
+    const std::string usage =
+        "Usage: checker [--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER...\n";
     const Run runs[] = {
         {{"--cases", "sort.cases", "sort.asm", "lazy.asm"},
          "PASS sort.asm [given]\n"

@@ -70,16 +70,20 @@ TEST(PipedKeys, ALateWriterGivesTheRunOfTheSameBytesFromAFile) {
         const std::string command = simulator_path() + " " + c.arguments;
         write_file(late.file("p.hx"), object_code);
         write_file(file.file("p.hx"), object_code);
-        RunResult l = run_program("/bin/sh", {"-c", "(" + writer + ") | " + command}, "", late.path);
-        RunResult f = run_program(
-            "/bin/sh", {"-c", "printf '" + bytes + "' >k; " + command + " <k"}, "", file.path);
+        std::string piped = "(" + writer;
+        piped.append(") | ").append(command);
+        std::string from_file = "printf '" + bytes;
+        from_file.append("' >k; ").append(command).append(" <k");
+        RunResult l = run_program("/bin/sh", {"-c", piped}, "", late.path);
+        RunResult f = run_program("/bin/sh", {"-c", from_file}, "", file.path);
         const std::string what = c.arguments + " with " + std::to_string(c.parts.size()) + " parts";
         EXPECT_EQ(l.output, f.output) << what;
         EXPECT_NE(l.output.find(c.seen), std::string::npos) << what << ":\n" << l.output;
         EXPECT_EQ(l.exit_status, c.status) << what;
         EXPECT_EQ(f.exit_status, c.status) << what;
         for (const char* made : {"memmap.txt", "memmap2.txt", "t.txt"}) {
-            EXPECT_EQ(read_file(late.file(made)), read_file(file.file(made))) << what << ", " << made;
+            EXPECT_EQ(read_file(late.file(made)), read_file(file.file(made)))
+                << what << ", " << made;
         }
     }
 }
