@@ -82,6 +82,12 @@ function bindApi(mod) {
     changedAddresses: f('pg_changed_addresses', 'number', []),
     console: f('pg_console', 'string', []),
     trace: f('pg_trace', 'string', ['number']),
+    position: f('pg_position', 'number', []),
+    recorded: f('pg_recorded', 'number', []),
+    goTo: f('pg_go_to', 'number', ['number']),
+    reverseContinue: f('pg_reverse_continue', 'number', []),
+    lastWrite: f('pg_last_write', 'number', ['number']),
+    traceLine: f('pg_trace_line', 'string', ['number']),
   };
 }
 
@@ -385,10 +391,47 @@ function render() {
   if (output) output.scrollTop = output.scrollHeight;
   const trace = show('trace', ui.assembled ? nameOperands(api.trace(TRACE_LINES)) : '');
   if (trace) trace.scrollTop = trace.scrollHeight;
+  renderTimeline();
   const line = ui.assembled && m.state !== EMPTY ? lineOf(m.PC) : 0;
   renderBackdrop(line);
   if (line > 0 && line !== ui.shownLine) scrollEditorTo(line);
   ui.shownLine = line;
+}
+
+// The slider over the run so far: from the start to the furthest instruction
+// recorded, at the machine's position.
+function renderTimeline() {
+  const slider = $('timeline');
+  if (!slider) return;
+  const recorded = ui.assembled ? api.recorded() : 0;
+  const position = ui.assembled ? api.position() : 0;
+  slider.max = recorded;
+  if (document.activeElement !== slider || ui.run) slider.value = position;
+  slider.disabled = recorded === 0;
+  show('timeline-text', `${position.toLocaleString('en')} of ${recorded.toLocaleString('en')}`);
+}
+
+// Which instruction last changed a byte: its number and trace line, with a
+// button to go to the state it left.
+function whoWrote(address) {
+  const out = $('who-result');
+  if (!ui.assembled || !(address >= 0 && address < MEMORY_SIZE)) {
+    out.textContent = 'Give an address from 0 to 16383';
+    return;
+  }
+  stopAnimation();
+  const step = api.lastWrite(address);
+  const where = `Byte ${hex(address, 4)}h (${address})`;
+  if (step === 0) {
+    out.textContent = `${where} has not changed since loading`;
+    return;
+  }
+  const trace = api.traceLine(step);
+  const pc = parseInt(trace.split(' ')[1], 16);
+  out.innerHTML = `${where} was last changed by instruction ${step} (line ${lineOf(pc) || '-'}): ` +
+    `<code>${esc(trace)}</code> <button id="who-go" class="small">Go to it</button>`;
+  $('who-go').addEventListener('click', () => act(() => api.goTo(step)));
+  render();
 }
 
 // Trace lines with the label of a word operand that is a label's address:
@@ -496,7 +539,7 @@ function renderMemory(m) {
       if (names) cls += ' label';
       const title = names ? ` title="${names.join(', ')} = ${a}"` : '';
       const text = format(bytes[a]);
-      line += cls ? ` <span class="${cls.trim()}" data-address="${a}"${title}>${text}</span>` : ` ${text}`;
+      line += ` <span class="${cls.trim()}" data-address="${a}"${title}>${text}</span>`;
     }
     html += `<div style="top:${row * ROW_HEIGHT}px">${line}</div>`;
   }
@@ -651,9 +694,11 @@ async function startingProgram() {
   return { source: hello.source, example: hello, breakLines: [] };
 }
 
-// Keys: F10 step, Shift+F10 step back, F5 continue, F9 breakpoint on the
-// cursor's line, Escape stop. Each acts as its button (shown in its tooltip).
-const KEYS = { F10: 'step', 'Shift+F10': 'back', F5: 'continue', F9: 'toggle-breakpoint', Escape: 'stop' };
+// Keys: F10 step, Shift+F10 step back, F5 continue, Shift+F5 reverse
+// continue, F9 breakpoint on the cursor's line, Escape stop. Each acts as its button (shown in its tooltip).
+const KEYS = {
+  F10: 'step', 'Shift+F10': 'back', F5: 'continue', 'Shift+F5': 'reverse', F9: 'toggle-breakpoint', Escape: 'stop',
+};
 
 function onKey(event) {
   const name = (event.shiftKey ? 'Shift+' : '') + event.key;
@@ -681,6 +726,11 @@ async function setUp() {
   on('step', () => act(api.step));
   on('back', () => act(api.stepBack));
   on('reset', () => act(api.reset));
+  on('to-start', () => act(() => api.goTo(0)));
+  on('back-n', () => act(() => api.goTo(Math.max(0, api.position() - Math.max(1, Number($('back-count').value) || 1)))));
+  on('reverse', () => act(api.reverseContinue));
+  on('who-button', () => whoWrote(Number($('who-address').value)));
+  if ($('timeline')) $('timeline').addEventListener('input', (event) => act(() => api.goTo(Number(event.target.value))));
   on('stop', stopRun);
   on('share', share);
   on('toggle-breakpoint', () => toggleBreakLine(cursorLine()));
@@ -713,6 +763,12 @@ async function setUp() {
   }
   if ($('memory')) {
     $('memory').addEventListener('scroll', () => renderMemory(machine()));
+    $('memory-rows').addEventListener('click', (event) => {
+      const address = event.target.dataset.address;
+      if (address === undefined) return;
+      $('who-address').value = address;
+      whoWrote(Number(address));
+    });
     $('memory-format').addEventListener('change', () => renderMemory(machine()));
   }
   const start = await startingProgram();

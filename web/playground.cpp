@@ -192,6 +192,49 @@ EMSCRIPTEN_KEEPALIVE int pg_history_length() {
     return static_cast<int>(std::min<std::uint64_t>(pg.history.step(), INT32_MAX));
 }
 
+// The instruction the machine stands after (0: the start of the run) and the
+// furthest one recorded, as doubles: a run may pass 2^32 instructions.
+EMSCRIPTEN_KEEPALIVE double pg_position() { return static_cast<double>(pg.history.step()); }
+EMSCRIPTEN_KEEPALIVE double pg_recorded() { return static_cast<double>(pg.history.recorded()); }
+
+// Moves the machine to the state after `target` instructions of the run (cut
+// to what is recorded), forward or back. Returns the state.
+EMSCRIPTEN_KEEPALIVE int pg_go_to(double target) {
+    if (pg.state == RunEnd::NOT_RUN) return static_cast<int>(pg.state);
+    double last = static_cast<double>(pg.history.recorded());
+    pg.history.go_to(pg.machine, static_cast<std::uint64_t>(std::clamp(target, 0.0, last)));
+    pg.io.port0.resize(pg.history.outputs());
+    return set_state(pg.history.standing());
+}
+
+// Reverse continue: back to the last instruction before the current one
+// after which PC stood at a breakpoint (the state BREAKPOINT), or to the
+// start when there is none. Returns the state.
+EMSCRIPTEN_KEEPALIVE int pg_reverse_continue() {
+    if (pg.state == RunEnd::NOT_RUN || pg.history.step() == 0) return static_cast<int>(pg.state);
+    FastStops stops{pg.breakpoints.data(), nullptr, nullptr, 0};
+    std::optional<std::uint64_t> found;
+    if (pg.history.step() > 1) found = pg.history.last_stop(pg.scratch, pg.history.step() - 1, stops);
+    pg_go_to(static_cast<double>(found.value_or(0)));
+    if (found) pg.state = RunEnd::BREAKPOINT;
+    return static_cast<int>(pg.state);
+}
+
+// The last instruction up to the current one that changed the byte at
+// address; 0 when none did since loading.
+EMSCRIPTEN_KEEPALIVE double pg_last_write(unsigned address) {
+    if (pg.state == RunEnd::NOT_RUN || address >= MEMORY_SIZE || pg.history.step() == 0) return 0;
+    std::uint16_t watched = static_cast<std::uint16_t>(address);
+    FastStops stops{nullptr, &watched, nullptr, 1};
+    return static_cast<double>(pg.history.last_stop(pg.scratch, pg.history.step(), stops).value_or(0));
+}
+
+// The trace line of instruction t of the run (1 to the furthest recorded).
+EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
+    if (pg.state == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.history.recorded())) return hand_out("");
+    return hand_out(pg.history.trace_line(pg.scratch, static_cast<std::uint64_t>(t)));
+}
+
 // Escape or the Stop button: the stop the simulator shows for Escape.
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
     if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT) {
