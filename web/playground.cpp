@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,7 +115,8 @@ EMSCRIPTEN_KEEPALIVE const char* pg_machine_listing() {
 // What the assembler warns of, one "line<TAB>text" line each.
 EMSCRIPTEN_KEEPALIVE const char* pg_warnings() {
     std::string out;
-    for (const Finding& f : pg.assembly.findings) out += std::to_string(f.line) + '\t' + f.text + '\n';
+    for (const Finding& f : pg.assembly.findings)
+        out += std::to_string(f.line) + '\t' + f.text + '\n';
     return hand_out(std::move(out));
 }
 
@@ -214,7 +216,8 @@ EMSCRIPTEN_KEEPALIVE int pg_reverse_continue() {
     if (pg.state == RunEnd::NOT_RUN || pg.history.step() == 0) return static_cast<int>(pg.state);
     FastStops stops{pg.breakpoints.data(), nullptr, nullptr, 0};
     std::optional<std::uint64_t> found;
-    if (pg.history.step() > 1) found = pg.history.last_stop(pg.scratch, pg.history.step() - 1, stops);
+    if (pg.history.step() > 1)
+        found = pg.history.last_stop(pg.scratch, pg.history.step() - 1, stops);
     pg_go_to(static_cast<double>(found.value_or(0)));
     if (found) pg.state = RunEnd::BREAKPOINT;
     return static_cast<int>(pg.state);
@@ -226,12 +229,14 @@ EMSCRIPTEN_KEEPALIVE double pg_last_write(unsigned address) {
     if (pg.state == RunEnd::NOT_RUN || address >= MEMORY_SIZE || pg.history.step() == 0) return 0;
     std::uint16_t watched = static_cast<std::uint16_t>(address);
     FastStops stops{nullptr, &watched, nullptr, 1};
-    return static_cast<double>(pg.history.last_stop(pg.scratch, pg.history.step(), stops).value_or(0));
+    return static_cast<double>(
+        pg.history.last_stop(pg.scratch, pg.history.step(), stops).value_or(0));
 }
 
 // The trace line of instruction t of the run (1 to the furthest recorded).
 EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
-    if (pg.state == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.history.recorded())) return hand_out("");
+    if (pg.state == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.history.recorded()))
+        return hand_out("");
     return hand_out(pg.history.trace_line(pg.scratch, static_cast<std::uint64_t>(t)));
 }
 
