@@ -1,0 +1,193 @@
+#include "machine/profile.hpp"
+
+#include <algorithm>
+#include <tuple>
+
+#include "machine/step.hpp"
+
+namespace {
+
+// The owner of an address no instruction has run at yet.
+constexpr std::uint16_t NO_OWNER = 0xFFFE;
+
+// The Io of a run counted again: out, in and hlt change nothing outside.
+struct SilentIo {
+    void show_port0(unsigned) {}
+    void wait_key() {}
+    void halt() {}
+};
+
+std::uint32_t shared_key(std::uint16_t function, std::uint16_t address) {
+    return static_cast<std::uint32_t>(function) << 16 | address;
+}
+
+}  // namespace
+
+Profile::Profile(const Machine& start)
+    : start_(std::make_unique<Machine>(start)), machine_(std::make_unique<Machine>(start)) {
+    restart();
+}
+
+void Profile::restart() {
+    *machine_ = *start_;
+    step_ = 0;
+    ended_ = false;
+    total_ = {};
+    by_address_.assign(MAX_MEMORY, ProfileCost{});
+    owner_.assign(MAX_MEMORY, NO_OWNER);
+    shared_.clear();
+    calls_.clear();
+    call_index_.clear();
+    functions_.clear();
+    active_.assign(MAX_MEMORY, 0);
+    frames_.clear();
+}
+
+void Profile::count_to(std::uint64_t target) {
+    if (target < step_) restart();
+    if (ended_) return;
+    SilentIo io;
+    RunningMachine m(*machine_);
+    unsigned pc = 0;
+    std::uint32_t instructions = 0;
+    std::uint32_t clocks = 0;
+    // What the instruction at pc cost, to its address and its function.
+    auto charge = [&] {
+        ProfileCost cost{static_cast<std::uint32_t>(m.instruction_count - instructions),
+                         static_cast<std::uint32_t>(m.clock_count - clocks)};
+        total_ += cost;
+        by_address_[pc] += cost;
+        std::uint16_t function = current_function();
+        std::uint16_t& owner = owner_[pc];
+        if (owner == NO_OWNER) owner = function;
+        if (owner != function)
+            shared_[shared_key(function, static_cast<std::uint16_t>(pc))] += cost;
+    };
+    try {
+        while (step_ < target) {
+            pc = m.PC;
+            if (pc >= static_cast<unsigned>(MAX_MEMORY)) {
+                // Only a machine given in that state: every run stops first.
+                ended_ = true;
+                break;
+            }
+            instructions = m.instruction_count;
+            clocks = m.clock_count;
+            ++step_;
+            ::step(m, io);
+            charge();
+            Flow flow = OpcodeTable[m.IR].flow;
+            if (flow == Flow::CALL) {
+                open_call(static_cast<std::uint16_t>(pc), m.PC);
+            } else if (flow == Flow::RETURN && !frames_.empty()) {
+                Frame frame = frames_.back();
+                frames_.pop_back();
+                close_call(frame);
+            } else if (flow == Flow::HALT) {
+                ended_ = true;
+                break;
+            }
+        }
+    } catch (const MachineStop&) {
+        charge();
+        ended_ = true;
+    }
+    m.write_back(*machine_);
+}
+
+void Profile::open_call(std::uint16_t site, std::uint16_t callee) {
+    std::uint16_t caller = current_function();
+    std::uint64_t key =
+        static_cast<std::uint64_t>(caller) << 32 | static_cast<std::uint64_t>(site) << 16 | callee;
+    auto [found, added] = call_index_.try_emplace(key, calls_.size());
+    if (added) calls_.push_back(ProfileCall{caller, site, callee, 0, {}});
+    ++calls_[found->second].calls;
+    ProfileFunction& f =
+        functions_.try_emplace(callee, ProfileFunction{callee, 0, {}, {}}).first->second;
+    ++f.calls;
+    ++active_[callee];
+    if (frames_.size() == MAX_FRAMES) {
+        // A program that calls without ever returning: the oldest open call
+        // is taken as ended here, so that memory stays bounded.
+        Frame oldest = frames_.front();
+        frames_.pop_front();
+        close_call(oldest);
+    }
+    frames_.push_back(Frame{found->second, total_, callee});
+}
+
+void Profile::close_call(const Frame& frame) {
+    ProfileCost cost = total_ - frame.at;
+    calls_[frame.call].inclusive += cost;
+    // Only the outermost call of a subroutine counts for its inclusive cost,
+    // so that recursion does not count the same instructions twice.
+    if (--active_[frame.callee] == 0) functions_[frame.callee].inclusive += cost;
+}
+
+std::vector<ProfileCost> Profile::by_line(std::span<const std::int32_t> line_of_address,
+                                          int line_count) const {
+    std::vector<ProfileCost> lines(static_cast<std::size_t>(std::max(line_count, 0)) + 1);
+    for (std::size_t a = 0; a < by_address_.size(); ++a) {
+        std::int32_t line = a < line_of_address.size() ? line_of_address[a] : 0;
+        if (line < 0 || line > line_count) line = 0;
+        lines[static_cast<std::size_t>(line)] += by_address_[a];
+    }
+    return lines;
+}
+
+std::vector<ProfileFunction> Profile::functions() const {
+    std::map<std::uint16_t, ProfileFunction> all = functions_;
+    ProfileFunction& top =
+        all.try_emplace(PROFILE_TOP_LEVEL, ProfileFunction{PROFILE_TOP_LEVEL, 0, {}, {}})
+            .first->second;
+    top.inclusive = total_;
+    // Open calls: the outermost one of each subroutine counts up to now.
+    std::vector<bool> seen(MAX_MEMORY);
+    for (const Frame& frame : frames_) {
+        if (seen[frame.callee]) continue;
+        seen[frame.callee] = true;
+        all[frame.callee].inclusive += total_ - frame.at;
+    }
+    for (const ProfileSelfCost& self : self_costs()) all[self.function].self += self.cost;
+    std::vector<ProfileFunction> list;
+    list.push_back(all[PROFILE_TOP_LEVEL]);
+    for (const auto& [entry, function] : all) {
+        if (entry != PROFILE_TOP_LEVEL) list.push_back(function);
+    }
+    return list;
+}
+
+std::vector<ProfileCall> Profile::calls() const {
+    std::vector<ProfileCall> list = calls_;
+    for (const Frame& frame : frames_) list[frame.call].inclusive += total_ - frame.at;
+    std::sort(list.begin(), list.end(), [](const ProfileCall& a, const ProfileCall& b) {
+        auto key = [](const ProfileCall& c) {
+            // The top level first.
+            return std::tuple(c.caller != PROFILE_TOP_LEVEL, c.caller, c.site, c.callee);
+        };
+        return key(a) < key(b);
+    });
+    return list;
+}
+
+std::vector<ProfileSelfCost> Profile::self_costs() const {
+    // The owner's part of an address is what the other functions left.
+    std::vector<ProfileCost> owned = by_address_;
+    for (const auto& [key, cost] : shared_) owned[key & 0xFFFFu] = owned[key & 0xFFFFu] - cost;
+    std::vector<ProfileSelfCost> list;
+    for (std::size_t a = 0; a < owned.size(); ++a) {
+        if (owned[a] == ProfileCost{}) continue;
+        list.push_back({owner_[a], static_cast<std::uint16_t>(a), owned[a]});
+    }
+    for (const auto& [key, cost] : shared_) {
+        list.push_back(
+            {static_cast<std::uint16_t>(key >> 16), static_cast<std::uint16_t>(key), cost});
+    }
+    std::sort(list.begin(), list.end(), [](const ProfileSelfCost& a, const ProfileSelfCost& b) {
+        auto key = [](const ProfileSelfCost& c) {
+            return std::tuple(c.function != PROFILE_TOP_LEVEL, c.function, c.address);
+        };
+        return key(a) < key(b);
+    });
+    return list;
+}
