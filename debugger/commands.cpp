@@ -7,6 +7,8 @@
 #include <sstream>
 #include <vector>
 
+#include "profile_view.hpp"
+
 namespace {
 
 using Words = std::vector<std::string>;
@@ -595,6 +597,17 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "source lines or instructions around PC or LOC"},
+    {"profile", nullptr, "[FILE]", 2, false,
+     [](const Call& c) {
+         if (c.words.size() == 2) {
+             write_profile(c.s, c.words[1]);
+         } else {
+             std::string text = profile_text(c.s);
+             std::fwrite(text.data(), 1, text.size(), stdout);
+         }
+         return true;
+     },
+     "per line count and clocks, costliest, subroutines; FILE: callgrind"},
     {"run", nullptr, "", 1, false,
      [](const Call& c) {
          restart(c.s);

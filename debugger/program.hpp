@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "assemble.hpp"
+#include "machine/loader.hpp"
 #include "object_code.hpp"
 
 struct Label {
@@ -27,6 +28,8 @@ struct DebugProgram {
     // For every address, the source line that placed a byte there; 0 where
     // none did (and everywhere for object code).
     std::array<std::int32_t, MEMORY_SIZE> line_of_address{};
+    // The addresses an instruction record placed (the rest are data).
+    WrittenSet code;
 };
 
 // A name ending in ".asm" (in any case) is a source, assembled in memory; any other name

@@ -12,6 +12,7 @@
 
 #include "machine/headless.hpp"
 #include "machine/history.hpp"
+#include "machine/profile.hpp"
 #include "machine/run_end.hpp"
 #include "machine/trace.hpp"
 #include "program.hpp"
@@ -55,6 +56,10 @@ struct Session {
     TraceStart last_start{};     // the last instruction that ran
 
     std::string repeat_line;  // the last step, next or back, for an empty line
+
+    // The profile of the run, made when first asked for; it counts on from
+    // the steps it counted, and again from the start after going back.
+    std::unique_ptr<Profile> profile;
 };
 
 // Resets the machine, loads the program's image and keeps it as the start.
