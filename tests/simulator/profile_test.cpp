@@ -1,262 +1,104 @@
-// The profile of a run (machine/profile.hpp): its totals are the machine's
-// counts at every step of every example, its parts add up (addresses, lines,
-// subroutines, calls), going back and on gives what a fresh count gives, and
-// small programs with calls, recursion, an open call and a stop have the
-// costs worked out by hand.
+// The profile of a run (machine/profile.hpp) on small programs worked out by
+// hand: calls, an open call, recursion and stops; its totals are the
+// machine's counts, its parts add up, and going back and on gives what a
+// fresh count gives. (The examples are checked through the debugger.)
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
-#include <string>
+#include <tuple>
 #include <vector>
 
 #include "assemble.hpp"
 #include "machine/headless.hpp"
-#include "machine/history.hpp"
 #include "machine/profile.hpp"
-#include "run_program.hpp"
 
 namespace {
 
-struct Loaded {
-    AssemblyResult program;
-    std::unique_ptr<Machine> start = std::make_unique<Machine>();
+constexpr const char* CALLS =  // twice at 9 calls one at 19 from 12
+    "        ldi 2\n        call twice\n        call twice\n        hlt\n"
+    "[twice  stdw r\n        call one\n        lddw r\n        ret\n"
+    "[one    ret\n[r      dw 0\n";
+constexpr const char* RECURSION =  // down at 4 calls itself from 14 until n is 0
+    "        call down\n        hlt\n"
+    "[down   ldd n\n        dec\n        std n\n        jz done\n        call down\n"
+    "[done   ret\n[n      db 3\n";
+
+using Function = std::tuple<std::uint16_t, std::uint64_t, std::uint64_t, std::uint64_t>;
+using Call = std::tuple<std::uint16_t, std::uint16_t, std::uint64_t, std::uint64_t>;
+constexpr std::uint16_t TOP = PROFILE_TOP_LEVEL;
+
+struct Case {
+    const char* source;
+    std::uint64_t steps;
+    std::uint64_t instructions;
+    std::vector<Function> functions;  // entry, calls, own and inclusive instructions
+    std::vector<Call> calls;          // site, callee, calls, inclusive instructions
 };
 
-std::unique_ptr<Loaded> load(const std::string& source) {
-    auto loaded = std::make_unique<Loaded>();
-    loaded->program = assemble_source(source);
-    EXPECT_TRUE(loaded->program.ok) << loaded->program.error_message;
-    reset_and_load(*loaded->start, loaded->program.image);
-    return loaded;
-}
-
-std::uint64_t clocks_of(std::initializer_list<std::uint8_t> opcodes) {
-    std::uint64_t sum = 0;
-    for (std::uint8_t op : opcodes) sum += OpcodeTable[op].clocks;
-    return sum;
-}
-
-const ProfileFunction* function_at(const std::vector<ProfileFunction>& functions,
-                                   std::uint16_t entry) {
-    for (const ProfileFunction& f : functions)
-        if (f.entry == entry) return &f;
-    return nullptr;
-}
-
-// Everything a profile tells, for comparing two of them.
-void expect_same(const Profile& a, const Profile& b) {
-    EXPECT_EQ(a.step(), b.step());
-    EXPECT_EQ(a.total(), b.total());
-    EXPECT_EQ(a.by_address(), b.by_address());
-    std::vector<ProfileCall> ca = a.calls();
-    std::vector<ProfileCall> cb = b.calls();
-    ASSERT_EQ(ca.size(), cb.size());
-    for (std::size_t i = 0; i < ca.size(); ++i) {
-        EXPECT_EQ(ca[i].site, cb[i].site);
-        EXPECT_EQ(ca[i].callee, cb[i].callee);
-        EXPECT_EQ(ca[i].calls, cb[i].calls);
-        EXPECT_EQ(ca[i].inclusive, cb[i].inclusive);
-    }
-    std::vector<ProfileFunction> fa = a.functions();
-    std::vector<ProfileFunction> fb = b.functions();
-    ASSERT_EQ(fa.size(), fb.size());
-    for (std::size_t i = 0; i < fa.size(); ++i) {
-        EXPECT_EQ(fa[i].entry, fb[i].entry);
-        EXPECT_EQ(fa[i].self, fb[i].self);
-        EXPECT_EQ(fa[i].inclusive, fb[i].inclusive);
-    }
-}
-
-// The parts of a profile add up to its totals: per address, per line (none
-// outside the source), per subroutine; and a subroutine that does not call
-// itself costs its own instructions plus the calls it makes.
-void expect_parts_add_up(const Profile& p, const AssemblyResult& program) {
-    ProfileCost sum;
-    for (const ProfileCost& c : p.by_address()) sum += c;
-    EXPECT_EQ(sum, p.total());
-    int line_count = static_cast<int>(program.lines.starts.size());
-    std::vector<ProfileCost> lines = p.by_line(program.source_line_of_address, line_count);
-    EXPECT_EQ(lines[0], ProfileCost{}) << "costs outside the source";
-    sum = {};
-    for (const ProfileCost& c : lines) sum += c;
-    EXPECT_EQ(sum, p.total());
-    for (std::size_t a = 0; a < MAX_MEMORY; ++a) {
-        if (p.by_address()[a].instructions > 0) {
-            EXPECT_TRUE(program.code[a]) << a;
-        }
-    }
-    std::vector<ProfileFunction> functions = p.functions();
-    ASSERT_FALSE(functions.empty());
-    EXPECT_EQ(functions[0].entry, PROFILE_TOP_LEVEL);
-    EXPECT_EQ(functions[0].inclusive, p.total());
-    sum = {};
-    for (const ProfileFunction& f : functions) sum += f.self;
-    EXPECT_EQ(sum, p.total());
-    for (const ProfileFunction& f : functions) {
-        ProfileCost inclusive = f.self;
-        bool recursive = false;
-        for (const ProfileCall& c : p.calls()) {
-            if (c.caller != f.entry) continue;
-            inclusive += c.inclusive;
-            recursive = recursive || c.callee == f.entry;
-        }
-        if (!recursive) {
-            EXPECT_EQ(inclusive, f.inclusive) << f.entry;
-        }
-    }
-}
-
-TEST(Profile, TotalsAreTheMachinesCountsOnEveryExample) {
-    int examples = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(EXAMPLES_DIR)) {
-        if (entry.path().extension() != ".asm") continue;
-        ++examples;
-        SCOPED_TRACE(entry.path().filename().string());
-        std::unique_ptr<Loaded> l = load(read_file(entry.path().string()));
-        auto run = std::make_unique<Machine>(*l->start);
-        HeadlessIo io;
-        RunOutcome outcome = run_headless(*run, io, 10'000'000);
-        ASSERT_EQ(outcome.end, RunEnd::HALTED);
-
-        Profile p(*l->start);
-        p.count_to(UINT64_MAX);
-        EXPECT_TRUE(p.ended());
-        EXPECT_EQ(p.step(), run->instruction_count);
-        EXPECT_EQ(p.total(), (ProfileCost{run->instruction_count, run->clock_count}));
-        expect_parts_add_up(p, l->program);
-
-        // At steps along the run, going back and on: the history's machine
-        // there has the profile's counts, and every part adds up.
-        History history;
-        auto m = std::make_unique<Machine>(*l->start);
-        history.begin(*m);
-        history.run(*m, io, UINT64_MAX);
-        std::uint64_t last = history.recorded();
-        for (std::uint64_t t : {last / 2, std::uint64_t{1}, last - 1, last / 3, last}) {
-            history.go_to(*m, t);
-            p.count_to(t);
-            EXPECT_EQ(p.total(), (ProfileCost{m->instruction_count, m->clock_count})) << t;
-            expect_parts_add_up(p, l->program);
-        }
-    }
-    EXPECT_GE(examples, 10);
-}
-
-constexpr const char* CALLS =
-    "        ldi 2\n"
-    "        call twice\n"
-    "        call twice\n"
-    "        hlt\n"
-    "[twice  stdw r\n"
-    "        call one\n"
-    "        lddw r\n"
-    "        ret\n"
-    "[one    ret\n"
-    "[r      dw 0\n";
-
-TEST(Profile, CallsAndSubroutinesAsWorkedOutByHand) {
-    std::unique_ptr<Loaded> l = load(CALLS);
-    Profile p(*l->start);
-    p.count_to(1000);
-    std::uint64_t twice_self = clocks_of({OP_STDW, OP_CALL, OP_LDDW, OP_RET});
-    std::uint64_t one_self = clocks_of({OP_RET});
-    std::uint64_t top_self = clocks_of({OP_LDI, OP_CALL, OP_CALL, OP_HLT});
-    EXPECT_EQ(p.total(), (ProfileCost{14, top_self + 2 * (twice_self + one_self)}));
-
-    std::vector<ProfileFunction> f = p.functions();
-    ASSERT_EQ(f.size(), 3u);
-    const std::uint16_t twice = 9, one = 19;
-    EXPECT_EQ(f[0].self, (ProfileCost{4, top_self}));
-    EXPECT_EQ(function_at(f, twice)->calls, 2u);
-    EXPECT_EQ(function_at(f, twice)->self, (ProfileCost{8, 2 * twice_self}));
-    EXPECT_EQ(function_at(f, twice)->inclusive, (ProfileCost{10, 2 * (twice_self + one_self)}));
-    EXPECT_EQ(function_at(f, one)->inclusive, (ProfileCost{2, 2 * one_self}));
-
-    std::vector<ProfileCall> c = p.calls();
-    ASSERT_EQ(c.size(), 3u);  // two sites at the top level, one in twice
-    EXPECT_EQ(c[0].site, 2);
-    EXPECT_EQ(c[0].calls, 1u);
-    EXPECT_EQ(c[0].inclusive, (ProfileCost{5, twice_self + one_self}));
-    EXPECT_EQ(c[1].site, 5);
-    EXPECT_EQ(c[2].caller, twice);
-    EXPECT_EQ(c[2].site, 12);
-    EXPECT_EQ(c[2].callee, one);
-    EXPECT_EQ(c[2].calls, 2u);
-    expect_parts_add_up(p, l->program);
-
-    // Inside the first call to one: both calls are open and count up to now.
-    p.count_to(4);
-    c = p.calls();
-    ASSERT_EQ(c.size(), 2u);
-    EXPECT_EQ(c[0].inclusive, (ProfileCost{2, clocks_of({OP_STDW, OP_CALL})}));
-    EXPECT_EQ(c[1].inclusive, ProfileCost{});
-    f = p.functions();
-    EXPECT_EQ(function_at(f, twice)->inclusive, (ProfileCost{2, clocks_of({OP_STDW, OP_CALL})}));
-    expect_parts_add_up(p, l->program);
-
-    // Back and on, and on from a point: what a fresh count gives.
-    for (std::uint64_t t : {std::uint64_t{0}, std::uint64_t{7}, std::uint64_t{14}}) {
-        Profile fresh(*l->start);
-        fresh.count_to(t);
-        p.count_to(t);
-        expect_same(p, fresh);
-    }
-}
-
-TEST(Profile, RecursionCountsTheOutermostCallOnce) {
-    std::unique_ptr<Loaded> l = load(
-        "        call down\n"
-        "        hlt\n"
-        "[down   ldd n\n"
-        "        dec\n"
-        "        std n\n"
-        "        jz done\n"
-        "        call down\n"
-        "[done   ret\n"
-        "[n      db 3\n");
-    Profile p(*l->start);
-    p.count_to(1000);
-    EXPECT_EQ(p.total().instructions, 19u);
-    std::vector<ProfileFunction> f = p.functions();
-    const ProfileFunction* down = function_at(f, 4);
-    ASSERT_NE(down, nullptr);
-    EXPECT_EQ(down->calls, 3u);
-    EXPECT_EQ(down->self.instructions, 17u);
-    EXPECT_EQ(down->inclusive.instructions, 17u);
-    std::vector<ProfileCall> c = p.calls();
-    ASSERT_EQ(c.size(), 2u);
-    EXPECT_EQ(c[1].caller, 4);
-    EXPECT_EQ(c[1].calls, 2u);
-    EXPECT_EQ(c[1].inclusive.instructions, 16u);  // 11 for the second call, 5 for the third
-    expect_parts_add_up(p, l->program);
-}
-
-TEST(Profile, AStopEndsTheCountWithTheMachinesCounts) {
-    // A division by zero is not counted; a PC overload is (after ldi 0 run
-    // through zeroed memory up to its end).
-    struct Case {
-        const char* source;
-        std::uint64_t steps;
-        std::uint16_t stop_pc;
-        std::uint64_t counted_there;
-    };
+TEST(Profile, CountsWorkedOutByHand) {
     const Case cases[] = {
-        {"        ldi 0\n        ldi 1\n        div\n        hlt\n", 3, 4, 0},
-        {"        jmp 12000\n", 145, 12286, 1},
+        {CALLS,
+         100,
+         14,
+         {{TOP, 0, 4, 14}, {9, 2, 8, 10}, {19, 2, 2, 2}},
+         {{2, 9, 1, 5}, {5, 9, 1, 5}, {12, 19, 2, 2}}},
+        // Inside the first call to one: both calls open, counted up to now.
+        {CALLS,
+         4,
+         4,
+         {{TOP, 0, 2, 4}, {9, 1, 2, 2}, {19, 1, 0, 0}},
+         {{2, 9, 1, 2}, {12, 19, 1, 0}}},
+        // The outermost call counts once: 11 and 5 for the inner two.
+        {RECURSION, 100, 19, {{TOP, 0, 2, 19}, {4, 3, 17, 17}}, {{0, 4, 1, 17}, {14, 4, 2, 16}}},
+        // A division by zero is not counted; a PC overload is (ldi 0 run
+        // through zeroed memory up to its end).
+        {"        ldi 0\n        ldi 1\n        div\n        hlt\n", 100, 2, {{TOP, 0, 2, 2}}, {}},
+        {"        jmp 12000\n", 1000, 145, {{TOP, 0, 145, 145}}, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.source);
-        std::unique_ptr<Loaded> l = load(c.source);
-        auto run = std::make_unique<Machine>(*l->start);
+        SCOPED_TRACE(std::string(c.source) + " to " + std::to_string(c.steps));
+        AssemblyResult program = assemble_source(c.source);
+        auto start = std::make_unique<Machine>();
+        reset_and_load(*start, program.image);
+        auto run = std::make_unique<Machine>(*start);
         HeadlessIo io;
-        ASSERT_EQ(run_headless(*run, io, 1000).end, RunEnd::STOPPED);
-        Profile p(*l->start);
-        p.count_to(1000);
-        EXPECT_TRUE(p.ended());
-        EXPECT_EQ(p.step(), c.steps);  // the stop is the last step
+        run_headless(*run, io, c.steps);
+        Profile p(*start);
+        p.count_to(c.steps);
         EXPECT_EQ(p.total(), (ProfileCost{run->instruction_count, run->clock_count}));
-        EXPECT_EQ(p.by_address()[c.stop_pc].instructions, c.counted_there);
+        EXPECT_EQ(p.total().instructions, c.instructions);
+        std::vector<Function> functions;
+        ProfileCost own;
+        for (const ProfileFunction& f : p.functions()) {
+            functions.emplace_back(f.entry, f.calls, f.self.instructions, f.inclusive.instructions);
+            own += f.self;
+        }
+        EXPECT_EQ(functions, c.functions);
+        EXPECT_EQ(own, p.total());
+        ProfileCost by_address;
+        for (const ProfileCost& cost : p.by_address()) by_address += cost;
+        EXPECT_EQ(by_address, p.total());
+        std::vector<Call> calls;
+        for (const ProfileCall& call : p.calls())
+            calls.emplace_back(call.site, call.callee, call.calls, call.inclusive.instructions);
+        EXPECT_EQ(calls, c.calls);
+    }
+}
+
+TEST(Profile, BackAndOnGiveWhatAFreshCountGives) {
+    AssemblyResult program = assemble_source(CALLS);
+    auto start = std::make_unique<Machine>();
+    reset_and_load(*start, program.image);
+    Profile p(*start);
+    for (std::uint64_t t : {14u, 4u, 7u, 3u, 100u}) {
+        Profile fresh(*start);
+        fresh.count_to(t);
+        p.count_to(t);
+        EXPECT_EQ(p.step(), fresh.step());
+        EXPECT_EQ(p.by_address(), fresh.by_address()) << t;
+        ASSERT_EQ(p.calls().size(), fresh.calls().size()) << t;
+        for (std::size_t i = 0; i < p.calls().size(); ++i)
+            EXPECT_EQ(p.calls()[i].inclusive, fresh.calls()[i].inclusive) << t;
     }
 }
 
