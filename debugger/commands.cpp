@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "findings_view.hpp"
 #include "profile_view.hpp"
 
 namespace {
@@ -28,12 +29,6 @@ void say(const std::string& text) {
     }
     shown += '\n';
     std::fwrite(shown.data(), 1, shown.size(), stdout);
-}
-
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
 }
 
 // Decimal, or hexadecimal after 0x; nothing else in the word.
@@ -144,10 +139,13 @@ void print_source(const Session& s, unsigned address) {
 }
 
 // Where PC is after a run stopped: the instruction about to run and its
-// source line.
-void print_at(const Session& s, unsigned address) {
+// source line; with `offset` the nearest label and the offset from it.
+void print_at(const Session& s, unsigned address, bool offset = false) {
     std::string label = label_at(s.program, static_cast<std::uint16_t>(address));
-    std::printf("at %04X%s %s\n", address, label.empty() ? "" : (" (" + label + ")").c_str(),
+    std::string place = offset          ? address_with_offset(s, address)
+                        : label.empty() ? hex4(address)
+                                        : hex4(address) + " (" + label + ")";
+    std::printf("at %s %s\n", place.c_str(),
                 address < MAX_MEMORY ? instruction_text(s.machine, address).c_str() : "");
     print_source(s, address);
 }
@@ -159,18 +157,31 @@ void print_trace(const Session& s) {
     print_source(s, s.last_start.pc);
 }
 
-// Why a run ended, in one line (a stop: the simulator's message and
-// position line), then the trace line of the last instruction that ran and,
-// unless the program halted, where PC is now: the instruction about to run
-// (after a stop, the one that stopped, which has no trace line).
-void report_end(const Session& s, RunEnd end, bool with_trace) {
+// Why a run ended: the findings the last instruction made, then one line (a
+// stop: the simulator's message and position line; a finding: none more),
+// then the trace line of the last instruction that ran and, unless the
+// program halted, where PC is now: the instruction about to run (after a
+// stop, the one that stopped, which has no trace line, with its label and
+// offset). `depth_before_call` is the stack's depth before the call a
+// RETURNED run finished.
+void report_end(const Session& s, RunEnd end, bool with_trace,
+                std::optional<unsigned> depth_before_call = std::nullopt) {
+    print_findings_here(s);
+    unsigned depth = stack_depth(s.machine.SP);
     switch (end) {
-        case RunEnd::RETURNED: say("returned"); break;
-        case RunEnd::HALTED: say("program halted"); break;
+        case RunEnd::RETURNED:
+            say(depth_before_call ? "returned; " + balance_text(*depth_before_call, depth)
+                                  : "returned");
+            break;
+        case RunEnd::HALTED:
+            say(depth == 0 ? "program halted"
+                           : "program halted with " + std::to_string(depth) +
+                                 (depth == 1 ? " byte" : " bytes") + " on the stack");
+            break;
         case RunEnd::STOPPED:
             std::printf("%s%s", stop_message(s.last_stop).c_str(),
                         stop_position_line(s.last_stop).c_str());
-            return print_at(s, s.last_start.pc);
+            return print_at(s, s.last_start.pc, true);
         case RunEnd::BREAKPOINT:
             say(std::string("stopped at ") +
                 (s.hit_temporary ? "temporary breakpoint " : "breakpoint ") +
@@ -185,6 +196,7 @@ void report_end(const Session& s, RunEnd end, bool with_trace) {
             break;
         }
         case RunEnd::INTERRUPTED: say("interrupted"); break;
+        case RunEnd::FINDING:
         case RunEnd::LIMIT:
         case RunEnd::NOT_RUN:
         case RunEnd::TIMEOUT: break;
@@ -201,32 +213,42 @@ bool ready(const Session& s) {
 }
 
 // step and next: n instructions, each with its trace line; next runs a
-// called subroutine to its return and shows only the call and the ret.
+// called subroutine to its return and shows only the call and the ret, then
+// how the stack's depth changed if it did. A finding ends them as a
+// watchpoint does.
 void step_lines(Session& s, std::uint64_t n, bool over_calls) {
     if (!ready(s)) return;
     interrupt_requested = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
         std::uint8_t op = s.machine.memory[s.machine.PC];
+        unsigned depth = stack_depth(s.machine.SP);
         RunEnd end = run_instruction(s);
         if (end == RunEnd::STOPPED) return report_end(s, end, false);
         print_trace(s);
         if (end == RunEnd::HALTED) return report_end(s, end, false);
-        if (over_calls && OpcodeTable[op].flow == Flow::CALL) {
+        if (over_calls && OpcodeTable[op].flow == Flow::CALL && end != RunEnd::FINDING) {
             end = check_after(s, true);
             if (end != RunEnd::LIMIT) return report_end(s, end, false);
             end = run_to_return(s, 1);
             if (end != RunEnd::RETURNED) return report_end(s, end, true);
             print_trace(s);
+            if (stack_depth(s.machine.SP) != depth)
+                say("returned; " + balance_text(depth, stack_depth(s.machine.SP)));
+            if (!s.findings.at(s.history.step()).empty()) end = RunEnd::FINDING;
         }
-        end = check_after(s, i + 1 < n);
-        if (end != RunEnd::LIMIT) return report_end(s, end, false);
+        RunEnd after = check_after(s, i + 1 < n);
+        if (after != RunEnd::LIMIT) return report_end(s, after, false);
+        if (end == RunEnd::FINDING) return report_end(s, end, false);
     }
 }
 
 void finish(Session& s) {
     if (!ready(s)) return;
     interrupt_requested = 0;
-    report_end(s, run_to_return(s, 1), true);
+    std::optional<OpenCall> call = innermost_call(s);
+    std::optional<unsigned> depth;
+    if (call) depth = stack_depth(call->sp_after) - 2u;
+    report_end(s, run_to_return(s, 1), true, depth);
 }
 
 void continue_run(Session& s) {
@@ -243,8 +265,10 @@ void back(Session& s, std::uint64_t n) {
     print_position(s);
 }
 
+// Findings are not stopped at on the way, but counted.
 void goto_step(Session& s, std::uint64_t target) {
     interrupt_requested = 0;
+    std::uint64_t from = s.history.step();
     if (target <= s.history.recorded()) {
         go_to(s, target);
     } else if (RunEnd end = run_to(s, target); end != RunEnd::LIMIT) {
@@ -252,12 +276,18 @@ void goto_step(Session& s, std::uint64_t target) {
         report_end(s, end, false);
         if (end != RunEnd::HALTED) return;
     }
+    // Those of the step reached are named by the report of its end.
+    std::size_t passed = s.findings.count_between(from, s.history.step() - 1);
+    if (s.history.step() > from && passed > 0) {
+        say(std::to_string(passed) + (passed == 1 ? " finding" : " findings") +
+            " on the way (info findings lists them)");
+    }
     print_position(s);
 }
 
 void reverse_continue(Session& s) {
     std::uint64_t target = last_break_before(s);
-    if (target == 0) say("no breakpoint or watchpoint stops earlier: the start of the run");
+    if (target == 0) say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
     go_to(s, target);
     print_position(s);
 }
@@ -563,16 +593,24 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "delete a breakpoint or watchpoint, or all of them"},
-    {"info", nullptr, "breakpoints", 2, false,
+    {"info", nullptr, "breakpoints|findings", 2, false,
      [](const Call& c) {
          if (c.words.size() == 2 && (c.words[1] == "breakpoints" || c.words[1] == "b")) {
              info_breakpoints(c.s);
+         } else if (c.words.size() == 2 && c.words[1] == "findings") {
+             info_findings(c.s);
          } else {
-             say("info breakpoints lists breakpoints and watchpoints");
+             say("info breakpoints lists breakpoints and watchpoints, info findings the findings");
          }
          return true;
      },
-     "list breakpoints and watchpoints"},
+     "list breakpoints and watchpoints, or the findings of the run"},
+    {"check", nullptr, "[KIND on|off]", 3, false,
+     [](const Call& c) {
+         check_command(c.s, c.words);
+         return true;
+     },
+     "the kinds of findings that stop a run; turn one (or all) on or off"},
     {"regs", nullptr, "", 1, false,
      [](const Call& c) {
          print_registers(c.s.machine);

@@ -36,6 +36,7 @@ std::optional<std::string> load_source(const std::string& file_name, DebugProgra
     program.has_source = true;
     program.image = result.image;
     program.line_of_address = result.source_line_of_address;
+    for (std::size_t a = 0; a < MAX_MEMORY; ++a) program.loaded[a] = result.written[a];
     program.code = result.code;
     for (const Symbol& s : result.symbols) program.labels.push_back({s.name, s.value});
     return std::nullopt;
@@ -46,8 +47,8 @@ std::optional<std::string> load_source(const std::string& file_name, DebugProgra
 std::optional<std::string> load_debug_program(const std::string& file_name, DebugProgram& program) {
     program.file_name = file_name;
     if (ends_with_asm(file_name)) return load_source(file_name, program);
-    if (std::optional<Stop> refused =
-            load_object_file(file_name.c_str(), program.image.data(), nullptr, &program.code)) {
+    if (std::optional<Stop> refused = load_object_file(file_name.c_str(), program.image.data(),
+                                                       &program.loaded, &program.code)) {
         return stop_message(*refused);
     }
     return std::nullopt;

@@ -28,7 +28,9 @@ struct DebugProgram {
     // For every address, the source line that placed a byte there; 0 where
     // none did (and everywhere for object code).
     std::array<std::int32_t, MEMORY_SIZE> line_of_address{};
-    // The addresses an instruction record placed (the rest are data).
+    // The bytes the program placed, and those an instruction record placed
+    // (the rest are data).
+    WrittenSet loaded;
     WrittenSet code;
 };
 

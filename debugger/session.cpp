@@ -49,7 +49,8 @@ void note_last_instruction(Session& s) {
 
 // The ending of a run that halted or stopped becomes the session's state.
 RunEnd note_ending(Session& s, const RunOutcome& outcome) {
-    s.state = outcome.end;
+    bool ended = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED;
+    s.state = ended ? outcome.end : RunEnd::LIMIT;
     if (outcome.stop) s.last_stop = *outcome.stop;
     return outcome.end;
 }
@@ -65,14 +66,44 @@ void start_session(Session& s) {
 void restart(Session& s) {
     s.machine = *s.start;
     s.history.begin(s.machine);
+    s.findings.begin(s.program);
+    s.findings.monitor->mark_breaks(s.break_at.data());
     s.state = RunEnd::LIMIT;
     s.io.port0.clear();
     refresh_watchpoints(s);
 }
 
+RunOutcome run_steps(Session& s, std::uint64_t count, const FastStops* stops) {
+    FindingLog& log = s.findings;
+    while (count > 0) {
+        std::uint64_t from = s.history.step();
+        RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
+        if (from < s.history.recorded()) {
+            std::uint64_t limit = std::min(count, s.history.recorded() - from);
+            if (std::optional<std::uint64_t> next = log.next_after(from))
+                limit = std::min(limit, *next - from);
+            outcome = s.history.run(s.machine, s.io, limit, stops);
+        } else {
+            std::size_t known = log.all().size();
+            outcome = s.history.run(s.machine, s.io, count, stops, log.monitor.get());
+            log.note_steps(known, s.history.step());
+        }
+        std::uint64_t ran = s.history.step() - from;
+        if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) return outcome;
+        if (ran > 0 && !log.at(s.history.step()).empty()) return {RunEnd::FINDING, std::nullopt};
+        // The history also ends a run after a finding of a kind not shown.
+        if (outcome.end == RunEnd::BREAKPOINT && stops != nullptr &&
+            fast_stop_due(s.machine.memory, s.machine.PC, *stops)) {
+            return outcome;
+        }
+        count -= ran;
+    }
+    return {RunEnd::LIMIT, std::nullopt};
+}
+
 RunEnd run_instruction(Session& s) {
     s.last_start = trace_start(s.machine);
-    RunOutcome outcome = s.history.run(s.machine, s.io, 1);
+    RunOutcome outcome = run_steps(s, 1, nullptr);
     show_port0(s);
     return note_ending(s, outcome);
 }
@@ -107,11 +138,12 @@ RunEnd run_to_return(Session& s, int depth) {
     for (;;) {
         std::uint8_t op = s.machine.memory[s.machine.PC];
         RunEnd end = run_instruction(s);
-        if (end != RunEnd::LIMIT) return end;
+        if (end == RunEnd::HALTED || end == RunEnd::STOPPED) return end;
         if (OpcodeTable[op].flow == Flow::CALL) ++depth;
         if (OpcodeTable[op].flow == Flow::RETURN && --depth == 0) return RunEnd::RETURNED;
-        end = check_after(s, true);
-        if (end != RunEnd::LIMIT) return end;
+        RunEnd after = check_after(s, true);
+        if (after != RunEnd::LIMIT) return after;
+        if (end == RunEnd::FINDING) return end;
     }
 }
 
@@ -119,11 +151,12 @@ RunEnd run_until_break(Session& s) {
     for (;;) {
         // Rebuilt each stretch: a watchpoint that fired has a new value.
         Watched watched(s, true);
-        RunOutcome outcome = s.history.run(s.machine, s.io, RUN_STRETCH, &watched.stops);
+        RunOutcome outcome = run_steps(s, RUN_STRETCH, &watched.stops);
         show_port0(s);
         RunEnd end = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED
                          ? note_ending(s, outcome)
                          : check_after(s, true);
+        if (end == RunEnd::LIMIT && outcome.end == RunEnd::FINDING) end = RunEnd::FINDING;
         if (end != RunEnd::LIMIT) {
             note_last_instruction(s);
             return end;
@@ -135,9 +168,9 @@ RunEnd run_to(Session& s, std::uint64_t target) {
     go_to(s, target);
     while (s.history.step() < target) {
         std::uint64_t stretch = std::min(target - s.history.step(), RUN_STRETCH);
-        RunOutcome outcome = s.history.run(s.machine, s.io, stretch);
+        RunOutcome outcome = run_steps(s, stretch, nullptr);
         s.io.port0.clear();
-        if (outcome.end != RunEnd::LIMIT) {
+        if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) {
             note_last_instruction(s);
             return note_ending(s, outcome);
         }
@@ -159,7 +192,21 @@ void go_to(Session& s, std::uint64_t target) {
 std::uint64_t last_break_before(Session& s) {
     if (s.history.step() <= 1) return 0;
     Watched watched(s, true);
-    return s.history.last_stop(*s.scratch, s.history.step() - 1, watched.stops).value_or(0);
+    std::uint64_t at =
+        s.history.last_stop(*s.scratch, s.history.step() - 1, watched.stops).value_or(0);
+    return std::max(at, s.findings.last_before(s.history.step()).value_or(0));
+}
+
+std::optional<OpenCall> innermost_call(Session& s) {
+    if (s.history.step() == s.history.recorded()) return s.findings.monitor->innermost_call();
+    // The monitor stands at the furthest step: a fresh one follows the run
+    // again from the start up to here.
+    auto monitor =
+        std::make_unique<FindingMonitor>(s.program.loaded, s.program.code, ALL_FINDING_KINDS);
+    *s.scratch = *s.start;
+    HeadlessIo io;
+    run_headless(*s.scratch, io, s.history.step(), *monitor);
+    return monitor->innermost_call();
 }
 
 std::optional<std::uint64_t> last_write(Session& s, std::uint16_t address) {
@@ -180,6 +227,8 @@ void count_breakpoints(Session& s) {
             s.break_at[b.address] = 1;
         }
     }
+    // The monitored fast loop finds breakpoints in the monitor's marks.
+    if (s.findings.monitor) s.findings.monitor->mark_breaks(s.break_at.data());
 }
 
 }  // namespace

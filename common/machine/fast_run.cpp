@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "machine/findings.hpp"
 #include "machine/step.hpp"
 
 namespace {
@@ -84,10 +85,14 @@ Dispatch make_dispatch(const void* const* handlers, const std::uint8_t* opcodes,
 
 namespace {
 
-// The loop; CHECKED adds the test of `stops` after every instruction. The
-// unchecked loop has no trace of it.
-template <bool CHECKED>
-void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops) {
+// The loop; CHECKED adds the test of `stops` after every instruction,
+// MONITORED the monitor's test before every instruction, which leaves to
+// step() (and the monitor's careful look) every instruction it does not
+// pass, and its look at every ret after it ran, which stops the loop after
+// a ret it noted a finding for. The plain loop has no trace of either.
+template <bool CHECKED, bool MONITORED>
+void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops,
+               FindingMonitor* monitor) {
 #define FAST_LABEL_ADDRESS(opcode, call) &&run_##opcode,
 #define FAST_OPCODE(opcode, call) opcode,
     static const void* const handlers[] = {MACHINE_HANDLERS(FAST_LABEL_ADDRESS)};
@@ -100,6 +105,13 @@ void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops) {
     // still to run in `left`, so that each instruction costs one decrement
     // and test; every way out writes both back.
     FastMachine m = widen(machine);
+    // A copy the compiler can keep in registers: the program's stores
+    // (bytes, which may alias anything) would make it reload *stops.
+    const FastStops checks = CHECKED ? *stops : FastStops{};
+    // Read from memory at each use: kept in a CPU register, the pointer
+    // pushes the registers, PC or the clock count to memory instead
+    // (measured: a fifth slower).
+    FindingMonitor* volatile monitor_at = monitor;
     NoIo io;
     std::uint32_t left = until - m.instruction_count;
     try {
@@ -116,13 +128,23 @@ void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops) {
     run_##opcode:                                                                  \
         if constexpr (runs_fast(OpcodeTable[opcode])) {                            \
             if (!stack_within_reach(m.SP, OpcodeTable[opcode])) goto leave;        \
+            if constexpr (MONITORED) {                                             \
+                if (!monitor_at->passes<opcode>(m)) goto leave;                    \
+            }                                                                      \
+            [[maybe_unused]] std::uint32_t at = m.PC;                              \
             m.IR = opcode;                                                         \
             call;                                                                  \
             charge_clocks(m, opcode);                                              \
             if (m.PC >= MAX_MEMORY) [[unlikely]] goto pc_overload;                 \
+            if constexpr (MONITORED && opcode == OP_RET) {                         \
+                if (!monitor_at->returned(at, m.PC, m.memory, until - left + 1)) { \
+                    --left;                                                        \
+                    goto leave;                                                    \
+                }                                                                  \
+            }                                                                      \
             if (--left == 0) goto leave;                                           \
             if constexpr (CHECKED) {                                               \
-                if (fast_stop_due(m.memory, m.PC, *stops)) goto leave;             \
+                if (fast_stop_due(m.memory, m.PC, checks)) goto leave;             \
             }                                                                      \
             goto* dispatch[m.memory[m.PC]];                                        \
         } else {                                                                   \
@@ -150,10 +172,25 @@ pc_overload:
 
 }  // namespace
 
-void run_fast(Machine& machine, std::uint32_t until) { fast_loop<false>(machine, until, nullptr); }
+void run_fast(Machine& machine, std::uint32_t until) {
+    fast_loop<false, false>(machine, until, nullptr, nullptr);
+}
 
 void run_fast(Machine& machine, std::uint32_t until, const FastStops& stops) {
-    fast_loop<true>(machine, until, &stops);
+    fast_loop<true, false>(machine, until, &stops, nullptr);
+}
+
+void run_fast(Machine& machine, std::uint32_t until, const FastStops& stops,
+              FindingMonitor& monitor) {
+    // The monitor's marks carry the breakpoints; without watched bytes
+    // nothing is left to test after an instruction, and the loop keeps a
+    // few more of its values in CPU registers.
+    FastStops watches{nullptr, stops.watched, stops.values, stops.watch_count};
+    if (watches.watch_count == 0) {
+        fast_loop<false, true>(machine, until, nullptr, &monitor);
+    } else {
+        fast_loop<true, true>(machine, until, &watches, &monitor);
+    }
 }
 
 #pragma GCC diagnostic pop

@@ -37,7 +37,7 @@ struct FastStops {
 };
 
 // Whether the machine as it stands would end a checked run.
-inline bool fast_stop_due(const std::uint8_t* memory, unsigned pc, const FastStops& stops) {
+[[gnu::always_inline]] inline bool fast_stop_due(const std::uint8_t* memory, unsigned pc, const FastStops& stops) {
     if (stops.breaks != nullptr && pc < MAX_MEMORY && stops.breaks[pc] != 0) return true;
     for (std::size_t i = 0; i < stops.watch_count; ++i) {
         if (memory[stops.watched[i]] != stops.values[i]) return true;
@@ -48,6 +48,16 @@ inline bool fast_stop_due(const std::uint8_t* memory, unsigned pc, const FastSto
 // run_fast that also returns after an instruction that leaves
 // fast_stop_due true. The simulator's loop above has no such test.
 void run_fast(Machine& m, std::uint32_t until, const FastStops& stops);
+
+class FindingMonitor;
+// The same with `monitor` testing every instruction before it runs
+// (FindingMonitor::passes): an instruction it does not pass is left to
+// step(), and the caller shows it to the monitor (FindingMonitor::before)
+// before stepping it, as every other instruction left to step(). A ret is
+// looked at after it ran (FindingMonitor::returned): the loop returns right
+// after a ret that made a finding. `stops.breaks` is not tested: the
+// monitor's break marks (FindingMonitor::mark_breaks) must stand for it.
+void run_fast(Machine& m, std::uint32_t until, const FastStops& stops, FindingMonitor& monitor);
 
 // The number of instructions begun since m.instruction_count was `start`,
 // when `stop` ended the run: the one that stopped is begun but uncounted,

@@ -1,12 +1,14 @@
 #include "machine/findings.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code, FindingKinds kinds)
     : kinds_(kinds) {
     for (std::size_t a = 0; a < MAX_MEMORY; ++a) {
-        marks_[a] = static_cast<std::uint8_t>((loaded[a] ? LOADED : 0) | (code[a] ? CODE : 0));
+        marks_[a] = static_cast<std::uint8_t>((loaded[a] ? LOADED | KNOWN : 0) | (code[a] ? CODE : 0));
     }
+    for (std::size_t a = MAX_MEMORY; a < marks_.size(); ++a) marks_[a] = WRITTEN | KNOWN;
 }
 
 bool FindingMonitor::note(MachineFinding finding) {
@@ -14,8 +16,103 @@ bool FindingMonitor::note(MachineFinding finding) {
     if ((kinds_ & bit) == 0 || (reported_[finding.pc] & bit) != 0) return false;
     reported_[finding.pc] |= bit;
     findings_.push_back(finding);
-    noted_ = true;
     return true;
+}
+
+namespace {
+
+MachineFinding finding_at(FindingKind kind, unsigned pc, unsigned opcode, unsigned address,
+                          std::uint32_t instruction) {
+    MachineFinding f{};
+    f.kind = kind;
+    f.opcode = static_cast<std::uint8_t>(opcode);
+    f.pc = static_cast<std::uint16_t>(pc);
+    f.instruction = instruction;
+    f.address = static_cast<std::uint16_t>(address);
+    return f;
+}
+
+}  // namespace
+
+bool FindingMonitor::fetch(unsigned pc, unsigned opcode, unsigned previous_opcode,
+                           std::uint32_t instruction) {
+    std::uint8_t mark = marks_[pc];
+    std::uint8_t from = (mark & KNOWN) == 0     ? 0
+                        : (mark & WRITTEN) != 0 ? WRITTEN
+                                                : LOADED;
+    // Only the step from one kind of byte to another is noted: a run
+    // through zeroed memory or through data is one finding, not one per
+    // instruction.
+    bool changed = from != odd_from_ || instruction != odd_instruction_ + 1;
+    odd_from_ = from;
+    odd_instruction_ = instruction;
+    if (!changed) return false;
+    MachineFinding f = finding_at(FindingKind::EXECUTING_DATA, pc, opcode, pc, instruction);
+    if (from == 0) {
+        f.kind = FindingKind::STRAY_PC;
+        f.has_related = instruction > 1 && previous_ != NO_PREVIOUS &&
+                        changes_flow(OpcodeTable[previous_opcode].flow);
+        f.related_pc = static_cast<std::uint16_t>(previous_ & 0xFFFFu);
+        f.related_opcode = static_cast<std::uint8_t>(previous_ >> 16);
+    } else {
+        f.written_at_run_time = from == WRITTEN;
+    }
+    return note(f);
+}
+
+bool FindingMonitor::store(unsigned pc, unsigned opcode, unsigned address, unsigned count,
+                           std::uint32_t instruction) {
+    if (stores_plainly(address, count)) return false;
+    bool noted = false;
+    for (unsigned a = address; a < address + count; ++a) {
+        if ((marks_[a] & CODE) != 0)
+            noted |= note(finding_at(FindingKind::WRITING_CODE, pc, opcode, a, instruction));
+        marks_[a] |= WRITTEN | KNOWN;
+    }
+    return noted;
+}
+
+bool FindingMonitor::read(unsigned pc, unsigned opcode, unsigned address, unsigned count,
+                          std::uint32_t instruction) {
+    if ((kinds_ & kind_bit(FindingKind::UNWRITTEN_READ)) == 0 || reads_plainly(address, count))
+        return false;
+    for (unsigned a = address; a < address + count; ++a) {
+        if ((marks_[a] & KNOWN) == 0)
+            return note(finding_at(FindingKind::UNWRITTEN_READ, pc, opcode, a, instruction));
+    }
+    return false;
+}
+
+void FindingMonitor::push_call(OpenCall call) {
+    if (depth_ == MAX_OPEN_CALLS) {
+        std::copy(calls_.begin() + 1, calls_.end(), calls_.begin());
+        --depth_;
+    }
+    calls_[depth_++] = call;
+}
+
+bool FindingMonitor::check_return(unsigned pc, unsigned target, const std::uint8_t* memory,
+                                  std::uint32_t instruction) {
+    if (returns_to_call(target)) {
+        --depth_;
+        return false;
+    }
+    MachineFinding f = finding_at(FindingKind::RETURN_MISMATCH, pc, OP_RET, target, instruction);
+    if (depth_ == 0) return note(f);
+    OpenCall call = calls_[--depth_];
+    bool outside = has_outside_ && depth_ == 0 && call.return_address == outside_.return_address &&
+                   call.sp_after == outside_.sp_after;
+    f.has_related = true;
+    f.related_address = call.return_address;
+    f.related_opcode = OP_CALL;
+    if (outside) {
+        f.related_pc = call.return_address;
+        f.related_target = outside_target_;
+    } else {
+        f.related_pc = static_cast<std::uint16_t>(call.return_address - 3u);
+        f.related_target = static_cast<std::uint16_t>(load_word(memory, f.related_pc + 1u));
+    }
+    return note(f);
 }
 
 int SourceMap::line_of(unsigned address) const {
@@ -78,7 +175,9 @@ std::string finding_text(const MachineFinding& f, const SourceMap* source) {
             }
         case FindingKind::STRAY_PC:
             text += "execution left the program at " + hex4(f.address);
-            if (!f.has_related) return text;
+            if (!f.has_related)
+                return f.instruction > 1 ? text + ", running on from the instruction before it"
+                                         : text;
             return text + " after the " + mnemonic(f.related_opcode) + " at " +
                    place(f.related_pc, source);
         case FindingKind::EXECUTING_DATA:

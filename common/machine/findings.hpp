@@ -26,7 +26,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <optional>
+#include <cstring>
 #include <span>
 #include <string>
 #include <utility>
@@ -97,10 +100,9 @@ struct MachineFinding {
     bool written_at_run_time = false;  // executing data: written by the program, not by db/dw
 };
 
-// A call that has not returned yet.
+// A call that has not returned yet: the call is the instruction before its
+// return address.
 struct OpenCall {
-    std::uint16_t call_pc;
-    std::uint16_t target;
     std::uint16_t return_address;
     std::uint16_t sp_after;  // SP after the return address was pushed
 };
@@ -120,50 +122,141 @@ public:
     void set_kinds(FindingKinds kinds) { kinds_ = kinds; }
 
     // Looks at the instruction at m.PC before it runs, with the machine as
-    // it is. Returns true when it noted a new finding.
+    // it is (m.IR the opcode of the instruction before, m.instruction_count
+    // the instructions before it). Returns true when it noted a new finding.
     template <class M>
     bool before(const M& m);
 
+    // For a run loop that knows the opcode at m.PC as a constant (the fast
+    // loop's handlers): whether the instruction can run without before().
+    // True, having kept the list of open calls and the last jump, when its
+    // fetch, its stores and loads would make no finding and change no mark
+    // (a ret is then looked at by returned()); false, having changed
+    // nothing, when before() must look at it. The row's tests fold away: a byte test of the fetched
+    // address, one of the marks of each stored or loaded byte (two at once
+    // for a word), a few instructions for call and ret.
+    template <std::uint8_t OPCODE, class M>
+    [[gnu::always_inline]] bool passes(const M& m);
+    // For such a run loop after it ran a ret at `pc` that passed: whether
+    // the ret went where the innermost open call pushed. When it did not,
+    // the finding is noted here, as instruction `instruction`, and the loop
+    // must stop after the ret. (A ret is looked at after it runs: read
+    // before, its target costs the loop more than the test.)
+    [[gnu::always_inline]] bool returned(unsigned pc, unsigned target,
+                                         const std::uint8_t* memory,
+                                         std::uint32_t instruction) {
+        if (depth_ != 0 && calls_[depth_ - 1].return_address == target) [[likely]] {
+            --depth_;
+            return true;
+        }
+        check_return(pc, target, memory, instruction);
+        return false;
+    }
+
+    // Marks the addresses whose flag is set in `breaks` (MAX_MEMORY flags,
+    // or null for none), and only those, as breakpoints: passes() fails
+    // there, so that a fast loop with this monitor leaves before such an
+    // address without a test of its own.
+    void mark_breaks(const std::uint8_t* breaks) {
+        for (std::size_t a = 0; a < MAX_MEMORY; ++a) {
+            marks_[a] = static_cast<std::uint8_t>((marks_[a] & ~BREAK) |
+                                                  (breaks != nullptr && breaks[a] != 0 ? BREAK : 0));
+        }
+    }
+
     // Bytes the program's surroundings wrote before the run (a test's presets).
     void mark_written(unsigned address, unsigned count) {
-        for (unsigned a = address; a < address + count && a < MAX_MEMORY; ++a) marks_[a] |= WRITTEN;
+        for (unsigned a = address; a < address + count && a < MAX_MEMORY; ++a)
+            marks_[a] |= WRITTEN | KNOWN;
     }
 
     const std::vector<MachineFinding>& findings() const { return findings_; }
-    const std::vector<OpenCall>& open_calls() const { return calls_; }
+    // The innermost call that has not returned; nothing when none is open.
+    std::optional<OpenCall> innermost_call() const {
+        if (depth_ == 0) return std::nullopt;
+        return calls_[depth_ - 1];
+    }
     // A call made from outside the program (a test that starts a subroutine
-    // with the return address already pushed), so that its ret matches.
+    // with the return address already pushed), so that its ret matches. It
+    // must be the first.
     void open_outside_call(std::uint16_t target, std::uint16_t return_address,
                            std::uint16_t sp_after) {
-        calls_.push_back({return_address, target, return_address, sp_after});
+        outside_ = {return_address, sp_after};
+        push_call(outside_);
+        outside_target_ = target;
+        has_outside_ = true;
     }
 
 private:
-    static constexpr std::uint8_t LOADED = 1, CODE = 2, WRITTEN = 4;
+    // A byte's marks: placed by the object code, placed by an instruction
+    // record, written by the run; KNOWN for placed or written, so that each
+    // test on the common path is one mask and compare (of two marks at once
+    // for a word).
+    static constexpr std::uint8_t LOADED = 1, CODE = 2, WRITTEN = 4, KNOWN = 8, BREAK = 16;
+    static constexpr std::uint8_t PLACED_CODE = LOADED | CODE | KNOWN;
+    // The innermost MAX_OPEN_CALLS open calls are kept: a deeper call
+    // forgets the outermost.
     static constexpr std::size_t MAX_OPEN_CALLS = 4096;
+    static_assert(OpcodeTable[OP_CALL].length == 3);
+    static constexpr std::uint32_t NO_PREVIOUS = 0xFFFFFFFFu;
 
-    template <class M>
-    void check_fetch(const M& m, unsigned pc);
-    template <class M>
-    void check_read(const M& m, unsigned pc, unsigned address, unsigned count);
-    template <class M>
-    void check_store(const M& m, unsigned pc, unsigned address, unsigned count);
-    template <class M>
-    void check_return(const M& m, unsigned pc);
-    template <class M>
-    void open_call(const M& m, unsigned pc);
+    static constexpr bool changes_flow(Flow flow) {
+        return flow == Flow::JUMP || flow == Flow::BRANCH || flow == Flow::CALL ||
+               flow == Flow::RETURN;
+    }
+    // Whether `count` bytes from `address` have all of `mask` as `want`.
+    bool marked(unsigned address, unsigned count, std::uint8_t mask, std::uint8_t want) const {
+        if (count == 1) return (marks_[address] & mask) == want;
+        std::uint16_t both;
+        std::memcpy(&both, &marks_[address], sizeof both);
+        return (both & mask * 0x101u) == want * 0x101u;
+    }
+    bool stores_plainly(unsigned address, unsigned count) const {
+        return marked(address, count, CODE | WRITTEN, WRITTEN);
+    }
+    bool reads_plainly(unsigned address, unsigned count) const {
+        return marked(address, count, KNOWN, KNOWN);
+    }
+
+    bool fetch(unsigned pc, unsigned opcode, unsigned previous_opcode, std::uint32_t instruction);
+    bool store(unsigned pc, unsigned opcode, unsigned address, unsigned count,
+               std::uint32_t instruction);
+    bool read(unsigned pc, unsigned opcode, unsigned address, unsigned count,
+              std::uint32_t instruction);
+    void push_call(OpenCall call);  // before() only: at the limit it forgets the outermost
+    // Whether a ret to `target` returns to the innermost open call.
+    bool returns_to_call(unsigned target) const {
+        return depth_ != 0 && calls_[depth_ - 1].return_address == target;
+    }
+    bool check_return(unsigned pc, unsigned target, const std::uint8_t* memory,
+                      std::uint32_t instruction);
     bool note(MachineFinding finding);
 
     FindingKinds kinds_;
-    std::array<std::uint8_t, MAX_MEMORY> marks_{};     // LOADED, CODE, WRITTEN
+    // Every 16-bit address and one more, so that the tests need no range
+    // test before an instruction checks its address: the bytes from
+    // MAX_MEMORY on count as written, never as code.
+    std::array<std::uint8_t, 0x10001> marks_{};
     std::array<std::uint8_t, MAX_MEMORY> reported_{};  // kinds noted per address
     std::vector<MachineFinding> findings_;
-    std::vector<OpenCall> calls_;
-    std::uint16_t previous_pc_ = 0;
-    std::uint8_t previous_opcode_ = 0;
-    bool has_previous_ = false;
-    bool noted_ = false;
-    std::uint8_t fetched_from_ = LOADED | CODE;  // the kind of byte the last instruction came from
+    // Kept small and free of any call into the library: the fast loop's
+    // call and ret keep it, and anything more there makes the compiler keep
+    // the loop's registers in memory (measured: half as fast).
+    std::array<OpenCall, MAX_OPEN_CALLS> calls_{};
+    std::size_t depth_ = 0;  // open calls kept
+    OpenCall outside_{};  // the outside call, which calls_[0] is while it is open
+    std::uint16_t outside_target_ = 0;
+    bool has_outside_ = false;
+    // The last jump, branch, call or ret: its address, and its opcode
+    // shifted up by 16. Only those are kept, so that the instructions that
+    // fall through cost nothing here; a stray PC right after one of them
+    // (the opcode before it in IR changes the flow) names it.
+    std::uint32_t previous_ = NO_PREVIOUS;
+    // The last instruction fetched from a byte other than a placed
+    // instruction: its number and the kind of byte (a run through such
+    // bytes is noted where it begins).
+    std::uint32_t odd_instruction_ = 0;
+    std::uint8_t odd_from_ = 0xFF;
 };
 
 // What the reports know of the source: the line of every address and the
@@ -189,146 +282,75 @@ std::string finding_text(const MachineFinding& finding, const SourceMap* source)
 
 template <class M>
 bool FindingMonitor::before(const M& m) {
-    noted_ = false;
     unsigned pc = m.PC;
     unsigned opcode = m.memory[pc];
-    check_fetch(m, pc);
+    std::uint32_t instruction = m.instruction_count + 1;
+    bool noted = false;
+    if ((marks_[pc] & ~BREAK) != PLACED_CODE) noted = fetch(pc, opcode, m.IR, instruction);
     const OpcodeEntry& row = OpcodeTable[opcode];
     unsigned operand = load_word(m.memory, pc + 1);
     switch (row.store) {
-        case Store::OPERAND_BYTE: check_store(m, pc, operand, 1); break;
-        case Store::OPERAND_WORD: check_store(m, pc, operand, 2); break;
+        case Store::OPERAND_BYTE: noted |= store(pc, opcode, operand, 1, instruction); break;
+        case Store::OPERAND_WORD: noted |= store(pc, opcode, operand, 2, instruction); break;
         case Store::POINTED_BYTE:
         case Store::POINTED_WORD:
             if (operand + 1 < MEMORY_SIZE) {
-                check_read(m, pc, operand, 2);
+                noted |= read(pc, opcode, operand, 2, instruction);
                 unsigned pointer = m.memory[operand] | (m.memory[operand + 1] << 8);
-                check_store(m, pc, pointer, row.store == Store::POINTED_BYTE ? 1 : 2);
+                noted |= store(pc, opcode, pointer, row.store == Store::POINTED_BYTE ? 1 : 2,
+                               instruction);
             }
             break;
         case Store::NONE:
         case Store::PORT: break;
     }
     switch (opcode) {
-        case OP_LDD: check_read(m, pc, operand, 1); break;
-        case OP_LDDW: check_read(m, pc, operand, 2); break;
+        case OP_LDD: noted |= read(pc, opcode, operand, 1, instruction); break;
+        case OP_LDDW: noted |= read(pc, opcode, operand, 2, instruction); break;
         case OP_LDA:
         case OP_LDAW:
             if (operand + 1 < MEMORY_SIZE) {
-                check_read(m, pc, operand, 2);
+                noted |= read(pc, opcode, operand, 2, instruction);
                 unsigned pointer = m.memory[operand] | (m.memory[operand + 1] << 8);
-                check_read(m, pc, pointer, opcode == OP_LDA ? 1 : 2);
+                noted |= read(pc, opcode, pointer, opcode == OP_LDA ? 1 : 2, instruction);
             }
             break;
-        case OP_CALL: open_call(m, pc); break;
-        case OP_RET: check_return(m, pc); break;
+        case OP_CALL: push_call({static_cast<std::uint16_t>(pc + 3), static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)}); break;
+        case OP_RET: {
+            unsigned sp = m.SP;
+            if (sp == 0 || sp > STACK_TOP - 2u) break;  // the ret stops on an empty stack
+            noted |= check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory,
+                                  instruction);
+            break;
+        }
         default: break;
     }
-    previous_pc_ = static_cast<std::uint16_t>(pc);
-    previous_opcode_ = static_cast<std::uint8_t>(opcode);
-    has_previous_ = true;
-    return noted_;
+    if (changes_flow(row.flow)) previous_ = pc | (opcode << 16);
+    return noted;
 }
 
-template <class M>
-void FindingMonitor::check_fetch(const M& m, unsigned pc) {
-    std::uint8_t mark = marks_[pc];
-    if (mark == (LOADED | CODE)) [[likely]] {
-        fetched_from_ = LOADED | CODE;
-        return;
+template <std::uint8_t OPCODE, class M>
+inline bool FindingMonitor::passes(const M& m) {
+    constexpr OpcodeEntry row = OpcodeTable[OPCODE];
+    unsigned pc = m.PC;
+    if (marks_[pc] != PLACED_CODE) return false;
+    if constexpr (row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD) {
+        if (!stores_plainly(load_word(m.memory, pc + 1), row.store == Store::OPERAND_BYTE ? 1 : 2))
+            return false;
     }
-    // Only the step from one kind of byte to another is noted: a run
-    // through zeroed memory or through data is one finding, not one per
-    // instruction.
-    std::uint8_t from = (mark & (LOADED | WRITTEN)) == 0 ? 0
-                        : (mark & WRITTEN) != 0          ? WRITTEN
-                                                         : LOADED;
-    bool changed = from != fetched_from_;
-    fetched_from_ = from;
-    if (!changed) return;
-    MachineFinding f{};
-    f.opcode = m.memory[pc];
-    f.pc = static_cast<std::uint16_t>(pc);
-    f.instruction = m.instruction_count + 1;
-    f.address = f.pc;
-    if ((mark & (LOADED | WRITTEN)) == 0) {
-        f.kind = FindingKind::STRAY_PC;
-        f.has_related = has_previous_;
-        f.related_pc = previous_pc_;
-        f.related_opcode = previous_opcode_;
-    } else {
-        f.kind = FindingKind::EXECUTING_DATA;
-        f.written_at_run_time = (mark & WRITTEN) != 0;
+    if constexpr (OPCODE == OP_LDD || OPCODE == OP_LDDW) {
+        if (!reads_plainly(load_word(m.memory, pc + 1), OPCODE == OP_LDD ? 1 : 2)) return false;
     }
-    note(f);
-}
-
-template <class M>
-void FindingMonitor::check_read(const M& m, unsigned pc, unsigned address, unsigned count) {
-    if ((kinds_ & kind_bit(FindingKind::UNWRITTEN_READ)) == 0) return;
-    for (unsigned a = address; a < address + count && a < MAX_MEMORY; ++a) {
-        if ((marks_[a] & (LOADED | WRITTEN)) != 0) continue;
-        MachineFinding f{};
-        f.kind = FindingKind::UNWRITTEN_READ;
-        f.opcode = m.memory[pc];
-        f.pc = static_cast<std::uint16_t>(pc);
-        f.instruction = m.instruction_count + 1;
-        f.address = static_cast<std::uint16_t>(a);
-        note(f);
-        return;
+    // Pointers are rare on the fast path: before() looks at them.
+    if constexpr (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD ||
+                  OPCODE == OP_LDA || OPCODE == OP_LDAW) {
+        return false;
     }
-}
-
-template <class M>
-void FindingMonitor::check_store(const M& m, unsigned pc, unsigned address, unsigned count) {
-    bool noted = false;
-    for (unsigned a = address; a < address + count && a < MAX_MEMORY; ++a) {
-        if ((marks_[a] & CODE) != 0 && !noted) {
-            MachineFinding f{};
-            f.kind = FindingKind::WRITING_CODE;
-            f.opcode = m.memory[pc];
-            f.pc = static_cast<std::uint16_t>(pc);
-            f.instruction = m.instruction_count + 1;
-            f.address = static_cast<std::uint16_t>(a);
-            note(f);
-            noted = true;
-        }
-        marks_[a] |= WRITTEN;
+    if constexpr (OPCODE == OP_CALL) {
+        // The stack test keeps SP at least two above the stack's bottom.
+        if (depth_ == MAX_OPEN_CALLS) return false;
+        calls_[depth_++] = {static_cast<std::uint16_t>(pc + 3), static_cast<std::uint16_t>(m.SP - 2)};
     }
-}
-
-template <class M>
-void FindingMonitor::open_call(const M& m, unsigned pc) {
-    if (calls_.size() == MAX_OPEN_CALLS) calls_.erase(calls_.begin());
-    unsigned sp_after = m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u;
-    calls_.push_back({static_cast<std::uint16_t>(pc),
-                      static_cast<std::uint16_t>(load_word(m.memory, pc + 1)),
-                      static_cast<std::uint16_t>(pc + OpcodeTable[OP_CALL].length),
-                      static_cast<std::uint16_t>(sp_after)});
-}
-
-template <class M>
-void FindingMonitor::check_return(const M& m, unsigned pc) {
-    unsigned sp = m.SP;
-    if (sp == 0 || sp > STACK_TOP - 2u) return;  // the ret stops on an empty stack
-    unsigned target = m.memory[sp + 1] | (m.memory[sp + 2] << 8);
-    MachineFinding f{};
-    f.kind = FindingKind::RETURN_MISMATCH;
-    f.opcode = OP_RET;
-    f.pc = static_cast<std::uint16_t>(pc);
-    f.instruction = m.instruction_count + 1;
-    f.address = static_cast<std::uint16_t>(target);
-    if (calls_.empty()) {
-        note(f);
-        return;
-    }
-    OpenCall call = calls_.back();
-    calls_.pop_back();
-    if (target == call.return_address) return;
-    f.has_related = true;
-    f.related_pc = call.call_pc;
-    f.related_address = call.return_address;
-    f.related_opcode = OP_CALL;
-    f.related_target = call.target;
-    note(f);
+    if constexpr (changes_flow(row.flow)) previous_ = pc | (unsigned{OPCODE} << 16);
+    return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "machine/findings.hpp"
 #include "machine/trace.hpp"
 
 namespace {
@@ -22,9 +23,11 @@ struct Advance {
 };
 
 // Runs m at most `count` steps: the fast loop up to each instruction it
-// leaves to step(), that one with step(). BREAKPOINT when `stops` fired.
+// leaves to step(), that one with step() (and `monitor`'s look before it).
+// BREAKPOINT when `stops` fired or the monitor noted a finding.
 template <class Io>
-Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops) {
+Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
+                FindingMonitor* monitor = nullptr) {
     // The fast loop counts in 32 bits.
     constexpr std::uint64_t PIECE = std::uint64_t{1} << 30;
     Advance a;
@@ -33,26 +36,31 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops)
         while (a.steps < count) {
             auto piece = static_cast<std::uint32_t>(std::min(count - a.steps, PIECE));
             start = m.instruction_count;
-            if (stops != nullptr) {
+            std::size_t known = monitor != nullptr ? monitor->findings().size() : 0;
+            if (monitor != nullptr) {
+                run_fast(m, start + piece, stops != nullptr ? *stops : FastStops{}, *monitor);
+            } else if (stops != nullptr) {
                 run_fast(m, start + piece, *stops);
             } else {
                 run_fast(m, start + piece);
             }
             std::uint32_t ran = m.instruction_count - start;
             a.steps += ran;
-            if (ran > 0 && stops != nullptr && fast_stop_due(m.memory, m.PC, *stops)) {
+            if (ran > 0 && ((stops != nullptr && fast_stop_due(m.memory, m.PC, *stops)) ||
+                            (monitor != nullptr && monitor->findings().size() != known))) {
                 a.end = RunEnd::BREAKPOINT;
                 break;
             }
             if (a.steps == count || ran == piece) continue;
             start = m.instruction_count;
+            bool noted = monitor != nullptr && monitor->before(m);
             step(m, io);
             ++a.steps;
             if (m.IR == OP_HLT) {
                 a.end = RunEnd::HALTED;
                 break;
             }
-            if (stops != nullptr && fast_stop_due(m.memory, m.PC, *stops)) {
+            if (noted || (stops != nullptr && fast_stop_due(m.memory, m.PC, *stops))) {
                 a.end = RunEnd::BREAKPOINT;
                 break;
             }
@@ -90,14 +98,15 @@ RunOutcome History::standing() const {
     return {RunEnd::LIMIT, std::nullopt};
 }
 
-RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const FastStops* stops) {
+RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const FastStops* stops,
+                        FindingMonitor* monitor) {
     if (ending_ && step_ == recorded_) return *ending_;
     std::uint64_t left = count;
     while (left > 0) {
         // Pieces end at every grain, where new ground gets its snapshot.
         std::uint64_t to_grain = grain_ - step_ % grain_;
         std::size_t shown = io.port0.size();
-        Advance a = advance(m, io, std::min(left, to_grain), stops);
+        Advance a = advance(m, io, std::min(left, to_grain), stops, monitor);
         step_ += a.steps;
         left -= a.steps;
         outputs_ += io.port0.size() - shown;

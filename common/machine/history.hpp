@@ -28,6 +28,8 @@
 #include "machine/machine.hpp"
 #include "machine/run_end.hpp"
 
+class FindingMonitor;
+
 constexpr std::uint64_t HISTORY_GRAIN = std::uint64_t{1} << 14;
 
 class History {
@@ -53,9 +55,13 @@ public:
     // Runs the run's machine m (at step()) at most `count` steps forward,
     // fast where it can, recording as it goes. Ends early at hlt, a stop or,
     // with `stops`, after an instruction that leaves fast_stop_due true
-    // (BREAKPOINT: the caller tells which). io gets in, out and hlt.
+    // (BREAKPOINT: the caller tells which). io gets in, out and hlt. With
+    // `monitor`, which the caller keeps in step with the run (it has looked
+    // at every step up to step(), so it is given only on new ground), every
+    // instruction is shown to it before it runs, and the run also ends
+    // (BREAKPOINT) right after one it noted a finding for.
     RunOutcome run(Machine& m, HeadlessIo& io, std::uint64_t count,
-                   const FastStops* stops = nullptr);
+                   const FastStops* stops = nullptr, FindingMonitor* monitor = nullptr);
 
     // Moves the run's machine m to the state after `target` steps (at most
     // recorded()), forward or back.

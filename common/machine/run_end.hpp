@@ -18,6 +18,7 @@ enum class RunEnd : std::uint8_t {
     INTERRUPTED = 6,  // the user interrupted the run; can go on
     RETURNED = 7,     // the subroutine a run was to finish returned
     TIMEOUT = 8,      // a wall-clock limit ended the run; can go on
+    FINDING = 9,      // the last instruction made a finding; can go on
 };
 
 // Whether the machine can run on from where such a run left it.

@@ -279,7 +279,7 @@ at 0018 (show) ldd 30
 3FFE: 08 8
 3FFF: 00 0
 -[1 : 01h]-
-returned
+returned; the stack is as deep as before the call
 14 001D ret | SP=3FFF Z=0 S=0 O=0 C=0 |
     15:         ret
 at 0008 ldd 30
@@ -294,7 +294,7 @@ deleted every breakpoint and watchpoint
 
 ERROR
 Devide by zero
-at 0016 div
+at 0016 (again+17) div
     11:         div             ; stops: division by zero
 the program has stopped: back or run
 at 0016 div
@@ -303,7 +303,7 @@ PC=0016 SP=3FFD IR=00 (ldi) Z=1 S=0 O=0 C=0 instructions=20 clocks=75
 
 ERROR
 Devide by zero
-at 0016 div
+at 0016 (again+17) div
     11:         div             ; stops: division by zero
 unknown command 'foo' (help lists the commands)
 unknown label 'nowhere'
@@ -415,7 +415,7 @@ at 000F jnz 5
 
 ERROR
 Devide by zero
-at 0016 div
+at 0016 (again+17) div
     11:         div             ; stops: division by zero
 at 000F jnz 5
     8:         jnz again
@@ -434,14 +434,14 @@ instruction 3 at 0005 (again) changed 3FFE
 
 ERROR
 Devide by zero
-at 0016 div
+at 0016 (again+17) div
     11:         div             ; stops: division by zero
 PC=0016 SP=3FFF IR=12 (div) Z=1 S=0 O=0 C=0 instructions=20 clocks=75
 went back 21 (the start of the run)
 at 0000 ldi 2
     2:         ldi 2
 nothing changed 001E (count) since the start
-no breakpoint or watchpoint stops earlier: the start of the run
+no breakpoint, watchpoint or finding stops earlier: the start of the run
 at 0000 ldi 2
     2:         ldi 2
 goto takes an instruction number (0 for the start)

@@ -1,0 +1,118 @@
+#include "findings_view.hpp"
+
+#include <cstdio>
+
+namespace {
+
+void put(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::putchar('\n');
+}
+
+// A source line as the other reports show it, indented.
+void print_line(const Session& s, int line) {
+    std::string_view text = source_line(s.program, line);
+    std::printf("    %d: ", line);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::putchar('\n');
+}
+
+int line_of(const Session& s, unsigned address) {
+    return address < MAX_MEMORY ? s.program.line_of_address[address] : 0;
+}
+
+// The source lines a finding names: the instruction's own, then the other
+// place it speaks of (the call, the jump that left the program, the
+// instruction stored into, the byte read).
+std::vector<int> lines_involved(const Session& s, const MachineFinding& f) {
+    std::vector<int> lines;
+    auto add = [&](unsigned address) {
+        int line = line_of(s, address);
+        if (line == 0) return;
+        for (int known : lines)
+            if (known == line) return;
+        lines.push_back(line);
+    };
+    add(f.pc);
+    switch (f.kind) {
+        case FindingKind::RETURN_MISMATCH:
+        case FindingKind::STRAY_PC:
+            if (f.has_related) add(f.related_pc);
+            break;
+        case FindingKind::WRITING_CODE:
+        case FindingKind::UNWRITTEN_READ: add(f.address); break;
+        case FindingKind::EXECUTING_DATA: break;
+    }
+    return lines;
+}
+
+const FindingKindRow* find_kind(const std::string& name) {
+    for (const FindingKindRow& row : FINDING_KINDS) {
+        if (name == row.name) return &row;
+    }
+    return nullptr;
+}
+
+void list_kinds(const Session& s) {
+    for (const FindingKindRow& row : FINDING_KINDS) {
+        std::printf("%-10s %-3s %s\n", row.name,
+                    (s.findings.shown & kind_bit(row.kind)) != 0 ? "on" : "off", row.title);
+    }
+}
+
+}  // namespace
+
+bool print_findings_here(const Session& s) {
+    std::vector<std::size_t> here = s.findings.at(s.history.step());
+    for (std::size_t index : here) {
+        const MachineFinding& f = s.findings.all()[index];
+        put("finding: " + finding_text(f, &s.findings.source));
+        for (int line : lines_involved(s, f)) print_line(s, line);
+    }
+    return !here.empty();
+}
+
+void info_findings(const Session& s) {
+    const FindingLog& log = s.findings;
+    std::size_t listed = 0;
+    std::size_t hidden = 0;
+    for (std::size_t i = 0; i < log.all().size(); ++i) {
+        if (!log.is_shown(log.all()[i])) {
+            ++hidden;
+            continue;
+        }
+        ++listed;
+        put(finding_text(log.all()[i], &log.source) +
+            (log.steps[i] > s.history.step() ? " (ahead)" : ""));
+    }
+    if (listed == 0) put("no findings");
+    if (hidden > 0) {
+        put(std::to_string(hidden) + (hidden == 1 ? " finding" : " findings") +
+            " of kinds turned off (check lists the kinds)");
+    }
+}
+
+void check_command(Session& s, const std::vector<std::string>& words) {
+    if (words.size() == 1) return list_kinds(s);
+    const FindingKindRow* row = find_kind(words[1]);
+    bool all = words[1] == "all";
+    if (words.size() != 3 || (row == nullptr && !all) || (words[2] != "on" && words[2] != "off")) {
+        std::string kinds;
+        for (const FindingKindRow& kind : FINDING_KINDS) kinds.append(kind.name).append(", ");
+        return put("check takes a kind (" + kinds + "or all) and on or off");
+    }
+    FindingKinds bits = all ? ALL_FINDING_KINDS : kind_bit(row->kind);
+    if (words[2] == "on") {
+        s.findings.shown |= bits;
+    } else {
+        s.findings.shown &= static_cast<FindingKinds>(~bits);
+    }
+    put((all ? std::string("every kind") : std::string(row->title)) + ": " + words[2]);
+}
+
+std::string address_with_offset(const Session& s, unsigned address) {
+    std::string text = hex4(address);
+    if (address >= MAX_MEMORY || !s.program.loaded[address]) return text + " (outside the program)";
+    std::string label = s.findings.source.label_offset(address);
+    return label.empty() ? text : text + " (" + label + ")";
+}
