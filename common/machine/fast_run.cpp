@@ -132,12 +132,15 @@ void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops,
                 if (!monitor_at->passes<opcode>(m)) goto leave;                    \
             }                                                                      \
             [[maybe_unused]] std::uint32_t at = m.PC;                              \
+            [[maybe_unused]] bool astray = false;                                  \
             m.IR = opcode;                                                         \
             call;                                                                  \
             charge_clocks(m, opcode);                                              \
+            if constexpr (MONITORED && opcode == OP_RET)                           \
+                astray = !monitor_at->returned(at, m.PC, m.memory, until - left + 1); \
             if (m.PC >= MAX_MEMORY) [[unlikely]] goto pc_overload;                 \
             if constexpr (MONITORED && opcode == OP_RET) {                         \
-                if (!monitor_at->returned(at, m.PC, m.memory, until - left + 1)) { \
+                if (astray) {                                                      \
                     --left;                                                        \
                     goto leave;                                                    \
                 }                                                                  \

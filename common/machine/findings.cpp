@@ -83,6 +83,17 @@ bool FindingMonitor::read(unsigned pc, unsigned opcode, unsigned address, unsign
     return false;
 }
 
+bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned pc,
+                                    unsigned opcode) const {
+    unsigned operand = load_word(memory, pc + 1);
+    if (operand + 1 >= MEMORY_SIZE || !reads_plainly(operand, 2)) return false;
+    unsigned pointer = memory[operand] | (memory[operand + 1] << 8);
+    const OpcodeEntry& row = OpcodeTable[opcode];
+    unsigned count = row.store == Store::POINTED_BYTE || opcode == OP_LDA ? 1 : 2;
+    return opcode == OP_LDA || opcode == OP_LDAW ? reads_plainly(pointer, count)
+                                                 : stores_plainly(pointer, count);
+}
+
 void FindingMonitor::push_call(OpenCall call) {
     if (depth_ == MAX_OPEN_CALLS) {
         std::copy(calls_.begin() + 1, calls_.end(), calls_.begin());

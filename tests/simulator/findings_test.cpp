@@ -5,12 +5,14 @@
 
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "assemble.hpp"
 #include "machine/findings.hpp"
 #include "machine/headless.hpp"
+#include "machine/history.hpp"
 #include "run_program.hpp"
 
 namespace {
@@ -127,6 +129,12 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
          DEFAULT_FINDING_KINDS,
          {},
          nullptr},
+        {"running on past the last instruction",
+         "ldi 1\n",
+         DEFAULT_FINDING_KINDS,
+         {{K::STRAY_PC, 2, 2, 2, 0}},
+         "stray PC at instruction 2, PC 0002: execution left the program at 0002, running on "
+         "from the instruction before it"},
         {"a kind turned off",
          "jmp 100\nhlt\n",
          DEFAULT_FINDING_KINDS & ~kind_bit(FindingKind::STRAY_PC),
@@ -174,4 +182,121 @@ TEST(Findings, TheExamplesMakeNoneOfTheDefaultKinds) {
         EXPECT_EQ(run->machine.IR, OP_HLT) << entry.path();
     }
     EXPECT_EQ(examples, 10);
+}
+
+namespace {
+
+// A random program in the first PROGRAM_END bytes: instruction records and
+// data records whose operands point among the first OPERAND_END addresses,
+// so that runs jump, call, return, store and load inside and outside it.
+struct RandomProgram {
+    std::unique_ptr<Machine> start = std::make_unique<Machine>();
+    WrittenSet loaded;
+    WrittenSet code;
+};
+
+constexpr unsigned PROGRAM_END = 80;
+constexpr unsigned OPERAND_END = 112;
+
+RandomProgram random_program(std::mt19937& random) {
+    RandomProgram p;
+    machine_reset(*p.start);
+    std::uint8_t* memory = p.start->memory;
+    unsigned a = 0;
+    while (a < PROGRAM_END) {
+        if (random() % 5 == 0) {  // a data record
+            memory[a] = static_cast<std::uint8_t>(random());
+            p.loaded[a++] = true;
+            continue;
+        }
+        const OpcodeEntry& row = INSTRUCTION_ROWS[random() % DEFINED_INSTRUCTION_COUNT];
+        if (row.opcode == OP_HLT && random() % 4 != 0) continue;
+        unsigned operand = random() % OPERAND_END;
+        for (unsigned k = 0; k < row.length; ++k) {
+            memory[a + k] = static_cast<std::uint8_t>(k == 0 ? row.opcode : operand >> (8 * (k - 1)));
+            p.loaded[a + k] = p.code[a + k] = true;
+        }
+        a += row.length;
+    }
+    // Words on the stack, some of them addresses in the program.
+    for (int k = 0; k < 8; ++k) push_word(*p.start, random() % OPERAND_END);
+    return p;
+}
+
+bool same_finding(const MachineFinding& a, const MachineFinding& b) {
+    return a.kind == b.kind && a.opcode == b.opcode && a.pc == b.pc &&
+           a.instruction == b.instruction && a.address == b.address &&
+           a.has_related == b.has_related && a.related_pc == b.related_pc &&
+           a.related_address == b.related_address && a.related_opcode == b.related_opcode &&
+           a.related_target == b.related_target &&
+           a.written_at_run_time == b.written_at_run_time;
+}
+
+// The steps after which a history run with `stops` (and the monitor, when
+// given) stopped at a breakpoint; the machine ends at the run's end.
+std::vector<std::uint64_t> breakpoint_steps(Machine& m, const FastStops& stops,
+                                            FindingMonitor* monitor, std::uint64_t limit) {
+    History history(64, 16);
+    history.begin(m);
+    HeadlessIo io;
+    std::vector<std::uint64_t> steps;
+    while (history.step() < limit) {
+        RunOutcome outcome = history.run(m, io, limit - history.step(), &stops, monitor);
+        if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) break;
+        if (outcome.end == RunEnd::BREAKPOINT && fast_stop_due(m.memory, m.PC, stops))
+            steps.push_back(history.step());
+    }
+    return steps;
+}
+
+}  // namespace
+
+// The debugger's way, the monitored fast loop through the history with the
+// breakpoints in the monitor's marks, against the careful look before every
+// instruction: the same findings, field for field, the same open call at the
+// end, the same machine, and the same breakpoint stops as a run without the
+// monitor.
+TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
+    std::mt19937 random(8642);
+    constexpr std::uint64_t LIMIT = 3000;
+    std::size_t per_kind[FINDING_KIND_COUNT] = {};
+    std::size_t breakpoint_stops = 0;
+    for (int image = 0; image < 400; ++image) {
+        SCOPED_TRACE(image);
+        RandomProgram p = random_program(random);
+        std::vector<std::uint8_t> breaks(MAX_MEMORY);
+        for (int k = 0; k < 3; ++k) breaks[random() % PROGRAM_END] = 1;
+        FastStops stops{breaks.data(), nullptr, nullptr, 0};
+
+        auto careful = std::make_unique<Machine>(*p.start);
+        FindingMonitor looked(p.loaded, p.code, ALL_FINDING_KINDS);
+        HeadlessIo io;
+        run_headless(*careful, io, LIMIT, looked);
+
+        auto fast = std::make_unique<Machine>(*p.start);
+        auto monitor = std::make_unique<FindingMonitor>(p.loaded, p.code, ALL_FINDING_KINDS);
+        monitor->mark_breaks(breaks.data());
+        std::vector<std::uint64_t> with = breakpoint_steps(*fast, stops, monitor.get(), LIMIT);
+
+        auto plain = std::make_unique<Machine>(*p.start);
+        std::vector<std::uint64_t> without = breakpoint_steps(*plain, stops, nullptr, LIMIT);
+
+        ASSERT_EQ(monitor->findings().size(), looked.findings().size());
+        for (std::size_t i = 0; i < looked.findings().size(); ++i) {
+            EXPECT_TRUE(same_finding(monitor->findings()[i], looked.findings()[i]))
+                << finding_text(monitor->findings()[i], nullptr) << " / "
+                << finding_text(looked.findings()[i], nullptr);
+            ++per_kind[static_cast<int>(looked.findings()[i].kind)];
+        }
+        std::optional<OpenCall> a = monitor->innermost_call();
+        std::optional<OpenCall> b = looked.innermost_call();
+        ASSERT_EQ(a.has_value(), b.has_value());
+        if (a) EXPECT_TRUE(a->return_address == b->return_address && a->sp_after == b->sp_after);
+        EXPECT_TRUE(*fast == *careful);
+        EXPECT_EQ(with, without);
+        breakpoint_stops += with.size();
+    }
+    // Every kind was found many times, and breakpoints stopped the runs.
+    for (std::size_t count : per_kind) EXPECT_GT(count, 20u);
+    EXPECT_GT(breakpoint_stops, 100u);
 }
