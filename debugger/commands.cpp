@@ -533,13 +533,13 @@ constexpr Command COMMANDS[] = {
          finish(c.s);
          return true;
      },
-     "run until the current subroutine returns"},
+     "run until the current subroutine returns; how the stack changed"},
     {"continue", "c", "", 1, false,
      [](const Call& c) {
          continue_run(c.s);
          return true;
      },
-     "run until a breakpoint, a watchpoint, hlt, a stop or Ctrl-C"},
+     "run until a breakpoint, a watchpoint, a finding, hlt, a stop or Ctrl-C"},
     {"back", nullptr, "[N]", 2, true,
      [](const Call& c) {
          if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
@@ -560,7 +560,7 @@ constexpr Command COMMANDS[] = {
          reverse_continue(c.s);
          return true;
      },
-     "back to where a breakpoint or watchpoint last stopped, or the start"},
+     "back to where a breakpoint, watchpoint or finding last stopped, or the start"},
     {"last-write", nullptr, "LOC", 2, false,
      [](const Call& c) {
          if (std::optional<std::uint16_t> at = parse_address(c.s, c.words)) {
@@ -593,7 +593,7 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "delete a breakpoint or watchpoint, or all of them"},
-    {"info", nullptr, "breakpoints|findings", 2, false,
+    {"info", nullptr, "WHAT", 2, false,
      [](const Call& c) {
          if (c.words.size() == 2 && (c.words[1] == "breakpoints" || c.words[1] == "b")) {
              info_breakpoints(c.s);
@@ -604,7 +604,7 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "list breakpoints and watchpoints, or the findings of the run"},
+     "list the breakpoints (and watchpoints) or the findings of the run"},
     {"check", nullptr, "[KIND on|off]", 3, false,
      [](const Call& c) {
          check_command(c.s, c.words);
@@ -684,7 +684,11 @@ void help() {
         if (command.repeats)
             repeated += repeated.empty() ? command.name : std::string(", ") + command.name;
     }
-    say("LOC is a decimal or 0x address, a label or :LINE; an empty line repeats " + repeated);
+    std::string kinds;
+    for (const FindingKindRow& kind : FINDING_KINDS) kinds.append(kind.name).append(", ");
+    say("LOC is a decimal or 0x address, a label or :LINE; WHAT is breakpoints or findings; KIND "
+        "is " +
+        kinds + "or all; an empty line repeats " + repeated);
 }
 
 const Command* find_command(const std::string& word) {
