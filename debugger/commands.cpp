@@ -287,7 +287,8 @@ void goto_step(Session& s, std::uint64_t target) {
 
 void reverse_continue(Session& s) {
     std::uint64_t target = last_break_before(s);
-    if (target == 0) say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
+    if (target == 0)
+        say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
     go_to(s, target);
     print_position(s);
 }

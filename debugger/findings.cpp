@@ -10,7 +10,8 @@ void FindingLog::begin(const DebugProgram& program) {
     source.labels.clear();
     if (program.has_source) {
         source.line_of_address = program.line_of_address;
-        for (const Label& label : program.labels) source.labels.emplace_back(label.name, label.address);
+        for (const Label& label : program.labels)
+            source.labels.emplace_back(label.name, label.address);
     }
 }
 
@@ -54,8 +55,8 @@ std::size_t FindingLog::count_between(std::uint64_t from, std::uint64_t to) cons
 
 std::string balance_text(unsigned depth_before, unsigned depth_after) {
     if (depth_before == depth_after) return "the stack is as deep as before the call";
-    unsigned change = depth_after > depth_before ? depth_after - depth_before
-                                                 : depth_before - depth_after;
+    unsigned change =
+        depth_after > depth_before ? depth_after - depth_before : depth_before - depth_after;
     return "the stack is " + std::to_string(change) + (change == 1 ? " byte " : " bytes ") +
            (depth_after > depth_before ? "deeper" : "shallower") + " than before the call";
 }

@@ -119,10 +119,13 @@ void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops,
         goto* dispatch[m.memory[m.PC]];
 
         // Each handler: leave the instruction to step() unless the stack has
-        // room for it; set IR, run it and charge its clocks; stop if it moved
-        // PC out of the program area (counted, as complete_instruction does);
-        // go on to the next one unless the caller's count is reached. The
-        // rows that do not run here get a label the dispatch never uses.
+        // room for it (and, monitored, unless the monitor passes it); set IR,
+        // run it and charge its clocks; (monitored, a ret: have the monitor
+        // look where it went, and stop after it if it made a finding;) stop
+        // if it moved PC out of the program area (counted, as
+        // complete_instruction does); go on to the next one unless the
+        // caller's count is reached. The rows that do not run here get a
+        // label the dispatch never uses.
         // clang-format off
 #define FAST_HANDLER(opcode, call)                                                 \
     run_##opcode:                                                                  \
@@ -136,10 +139,12 @@ void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops,
             m.IR = opcode;                                                         \
             call;                                                                  \
             charge_clocks(m, opcode);                                              \
-            if constexpr (MONITORED && opcode == OP_RET)                           \
-                astray = !monitor_at->returned(at, m.PC, m.memory, until - left + 1); \
+            if constexpr (MONITORED && (opcode) == OP_RET) {                       \
+                std::uint32_t number = until - left + 1;                           \
+                astray = !monitor_at->returned(at, m.PC, m.memory, number);        \
+            }                                                                      \
             if (m.PC >= MAX_MEMORY) [[unlikely]] goto pc_overload;                 \
-            if constexpr (MONITORED && opcode == OP_RET) {                         \
+            if constexpr (MONITORED && (opcode) == OP_RET) {                       \
                 if (astray) {                                                      \
                     --left;                                                        \
                     goto leave;                                                    \

@@ -37,7 +37,8 @@ struct FastStops {
 };
 
 // Whether the machine as it stands would end a checked run.
-[[gnu::always_inline]] inline bool fast_stop_due(const std::uint8_t* memory, unsigned pc, const FastStops& stops) {
+[[gnu::always_inline]] inline bool fast_stop_due(const std::uint8_t* memory, unsigned pc,
+                                                 const FastStops& stops) {
     if (stops.breaks != nullptr && pc < MAX_MEMORY && stops.breaks[pc] != 0) return true;
     for (std::size_t i = 0; i < stops.watch_count; ++i) {
         if (memory[stops.watched[i]] != stops.values[i]) return true;

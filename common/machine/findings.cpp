@@ -6,7 +6,8 @@
 FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code, FindingKinds kinds)
     : kinds_(kinds) {
     for (std::size_t a = 0; a < MAX_MEMORY; ++a) {
-        marks_[a] = static_cast<std::uint8_t>((loaded[a] ? LOADED | KNOWN : 0) | (code[a] ? CODE : 0));
+        marks_[a] =
+            static_cast<std::uint8_t>((loaded[a] ? LOADED | KNOWN : 0) | (code[a] ? CODE : 0));
     }
     for (std::size_t a = MAX_MEMORY; a < marks_.size(); ++a) marks_[a] = WRITTEN | KNOWN;
 }
@@ -37,9 +38,7 @@ MachineFinding finding_at(FindingKind kind, unsigned pc, unsigned opcode, unsign
 bool FindingMonitor::fetch(unsigned pc, unsigned opcode, unsigned previous_opcode,
                            std::uint32_t instruction) {
     std::uint8_t mark = marks_[pc];
-    std::uint8_t from = (mark & KNOWN) == 0     ? 0
-                        : (mark & WRITTEN) != 0 ? WRITTEN
-                                                : LOADED;
+    std::uint8_t from = (mark & KNOWN) == 0 ? 0 : (mark & WRITTEN) != 0 ? WRITTEN : LOADED;
     // Only the step from one kind of byte to another is noted: a run
     // through zeroed memory or through data is one finding, not one per
     // instruction.

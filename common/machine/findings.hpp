@@ -28,8 +28,8 @@
 #include <array>
 #include <bit>
 #include <cstdint>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -142,8 +142,7 @@ public:
     // the finding is noted here, as instruction `instruction`, and the loop
     // must stop after the ret. (A ret is looked at after it runs: read
     // before, its target costs the loop more than the test.)
-    [[gnu::always_inline]] bool returned(unsigned pc, unsigned target,
-                                         const std::uint8_t* memory,
+    [[gnu::always_inline]] bool returned(unsigned pc, unsigned target, const std::uint8_t* memory,
                                          std::uint32_t instruction) {
         if (depth_ != 0 && calls_[depth_ - 1].return_address == target) [[likely]] {
             --depth_;
@@ -159,8 +158,8 @@ public:
     // address without a test of its own.
     void mark_breaks(const std::uint8_t* breaks) {
         for (std::size_t a = 0; a < MAX_MEMORY; ++a) {
-            marks_[a] = static_cast<std::uint8_t>((marks_[a] & ~BREAK) |
-                                                  (breaks != nullptr && breaks[a] != 0 ? BREAK : 0));
+            marks_[a] = static_cast<std::uint8_t>(
+                (marks_[a] & ~BREAK) | (breaks != nullptr && breaks[a] != 0 ? BREAK : 0));
         }
     }
 
@@ -249,7 +248,7 @@ private:
     // the loop's registers in memory (measured: half as fast).
     std::array<OpenCall, MAX_OPEN_CALLS> calls_{};
     std::size_t depth_ = 0;  // open calls kept
-    OpenCall outside_{};  // the outside call, which calls_[0] is while it is open
+    OpenCall outside_{};     // the outside call, which calls_[0] is while it is open
     std::uint16_t outside_target_ = 0;
     bool has_outside_ = false;
     // The last jump, branch, call or ret: its address, and its opcode
@@ -320,12 +319,15 @@ bool FindingMonitor::before(const M& m) {
                 noted |= read(pc, opcode, pointer, opcode == OP_LDA ? 1 : 2, instruction);
             }
             break;
-        case OP_CALL: push_call({static_cast<std::uint16_t>(pc + 3), static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)}); break;
+        case OP_CALL:
+            push_call({static_cast<std::uint16_t>(pc + 3),
+                       static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)});
+            break;
         case OP_RET: {
             unsigned sp = m.SP;
             if (sp == 0 || sp > STACK_TOP - 2u) break;  // the ret stops on an empty stack
-            noted |= check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory,
-                                  instruction);
+            noted |=
+                check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory, instruction);
             break;
         }
         default: break;
@@ -353,7 +355,8 @@ inline bool FindingMonitor::passes(const M& m) {
     if constexpr (OPCODE == OP_CALL) {
         // The stack test keeps SP at least two above the stack's bottom.
         if (depth_ == MAX_OPEN_CALLS) return false;
-        calls_[depth_++] = {static_cast<std::uint16_t>(pc + 3), static_cast<std::uint16_t>(m.SP - 2)};
+        calls_[depth_++] = {static_cast<std::uint16_t>(pc + 3),
+                            static_cast<std::uint16_t>(m.SP - 2)};
     }
     if constexpr (changes_flow(row.flow)) previous_ = pc | (unsigned{OPCODE} << 16);
     return true;

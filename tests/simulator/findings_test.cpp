@@ -213,7 +213,8 @@ RandomProgram random_program(std::mt19937& random) {
         if (row.opcode == OP_HLT && random() % 4 != 0) continue;
         unsigned operand = random() % OPERAND_END;
         for (unsigned k = 0; k < row.length; ++k) {
-            memory[a + k] = static_cast<std::uint8_t>(k == 0 ? row.opcode : operand >> (8 * (k - 1)));
+            memory[a + k] =
+                static_cast<std::uint8_t>(k == 0 ? row.opcode : operand >> (8 * (k - 1)));
             p.loaded[a + k] = p.code[a + k] = true;
         }
         a += row.length;
@@ -228,8 +229,7 @@ bool same_finding(const MachineFinding& a, const MachineFinding& b) {
            a.instruction == b.instruction && a.address == b.address &&
            a.has_related == b.has_related && a.related_pc == b.related_pc &&
            a.related_address == b.related_address && a.related_opcode == b.related_opcode &&
-           a.related_target == b.related_target &&
-           a.written_at_run_time == b.written_at_run_time;
+           a.related_target == b.related_target && a.written_at_run_time == b.written_at_run_time;
 }
 
 // The steps after which a history run with `stops` (and the monitor, when
@@ -291,7 +291,10 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
         std::optional<OpenCall> a = monitor->innermost_call();
         std::optional<OpenCall> b = looked.innermost_call();
         ASSERT_EQ(a.has_value(), b.has_value());
-        if (a) EXPECT_TRUE(a->return_address == b->return_address && a->sp_after == b->sp_after);
+        if (a) {
+            EXPECT_EQ(a->return_address, b->return_address);
+            EXPECT_EQ(a->sp_after, b->sp_after);
+        }
         EXPECT_TRUE(*fast == *careful);
         EXPECT_EQ(with, without);
         breakpoint_stops += with.size();
