@@ -10,7 +10,7 @@ const $ = (id) => document.getElementById(id);
 
 // Run states as playground.cpp numbers them.
 const READY = 0, EMPTY = 4;
-const STATE_NAMES = ['ready', 'halted', 'stopped', 'break', 'empty'];
+const STATE_NAMES = ['ready', 'halted', 'stopped', 'break', 'empty', '', '', '', '', 'finding'];
 // How a run treats breakpoints (playground.cpp's BreakpointUse).
 const IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2;
 
@@ -44,9 +44,12 @@ const ui = {
   run: null,            // while a run animates: { breakpoints, start, startCount, id }
   runs: 0,              // runs started, for telling a run's tasks from an earlier one's
   renderPending: false, // a frame is asked for to draw the views
+  countsDrawn: 0,       // when the counts were last drawn
   drawn: 0,             // when the views were last drawn
   rate: 10000,          // instructions per millisecond at full speed, as last measured
   shownLine: 0,         // the current line the editor last scrolled to
+  findings: [],         // the run's findings: {kind, instruction, pc, line, label, text}
+  findingLines: new Map(),  // line -> texts of the findings marked on it
 };
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
@@ -88,6 +91,10 @@ function bindApi(mod) {
     reverseContinue: f('pg_reverse_continue', 'number', []),
     lastWrite: f('pg_last_write', 'number', ['number']),
     traceLine: f('pg_trace_line', 'string', ['number']),
+    findingCount: f('pg_finding_count', 'number', []),
+    findings: f('pg_findings', 'string', []),
+    findingKinds: f('pg_finding_kinds', 'string', []),
+    setFindingKinds: f('pg_set_finding_kinds', null, ['number']),
   };
 }
 
@@ -333,6 +340,10 @@ function renderGutter() {
       cls += ' error';
       titles.push(`error: ${ui.errorMessage}`);
     }
+    for (const line of lines.filter((l) => ui.findingLines.has(l))) {
+      cls += ' finding';
+      titles.push(...ui.findingLines.get(line).map((t) => `finding: ${t}`));
+    }
     const title = titles.length ? ` title="${esc(titles.join('\n')).replace(/"/g, '&quot;')}"` : '';
     html += `<div class="${cls}" data-line="${lines[0]}"${code ? ` data-code="${code}"` : ''}${title}>${lines[0]}</div>`;
   }
@@ -379,10 +390,11 @@ function cursorLine() {
 // --- Views of the machine -------------------------------------------------
 
 function render() {
-  ui.drawn = performance.now();
+  ui.drawn = ui.countsDrawn = performance.now();
   const m = machine();
   const state = ui.run ? 'running' : !ui.assembled && ui.errorLine ? 'error' : STATE_NAMES[m.state];
   document.body.dataset.state = state;
+  refreshFindings();
   renderStatus(m, state);
   renderRegisters(m);
   renderStack(m);
@@ -434,6 +446,56 @@ function whoWrote(address) {
   render();
 }
 
+// The findings pane and the gutter's markers follow the run's findings; a
+// new one brings the pane to the front.
+function refreshFindings() {
+  const count = ui.assembled ? api.findingCount() : 0;
+  if (count === ui.findings.length) return;
+  const grew = count > ui.findings.length;
+  ui.findings = (count ? api.findings().split('\n').filter((r) => r) : []).map((row) => {
+    const [kind, instruction, pc, line, label, text] = row.split('\t');
+    return { kind: Number(kind), instruction: Number(instruction), pc: Number(pc), line: Number(line), label, text };
+  });
+  ui.findingLines.clear();
+  for (const f of ui.findings.filter((f) => f.line > 0)) {
+    ui.findingLines.set(f.line, [...(ui.findingLines.get(f.line) || []), f.text]);
+  }
+  renderGutter();
+  renderFindings();
+  if (grew && $('findings')) showPane('findings');
+}
+
+function renderFindings() {
+  const list = $('finding-list');
+  if (!list) return;
+  const tab = document.querySelector('.tab[data-pane="findings"]');
+  tab.textContent = ui.findings.length ? `Findings (${ui.findings.length})` : 'Findings';
+  const titles = ui.kindTitles || [];
+  list.innerHTML = ui.findings.length === 0 ? '<li class="none">No findings in this run</li>'
+    : ui.findings.map((f) => {
+      const where = f.line ? `line ${f.line}${f.label ? ` (${esc(f.label)})` : ''}` : hex(f.pc, 4);
+      const message = f.text.slice(f.text.indexOf(': ') + 2);
+      return `<li tabindex="0" role="button" data-instruction="${f.instruction}" title="Go to the state before ` +
+        `instruction ${f.instruction}"><span class="where">${where}</span> <b>${esc(titles[f.kind] || '')}</b> ` +
+        `at instruction ${f.instruction}: ${esc(message)}</li>`;
+    }).join('');
+}
+
+// The kinds to look for, as checkboxes over the findings.
+function setUpFindingKinds() {
+  const box = $('finding-kinds');
+  const rows = api.findingKinds().split('\n').filter((r) => r).map((r) => r.split('\t'));
+  ui.kindTitles = rows.map(([, title]) => title);
+  if (!box) return;
+  box.innerHTML = rows.map(([name, title, on], bit) => `<label><input type="checkbox" data-bit="${bit}"` +
+    `${on === '1' ? ' checked' : ''}> ${esc(title)}</label>`).join(' ');
+  box.addEventListener('change', () => {
+    let kinds = 0;
+    for (const input of box.querySelectorAll('input:checked')) kinds |= 1 << Number(input.dataset.bit);
+    api.setFindingKinds(kinds);
+  });
+}
+
 // Trace lines with the label of a word operand that is a label's address:
 // "... jmp 12 <loop> | ...".
 function nameOperands(text) {
@@ -455,6 +517,7 @@ function renderStatus(m, state) {
       running: `Running: ${counts}`, ready: `Ready at ${where}; ${counts}`,
       halted: `Halted: ${counts}`, stopped: `Stopped at ${where}`,
       break: `Breakpoint at ${where}; ${counts}`,
+      finding: `Finding: ${ui.findings.length ? ui.findings[ui.findings.length - 1].text : ''}; now at ${where}`,
     };
     text = words[state] || state;
     if (ui.edited) text += EMBED ? ' (edited)' : ' (source changed: Assemble to load it)';
@@ -539,11 +602,28 @@ function renderMemory(m) {
       if (names) cls += ' label';
       const title = names ? ` title="${names.join(', ')} = ${a}"` : '';
       const text = format(bytes[a]);
-      line += ` <span class="${cls.trim()}" data-address="${a}"${title}>${text}</span>`;
+      // Plain bytes are text: a span for each of them made drawing three
+      // times slower. A click finds its byte by the column (byteAt).
+      line += cls ? ` <span class="${cls.trim()}" data-address="${a}"${title}>${text}</span>` : ` ${text}`;
     }
-    html += `<div style="top:${row * ROW_HEIGHT}px">${line}</div>`;
+    html += `<div style="top:${row * ROW_HEIGHT}px" data-row="${row * ROW_BYTES}">${line}</div>`;
   }
   rows.innerHTML = html;
+}
+
+// The address of the byte a click in the memory view is on: a marked byte
+// says it, a plain one is found by its column in the row's monospaced text
+// ("0010  00 01 ...": the address, then a blank and the byte per column).
+function byteAt(event) {
+  if (event.target.dataset.address !== undefined) return Number(event.target.dataset.address);
+  const row = event.target.closest('[data-row]');
+  if (!row) return undefined;
+  const label = row.querySelector('.addr');
+  const charWidth = label.getBoundingClientRect().width / 4;
+  const column = (event.clientX - label.getBoundingClientRect().left) / charWidth;
+  const width = 1 + BYTE_FORMATS[$('memory-format').value](0).length;
+  const index = Math.floor((column - 5) / width);
+  return index >= 0 && index < ROW_BYTES ? Number(row.dataset.row) + index : undefined;
 }
 
 // --- Running --------------------------------------------------------------
@@ -560,33 +640,55 @@ function startRun(breakpoints) {
   if (breakpoints === IGNORE_BREAKPOINTS && api.ended()) api.reset();
   const m = machine();
   ui.run = { breakpoints, first: true, start: performance.now(), startCount: m.instructions, id: ++ui.runs };
-  render();
-  requestAnimationFrame(runFrame);
+  // Full speed starts at once, showing only that it runs; a set speed
+  // counts from the next frame.
+  if (Number($('speed') ? $('speed').value : 0) === 0) {
+    document.body.dataset.state = 'running';
+    renderCounts();
+    runChannel.port2.postMessage(ui.run.id);
+  } else {
+    render();
+    requestAnimationFrame(runFrame);
+  }
 }
 
 // Full speed goes on in tasks of its own, posted through a channel, so that
-// it does not wait for the next frame; the views are drawn at most every
-// FULL_SPEED_DRAW_MS, as drawing takes time from the run.
+// it does not wait for the next frame. Drawing takes time from the run (all
+// the views with the page's layout about 10 ms, the counts under 1 ms), so
+// at full speed the counts are drawn at most every FULL_SPEED_COUNTS_MS and
+// all the views at most every FULL_SPEED_VIEWS_MS.
 const runChannel = new MessageChannel();
 runChannel.port1.onmessage = (event) => {
   if (ui.run && ui.run.id === event.data) runFrame(performance.now());
 };
-const FULL_SPEED_DRAW_MS = 50;
+const FULL_SPEED_COUNTS_MS = 100;
+const FULL_SPEED_VIEWS_MS = 500;
 
 function renderNextFrame() {
-  if (ui.renderPending || performance.now() - ui.drawn < FULL_SPEED_DRAW_MS) return;
+  const now = performance.now();
+  const all = now - ui.drawn >= FULL_SPEED_VIEWS_MS;
+  if (ui.renderPending || (!all && now - ui.countsDrawn < FULL_SPEED_COUNTS_MS)) return;
   ui.renderPending = true;
   requestAnimationFrame(() => {
     ui.renderPending = false;
-    render();
+    if (!ui.run) return;
+    if (all) render(); else renderCounts();
   });
 }
 
+// The status line, the registers and the timeline.
+function renderCounts() {
+  ui.countsDrawn = performance.now();
+  const m = machine();
+  renderStatus(m, 'running');
+  renderRegisters(m);
+  renderTimeline();
+}
+
 // At full speed a task runs slices until its time is spent, each sized by
-// the last measured rate to fill the time left (mostly one slice: only the
-// last instructions of a slice keep undo records, so long slices run
-// fastest), and posts the next task; at a set speed each frame runs the
-// instructions that are due by now.
+// the last measured rate to fill the time left (mostly one slice), and
+// posts the next task; at a set speed each frame runs the instructions that
+// are due by now.
 function runFrame(now) {
   const run = ui.run;
   if (run === null) return;
@@ -733,6 +835,21 @@ async function setUp() {
   if ($('timeline')) $('timeline').addEventListener('input', (event) => act(() => api.goTo(Number(event.target.value))));
   on('stop', stopRun);
   on('share', share);
+  setUpFindingKinds();
+  const findingList = $('finding-list');
+  if (findingList) {
+    const go = (event) => {
+      const row = event.target.closest('li[data-instruction]');
+      if (row) act(() => api.goTo(Number(row.dataset.instruction) - 1));
+    };
+    findingList.addEventListener('click', go);
+    findingList.addEventListener('keydown', (event) => {
+      if (event.key === 'Enter' || event.key === ' ') {
+        event.preventDefault();
+        go(event);
+      }
+    });
+  }
   on('toggle-breakpoint', () => toggleBreakLine(cursorLine()));
   on('download-source', () => download(`${baseName()}.asm`, getSource()));
   on('download-object', () => {
@@ -764,10 +881,10 @@ async function setUp() {
   if ($('memory')) {
     $('memory').addEventListener('scroll', () => renderMemory(machine()));
     $('memory-rows').addEventListener('click', (event) => {
-      const address = event.target.dataset.address;
+      const address = byteAt(event);
       if (address === undefined) return;
       $('who-address').value = address;
-      whoWrote(Number(address));
+      whoWrote(address);
     });
     $('memory-format').addEventListener('change', () => renderMemory(machine()));
   }

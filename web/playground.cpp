@@ -6,7 +6,9 @@
 // debugger uses: the fast loop where it can, the step procedure for in, out
 // and hlt, and snapshots from which step back, the trace of the last
 // instructions and the bytes the last one changed are rebuilt, back to the
-// start of any run.
+// start of any run. A finding monitor (machine/findings.hpp) looks at every
+// instruction the first time the run gets there, on the fast loop, and a
+// new finding pauses the run right after its instruction.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -14,12 +16,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "assemble.hpp"
 #include "machine/display.hpp"
+#include "machine/findings.hpp"
 #include "machine/headless.hpp"
 #include "machine/history.hpp"
 #include "machine/loader.hpp"
@@ -46,6 +50,16 @@ struct Playground {
     Stop stop{};
     History history{HISTORY_BUDGET};
     std::array<std::uint8_t, MEMORY_SIZE> breakpoints{};
+    // The findings of the run, made anew at every reset: the monitor has
+    // looked at every step the history recorded, so it is given only to
+    // runs on new ground. The kinds the page looks for; the source's lines
+    // and labels for their texts; which breakpoints the monitor's marks
+    // hold (its fast loop finds them there): none, or those of the version.
+    std::unique_ptr<FindingMonitor> monitor;
+    FindingKinds finding_kinds = DEFAULT_FINDING_KINDS;
+    SourceMap source_map;
+    std::uint32_t breakpoints_version = 1;
+    std::uint32_t marked_version = 0;  // 0: no breakpoints marked
     std::uint32_t registers[10];
     std::uint16_t changed[CHANGED_CAPACITY];
     std::string text;  // the last string handed to the script
@@ -62,7 +76,7 @@ const char* hand_out(std::string text) {
 bool can_run() {
     if (pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT)
         pg.state = RunEnd::LIMIT;
-    if (pg.state == RunEnd::BREAKPOINT) pg.state = RunEnd::LIMIT;
+    if (pg.state == RunEnd::BREAKPOINT || pg.state == RunEnd::FINDING) pg.state = RunEnd::LIMIT;
     return pg.state == RunEnd::LIMIT;
 }
 
@@ -87,10 +101,14 @@ EMSCRIPTEN_KEEPALIVE int pg_reset();
 EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
     pg.assembly = assemble_source(source, true);
     pg.breakpoints.fill(0);
+    pg.monitor.reset();
     if (!pg.assembly.ok) {
         pg.state = RunEnd::NOT_RUN;
         return 0;
     }
+    pg.source_map.line_of_address = pg.assembly.source_line_of_address;
+    pg.source_map.labels.clear();
+    for (const Symbol& s : pg.assembly.symbols) pg.source_map.labels.emplace_back(s.name, s.value);
     pg_reset();
     return 1;
 }
@@ -157,25 +175,85 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
     if (!pg.assembly.ok) return static_cast<int>(pg.state = RunEnd::NOT_RUN);
     pg.io.port0.clear();
     pg.state = RunEnd::LIMIT;
-    if (std::optional<Stop> refused =
-            reset_and_load(pg.machine, ObjectCode::in_text(pg.assembly.object_code))) {
+    WrittenSet loaded;
+    WrittenSet code;
+    if (std::optional<Stop> refused = reset_and_load(
+            pg.machine, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code)) {
         pg.stop = *refused;
         pg.state = RunEnd::STOPPED;
     }
+    pg.monitor = std::make_unique<FindingMonitor>(loaded, code, pg.finding_kinds);
+    pg.marked_version = 0;
     pg.history.begin(pg.machine);
     return static_cast<int>(pg.state);
 }
 
 // Runs at most limit instructions, stopping before an instruction at a
-// breakpoint as `breakpoints` says (BreakpointUse). Returns the state.
+// breakpoint as `breakpoints` says (BreakpointUse) and after the instruction
+// of a new finding (the state FINDING). Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
     if (!can_run()) return static_cast<int>(pg.state);
     if (breakpoints == STOP_AT_ANY && pg.breakpoints[pg.machine.PC] != 0) {
         return static_cast<int>(pg.state = RunEnd::BREAKPOINT);
     }
     FastStops stops{pg.breakpoints.data(), nullptr, nullptr, 0};
-    return set_state(pg.history.run(pg.machine, pg.io, limit,
-                                    breakpoints == IGNORE_BREAKPOINTS ? nullptr : &stops));
+    const FastStops* use = breakpoints == IGNORE_BREAKPOINTS ? nullptr : &stops;
+    std::uint32_t version = use != nullptr ? pg.breakpoints_version : 0;
+    if (pg.marked_version != version) {
+        pg.monitor->mark_breaks(use != nullptr ? pg.breakpoints.data() : nullptr);
+        pg.marked_version = version;
+    }
+    std::uint64_t from = pg.history.step();
+    if (from < pg.history.recorded()) {
+        // Ground the monitor has looked at already: no finding stops here.
+        std::uint64_t count = std::min<std::uint64_t>(limit, pg.history.recorded() - from);
+        RunOutcome outcome = pg.history.run(pg.machine, pg.io, count, use);
+        limit -= static_cast<std::uint32_t>(pg.history.step() - from);
+        if (outcome.end != RunEnd::LIMIT || limit == 0) return set_state(outcome);
+    }
+    std::size_t known = pg.monitor->findings().size();
+    set_state(pg.history.run(pg.machine, pg.io, limit, use, pg.monitor.get()));
+    if (pg.monitor->findings().size() > known && can_go_on(pg.state)) pg.state = RunEnd::FINDING;
+    return static_cast<int>(pg.state);
+}
+
+EMSCRIPTEN_KEEPALIVE int pg_finding_count() {
+    return pg.monitor ? static_cast<int>(pg.monitor->findings().size()) : 0;
+}
+
+// The findings of the run so far, one line each: kind (its place in
+// FINDING_KINDS), instruction number, PC, the source line it is marked on
+// and that line's label with offset, then the text as reports write it,
+// tab-separated. A stray PC has no line of its own: it is marked on the
+// line of the jump or return that left the program.
+EMSCRIPTEN_KEEPALIVE const char* pg_findings() {
+    std::string out;
+    if (!pg.monitor) return hand_out(out);
+    for (const MachineFinding& f : pg.monitor->findings()) {
+        unsigned at = pg.source_map.line_of(f.pc) == 0 && f.has_related ? f.related_pc : f.pc;
+        out += std::to_string(static_cast<int>(f.kind)) + '\t' + std::to_string(f.instruction) +
+               '\t' + std::to_string(f.pc) + '\t' + std::to_string(pg.source_map.line_of(at)) +
+               '\t' + pg.source_map.label_offset(at) + '\t' + finding_text(f, &pg.source_map) +
+               '\n';
+    }
+    return hand_out(std::move(out));
+}
+
+// The kinds, one "name<TAB>title<TAB>on" line each in FINDING_KINDS order,
+// on as the page looks for them now.
+EMSCRIPTEN_KEEPALIVE const char* pg_finding_kinds() {
+    std::string out;
+    for (const FindingKindRow& row : FINDING_KINDS) {
+        bool on = (pg.finding_kinds & kind_bit(row.kind)) != 0;
+        out += std::string(row.name) + '\t' + row.title + '\t' + (on ? "1" : "0") + '\n';
+    }
+    return hand_out(std::move(out));
+}
+
+// The kinds to look for from now on, one bit each in FINDING_KINDS order.
+EMSCRIPTEN_KEEPALIVE void pg_set_finding_kinds(unsigned kinds) {
+    pg.finding_kinds = static_cast<FindingKinds>(kinds & ALL_FINDING_KINDS);
+    if (pg.monitor) pg.monitor->set_kinds(pg.finding_kinds);
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS); }
@@ -242,7 +320,8 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
 
 // Escape or the Stop button: the stop the simulator shows for Escape.
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
-    if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT) {
+    if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT ||
+        pg.state == RunEnd::FINDING) {
         pg.stop = Stop{StopKind::USER_ABORT, pg.machine.PC, pg.machine.IR, {}};
         pg.state = RunEnd::STOPPED;
     }
@@ -257,6 +336,7 @@ EMSCRIPTEN_KEEPALIVE int pg_ended() {
 
 EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
     if (address < MEMORY_SIZE) pg.breakpoints[address] = on != 0 ? 1 : 0;
+    ++pg.breakpoints_version;
 }
 
 // PC, SP, IR, Z, S, O, C, instructions, clocks, state.
