@@ -22,6 +22,7 @@ const ROW_BYTES = 16;
 const TRACE_LINES = 40;
 const STACK_ROWS = 64;
 const FRAME_BUDGET_MS = 12;   // running time per task at full speed
+const HEAT_SLICE = 1 << 20;   // instructions counted again per task for the heat column
 const EMBED = document.body.dataset.page === 'embed';
 const STORE_KEY = 'playground.source';   // the main page's kept source
 const DIRECTIVES = new Set(['org', 'db', 'dw', 'end']);
@@ -50,6 +51,8 @@ const ui = {
   shownLine: 0,         // the current line the editor last scrolled to
   findings: [],         // the run's findings: {kind, instruction, pc, line, label, text}
   findingLines: new Map(),  // line -> texts of the findings marked on it
+  heat: null,           // per line from 0: [instructions, clocks] of the run so far (-1: no instruction)
+  heatPending: false,   // a task counting the heat is posted
 };
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
@@ -95,6 +98,8 @@ function bindApi(mod) {
     findings: f('pg_findings', 'string', []),
     findingKinds: f('pg_finding_kinds', 'string', []),
     setFindingKinds: f('pg_set_finding_kinds', null, ['number']),
+    countHeat: f('pg_count_heat', 'number', ['number']),
+    heat: f('pg_heat', 'number', []),
   };
 }
 
@@ -180,6 +185,8 @@ function assemble() {
   ui.assembled = api.assemble(text) === 1;
   M._free(text);
   ui.edited = false;
+  ui.heat = null;
+  show('who-result', '');  // it spoke of the run before
   ui.errorLine = ui.assembled ? 0 : api.errorLine();
   ui.errorMessage = api.errorMessage().trim();
   ui.warnings.clear();
@@ -348,7 +355,71 @@ function renderGutter() {
     html += `<div class="${cls}" data-line="${lines[0]}"${code ? ` data-code="${code}"` : ''}${title}>${lines[0]}</div>`;
   }
   $('gutter').innerHTML = html + '<div></div><div></div>';
+  renderHeat();
   syncEditorScroll();
+}
+
+// --- The heat column: how often each line ran and its clocks -------------
+
+// The counts follow the machine's place in the run: they are counted again
+// from the start (pg_count_heat) in tasks of HEAT_SLICE instructions, and
+// drawn when they have caught up; never while a run goes at full speed.
+function scheduleHeat() {
+  if (!$('heat') || !$('show-heat').checked || ui.heatPending) return;
+  ui.heatPending = true;
+  setTimeout(() => {
+    ui.heatPending = false;
+    if (!ui.assembled || (ui.run && Number($('speed').value) === 0)) return;
+    if (!api.countHeat(HEAT_SLICE)) {
+      scheduleHeat();
+      return;
+    }
+    const base = api.heat() >> 3;
+    ui.heat = M.HEAPF64.slice(base, base + 2 * (api.lineCount() + 1));
+    renderHeat();
+  }, 0);
+}
+
+// A count in at most five characters: 7, 4096, 12.3k, 4.1M, 2.0G.
+function shortCount(n) {
+  if (n < 10000) return String(n);
+  const [value, unit] = n < 1e6 ? [n / 1e3, 'k'] : n < 1e9 ? [n / 1e6, 'M'] : [n / 1e9, 'G'];
+  return (value < 100 ? value.toFixed(1) : Math.round(value)) + unit;
+}
+
+function renderHeat() {
+  const column = $('heat');
+  if (!column) return;
+  const count = getSource().split('\n').length;
+  const linesOf = rowLines();
+  const heat = ui.assembled ? ui.heat : null;
+  const at = (line, k) => (heat && 2 * line + k < heat.length ? heat[2 * line + k] : -1);
+  let total = 0, most = 0;
+  if (heat) for (let line = 1; 2 * line < heat.length; ++line) {
+    total += Math.max(0, at(line, 1));
+    most = Math.max(most, at(line, 0));
+  }
+  let html = '';
+  for (let row = 1, next = 1; row <= count; ++row) {
+    const lines = linesOf.get(row) || [next];
+    next = lines[lines.length - 1] + 1;
+    const code = lines.filter((line) => at(line, 0) >= 0);
+    if (!code.length) {
+      html += '<div></div>';
+      continue;
+    }
+    const runs = code.reduce((sum, line) => sum + at(line, 0), 0);
+    const clocks = code.reduce((sum, line) => sum + at(line, 1), 0);
+    const share = total ? ((100 * clocks) / total).toFixed(1) : '0.0';
+    const title = `line ${lines[0]}: ran ${runs.toLocaleString('en')} times, ${clocks.toLocaleString('en')} clocks ` +
+      `(${share}% of the run's clocks)`;
+    // Warmer with the logarithm of the count, against the line that ran most.
+    const warmth = runs && most > 1 ? Math.log(runs) / Math.log(most) : runs ? 1 : 0;
+    const style = runs ? ` style="background:hsl(${40 - 40 * warmth},95%,${92 - 22 * warmth}%)"` : '';
+    html += `<div class="${runs ? 'ran' : 'never'}" data-line="${lines[0]}" data-runs="${runs}" ` +
+      `data-clocks="${clocks}" title="${title}"${style}>${runs ? shortCount(runs) : '0'}</div>`;
+  }
+  column.innerHTML = html + '<div></div><div></div>';
 }
 
 function renderBackdrop(currentLine) {
@@ -366,6 +437,7 @@ function renderBackdrop(currentLine) {
 function syncEditorScroll() {
   const source = $('source');
   $('gutter').scrollTop = source.scrollTop;
+  if ($('heat')) $('heat').scrollTop = source.scrollTop;
   $('highlight').scrollTop = source.scrollTop;
   $('highlight').scrollLeft = source.scrollLeft;
   renderBackdrop(Number($('backdrop').dataset.line || 0));
@@ -408,6 +480,7 @@ function render() {
   renderBackdrop(line);
   if (line > 0 && line !== ui.shownLine) scrollEditorTo(line);
   ui.shownLine = line;
+  scheduleHeat();
 }
 
 // The slider over the run so far: from the start to the furthest instruction
@@ -836,6 +909,12 @@ async function setUp() {
   on('stop', stopRun);
   on('share', share);
   setUpFindingKinds();
+  if ($('show-heat')) {
+    $('show-heat').addEventListener('change', () => {
+      $('editor').classList.toggle('no-heat', !$('show-heat').checked);
+      scheduleHeat();
+    });
+  }
   const findingList = $('finding-list');
   if (findingList) {
     const go = (event) => {

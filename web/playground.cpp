@@ -27,6 +27,7 @@
 #include "machine/headless.hpp"
 #include "machine/history.hpp"
 #include "machine/loader.hpp"
+#include "machine/profile.hpp"
 #include "machine/run_end.hpp"
 #include "machine/trace.hpp"
 
@@ -34,8 +35,12 @@ namespace {
 
 // At most this many port 0 values are shown; older ones scroll away.
 constexpr std::size_t CONSOLE_VALUES = 2000;
-// Snapshots the page's history keeps at most (about 4 MB).
+// Snapshots the page's history keeps at most (about 4 MB), and the steps
+// between two on new ground: four times the debugger's, so that a run at
+// full speed copies the machine a quarter as often (stepping back replays
+// at most 65,536 instructions, well under a millisecond).
 constexpr std::size_t HISTORY_BUDGET = 256;
+constexpr std::uint64_t PAGE_HISTORY_GRAIN = HISTORY_GRAIN << 2;
 // Bytes one instruction changes at most: pops and pushes, and a word stored.
 constexpr std::size_t CHANGED_CAPACITY = 16;
 
@@ -48,7 +53,7 @@ struct Playground {
     // the script reads (NOT_RUN: nothing assembled).
     RunEnd state = RunEnd::NOT_RUN;
     Stop stop{};
-    History history{HISTORY_BUDGET};
+    History history{HISTORY_BUDGET, PAGE_HISTORY_GRAIN};
     std::array<std::uint8_t, MEMORY_SIZE> breakpoints{};
     // The findings of the run, made anew at every reset: the monitor has
     // looked at every step the history recorded, so it is given only to
@@ -60,6 +65,11 @@ struct Playground {
     SourceMap source_map;
     std::uint32_t breakpoints_version = 1;
     std::uint32_t marked_version = 0;  // 0: no breakpoints marked
+    // The counts of the heat column: the run counted again from the start
+    // (made at every reset), and per source line from 0 its instructions
+    // and clocks as pg_heat hands them out.
+    std::unique_ptr<Profile> profile;
+    std::vector<double> heat;
     std::uint32_t registers[10];
     std::uint16_t changed[CHANGED_CAPACITY];
     std::string text;  // the last string handed to the script
@@ -102,6 +112,7 @@ EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
     pg.assembly = assemble_source(source, true);
     pg.breakpoints.fill(0);
     pg.monitor.reset();
+    pg.profile.reset();
     if (!pg.assembly.ok) {
         pg.state = RunEnd::NOT_RUN;
         return 0;
@@ -184,6 +195,7 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
     }
     pg.monitor = std::make_unique<FindingMonitor>(loaded, code, pg.finding_kinds);
     pg.marked_version = 0;
+    pg.profile = std::make_unique<Profile>(pg.machine);
     pg.history.begin(pg.machine);
     return static_cast<int>(pg.state);
 }
@@ -316,6 +328,39 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
     if (pg.state == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.history.recorded()))
         return hand_out("");
     return hand_out(pg.history.trace_line(pg.scratch, static_cast<std::uint64_t>(t)));
+}
+
+// Counts the run for the heat column towards the machine's place in it, at
+// most `most` instructions further (going back starts the count over).
+// Returns 1 when the counts have reached the machine's place.
+EMSCRIPTEN_KEEPALIVE int pg_count_heat(std::uint32_t most) {
+    if (!pg.profile || pg.state == RunEnd::NOT_RUN) return 1;
+    Profile& profile = *pg.profile;
+    std::uint64_t target = pg.history.step();
+    if (target < profile.step()) profile.count_to(0);
+    profile.count_to(std::min(target, profile.step() + most));
+    return profile.step() >= target || profile.ended() ? 1 : 0;
+}
+
+// The heat column's counts as counted so far: for each source line from 0
+// to pg_line_count(), the instructions that ran on it and their clocks, two
+// doubles; -1 instructions for a line that placed no instruction.
+EMSCRIPTEN_KEEPALIVE const double* pg_heat() {
+    pg.heat.clear();
+    if (!pg.profile) return pg.heat.data();
+    int lines = pg_line_count();
+    std::vector<bool> has_code(static_cast<std::size_t>(lines) + 1);
+    for (std::size_t a = 0; a < MEMORY_SIZE; ++a) {
+        std::int32_t line = pg.assembly.source_line_of_address[a];
+        if (pg.assembly.code[a] && line > 0 && line <= lines) has_code[line] = true;
+    }
+    std::vector<ProfileCost> costs = pg.profile->by_line(pg.assembly.source_line_of_address, lines);
+    for (std::size_t line = 0; line < costs.size(); ++line) {
+        bool code = line < has_code.size() && has_code[line];
+        pg.heat.push_back(code ? static_cast<double>(costs[line].instructions) : -1);
+        pg.heat.push_back(static_cast<double>(costs[line].clocks));
+    }
+    return pg.heat.data();
 }
 
 // Escape or the Stop button: the stop the simulator shows for Escape.
