@@ -38,15 +38,6 @@ Lines trace_lines(const std::string& text) {
     return found;
 }
 
-// The output between "echo =name" and the next "=" mark.
-std::string section(const std::string& output, const std::string& name) {
-    std::size_t start = output.find("=" + name + "\n");
-    if (start == std::string::npos) return "";
-    start += name.size() + 2;
-    std::size_t end = output.find("\n=", start - 1);
-    return output.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
-}
-
 std::string field(const std::string& text, const std::string& name) {
     std::smatch m;
     std::regex pattern(name + "=([0-9A-F]+)");
@@ -125,12 +116,12 @@ TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
         RunResult object_run = run_program(debugger_path(), "prog.hx\nstep 1000\n", dir.path);
         EXPECT_EQ(trace_lines(object_run.output), expected);
 
-        Lines again = trace_lines(section(out, "back"));
+        Lines again = trace_lines(echo_section(out, "back"));
         EXPECT_EQ(again, Lines(expected.end() - static_cast<long>(half), expected.end()));
 
         for (const auto& [label, address] : labels) {
             SCOPED_TRACE(label);
-            std::string part = section(out, label);
+            std::string part = echo_section(out, label);
             // Where the simulator's trace first reaches the address after
             // the first instruction.
             std::size_t reached = 0;
@@ -150,7 +141,7 @@ TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
 
         // The watchpoint's stop shows the line of the instruction that
         // changed the byte; x shows the new value, and after back the old.
-        std::string part = section(out, "watch");
+        std::string part = echo_section(out, "watch");
         std::smatch m;
         ASSERT_TRUE(
             std::regex_search(part, m,
@@ -529,11 +520,12 @@ TEST(DebuggerSession, NumbersLinesAsTheAssemblerDoes) {
         "=top\n";
     EXPECT_EQ(run.output.substr(0, start.size()), start);
     // Forty bytes on the stack: the top 32 and a count, or all of them.
-    EXPECT_EQ(split(section(run.output, "top")).size(), 33u) << section(run.output, "top");
-    EXPECT_TRUE(
-        section(run.output, "top").ends_with("3FF7: 09 9\n... 8 more (stack all shows them)\n"));
-    EXPECT_EQ(split(section(run.output, "all")).size(), 40u);
-    EXPECT_TRUE(section(run.output, "all").ends_with("3FFF: 09 9\n"));
+    EXPECT_EQ(split(echo_section(run.output, "top")).size(), 33u)
+        << echo_section(run.output, "top");
+    EXPECT_TRUE(echo_section(run.output, "top")
+                    .ends_with("3FF7: 09 9\n... 8 more (stack all shows them)\n"));
+    EXPECT_EQ(split(echo_section(run.output, "all")).size(), 40u);
+    EXPECT_TRUE(echo_section(run.output, "all").ends_with("3FFF: 09 9\n"));
     EXPECT_TRUE(
         run.output.ends_with("=end\nstack takes no word but all\n"
                              "unknown command 'st^@ep' (help lists the commands)\n"))

@@ -20,15 +20,6 @@ namespace {
 
 using Counts = std::pair<unsigned long long, unsigned long long>;  // instructions, clocks
 
-// The output between "echo =name" and the next "=" mark.
-std::string section(const std::string& output, const std::string& name) {
-    std::size_t start = output.find("=" + name + "\n");
-    if (start == std::string::npos) return "";
-    start += name.size() + 2;
-    std::size_t end = output.find("\n=", start - 1);
-    return output.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
-}
-
 // The first two numbers after `pattern`'s group in text (commas dropped).
 Counts counts_after(const std::string& text, const std::string& pattern) {
     std::smatch m;
@@ -91,7 +82,7 @@ TEST(ProfileSession, AddsUpToTheRunOnEveryExample) {
             run_program(DEBUGGER_PATH, std::string("prog.asm\n") + EXAMPLE_SCRIPT, dir.path);
         ASSERT_EQ(run.exit_status, 0);
         for (const char* part : {"end", "part"}) {
-            std::string text = section(run.output, part);
+            std::string text = echo_section(run.output, part);
             Counts counts = counts_after(text, "instructions=");
             EXPECT_NE(counts.first, 0u);
             EXPECT_EQ(counts_after(text, "^profile of the run so far: "), counts);
@@ -181,8 +172,8 @@ TEST(ProfileSession, PinsTheProfileOfASmallProgram) {
                                 "profile prog.asm\nprofile prog.hx\nprofile .\necho =end\n",
                                 dir.path);
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(section(run.output, "second"), IN_THE_SECOND_CALL);
-    EXPECT_EQ(section(run.output, "files"), FILES);
+    EXPECT_EQ(echo_section(run.output, "second"), IN_THE_SECOND_CALL);
+    EXPECT_EQ(echo_section(run.output, "files"), FILES);
     std::string expected =
         "# callgrind format\nversion: 1\ncreator: debugger profile\n"
         "cmd: prog.asm\npositions: line\nevents: Instructions Clocks\n"

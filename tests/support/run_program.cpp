@@ -135,3 +135,13 @@ bool file_exists(const std::string& path) { return std::filesystem::exists(path)
 
 std::string simulator_path() { return SIMULATOR_PATH; }
 std::string assembler_path() { return ASSEMBLER_PATH; }
+
+std::string echo_section(const std::string& output, const std::string& name) {
+    std::string mark = "=";
+    mark.append(name).append("\n");
+    std::size_t start = output.find(mark);
+    if (start == std::string::npos) return "";
+    start += mark.size();
+    std::size_t end = output.find("\n=", start - 1);
+    return output.substr(start, end == std::string::npos ? std::string::npos : end + 1 - start);
+}

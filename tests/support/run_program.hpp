@@ -29,6 +29,10 @@ struct TempDir {
     std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
+// The part of a scripted session's output between the line "=name" (written
+// by the command "echo =name") and the next line that begins with "=".
+std::string echo_section(const std::string& output, const std::string& name);
+
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
