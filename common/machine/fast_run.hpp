@@ -51,9 +51,9 @@ struct FastStops {
 void run_fast(Machine& m, std::uint32_t until, const FastStops& stops);
 
 class FindingMonitor;
-// The same with `monitor` testing every instruction before it runs
-// (FindingMonitor::passes): an instruction it does not pass is left to
-// step(), and the caller shows it to the monitor (FindingMonitor::before)
+// The same with `monitor` choosing the instructions that run here
+// (FindingMonitor::passed_opcode, FindingMonitor::passes): an instruction it
+// does not pass is left to step(), and the caller shows it to the monitor (FindingMonitor::before)
 // before stepping it, as every other instruction left to step(). A ret is
 // looked at after it ran (FindingMonitor::returned): the loop returns right
 // after a ret that made a finding. `stops.breaks` is not tested: the

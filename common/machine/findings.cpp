@@ -10,6 +10,19 @@ FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code,
             static_cast<std::uint8_t>((loaded[a] ? LOADED | KNOWN : 0) | (code[a] ? CODE : 0));
     }
     for (std::size_t a = MAX_MEMORY; a < marks_.size(); ++a) marks_[a] = WRITTEN | KNOWN;
+    passed_.fill(NOT_PASSED);
+}
+
+void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned operand) {
+    if (marks_[pc] != PLACED_CODE) return;
+    const OpcodeEntry& row = OpcodeTable[opcode];
+    bool stores = row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD;
+    if (stores || opcode == OP_LDD || opcode == OP_LDDW) {
+        if (!marked(pc + 1, 2, CODE | WRITTEN, CODE)) return;
+        unsigned count = row.store == Store::OPERAND_BYTE || opcode == OP_LDD ? 1 : 2;
+        if (stores ? !stores_plainly(operand, count) : !reads_plainly(operand, count)) return;
+    }
+    passed_[pc] = static_cast<std::uint8_t>(opcode);
 }
 
 bool FindingMonitor::note(MachineFinding finding) {
@@ -67,6 +80,7 @@ bool FindingMonitor::store(unsigned pc, unsigned opcode, unsigned address, unsig
         if ((marks_[a] & CODE) != 0)
             noted |= note(finding_at(FindingKind::WRITING_CODE, pc, opcode, a, instruction));
         marks_[a] |= WRITTEN | KNOWN;
+        forget_passed(a);
     }
     return noted;
 }

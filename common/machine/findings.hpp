@@ -20,9 +20,10 @@
 // Each kind is noted once per instruction address, and stray PC and
 // executing data only where execution moves onto such bytes. The monitor is apart
 // from every run loop: a run that does not ask for findings runs exactly
-// as before, and one that does pays a table lookup and a byte test per
-// instruction, a byte test per stored or loaded byte and a few
-// instructions per call and ret.
+// as before. One that does dispatches on the monitor's passed opcodes
+// instead of memory, so that an instruction it looked at once and found
+// harmless costs nothing more; it pays a byte test per byte stored or
+// loaded through a pointer and a few instructions per jump, call and ret.
 #pragma once
 
 #include <array>
@@ -127,14 +128,25 @@ public:
     template <class M>
     bool before(const M& m);
 
-    // For a run loop that knows the opcode at m.PC as a constant (the fast
-    // loop's handlers): whether the instruction can run without before().
-    // True, having kept the list of open calls and the last jump, when its
-    // fetch, its stores and loads would make no finding and change no mark
-    // (a ret is then looked at by returned()); false, having changed
-    // nothing, when before() must look at it. The row's tests fold away: a byte test of the fetched
-    // address, one of the marks of each stored or loaded byte (two at once
-    // for a word), a few instructions for call and ret.
+    // Per address: the opcode there once before() has looked at the
+    // instruction and found that its fetch, and the store or load its
+    // operand names, make no finding and change no mark however often it
+    // runs; NOT_PASSED until then, and again after a store into the
+    // instruction, or a breakpoint on it. A run loop that dispatches on it
+    // runs every other address through before().
+    static constexpr std::uint8_t NOT_PASSED = 0xFF;
+    static_assert(!OpcodeTable[NOT_PASSED].defined());
+    std::uint8_t passed_opcode(unsigned pc) const { return passed_[pc]; }
+
+    // For a run loop that dispatches on passed_opcode() and knows the
+    // opcode as a constant (the fast loop's handlers): whether the
+    // instruction can run without before(). True, having kept the list of
+    // open calls and the last jump, when its stores and loads through a
+    // pointer would make no finding and change no mark (a ret is then
+    // looked at by returned()); false, having changed nothing, when
+    // before() must look at it. The row's tests fold away: nothing for most
+    // rows, a pointer test for lda, ldaw, sta and staw, a few instructions
+    // for jumps, call and ret.
     template <std::uint8_t OPCODE, class M>
     [[gnu::always_inline]] bool passes(const M& m);
     // For such a run loop after it ran a ret at `pc` that passed: whether
@@ -158,15 +170,18 @@ public:
     // address without a test of its own.
     void mark_breaks(const std::uint8_t* breaks) {
         for (std::size_t a = 0; a < MAX_MEMORY; ++a) {
-            marks_[a] = static_cast<std::uint8_t>(
-                (marks_[a] & ~BREAK) | (breaks != nullptr && breaks[a] != 0 ? BREAK : 0));
+            bool on = breaks != nullptr && breaks[a] != 0;
+            marks_[a] = static_cast<std::uint8_t>((marks_[a] & ~BREAK) | (on ? BREAK : 0));
+            if (on) passed_[a] = NOT_PASSED;
         }
     }
 
     // Bytes the program's surroundings wrote before the run (a test's presets).
     void mark_written(unsigned address, unsigned count) {
-        for (unsigned a = address; a < address + count && a < MAX_MEMORY; ++a)
+        for (unsigned a = address; a < address + count && a < MAX_MEMORY; ++a) {
             marks_[a] |= WRITTEN | KNOWN;
+            forget_passed(a);
+        }
     }
 
     const std::vector<MachineFinding>& findings() const { return findings_; }
@@ -210,6 +225,18 @@ private:
         std::memcpy(&both, &marks_[address], sizeof both);
         return (both & mask * 0x101u) == want * 0x101u;
     }
+    // Notes the instruction at pc as passed when it qualifies (after
+    // before() looked at it and marked what it stores): code never written
+    // and no breakpoint; an operand naming a byte to store or load only if
+    // a store into the operand goes through store() (the operand is code),
+    // and the store or load is plain, which it then stays, as marks are only
+    // ever added.
+    void remember_passed(unsigned pc, unsigned opcode, unsigned operand);
+    // A byte changed: the instructions it may belong to are looked at again.
+    void forget_passed(unsigned address) {
+        for (unsigned a = address >= 2 ? address - 2 : 0; a <= address; ++a)
+            passed_[a] = NOT_PASSED;
+    }
     bool stores_plainly(unsigned address, unsigned count) const {
         return marked(address, count, CODE | WRITTEN, WRITTEN);
     }
@@ -241,6 +268,7 @@ private:
     // test before an instruction checks its address: the bytes from
     // MAX_MEMORY on count as written, never as code.
     std::array<std::uint8_t, 0x10001> marks_{};
+    std::array<std::uint8_t, 0x10001> passed_{};       // NOT_PASSED until remember_passed
     std::array<std::uint8_t, MAX_MEMORY> reported_{};  // kinds noted per address
     std::vector<MachineFinding> findings_;
     // Kept small and free of any call into the library: the fast loop's
@@ -333,6 +361,7 @@ bool FindingMonitor::before(const M& m) {
         default: break;
     }
     if (changes_flow(row.flow)) previous_ = pc | (opcode << 16);
+    remember_passed(pc, opcode, operand);
     return noted;
 }
 
@@ -340,14 +369,6 @@ template <std::uint8_t OPCODE, class M>
 inline bool FindingMonitor::passes(const M& m) {
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     unsigned pc = m.PC;
-    if (marks_[pc] != PLACED_CODE) return false;
-    if constexpr (row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD) {
-        if (!stores_plainly(load_word(m.memory, pc + 1), row.store == Store::OPERAND_BYTE ? 1 : 2))
-            return false;
-    }
-    if constexpr (OPCODE == OP_LDD || OPCODE == OP_LDDW) {
-        if (!reads_plainly(load_word(m.memory, pc + 1), OPCODE == OP_LDD ? 1 : 2)) return false;
-    }
     if constexpr (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD ||
                   OPCODE == OP_LDA || OPCODE == OP_LDAW) {
         if (!pointer_passes(m.memory, pc, OPCODE)) return false;
