@@ -35,12 +35,8 @@ namespace {
 
 // At most this many port 0 values are shown; older ones scroll away.
 constexpr std::size_t CONSOLE_VALUES = 2000;
-// Snapshots the page's history keeps at most (about 4 MB), and the steps
-// between two on new ground: four times the debugger's, so that a run at
-// full speed copies the machine a quarter as often (stepping back replays
-// at most 65,536 instructions, well under a millisecond).
+// Snapshots the page's history keeps at most (about 4 MB).
 constexpr std::size_t HISTORY_BUDGET = 256;
-constexpr std::uint64_t PAGE_HISTORY_GRAIN = HISTORY_GRAIN << 2;
 // Bytes one instruction changes at most: pops and pushes, and a word stored.
 constexpr std::size_t CHANGED_CAPACITY = 16;
 
@@ -53,7 +49,7 @@ struct Playground {
     // the script reads (NOT_RUN: nothing assembled).
     RunEnd state = RunEnd::NOT_RUN;
     Stop stop{};
-    History history{HISTORY_BUDGET, PAGE_HISTORY_GRAIN};
+    History history{HISTORY_BUDGET};
     std::array<std::uint8_t, MEMORY_SIZE> breakpoints{};
     // The findings of the run, made anew at every reset: the monitor has
     // looked at every step the history recorded, so it is given only to
