@@ -370,13 +370,6 @@ struct ReferenceFacts {
 
 }  // namespace
 
-SourceMap source_map_of(const AssemblyResult& program) {
-    SourceMap map;
-    map.line_of_address = program.source_line_of_address;
-    for (const Symbol& s : program.symbols) map.labels.emplace_back(s.name, s.value);
-    return map;
-}
-
 std::string assembly_failure(const AssemblyResult& program) {
     if (!program.ok) {
         std::vector<std::string> lines = message_lines(program.error_message);

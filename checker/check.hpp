@@ -54,9 +54,6 @@ struct CaseResult {
 // loads, else its message with the line it names.
 std::string assembly_failure(const AssemblyResult& program);
 
-// The source lines and labels of an assembled program, for finding texts.
-SourceMap source_map_of(const AssemblyResult& program);
-
 // A case that compares with a reference runs it first, on the same
 // presets; reference is null when there is none.
 CaseResult check_case(const AssemblyResult& program, const TestCase& test,

@@ -113,9 +113,7 @@ EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
         pg.state = RunEnd::NOT_RUN;
         return 0;
     }
-    pg.source_map.line_of_address = pg.assembly.source_line_of_address;
-    pg.source_map.labels.clear();
-    for (const Symbol& s : pg.assembly.symbols) pg.source_map.labels.emplace_back(s.name, s.value);
+    pg.source_map = source_map_of(pg.assembly);
     pg_reset();
     return 1;
 }

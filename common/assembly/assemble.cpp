@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "machine/findings.hpp"
 #include "machine_listing.hpp"
 #include "pass1.hpp"
 #include "pass2.hpp"
@@ -95,4 +96,11 @@ AssemblyResult assemble_source(std::string_view source_text, bool with_machine_l
         result.machine_listing = machine_listing(source, *a);
     }
     return result;
+}
+
+SourceMap source_map_of(const AssemblyResult& program) {
+    SourceMap map;
+    map.line_of_address = program.source_line_of_address;
+    for (const Symbol& s : program.symbols) map.labels.emplace_back(s.name, s.value);
+    return map;
 }

@@ -73,3 +73,8 @@ struct AssemblyResult {
 };
 
 AssemblyResult assemble_source(std::string_view source_text, bool with_machine_listing = false);
+
+struct SourceMap;  // machine/findings.hpp
+// The source lines and labels of an assembled program, for finding texts;
+// it refers to the program's lines, so the program must outlive it.
+SourceMap source_map_of(const AssemblyResult& program);

@@ -23,19 +23,32 @@ struct CheckedRun {
     Machine machine;
 };
 
+// A program loaded into its starting machine, with the monitor's starting
+// marks: the bytes placed, and those instruction records placed.
+struct LoadedProgram {
+    std::unique_ptr<Machine> start = std::make_unique<Machine>();
+    WrittenSet loaded;
+    WrittenSet code;
+};
+
+LoadedProgram loaded_program(const AssemblyResult& program) {
+    EXPECT_TRUE(program.ok) << program.error_message;
+    LoadedProgram p;
+    reset_and_load(*p.start, program.image);
+    for (std::size_t a = 0; a < MAX_MEMORY; ++a) p.loaded[a] = program.written[a];
+    p.code = program.code;
+    return p;
+}
+
 std::unique_ptr<CheckedRun> run_checked(const std::string& source, FindingKinds kinds) {
     AssemblyResult program = assemble_source(source);
-    EXPECT_TRUE(program.ok) << program.error_message;
+    LoadedProgram p = loaded_program(program);
     auto run = std::make_unique<CheckedRun>();
-    reset_and_load(run->machine, program.image);
-    WrittenSet loaded;
-    for (std::size_t a = 0; a < MAX_MEMORY; ++a) loaded[a] = program.written[a];
-    auto monitor = std::make_unique<FindingMonitor>(loaded, program.code, kinds);
+    run->machine = *p.start;
+    auto monitor = std::make_unique<FindingMonitor>(p.loaded, p.code, kinds);
     HeadlessIo io;
     run_headless(run->machine, io, 100'000, *monitor);
-    SourceMap source_map;
-    source_map.line_of_address = program.source_line_of_address;
-    for (const Symbol& s : program.symbols) source_map.labels.emplace_back(s.name, s.value);
+    SourceMap source_map = source_map_of(program);
     run->findings = monitor->findings();
     for (const MachineFinding& f : run->findings)
         run->texts.push_back(finding_text(f, &source_map));
@@ -189,17 +202,12 @@ namespace {
 // A random program in the first PROGRAM_END bytes: instruction records and
 // data records whose operands point among the first OPERAND_END addresses,
 // so that runs jump, call, return, store and load inside and outside it.
-struct RandomProgram {
-    std::unique_ptr<Machine> start = std::make_unique<Machine>();
-    WrittenSet loaded;
-    WrittenSet code;
-};
 
 constexpr unsigned PROGRAM_END = 80;
 constexpr unsigned OPERAND_END = 112;
 
-RandomProgram random_program(std::mt19937& random) {
-    RandomProgram p;
+LoadedProgram random_program(std::mt19937& random) {
+    LoadedProgram p;
     machine_reset(*p.start);
     std::uint8_t* memory = p.start->memory;
     unsigned a = 0;
@@ -226,16 +234,10 @@ RandomProgram random_program(std::mt19937& random) {
 
 // A loop that turns its inc into dec after the first pass: the fast loop
 // must not run the inc it passed before.
-RandomProgram self_modifying_program() {
+LoadedProgram self_modifying_program() {
     std::string source = "ldi 3\nstd n\n[top ldd v\n[op inc\nstd v\nldi " + std::to_string(OP_DEC) +
                          "\nstd op\nldd n\ndec\nstd n\njnz top\nhlt\n[v db 10\n[n db 0\n";
-    AssemblyResult program = assemble_source(source);
-    EXPECT_TRUE(program.ok) << program.error_message;
-    RandomProgram p;
-    reset_and_load(*p.start, program.image);
-    for (std::size_t a = 0; a < MAX_MEMORY; ++a) p.loaded[a] = program.written[a];
-    p.code = program.code;
-    return p;
+    return loaded_program(assemble_source(source));
 }
 
 bool same_finding(const MachineFinding& a, const MachineFinding& b) {
@@ -286,7 +288,7 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
     std::size_t breakpoint_stops = 0;
     for (int image = 0; image <= 400; ++image) {
         SCOPED_TRACE(image);
-        RandomProgram p = image < 400 ? random_program(random) : self_modifying_program();
+        LoadedProgram p = image < 400 ? random_program(random) : self_modifying_program();
         std::vector<std::uint8_t> breaks(MAX_MEMORY);
         for (int k = 0; k < 3; ++k) breaks[random() % PROGRAM_END] = 1;
         FastStops stops{breaks.data(), nullptr, nullptr, 0};
