@@ -316,22 +316,17 @@ def whole_history(browser, work, url):
     check((views['state'], views['PC'], views['count']) == ('break', down, reached),
           f'Shift+F5 reverse-continues to the last pass at the breakpoint: {views["count"]} != {reached}')
 
-    # Full speed through the page's run loop against the native simulator on
-    # the same program, taken in turns, best of eight each after two to warm
-    # up. Each is timed in its own CPU time (the simulator's process, the
-    # page's main thread, where the page runs and draws), so that the
-    # machine's other work does not decide the figures; on a quiet machine
-    # they are the rates seen.
-    # The simulator's console output goes to /dev/null: read through a pipe,
-    # its spinner (two bytes an instruction) took twice its run time.
+    # Full speed of the page against the native simulator, in turns, each in
+    # its own CPU time (page's main thread, simulator's process; its output
+    # to /dev/null, as its spinner through a pipe doubled its time); why the
+    # sets, the warm-up and the 0.35 floor: docs/maintaining.md.
     source = open(os.path.join(os.path.dirname(EXAMPLES), 'bench', 'loops.asm')).read()
     count = int(re.search(r'^; expect: instructions (\d+)', source, flags=re.M).group(1))
     with open(os.path.join(work, 'p.asm'), 'w') as f:
         f.write(source)
     subprocess.run([BIN + '/assembler', 'p.asm'], cwd=work, capture_output=True, check=True)
     put_source(browser, source)
-    # The heat column counts the run again once it has ended: off here, so
-    # that its counting is not timed as the run's.
+    # Heat off: its counting after the run is not the run's time.
     browser.js("document.getElementById('show-heat').click()")
     browser.send('Performance.enable')
 
@@ -342,24 +337,14 @@ def whole_history(browser, work, url):
         used = resource.getrusage(resource.RUSAGE_CHILDREN)
         return used.ru_utime + used.ru_stime
 
-    # The goal is 0.45 of native (0.51 to 0.56 measured on a quiet machine
-    # of two cores). Other work slows the page's threads more than the
-    # simulator's one, so a set of ten runs below the goal is followed by
-    # another, up to three sets. The run fails only below 0.35, where a real
-    # slowdown lands (the page's loop without the inlining that Clang needs
-    # ran at 0.33): one CI run on a contended host measured 0.42 in all
-    # three sets, and the same build 0.56 right after.
     native_rates, rates = [], []
-    # The first two runs only warm up: the browser compiles the page's loop
-    # with its optimizing compiler while it runs.
-    for round in range(30):
+    for round in range(30):  # up to three sets of ten, two runs to warm up
         started = simulator_cpu()
         subprocess.run([BIN + '/simulator', 'p.hx'], cwd=work, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
         native_rate = count / (simulator_cpu() - started) / 1e6
         browser.js('api.reset(); render()')
         started = page_cpu()
-        # Told by the page's state attribute when the run ends: a poll every
-        # 10 ms took 2 to 3 ms of the main thread from an 80 ms run.
+        # The end told by the state attribute: a poll took the page's time.
         ran = browser.js('''new Promise((done) => {
           const watch = new MutationObserver(() => {
             if (!ui.run) { watch.disconnect(); done(machine().instructions); }
@@ -440,18 +425,16 @@ def findings(browser, work, url):
     # A step (F10) that makes a finding says so, and the next step goes on;
     # a finding in the list goes to the state before its instruction.
     click(browser, 'reset')
-    for _ in range(expected[0][0] - 1):
+    seen = []
+    for step in range(expected[0][0] + 1):  # the last one goes on past the finding
         press(browser, 'F10', 121)
-    check(browser.js(VIEWS)['state'] == 'ready', 'the steps before the finding make none')
-    press(browser, 'F10', 121)
-    views = browser.js(VIEWS)
-    check((views['state'], views['count']) == ('finding', expected[0][0]), f'a step makes the finding: {views}')
-    press(browser, 'F10', 121)
-    check(browser.js(VIEWS)['count'] == expected[0][0] + 1, 'the next step goes on')
+        seen.append(browser.js(VIEWS)['state' if step < expected[0][0] else 'count'])
     browser.js("document.querySelector('#finding-list li[data-instruction]').click()")
     views = browser.js(VIEWS)
-    check((views['PC'], views['count']) == (expected[0][1], expected[0][0] - 1),
-          'a finding in the pane goes to the state before its instruction')
+    check((seen, views['PC'], views['count']) ==
+          (['ready'] * (expected[0][0] - 1) + ['finding', expected[0][0] + 1], expected[0][1],
+           expected[0][0] - 1),
+          f'only the step of the finding pauses; the pane goes to the state before it: {seen} {views}')
 
 
 HEAT = '''new Promise((done) => {
