@@ -396,25 +396,24 @@ def findings(browser, work, url):
     ret_line = MISMATCH.splitlines().index('        ret') + 1
     put_source(browser, MISMATCH)
     click(browser, 'run')
-    seen = []
-    for number, (instruction, pc) in enumerate(expected, 1):
+    pauses = []
+    for instruction, pc in expected:
         state = wait(browser, {'finding', 'stopped', 'halted'})
         views, pane = browser.js(VIEWS), browser.js(FINDINGS)
-        seen.append(pane)
-        last = views['trace'].splitlines()[-1]
-        check((state, views['count']) == ('finding', instruction) and last.startswith(f'{instruction} {pc:04X} '),
-              f'finding {number}: paused after instruction {instruction} at {pc:04X}: {state} {last}')
-        check(len(pane['rows']) == number and pane['shown'], f'finding {number}: the pane lists it: {pane}')
+        pauses.append(((state, views['count'], views['trace'].splitlines()[-1].split()[:2], len(pane['rows']),
+                        pane['shown'], [line for line, _ in pane['marked']]), pane))
         click(browser, 'continue')
-    first = seen[0]
-    check(first['marked'] == [[ret_line, first['marked'][0][1]]] and 'finding: return mismatch' in first['marked'][0][1],
-          f'the ret\'s line {ret_line} is marked: {first["marked"]}')
-    check(first['rows'][0].startswith(f'line {ret_line} (mult+19) return mismatch at instruction {expected[0][0]}')
-          and 'the call at line 3 (to mult) pushed 0007' in first['rows'][0], f'the pane\'s row: {first["rows"]}')
-    check('return mismatch at instruction 11, PC 001D: ret at line 13' in first['status'], f'status: {first["status"]}')
-    # The stray PC has no line of its own: it is marked on the ret's.
-    check([line for line, _ in seen[1]['marked']] == [ret_line] and 'stray PC' in seen[1]['marked'][0][1],
-          f'the stray PC is marked on the ret: {seen[1]["marked"]}')
+    # Each pause: after its instruction, listed, marked on the ret's line (a
+    # stray PC has no line of its own).
+    check([p for p, _ in pauses] == [('finding', i, [str(i), f'{pc:04X}'], n, True, [ret_line])
+                                     for n, (i, pc) in enumerate(expected, 1)], f'the pauses: {pauses}')
+    first, second = pauses[0][1], pauses[1][1]
+    texts = (first['marked'][0][1], first['rows'][0], first['status'], second['marked'][0][1])
+    check('finding: return mismatch' in texts[0] and 'stray PC' in texts[3]
+          and texts[1].startswith(f'line {ret_line} (mult+19) return mismatch at instruction {expected[0][0]}')
+          and 'the call at line 3 (to mult) pushed 0007' in texts[1]
+          and 'return mismatch at instruction 11, PC 001D: ret at line 13' in texts[2],
+          f'the marks\' titles, the pane\'s row and the status: {texts}')
     check(wait(browser, {'stopped'}) == 'stopped' and 'Stack overflow' in browser.js(VIEWS)['console'],
           'after the findings the run goes on to the stop')
     # Back to the start and on: the findings are known, the run does not pause.
