@@ -154,10 +154,14 @@ bool is_stop_text(std::string_view text) {
     return false;
 }
 
+// The largest count an expectation names: 18 digits, far past 2^32.
+constexpr long long MAX_COUNT = 999'999'999'999'999'999LL;
+
 // "N" or "<= N" after instructions or clocks.
 std::string read_count(std::string_view text, CountKind kind, TestCase& c) {
     std::vector<std::string_view> words = words_of(text);
     CountCheck check{kind, false, 0, false};
+    long long value = 0;
     if (!words.empty() && words[0].substr(0, 2) == "<=") {
         check.at_most = true;
         words[0].remove_prefix(2);
@@ -171,14 +175,16 @@ std::string read_count(std::string_view text, CountKind kind, TestCase& c) {
             c.counts.push_back(check);
             return "";
         }
-        if (words.size() != 3 || words[1] != "*" ||
-            !read_number(words[2], 1'000'000, &check.value) || check.value == 0)
+        if (words.size() != 3 || words[1] != "*" || !read_number(words[2], 1'000'000, &value) ||
+            value == 0)
             return "expected <= reference * N";
+        check.value = static_cast<std::uint64_t>(value);
         c.counts.push_back(check);
         return "";
     }
-    if (words.size() != 1 || !read_number(words[0], 999'999'999'999LL, &check.value))
+    if (words.size() != 1 || !read_number(words[0], MAX_COUNT, &value))
         return "expected N, <= N or <= reference * N";
+    check.value = static_cast<std::uint64_t>(value);
     c.counts.push_back(check);
     return "";
 }

@@ -71,17 +71,20 @@ void write_run(JsonWriter& json, const RunFacts& run) {
     run.stop ? json.value(stop_message(*run.stop)) : json.null();
     json.key("stop_pc");
     run.stop ? json.value(static_cast<long long>(run.stop->pc)) : json.null();
+    // A run stopped by the time limit has no counts or registers to report:
+    // they would differ from one grading to the next.
+    bool counted = run.end != RunEnd::TIMEOUT;
+    bool ran = counted && run.end != RunEnd::NOT_RUN;
     json.key("instructions");
-    json.value(static_cast<long long>(run.instructions));
+    counted ? json.value(static_cast<long long>(run.instructions)) : json.null();
     json.key("clocks");
-    json.value(static_cast<long long>(run.clocks));
+    counted ? json.value(static_cast<long long>(run.clocks)) : json.null();
     json.key("out");
     json.begin_array(true);
     for (std::uint8_t v : run.port0) json.value(static_cast<long long>(v));
     json.end_array();
     json.key("out_more");
     json.value(static_cast<long long>(run.port0_count - run.port0.size()));
-    bool ran = run.end != RunEnd::NOT_RUN;
     json.key("final_pc");
     ran ? json.value(static_cast<long long>(run.final_pc)) : json.null();
     json.key("final_sp");
@@ -135,6 +138,7 @@ std::string presets_text(const CheckedCase& c) {
 
 std::string run_facts_text(const RunFacts& run) {
     if (run.end == RunEnd::NOT_RUN) return "not run";
+    if (run.end == RunEnd::TIMEOUT) return "stopped at the time limit";
     std::string text = run.end == RunEnd::HALTED     ? "halted"
                        : run.end == RunEnd::LIMIT    ? "stopped at the instruction limit"
                        : run.end == RunEnd::TIMEOUT  ? "stopped at the time limit"
