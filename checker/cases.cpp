@@ -217,6 +217,18 @@ void for_each_line(std::string_view text, F f) {
     }
 }
 
+// Whether bytes and one of the expectations before it name a byte in common,
+// one of them with "same" and the other with "=".
+bool same_against_given(const std::vector<MemoryBytes>& before, const MemoryBytes& bytes) {
+    auto end = [](const MemoryBytes& m) {
+        return m.where.offset + static_cast<long long>(m.values.size());
+    };
+    return std::any_of(before.begin(), before.end(), [&](const MemoryBytes& m) {
+        return m.same != bytes.same && m.where.label == bytes.where.label &&
+               m.where.offset < end(bytes) && bytes.where.offset < end(m);
+    });
+}
+
 constexpr std::array<Visibility, 4> VISIBILITIES = {Visibility::VISIBLE, Visibility::HIDDEN,
                                                     Visibility::AFTER_DUE_DATE,
                                                     Visibility::AFTER_PUBLISHED};
@@ -248,9 +260,12 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     long long value = 0;
     if (key == "out" && rest == "same") {
         c.out_same = true;
+        if (c.out) error = "'out same' and 'out V...' in one case: one of them would be ignored";
     } else if (key == "out") {
         if (!c.out) c.out.emplace();
         error = read_bytes(rest, *c.out);
+        if (error.empty() && c.out_same)
+            error = "'out same' and 'out V...' in one case: one of them would be ignored";
     } else if (key == "instructions") {
         error = read_count(rest, CountKind::INSTRUCTIONS, c);
     } else if (key == "clocks") {
@@ -271,6 +286,8 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         MemoryBytes bytes;
         error = read_memory_bytes(rest, bytes, key == "set");
         bytes.text = text;
+        if (error.empty() && key == "mem" && same_against_given(c.mem, bytes))
+            error = "'same' and '=' for the same bytes in one case: one of them would be ignored";
         if (error.empty()) (key == "mem" ? c.mem : c.presets).push_back(bytes);
     } else if (key == "no" || (key == "stack" && rest == "empty")) {
         // "no findings", "stack empty"
