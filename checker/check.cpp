@@ -328,6 +328,10 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
 
     HeadlessIo io;
     RunFacts& facts = run.facts;
+    facts.instructions = limits.instructions_before;
+    facts.clocks = limits.clocks_before;
+    m.instruction_count = static_cast<decltype(m.instruction_count)>(limits.instructions_before);
+    m.clock_count = static_cast<decltype(m.clock_count)>(limits.clocks_before);
     RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
     run.last_pc = m.PC;
     // The time limit is the processor time this thread used, so that a run

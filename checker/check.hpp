@@ -20,6 +20,9 @@ struct RunLimits {
     // Random bytes of a case's runs come from this, the case's name, the
     // run's number and the submission's source (source_key).
     std::uint64_t seed = 1;
+    // The counts a run starts from, as if it went on from an earlier one:
+    // 0, but a test starts near 2^32 to see every count past it.
+    std::uint64_t instructions_before = 0, clocks_before = 0;
 };
 
 // A number that stands for a source's bytes in the draw of random bytes, so

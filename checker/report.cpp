@@ -130,7 +130,8 @@ std::string terminal_safe(std::string_view text) {
         if (c >= 0x80) {
             std::size_t length = utf8_length(text, at);
             // U+0080 to U+009F are controls too (CSI among them).
-            bool control = length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+            bool control =
+                length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
             if (length > 0 && !control) {
                 out.append(text.substr(at, length));
                 at += length;

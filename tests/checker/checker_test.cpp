@@ -241,8 +241,7 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
          "2 passed, 4 failed, points 3/12\n",
          1},
         // Unreadable sources fail; the others are graded.
-        {{"under.asm", "missing.asm", "under0.asm", "spin.asm", "loop.asm", "broken.asm",
-          "p.asm"},
+        {{"under.asm", "missing.asm", "under0.asm", "spin.asm", "loop.asm", "broken.asm", "p.asm"},
          "PASS under.asm\n"
          "FAIL missing.asm: cannot read missing.asm\n"
          "FAIL under0.asm: expected status 0, got 255 (stop \"Stack underflow\" at PC 0)\n"

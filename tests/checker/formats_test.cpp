@@ -274,10 +274,10 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
     // a changed source others. A passing run's bytes are never shown.
     write_file(a.dir.file("copy.asm"), carl);
     write_file(a.dir.file("changed.asm"), carl + "; changed\n");
-    RunResult text = run_program(
-        CHECKER_PATH,
-        {"--cases", "random.cases", "--reference", "ref.asm", "carl.asm", "copy.asm", "changed.asm"},
-        "", a.dir.path);
+    RunResult text = run_program(CHECKER_PATH,
+                                 {"--cases", "random.cases", "--reference", "ref.asm", "carl.asm",
+                                  "copy.asm", "changed.asm"},
+                                 "", a.dir.path);
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = text.output.find('\n', at)) != std::string::npos;
          at = end + 1)
@@ -285,10 +285,10 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
     ASSERT_EQ(lines.size(), 7u) << text.output;
     EXPECT_EQ(lines[2].substr(lines[2].find(' ', 5)), lines[0].substr(lines[0].find(' ', 5)));
     EXPECT_NE(lines[4].substr(lines[4].find('(')), lines[0].substr(lines[0].find('(')));
-    RunResult alice = run_program(
-        CHECKER_PATH,
-        {"--cases", "random.cases", "--reference", "ref.asm", "--format", "gradescope", "alice.asm"},
-        "", a.dir.path);
+    RunResult alice = run_program(CHECKER_PATH,
+                                  {"--cases", "random.cases", "--reference", "ref.asm", "--format",
+                                   "gradescope", "alice.asm"},
+                                  "", a.dir.path);
     nlohmann::json passed = nlohmann::json::parse(alice.output);
     std::string details = passed["tests"][0]["output"];
     EXPECT_EQ(details.substr(0, 40), "set data = random 8 0..255\nrun: halted, ");
