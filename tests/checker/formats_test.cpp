@@ -52,9 +52,12 @@ TEST(CheckerFormats, ResultsDocumentsForOneSubmissionAddUp) {
         long long score;
         long long max;
         std::string secret;  // the hidden case's first line
+        std::string output;  // what a student sees at once: the visible cases
     };
-    for (const Want& want : {Want{"alice.asm", 5, 9, "expected 1 out values, got 8 (#2 = 9)"},
-                             Want{"bob.asm", 0, 9, "expected out #1 = 3, got 200"}}) {
+    for (const Want& want : {Want{"alice.asm", 5, 9, "expected 1 out values, got 8 (#2 = 9)",
+                                  "alice.asm: 4 passed, 0 failed, points 5/5"},
+                             Want{"bob.asm", 0, 9, "expected out #1 = 3, got 200",
+                                  "bob.asm: 0 passed, 4 failed, points 0/5"}}) {
         RunResult run = a.check({"--format", "gradescope", want.source});
         nlohmann::json doc = parsed(run);
         long long score = 0, max = 0;
@@ -64,6 +67,7 @@ TEST(CheckerFormats, ResultsDocumentsForOneSubmissionAddUp) {
             EXPECT_EQ(test["status"] == "passed", test["score"] == test["max_score"]);
         }
         EXPECT_EQ(doc["score"], want.score) << run.output;
+        EXPECT_EQ(doc["output"], want.output);
         EXPECT_EQ(score, want.score);
         EXPECT_EQ(doc["max_score"], want.max);
         EXPECT_EQ(max, want.max);
