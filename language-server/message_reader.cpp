@@ -76,13 +76,10 @@ ReadResult MessageReader::parse_header() {
         return malformed("a header longer than " + std::to_string(MAX_HEADER_BYTES) + " bytes");
     }
     std::string_view block = pending.substr(0, end);
-    const std::size_t block_start = start_;
     start_ += end + HEADER_END.size();
     std::size_t length = 0;
     ReadResult problem = parse_fields(block, length);
     if (problem.kind == ReadResult::MALFORMED) {
-        // The next header may start inside this block.
-        start_ = block_start + 1;
         resync_ = true;
         return problem;
     }

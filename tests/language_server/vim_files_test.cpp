@@ -103,11 +103,12 @@ TEST(VimFiles, NeovimStartsTheServer) {
     if (nvim.empty()) GTEST_SKIP() << "nvim is not installed";
     TempDir dir;
     write_file(dir.path + "/a.asm", "[start  ldi 1\n        jmp start\n");
-    write_file(dir.path + "/init.lua",
-               "vim.opt.runtimepath:prepend('" EDITORS_DIR "/vim')\n"
-               "vim.cmd('filetype plugin on')\n"
-               "vim.g.stackasm_language_server = '" LANGUAGE_SERVER_PATH "'\n"
-               "dofile('" EDITORS_DIR "/vim/lsp.lua')\n");
+    write_file(dir.path + "/init.lua", "vim.opt.runtimepath:prepend('" EDITORS_DIR
+                                       "/vim')\n"
+                                       "vim.cmd('filetype plugin on')\n"
+                                       "vim.g.stackasm_language_server = '" LANGUAGE_SERVER_PATH
+                                       "'\n"
+                                       "dofile('" EDITORS_DIR "/vim/lsp.lua')\n");
     write_file(dir.path + "/probe.lua",
                "local ok = vim.wait(10000, function()\n"
                "  for _, c in pairs(vim.lsp.buf_get_clients(0)) do\n"
