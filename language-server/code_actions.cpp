@@ -13,6 +13,10 @@
 namespace {
 
 constexpr int TAB_STOP = 8;
+// A request over a whole large file stays cheap: each fix costs an
+// assembly, and clients ask about the lines at the cursor.
+constexpr std::size_t MAX_FIXES = 32;
+constexpr int MAX_LINES = 500;
 
 struct Edit {
     int from, to;  // bytes of the line
@@ -72,7 +76,8 @@ bool fix_holds(const SourceModel& model, const Fix& fix) {
            model.editor_line(before.error_line);
 }
 
-void label_fixes(const SourceModel& model, const SourceToken& t, std::vector<Fix>& fixes) {
+void label_fixes(const SourceModel& model, const SourceToken& t,
+                 const std::vector<const SourceToken*>& definitions, std::vector<Fix>& fixes) {
     std::string_view line = model.source.line(t.line);
     int end = t.column + t.length;
     if (t.role == Role::LABEL_DEFINITION && static_cast<std::size_t>(end) < line.size() &&
@@ -82,16 +87,12 @@ void label_fixes(const SourceModel& model, const SourceToken& t, std::vector<Fix
             {t.line, "Remove the ']': a label is defined as [" + name, {{end, end + 1, ""}}});
     }
     if (t.role != Role::LABEL_USE) return;
-    bool defined = std::any_of(model.tokens.begin(), model.tokens.end(), [&](const auto& d) {
-        return d.role == Role::LABEL_DEFINITION && d.name == t.name;
-    });
-    if (defined) return;
     const SourceToken* best = nullptr;
     std::size_t best_distance = 0;
-    for (const SourceToken& d : model.tokens) {
-        if (d.role != Role::LABEL_DEFINITION) continue;
-        std::size_t distance = edit_distance(t.name, d.name);
-        if (best == nullptr || distance < best_distance) best = &d, best_distance = distance;
+    for (const SourceToken* d : definitions) {
+        std::size_t distance = edit_distance(t.name, d->name);
+        if (distance == 0) return;  // defined
+        if (best == nullptr || distance < best_distance) best = d, best_distance = distance;
     }
     if (best == nullptr || !near(best_distance, t.name)) return;
     std::string name(written(model, *best));
@@ -171,17 +172,22 @@ void tab_fix(const SourceModel& model, int line, std::vector<Fix>& fixes) {
 Json code_actions(const SourceModel& model, const Encoding& encoding, const std::string& uri,
                   int first_line, int last_line, const Json& diagnostics) {
     first_line = std::max(first_line, 0);
-    last_line = std::min(last_line, model.source.line_count() - 1);
+    last_line = std::min({last_line, model.source.line_count() - 1, first_line + MAX_LINES - 1});
+    std::vector<const SourceToken*> definitions;
+    for (const SourceToken& t : model.tokens) {
+        if (t.role == Role::LABEL_DEFINITION) definitions.push_back(&t);
+    }
     std::vector<Fix> fixes;
     for (int line = first_line; line <= last_line; ++line) tab_fix(model, line, fixes);
-    for (std::size_t i = 0; i < model.tokens.size(); ++i) {
+    for (std::size_t i = 0; i < model.tokens.size() && fixes.size() < MAX_FIXES; ++i) {
         const SourceToken& t = model.tokens[i];
         if (t.line < first_line || t.line > last_line) continue;
-        label_fixes(model, t, fixes);
+        label_fixes(model, t, definitions, fixes);
         mnemonic_fixes(model, t, fixes);
         number_fixes(model, i, fixes);
     }
     Json actions = Json::array();
+    if (fixes.size() > MAX_FIXES) fixes.resize(MAX_FIXES);
     for (const Fix& fix : fixes) {
         if (!fix_holds(model, fix)) continue;
         Json edits = Json::array();

@@ -1,6 +1,8 @@
 // Document highlights of a label, and folding ranges: blocks of comment
 // lines and subroutines.
 #include <algorithm>
+#include <string>
+#include <unordered_set>
 
 #include "features.hpp"
 #include "protocol_values.hpp"
@@ -50,28 +52,20 @@ Json folding_ranges(const SourceModel& model) {
         line = std::max(end, line + 1);
     }
     // Subroutines: from a call target's definition to the next ret, unless
-    // another call target is defined first.
-    std::vector<std::string> targets;
+    // another call target is defined first. One pass over the tokens.
+    std::unordered_set<std::string> targets;
     for (std::size_t i = 0; i < model.tokens.size(); ++i) {
-        if (follows_call(model, i)) targets.push_back(model.tokens[i].name);
+        if (follows_call(model, i)) targets.insert(model.tokens[i].name);
     }
-    auto is_target = [&](const SourceToken& t) {
-        return t.role == Role::LABEL_DEFINITION &&
-               std::find(targets.begin(), targets.end(), t.name) != targets.end();
-    };
-    for (std::size_t i = 0; i < model.tokens.size(); ++i) {
-        if (!is_target(model.tokens[i])) continue;
-        for (std::size_t j = i + 1; j < model.tokens.size(); ++j) {
-            const SourceToken& t = model.tokens[j];
-            if (is_target(t)) break;
-            if (t.role == Role::MNEMONIC && t.name == "ret") {
-                if (t.line > model.tokens[i].line) {
-                    list.push_back({{"startLine", model.tokens[i].line},
-                                    {"endLine", t.line},
-                                    {"kind", "region"}});
-                }
-                break;
-            }
+    const SourceToken* open = nullptr;
+    for (const SourceToken& t : model.tokens) {
+        if (t.role == Role::LABEL_DEFINITION && targets.count(t.name) > 0) {
+            open = &t;
+        } else if (open != nullptr && t.role == Role::MNEMONIC && t.name == "ret") {
+            if (t.line > open->line)
+                list.push_back(
+                    {{"startLine", open->line}, {"endLine", t.line}, {"kind", "region"}});
+            open = nullptr;
         }
     }
     return list;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <unordered_set>
 
 #include "instruction_notes.hpp"
 #include "opcode_table.hpp"
@@ -221,12 +222,15 @@ CompletionPlace completion_place(const SourceModel& model, int line, int column)
 // The first definition of every label, or of every name used as a label
 // operand and defined nowhere.
 std::vector<const SourceToken*> completion_labels(const SourceModel& model, bool undefined) {
+    std::unordered_set<std::string> defined, seen;
+    for (const SourceToken& t : model.tokens) {
+        if (t.role == Role::LABEL_DEFINITION) defined.insert(t.name);
+    }
     std::vector<const SourceToken*> found;
     for (const SourceToken& t : model.tokens) {
         if (t.role != (undefined ? Role::LABEL_USE : Role::LABEL_DEFINITION)) continue;
-        if (undefined && !label_tokens(model, t.name, false, true).empty()) continue;
-        if (std::none_of(found.begin(), found.end(), [&](auto f) { return f->name == t.name; }))
-            found.push_back(&t);
+        if (undefined && defined.count(t.name) > 0) continue;
+        if (seen.insert(t.name).second) found.push_back(&t);
     }
     return found;
 }

@@ -1,6 +1,7 @@
 -- language-server in Neovim's own LSP client (Neovim 0.7 or later): put this
 -- file in ~/.config/nvim/plugin/, or require it from init.lua. Set
--- vim.g.stackasm_language_server first to give the program's full path.
+-- vim.g.stackasm_language_server first to give the program's full path,
+-- and vim.g.stackasm_instruction_hints = true for the instruction hints.
 if vim.fn.has('nvim-0.7') == 0 then
   vim.notify('stackasm: the language server needs Neovim 0.7 or later', vim.log.levels.WARN)
   return
@@ -15,6 +16,9 @@ local function attach(buffer)
     name = 'stackasm',
     cmd = { vim.g.stackasm_language_server or 'language-server' },
     root_dir = vim.fn.fnamemodify(vim.api.nvim_buf_get_name(buffer), ':p:h'),
+    -- Clocks and stack effect behind each instruction, for clients that
+    -- show inlay hints.
+    init_options = { instructionHints = vim.g.stackasm_instruction_hints == true },
   }
   if vim.lsp.start then
     vim.lsp.start(config, { bufnr = buffer })
