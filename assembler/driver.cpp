@@ -119,6 +119,10 @@ bool program_pass2(ProgramFiles& files, Assembly& a, bool pass1_complete) {
     a.object_code.file = files.object.stream();
     AssemblyOutcome outcome = run_pass2(a);
     // What pass 2 noted stands also before an error: it may explain it.
+    if (a.note_findings) {
+        if (std::optional<std::string> source = read_whole_file(files.source_name))
+            note_nul_bytes(split_source_lines(*source), a.findings);
+    }
     report_findings(files, a);
     if (!outcome.ok) error_exit(files, outcome.error_message.c_str());
     // An object code file cut short (a full disk) leaves the old one as it

@@ -80,7 +80,10 @@ int OutputFile::open(const std::string& name) {
         char resolved[PATH_MAX];
         if (::realpath(name.c_str(), resolved) != nullptr) target_ = resolved;
     }
-    std::string pattern = directory_of(target_) + "/." + base_of(target_) + ".XXXXXX";
+    // The name's start keeps the temporary file recognisable; cut so that
+    // the whole stays within the longest name a directory takes.
+    std::string pattern =
+        directory_of(target_) + "/." + base_of(target_).substr(0, 200) + ".XXXXXX";
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         int error = errno;

@@ -216,8 +216,17 @@ Json diagnostics(const SourceModel& model, const Encoding& encoding) {
                         {"source", "assembler"},
                         {"message", message}});
     }
+    // A long editor line may carry a finding for each of its pieces: its
+    // range is counted once.
+    int ranged_line = -1;
+    Json ranged;
     for (const Finding& f : a.findings) {
-        list.push_back({{"range", line_range(model, encoding, model.editor_line(f.line))},
+        int line = model.editor_line(f.line);
+        if (line != ranged_line) {
+            ranged = line_range(model, encoding, line);
+            ranged_line = line;
+        }
+        list.push_back({{"range", ranged},
                         {"severity", SEVERITY_WARNING},
                         {"source", "assembler"},
                         {"message", f.text}});
@@ -302,10 +311,43 @@ Json document_symbols(const SourceModel& model, const Encoding& encoding) {
     return list;
 }
 
+namespace {
+
+// The encoding's units up to a byte column of one line, counted on from the
+// previous question on the same line, so that a line's tokens cost one pass
+// over it however many there are.
+class UnitCursor {
+public:
+    explicit UnitCursor(const Encoding& encoding) : encoding_(encoding) {}
+    int units(std::string_view line, int line_number, int byte_column) {
+        if (line_number != line_ || byte_column < byte_) {
+            line_ = line_number;
+            byte_ = 0;
+            units_ = 0;
+        }
+        byte_column = std::min(byte_column, static_cast<int>(line.size()));
+        if (byte_column > byte_) {
+            units_ +=
+                encoding_.units(line.substr(static_cast<std::size_t>(byte_)), byte_column - byte_);
+            byte_ = byte_column;
+        }
+        return units_;
+    }
+
+private:
+    const Encoding& encoding_;
+    int line_ = -1;
+    int byte_ = 0;
+    int units_ = 0;
+};
+
+}  // namespace
+
 Json semantic_tokens(const SourceModel& model, const Encoding& encoding) {
     Json data = Json::array();
     int previous_line = 0;
     int previous_start = 0;
+    UnitCursor cursor(encoding);
     for (const SourceToken& t : model.tokens) {
         int type = 0;
         int modifiers = 0;
@@ -323,8 +365,8 @@ Json semantic_tokens(const SourceModel& model, const Encoding& encoding) {
             case Role::INVALID: continue;
         }
         std::string_view line = model.source.line(t.line);
-        int start = encoding.units(line, t.column);
-        int length = encoding.units(line, t.column + t.length) - start;
+        int start = cursor.units(line, t.line, t.column);
+        int length = cursor.units(line, t.line, t.column + t.length) - start;
         if (length <= 0) continue;
         data.push_back(t.line - previous_line);
         data.push_back(t.line == previous_line ? start - previous_start : start);
