@@ -475,6 +475,21 @@ LineLayout layout_of(const SourceModel& model, std::vector<SourceToken>::const_i
     return layout;
 }
 
+// Whether a and b differ only in blanks: the layout may move a line's
+// words, never drop one (after a NUL byte, say, which ends the line for the
+// assembler but not for the editor).
+bool same_but_blanks(std::string_view a, std::string_view b) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    for (;;) {
+        while (i < a.size() && blank(a[i])) ++i;
+        while (j < b.size() && blank(b[j])) ++j;
+        if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
+        if (a[i++] != b[j++]) return false;
+    }
+}
+
 void pad_to(std::string& text, std::size_t column) {
     text.append(text.size() + 1 > column ? 1 : column - text.size(), ' ');
 }
@@ -519,7 +534,7 @@ std::vector<std::optional<std::string>> formatted_lines(const SourceModel& model
             }
             std::string_view old = model.source.line(l);
             // The line, its line end included, must stay within one read.
-            if (text != old && text.size() + 2 < SOURCE_LINE_CAPACITY)
+            if (text != old && text.size() + 2 < SOURCE_LINE_CAPACITY && same_but_blanks(text, old))
                 result[static_cast<std::size_t>(l)] = text;
         }
         line = end;
