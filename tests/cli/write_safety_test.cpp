@@ -2,7 +2,8 @@
 // object code, a pass-1 file through a link, the console into a trace), and
 // every result whole or not at all, with one line on standard error and a
 // status that says so when it cannot be written (/dev/full, a full file
-// system).
+// system). Inputs that must not hurt: a NUL byte in a line, a line end in a
+// name, a huge command.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
@@ -173,6 +174,59 @@ TEST(WriteFailures, OnAFullFileSystemLeaveTheOldFile) {
         EXPECT_NE(r.errors + r.output, "") << c.script;
         for (const auto& entry : fs::directory_iterator(mounted))
             EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Inputs that must not hurt: a NUL byte in a line, a line end in a name,
+// an org beyond 32 bits, a huge command, outputs that cannot be made.
+TEST(HostileInput, IsWarnedAboutRefusedOrBounded) {
+    struct Case {
+        std::string setup;
+        std::string script;
+        int status;
+        std::string output;  // a part of standard output
+        std::string errors;  // standard error whole
+    };
+    const std::string usage_a =
+        "Usage: assembler [--warnings] [--listing FILE] [-o OBJECT_FILE] [SOURCE_FILE]\n";
+    const Case cases[] = {
+        {"printf 'ldi 1\\0 out 0\\nhlt\\n' > b.asm", "$A --warnings b.asm >/dev/null; cat b.hx", 0,
+         "0 0 1 \n2 65 \n",
+         "b.asm:1: warning: a NUL byte ends the line here; what follows is not read\n"},
+        {"printf 'org 4294967396\\nnop\\n' > o.asm", "$A --warnings o.asm >/dev/null; cat o.hx", 0,
+         "100 64 \n", "o.asm:1: warning: org 4294967396 is taken as 100\n"},
+        // The debugger shows the line as the assembler read it.
+        {"printf 'ldi 1\\0 out 0\\nhlt\\n' > b.asm", "$G b.asm </dev/null", 0,
+         "at 0000 ldi 1\n    1: ldi 1\n", ""},
+        {"", "$A \"$(printf 'nl\\nx.asm')\"", 2, "",
+         "assembler: a file name cannot hold a line end\n" + usage_a},
+        {"", "$S \"$(printf 'a\\nb.hx')\"", 2, "",
+         "simulator: a file name cannot hold a line end\n"
+         "Usage: simulator [--trace FILE] [--check[=all]] [OBJECT_FILE]\n"},
+        {"", "printf 'hello.hx\\0zzz\\n' | $G", 255, "a file name cannot hold a NUL byte\n", ""},
+        {"", "head -c 100000 /dev/zero | tr '\\0' x | $G hello.hx", 0,
+         "unknown command '" + std::string(80, 'x') + "...' (help lists the commands)\n", ""},
+        {"mkdir outd", "$A -o outd/ hello.asm >/dev/null", 255, "",
+         "assembler: cannot write the object code file 'outd/': Is a directory\n"},
+        {"", "$D -o /proc/self/d.asm hello.hx", 1, "",
+         "disassembler: cannot write the output file '/proc/self/d.asm': No such file or "
+         "directory\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        shell(dir, c.setup);
+        RunResult r = shell(dir, c.script);
+        EXPECT_EQ(r.exit_status, c.status) << c.script;
+        EXPECT_NE(r.output.find(c.output), std::string::npos) << c.script << "\n" << r.output;
+        EXPECT_EQ(r.errors, c.errors) << c.script;
+        // A refused name makes no file.
+        if (c.status == 2) {
+            EXPECT_EQ(files_in(dir.path).size(), 2U) << c.script;
+        }
     }
 }
 
