@@ -86,7 +86,7 @@ inline void console_show_activity(std::uint32_t frames = 1) {
 // queued. At a terminal it never blocks. With keys from a pipe or a file the
 // refill waits while the queue is empty and the input goes on (console_poll),
 // so between polls an empty queue means the input has ended.
-inline bool console_key_waiting(std::uint32_t tick) {
+inline bool console_key_waiting(std::uint64_t tick) {
     bool poll_due = (tick & (CONSOLE_POLL_INTERVAL - 1)) == 0;
     if (poll_due | (console_state::key_head != console_state::key_tail)) [[unlikely]] {
         if (poll_due) console_poll();
@@ -99,9 +99,9 @@ inline bool console_key_waiting(std::uint32_t tick) {
 // than say no: `tick` itself when a key is queued, else the next multiple of
 // CONSOLE_POLL_INTERVAL. Until then the queue cannot change (only the console
 // procedures change it), so a run loop may skip the key tests before it.
-inline std::uint32_t console_next_key_test(std::uint32_t tick) {
+inline std::uint64_t console_next_key_test(std::uint64_t tick) {
     if (console_state::key_head != console_state::key_tail) return tick;
-    return (tick + (CONSOLE_POLL_INTERVAL - 1)) & ~(CONSOLE_POLL_INTERVAL - 1);
+    return (tick + (CONSOLE_POLL_INTERVAL - 1)) & ~std::uint64_t{CONSOLE_POLL_INTERVAL - 1};
 }
 
 // Takes the next queued key; only after console_key_waiting() said yes.

@@ -314,8 +314,10 @@ void print_last_write(Session& s, std::uint16_t address) {
 
 void print_registers(const Machine& m) {
     const char* name = OpcodeTable[m.IR].defined() ? OpcodeTable[m.IR].mnemonic : "undefined";
-    std::printf("PC=%04X SP=%04X IR=%02X (%s) Z=%u S=%u O=%u C=%u instructions=%u clocks=%u\n",
-                m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C, m.instruction_count, m.clock_count);
+    std::printf("PC=%04X SP=%04X IR=%02X (%s) Z=%u S=%u O=%u C=%u instructions=%llu clocks=%llu\n",
+                m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C,
+                static_cast<unsigned long long>(m.instruction_count),
+                static_cast<unsigned long long>(m.clock_count));
 }
 
 constexpr unsigned STACK_SHOWN = 32;

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (console_key_waiting(m.instruction_count) && console_take_key() == ESCAPE_KEY)
                     break;
                 console_show_activity();
-                std::uint32_t count = m.instruction_count;
+                std::uint64_t count = m.instruction_count;
                 step(m, io);
                 if (m.instruction_count != count + 1) fuzz_fail("an instruction was not counted");
                 check_registers(m);

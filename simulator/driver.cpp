@@ -90,7 +90,7 @@ struct TracedConsoleIo : ConsoleIo {
 // key test that can do more than say no, or up to an instruction the fast
 // path leaves to step(), and shows their spinner frames in one go.
 void run_to_key_test(Machine& machine, RunningMachine& m) {
-    std::uint32_t start = m.instruction_count;
+    std::uint64_t start = m.instruction_count;
     m.write_back(machine);
     try {
         run_fast(machine, console_next_key_test(start));

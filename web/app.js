@@ -106,10 +106,11 @@ function bindApi(mod) {
 // The module's memory may grow, so its views are fetched on every use.
 function machine() {
   const base = api.registers() >> 2;
-  const r = M.HEAPU32.subarray(base, base + 10);
+  const r = M.HEAPU32.subarray(base, base + 12);
+  // The counts are 64-bit, low half first: exact as numbers up to 2^53.
   return {
     PC: r[0], SP: r[1], IR: r[2], Z: r[3], S: r[4], O: r[5], C: r[6],
-    instructions: r[7], clocks: r[8], state: r[9],
+    instructions: r[7] + r[8] * 2 ** 32, clocks: r[9] + r[10] * 2 ** 32, state: r[11],
   };
 }
 const memoryBytes = () => M.HEAPU8.subarray(api.memory(), api.memory() + MEMORY_SIZE);
@@ -774,7 +775,7 @@ function runFrame(now) {
     const started = performance.now();
     const state = api.run(count, use);
     const took = performance.now() - started;
-    if (took >= 1) ui.rate = Math.max(1000, ((machine().instructions - before) >>> 0) / took);
+    if (took >= 1) ui.rate = Math.max(1000, (machine().instructions - before) / took);
     return state;
   };
   let state = READY;

@@ -66,7 +66,7 @@ struct Playground {
     // and clocks as pg_heat hands them out.
     std::unique_ptr<Profile> profile;
     std::vector<double> heat;
-    std::uint32_t registers[10];
+    std::uint32_t registers[12];
     std::uint16_t changed[CHANGED_CAPACITY];
     std::string text;  // the last string handed to the script
 };
@@ -378,14 +378,25 @@ EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
     ++pg.breakpoints_version;
 }
 
-// PC, SP, IR, Z, S, O, C, instructions, clocks, state.
+// PC, SP, IR, Z, S, O, C, instructions and clocks (each as its low and then
+// its high 32 bits), state.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* pg_registers() {
     const Machine& m = pg.machine;
-    std::uint32_t values[] = {m.PC,          m.SP,
-                              m.IR,          m.Z,
-                              m.S,           m.O,
-                              m.C,           m.instruction_count,
-                              m.clock_count, static_cast<std::uint32_t>(pg.state)};
+    auto low = [](std::uint64_t v) { return static_cast<std::uint32_t>(v); };
+    auto high = [](std::uint64_t v) { return static_cast<std::uint32_t>(v >> 32); };
+    std::uint32_t values[] = {m.PC,
+                              m.SP,
+                              m.IR,
+                              m.Z,
+                              m.S,
+                              m.O,
+                              m.C,
+                              low(m.instruction_count),
+                              high(m.instruction_count),
+                              low(m.clock_count),
+                              high(m.clock_count),
+                              static_cast<std::uint32_t>(pg.state)};
+    static_assert(std::size(values) == std::size(pg.registers));
     std::copy(std::begin(values), std::end(values), pg.registers);
     return pg.registers;
 }

@@ -16,8 +16,8 @@ struct FastMachine {
     std::uint32_t SP;
     std::uint8_t IR;
     std::uint8_t Z, S, O, C;
-    std::uint32_t instruction_count;
-    std::uint32_t clock_count;
+    std::uint64_t instruction_count;
+    std::uint64_t clock_count;
     std::uint8_t* memory;
     std::uint8_t* ports;
 };
@@ -91,7 +91,7 @@ namespace {
 // pass, and its look at every ret after it ran, which stops the loop after
 // a ret it noted a finding for. The plain loop has no trace of either.
 template <bool CHECKED, bool MONITORED>
-void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops,
+void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
                FindingMonitor* monitor) {
 #define FAST_LABEL_ADDRESS(opcode, call) &&run_##opcode,
 #define FAST_OPCODE(opcode, call) opcode,
@@ -118,7 +118,7 @@ void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops,
     // passed leaves to step().
     static_assert(!runs_fast(OpcodeTable[FindingMonitor::NOT_PASSED]));
 #define FAST_NEXT_OPCODE (MONITORED ? monitor_at->passed_opcode(m.PC) : m.memory[m.PC])
-    std::uint32_t left = until - m.instruction_count;
+    std::uint64_t left = until - m.instruction_count;
     try {
         if (left == 0) goto leave;
         goto* dispatch[FAST_NEXT_OPCODE];
@@ -145,7 +145,7 @@ void fast_loop(Machine& machine, std::uint32_t until, const FastStops* stops,
             call;                                                                  \
             charge_clocks(m, opcode);                                              \
             if constexpr (MONITORED && (opcode) == OP_RET) {                       \
-                std::uint32_t number = until - left + 1;                           \
+                std::uint64_t number = until - left + 1;                           \
                 astray = !monitor_at->returned(at, m.PC, m.memory, number);        \
             }                                                                      \
             if (m.PC >= MAX_MEMORY) [[unlikely]] goto pc_overload;                 \
@@ -186,15 +186,15 @@ pc_overload:
 
 }  // namespace
 
-void run_fast(Machine& machine, std::uint32_t until) {
+void run_fast(Machine& machine, std::uint64_t until) {
     fast_loop<false, false>(machine, until, nullptr, nullptr);
 }
 
-void run_fast(Machine& machine, std::uint32_t until, const FastStops& stops) {
+void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops) {
     fast_loop<true, false>(machine, until, &stops, nullptr);
 }
 
-void run_fast(Machine& machine, std::uint32_t until, const FastStops& stops,
+void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops,
               FindingMonitor& monitor) {
     // The monitor's marks carry the breakpoints; without watched bytes
     // nothing is left to test after an instruction, and the loop keeps a

@@ -23,7 +23,7 @@
 // of the stack. Returns at once when m.instruction_count already equals
 // `until`. A stop is thrown as from step(), with m as step() would have left
 // it.
-void run_fast(Machine& m, std::uint32_t until);
+void run_fast(Machine& m, std::uint64_t until);
 
 // What else ends a checked fast run, tested after every instruction it runs:
 // PC at an address whose flag is set in `breaks` (MAX_MEMORY flags, or null
@@ -48,7 +48,7 @@ struct FastStops {
 
 // run_fast that also returns after an instruction that leaves
 // fast_stop_due true. The simulator's loop above has no such test.
-void run_fast(Machine& m, std::uint32_t until, const FastStops& stops);
+void run_fast(Machine& m, std::uint64_t until, const FastStops& stops);
 
 class FindingMonitor;
 // The same with `monitor` choosing the instructions that run here
@@ -58,11 +58,11 @@ class FindingMonitor;
 // looked at after it ran (FindingMonitor::returned): the loop returns right
 // after a ret that made a finding. `stops.breaks` is not tested: the
 // monitor's break marks (FindingMonitor::mark_breaks) must stand for it.
-void run_fast(Machine& m, std::uint32_t until, const FastStops& stops, FindingMonitor& monitor);
+void run_fast(Machine& m, std::uint64_t until, const FastStops& stops, FindingMonitor& monitor);
 
 // The number of instructions begun since m.instruction_count was `start`,
 // when `stop` ended the run: the one that stopped is begun but uncounted,
 // unless it completed and left PC outside the program area.
-inline std::uint32_t instructions_begun(const Machine& m, std::uint32_t start, const Stop& stop) {
+inline std::uint64_t instructions_begun(const Machine& m, std::uint64_t start, const Stop& stop) {
     return m.instruction_count - start + (stop.kind == StopKind::PC_OVERLOAD ? 0 : 1);
 }

@@ -36,7 +36,7 @@ bool FindingMonitor::note(MachineFinding finding) {
 namespace {
 
 MachineFinding finding_at(FindingKind kind, unsigned pc, unsigned opcode, unsigned address,
-                          std::uint32_t instruction) {
+                          std::uint64_t instruction) {
     MachineFinding f{};
     f.kind = kind;
     f.opcode = static_cast<std::uint8_t>(opcode);
@@ -49,7 +49,7 @@ MachineFinding finding_at(FindingKind kind, unsigned pc, unsigned opcode, unsign
 }  // namespace
 
 bool FindingMonitor::fetch(unsigned pc, unsigned opcode, unsigned previous_opcode,
-                           std::uint32_t instruction) {
+                           std::uint64_t instruction) {
     std::uint8_t mark = marks_[pc];
     std::uint8_t from = (mark & KNOWN) == 0 ? 0 : (mark & WRITTEN) != 0 ? WRITTEN : LOADED;
     // Only the step from one kind of byte to another is noted: a run
@@ -73,7 +73,7 @@ bool FindingMonitor::fetch(unsigned pc, unsigned opcode, unsigned previous_opcod
 }
 
 bool FindingMonitor::store(unsigned pc, unsigned opcode, unsigned address, unsigned count,
-                           std::uint32_t instruction) {
+                           std::uint64_t instruction) {
     if (stores_plainly(address, count)) return false;
     bool noted = false;
     for (unsigned a = address; a < address + count; ++a) {
@@ -86,7 +86,7 @@ bool FindingMonitor::store(unsigned pc, unsigned opcode, unsigned address, unsig
 }
 
 bool FindingMonitor::read(unsigned pc, unsigned opcode, unsigned address, unsigned count,
-                          std::uint32_t instruction) {
+                          std::uint64_t instruction) {
     if ((kinds_ & kind_bit(FindingKind::UNWRITTEN_READ)) == 0 || reads_plainly(address, count))
         return false;
     for (unsigned a = address; a < address + count; ++a) {
@@ -116,7 +116,7 @@ void FindingMonitor::push_call(OpenCall call) {
 }
 
 bool FindingMonitor::check_return(unsigned pc, unsigned target, const std::uint8_t* memory,
-                                  std::uint32_t instruction) {
+                                  std::uint64_t instruction) {
     if (returns_to_call(target)) {
         --depth_;
         return false;

@@ -86,7 +86,7 @@ struct MachineFinding {
     FindingKind kind;
     std::uint8_t opcode;        // of the instruction that caused it
     std::uint16_t pc;           // its address
-    std::uint32_t instruction;  // its number: 1 for the first of the run
+    std::uint64_t instruction;  // its number: 1 for the first of the run
     // return mismatch: where ret goes; writing into code, never written:
     // the byte stored or read; stray PC, executing data: the PC.
     std::uint16_t address;
@@ -155,7 +155,7 @@ public:
     // must stop after the ret. (A ret is looked at after it runs: read
     // before, its target costs the loop more than the test.)
     [[gnu::always_inline]] bool returned(unsigned pc, unsigned target, const std::uint8_t* memory,
-                                         std::uint32_t instruction) {
+                                         std::uint64_t instruction) {
         if (depth_ != 0 && calls_[depth_ - 1].return_address == target) [[likely]] {
             --depth_;
             return true;
@@ -212,7 +212,7 @@ private:
     // forgets the outermost.
     static constexpr std::size_t MAX_OPEN_CALLS = 4096;
     static_assert(OpcodeTable[OP_CALL].length == 3);
-    static constexpr std::uint32_t NO_PREVIOUS = 0xFFFFFFFFu;
+    static constexpr std::uint64_t NO_PREVIOUS = ~std::uint64_t{0};
 
     static constexpr bool changes_flow(Flow flow) {
         return flow == Flow::JUMP || flow == Flow::BRANCH || flow == Flow::CALL ||
@@ -249,18 +249,18 @@ private:
     // in memory (measured: the whole loop a third slower).
     [[gnu::noinline]] bool pointer_passes(const std::uint8_t* memory, unsigned pc,
                                           unsigned opcode) const;
-    bool fetch(unsigned pc, unsigned opcode, unsigned previous_opcode, std::uint32_t instruction);
+    bool fetch(unsigned pc, unsigned opcode, unsigned previous_opcode, std::uint64_t instruction);
     bool store(unsigned pc, unsigned opcode, unsigned address, unsigned count,
-               std::uint32_t instruction);
+               std::uint64_t instruction);
     bool read(unsigned pc, unsigned opcode, unsigned address, unsigned count,
-              std::uint32_t instruction);
+              std::uint64_t instruction);
     void push_call(OpenCall call);  // before() only: at the limit it forgets the outermost
     // Whether a ret to `target` returns to the innermost open call.
     bool returns_to_call(unsigned target) const {
         return depth_ != 0 && calls_[depth_ - 1].return_address == target;
     }
     bool check_return(unsigned pc, unsigned target, const std::uint8_t* memory,
-                      std::uint32_t instruction);
+                      std::uint64_t instruction);
     bool note(MachineFinding finding);
 
     FindingKinds kinds_;
@@ -283,11 +283,11 @@ private:
     // shifted up by 16. Only those are kept, so that the instructions that
     // fall through cost nothing here; a stray PC right after one of them
     // (the opcode before it in IR changes the flow) names it.
-    std::uint32_t previous_ = NO_PREVIOUS;
+    std::uint64_t previous_ = NO_PREVIOUS;
     // The last instruction fetched from a byte other than a placed
     // instruction: its number and the kind of byte (a run through such
     // bytes is noted where it begins).
-    std::uint32_t odd_instruction_ = 0;
+    std::uint64_t odd_instruction_ = 0;
     std::uint8_t odd_from_ = 0xFF;
 };
 
@@ -316,7 +316,7 @@ template <class M>
 bool FindingMonitor::before(const M& m) {
     unsigned pc = m.PC;
     unsigned opcode = m.memory[pc];
-    std::uint32_t instruction = m.instruction_count + 1;
+    std::uint64_t instruction = m.instruction_count + 1;
     bool noted = false;
     if ((marks_[pc] & ~BREAK) != PLACED_CODE) noted = fetch(pc, opcode, m.IR, instruction);
     const OpcodeEntry& row = OpcodeTable[opcode];

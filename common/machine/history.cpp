@@ -28,13 +28,13 @@ struct Advance {
 template <class Io>
 Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
                 FindingMonitor* monitor = nullptr) {
-    // The fast loop counts in 32 bits.
+    // Pieces bounded so that a long run still checks its stops between them.
     constexpr std::uint64_t PIECE = std::uint64_t{1} << 30;
     Advance a;
-    std::uint32_t start = m.instruction_count;
+    std::uint64_t start = m.instruction_count;
     try {
         while (a.steps < count) {
-            auto piece = static_cast<std::uint32_t>(std::min(count - a.steps, PIECE));
+            std::uint64_t piece = std::min(count - a.steps, PIECE);
             start = m.instruction_count;
             std::size_t known = monitor != nullptr ? monitor->findings().size() : 0;
             if (monitor != nullptr) {
@@ -44,7 +44,7 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
             } else {
                 run_fast(m, start + piece);
             }
-            std::uint32_t ran = m.instruction_count - start;
+            std::uint64_t ran = m.instruction_count - start;
             a.steps += ran;
             if (ran > 0 && ((stops != nullptr && fast_stop_due(m.memory, m.PC, *stops)) ||
                             (monitor != nullptr && monitor->findings().size() != known))) {

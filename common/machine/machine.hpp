@@ -16,8 +16,10 @@ struct Registers {
     std::uint16_t SP;  // next free byte; 0 means nothing pushed since reset
     std::uint8_t IR;
     std::uint8_t Z, S, O, C;  // each always 0 or 1
-    std::uint32_t instruction_count;
-    std::uint32_t clock_count;
+    // 64-bit: a run of more than 2^32 clocks takes seconds. The simulator
+    // prints the low 32 bits, as its statistics lines always have.
+    std::uint64_t instruction_count;
+    std::uint64_t clock_count;
 
     bool operator==(const Registers&) const = default;
 };

@@ -49,12 +49,11 @@ void Profile::count_to(std::uint64_t target) {
     SilentIo io;
     RunningMachine m(*machine_);
     unsigned pc = 0;
-    std::uint32_t instructions = 0;
-    std::uint32_t clocks = 0;
+    std::uint64_t instructions = 0;
+    std::uint64_t clocks = 0;
     // What the instruction at pc cost, to its address and its function.
     auto charge = [&] {
-        ProfileCost cost{static_cast<std::uint32_t>(m.instruction_count - instructions),
-                         static_cast<std::uint32_t>(m.clock_count - clocks)};
+        ProfileCost cost{m.instruction_count - instructions, m.clock_count - clocks};
         total_ += cost;
         by_address_[pc] += cost;
         std::uint16_t function = current_function();

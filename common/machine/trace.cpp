@@ -4,8 +4,8 @@ namespace {
 
 constexpr char HEX[] = "0123456789ABCDEF";
 
-char* put_decimal(char* p, std::uint32_t value) {
-    char digits[10];
+char* put_decimal(char* p, std::uint64_t value) {
+    char digits[20];
     int n = 0;
     do {
         digits[n++] = static_cast<char>('0' + value % 10);

@@ -63,7 +63,7 @@ inline FastRunComparison compare_fast_run(const Machine& start, int limit, std::
     Machine& f = *f_machine;
     HeadlessIo f_io;
     std::optional<Stop> f_stop;
-    const std::uint32_t first = f.instruction_count;
+    const std::uint64_t first = f.instruction_count;
     std::uint32_t random = seed | 1u;
     auto ran = [&] { return static_cast<std::size_t>(f.instruction_count - first); };
     auto agrees = [&](const char* after_what) {
@@ -80,7 +80,7 @@ inline FastRunComparison compare_fast_run(const Machine& start, int limit, std::
         std::uint32_t count = random % 8 < 4   ? 1
                               : random % 8 < 7 ? 2 + (random >> 8) % 63
                                                : static_cast<std::uint32_t>(limit);
-        std::uint32_t until = f.instruction_count + std::min<std::uint32_t>(count, limit - ran());
+        std::uint64_t until = f.instruction_count + std::min<std::uint64_t>(count, limit - ran());
         std::size_t before = ran();
         try {
             run_fast(f, until);

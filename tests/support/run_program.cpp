@@ -61,7 +61,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         close(in_pipe[1]);
         input_open = false;
     }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(run_time_limit);
     char buffer[65536];
     for (;;) {
         struct pollfd fds[3] = {{out_pipe[0], POLLIN, 0},
@@ -90,7 +90,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         }
         if (std::chrono::steady_clock::now() > deadline) {
             kill(child, SIGKILL);
-            ADD_FAILURE() << program << " ran for more than 20 seconds";
+            ADD_FAILURE() << program << " ran for more than " << run_time_limit << " seconds";
             break;
         }
     }
@@ -105,6 +105,8 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     int exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return {output, exit_status, errors};
 }
+
+int run_time_limit = 20;
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/smtest.XXXXXX";

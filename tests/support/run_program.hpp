@@ -11,8 +11,12 @@ struct RunResult {
     std::string errors;  // standard error, when run with arguments
 };
 
+// The seconds of wall clock after which run_program kills the program and
+// fails the calling test: 20 unless a test of a long run raises it.
+extern int run_time_limit;
+
 // Runs program in directory with input on a pipe to standard input.
-// Fails the calling test (and returns status -1) if it runs over 20 seconds.
+// Fails the calling test if it runs over run_time_limit seconds.
 RunResult run_program(const std::string& program, const std::string& input,
                       const std::string& directory);
 // The same with command-line arguments, standard error collected apart.
