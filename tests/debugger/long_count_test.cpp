@@ -60,7 +60,7 @@ TEST(LongCounts, TheDebuggerCountsPast32BitsWhileTheSimulatorKeepsItsLines) {
     if (sanitized()) GTEST_SKIP() << "a billion instructions are too slow under the sanitizers";
     // A few seconds each alone; more on a loaded machine.
     struct Limit {
-        int before = std::exchange(run_time_limit, 180);
+        int before = std::exchange(run_time_limit, 600);
         ~Limit() { run_time_limit = before; }
     } limit;
     TempDir dir;
