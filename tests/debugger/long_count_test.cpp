@@ -106,7 +106,7 @@ TEST(LongCounts, TheDebuggerCountsPast32BitsWhileTheSimulatorKeepsItsLines) {
 TEST(LongCounts, TheCheckerCountsWhatTheDebuggerCounts) {
     if (sanitized()) GTEST_SKIP() << "a billion instructions are too slow under the sanitizers";
     struct Limit {
-        int before = std::exchange(run_time_limit, 180);
+        int before = std::exchange(run_time_limit, 600);
         ~Limit() { run_time_limit = before; }
     } limit;
     TempDir dir;
