@@ -31,6 +31,14 @@ void say(const std::string& text) {
     std::fwrite(shown.data(), 1, shown.size(), stdout);
 }
 
+// A word of a command as a message quotes it: at most 80 characters, so
+// that a huge line is not echoed whole.
+std::string quoted_word(const std::string& word) {
+    constexpr std::size_t SHOWN = 80;
+    if (word.size() <= SHOWN) return word;
+    return word.substr(0, SHOWN) + "...";
+}
+
 // Decimal, or hexadecimal after 0x; nothing else in the word.
 std::optional<std::uint64_t> parse_number(const std::string& word) {
     int base = 10;
@@ -715,11 +723,11 @@ bool run_command(Session& s, const std::string& line) {
     }
     const Command* command = find_command(words[0]);
     if (command == nullptr) {
-        say("unknown command '" + words[0] + "' (help lists the commands)");
+        say("unknown command '" + quoted_word(words[0]) + "' (help lists the commands)");
         return true;
     }
     if (command->most_words != 0 && words.size() > command->most_words) {
-        say("too many words for " + words[0]);
+        say("too many words for " + quoted_word(words[0]));
         return true;
     }
     return command->run(Call{s, words, line});

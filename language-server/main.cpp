@@ -9,6 +9,7 @@
 
 #include "command_line.hpp"
 #include "message_reader.hpp"
+#include "output_file.hpp"
 #include "server.hpp"
 
 namespace {
@@ -20,7 +21,8 @@ constexpr const char* HELP =
     "Answer an editor's Language Server Protocol requests for stack machine\n"
     "assembly sources on standard input and output: the assembler's error and\n"
     "warnings as diagnostics, hover, completion, definitions, references,\n"
-    "renames of labels, symbols, semantic tokens and formatting.\n"
+    "highlights and renames of labels, symbols, semantic tokens, formatting,\n"
+    "quick fixes, inlay hints, signature help and folding ranges.\n"
     "\n"
     "  --stdio     talk over standard input and output (the only way; accepted\n"
     "              because editors pass it)\n"
@@ -80,6 +82,7 @@ int serve() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    start_program("language-server");
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
