@@ -45,24 +45,16 @@ constexpr unsigned long long INSTRUCTIONS = 7 + OUTER * (6 + INNER * 4);
 constexpr unsigned long long CLOCKS = 23 + OUTER * (30 + INNER * 21);
 static_assert(CLOCKS > (1ull << 32) && INSTRUCTIONS == 838867207ull);
 
-bool sanitized() {
-#if defined(__SANITIZE_ADDRESS__)
-    return true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    return true;
-#endif
-#endif
-    return false;
-}
+// A few seconds each run alone; more on a loaded machine.
+struct LongRunLimit {
+    int before = std::exchange(run_time_limit, 600);
+    ~LongRunLimit() { run_time_limit = before; }
+};
 
 TEST(LongCounts, TheDebuggerCountsPast32BitsWhileTheSimulatorKeepsItsLines) {
-    if (sanitized()) GTEST_SKIP() << "a billion instructions are too slow under the sanitizers";
-    // A few seconds each alone; more on a loaded machine.
-    struct Limit {
-        int before = std::exchange(run_time_limit, 600);
-        ~Limit() { run_time_limit = before; }
-    } limit;
+    if (built_with_sanitizers())
+        GTEST_SKIP() << "a billion instructions are too slow under the sanitizers";
+    LongRunLimit limit;
     TempDir dir;
     write_file(dir.file("long.asm"), LONG_PROGRAM);
     ASSERT_EQ(run_program(assembler_path(), "long.asm\n", dir.path).exit_status, 0);
@@ -104,11 +96,9 @@ TEST(LongCounts, TheDebuggerCountsPast32BitsWhileTheSimulatorKeepsItsLines) {
 // The checker on the same run: a bound below the true count fails with the
 // true count, and the report has the debugger's figures.
 TEST(LongCounts, TheCheckerCountsWhatTheDebuggerCounts) {
-    if (sanitized()) GTEST_SKIP() << "a billion instructions are too slow under the sanitizers";
-    struct Limit {
-        int before = std::exchange(run_time_limit, 600);
-        ~Limit() { run_time_limit = before; }
-    } limit;
+    if (built_with_sanitizers())
+        GTEST_SKIP() << "a billion instructions are too slow under the sanitizers";
+    LongRunLimit limit;
     TempDir dir;
     write_file(dir.file("long.asm"), LONG_PROGRAM);
     write_file(dir.file("long.cases"), "case long\n  limit 2000000000\n  clocks <= 1000000000\n");

@@ -41,6 +41,19 @@ std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
 
+// Whether this test program was built with AddressSanitizer: tests timed
+// for an optimized build skip then, saying so.
+constexpr bool built_with_sanitizers() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
 // The paths of the two programs under test.
 std::string simulator_path();
 std::string assembler_path();
