@@ -154,10 +154,14 @@ bool is_stop_text(std::string_view text) {
     return false;
 }
 
+// The largest count an expectation names: 18 digits, far past 2^32.
+constexpr long long MAX_COUNT = 999'999'999'999'999'999LL;
+
 // "N" or "<= N" after instructions or clocks.
 std::string read_count(std::string_view text, CountKind kind, TestCase& c) {
     std::vector<std::string_view> words = words_of(text);
     CountCheck check{kind, false, 0, false};
+    long long value = 0;
     if (!words.empty() && words[0].substr(0, 2) == "<=") {
         check.at_most = true;
         words[0].remove_prefix(2);
@@ -171,14 +175,16 @@ std::string read_count(std::string_view text, CountKind kind, TestCase& c) {
             c.counts.push_back(check);
             return "";
         }
-        if (words.size() != 3 || words[1] != "*" ||
-            !read_number(words[2], 1'000'000, &check.value) || check.value == 0)
+        if (words.size() != 3 || words[1] != "*" || !read_number(words[2], 1'000'000, &value) ||
+            value == 0)
             return "expected <= reference * N";
+        check.value = static_cast<std::uint64_t>(value);
         c.counts.push_back(check);
         return "";
     }
-    if (words.size() != 1 || !read_number(words[0], 999'999'999'999LL, &check.value))
+    if (words.size() != 1 || !read_number(words[0], MAX_COUNT, &value))
         return "expected N, <= N or <= reference * N";
+    check.value = static_cast<std::uint64_t>(value);
     c.counts.push_back(check);
     return "";
 }
@@ -209,6 +215,18 @@ void for_each_line(std::string_view text, F f) {
         f(++number, line);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     }
+}
+
+// Whether bytes and one of the expectations before it name a byte in common,
+// one of them with "same" and the other with "=".
+bool same_against_given(const std::vector<MemoryBytes>& before, const MemoryBytes& bytes) {
+    auto end = [](const MemoryBytes& m) {
+        return m.where.offset + static_cast<long long>(m.values.size());
+    };
+    return std::any_of(before.begin(), before.end(), [&](const MemoryBytes& m) {
+        return m.same != bytes.same && m.where.label == bytes.where.label &&
+               m.where.offset < end(bytes) && bytes.where.offset < end(m);
+    });
 }
 
 constexpr std::array<Visibility, 4> VISIBILITIES = {Visibility::VISIBLE, Visibility::HIDDEN,
@@ -242,9 +260,12 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     long long value = 0;
     if (key == "out" && rest == "same") {
         c.out_same = true;
+        if (c.out) error = "'out same' and 'out V...' in one case: one of them would be ignored";
     } else if (key == "out") {
         if (!c.out) c.out.emplace();
         error = read_bytes(rest, *c.out);
+        if (error.empty() && c.out_same)
+            error = "'out same' and 'out V...' in one case: one of them would be ignored";
     } else if (key == "instructions") {
         error = read_count(rest, CountKind::INSTRUCTIONS, c);
     } else if (key == "clocks") {
@@ -265,6 +286,8 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         MemoryBytes bytes;
         error = read_memory_bytes(rest, bytes, key == "set");
         bytes.text = text;
+        if (error.empty() && key == "mem" && same_against_given(c.mem, bytes))
+            error = "'same' and '=' for the same bytes in one case: one of them would be ignored";
         if (error.empty()) (key == "mem" ? c.mem : c.presets).push_back(bytes);
     } else if (key == "no" || (key == "stack" && rest == "empty")) {
         // "no findings", "stack empty"

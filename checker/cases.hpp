@@ -43,7 +43,7 @@ enum class CountKind : std::uint8_t { INSTRUCTIONS, CLOCKS };
 struct CountCheck {
     CountKind kind;
     bool at_most;
-    long long value;
+    std::uint64_t value;
     bool times_reference = false;  // value is a factor of the reference's count
 };
 

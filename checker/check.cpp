@@ -1,8 +1,8 @@
 #include "check.hpp"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 
 #include "machine/findings.hpp"
@@ -15,6 +15,13 @@ namespace {
 // A run goes in slices of this many instructions, so that the port 0 values
 // of one slice are compared and dropped before the next.
 constexpr std::uint64_t RUN_SLICE = 1 << 16;
+
+// The processor time this thread has used, in seconds.
+double thread_seconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 // What port 0 received, compared with "out" value by value as it comes.
 struct OutSeen {
@@ -104,12 +111,11 @@ std::string describe_end(const RunFacts& run) {
 void check_end(const AssemblyResult& program, const TestCase& test, const RunLimits& limits,
                const RunFacts& run, std::uint16_t last_pc, std::vector<std::string>& failures) {
     if (run.end == RunEnd::TIMEOUT) {
+        // Where a run was when its time ran out differs from one run to the
+        // next, so the line says nothing of it.
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%g", limits.seconds);
-        failures.push_back("did not halt within " + std::string(seconds) +
-                           " seconds of wall clock (" + std::to_string(run.instructions) +
-                           " instructions); the last ran at PC " + address_name(program, last_pc) +
-                           line_name(program, last_pc));
+        failures.push_back("did not halt within " + std::string(seconds) + " seconds");
         return;
     }
     if (run.end == RunEnd::LIMIT) {
@@ -183,12 +189,14 @@ void check_memory(const Machine& m, const AssemblyResult& program, const MemoryB
 void check_count(const CountCheck& check, const RunFacts& run, const RunFacts* reference,
                  std::vector<std::string>& failures) {
     bool instructions = check.kind == CountKind::INSTRUCTIONS;
-    long long got = instructions ? run.instructions : run.clocks;
-    long long bound = check.value;
+    std::uint64_t got = instructions ? run.instructions : run.clocks;
+    std::uint64_t bound = check.value;
     std::string shown = std::to_string(bound);
     if (check.times_reference) {
         if (reference == nullptr) return;  // said once for the whole case
-        bound *= instructions ? reference->instructions : reference->clocks;
+        std::uint64_t counted = instructions ? reference->instructions : reference->clocks;
+        // No count comes near 2^64; a product past it would be no bound at all.
+        if (__builtin_mul_overflow(bound, counted, &bound)) bound = UINT64_MAX;
         shown = "reference * " + std::to_string(check.value) + " = " + std::to_string(bound);
     }
     if (check.at_most ? got <= bound : got == bound) return;
@@ -232,8 +240,8 @@ std::string bytes_text(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
-// The seed of one run of a case: the same for every program, so that a
-// student's run and the reference's see the same bytes.
+// The seed of one run of a case: a student's run and the reference's run
+// compared with it see the same bytes.
 std::uint64_t mix(std::uint64_t x) {
     x += 0x9E3779B97F4A7C15ULL;
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
@@ -241,10 +249,15 @@ std::uint64_t mix(std::uint64_t x) {
     return x ^ (x >> 31);
 }
 
-std::uint64_t run_seed(std::uint64_t seed, const std::string& name, long long repeat) {
+std::uint64_t bytes_hash(std::string_view bytes) {
     std::uint64_t h = 0xCBF29CE484222325ULL;
-    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
-    return mix(seed ^ mix(h ^ mix(static_cast<std::uint64_t>(repeat))));
+    for (char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
+    return h;
+}
+
+std::uint64_t run_seed(std::uint64_t seed, std::uint64_t key, const std::string& name,
+                       long long repeat) {
+    return mix(seed ^ mix(key ^ mix(bytes_hash(name) ^ mix(static_cast<std::uint64_t>(repeat)))));
 }
 
 // The case's presets with random bytes drawn, and their lines for reports.
@@ -313,14 +326,18 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
 
     HeadlessIo io;
     RunFacts& facts = run.facts;
+    facts.instructions = limits.instructions_before;
+    facts.clocks = limits.clocks_before;
+    m.instruction_count = static_cast<decltype(m.instruction_count)>(limits.instructions_before);
+    m.clock_count = static_cast<decltype(m.clock_count)>(limits.clocks_before);
     RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
     run.last_pc = m.PC;
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(limits.seconds));
+    // The time limit is the processor time this thread used, so that a run
+    // gets the same time whatever else runs beside it.
+    const double deadline = thread_seconds() + limits.seconds;
     bool timed_out = false;
     for (std::uint64_t left = test.limit; left > 0 && outcome.end == RunEnd::LIMIT;) {
-        if (std::chrono::steady_clock::now() > deadline) {
+        if (thread_seconds() > deadline) {
             timed_out = true;
             break;
         }
@@ -328,7 +345,13 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
         // where it was.
         std::uint64_t slice = left == 1 ? 1 : std::min(left - 1, RUN_SLICE);
         run.last_pc = m.PC;
+        // The counts go on in 64 bits here whatever width the machine keeps:
+        // a slice's difference is far below 2^32.
+        auto instructions_before = m.instruction_count;
+        auto clocks_before = m.clock_count;
         outcome = run_headless(m, io, slice, *monitor);
+        facts.instructions += static_cast<std::uint32_t>(m.instruction_count - instructions_before);
+        facts.clocks += static_cast<std::uint32_t>(m.clock_count - clocks_before);
         // The return to the mark is the one way a ret leaves PC there.
         if (test.call && outcome.end == RunEnd::STOPPED && m.PC == RETURN_MARK && m.IR == OP_RET &&
             outcome.stop->kind == StopKind::PC_OVERLOAD)
@@ -348,11 +371,16 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
         facts.end = RunEnd::RETURNED;
         facts.stop.reset();
     }
-    facts.instructions = m.instruction_count;
-    facts.clocks = m.clock_count;
     facts.port0_count = run.seen.count;
     facts.final_pc = m.PC;
     facts.final_sp = m.SP;
+    if (timed_out) {
+        // How far a run got in its time differs from one run to the next:
+        // none of it is reported, so that two gradings give one report.
+        facts = RunFacts{};
+        facts.end = RunEnd::TIMEOUT;
+        return "";
+    }
     SourceMap source = source_map_of(program);
     for (const MachineFinding& f : monitor->findings())
         facts.findings.push_back(finding_text(f, &source));
@@ -382,8 +410,10 @@ std::string assembly_failure(const AssemblyResult& program) {
     return "";
 }
 
+std::uint64_t source_key(std::string_view source) { return mix(bytes_hash(source)); }
+
 CaseResult check_case(const AssemblyResult& program, const TestCase& test, const RunLimits& limits,
-                      const AssemblyResult* reference) {
+                      const AssemblyResult* reference, std::uint64_t key) {
     CaseResult result;
     result.failures = test.problems;
     std::string refused = assembly_failure(program);
@@ -397,7 +427,8 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
         return result;
     }
     for (long long k = 0; k < test.repeat; ++k) {
-        std::vector<MemoryBytes> presets = draw_presets(test, run_seed(limits.seed, test.name, k));
+        std::vector<MemoryBytes> presets =
+            draw_presets(test, run_seed(limits.seed, key, test.name, k));
         result.presets.clear();
         if (test.repeat > 1) {
             result.presets.push_back("repeat " + std::to_string(k + 1) + " of " +
@@ -452,6 +483,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
             return result;
         }
         check_end(program, test, limits, run.facts, run.last_pc, result.failures);
+        if (run.facts.end == RunEnd::TIMEOUT) break;
         if (run.seen.want != nullptr) check_out(run.seen, result.failures);
         std::size_t same_index = 0;
         for (MemoryBytes bytes : test.mem) {
@@ -471,6 +503,21 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
             }
         }
         if (!result.failures.empty()) break;
+    }
+    // The bytes drawn are shown for the run that failed only: a passing
+    // run's bytes would tell the next submission what to answer.
+    // What port 0 received tells them as well.
+    if (result.passed()) {
+        result.presets.clear();
+        for (const MemoryBytes& preset : test.presets) result.presets.push_back(preset.text);
+        if (test.call) {
+            if (test.stack_before)
+                result.presets.push_back("stack " + bytes_text(*test.stack_before));
+            result.presets.push_back("call " + test.call->text);
+        }
+        bool drawn = std::any_of(test.presets.begin(), test.presets.end(),
+                                 [](const MemoryBytes& p) { return p.random.has_value(); });
+        if (drawn) result.run.port0.clear();
     }
     return result;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assemble.hpp"
@@ -15,11 +16,18 @@
 
 // What bounds a run besides the case's instruction limit.
 struct RunLimits {
-    double seconds = 10;  // wall clock
-    // Random bytes of a case's runs come from this, the case's name and
-    // the run's number: the same for every program.
+    double seconds = 10;  // processor time of the thread that runs it
+    // Random bytes of a case's runs come from this, the case's name, the
+    // run's number and the submission's source (source_key).
     std::uint64_t seed = 1;
+    // The counts a run starts from, as if it went on from an earlier one:
+    // 0, but a test starts near 2^32 to see every count past it.
+    std::uint64_t instructions_before = 0, clocks_before = 0;
 };
+
+// A number that stands for a source's bytes in the draw of random bytes, so
+// that another source meets other bytes and the same source the same ones.
+std::uint64_t source_key(std::string_view source);
 
 // A run keeps at most this many port 0 values for its report; the
 // comparison with "out" sees every value.
@@ -29,8 +37,8 @@ constexpr std::size_t PORT0_KEPT = 10'000;
 struct RunFacts {
     RunEnd end = RunEnd::NOT_RUN;
     std::optional<Stop> stop;
-    std::uint32_t instructions = 0;
-    std::uint32_t clocks = 0;
+    std::uint64_t instructions = 0;  // true counts, past 2^32 too
+    std::uint64_t clocks = 0;
     std::vector<std::uint8_t> port0;  // the first PORT0_KEPT values
     std::uint64_t port0_count = 0;    // every value
     std::uint16_t final_pc = 0;
@@ -55,6 +63,8 @@ struct CaseResult {
 std::string assembly_failure(const AssemblyResult& program);
 
 // A case that compares with a reference runs it first, on the same
-// presets; reference is null when there is none.
+// presets; reference is null when there is none. key is the submission's
+// source_key.
 CaseResult check_case(const AssemblyResult& program, const TestCase& test,
-                      const RunLimits& limits = {}, const AssemblyResult* reference = nullptr);
+                      const RunLimits& limits = {}, const AssemblyResult* reference = nullptr,
+                      std::uint64_t key = 0);

@@ -15,8 +15,10 @@ long long points_of(const TestCase& test) { return test.points.value_or(1); }
 struct Score {
     long long earned = 0, possible = 0, passed = 0, failed = 0;
 
-    explicit Score(const CheckedFile& f) {
+    // Of every case, or of the visible ones only.
+    explicit Score(const CheckedFile& f, bool visible_only = false) {
         for (const CheckedCase& c : f.cases) {
+            if (visible_only && c.test->visibility != Visibility::VISIBLE) continue;
             bool ok = c.result.passed();
             (ok ? passed : failed) += 1;
             possible += points_of(*c.test);
@@ -46,8 +48,10 @@ std::string gradescope(const CheckedFile& f) {
     json.value(score.earned);
     json.key("max_score");
     json.value(score.possible);
+    // The summary is shown to a student at once, so it counts only the cases
+    // a student may see now; the others would be told by their number.
     json.key("output");
-    json.value(f.file + ": " + score.text());
+    json.value(f.file + ": " + Score(f, true).text());
     json.key("tests");
     json.begin_array();
     for (const CheckedCase& c : f.cases) {
@@ -211,14 +215,44 @@ std::string junit(const std::vector<CheckedFile>& files, const ReportOptions& op
 }
 
 // A test point's description: '#' would start a directive and a line end
-// would end the line, so neither stays as it is.
+// would end the line, so neither stays as it is; no control reaches a
+// terminal that shows it.
 std::string tap_description(std::string_view text) {
     std::string out;
-    for (char c : text) {
-        if (c == '\\' || c == '#') out += '\\';
-        out += c == '\n' || c == '\r' ? ' ' : c;
+    for (char c : terminal_safe(text)) {
+        if (c == '#') out += '\\';
+        out += c;
     }
     return out;
+}
+
+// A YAML string both YAML 1.2 and the older YAMLish readers take whatever
+// it holds: double-quoted, with ':' written \x3a (a YAMLish reader takes
+// ": " for a mapping even inside quotes), controls and bytes that are not
+// UTF-8 as \xHH (the code point of that byte, as the JSON report has it).
+std::string yaml_string(std::string_view text) {
+    std::string out = "\"";
+    char escaped[8];
+    for (std::size_t at = 0; at < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        std::size_t length = c >= 0x80 ? utf8_length(text, at) : 0;
+        if (length > 0) {
+            out.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == ':' || c < 0x20 || c >= 0x7F) {
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+        ++at;
+    }
+    return out + "\"";
 }
 
 std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& options) {
@@ -232,29 +266,46 @@ std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& opti
             out += (ok ? "ok " : "not ok ") + std::to_string(++number) + " - " +
                    tap_description(c.name) + "\n";
             if (ok || !shows_details(*c.test, options.show_hidden)) continue;
-            // The details as a YAML block; JSON strings are YAML strings.
+            // The details as a YAML block.
             out +=
-                "  ---\n  message: " + json_string(c.result.failures.front()) + "\n  failures:\n";
+                "  ---\n  message: " + yaml_string(c.result.failures.front()) + "\n  failures:\n";
             for (const std::string& failure : c.result.failures)
-                out += "    - " + json_string(failure) + "\n";
+                out += "    - " + yaml_string(failure) + "\n";
             std::vector<std::string> presets = preset_lines(c);
             if (!presets.empty()) {
                 out += "  presets:\n";
                 for (const std::string& preset : presets)
-                    out += "    - " + json_string(preset) + "\n";
+                    out += "    - " + yaml_string(preset) + "\n";
             }
-            out += "  run: " + json_string(run_facts_text(c.result.run)) + "\n  ...\n";
+            out += "  run: " + yaml_string(run_facts_text(c.result.run)) + "\n  ...\n";
         }
     }
     return out;
 }
 
-// A CSV field: quoted, its quotes doubled, when it holds a comma, a quote or
-// a line end.
+// A CSV field: a byte that is not UTF-8 becomes the character of the same
+// number (as in the JSON report); a leading '=', '+', '-' or '@' gets a '
+// before it, so that a spreadsheet does not run the name as a formula;
+// quoted, its quotes doubled, when it holds a comma, a quote or a line end.
 std::string csv_field(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string valid;
+    for (std::size_t at = 0; at < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        std::size_t length = c >= 0x80 ? utf8_length(text, at) : 1;
+        if (length == 0) {
+            valid += static_cast<char>(0xC0 | (c >> 6));
+            valid += static_cast<char>(0x80 | (c & 0x3F));
+            ++at;
+        } else {
+            valid.append(text, at, length);
+            at += length;
+        }
+    }
+    if (!valid.empty() && std::string_view("=+-@").find(valid.front()) != std::string_view::npos)
+        valid.insert(0, 1, '\'');
+    if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
     std::string out = "\"";
-    for (char c : text) out += c == '"' ? "\"\"" : std::string(1, c);
+    for (char c : valid) out += c == '"' ? "\"\"" : std::string(1, c);
     return out + "\"";
 }
 

@@ -10,14 +10,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "command_line.hpp"
 #include "report.hpp"
 #include "run_files.hpp"
+#include "submissions.hpp"
 
 namespace {
 
@@ -32,7 +35,7 @@ constexpr const char* HELP =
     "Assemble each stack machine source in memory, run it against test cases and\n"
     "report which pass. Without --cases a source's own '; expect:' lines are its\n"
     "one case. A folder is one submission, named after the folder: its only .asm\n"
-    "file, or the one --source names.\n"
+    "file, or the one --source names; folders need --cases. '--' ends the options.\n"
     "\n"
     "  --cases CASES_FILE  run every case of CASES_FILE against every source\n"
     "  --format FORMAT     text (default), json, gradescope, prairielearn, junit,\n"
@@ -42,10 +45,11 @@ constexpr const char* HELP =
     "  --show-hidden       show the details of hidden cases too\n"
     "  --reference REF.asm the teacher's solution, for 'out same', 'mem L same N'\n"
     "                      and 'instructions <= reference * K'\n"
-    "  -j N                run on N threads (default: one per processor); the\n"
-    "                      report is the same for any N\n"
-    "  --seed S            draw the random bytes of 'set L = random' from S\n"
-    "  --timeout SECONDS   fail a run still going after SECONDS of wall clock\n"
+    "  -j N                run on N threads, at most one per processor (default:\n"
+    "                      one per processor); the report is the same for any N\n"
+    "  --seed S            draw the random bytes of 'set L = random' from S and\n"
+    "                      the source\n"
+    "  --timeout SECONDS   fail a run that has used SECONDS of processor time\n"
     "                      (default 10)\n"
     "  -h, --help          show this text and exit\n"
     "  --version           show the version and exit\n"
@@ -108,60 +112,30 @@ void on_threads(std::size_t jobs, std::size_t count, Work work) {
         for (std::size_t i; (i = next.fetch_add(1)) < count;) work(i);
     };
     std::vector<std::thread> threads;
-    for (std::size_t t = 1; t < std::min(jobs, count); ++t) threads.emplace_back(worker);
+    try {
+        for (std::size_t t = 1; t < std::min(jobs, count); ++t) threads.emplace_back(worker);
+    } catch (const std::system_error&) {
+        // Fewer threads do the same work.
+    }
     worker();
     for (std::thread& thread : threads) thread.join();
 }
 
-// One submission: a source file, or a folder holding one.
-struct Submission {
-    std::string name;     // as reports name it
-    std::string path;     // the source file; "" when the folder names none
-    std::string failure;  // why there is no source text
-    std::optional<std::string> text;
-};
+// A cases file or reference that cannot be used ends the run before anything runs.
+std::optional<std::string> read_input(const char* name, std::string& problem) {
+    BoundedRead read = read_bounded(name);
+    if (read.too_large) problem = std::string(name) + ": " + too_large_text("file", read);
+    if (!read.text && !read.too_large) problem = std::string("cannot read ") + name;
+    return read.text;
+}
 
-Submission find_submission(const std::string& operand, const char* source_name) {
-    Submission s;
-    std::error_code error;
-    if (!std::filesystem::is_directory(operand, error)) {
-        s.name = s.path = operand;
-    } else {
-        std::filesystem::path folder(operand);
-        while (folder.has_relative_path() && folder.filename().empty())
-            folder = folder.parent_path();
-        s.name = folder.filename().string();
-        if (s.name.empty() || s.name == "." || s.name == "..")
-            s.name =
-                std::filesystem::absolute(folder, error).lexically_normal().filename().string();
-        if (source_name != nullptr) {
-            s.path = (folder / source_name).string();
-            if (!std::filesystem::is_regular_file(s.path, error))
-                s.failure = "no " + std::string(source_name) + " in the folder " + s.name;
-        } else {
-            std::vector<std::string> sources;
-            for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-                if (entry.path().extension() == ".asm" && entry.is_regular_file(error))
-                    sources.push_back(entry.path().filename().string());
-            }
-            std::sort(sources.begin(), sources.end());
-            if (sources.size() == 1) {
-                s.path = (folder / sources.front()).string();
-            } else if (sources.empty()) {
-                s.failure = "no .asm file in the folder " + s.name;
-            } else {
-                std::string names;
-                for (const std::string& name : sources) names += (names.empty() ? "" : ", ") + name;
-                s.failure = "several .asm files in the folder " + s.name + " (" + names +
-                            "); --source names the one to check";
-            }
-        }
+// The assembler's work that the reports do not read, dropped so that a
+// class's programs take little memory while their cases run.
+void drop_texts(AssemblyResult& program) {
+    for (std::string* text : {&program.listing, &program.pass1_text, &program.object_code}) {
+        text->clear();
+        text->shrink_to_fit();
     }
-    if (s.failure.empty()) {
-        s.text = read_whole_file(s.path);
-        if (!s.text) s.failure = "cannot read " + s.path;
-    }
-    return s;
 }
 
 }  // namespace
@@ -219,15 +193,26 @@ int main(int argc, char** argv) {
     }
     for (int i = optind; i < argc; ++i) operands.emplace_back(argv[i]);
     if (operands.empty()) return usage("no source file");
+    // A student's own '; expect:' lines would grade a submission by what its
+    // author chose to expect.
+    for (const std::string& operand : operands) {
+        std::error_code error;
+        if (cases_file == nullptr && std::filesystem::is_directory(operand, error))
+            return usage("the folder '" + operand +
+                         "' is a submission: --cases names what it is graded on");
+    }
+    // More threads than processors would only share them.
+    jobs = std::min<std::size_t>(jobs, std::max(1u, std::thread::hardware_concurrency()));
     if (one_submission_format(options.format) && operands.size() > 1)
         return usage("this format describes one submission; " + std::to_string(operands.size()) +
                      " were given");
 
     // The cases file is read and checked before anything runs.
     std::vector<TestCase> shared_cases;
+    std::string problem;
     if (cases_file != nullptr) {
-        std::optional<std::string> text = read_whole_file(cases_file);
-        if (!text) return refuse_cases(std::string("cannot read ") + cases_file);
+        std::optional<std::string> text = read_input(cases_file, problem);
+        if (!text) return refuse_cases(problem);
         std::string error;
         shared_cases = read_cases(*text, error);
         if (!error.empty()) return refuse_cases(std::string(cases_file) + ": " + error);
@@ -236,8 +221,8 @@ int main(int argc, char** argv) {
     // The reference must assemble, or no comparison means anything.
     std::optional<AssemblyResult> reference;
     if (reference_file != nullptr) {
-        std::optional<std::string> text = read_whole_file(reference_file);
-        if (!text) return refuse_cases(std::string("cannot read ") + reference_file);
+        std::optional<std::string> text = read_input(reference_file, problem);
+        if (!text) return refuse_cases(problem);
         reference = assemble_source(*text);
         std::string failure = assembly_failure(*reference);
         if (!failure.empty()) return refuse_cases(std::string(reference_file) + ": " + failure);
@@ -246,24 +231,36 @@ int main(int argc, char** argv) {
     // First every submission is read and assembled, then every case of
     // every submission runs, each on a machine of its own; both go on
     // `jobs` threads, and every result has its place fixed beforehand, so
-    // the report is the same for any number of threads.
+    // the report is the same for any number of threads. Running out of
+    // memory fails the one submission whose work it was.
     const RunLimits& run_limits = limits;
     const AssemblyResult* reference_program = reference ? &*reference : nullptr;
+    const std::vector<std::string> names = submission_names(operands);
     std::vector<TestCase> own_cases(operands.size());  // the reports point at them
     std::vector<CheckedFile> files(operands.size());
     std::vector<std::unique_ptr<AssemblyResult>> programs(operands.size());
+    std::vector<std::uint64_t> keys(operands.size());
     on_threads(jobs, operands.size(), [&](std::size_t i) {
-        Submission submission = find_submission(operands[i], source_name);
         CheckedFile& f = files[i];
-        f.file = submission.name;
-        if (!submission.text) {
-            // A source that cannot be read fails its cases; the others are graded.
-            f.read_failure = submission.failure;
-            own_cases[i].name = f.file;
-        } else {
-            programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
-            f.assembly_failure = assembly_failure(*programs[i]);
-            if (cases_file == nullptr) own_cases[i] = source_case(*submission.text, f.file);
+        f.file = names[i];
+        own_cases[i].name = f.file;
+        try {
+            Submission submission = find_submission(operands[i], names[i], source_name);
+            read_source(submission);
+            if (!submission.text) {
+                // A source that cannot be read fails its cases; the others are graded.
+                f.read_failure = submission.failure;
+            } else {
+                keys[i] = source_key(*submission.text);
+                programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
+                drop_texts(*programs[i]);
+                f.assembly_failure = assembly_failure(*programs[i]);
+                if (cases_file == nullptr) own_cases[i] = source_case(*submission.text, f.file);
+            }
+        } catch (const std::bad_alloc&) {
+            programs[i].reset();
+            f.assembly_failure.clear();
+            f.read_failure = "out of memory while reading and assembling the source";
         }
         if (cases_file == nullptr) {
             f.cases.push_back({f.file, &own_cases[i], {}});
@@ -288,7 +285,13 @@ int main(int argc, char** argv) {
             return;
         }
         auto start = std::chrono::steady_clock::now();
-        c.result = check_case(*programs[task_file[k]], *c.test, run_limits, reference_program);
+        try {
+            c.result = check_case(*programs[task_file[k]], *c.test, run_limits, reference_program,
+                                  keys[task_file[k]]);
+        } catch (const std::bad_alloc&) {
+            c.result = CaseResult{};
+            c.result.failures.emplace_back("out of memory while running the case");
+        }
         c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     });
 

@@ -1,5 +1,8 @@
 #include "report.hpp"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "json_writer.hpp"
 
 namespace {
@@ -71,17 +74,20 @@ void write_run(JsonWriter& json, const RunFacts& run) {
     run.stop ? json.value(stop_message(*run.stop)) : json.null();
     json.key("stop_pc");
     run.stop ? json.value(static_cast<long long>(run.stop->pc)) : json.null();
+    // A run stopped by the time limit has no counts or registers to report:
+    // they would differ from one grading to the next.
+    bool counted = run.end != RunEnd::TIMEOUT;
+    bool ran = counted && run.end != RunEnd::NOT_RUN;
     json.key("instructions");
-    json.value(static_cast<long long>(run.instructions));
+    counted ? json.value(static_cast<long long>(run.instructions)) : json.null();
     json.key("clocks");
-    json.value(static_cast<long long>(run.clocks));
+    counted ? json.value(static_cast<long long>(run.clocks)) : json.null();
     json.key("out");
     json.begin_array(true);
     for (std::uint8_t v : run.port0) json.value(static_cast<long long>(v));
     json.end_array();
     json.key("out_more");
     json.value(static_cast<long long>(run.port0_count - run.port0.size()));
-    bool ran = run.end != RunEnd::NOT_RUN;
     json.key("final_pc");
     ran ? json.value(static_cast<long long>(run.final_pc)) : json.null();
     json.key("final_sp");
@@ -116,6 +122,48 @@ void write_case(JsonWriter& json, const CheckedCase& c, bool show_hidden) {
 
 }  // namespace
 
+std::string terminal_safe(std::string_view text) {
+    std::string out;
+    char escaped[8];
+    for (std::size_t at = 0; at < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        if (c >= 0x80) {
+            std::size_t length = utf8_length(text, at);
+            // U+0080 to U+009F are controls too (CSI among them).
+            bool control =
+                length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+            if (length > 0 && !control) {
+                out.append(text.substr(at, length));
+                at += length;
+                continue;
+            }
+            for (std::size_t k = 0; k < std::max<std::size_t>(length, 1); ++k) {
+                std::snprintf(escaped, sizeof escaped, "\\x%02X",
+                              static_cast<unsigned char>(text[at + k]));
+                out += escaped;
+            }
+            at += std::max<std::size_t>(length, 1);
+            continue;
+        }
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case 0x1B: out += "\\e"; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+                    out += escaped;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+        ++at;
+    }
+    return out;
+}
+
 bool shows_details(const TestCase& test, bool show_hidden) {
     return show_hidden || test.visibility == Visibility::VISIBLE;
 }
@@ -135,6 +183,7 @@ std::string presets_text(const CheckedCase& c) {
 
 std::string run_facts_text(const RunFacts& run) {
     if (run.end == RunEnd::NOT_RUN) return "not run";
+    if (run.end == RunEnd::TIMEOUT) return "stopped at the time limit";
     std::string text = run.end == RunEnd::HALTED     ? "halted"
                        : run.end == RunEnd::LIMIT    ? "stopped at the instruction limit"
                        : run.end == RunEnd::TIMEOUT  ? "stopped at the time limit"
@@ -149,6 +198,8 @@ std::string run_facts_text(const RunFacts& run) {
     }
     if (run.port0_count > OUT_SHOWN)
         text += " ... (" + std::to_string(run.port0_count) + " values)";
+    else if (run.port0.empty() && run.port0_count > 0)  // values not shown
+        text += " (" + std::to_string(run.port0_count) + " values)";
     if (run.port0_count == 0) text += " nothing";
     return text + ", PC " + std::to_string(run.final_pc) + ", SP " + std::to_string(run.final_sp);
 }
@@ -169,18 +220,22 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
         for (const CheckedCase& c : f.cases) {
             tally.add(c);
             const std::vector<std::string>& failures = c.result.failures;
+            // Names, messages and source lines are the students' bytes: none
+            // may reach the terminal as a control.
             if (failures.empty()) {
-                out += "PASS " + c.name + "\n";
+                out += "PASS " + terminal_safe(c.name) + "\n";
             } else if (!shows_details(*c.test, show_hidden)) {
-                out += "FAIL " + c.name + "\n";
+                out += "FAIL " + terminal_safe(c.name) + "\n";
             } else {
-                out += "FAIL " + c.name + presets_text(c) + ": " + failures.front() + "\n";
+                out += "FAIL " + terminal_safe(c.name + presets_text(c) + ": " + failures.front()) +
+                       "\n";
                 // A failed case shows what the run did wrong on its way.
                 for (const std::string& finding : c.result.run.findings)
-                    out += "  finding: " + finding + "\n";
+                    out += "  finding: " + terminal_safe(finding) + "\n";
             }
         }
-        if (files.size() > 1 && tally.any_points) out += f.file + ": " + tally.points_text() + "\n";
+        if (files.size() > 1 && tally.any_points)
+            out += terminal_safe(f.file) + ": " + tally.points_text() + "\n";
     }
     return out + summary_line(files) + "\n";
 }

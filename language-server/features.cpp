@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <unordered_set>
 
 #include "instruction_notes.hpp"
 #include "opcode_table.hpp"
+#include "protocol_values.hpp"
 #include "scanner.hpp"
 
 namespace {
 
 // The protocol's enumerations this server uses.
-constexpr int SEVERITY_ERROR = 1;
-constexpr int SEVERITY_WARNING = 2;
 constexpr int COMPLETION_KEYWORD = 14;
 constexpr int COMPLETION_VARIABLE = 6;
 constexpr int SYMBOL_FUNCTION = 12;
@@ -36,37 +36,6 @@ constexpr DirectiveNote DIRECTIVE_NOTES[] = {
 
 constexpr int INSTRUCTION_COLUMN = 8;
 constexpr int COMMENT_COLUMN = 24;
-
-Json position(const SourceModel& model, const Encoding& encoding, int line, int byte_column) {
-    return {{"line", line}, {"character", encoding.units(model.source.line(line), byte_column)}};
-}
-
-Json range(const SourceModel& model, const Encoding& encoding, int line, int from, int to) {
-    return {{"start", position(model, encoding, line, from)},
-            {"end", position(model, encoding, line, to)}};
-}
-
-Json token_range(const SourceModel& model, const Encoding& encoding, const SourceToken& t) {
-    return range(model, encoding, t.line, t.column, t.column + t.length);
-}
-
-Json line_range(const SourceModel& model, const Encoding& encoding, int line) {
-    return range(model, encoding, line, 0, static_cast<int>(model.source.line(line).size()));
-}
-
-std::string_view written(const SourceModel& model, const SourceToken& t) {
-    return model.source.line(t.line).substr(static_cast<std::size_t>(t.column),
-                                            static_cast<std::size_t>(t.length));
-}
-
-bool is_label(const SourceToken* t) {
-    return t != nullptr && (t->role == Role::LABEL_DEFINITION || t->role == Role::LABEL_USE);
-}
-
-const SourceToken* token_at(const SourceModel& model, const Encoding& encoding, int line,
-                            int character) {
-    return model.token_at(line, encoding.byte_column(model.source.line(line), character));
-}
 
 std::string address_text(std::uint16_t value) {
     char text[40];
@@ -168,10 +137,6 @@ std::string replaced(const SourceModel& model, const std::vector<const SourceTok
     return text;
 }
 
-bool assembles_alike(const AssemblyResult& a, const AssemblyResult& b) {
-    return a.ok == b.ok && a.error_message == b.error_message && a.object_code == b.object_code;
-}
-
 }  // namespace
 
 int Encoding::units(std::string_view line, int byte_column) const {
@@ -204,27 +169,6 @@ Json semantic_tokens_legend() {
     return {{"tokenTypes", TOKEN_TYPES}, {"tokenModifiers", {"declaration"}}};
 }
 
-Json diagnostics(const SourceModel& model, const Encoding& encoding) {
-    Json list = Json::array();
-    const AssemblyResult& a = model.assembly;
-    if (!a.ok) {
-        std::string message = a.error_message;
-        message.erase(0, message.find_first_not_of('\n'));
-        message.erase(message.find_last_not_of('\n') + 1);
-        list.push_back({{"range", line_range(model, encoding, model.editor_line(a.error_line))},
-                        {"severity", SEVERITY_ERROR},
-                        {"source", "assembler"},
-                        {"message", message}});
-    }
-    for (const Finding& f : a.findings) {
-        list.push_back({{"range", line_range(model, encoding, model.editor_line(f.line))},
-                        {"severity", SEVERITY_WARNING},
-                        {"source", "assembler"},
-                        {"message", f.text}});
-    }
-    return list;
-}
-
 Json hover(const SourceModel& model, const Encoding& encoding, int line, int column) {
     const SourceToken* t = token_at(model, encoding, line, column);
     if (t == nullptr) return nullptr;
@@ -250,30 +194,89 @@ Json hover(const SourceModel& model, const Encoding& encoding, int line, int col
             {"range", token_range(model, encoding, *t)}};
 }
 
-Json completion(const SourceModel& model) {
-    Json items = Json::array();
-    for (const InstructionNote& note : INSTRUCTION_NOTES) {
-        const OpcodeEntry* entry = find_mnemonic(std::string(note.mnemonic).c_str());
-        if (entry == nullptr) continue;
-        items.push_back(
-            {{"label", note.mnemonic},
-             {"kind", COMPLETION_KEYWORD},
-             {"detail", std::string(note.description) + " · " + std::to_string(entry->length) +
-                            " B · " + std::to_string(entry->clocks) + " clocks"}});
-    }
-    for (const DirectiveNote& d : DIRECTIVE_NOTES)
-        items.push_back({{"label", d.name}, {"kind", COMPLETION_KEYWORD}, {"detail", "directive"}});
-    std::vector<std::string> labels;
+namespace {
+
+// Where completion was asked: in a comment, at the first word of a line,
+// where an operand goes, or after a whole instruction.
+enum class CompletionPlace { COMMENT, LINE_START, LABEL_NAME, OPERAND, NEXT_INSTRUCTION };
+
+CompletionPlace completion_place(const SourceModel& model, int line, int column) {
+    const SourceToken* before = nullptr;  // the last token ended before the word typed
     for (const SourceToken& t : model.tokens) {
-        if (t.role != Role::LABEL_DEFINITION ||
-            std::find(labels.begin(), labels.end(), t.name) != labels.end())
-            continue;
-        labels.push_back(t.name);
-        const Symbol* symbol = model.symbol(t.name);
-        items.push_back({{"label", t.name},
-                         {"kind", COMPLETION_VARIABLE},
-                         {"detail", symbol != nullptr ? "label, " + address_text(symbol->value)
-                                                      : std::string("label")}});
+        if (t.line != line) continue;
+        if (t.role == Role::COMMENT && t.column < column) return CompletionPlace::COMMENT;
+        if (t.column >= column) break;
+        if (t.column + t.length >= column) {  // the word being typed
+            if (t.role == Role::LABEL_DEFINITION) return CompletionPlace::LABEL_NAME;
+            break;
+        }
+        before = &t;
+    }
+    if (before == nullptr) return CompletionPlace::LINE_START;
+    const OpcodeEntry* entry =
+        before->role == Role::MNEMONIC ? find_mnemonic(before->name.c_str()) : nullptr;
+    return entry != nullptr && entry->length > 1 ? CompletionPlace::OPERAND
+                                                 : CompletionPlace::NEXT_INSTRUCTION;
+}
+
+// The first definition of every label, or of every name used as a label
+// operand and defined nowhere.
+std::vector<const SourceToken*> completion_labels(const SourceModel& model, bool undefined) {
+    std::unordered_set<std::string> defined, seen;
+    for (const SourceToken& t : model.tokens) {
+        if (t.role == Role::LABEL_DEFINITION) defined.insert(t.name);
+    }
+    std::vector<const SourceToken*> found;
+    for (const SourceToken& t : model.tokens) {
+        if (t.role != (undefined ? Role::LABEL_USE : Role::LABEL_DEFINITION)) continue;
+        if (undefined && defined.count(t.name) > 0) continue;
+        if (seen.insert(t.name).second) found.push_back(&t);
+    }
+    return found;
+}
+
+}  // namespace
+
+Json completion(const SourceModel& model, const Encoding& encoding, int line, int character) {
+    Json items = Json::array();
+    CompletionPlace place =
+        completion_place(model, line, encoding.byte_column(model.source.line(line), character));
+    if (place == CompletionPlace::COMMENT) return {{"isIncomplete", false}, {"items", items}};
+    if (place == CompletionPlace::LINE_START || place == CompletionPlace::NEXT_INSTRUCTION) {
+        for (const InstructionNote& note : INSTRUCTION_NOTES) {
+            const OpcodeEntry* entry = find_mnemonic(std::string(note.mnemonic).c_str());
+            if (entry == nullptr) continue;
+            items.push_back(
+                {{"label", note.mnemonic},
+                 {"kind", COMPLETION_KEYWORD},
+                 {"detail", std::string(note.description) + " · " + std::to_string(entry->length) +
+                                " B · " + std::to_string(entry->clocks) + " clocks"}});
+        }
+        for (const DirectiveNote& d : DIRECTIVE_NOTES) {
+            items.push_back(
+                {{"label", d.name}, {"kind", COMPLETION_KEYWORD}, {"detail", "directive"}});
+        }
+    }
+    // A definition for a label used but not defined yet.
+    if (place == CompletionPlace::LINE_START || place == CompletionPlace::LABEL_NAME) {
+        bool bracket = place == CompletionPlace::LINE_START;
+        for (const SourceToken* t : completion_labels(model, true)) {
+            std::string name(written(model, *t));
+            items.push_back(
+                {{"label", bracket ? "[" + name : name},
+                 {"filterText", name},
+                 {"kind", COMPLETION_VARIABLE},
+                 {"detail", "definition of a label used on line " + std::to_string(t->line + 1)}});
+        }
+    }
+    if (place == CompletionPlace::OPERAND) {
+        for (const SourceToken* t : completion_labels(model, false)) {
+            const Symbol* symbol = model.symbol(t->name);
+            items.push_back({{"label", std::string(written(model, *t))},
+                             {"kind", COMPLETION_VARIABLE},
+                             {"detail", symbol != nullptr ? "label, " + address_text(symbol->value)
+                                                          : std::string("label")}});
+        }
     }
     return {{"isIncomplete", false}, {"items", items}};
 }
@@ -293,7 +296,7 @@ Json document_symbols(const SourceModel& model, const Encoding& encoding) {
             if (next.role == Role::MNEMONIC || next.role == Role::DIRECTIVE) break;
         }
         const Symbol* symbol = model.symbol(t.name);
-        list.push_back({{"name", t.name},
+        list.push_back({{"name", std::string(written(model, t))},
                         {"detail", symbol != nullptr ? address_text(symbol->value) : ""},
                         {"kind", kind},
                         {"range", line_range(model, encoding, t.line)},
@@ -386,10 +389,16 @@ Json rename(const SourceModel& model, const Encoding& encoding, const std::strin
     if (find_directive(name) != DIRECTIVE_NONE)
         throw RequestRefused{"'" + new_name + "' is a directive, not a label name"};
     if (name != t->name) {
+        // A name used anywhere, even undefined, would capture its uses.
         std::vector<const SourceToken*> taken = label_tokens(model, name, false, true);
         if (!taken.empty()) {
             throw RequestRefused{"'" + new_name + "' is already defined on line " +
                                  std::to_string(taken[0]->line + 1)};
+        }
+        for (const SourceToken& other : model.tokens) {
+            if (other.name == name && other.role != Role::NUMBER && other.role != Role::COMMENT)
+                throw RequestRefused{"'" + new_name + "' is already used on line " +
+                                     std::to_string(other.line + 1)};
         }
     }
     std::vector<const SourceToken*> renamed = label_tokens(model, t->name, true, true);
@@ -519,9 +528,17 @@ std::vector<std::optional<std::string>> checked_lines(const SourceModel& model) 
 
 std::string formatted_text(const SourceModel& model) { return joined(model, checked_lines(model)); }
 
-Json formatting(const SourceModel& model, const Encoding& encoding) {
+Json formatting(const SourceModel& model, const Encoding& encoding, int first_line, int last_line) {
     Json edits = Json::array();
     std::vector<std::optional<std::string>> lines = checked_lines(model);
+    bool outside = false;
+    for (int line = 0; line < model.source.line_count(); ++line) {
+        auto& text = lines[static_cast<std::size_t>(line)];
+        if (text && (line < first_line || line > last_line)) outside = true, text.reset();
+    }
+    // Only part of the layout: checked again on its own.
+    if (outside && !assembles_alike(assemble_source(joined(model, lines)), model.assembly))
+        return edits;
     for (int line = 0; line < model.source.line_count(); ++line) {
         if (const auto& text = lines[static_cast<std::size_t>(line)])
             edits.push_back({{"range", line_range(model, encoding, line)}, {"newText", *text}});

@@ -3,6 +3,7 @@
 // definitions, references, renames and the layout of the examples.
 #pragma once
 
+#include <climits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -30,7 +31,9 @@ Json semantic_tokens_legend();
 
 Json diagnostics(const SourceModel& model, const Encoding& encoding);
 Json hover(const SourceModel& model, const Encoding& encoding, int line, int column);
-Json completion(const SourceModel& model);
+// Nothing in a comment; instructions, directives and definitions of labels
+// used but not defined at the start of a line; labels where an operand goes.
+Json completion(const SourceModel& model, const Encoding& encoding, int line, int character);
 Json document_symbols(const SourceModel& model, const Encoding& encoding);
 Json semantic_tokens(const SourceModel& model, const Encoding& encoding);
 Json definition(const SourceModel& model, const Encoding& encoding, const std::string& uri,
@@ -50,4 +53,29 @@ Json rename(const SourceModel& model, const Encoding& encoding, const std::strin
 // lines after `end` and lines it stops at are left as they are; so is all
 // the text when the result would not assemble to the same object code.
 std::string formatted_text(const SourceModel& model);
-Json formatting(const SourceModel& model, const Encoding& encoding);
+// The layout's edits, only of the lines first_line to last_line when given.
+Json formatting(const SourceModel& model, const Encoding& encoding, int first_line = 0,
+                int last_line = INT_MAX);
+
+// A quick fix for each common error or warning on the lines first_line to
+// last_line, each checked to assemble (or stop only further down); the
+// client's diagnostics of a fixed line are named in its action.
+Json code_actions(const SourceModel& model, const Encoding& encoding, const std::string& uri,
+                  int first_line, int last_line, const Json& diagnostics);
+
+// Options the client may give in initializationOptions.
+struct HintOptions {
+    bool instructions = false;  // clocks and stack effect behind each instruction
+};
+// The address of every line with code or data, as the listing gives it, on
+// the lines first_line to last_line; with the option, each instruction's
+// clocks and stack effect.
+Json inlay_hints(const SourceModel& model, const Encoding& encoding, int first_line, int last_line,
+                 const HintOptions& options);
+// After a mnemonic and a blank: its operand and stack effect; null elsewhere.
+Json signature_help(const SourceModel& model, const Encoding& encoding, int line, int column);
+// A label's definitions (write) and uses (read).
+Json document_highlight(const SourceModel& model, const Encoding& encoding, int line, int column);
+// Blocks of comment lines, and each subroutine (a call target) from its
+// label to its ret.
+Json folding_ranges(const SourceModel& model);

@@ -58,6 +58,15 @@ ReadResult MessageReader::parse_header() {
         start_ += mark;
         pending.remove_prefix(mark);
         resync_ = false;
+    } else {
+        // Line ends behind a body, and the rest of a body cut short in
+        // front of the next header on its line, are passed over.
+        std::size_t first = pending.find_first_not_of(" \t\r\n");
+        if (first == std::string_view::npos) first = pending.size();
+        std::size_t mark = pending.find(RESYNC_MARK, first);
+        if (mark != std::string_view::npos && mark < pending.find("\r\n", first)) first = mark;
+        start_ += first;
+        pending.remove_prefix(first);
     }
     std::size_t end = pending.find(HEADER_END);
     if (end == std::string_view::npos) {
@@ -83,7 +92,34 @@ ReadResult MessageReader::parse_header() {
     }
     body_length_ = length;
     in_body_ = true;
+    scan_ = {};
     return {};
+}
+
+// The length of the body's JSON object or array once its closing bracket
+// is buffered; 0 while it is not (or the body is taken by its length).
+std::size_t MessageReader::value_end() {
+    std::size_t available = std::min(body_length_, buffer_.size() - start_);
+    for (; scan_.read < available && !scan_.by_length; ++scan_.read) {
+        char c = buffer_[start_ + scan_.read];
+        if (scan_.string) {
+            if (scan_.escape)
+                scan_.escape = false;
+            else if (c == '\\')
+                scan_.escape = true;
+            else if (c == '"')
+                scan_.string = false;
+        } else if (c == '"') {
+            scan_.string = true;
+        } else if (c == '{' || c == '[') {
+            ++scan_.depth;
+        } else if (c == '}' || c == ']') {
+            if (--scan_.depth == 0) return ++scan_.read;
+        } else if (scan_.depth == 0 && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            scan_.by_length = true;
+        }
+    }
+    return 0;
 }
 
 // The header fields: Content-Length must be there once, as a decimal
@@ -119,9 +155,11 @@ ReadResult MessageReader::next() {
         if (header.kind == ReadResult::MALFORMED) return header;
         if (!in_body_) return {};
     }
-    if (buffer_.size() - start_ < body_length_) return {};
-    ReadResult message{ReadResult::MESSAGE, buffer_.substr(start_, body_length_), {}};
-    start_ += body_length_;
+    std::size_t length = value_end();
+    if (length == 0 && buffer_.size() - start_ < body_length_) return {};
+    if (length == 0) length = body_length_;
+    ReadResult message{ReadResult::MESSAGE, buffer_.substr(start_, length), {}};
+    start_ += length;
     in_body_ = false;
     return message;
 }

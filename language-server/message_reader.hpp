@@ -3,6 +3,12 @@
 // N bytes of JSON. MessageReader takes bytes as they arrive, in pieces of
 // any size, and hands out one body or one problem at a time; it never
 // throws and never holds more than one message's bytes plus one header.
+//
+// A wrong Content-Length costs at most the message it heads: a body that
+// holds a whole JSON object or array ends where that value ends (the bytes
+// after it are read as the start of the next message), and bytes before a
+// "Content-Length" on the same line are the rest of a body cut short and are
+// passed over, so the next message is still found and answered.
 #pragma once
 
 #include <cstddef>
@@ -35,6 +41,15 @@ private:
     std::size_t start_ = 0;        // bytes before start_ are consumed
     std::size_t body_length_ = 0;  // set once a header was read
     bool in_body_ = false;
+    // Where the scan for the end of the body's JSON value stands: bytes of
+    // the body read, open brackets, inside a string, after a backslash. A
+    // body that does not start with '{' or '[' is taken by its length.
+    struct ValueScan {
+        std::size_t read = 0;
+        int depth = 0;
+        bool string = false, escape = false, by_length = false;
+    } scan_;
+    std::size_t value_end();
     std::size_t skip_remaining_ = 0;  // bytes of an oversized body still to drop
     // After a malformed header the length of what follows is unknown: bytes
     // are dropped up to the next "Content-Length", the start of a header.

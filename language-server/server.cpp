@@ -65,6 +65,12 @@ struct TextPosition {
     int line, character;
 };
 
+// The lines of the request's range.
+std::pair<int, int> range_lines(const Json& params) {
+    const Json& range = member(params, "range");
+    return {int_member(member(range, "start"), "line"), int_member(member(range, "end"), "line")};
+}
+
 TextPosition text_position(const Json& params) {
     const Json& position = member(params, "position");
     return {string_member(member(params, "textDocument"), "uri"), int_member(position, "line"),
@@ -99,6 +105,12 @@ Json capabilities(const Encoding& encoding) {
         {"documentSymbolProvider", true},
         {"semanticTokensProvider", {{"legend", semantic_tokens_legend()}, {"full", true}}},
         {"documentFormattingProvider", true},
+        {"documentRangeFormattingProvider", true},
+        {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
+        {"inlayHintProvider", true},
+        {"signatureHelpProvider", {{"triggerCharacters", {" "}}}},
+        {"documentHighlightProvider", true},
+        {"foldingRangeProvider", true},
     };
 }
 
@@ -178,6 +190,12 @@ Json Server::dispatch(const std::string& method, const Json& params,
         if (initialized_) throw ErrorReply{INVALID_REQUEST, "initialize was already received"};
         initialized_ = true;
         encoding_.utf16 = !offers_utf8(params);
+        if (params.is_object() && params.contains("initializationOptions")) {
+            const Json& options = params["initializationOptions"];
+            hint_options_.instructions = options.is_object() &&
+                                         options.contains("instructionHints") &&
+                                         options["instructionHints"] == true;
+        }
         return {{"capabilities", capabilities(encoding_)},
                 {"serverInfo", {{"name", "language-server"}, {"version", PROJECT_VERSION_TEXT}}}};
     }
@@ -189,22 +207,46 @@ Json Server::dispatch(const std::string& method, const Json& params,
         return nullptr;
     }
     (void)out;
-    if (method == "textDocument/completion") return completion(document(params));
     if (method == "textDocument/documentSymbol")
         return document_symbols(document(params), encoding_);
     if (method == "textDocument/semanticTokens/full")
         return semantic_tokens(document(params), encoding_);
     if (method == "textDocument/formatting") return formatting(document(params), encoding_);
+    if (method == "textDocument/foldingRange") return folding_ranges(document(params));
+    if (method == "textDocument/rangeFormatting") {
+        auto [first, last] = range_lines(params);
+        return formatting(document(params), encoding_, first, last);
+    }
+    if (method == "textDocument/inlayHint") {
+        auto [first, last] = range_lines(params);
+        return inlay_hints(document(params), encoding_, first, last, hint_options_);
+    }
+    if (method == "textDocument/codeAction") {
+        auto [first, last] = range_lines(params);
+        const Json& context = member(params, "context");
+        return code_actions(document(params), encoding_,
+                            string_member(member(params, "textDocument"), "uri"), first, last,
+                            context.is_object() && context.contains("diagnostics")
+                                ? context["diagnostics"]
+                                : Json::array());
+    }
 
     static const char* const AT_POSITION[] = {
-        "textDocument/hover",  "textDocument/definition",    "textDocument/references",
-        "textDocument/rename", "textDocument/prepareRename",
+        "textDocument/hover",         "textDocument/definition",        "textDocument/references",
+        "textDocument/rename",        "textDocument/prepareRename",     "textDocument/completion",
+        "textDocument/signatureHelp", "textDocument/documentHighlight",
     };
     if (std::find(std::begin(AT_POSITION), std::end(AT_POSITION), method) == std::end(AT_POSITION))
         throw ErrorReply{METHOD_NOT_FOUND, "unknown method: " + method};
     const SourceModel& model = document(params);
     TextPosition at = text_position(params);
     if (method == "textDocument/hover") return hover(model, encoding_, at.line, at.character);
+    if (method == "textDocument/completion")
+        return completion(model, encoding_, at.line, at.character);
+    if (method == "textDocument/signatureHelp")
+        return signature_help(model, encoding_, at.line, at.character);
+    if (method == "textDocument/documentHighlight")
+        return document_highlight(model, encoding_, at.line, at.character);
     if (method == "textDocument/definition")
         return definition(model, encoding_, at.uri, at.line, at.character);
     if (method == "textDocument/references") {

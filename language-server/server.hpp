@@ -33,5 +33,6 @@ private:
     bool shut_down_ = false;
     bool exit_requested_ = false;
     Encoding encoding_;
+    HintOptions hint_options_;
     std::map<std::string, std::unique_ptr<SourceModel>> documents_;
 };

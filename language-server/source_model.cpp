@@ -104,6 +104,8 @@ void mark_operands(std::vector<SourceToken>& tokens) {
         while (next < tokens.size() && tokens[next].role == Role::LABEL_DEFINITION) ++next;
         if (next >= tokens.size() || tokens[next].line != tokens[i].line) continue;
         Role role = tokens[next].role;
+        // Pass 1 copies no `end`: pass 2 finds no operand there.
+        if (role == Role::DIRECTIVE && tokens[next].name == "end") continue;
         if (role == Role::MNEMONIC || role == Role::DIRECTIVE || role == Role::STRAY_NAME) {
             tokens[next].role = Role::LABEL_USE;
             i = next;

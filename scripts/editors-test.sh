@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The TextMate grammar test (editors/vscode/test/grammar_test.js): every
-# example tokenized with vscode-textmate and compared with the language
+# example and editors/test/corners.asm tokenized with vscode-textmate and compared with the language
 # server's semantic tokens. With --install it first installs the npm
 # modules it needs (scripts/prerequisites-editors.sh); without, it is
 # SKIPPED (status 77) when node or the modules are missing.
@@ -27,4 +27,4 @@ if [ ! -d "$modules/vscode-textmate" ] || [ ! -d "$modules/vscode-oniguruma" ]; 
         "bash scripts/prerequisites-editors.sh installs them)"
     exit 77
 fi
-node editors/vscode/test/grammar_test.js "$modules" "$server" examples
+node editors/vscode/test/grammar_test.js "$modules" "$server" examples editors/test/corners.asm

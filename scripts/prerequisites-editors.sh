@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
-# Installs what the TextMate grammar test needs and the machine lacks:
-# vscode-textmate and vscode-oniguruma from npm, into build-editors/ (never
-# into the source tree). Needs node and npm; does nothing when the modules
-# are there. Neither build nor the other tests need them.
+# Installs what the editor tests need and the machine lacks: Vim and Neovim
+# from Debian (for the headless test of editors/vim/, when apt-get can be
+# used), and vscode-textmate and vscode-oniguruma from npm into
+# build-editors/ (never into the source tree) for the TextMate grammar test.
+# Does nothing for what is there. Neither the build nor the other tests
+# need them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if ! command -v vim >/dev/null 2>&1 || ! command -v nvim >/dev/null 2>&1; then
+    if command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
+        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq vim-nox neovim >/dev/null ||
+            echo "vim and neovim could not be installed"
+    fi
+fi
 modules=build-editors/node_modules
 [ -d "$modules/vscode-textmate" ] && [ -d "$modules/vscode-oniguruma" ] && exit 0
 command -v npm >/dev/null 2>&1 || { echo "npm is missing"; exit 1; }

@@ -6,12 +6,16 @@ const { LanguageClient, TransportKind } = require('vscode-languageclient/node');
 let client;
 
 function activate() {
-  const command = vscode.workspace.getConfiguration('stackasm').get('serverPath') || 'language-server';
+  const settings = vscode.workspace.getConfiguration('stackasm');
+  const command = settings.get('serverPath') || 'language-server';
   client = new LanguageClient(
     'stackasm',
     'Stack machine assembly',
     { command, transport: TransportKind.stdio },
-    { documentSelector: [{ language: 'stackasm' }] });
+    {
+      documentSelector: [{ language: 'stackasm' }],
+      initializationOptions: { instructionHints: settings.get('instructionHints') === true },
+    });
   return client.start();
 }
 

@@ -214,6 +214,10 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
     write_file(dir.file("twice.cases"), "\xEF\xBB\xBF# first\ncase a\nout 1\ncase a\n");
     write_file(dir.file("halt.cases"), "\xEF\xBB\xBF  case halts\n");
     std::filesystem::create_directory(dir.file("folder.asm"));
+    std::filesystem::create_directory(dir.file("-23-rf"));
+    write_file(dir.file("-23-rf/p.asm"), "hlt\n");
+    write_file(dir.file("same.cases"), "case a\n  out same\n  out 1\n");
+    write_file(dir.file("mem.cases"), "case a\n  mem data+2 = 1 2\n  mem data same 3\n");
 
     struct Run {
         std::vector<std::string> arguments;
@@ -237,24 +241,42 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
          "2 passed, 4 failed, points 3/12\n",
          1},
         // Unreadable sources fail; the others are graded.
-        {{"under.asm", "missing.asm", "under0.asm", "spin.asm", "folder.asm", "loop.asm",
-          "broken.asm", "p.asm"},
+        {{"under.asm", "missing.asm", "under0.asm", "spin.asm", "loop.asm", "broken.asm", "p.asm"},
          "PASS under.asm\n"
          "FAIL missing.asm: cannot read missing.asm\n"
          "FAIL under0.asm: expected status 0, got 255 (stop \"Stack underflow\" at PC 0)\n"
          "FAIL spin.asm: did not halt within 1000 instructions; the last ran at PC 0 (spin), "
          "line 2: [spin jmp spin\n"
-         "FAIL folder.asm: no .asm file in the folder folder.asm\n"
          "FAIL loop.asm: did not halt within 1003 instructions; the last ran at PC 4 (spin+4), "
          "line 5: nop\n"
          "FAIL broken.asm: assembler error on line 4: Line 4 have syntax error\n"
          "FAIL p.asm: nothing to check: no '; expect:' line and no --cases\n"
-         "1 passed, 7 failed\n",
+         "1 passed, 6 failed\n",
          1},
-        {{"--cases", "halt.cases", "p.asm", "missing.asm"},
+        {{"--cases", "halt.cases", "p.asm", "missing.asm", "folder.asm"},
          "PASS p.asm [halts]\nFAIL missing.asm [halts]: cannot read missing.asm\n"
-         "1 passed, 1 failed\n",
+         "FAIL folder.asm [halts]: no .asm file in the folder folder.asm\n"
+         "1 passed, 2 failed\n",
          1},
+        // A folder is graded on the teacher's cases, never on its own lines.
+        {{"folder.asm"},
+         "",
+         2,
+         "checker: the folder 'folder.asm' is a submission: --cases names what it is graded "
+         "on\n" +
+             usage},
+        // "--" ends the options before a folder whose name starts with '-'.
+        {{"--cases", "halt.cases", "--", "-23-rf"}, "PASS -23-rf [halts]\n1 passed, 0 failed\n", 0},
+        {{"--cases", "same.cases", "p.asm"},
+         "",
+         2,
+         "checker: same.cases: line 3: out: 'out same' and 'out V...' in one case: one of them "
+         "would be ignored\n"},
+        {{"--cases", "mem.cases", "p.asm"},
+         "",
+         2,
+         "checker: mem.cases: line 3: mem: 'same' and '=' for the same bytes in one case: one of "
+         "them would be ignored\n"},
         {{"under.asm"}, "PASS under.asm\n1 passed, 0 failed\n", 0},
         {{}, "", 2, "checker: no source file\n"},
         {{"--cases"}, "", 2, "checker: option '--cases' needs an argument\n" + usage},

@@ -52,9 +52,12 @@ TEST(CheckerFormats, ResultsDocumentsForOneSubmissionAddUp) {
         long long score;
         long long max;
         std::string secret;  // the hidden case's first line
+        std::string output;  // what a student sees at once: the visible cases
     };
-    for (const Want& want : {Want{"alice.asm", 5, 9, "expected 1 out values, got 8 (#2 = 9)"},
-                             Want{"bob.asm", 0, 9, "expected out #1 = 3, got 200"}}) {
+    for (const Want& want : {Want{"alice.asm", 5, 9, "expected 1 out values, got 8 (#2 = 9)",
+                                  "alice.asm: 4 passed, 0 failed, points 5/5"},
+                             Want{"bob.asm", 0, 9, "expected out #1 = 3, got 200",
+                                  "bob.asm: 0 passed, 4 failed, points 0/5"}}) {
         RunResult run = a.check({"--format", "gradescope", want.source});
         nlohmann::json doc = parsed(run);
         long long score = 0, max = 0;
@@ -64,6 +67,7 @@ TEST(CheckerFormats, ResultsDocumentsForOneSubmissionAddUp) {
             EXPECT_EQ(test["status"] == "passed", test["score"] == test["max_score"]);
         }
         EXPECT_EQ(doc["score"], want.score) << run.output;
+        EXPECT_EQ(doc["output"], want.output);
         EXPECT_EQ(score, want.score);
         EXPECT_EQ(doc["max_score"], want.max);
         EXPECT_EQ(max, want.max);
@@ -172,17 +176,17 @@ TEST(CheckerFormats, HiddenCasesFoldersAndTheWallClock) {
          "FAIL bob.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected mem data = 1, got 8\n"
          "FAIL bob.asm [zero last] (set data+7 = 0): expected mem data = 0, got 200\n"
          "FAIL bob.asm [secret]\n"
-         "FAIL bob.asm [odd \x01\xff<&\"]]>]: expected out #1 = 3, got 200\n"
+         "FAIL bob.asm [odd \\x01\\xFF<&\"]]>]: expected out #1 = 3, got 200\n"
          "0 passed, 5 failed, points 0/7\n"},
         {{"--show-hidden", "--cases", "sort.cases", "--json", "--format", "text", "lee, ann///"},
          "PASS lee, ann [given]\n"
          "PASS lee, ann [reversed]\n"
          "PASS lee, ann [zero last]\n"
          "FAIL lee, ann [secret]: expected 1 out values, got 8 (#2 = 9)\n"
-         "PASS lee, ann [odd \x01\xff<&\"]]>]\n"
+         "PASS lee, ann [odd \\x01\\xFF<&\"]]>]\n"
          "4 passed, 1 failed, points 3/7\n"},
         {{"--cases", "spin.cases", "--timeout", "1", "spin.asm", "two", "none/"},
-         "FAIL spin.asm [spins]: did not halt within 1 seconds of wall clock"},
+         "FAIL spin.asm [spins]: did not halt within 1 seconds\n"},
         {{"--cases", "spin.cases", "--source", "b.asm", "--timeout", "1", "two", "none/"},
          "PASS two [spins]\nFAIL none [spins]: no b.asm in the folder none\n1 passed"},
     };
@@ -232,18 +236,18 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
         {{"--cases", "random.cases", "--reference", "ref.asm", "alice.asm", "carl.asm", "bob.asm"},
          "PASS alice.asm [random]\n"
          "PASS alice.asm [slow]\n"
-         "FAIL carl.asm [random] (repeat 1 of 20, set data = 99 158 187 193 232 168 197 104): "
-         "expected out #2 = 104, got 158\n"
+         "FAIL carl.asm [random] (repeat 2 of 20, set data = 71 51 0 241 229 202 135 30): "
+         "expected out #2 = 30, got 51\n"
          "PASS carl.asm [slow]\n"
-         "FAIL bob.asm [random] (repeat 1 of 20, set data = 99 158 187 193 232 168 197 104): "
-         "expected out #1 = 99, got 232\n"
+         "FAIL bob.asm [random] (repeat 1 of 20, set data = 156 4 118 53 242 23 75 168): "
+         "expected out #1 = 4, got 242\n"
          "FAIL bob.asm [slow]: expected instructions <= reference * 1 = 812, got 929\n"
          "3 passed, 3 failed\n",
          1},
         // Another seed, other bytes; no reference, a clear line.
         {{"--cases", "random.cases", "--reference", "ref.asm", "--seed", "7", "carl.asm"},
-         "FAIL carl.asm [random] (repeat 1 of 20, set data = 180 107 121 4 145 230 69 21): "
-         "expected out #1 = 4, got 107\nPASS carl.asm [slow]\n1 passed, 1 failed\n",
+         "FAIL carl.asm [random] (repeat 1 of 20, set data = 10 199 106 255 155 179 171 188): "
+         "expected out #4 = 171, got 179\nPASS carl.asm [slow]\n1 passed, 1 failed\n",
          1},
         {{"--cases", "random.cases", "alice.asm"},
          "FAIL alice.asm [random] (set data = random 8 0..255): the case compares with a "
@@ -270,6 +274,29 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
         EXPECT_EQ(output, run.output);
         EXPECT_EQ(result.exit_status, run.status);
     }
+    // The bytes follow the source: a copy under another name meets carl's,
+    // a changed source others. A passing run's bytes are never shown.
+    write_file(a.dir.file("copy.asm"), carl);
+    write_file(a.dir.file("changed.asm"), carl + "; changed\n");
+    RunResult text = run_program(CHECKER_PATH,
+                                 {"--cases", "random.cases", "--reference", "ref.asm", "carl.asm",
+                                  "copy.asm", "changed.asm"},
+                                 "", a.dir.path);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.output.find('\n', at)) != std::string::npos;
+         at = end + 1)
+        lines.push_back(text.output.substr(at, end - at));
+    ASSERT_EQ(lines.size(), 7u) << text.output;
+    EXPECT_EQ(lines[2].substr(lines[2].find(' ', 5)), lines[0].substr(lines[0].find(' ', 5)));
+    EXPECT_NE(lines[4].substr(lines[4].find('(')), lines[0].substr(lines[0].find('(')));
+    RunResult alice = run_program(CHECKER_PATH,
+                                  {"--cases", "random.cases", "--reference", "ref.asm", "--format",
+                                   "gradescope", "alice.asm"},
+                                  "", a.dir.path);
+    nlohmann::json passed = nlohmann::json::parse(alice.output);
+    std::string details = passed["tests"][0]["output"];
+    EXPECT_EQ(details.substr(0, 40), "set data = random 8 0..255\nrun: halted, ");
+    EXPECT_NE(details.find(", out (8 values), PC"), std::string::npos) << details;
 }
 
 TEST(CheckerParallel, FourThreadsReportWhatOneReports) {

@@ -1,12 +1,15 @@
 // Counts past 2^32. A loop of 4.4 billion clocks run by the simulator, whose
-// statistics lines keep their 32-bit form, and by the debugger, whose regs,
-// halt line and profile give the true 64-bit figures. The figures are worked
+// statistics lines keep their 32-bit form, and by the debugger and the
+// checker, whose regs, halt line, profile, expectations and reports give the
+// true 64-bit figures. The figures are worked
 // out from the program: 838,867,207 instructions and 4,404,048,023 clocks.
 #include <regex>
 #include <string>
 #include <utility>
 
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 
 #include "run_program.hpp"
 
@@ -96,6 +99,18 @@ TEST(LongCounts, TheDebuggerCountsPast32BitsWhileTheSimulatorKeepsItsLines) {
                            " instructions, " + std::to_string(CLOCKS) + " clocks"),
               std::string::npos)
         << profile;
+
+    // The checker: a bound below the true count fails with the true count,
+    // and the report has the debugger's figures.
+    write_file(dir.file("long.cases"), "case long\n  limit 2000000000\n  clocks <= 1000000000\n");
+    RunResult checked = run_program(
+        CHECKER_PATH, {"--cases", "long.cases", "--timeout", "600", "--json", "long.asm"}, "",
+        dir.path);
+    nlohmann::json run = nlohmann::json::parse(checked.output)["files"][0]["cases"][0];
+    EXPECT_EQ(run["failures"], nlohmann::json::array({"expected clocks <= 1000000000, got " +
+                                                      std::to_string(CLOCKS)}));
+    EXPECT_EQ(run["run"]["instructions"], INSTRUCTIONS);
+    EXPECT_EQ(run["run"]["clocks"], CLOCKS);
 }
 
 }  // namespace

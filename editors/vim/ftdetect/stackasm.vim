@@ -23,5 +23,8 @@ endfunction
 
 augroup stackasm_filetype
   autocmd!
-  autocmd BufRead,BufNewFile *.asm if s:IsStackAsm() | set filetype=stackasm | endif
+  " The filetype set before this one (asm) may have run its own plugin and
+  " left b:did_ftplugin behind without a b:undo_ftplugin; ours must still run.
+  autocmd BufRead,BufNewFile *.asm if s:IsStackAsm() && &filetype !=# 'stackasm'
+        \ | unlet! b:did_ftplugin | set filetype=stackasm | endif
 augroup END

@@ -1,14 +1,14 @@
-// The TextMate grammar against the language server: every example is
-// tokenized with vscode-textmate, and each semantic token the server
+// The TextMate grammar against the language server: every example (and
+// the corner cases of editors/test/corners.asm) is tokenized with vscode-textmate, and each semantic token the server
 // reports (built from the assembler's own scanner) must carry the matching
 // scope, and each scoped token must be one the server reports.
-//   node grammar_test.js NODE_MODULES LANGUAGE_SERVER EXAMPLES_DIR
+//   node grammar_test.js NODE_MODULES LANGUAGE_SERVER DIR_OR_FILE...
 'use strict';
 const fs = require('fs');
 const path = require('path');
 const { spawnSync } = require('child_process');
 
-const [modules, server, examples] = process.argv.slice(2);
+const [modules, server, ...sources] = process.argv.slice(2);
 const vsctm = require(path.resolve(modules, 'vscode-textmate'));
 const oniguruma = require(path.resolve(modules, 'vscode-oniguruma'));
 
@@ -83,8 +83,9 @@ async function main() {
       'stackasm.tmLanguage.json'),
   });
   const grammar = await registry.loadGrammar('source.stackasm');
-  const files = fs.readdirSync(examples).filter((f) => f.endsWith('.asm')).sort()
-    .map((f) => path.join(examples, f));
+  const files = sources.flatMap((source) => (fs.statSync(source).isDirectory()
+    ? fs.readdirSync(source).filter((f) => f.endsWith('.asm')).sort().map((f) => path.join(source, f))
+    : [source]));
   const expected = semanticTokens(files);
   const wanted = new Set(Object.values(SCOPES));
   let failures = 0, checked = 0;
@@ -120,7 +121,7 @@ async function main() {
   for (const type of Object.keys(SCOPES)) {
     if (!counts[type]) fail('examples', `no ${type} token in the examples`);
   }
-  console.log(`grammar: ${checked} tokens of ${files.length} examples checked, ${failures} differences`);
+  console.log(`grammar: ${checked} tokens of ${files.length} files checked, ${failures} differences`);
   process.exit(failures === 0 ? 0 : 1);
 }
 

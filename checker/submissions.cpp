@@ -1,0 +1,150 @@
+#include "submissions.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+namespace fs = std::filesystem;
+
+BoundedRead read_bounded(const std::string& name, std::uint64_t limit) {
+    BoundedRead read;
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (file == nullptr) return read;
+    struct stat status {};
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::uint64_t>(status.st_size) > limit) {
+        std::fclose(file);
+        read.too_large = true;
+        read.size = static_cast<std::uint64_t>(status.st_size);
+        return read;
+    }
+    std::string text;
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (text.size() + n > limit) {
+            read.too_large = true;
+            break;
+        }
+        text.append(buffer, n);
+    }
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (!failed && !read.too_large) read.text = std::move(text);
+    return read;
+}
+
+std::string too_large_text(const char* what, const BoundedRead& read) {
+    std::string size =
+        read.size > 0 ? std::to_string(read.size) : "more than " + std::to_string(INPUT_LIMIT);
+    return std::string(what) + " too large: " + size + " bytes (the limit is " +
+           std::to_string(INPUT_LIMIT >> 20) + " MiB)";
+}
+
+namespace {
+
+// Whether path, links followed, is a file inside folder.
+bool inside(const fs::path& folder, const fs::path& path) {
+    std::error_code error;
+    fs::path base = fs::canonical(folder, error);
+    if (error) return false;
+    fs::path target = fs::canonical(path, error);
+    if (error) return true;  // a dangling link: reading it fails as it would
+    fs::path relative = target.lexically_relative(base);
+    return !relative.empty() && *relative.begin() != "..";
+}
+
+}  // namespace
+
+Submission find_submission(const std::string& operand, const std::string& name,
+                           const char* source_name) {
+    Submission s;
+    s.name = name;
+    std::error_code error;
+    if (!fs::is_directory(operand, error)) {
+        s.path = operand;
+        return s;
+    }
+    s.folder = true;
+    fs::path folder(operand);
+    while (folder.has_relative_path() && folder.filename().empty()) folder = folder.parent_path();
+    std::string file;
+    if (source_name != nullptr) {
+        file = source_name;
+        if (!fs::is_regular_file(folder / file, error))
+            s.failure = "no " + file + " in the folder " + s.name;
+    } else {
+        std::vector<std::string> sources;
+        for (const auto& entry : fs::directory_iterator(folder, error)) {
+            if (entry.path().extension() == ".asm" && entry.is_regular_file(error))
+                sources.push_back(entry.path().filename().string());
+        }
+        std::sort(sources.begin(), sources.end());
+        if (sources.size() == 1) {
+            file = sources.front();
+        } else if (sources.empty()) {
+            s.failure = "no .asm file in the folder " + s.name;
+        } else {
+            std::string names;
+            for (const std::string& source : sources) names += (names.empty() ? "" : ", ") + source;
+            s.failure = "several .asm files in the folder " + s.name + " (" + names +
+                        "); --source names the one to check";
+        }
+    }
+    if (s.failure.empty()) {
+        s.path = (folder / file).string();
+        // A link out of the folder would grade another file (the reference,
+        // a classmate's source) as this submission.
+        if (!inside(folder, s.path))
+            s.failure = file + " in the folder " + s.name + " is a link to a file outside it";
+    }
+    return s;
+}
+
+void read_source(Submission& s) {
+    if (!s.failure.empty()) return;
+    BoundedRead read = read_bounded(s.path);
+    if (read.too_large) {
+        s.failure = too_large_text("source", read);
+    } else if (!read.text) {
+        s.failure = "cannot read " + s.path;
+    } else {
+        s.text = std::move(read.text);
+    }
+}
+
+std::vector<std::string> submission_names(const std::vector<std::string>& operands) {
+    std::vector<std::string> names;
+    std::vector<std::vector<std::string>> parts(operands.size());  // a folder's, from the root
+    std::vector<std::size_t> depth(operands.size(), 1);
+    for (std::size_t i = 0; i < operands.size(); ++i) {
+        std::error_code error;
+        names.push_back(operands[i]);
+        if (!fs::is_directory(operands[i], error)) continue;
+        for (const fs::path& part : fs::absolute(operands[i], error).lexically_normal()) {
+            if (!part.empty() && part != "/") parts[i].push_back(part.string());
+        }
+        names[i] = parts[i].empty() ? "/" : parts[i].back();
+    }
+    for (bool changed = true; changed;) {
+        changed = false;
+        std::map<std::string, std::vector<std::size_t>> by_name;
+        for (std::size_t i = 0; i < names.size(); ++i) by_name[names[i]].push_back(i);
+        for (const auto& [name, group] : by_name) {
+            if (group.size() < 2) continue;
+            for (std::size_t i : group) {
+                if (depth[i] >= parts[i].size()) continue;  // a file, or the whole path already
+                ++depth[i];
+                std::string longer;
+                for (std::size_t k = parts[i].size() - depth[i]; k < parts[i].size(); ++k)
+                    longer += (longer.empty() ? "" : "/") + parts[i][k];
+                names[i] = longer;
+                changed = true;
+            }
+        }
+    }
+    return names;
+}

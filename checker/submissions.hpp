@@ -1,0 +1,48 @@
+// Where the checker's inputs come from: files read with a bound on their
+// size, and the submissions the operands name (a source file, or a folder
+// holding one), each with a name that tells it apart from the others.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// No source, cases file or reference is read past this: far above any real
+// source, and it keeps a grading's memory bounded whatever the files hold.
+constexpr std::uint64_t INPUT_LIMIT = 16u << 20;
+
+struct BoundedRead {
+    std::optional<std::string> text;  // the bytes, when read
+    bool too_large = false;
+    std::uint64_t size = 0;  // of a regular file too large; 0 for a stream
+};
+
+// Reads at most `limit` bytes: a regular file larger than that is not read
+// at all, a stream is read up to the limit and refused past it.
+BoundedRead read_bounded(const std::string& name, std::uint64_t limit = INPUT_LIMIT);
+
+// "16 MiB", "source too large: 20000000 bytes (the limit is 16 MiB)".
+std::string too_large_text(const char* what, const BoundedRead& read);
+
+// One submission: a source file, or a folder holding one.
+struct Submission {
+    std::string name;     // as reports name it
+    std::string path;     // the source file; "" when the folder names none
+    std::string failure;  // why there is no source text
+    std::optional<std::string> text;
+    bool folder = false;
+};
+
+// How reports name each operand: a file as given, a folder by its name;
+// names that would be alike (two folders both named alice) take as many of
+// their path's last parts as tell them apart ("sec1/alice", "sec2/alice").
+std::vector<std::string> submission_names(const std::vector<std::string>& operands);
+
+// The submission an operand names, its source not read yet. In a folder the
+// source is the one source_name names (null: the only .asm file), and it
+// must be inside the folder: a link to a file outside it is refused.
+Submission find_submission(const std::string& operand, const std::string& name,
+                           const char* source_name);
+// Reads the source of a submission found, within INPUT_LIMIT.
+void read_source(Submission& s);
