@@ -302,9 +302,7 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
     Machine& m = *run.machine;
     reset_and_load(m, program.image);
     // A monitor notes findings on the way.
-    WrittenSet loaded;
-    for (std::size_t a = 0; a < MAX_MEMORY; ++a) loaded[a] = program.written[a];
-    auto monitor = std::make_unique<FindingMonitor>(loaded, program.code);
+    auto monitor = std::make_unique<FindingMonitor>(program.written, program.code);
     for (const MemoryBytes& preset : presets) {
         std::string error;
         std::optional<long long> address =

@@ -58,24 +58,24 @@ const FindingKindRow* find_kind(const std::string& name) {
 void list_kinds(const Session& s) {
     for (const FindingKindRow& row : FINDING_KINDS) {
         std::printf("%-10s %-3s %s\n", row.name,
-                    (s.findings.shown & kind_bit(row.kind)) != 0 ? "on" : "off", row.title);
+                    (s.run.findings().shown & kind_bit(row.kind)) != 0 ? "on" : "off", row.title);
     }
 }
 
 }  // namespace
 
 bool print_findings_here(const Session& s) {
-    std::vector<std::size_t> here = s.findings.at(s.history.step());
+    std::vector<std::size_t> here = s.run.findings().at(s.run.step());
     for (std::size_t index : here) {
-        const MachineFinding& f = s.findings.all()[index];
-        put("finding: " + finding_text(f, &s.findings.source));
+        const MachineFinding& f = s.run.findings().all()[index];
+        put("finding: " + finding_text(f, &s.source));
         for (int line : lines_involved(s, f)) print_line(s, line);
     }
     return !here.empty();
 }
 
 void info_findings(const Session& s) {
-    const FindingLog& log = s.findings;
+    const FindingLog& log = s.run.findings();
     std::size_t listed = 0;
     std::size_t hidden = 0;
     for (std::size_t i = 0; i < log.all().size(); ++i) {
@@ -84,8 +84,8 @@ void info_findings(const Session& s) {
             continue;
         }
         ++listed;
-        put(finding_text(log.all()[i], &log.source) +
-            (log.steps[i] > s.history.step() ? " (ahead)" : ""));
+        put(finding_text(log.all()[i], &s.source) +
+            (log.steps[i] > s.run.step() ? " (ahead)" : ""));
     }
     if (listed == 0) put("no findings");
     if (hidden > 0) {
@@ -105,9 +105,9 @@ void check_command(Session& s, const std::vector<std::string>& words) {
     }
     FindingKinds bits = all ? ALL_FINDING_KINDS : kind_bit(row->kind);
     if (words[2] == "on") {
-        s.findings.shown |= bits;
+        s.run.set_shown(s.run.findings().shown | bits);
     } else {
-        s.findings.shown &= static_cast<FindingKinds>(~bits);
+        s.run.set_shown(s.run.findings().shown & static_cast<FindingKinds>(~bits));
     }
     put((all ? std::string("every kind") : std::string(row->title)) + ": " + words[2]);
 }
@@ -115,6 +115,6 @@ void check_command(Session& s, const std::vector<std::string>& words) {
 std::string address_with_offset(const Session& s, unsigned address) {
     std::string text = hex4(address);
     if (address >= MAX_MEMORY || !s.program.loaded[address]) return text + " (outside the program)";
-    std::string label = s.findings.source.label_offset(address);
+    std::string label = s.source.label_offset(address);
     return label.empty() ? text : text + " (" + label + ")";
 }

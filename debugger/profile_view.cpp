@@ -16,8 +16,8 @@ constexpr int COSTLIEST_SHOWN = 10;
 // The profile of the run up to the machine's step, kept with the session:
 // asked again later in the run it counts on from where it was.
 const Profile& counted(Session& s) {
-    if (!s.profile) s.profile = std::make_unique<Profile>(*s.start);
-    s.profile->count_to(s.history.step());
+    if (!s.profile) s.profile = std::make_unique<Profile>(s.run.start());
+    s.profile->count_to(s.run.step());
     return *s.profile;
 }
 
@@ -71,7 +71,8 @@ std::vector<Place> places(const Session& s, const Profile& p) {
         for (unsigned a = 0; a < static_cast<unsigned>(MAX_MEMORY); ++a) {
             const ProfileCost& cost = p.by_address()[a];
             if (cost == ProfileCost{}) continue;
-            list.push_back({address_text(a) + "  " + loaded_instruction(*s.start, a), cost, true});
+            list.push_back(
+                {address_text(a) + "  " + loaded_instruction(s.run.start(), a), cost, true});
         }
         return list;
     }

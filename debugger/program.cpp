@@ -36,7 +36,7 @@ std::optional<std::string> load_source(const std::string& file_name, DebugProgra
     program.has_source = true;
     program.image = result.image;
     program.line_of_address = result.source_line_of_address;
-    for (std::size_t a = 0; a < MAX_MEMORY; ++a) program.loaded[a] = result.written[a];
+    program.loaded = result.written;
     program.code = result.code;
     for (const Symbol& s : result.symbols) program.labels.push_back({s.name, s.value});
     return std::nullopt;

@@ -2,13 +2,13 @@
 // plain C functions that the page's script calls. One playground per page:
 // the record below, which owns the machine.
 //
-// Runs go through the core's history (machine/history.hpp), the same one the
-// debugger uses: the fast loop where it can, the step procedure for in, out
-// and hlt, and snapshots from which step back, the trace of the last
-// instructions and the bytes the last one changed are rebuilt, back to the
-// start of any run. A finding monitor (machine/findings.hpp) looks at every
-// instruction the first time the run gets there, on the fast loop, and a
-// new finding pauses the run right after its instruction.
+// Runs go through the core's recorded run (machine/recorded_run.hpp), the
+// same one the debugger uses: the fast loop where it can, the step
+// procedure for in, out and hlt, and a history from which step back, the
+// trace of the last instructions and the bytes the last one changed are
+// rebuilt, back to the start of any run. Its finding monitor looks at every
+// instruction the first time the run gets there, and a finding pauses a
+// run right after its instruction, on new ground and on ground run again.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -23,11 +23,10 @@
 
 #include "assemble.hpp"
 #include "machine/display.hpp"
-#include "machine/findings.hpp"
 #include "machine/headless.hpp"
-#include "machine/history.hpp"
 #include "machine/loader.hpp"
 #include "machine/profile.hpp"
+#include "machine/recorded_run.hpp"
 #include "machine/run_end.hpp"
 #include "machine/trace.hpp"
 
@@ -41,26 +40,17 @@ constexpr std::size_t HISTORY_BUDGET = 256;
 constexpr std::size_t CHANGED_CAPACITY = 16;
 
 struct Playground {
-    Machine machine{};
-    Machine scratch{};  // earlier states rebuilt from the history
+    // The run: machine, history, findings and breakpoints (as marks).
+    RecordedRun run{HISTORY_BUDGET};
     AssemblyResult assembly;
-    HeadlessIo io;
     // What the page shows as the run's state: the numbers of RunEnd, which
-    // the script reads (NOT_RUN: nothing assembled).
+    // the script reads (NOT_RUN: nothing assembled), and the stop shown.
     RunEnd state = RunEnd::NOT_RUN;
     Stop stop{};
-    History history{HISTORY_BUDGET};
-    std::array<std::uint8_t, MEMORY_SIZE> breakpoints{};
-    // The findings of the run, made anew at every reset: the monitor has
-    // looked at every step the history recorded, so it is given only to
-    // runs on new ground. The kinds the page looks for; the source's lines
-    // and labels for their texts; which breakpoints the monitor's marks
-    // hold (its fast loop finds them there): none, or those of the version.
-    std::unique_ptr<FindingMonitor> monitor;
+    // The kinds of findings the page looks for and stops at; the source's
+    // lines and labels for their texts.
     FindingKinds finding_kinds = DEFAULT_FINDING_KINDS;
     SourceMap source_map;
-    std::uint32_t breakpoints_version = 1;
-    std::uint32_t marked_version = 0;  // 0: no breakpoints marked
     // The counts of the heat column: the run counted again from the start
     // (made at every reset), and per source line from 0 its instructions
     // and clocks as pg_heat hands them out.
@@ -96,6 +86,17 @@ int set_state(const RunOutcome& outcome) {
     return static_cast<int>(pg.state);
 }
 
+// After going to another step: the run's standing, and the port 0 values
+// written up to there.
+int take_standing() {
+    pg.run.io.port0.resize(pg.run.history().outputs());
+    pg.state = pg.run.standing();
+    if (pg.state == RunEnd::STOPPED) pg.stop = pg.run.stop();
+    return static_cast<int>(pg.state);
+}
+
+bool loaded() { return pg.assembly.ok && pg.run.findings().monitor != nullptr; }
+
 }  // namespace
 
 extern "C" {
@@ -106,8 +107,7 @@ EMSCRIPTEN_KEEPALIVE int pg_reset();
 // resets the machine. Returns 1 when it assembled.
 EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
     pg.assembly = assemble_source(source, true);
-    pg.breakpoints.fill(0);
-    pg.monitor.reset();
+    pg.run.clear_marks();
     pg.profile.reset();
     if (!pg.assembly.ok) {
         pg.state = RunEnd::NOT_RUN;
@@ -178,53 +178,37 @@ EMSCRIPTEN_KEEPALIVE const std::int32_t* pg_text_lines() {
 // through the simulator's own loader. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reset() {
     if (!pg.assembly.ok) return static_cast<int>(pg.state = RunEnd::NOT_RUN);
-    pg.io.port0.clear();
     pg.state = RunEnd::LIMIT;
     WrittenSet loaded;
     WrittenSet code;
-    if (std::optional<Stop> refused = reset_and_load(
-            pg.machine, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code)) {
+    auto start = std::make_unique<Machine>();
+    if (std::optional<Stop> refused =
+            reset_and_load(*start, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code)) {
         pg.stop = *refused;
         pg.state = RunEnd::STOPPED;
     }
-    pg.monitor = std::make_unique<FindingMonitor>(loaded, code, pg.finding_kinds);
-    pg.marked_version = 0;
-    pg.profile = std::make_unique<Profile>(pg.machine);
-    pg.history.begin(pg.machine);
+    pg.run.set_shown(pg.finding_kinds);
+    pg.run.load(*start, loaded, code, pg.finding_kinds);
+    pg.profile = std::make_unique<Profile>(pg.run.machine());
     return static_cast<int>(pg.state);
 }
 
 // Runs at most limit instructions, stopping before an instruction at a
 // breakpoint as `breakpoints` says (BreakpointUse) and after the instruction
-// of a new finding (the state FINDING). Returns the state.
+// of a finding (the state FINDING: on new ground and, as recorded, on
+// ground run again). Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
     if (!can_run()) return static_cast<int>(pg.state);
-    if (breakpoints == STOP_AT_ANY && pg.breakpoints[pg.machine.PC] != 0) {
+    const Machine& m = pg.run.machine();
+    if (breakpoints == STOP_AT_ANY && m.PC < MAX_MEMORY && pg.run.break_at()[m.PC] != 0) {
         return static_cast<int>(pg.state = RunEnd::BREAKPOINT);
     }
-    FastStops stops{pg.breakpoints.data(), nullptr, nullptr, 0};
-    const FastStops* use = breakpoints == IGNORE_BREAKPOINTS ? nullptr : &stops;
-    std::uint32_t version = use != nullptr ? pg.breakpoints_version : 0;
-    if (pg.marked_version != version) {
-        pg.monitor->mark_breaks(use != nullptr ? pg.breakpoints.data() : nullptr);
-        pg.marked_version = version;
-    }
-    std::uint64_t from = pg.history.step();
-    if (from < pg.history.recorded()) {
-        // Ground the monitor has looked at already: no finding stops here.
-        std::uint64_t count = std::min<std::uint64_t>(limit, pg.history.recorded() - from);
-        RunOutcome outcome = pg.history.run(pg.machine, pg.io, count, use);
-        limit -= static_cast<std::uint32_t>(pg.history.step() - from);
-        if (outcome.end != RunEnd::LIMIT || limit == 0) return set_state(outcome);
-    }
-    std::size_t known = pg.monitor->findings().size();
-    set_state(pg.history.run(pg.machine, pg.io, limit, use, pg.monitor.get()));
-    if (pg.monitor->findings().size() > known && can_go_on(pg.state)) pg.state = RunEnd::FINDING;
-    return static_cast<int>(pg.state);
+    FastStops stops{pg.run.break_at(), nullptr, nullptr, 0};
+    return set_state(pg.run.run_steps(limit, breakpoints == IGNORE_BREAKPOINTS ? nullptr : &stops));
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_finding_count() {
-    return pg.monitor ? static_cast<int>(pg.monitor->findings().size()) : 0;
+    return loaded() ? static_cast<int>(pg.run.findings().all().size()) : 0;
 }
 
 // The findings of the run so far, one line each: kind (its place in
@@ -234,8 +218,8 @@ EMSCRIPTEN_KEEPALIVE int pg_finding_count() {
 // line of the jump or return that left the program.
 EMSCRIPTEN_KEEPALIVE const char* pg_findings() {
     std::string out;
-    if (!pg.monitor) return hand_out(out);
-    for (const MachineFinding& f : pg.monitor->findings()) {
+    if (!loaded()) return hand_out(out);
+    for (const MachineFinding& f : pg.run.findings().all()) {
         unsigned at = pg.source_map.line_of(f.pc) == 0 && f.has_related ? f.related_pc : f.pc;
         out += std::to_string(static_cast<int>(f.kind)) + '\t' + std::to_string(f.instruction) +
                '\t' + std::to_string(f.pc) + '\t' + std::to_string(pg.source_map.line_of(at)) +
@@ -259,69 +243,63 @@ EMSCRIPTEN_KEEPALIVE const char* pg_finding_kinds() {
 // The kinds to look for from now on, one bit each in FINDING_KINDS order.
 EMSCRIPTEN_KEEPALIVE void pg_set_finding_kinds(unsigned kinds) {
     pg.finding_kinds = static_cast<FindingKinds>(kinds & ALL_FINDING_KINDS);
-    if (pg.monitor) pg.monitor->set_kinds(pg.finding_kinds);
+    pg.run.set_shown(pg.finding_kinds);
+    if (loaded()) pg.run.set_looked_for(pg.finding_kinds);
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS); }
 
 // Goes back one instruction. Returns 1 when there was one to go back over.
 EMSCRIPTEN_KEEPALIVE int pg_step_back() {
-    if (pg.history.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
-    pg.history.go_to(pg.machine, pg.history.step() - 1);
-    pg.io.port0.resize(pg.history.outputs());
-    set_state(pg.history.standing());
+    if (pg.run.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
+    pg.run.go_to(pg.run.step() - 1);
+    take_standing();
     return 1;
 }
 
 // How many instructions step back can go back over: all of the run.
 EMSCRIPTEN_KEEPALIVE int pg_history_length() {
-    return static_cast<int>(std::min<std::uint64_t>(pg.history.step(), INT32_MAX));
+    return static_cast<int>(std::min<std::uint64_t>(pg.run.step(), INT32_MAX));
 }
 
 // The instruction the machine stands after (0: the start of the run) and the
 // furthest one recorded, as doubles: a run may pass 2^32 instructions.
-EMSCRIPTEN_KEEPALIVE double pg_position() { return static_cast<double>(pg.history.step()); }
-EMSCRIPTEN_KEEPALIVE double pg_recorded() { return static_cast<double>(pg.history.recorded()); }
+EMSCRIPTEN_KEEPALIVE double pg_position() { return static_cast<double>(pg.run.step()); }
+EMSCRIPTEN_KEEPALIVE double pg_recorded() { return static_cast<double>(pg.run.recorded()); }
 
 // Moves the machine to the state after `target` instructions of the run (cut
 // to what is recorded), forward or back. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_go_to(double target) {
     if (pg.state == RunEnd::NOT_RUN) return static_cast<int>(pg.state);
-    double last = static_cast<double>(pg.history.recorded());
-    pg.history.go_to(pg.machine, static_cast<std::uint64_t>(std::clamp(target, 0.0, last)));
-    pg.io.port0.resize(pg.history.outputs());
-    return set_state(pg.history.standing());
+    double last = static_cast<double>(pg.run.recorded());
+    pg.run.go_to(static_cast<std::uint64_t>(std::clamp(target, 0.0, last)));
+    return take_standing();
 }
 
 // Reverse continue: back to the last instruction before the current one
-// after which PC stood at a breakpoint (the state BREAKPOINT), or to the
-// start when there is none. Returns the state.
+// after which PC stood at a breakpoint (the state BREAKPOINT) or that made a
+// finding (FINDING), or to the start when there is none. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reverse_continue() {
-    if (pg.state == RunEnd::NOT_RUN || pg.history.step() == 0) return static_cast<int>(pg.state);
-    FastStops stops{pg.breakpoints.data(), nullptr, nullptr, 0};
-    std::optional<std::uint64_t> found;
-    if (pg.history.step() > 1)
-        found = pg.history.last_stop(pg.scratch, pg.history.step() - 1, stops);
+    if (pg.state == RunEnd::NOT_RUN || pg.run.step() == 0) return static_cast<int>(pg.state);
+    std::optional<std::uint64_t> found = pg.run.last_break_before();
     pg_go_to(static_cast<double>(found.value_or(0)));
-    if (found) pg.state = RunEnd::BREAKPOINT;
+    if (found)
+        pg.state = pg.run.findings().at(*found).empty() ? RunEnd::BREAKPOINT : RunEnd::FINDING;
     return static_cast<int>(pg.state);
 }
 
 // The last instruction up to the current one that changed the byte at
 // address; 0 when none did since loading.
 EMSCRIPTEN_KEEPALIVE double pg_last_write(unsigned address) {
-    if (pg.state == RunEnd::NOT_RUN || address >= MEMORY_SIZE || pg.history.step() == 0) return 0;
-    std::uint16_t watched = static_cast<std::uint16_t>(address);
-    FastStops stops{nullptr, &watched, nullptr, 1};
-    return static_cast<double>(
-        pg.history.last_stop(pg.scratch, pg.history.step(), stops).value_or(0));
+    if (pg.state == RunEnd::NOT_RUN || address >= MEMORY_SIZE || pg.run.step() == 0) return 0;
+    return static_cast<double>(pg.run.last_write(static_cast<std::uint16_t>(address)).value_or(0));
 }
 
 // The trace line of instruction t of the run (1 to the furthest recorded).
 EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
-    if (pg.state == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.history.recorded()))
+    if (pg.state == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.run.recorded()))
         return hand_out("");
-    return hand_out(pg.history.trace_line(pg.scratch, static_cast<std::uint64_t>(t)));
+    return hand_out(pg.run.history().trace_line(pg.run.scratch(), static_cast<std::uint64_t>(t)));
 }
 
 // Counts the run for the heat column towards the machine's place in it, at
@@ -330,7 +308,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
 EMSCRIPTEN_KEEPALIVE int pg_count_heat(std::uint32_t most) {
     if (!pg.profile || pg.state == RunEnd::NOT_RUN) return 1;
     Profile& profile = *pg.profile;
-    std::uint64_t target = pg.history.step();
+    std::uint64_t target = pg.run.step();
     if (target < profile.step()) profile.count_to(0);
     profile.count_to(std::min(target, profile.step() + most));
     return profile.step() >= target || profile.ended() ? 1 : 0;
@@ -361,7 +339,7 @@ EMSCRIPTEN_KEEPALIVE const double* pg_heat() {
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
     if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT ||
         pg.state == RunEnd::FINDING) {
-        pg.stop = Stop{StopKind::USER_ABORT, pg.machine.PC, pg.machine.IR, {}};
+        pg.stop = Stop{StopKind::USER_ABORT, pg.run.machine().PC, pg.run.machine().IR, {}};
         pg.state = RunEnd::STOPPED;
     }
     return static_cast<int>(pg.state);
@@ -374,14 +352,23 @@ EMSCRIPTEN_KEEPALIVE int pg_ended() {
 }
 
 EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
-    if (address < MEMORY_SIZE) pg.breakpoints[address] = on != 0 ? 1 : 0;
-    ++pg.breakpoints_version;
+    if (address >= MAX_MEMORY || (pg.run.break_at()[address] != 0) == (on != 0)) return;
+    if (on != 0) {
+        pg.run.add_mark(MarkKind::BREAK, static_cast<std::uint16_t>(address));
+        return;
+    }
+    for (const Mark& m : pg.run.marks()) {
+        if (m.address == address) {
+            pg.run.delete_mark(m.id);
+            break;
+        }
+    }
 }
 
 // PC, SP, IR, Z, S, O, C, instructions and clocks (each as its low and then
 // its high 32 bits), state.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* pg_registers() {
-    const Machine& m = pg.machine;
+    const Machine& m = pg.run.machine();
     auto low = [](std::uint64_t v) { return static_cast<std::uint32_t>(v); };
     auto high = [](std::uint64_t v) { return static_cast<std::uint32_t>(v >> 32); };
     std::uint32_t values[] = {m.PC,
@@ -401,7 +388,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint32_t* pg_registers() {
     return pg.registers;
 }
 
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* pg_memory() { return pg.machine.memory; }
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* pg_memory() { return pg.run.machine().memory; }
 
 // The mnemonic of an opcode, "" for an undefined one.
 EMSCRIPTEN_KEEPALIVE const char* pg_mnemonic(unsigned opcode) {
@@ -416,11 +403,11 @@ EMSCRIPTEN_KEEPALIVE unsigned pg_instruction_length(unsigned opcode) {
 // The addresses whose bytes the last instruction changed: their count, the
 // addresses in pg_changed_addresses().
 EMSCRIPTEN_KEEPALIVE int pg_changed_count() {
-    if (pg.history.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
-    pg.history.rebuild(pg.scratch, pg.history.step() - 1);
+    if (pg.run.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
+    pg.run.history().rebuild(pg.run.scratch(), pg.run.step() - 1);
     std::size_t count = 0;
     for (unsigned a = 0; a < MEMORY_SIZE && count < CHANGED_CAPACITY; ++a) {
-        if (pg.machine.memory[a] != pg.scratch.memory[a])
+        if (pg.run.machine().memory[a] != pg.run.scratch().memory[a])
             pg.changed[count++] = static_cast<std::uint16_t>(a);
     }
     return static_cast<int>(count);
@@ -433,7 +420,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint16_t* pg_changed_addresses() { return pg.cha
 // position line.
 EMSCRIPTEN_KEEPALIVE const char* pg_console() {
     std::string out;
-    const std::vector<std::uint8_t>& values = pg.io.port0;
+    const std::vector<std::uint8_t>& values = pg.run.io.port0;
     std::size_t first = values.size() > CONSOLE_VALUES ? values.size() - CONSOLE_VALUES : 0;
     for (std::size_t i = first; i < values.size(); ++i) {
         char text[PORT0_TEXT_CAPACITY];
@@ -442,7 +429,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
         out += text;
     }
     if (pg.state == RunEnd::HALTED) {
-        out += "\n-HALT-\n" + statistics_text(pg.machine);
+        out += "\n-HALT-\n" + statistics_text(pg.run.machine());
     } else if (pg.state == RunEnd::STOPPED) {
         out += stop_message(pg.stop) + stop_position_line(pg.stop);
     }
@@ -455,15 +442,16 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
 EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
     if (pg.state == RunEnd::NOT_RUN) return hand_out("");
     std::uint64_t n =
-        std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(count, 0)), pg.history.step());
-    pg.history.rebuild(pg.scratch, pg.history.step() - n);
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(count, 0)), pg.run.step());
+    pg.run.history().rebuild(pg.run.scratch(), pg.run.step() - n);
     HeadlessIo scratch_io;
     std::string out;
     char line[TRACE_LINE_CAPACITY];
     for (std::uint64_t i = 0; i < n; ++i) {
-        TraceStart start = trace_start(pg.scratch);
-        if (step_headless(pg.scratch, scratch_io)) break;  // the stopping instruction has no line
-        format_trace_line(line, start, pg.scratch);
+        TraceStart start = trace_start(pg.run.scratch());
+        if (step_headless(pg.run.scratch(), scratch_io))
+            break;  // the stopping instruction has no line
+        format_trace_line(line, start, pg.run.scratch());
         out += line;
         out += '\n';
     }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "machine/findings.hpp"
 #include "machine_listing.hpp"
 #include "pass1.hpp"
 #include "pass2.hpp"
@@ -91,14 +90,12 @@ AssemblyResult assemble_source(std::string_view source_text, bool with_machine_l
     result.error_line = outcome.error_line;
     if (result.ok) {
         // The simulator's own loader decides what the object code loads as.
-        WrittenSet loaded;
-        if (std::optional<Stop> refused =
-                load_object_text(a->object_code.text, result.image.data(), &loaded, &result.code)) {
+        if (std::optional<Stop> refused = load_object_text(a->object_code.text, result.image.data(),
+                                                           &result.written, &result.code)) {
             result.load_error = stop_message(*refused);
             result.image.fill(0);
+            result.written.reset();
             result.code.reset();
-        } else {
-            for (int at = 0; at < MAX_MEMORY; ++at) result.written[at] = loaded[at];
         }
     }
     result.symbols.assign(a->SymbolTable, a->SymbolTable + a->symbol_count);

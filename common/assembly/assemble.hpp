@@ -14,6 +14,7 @@
 
 #include "assembly.hpp"
 #include "machine/loader.hpp"
+#include "source_map.hpp"
 
 using MemoryImage = std::array<std::uint8_t, MEMORY_SIZE>;
 
@@ -59,7 +60,7 @@ struct AssemblyResult {
     // addresses a record stored. All zero and none written when the
     // assembly failed or the object code would not load.
     MemoryImage image{};
-    std::bitset<MEMORY_SIZE> written;
+    WrittenSet written;
     // The addresses an instruction record wrote (the rest of `written` is data).
     WrittenSet code;
     // The loader's message when object_code would not load (an address
@@ -79,7 +80,6 @@ struct AssemblyResult {
 
 AssemblyResult assemble_source(std::string_view source_text, bool with_machine_listing = false);
 
-struct SourceMap;  // machine/findings.hpp
 // The source lines and labels of an assembled program, for finding texts;
 // it refers to the program's lines, so the program must outlive it.
 SourceMap source_map_of(const AssemblyResult& program);

@@ -39,6 +39,7 @@
 #include "machine/loader.hpp"
 #include "machine/machine.hpp"
 #include "machine/stack_origins.hpp"
+#include "source_map.hpp"
 
 enum class FindingKind : std::uint8_t {
     RETURN_MISMATCH,
@@ -301,19 +302,6 @@ private:
     std::uint64_t odd_instruction_ = 0;
     std::uint8_t odd_from_ = 0xFF;
     StackOrigins origins_;
-};
-
-// What the reports know of the source: the line of every address and the
-// labels, for "line 40 (square+3)". Empty when only object code is known.
-struct SourceMap {
-    std::span<const std::int32_t> line_of_address;
-    std::vector<std::pair<std::string, std::uint16_t>> labels;  // any order
-
-    bool known() const { return !line_of_address.empty(); }
-    int line_of(unsigned address) const;
-    // The nearest label at or below the address with the offset: "square",
-    // "square+3"; "" when none.
-    std::string label_offset(unsigned address) const;
 };
 
 // Four hexadecimal digits.

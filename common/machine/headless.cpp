@@ -13,21 +13,20 @@ RunOutcome run_watched(Machine& m, HeadlessIo& io, std::uint64_t limit, Monitor&
     // The registers live in a local during the run; every way out writes
     // them back.
     RunningMachine local(m);
-    try {
+    RunEnd end = RunEnd::LIMIT;
+    std::optional<Stop> stop = stop_of([&] {
         for (std::uint64_t n = 0; n < limit; ++n) {
             monitor.before(local);
             step(local, io);
             if (local.IR == OP_HLT) {
-                local.write_back(m);
-                return {RunEnd::HALTED, std::nullopt};
+                end = RunEnd::HALTED;
+                return;
             }
         }
-    } catch (const MachineStop& s) {
-        local.write_back(m);
-        return {RunEnd::STOPPED, s.stop};
-    }
+    });
     local.write_back(m);
-    return {RunEnd::LIMIT, std::nullopt};
+    if (stop) return {RunEnd::STOPPED, stop};
+    return {end, std::nullopt};
 }
 
 }  // namespace

@@ -12,20 +12,29 @@
 
 struct HeadlessIo {
     std::vector<std::uint8_t> port0;  // every value written to port 0, in order
+    std::uint64_t keys = 0;           // in 1 instructions run
     void show_port0(unsigned value) { port0.push_back(static_cast<std::uint8_t>(value)); }
-    void wait_key() {}
+    void wait_key() { ++keys; }
     void halt() {}
 };
 
-// Runs one instruction; a stop comes back as a value, with the machine as
-// the stop left it.
-inline std::optional<Stop> step_headless(Machine& m, HeadlessIo& io) {
+// The one place in the core where a machine stop becomes a value: runs
+// `body` (some instructions of a machine) and returns the stop that ended
+// it, if one did. (The simulator's console loop keeps its own.)
+template <class Body>
+std::optional<Stop> stop_of(Body&& body) {
     try {
-        step(m, io);
+        body();
     } catch (const MachineStop& s) {
         return s.stop;
     }
     return std::nullopt;
+}
+
+// Runs one instruction; a stop comes back as a value, with the machine as
+// the stop left it.
+inline std::optional<Stop> step_headless(Machine& m, HeadlessIo& io) {
+    return stop_of([&] { step(m, io); });
 }
 
 // Runs from m.PC until hlt, a stop or `limit` instructions.

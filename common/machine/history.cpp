@@ -32,7 +32,7 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
     constexpr std::uint64_t PIECE = std::uint64_t{1} << 30;
     Advance a;
     std::uint64_t start = m.instruction_count;
-    try {
+    std::optional<Stop> stop = stop_of([&] {
         while (a.steps < count) {
             std::uint64_t piece = std::min(count - a.steps, PIECE);
             start = m.instruction_count;
@@ -65,10 +65,11 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
                 break;
             }
         }
-    } catch (const MachineStop& s) {
-        a.steps += instructions_begun(m, start, s.stop);
+    });
+    if (stop) {
+        a.steps += instructions_begun(m, start, *stop);
         a.end = RunEnd::STOPPED;
-        a.stop = s.stop;
+        a.stop = stop;
     }
     return a;
 }
@@ -187,11 +188,7 @@ std::string History::trace_line(Machine& scratch, std::uint64_t t) const {
     rebuild(scratch, t - 1);
     TraceStart start = trace_start(scratch);
     CountingIo io;
-    try {
-        ::step(scratch, io);
-    } catch (const MachineStop&) {
-        return "";
-    }
+    if (stop_of([&] { ::step(scratch, io); })) return "";
     char line[TRACE_LINE_CAPACITY];
     format_trace_line(line, start, scratch);
     return line;

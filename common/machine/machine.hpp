@@ -26,8 +26,8 @@ struct Registers {
 
 // One whole machine: registers, flags, counts, memory and ports. A plain
 // value with no pointers: copying it is a snapshot, and two of them never
-// share anything. A program owns as many as it needs (the simulator keeps
-// one in static storage, so that its run loop addresses memory directly).
+// share anything. A program owns as many as it needs (the simulator one,
+// a local of simulator_main that its run loop takes by reference).
 // Memory and ports are fixed arrays inside it, so the compiler can tell
 // stores into them from the registers.
 struct Machine : Registers {

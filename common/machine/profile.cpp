@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include "machine/step.hpp"
+#include "machine/headless.hpp"
 
 namespace {
 
@@ -62,32 +62,33 @@ void Profile::count_to(std::uint64_t target) {
         if (owner != function)
             shared_[shared_key(function, static_cast<std::uint16_t>(pc))] += cost;
     };
-    try {
-        while (step_ < target) {
-            pc = m.PC;
-            if (pc >= static_cast<unsigned>(MAX_MEMORY)) {
-                // Only a machine given in that state: every run stops first.
-                ended_ = true;
-                break;
-            }
-            instructions = m.instruction_count;
-            clocks = m.clock_count;
-            ++step_;
-            ::step(m, io);
-            charge();
-            Flow flow = OpcodeTable[m.IR].flow;
-            if (flow == Flow::CALL) {
-                open_call(static_cast<std::uint16_t>(pc), m.PC);
-            } else if (flow == Flow::RETURN && !frames_.empty()) {
-                Frame frame = frames_.back();
-                frames_.pop_back();
-                close_call(frame);
-            } else if (flow == Flow::HALT) {
-                ended_ = true;
-                break;
-            }
-        }
-    } catch (const MachineStop&) {
+    bool stopped = stop_of([&] {
+                       while (step_ < target) {
+                           pc = m.PC;
+                           if (pc >= static_cast<unsigned>(MAX_MEMORY)) {
+                               // Only a machine given in that state: every run stops first.
+                               ended_ = true;
+                               break;
+                           }
+                           instructions = m.instruction_count;
+                           clocks = m.clock_count;
+                           ++step_;
+                           ::step(m, io);
+                           charge();
+                           Flow flow = OpcodeTable[m.IR].flow;
+                           if (flow == Flow::CALL) {
+                               open_call(static_cast<std::uint16_t>(pc), m.PC);
+                           } else if (flow == Flow::RETURN && !frames_.empty()) {
+                               Frame frame = frames_.back();
+                               frames_.pop_back();
+                               close_call(frame);
+                           } else if (flow == Flow::HALT) {
+                               ended_ = true;
+                               break;
+                           }
+                       }
+                   }).has_value();
+    if (stopped) {
         charge();
         ended_ = true;
     }

@@ -35,7 +35,7 @@ LoadedProgram loaded_program(const AssemblyResult& program) {
     EXPECT_TRUE(program.ok) << program.error_message;
     LoadedProgram p;
     reset_and_load(*p.start, program.image);
-    for (std::size_t a = 0; a < MAX_MEMORY; ++a) p.loaded[a] = program.written[a];
+    p.loaded = program.written;
     p.code = program.code;
     return p;
 }

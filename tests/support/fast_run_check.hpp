@@ -13,7 +13,6 @@
 
 #include "machine/fast_run.hpp"
 #include "machine/headless.hpp"
-#include "machine/snapshot.hpp"
 
 struct FastRunComparison {
     std::string difference;  // the first one found; "" when the runs agree

@@ -416,11 +416,17 @@ def findings(browser, work, url):
           f'the marks\' titles, the pane\'s row and the status: {texts}')
     check(wait(browser, {'stopped'}) == 'stopped' and 'Stack overflow' in browser.js(VIEWS)['console'],
           'after the findings the run goes on to the stop')
-    # Back to the start and on: the findings are known, the run does not pause.
+    # Back to the start and on: a known finding pauses the run again after
+    # its instruction, as a breakpoint does, and stays listed once.
     click(browser, 'to-start')
+    again = []
+    for _ in expected:
+        click(browser, 'continue')
+        again.append((wait(browser, {'stopped', 'finding'}), browser.js(VIEWS)['count']))
     click(browser, 'continue')
-    check(wait(browser, {'stopped', 'finding'}) == 'stopped' and len(browser.js(FINDINGS)['rows']) == 2,
-          'a run over known findings does not pause again')
+    check(again == [('finding', i) for i, _ in expected] and wait(browser, {'stopped'}) == 'stopped'
+          and len(browser.js(FINDINGS)['rows']) == 2,
+          f'a run over known findings pauses at each again, each listed once: {again}')
     # A step (F10) that makes a finding says so, and the next step goes on;
     # a finding in the list goes to the state before its instruction.
     click(browser, 'reset')

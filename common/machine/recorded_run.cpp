@@ -1,0 +1,288 @@
+#include "machine/recorded_run.hpp"
+
+#include <algorithm>
+
+namespace {
+
+// Instructions a run goes between its tests of the interrupt.
+constexpr std::uint64_t RUN_STRETCH = std::uint64_t{1} << 22;
+
+// The marks as the fast loop tests them.
+struct Watched {
+    std::vector<std::uint16_t> addresses;
+    std::vector<std::uint8_t> values;
+    FastStops stops;
+
+    Watched(const std::vector<Mark>& marks, const std::uint8_t* breaks) {
+        for (const Mark& m : marks) {
+            if (m.kind != MarkKind::WATCH) continue;
+            addresses.push_back(m.address);
+            values.push_back(m.last_value);
+        }
+        stops = {breaks, addresses.data(), values.data(), addresses.size()};
+    }
+};
+
+}  // namespace
+
+RecordedRun::RecordedRun(std::size_t history_budget) : history_(history_budget) {}
+
+void RecordedRun::load(const Machine& start, const WrittenSet& loaded, const WrittenSet& code,
+                       FindingKinds looked_for) {
+    *start_ = start;
+    loaded_ = loaded;
+    code_ = code;
+    looked_for_ = looked_for;
+    restart();
+}
+
+void RecordedRun::restart() {
+    machine_ = *start_;
+    history_.begin(machine_);
+    FindingKinds shown = log_.shown;
+    log_.begin(loaded_, code_, looked_for_);
+    log_.shown = shown;
+    breaks_marked_ = false;
+    standing_ = RunEnd::LIMIT;
+    keys_ = 0;
+    io.port0.clear();
+    refresh_watches();
+}
+
+void RecordedRun::note_ending(const RunOutcome& outcome) {
+    bool ended = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED;
+    standing_ = ended ? outcome.end : RunEnd::LIMIT;
+    if (outcome.stop) stop_ = *outcome.stop;
+}
+
+void RecordedRun::note_last_instruction() {
+    if (history_.step() == 0) return;
+    history_.rebuild(*scratch_, history_.step() - 1);
+    last_start_ = trace_start(*scratch_);
+}
+
+RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
+    // The monitored fast loop finds breakpoints in the monitor's marks.
+    bool breaks = stops != nullptr && stops->breaks != nullptr;
+    if (breaks != breaks_marked_) {
+        log_.monitor->mark_breaks(breaks ? break_at_.data() : nullptr);
+        breaks_marked_ = breaks;
+    }
+    while (count > 0) {
+        std::uint64_t from = history_.step();
+        RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
+        if (from < history_.recorded()) {
+            std::uint64_t limit = std::min(count, history_.recorded() - from);
+            if (std::optional<std::uint64_t> next = log_.next_after(from))
+                limit = std::min(limit, *next - from);
+            outcome = history_.run(machine_, io, limit, stops);
+        } else {
+            std::size_t known = log_.all().size();
+            std::uint64_t keys = io.keys;
+            outcome = history_.run(machine_, io, count, stops, log_.monitor.get());
+            log_.note_steps(known, history_.step());
+            keys_ += io.keys - keys;
+        }
+        std::uint64_t ran = history_.step() - from;
+        if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) {
+            note_ending(outcome);
+            return outcome;
+        }
+        if (ran > 0 && !log_.at(history_.step()).empty()) return {RunEnd::FINDING, std::nullopt};
+        // The history also ends a run after a finding of a kind not shown.
+        if (outcome.end == RunEnd::BREAKPOINT && stops != nullptr &&
+            fast_stop_due(machine_.memory, machine_.PC, *stops)) {
+            return outcome;
+        }
+        count -= ran;
+    }
+    return {RunEnd::LIMIT, std::nullopt};
+}
+
+RunEnd RecordedRun::step_instruction() {
+    last_start_ = trace_start(machine_);
+    RunOutcome outcome = run_steps(1, nullptr);
+    if (show_output) show_output(io.port0);
+    return outcome.end;
+}
+
+bool RecordedRun::stops_run(Mark& m) {
+    ++m.hits;
+    if (m.hits <= m.ignore) return false;
+    return m.condition.empty() || !condition_holds || condition_holds(m, machine_);
+}
+
+RunEnd RecordedRun::check_after(bool at_breakpoint) {
+    if (watch_count_ > 0) {
+        for (Mark& m : marks_) {
+            if (m.kind != MarkKind::WATCH || machine_.memory[m.address] == m.last_value) continue;
+            std::uint8_t old = m.last_value;
+            m.last_value = machine_.memory[m.address];
+            if (!stops_run(m)) continue;
+            hit_ = {m.id, false, old};
+            return RunEnd::WATCHPOINT;
+        }
+    }
+    if (at_breakpoint && machine_.PC < MAX_MEMORY && break_at_[machine_.PC] != 0) {
+        for (Mark& m : marks_) {
+            if (m.kind == MarkKind::WATCH || m.address != machine_.PC || !stops_run(m)) continue;
+            hit_ = {m.id, m.kind == MarkKind::TBREAK, 0};
+            if (hit_.temporary) delete_mark(hit_.id);  // m is gone
+            return RunEnd::BREAKPOINT;
+        }
+    }
+    if (interrupt != nullptr && *interrupt != 0) {
+        *interrupt = 0;
+        return RunEnd::INTERRUPTED;
+    }
+    return RunEnd::LIMIT;
+}
+
+RunEnd RecordedRun::run_to_return(int depth) {
+    for (;;) {
+        std::uint8_t op = machine_.memory[machine_.PC];
+        RunEnd end = step_instruction();
+        if (end == RunEnd::HALTED || end == RunEnd::STOPPED) return end;
+        if (OpcodeTable[op].flow == Flow::CALL) ++depth;
+        if (OpcodeTable[op].flow == Flow::RETURN && --depth == 0) return RunEnd::RETURNED;
+        RunEnd after = check_after(true);
+        if (after != RunEnd::LIMIT) return after;
+        if (end == RunEnd::FINDING) return end;
+    }
+}
+
+RunEnd RecordedRun::run_forward() {
+    for (;;) {
+        // Rebuilt each stretch: a watch that fired has a new value.
+        Watched watched(marks_, break_at_.data());
+        RunOutcome outcome = run_steps(RUN_STRETCH, &watched.stops);
+        if (show_output) show_output(io.port0);
+        RunEnd end = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED
+                         ? outcome.end
+                         : check_after(true);
+        if (end == RunEnd::LIMIT && outcome.end == RunEnd::FINDING) end = RunEnd::FINDING;
+        if (end != RunEnd::LIMIT) {
+            note_last_instruction();
+            return end;
+        }
+    }
+}
+
+RunEnd RecordedRun::run_to(std::uint64_t target) {
+    go_to(target);
+    std::size_t shown = io.port0.size();
+    while (history_.step() < target) {
+        std::uint64_t stretch = std::min(target - history_.step(), RUN_STRETCH);
+        RunOutcome outcome = run_steps(stretch, nullptr);
+        io.port0.resize(shown);
+        if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) {
+            note_last_instruction();
+            return outcome.end;
+        }
+        if (interrupt != nullptr && *interrupt != 0) {
+            *interrupt = 0;
+            return RunEnd::INTERRUPTED;
+        }
+    }
+    return RunEnd::LIMIT;
+}
+
+void RecordedRun::go_to(std::uint64_t target) {
+    history_.go_to(machine_, target);
+    note_ending(history_.standing());
+    io.port0.resize(std::min<std::size_t>(io.port0.size(), history_.outputs()));
+    refresh_watches();
+}
+
+std::optional<std::uint64_t> RecordedRun::last_break_before() {
+    std::uint64_t now = history_.step();
+    if (now <= 1) return std::nullopt;
+    std::optional<std::uint64_t> found = log_.last_before(now);
+    Watched watched(marks_, break_at_.data());
+    std::optional<std::uint64_t> at = history_.last_stop(*scratch_, now - 1, watched.stops);
+    if (at && (!found || *at > *found)) found = at;
+    return found;
+}
+
+std::optional<OpenCall> RecordedRun::innermost_call() {
+    if (history_.step() == history_.recorded()) return log_.monitor->innermost_call();
+    // The monitor stands at the furthest step: a fresh one follows the run
+    // again from the start up to here.
+    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, ALL_FINDING_KINDS);
+    *scratch_ = *start_;
+    HeadlessIo quiet;
+    run_headless(*scratch_, quiet, history_.step(), *monitor);
+    return monitor->innermost_call();
+}
+
+std::optional<std::uint64_t> RecordedRun::call_step() {
+    std::optional<OpenCall> call = innermost_call();
+    if (!call) return std::nullopt;
+    // The call is the instruction before its return address, run with SP
+    // two above where it left it.
+    std::vector<std::uint8_t> breaks(MAX_MEMORY);
+    unsigned site = call->return_address - instruction_length(OP_CALL);
+    if (site >= MAX_MEMORY) return std::nullopt;
+    breaks[site] = 1;
+    FastStops stops{breaks.data(), nullptr, nullptr, 0};
+    std::uint64_t last = history_.step();
+    while (last > 0) {
+        std::optional<std::uint64_t> at = history_.last_stop(*scratch_, last, stops);
+        if (!at) break;
+        history_.rebuild(*scratch_, *at);
+        if (stack_depth(scratch_->SP) + 2 == stack_depth(call->sp_after)) return at;
+        last = *at - 1;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> RecordedRun::last_write(std::uint16_t address) {
+    std::uint8_t value = 0;
+    FastStops stops{nullptr, &address, &value, 1};
+    return history_.last_stop(*scratch_, history_.step(), stops);
+}
+
+void RecordedRun::count_marks() {
+    std::fill(break_at_.begin(), break_at_.end(), 0);
+    watch_count_ = 0;
+    for (const Mark& m : marks_) {
+        if (m.kind == MarkKind::WATCH) {
+            ++watch_count_;
+        } else {
+            break_at_[m.address] = 1;
+        }
+    }
+    if (breaks_marked_) log_.monitor->mark_breaks(break_at_.data());
+}
+
+int RecordedRun::add_mark(MarkKind kind, std::uint16_t address, std::string condition) {
+    Mark m{next_id_++, kind, address, machine_.memory[address], std::move(condition)};
+    marks_.push_back(m);
+    count_marks();
+    return m.id;
+}
+
+Mark* RecordedRun::find_mark(int id) {
+    auto found =
+        std::find_if(marks_.begin(), marks_.end(), [id](const Mark& m) { return m.id == id; });
+    return found == marks_.end() ? nullptr : &*found;
+}
+
+bool RecordedRun::delete_mark(int id) {
+    Mark* m = find_mark(id);
+    if (m == nullptr) return false;
+    marks_.erase(marks_.begin() + (m - marks_.data()));
+    count_marks();
+    return true;
+}
+
+void RecordedRun::clear_marks() {
+    marks_.clear();
+    count_marks();
+}
+
+void RecordedRun::refresh_watches() {
+    for (Mark& m : marks_) {
+        if (m.kind == MarkKind::WATCH) m.last_value = machine_.memory[m.address];
+    }
+}

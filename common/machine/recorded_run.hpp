@@ -1,0 +1,175 @@
+// One recorded run of a program, the one every front end steps (the
+// debugger, the web page): the machine, its history, the findings by step,
+// the breakpoint and watch marks, where the run stands, and the operations
+// on it. Front ends turn commands into these calls and the results into
+// their own output; none of them catches a machine stop.
+//
+// Recorded ground (up to history().recorded()) is replayed without the
+// finding monitor, and a replay stops at the findings the log holds for it,
+// as a breakpoint does; new ground is run with the monitor looking.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "machine/finding_log.hpp"
+#include "machine/headless.hpp"
+#include "machine/history.hpp"
+#include "machine/loader.hpp"
+#include "machine/trace.hpp"
+
+enum class MarkKind : std::uint8_t { BREAK, TBREAK, WATCH };
+
+// A breakpoint (BREAK, TBREAK: PC reached the address) or a watch (WATCH:
+// the byte at the address changed). A mark that fires counts a hit; it
+// stops the run once its hits pass `ignore` and its condition holds.
+struct Mark {
+    int id;
+    MarkKind kind;
+    std::uint16_t address;
+    std::uint8_t last_value;   // a watched byte as last seen
+    std::string condition;     // "" holds always; else the front end's test decides
+    std::uint64_t hits = 0;    // how often it fired
+    std::uint64_t ignore = 0;  // hits that do not stop a run
+};
+
+// What ended the last run forward, for its report.
+struct RunHit {
+    int id = 0;                  // the mark that ended it
+    bool temporary = false;      // that mark was a TBREAK (and is gone)
+    std::uint8_t old_value = 0;  // a watched byte before the change
+};
+
+class RecordedRun {
+public:
+    explicit RecordedRun(std::size_t history_budget = 2048);
+
+    // A new run from `start` (a machine as loaded; `loaded` and `code` are
+    // the loader's sets); the monitor looks for `looked_for`. Marks stay.
+    void load(const Machine& start, const WrittenSet& loaded, const WrittenSet& code,
+              FindingKinds looked_for = ALL_FINDING_KINDS);
+    // Back to the start of the run, forgetting what it recorded.
+    void restart();
+
+    Machine& machine() { return machine_; }
+    const Machine& machine() const { return machine_; }
+    const Machine& start() const { return *start_; }
+    // A machine for earlier states rebuilt from the history.
+    Machine& scratch() { return *scratch_; }
+    const History& history() const { return history_; }
+    std::uint64_t step() const { return history_.step(); }
+    std::uint64_t recorded() const { return history_.recorded(); }
+
+    // Where the run stands: LIMIT while it can go on, HALTED or STOPPED at
+    // the end of the run (only going back or a restart go on from there).
+    RunEnd standing() const { return standing_; }
+    const Stop& stop() const { return stop_; }
+    // The last instruction that ran (a run forward sets it).
+    const TraceStart& last_start() const { return last_start_; }
+    const RunHit& hit() const { return hit_; }
+
+    // Port 0 values the run wrote, in order; the front end takes them. A
+    // run calls show_output after each stretch when it is set.
+    HeadlessIo io;
+    std::function<void(std::vector<std::uint8_t>&)> show_output;
+    // How many `in 1` instructions took a key on new ground. The machine
+    // takes nothing from the key today (in 1 discards it), so a replay needs
+    // none and never waits.
+    std::uint64_t keys_consumed() const { return keys_; }
+
+    // Set from outside (a signal handler, a Stop button); polled between
+    // stretches of a run and cleared when it ends one.
+    volatile std::sig_atomic_t* interrupt = nullptr;
+
+    // ---- findings ----
+    const FindingLog& findings() const { return log_; }
+    void set_shown(FindingKinds kinds) { log_.shown = kinds; }
+    void set_looked_for(FindingKinds kinds) {
+        looked_for_ = kinds;
+        log_.monitor->set_kinds(kinds);
+    }
+    // The innermost call open at the current step (the return address and
+    // SP of every open call are kept by the monitor); nothing when none is.
+    std::optional<OpenCall> innermost_call();
+
+    // ---- marks ----
+    const std::vector<Mark>& marks() const { return marks_; }  // by ID
+    int next_mark_id() const { return next_id_; }
+    // Returns the new mark's ID; a watch takes its byte's value now.
+    int add_mark(MarkKind kind, std::uint16_t address, std::string condition = "");
+    bool delete_mark(int id);
+    void clear_marks();
+    Mark* find_mark(int id);
+    // Per address, 1 where a breakpoint is.
+    const std::uint8_t* break_at() const { return break_at_.data(); }
+    // The test of a mark's condition (not "").
+    std::function<bool(const Mark&, const Machine&)> condition_holds;
+
+    // ---- running forward ----
+    // At most `count` steps through the history: HALTED or STOPPED first;
+    // FINDING right after an instruction that made a finding of a shown
+    // kind; BREAKPOINT when `stops` fired; else LIMIT. No mark is counted.
+    RunOutcome run_steps(std::uint64_t count, const FastStops* stops);
+    // One instruction. HALTED, STOPPED, FINDING or LIMIT.
+    RunEnd step_instruction();
+    // After an instruction: a watched byte that changed, a breakpoint at PC
+    // (only when `at_breakpoint`) or the interrupt, as the reason to end a
+    // run; LIMIT when none.
+    RunEnd check_after(bool at_breakpoint);
+    // Runs until the subroutine `depth` calls deep returns (RETURNED), a
+    // mark, a finding, the end or the interrupt (next and finish: 1).
+    RunEnd run_to_return(int depth);
+    // Runs until a mark, a finding, hlt, a stop or the interrupt, on the
+    // fast path.
+    RunEnd run_forward();
+    // Runs forward, marks and findings aside, until the machine is after
+    // step `target`, the run ends or the interrupt; port 0 values written
+    // on the way are dropped.
+    RunEnd run_to(std::uint64_t target);
+
+    // ---- going back ----
+    // To the state after `target` steps (at most recorded()), forward or
+    // back; the standing is taken from the history.
+    void go_to(std::uint64_t target);
+    // The latest step before the current one after which a mark or a
+    // finding of a shown kind would have stopped a run forward; nothing
+    // when none did.
+    std::optional<std::uint64_t> last_break_before();
+    // The step before the instruction that made the innermost open call
+    // (where a reverse finish goes); nothing when no call is open.
+    std::optional<std::uint64_t> call_step();
+    // The last step up to the current one that changed the byte at address.
+    std::optional<std::uint64_t> last_write(std::uint16_t address);
+
+private:
+    void note_ending(const RunOutcome& outcome);
+    void note_last_instruction();
+    void count_marks();
+    void refresh_watches();
+    // Whether a mark that fired stops the run (it counts the hit).
+    bool stops_run(Mark& m);
+
+    Machine machine_{};
+    std::unique_ptr<Machine> start_ = std::make_unique<Machine>();
+    std::unique_ptr<Machine> scratch_ = std::make_unique<Machine>();
+    WrittenSet loaded_;
+    WrittenSet code_;
+    FindingKinds looked_for_ = ALL_FINDING_KINDS;
+    History history_;
+    FindingLog log_;
+    RunEnd standing_ = RunEnd::LIMIT;
+    Stop stop_{};
+    TraceStart last_start_{};
+    RunHit hit_;
+    std::uint64_t keys_ = 0;
+    std::vector<Mark> marks_;
+    int next_id_ = 1;
+    std::vector<std::uint8_t> break_at_ = std::vector<std::uint8_t>(MAX_MEMORY);
+    std::size_t watch_count_ = 0;
+    bool breaks_marked_ = false;  // the monitor's marks hold break_at_
+};

@@ -1,0 +1,22 @@
+// What the reports know of a program's source, for the assembler library,
+// the machine's findings and every front end that names places.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What the reports know of the source: the line of every address and the
+// labels, for "line 40 (square+3)". Empty when only object code is known.
+struct SourceMap {
+    std::span<const std::int32_t> line_of_address;
+    std::vector<std::pair<std::string, std::uint16_t>> labels;  // any order
+
+    bool known() const { return !line_of_address.empty(); }
+    int line_of(unsigned address) const;
+    // The nearest label at or below the address with the offset: "square",
+    // "square+3"; "" when none.
+    std::string label_offset(unsigned address) const;
+};

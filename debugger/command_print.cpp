@@ -1,0 +1,246 @@
+#include "command_print.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "commands.hpp"
+#include "findings_view.hpp"
+
+namespace {
+
+// Text as it stands, NUL bytes included, then a line end.
+void put_line(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::putchar('\n');
+}
+
+}  // namespace
+
+// "ldd 43": the instruction at address as the trace line shows it.
+std::string instruction_text(const Machine& m, unsigned address) {
+    std::uint8_t op = m.memory[address];
+    const OpcodeEntry& e = OpcodeTable[op];
+    if (!e.defined()) return "undefined opcode " + std::to_string(op);
+    std::string text = e.mnemonic;
+    if (e.length > 1 && address + e.length <= static_cast<unsigned>(MEMORY_SIZE)) {
+        unsigned operand = m.memory[address + 1];
+        if (e.length == 3) operand |= static_cast<unsigned>(m.memory[address + 2]) << 8;
+        text += ' ';
+        text += std::to_string(operand);
+    }
+    return text;
+}
+
+std::string with_label(const Session& s, unsigned address) {
+    std::string label = label_at(s.program, static_cast<std::uint16_t>(address));
+    return label.empty() ? hex4(address) : hex4(address) + " (" + label + ")";
+}
+
+// The source line of address, indented so that it never reads as a trace
+// line.
+void print_source(const Session& s, unsigned address) {
+    if (!s.program.has_source || address >= static_cast<unsigned>(MEMORY_SIZE)) return;
+    int line = s.program.line_of_address[address];
+    if (line == 0) return;
+    std::printf("    %d: ", line);
+    put_line(source_line(s.program, line));
+}
+
+// Where PC is after a run stopped: the instruction about to run and its
+// source line; with `offset` the nearest label and the offset from it.
+void print_at(const Session& s, unsigned address, bool offset) {
+    std::string label = label_at(s.program, static_cast<std::uint16_t>(address));
+    std::string place = offset          ? address_with_offset(s, address)
+                        : label.empty() ? hex4(address)
+                                        : hex4(address) + " (" + label + ")";
+    std::printf("at %s %s\n", place.c_str(),
+                address < MAX_MEMORY ? instruction_text(s.run.machine(), address).c_str() : "");
+    print_source(s, address);
+}
+
+void print_trace(const Session& s) {
+    char text[TRACE_LINE_CAPACITY];
+    format_trace_line(text, s.run.last_start(), s.run.machine());
+    std::printf("%s\n", text);
+    print_source(s, s.run.last_start().pc);
+}
+
+// Why a run ended: the findings the last instruction made, then one line (a
+// stop: the simulator's message and position line; a finding: none more),
+// then the trace line of the last instruction that ran and, unless the
+// program halted, where PC is now: the instruction about to run (after a
+// stop, the one that stopped, which has no trace line, with its label and
+// offset). `depth_before_call` is the stack's depth before the call a
+// RETURNED run finished.
+void report_end(const Session& s, RunEnd end, bool with_trace,
+                std::optional<unsigned> depth_before_call) {
+    print_findings_here(s);
+    unsigned depth = stack_depth(s.run.machine().SP);
+    switch (end) {
+        case RunEnd::RETURNED:
+            say(depth_before_call ? "returned; " + balance_text(*depth_before_call, depth)
+                                  : "returned");
+            break;
+        case RunEnd::HALTED:
+            say(depth == 0 ? "program halted"
+                           : "program halted with " + std::to_string(depth) +
+                                 (depth == 1 ? " byte" : " bytes") + " on the stack");
+            break;
+        case RunEnd::STOPPED:
+            std::printf("%s%s", stop_message(s.run.stop()).c_str(),
+                        stop_position_line(s.run.stop()).c_str());
+            return print_at(s, s.run.last_start().pc, true);
+        case RunEnd::BREAKPOINT:
+            say(std::string("stopped at ") +
+                (s.run.hit().temporary ? "temporary breakpoint " : "breakpoint ") +
+                std::to_string(s.run.hit().id) + ": " + with_label(s, s.run.machine().PC));
+            break;
+        case RunEnd::WATCHPOINT: {
+            auto watched = std::find_if(s.run.marks().begin(), s.run.marks().end(),
+                                        [&](const Mark& b) { return b.id == s.run.hit().id; });
+            say("stopped at watchpoint " + std::to_string(s.run.hit().id) + ": " +
+                with_label(s, watched->address) + " changed from " +
+                std::to_string(s.run.hit().old_value) + " to " +
+                std::to_string(s.run.machine().memory[watched->address]));
+            break;
+        }
+        case RunEnd::INTERRUPTED: say("interrupted"); break;
+        case RunEnd::FINDING:
+        case RunEnd::LIMIT:
+        case RunEnd::NOT_RUN:
+        case RunEnd::TIMEOUT: break;
+    }
+    if (with_trace) print_trace(s);
+    if (end != RunEnd::HALTED) print_at(s, s.run.machine().PC);
+}
+
+void print_registers(const Machine& m) {
+    const char* name = OpcodeTable[m.IR].defined() ? OpcodeTable[m.IR].mnemonic : "undefined";
+    std::printf("PC=%04X SP=%04X IR=%02X (%s) Z=%u S=%u O=%u C=%u instructions=%llu clocks=%llu\n",
+                m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C,
+                static_cast<unsigned long long>(m.instruction_count),
+                static_cast<unsigned long long>(m.clock_count));
+}
+
+constexpr unsigned STACK_SHOWN = 32;
+
+// The top STACK_SHOWN bytes, top first, and how many more there are; all
+// of them when asked.
+void print_stack(const Machine& m, bool all) {
+    if (m.SP == 0 || m.SP == STACK_TOP) return say("the stack is empty");
+    unsigned depth = STACK_TOP - m.SP;
+    unsigned shown = all ? depth : std::min(depth, STACK_SHOWN);
+    for (unsigned a = m.SP + 1u; a <= m.SP + shown; ++a) {
+        std::printf("%04X: %02X %u\n", a, m.memory[a], m.memory[a]);
+    }
+    if (shown < depth) say("... " + std::to_string(depth - shown) + " more (stack all shows them)");
+}
+
+void examine(const Machine& m, std::uint16_t address, std::uint64_t count) {
+    unsigned end = static_cast<unsigned>(
+        std::min<std::uint64_t>(address + count, static_cast<std::uint64_t>(MEMORY_SIZE)));
+    for (unsigned a = address; a < end; a += 8) {
+        std::string hex;
+        std::string decimal;
+        for (unsigned b = a; b < end && b < a + 8; ++b) {
+            char text[8];
+            std::snprintf(text, sizeof text, " %02X", m.memory[b]);
+            hex += text;
+            decimal += ' ';
+            decimal += std::to_string(m.memory[b]);
+        }
+        std::printf("%04X:%s |%s\n", a, hex.c_str(), decimal.c_str());
+    }
+}
+
+bool has_breakpoint_on_line(const Session& s, int line) {
+    return std::any_of(s.run.marks().begin(), s.run.marks().end(), [&](const Mark& b) {
+        return b.kind != MarkKind::WATCH && s.program.line_of_address[b.address] == line;
+    });
+}
+
+// "=>" marks the line or instruction at PC, "* " one with a breakpoint.
+const char* marker(bool at_pc, bool breakpoint) { return at_pc ? "=>" : breakpoint ? "* " : "  "; }
+
+constexpr int LIST_AROUND = 5;
+
+void list_source(const Session& s, int center) {
+    int first = std::max(1, center - LIST_AROUND);
+    int last = std::min(source_line_count(s.program), center + LIST_AROUND);
+    int pc_line =
+        s.run.machine().PC < MEMORY_SIZE ? s.program.line_of_address[s.run.machine().PC] : 0;
+    for (int line = first; line <= last; ++line) {
+        std::printf("%s%5d  ", marker(line == pc_line, has_breakpoint_on_line(s, line)), line);
+        put_line(source_line(s.program, line));
+    }
+}
+
+// Instruction boundaries are found by decoding from address 0; when that
+// walk misses `center`, the listing starts at center instead.
+void list_instructions(const Session& s, unsigned center) {
+    std::vector<unsigned> starts;
+    for (unsigned a = 0; a <= center && a < static_cast<unsigned>(MAX_MEMORY);
+         a += instruction_length(s.run.machine().memory[a])) {
+        starts.push_back(a);
+    }
+    std::size_t from = starts.size();
+    if (!starts.empty() && starts.back() == center) {
+        from = starts.size() - 1 - std::min<std::size_t>(starts.size() - 1, LIST_AROUND);
+    }
+    std::vector<unsigned> shown(starts.begin() + static_cast<std::ptrdiff_t>(from), starts.end());
+    if (shown.empty() || shown.back() != center) shown.push_back(center);
+    for (int k = 0; k < LIST_AROUND &&
+                    shown.back() + instruction_length(s.run.machine().memory[shown.back()]) <
+                        static_cast<unsigned>(MAX_MEMORY);
+         ++k) {
+        shown.push_back(shown.back() + instruction_length(s.run.machine().memory[shown.back()]));
+    }
+    for (unsigned a : shown) {
+        std::string bytes;
+        for (unsigned b = a; b < a + instruction_length(s.run.machine().memory[a]) &&
+                             b < static_cast<unsigned>(MEMORY_SIZE);
+             ++b) {
+            char text[4];
+            std::snprintf(text, sizeof text, "%02X ", s.run.machine().memory[b]);
+            bytes += text;
+        }
+        bool breakpoint = std::any_of(s.run.marks().begin(), s.run.marks().end(), [&](auto& b) {
+            return b.kind != MarkKind::WATCH && b.address == a;
+        });
+        std::printf("%s%04X  %-9s %s\n", marker(a == s.run.machine().PC, breakpoint), a,
+                    bytes.c_str(), instruction_text(s.run.machine(), a).c_str());
+    }
+}
+
+void list(const Session& s, const Words& words) {
+    unsigned address = s.run.machine().PC;
+    int line = 0;
+    if (words.size() > 1) {
+        std::optional<std::uint16_t> at = parse_location(s, words[1], MAX_MEMORY - 1);
+        if (!at) return;
+        address = *at;
+        if (words[1][0] == ':') line = static_cast<int>(*parse_number(words[1].substr(1)));
+    }
+    if (line == 0 && address < static_cast<unsigned>(MEMORY_SIZE))
+        line = s.program.line_of_address[address];
+    if (s.program.has_source && line > 0) return list_source(s, line);
+    list_instructions(s, std::min(address, static_cast<unsigned>(MAX_MEMORY - 1)));
+}
+
+void info_breakpoints(const Session& s) {
+    if (s.run.marks().empty()) return say("no breakpoints or watchpoints");
+    for (const Mark& b : s.run.marks()) {
+        const char* kind = b.kind == MarkKind::BREAK    ? "break"
+                           : b.kind == MarkKind::TBREAK ? "tbreak"
+                                                        : "watch";
+        std::string text = std::to_string(b.id) + " " + kind + " " + with_label(s, b.address);
+        int line = s.program.line_of_address[b.address];
+        if (b.kind != MarkKind::WATCH && line > 0) text += " line " + std::to_string(line);
+        if (b.kind == MarkKind::WATCH)
+            text += " = " + std::to_string(s.run.machine().memory[b.address]);
+        say(text);
+    }
+}
+
+void print_position(const Session& s) { print_at(s, s.run.machine().PC); }

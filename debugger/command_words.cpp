@@ -1,0 +1,123 @@
+#include "command_words.hpp"
+
+#include <charconv>
+#include <cstdio>
+#include <sstream>
+
+// Control characters a command may carry (a NUL, an Escape) are written as
+// ^@, ^[ and so on, so that a message shows the whole command; a tab stays.
+void say(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+            shown += '^';
+            shown += static_cast<char>(byte ^ 0x40);
+        } else {
+            shown += c;
+        }
+    }
+    shown += '\n';
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
+}
+
+std::string quoted_word(const std::string& word) {
+    constexpr std::size_t SHOWN = 80;
+    if (word.size() <= SHOWN) return word;
+    return word.substr(0, SHOWN) + "...";
+}
+
+// Decimal, or hexadecimal after 0x; nothing else in the word.
+std::optional<std::uint64_t> parse_number(const std::string& word) {
+    int base = 10;
+    const char* first = word.data();
+    const char* last = word.data() + word.size();
+    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+        base = 16;
+        first += 2;
+    }
+    std::uint64_t value = 0;
+    auto [end, error] = std::from_chars(first, last, value, base);
+    if (error != std::errc() || end != last || first == last) return std::nullopt;
+    return value;
+}
+
+// A count: absent means 1; at least 1.
+std::optional<std::uint64_t> parse_count(const Words& words, std::size_t index) {
+    if (words.size() <= index) return 1;
+    std::optional<std::uint64_t> n = parse_number(words[index]);
+    if (!n || *n == 0) {
+        say("'" + words[index] + "' is not a count (a number from 1)");
+        return std::nullopt;
+    }
+    return n;
+}
+
+// An address, a label or :LINE, up to `limit`.
+std::optional<std::uint16_t> parse_location(const Session& s, const std::string& word,
+                                            unsigned limit) {
+    const DebugProgram& p = s.program;
+    std::optional<std::uint64_t> address;
+    if (word[0] == ':') {
+        if (!p.has_source) {
+            say("no source lines: " + p.file_name + " is object code");
+            return std::nullopt;
+        }
+        std::optional<std::uint64_t> line = parse_number(word.substr(1));
+        if (!line || *line == 0 || *line > static_cast<std::uint64_t>(source_line_count(p))) {
+            say("no source line " + word.substr(1) + " (the source has " +
+                std::to_string(source_line_count(p)) + " lines)");
+            return std::nullopt;
+        }
+        std::optional<std::uint16_t> at = address_of_line(p, static_cast<int>(*line));
+        if (!at) {
+            say("no instruction on line " + word.substr(1) + " or after it");
+            return std::nullopt;
+        }
+        return at;
+    }
+    if (word[0] >= '0' && word[0] <= '9') {
+        address = parse_number(word);
+        if (!address) {
+            say("'" + word + "' is not an address");
+            return std::nullopt;
+        }
+    } else {
+        std::optional<std::uint16_t> at = find_label(p, word);
+        if (!at) {
+            say(p.has_source ? "unknown label '" + word + "'"
+                             : "no labels: " + p.file_name + " is object code");
+            return std::nullopt;
+        }
+        address = *at;
+    }
+    if (*address > limit) {
+        say("address " + word + " out of range (0 to " + std::to_string(limit) + ")");
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(*address);
+}
+
+Words split_words(const std::string& line) {
+    Words words;
+    std::istringstream in(line);
+    std::string word;
+    while (in >> word) words.push_back(word);
+    return words;
+}
+
+// A whole number of steps, from 0.
+std::optional<std::uint64_t> parse_step(const Words& words) {
+    std::optional<std::uint64_t> n;
+    if (words.size() == 2) n = parse_number(words[1]);
+    if (!n) say(words[0] + " takes an instruction number (0 for the start)");
+    return n;
+}
+
+std::optional<std::uint16_t> parse_address(const Session& s, const Words& words) {
+    if (words.size() != 2) {
+        say(words[0] + " takes one location");
+        return std::nullopt;
+    }
+    return parse_location(s, words[1], MEMORY_SIZE - 1);
+}

@@ -1,0 +1,130 @@
+#include "run_commands.hpp"
+
+#include "command_print.hpp"
+#include "commands.hpp"
+
+namespace {
+
+bool ready(const Session& s) {
+    if (can_go_on(s.run.standing())) return true;
+    say(s.run.standing() == RunEnd::HALTED ? "the program has halted: back or run"
+                                           : "the program has stopped: back or run");
+    return false;
+}
+
+}  // namespace
+
+// Next shows only the call and the ret of a called subroutine, then how the
+// stack's depth changed if it did. A finding ends them as a watchpoint does.
+void step_lines(Session& s, std::uint64_t n, bool over_calls) {
+    if (!ready(s)) return;
+    interrupt_requested = 0;
+    for (std::uint64_t i = 0; i < n; ++i) {
+        std::uint8_t op = s.run.machine().memory[s.run.machine().PC];
+        unsigned depth = stack_depth(s.run.machine().SP);
+        RunEnd end = s.run.step_instruction();
+        if (end == RunEnd::STOPPED) return report_end(s, end, false);
+        print_trace(s);
+        if (end == RunEnd::HALTED) return report_end(s, end, false);
+        if (over_calls && OpcodeTable[op].flow == Flow::CALL && end != RunEnd::FINDING) {
+            end = s.run.check_after(true);
+            if (end != RunEnd::LIMIT) return report_end(s, end, false);
+            end = s.run.run_to_return(1);
+            if (end != RunEnd::RETURNED) return report_end(s, end, true);
+            print_trace(s);
+            if (stack_depth(s.run.machine().SP) != depth)
+                say("returned; " + balance_text(depth, stack_depth(s.run.machine().SP)));
+            if (!s.run.findings().at(s.run.step()).empty()) end = RunEnd::FINDING;
+        }
+        RunEnd after = s.run.check_after(i + 1 < n);
+        if (after != RunEnd::LIMIT) return report_end(s, after, false);
+        if (end == RunEnd::FINDING) return report_end(s, end, false);
+    }
+}
+
+void finish(Session& s) {
+    if (!ready(s)) return;
+    interrupt_requested = 0;
+    std::optional<OpenCall> call = s.run.innermost_call();
+    std::optional<unsigned> depth;
+    if (call) depth = stack_depth(call->sp_after) - 2u;
+    report_end(s, s.run.run_to_return(1), true, depth);
+}
+
+void continue_run(Session& s) {
+    if (!ready(s)) return;
+    interrupt_requested = 0;
+    report_end(s, s.run.run_forward(), true);
+}
+
+void back(Session& s, std::uint64_t n) {
+    std::uint64_t at = s.run.step();
+    if (at == 0) return say("nothing to undo");
+    if (n > at) say("went back " + std::to_string(at) + " (the start of the run)");
+    s.run.go_to(n > at ? 0 : at - n);
+    print_position(s);
+}
+
+// Findings are not stopped at on the way, but counted.
+void goto_step(Session& s, std::uint64_t target) {
+    interrupt_requested = 0;
+    std::uint64_t from = s.run.step();
+    if (target <= s.run.recorded()) {
+        s.run.go_to(target);
+    } else if (RunEnd end = s.run.run_to(target); end != RunEnd::LIMIT) {
+        // Where the run ended is shown with its report, except after hlt.
+        report_end(s, end, false);
+        if (end != RunEnd::HALTED) return;
+    }
+    // Those of the step reached are named by the report of its end.
+    std::size_t passed = s.run.findings().count_between(from, s.run.step() - 1);
+    if (s.run.step() > from && passed > 0) {
+        say(std::to_string(passed) + (passed == 1 ? " finding" : " findings") +
+            " on the way (info findings lists them)");
+    }
+    print_position(s);
+}
+
+void reverse_continue(Session& s) {
+    std::uint64_t target = s.run.last_break_before().value_or(0);
+    if (target == 0)
+        say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
+    s.run.go_to(target);
+    print_position(s);
+}
+
+void print_last_write(Session& s, std::uint16_t address) {
+    std::optional<std::uint64_t> t = s.run.last_write(address);
+    if (!t) return say("nothing changed " + with_label(s, address) + " since the start");
+    s.run.history().rebuild(s.run.scratch(), *t - 1);
+    unsigned pc = s.run.scratch().PC;
+    say("instruction " + std::to_string(*t) + " at " + with_label(s, pc) + " changed " +
+        with_label(s, address));
+    say(s.run.history().trace_line(s.run.scratch(), *t));
+    print_source(s, pc);
+}
+
+void set_breakpoint(Session& s, const Words& words, MarkKind kind) {
+    if (words.size() != 2) return say(words[0] + " takes one location");
+    unsigned limit = kind == MarkKind::WATCH ? MEMORY_SIZE - 1 : MAX_MEMORY - 1;
+    std::optional<std::uint16_t> at = parse_location(s, words[1], limit);
+    if (!at) return;
+    int id = s.run.add_mark(kind, *at);
+    const char* kind_name = kind == MarkKind::WATCH    ? "watchpoint "
+                            : kind == MarkKind::TBREAK ? "temporary breakpoint "
+                                                       : "breakpoint ";
+    say(kind_name + std::to_string(id) + " at " + with_label(s, *at));
+}
+
+void delete_command(Session& s, const Words& words) {
+    if (words.size() == 1) {
+        s.run.clear_marks();
+        return say("deleted every breakpoint and watchpoint");
+    }
+    std::optional<std::uint64_t> id = parse_number(words[1]);
+    if (!id || *id > static_cast<std::uint64_t>(s.run.next_mark_id()) ||
+        !s.run.delete_mark(static_cast<int>(*id))) {
+        return say("no breakpoint " + words[1]);
+    }
+    say("deleted " + words[1]);
+}

@@ -1,0 +1,20 @@
+// The debugger's commands that move the run: step, next, finish,
+// continue, back, goto, reverse-continue, last-write, and the marks.
+#pragma once
+
+#include <cstdint>
+
+#include "command_words.hpp"
+#include "session.hpp"
+
+// step and next: n instructions, each with its trace line; next runs a
+// called subroutine to its return.
+void step_lines(Session& s, std::uint64_t n, bool over_calls);
+void finish(Session& s);
+void continue_run(Session& s);
+void back(Session& s, std::uint64_t n);
+void goto_step(Session& s, std::uint64_t target);
+void reverse_continue(Session& s);
+void print_last_write(Session& s, std::uint16_t address);
+void set_breakpoint(Session& s, const Words& words, MarkKind kind);
+void delete_command(Session& s, const Words& words);

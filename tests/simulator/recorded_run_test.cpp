@@ -1,0 +1,171 @@
+// The recorded run (machine/recorded_run.hpp) against a fresh run with
+// step() alone, on every example: going to a step, a breakpoint run forward,
+// reverse continue, the last write of a byte, finish and the step of the
+// innermost call all land where the fresh run says; and a finding stops a
+// replay of its instruction as it stopped the first run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "assemble.hpp"
+#include "machine/recorded_run.hpp"
+#include "run_program.hpp"
+
+namespace {
+
+constexpr std::uint64_t MOST_STEPS = 4000;
+
+void load(RecordedRun& run, const AssemblyResult& program) {
+    ASSERT_TRUE(program.ok) << program.error_message;
+    Machine start{};
+    reset_and_load(start, program.image);
+    run.load(start, program.written, program.code);
+}
+
+// The fresh run: after each step t (0 the start), PC, the open calls and a
+// watched byte; `steps` is where it halted or stopped (or MOST_STEPS).
+struct FreshRun {
+    std::vector<unsigned> pc;
+    std::vector<int> depth;
+    std::vector<std::uint8_t> byte;
+    std::uint64_t steps = 0;
+};
+
+FreshRun fresh_run(const Machine& start, std::uint16_t watched) {
+    FreshRun f;
+    auto m = std::make_unique<Machine>(start);
+    HeadlessIo io;
+    int depth = 0;
+    auto note = [&] {
+        f.pc.push_back(m->PC);
+        f.depth.push_back(depth);
+        f.byte.push_back(m->memory[watched]);
+    };
+    note();
+    while (f.steps < MOST_STEPS) {
+        Flow flow = OpcodeTable[m->memory[m->PC]].flow;
+        ++f.steps;
+        if (step_headless(*m, io) || m->IR == OP_HLT) break;
+        depth += flow == Flow::CALL ? 1 : flow == Flow::RETURN ? -1 : 0;
+        note();
+    }
+    return f;
+}
+
+std::unique_ptr<Machine> fresh_machine(const Machine& start, std::uint64_t t) {
+    auto m = std::make_unique<Machine>(start);
+    HeadlessIo io;
+    for (std::uint64_t i = 0; i < t; ++i)
+        if (step_headless(*m, io)) break;
+    return m;
+}
+
+TEST(RecordedRun, LandsWhereAFreshRunSaysOnEveryExample) {
+    std::mt19937 random(34);
+    int examples = 0;
+    int finishes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(EXAMPLES_DIR)) {
+        if (entry.path().extension() != ".asm") continue;
+        ++examples;
+        SCOPED_TRACE(entry.path().string());
+        RecordedRun run(64);
+        load(run, assemble_source(read_file(entry.path().string())));
+        const Machine& start = run.start();
+        // A stack byte: written by calls and pushes.
+        FreshRun f = fresh_run(start, STACK_TOP - 1);
+        std::uint64_t last = f.pc.size() - 1;  // the last step that did not end the run
+        ASSERT_GT(last, 2u);
+
+        // A breakpoint on a PC the run reaches: the run forward stops after
+        // each step that brings PC there, then reverse continue goes back.
+        std::uint16_t at = static_cast<std::uint16_t>(f.pc[1 + random() % last]);
+        run.add_mark(MarkKind::BREAK, at);
+        std::vector<std::uint64_t> hits;
+        for (std::uint64_t t = 1; t <= last && hits.size() < 5; ++t)
+            if (f.pc[t] == at) hits.push_back(t);
+        for (std::uint64_t hit : hits) {
+            ASSERT_EQ(run.run_forward(), RunEnd::BREAKPOINT);
+            EXPECT_EQ(run.step(), hit);
+            EXPECT_EQ(run.hit().id, 1);
+            EXPECT_TRUE(run.machine() == *fresh_machine(start, hit));
+        }
+        for (std::size_t k = hits.size(); k-- > 1;) {
+            EXPECT_EQ(run.last_break_before(), std::optional<std::uint64_t>{hits[k - 1]});
+            run.go_to(hits[k - 1]);
+        }
+        EXPECT_EQ(run.last_break_before(), std::nullopt);
+        run.clear_marks();
+
+        // Going to random steps, then the last write of the stack byte and,
+        // inside a call, finish and the step before the call.
+        for (int i = 0; i < 6; ++i) {
+            std::uint64_t t = random() % (last + 1);
+            if (t > run.recorded()) {
+                EXPECT_EQ(run.run_to(t), RunEnd::LIMIT);
+            } else {
+                run.go_to(t);
+            }
+            ASSERT_EQ(run.step(), t);
+            EXPECT_TRUE(run.machine() == *fresh_machine(start, t));
+            std::optional<std::uint64_t> wrote;
+            for (std::uint64_t s = t; s > 0 && !wrote; --s)
+                if (f.byte[s] != f.byte[s - 1]) wrote = s;
+            EXPECT_EQ(run.last_write(STACK_TOP - 1), wrote) << "at " << t;
+            if (f.depth[t] <= 0) continue;
+            std::optional<std::uint64_t> call;
+            for (std::uint64_t s = t; s-- > 0 && !call;)
+                if (f.depth[s] == f.depth[t] - 1) call = s;
+            EXPECT_EQ(run.call_step(), call) << "at " << t;
+            std::uint64_t back = t;
+            while (back <= last && f.depth[back] >= f.depth[t]) ++back;
+            if (back > last) continue;
+            EXPECT_EQ(run.run_to_return(1), RunEnd::RETURNED);
+            EXPECT_EQ(run.step(), back) << "finish from " << t;
+            ++finishes;
+        }
+    }
+    EXPECT_EQ(examples, 10);
+    EXPECT_GT(finishes, 5);
+}
+
+TEST(RecordedRun, AFindingStopsTheReplayOfItsInstructionAndWatchesCount) {
+    // The ret goes where no call pushed: a finding at step 2; the store at
+    // step 4 changes the watched byte once, the one at step 6 writes the same.
+    RecordedRun run;
+    load(run, assemble_source("ldiw 4\nret\nldi 7\nstd v\nldi 7\nstd v\nhlt\n[v db 0\n"));
+    int watch = run.add_mark(MarkKind::WATCH, 15);
+    EXPECT_EQ(run.run_forward(), RunEnd::FINDING);
+    EXPECT_EQ(run.step(), 2u);
+    EXPECT_EQ(run.run_forward(), RunEnd::WATCHPOINT);
+    EXPECT_EQ(run.step(), 4u);
+    EXPECT_EQ(run.hit().old_value, 0);
+    EXPECT_EQ(run.find_mark(watch)->hits, 1u);
+    EXPECT_EQ(run.run_forward(), RunEnd::HALTED);
+    EXPECT_EQ(run.standing(), RunEnd::HALTED);
+    // Replayed ground stops at the recorded finding, and the watch again.
+    run.go_to(0);
+    EXPECT_EQ(run.standing(), RunEnd::LIMIT);
+    EXPECT_EQ(run.run_forward(), RunEnd::FINDING);
+    EXPECT_EQ(run.step(), 2u);
+    EXPECT_EQ(run.findings().all().size(), 1u);
+    // A watch told to ignore its next hit, then turned off by its condition.
+    run.find_mark(watch)->ignore = 2;
+    EXPECT_EQ(run.run_forward(), RunEnd::HALTED);
+    run.go_to(0);
+    run.find_mark(watch)->condition = "never";
+    run.condition_holds = [](const Mark& m, const Machine&) { return m.condition != "never"; };
+    run.set_shown(0);
+    EXPECT_EQ(run.run_forward(), RunEnd::HALTED);
+    EXPECT_EQ(run.find_mark(watch)->hits, 3u);
+    // Without the watch and with no kind shown, nothing stops a reverse run.
+    EXPECT_EQ(run.last_break_before(), std::optional<std::uint64_t>{4});
+    run.delete_mark(watch);
+    EXPECT_EQ(run.last_break_before(), std::nullopt);
+}
+
+}  // namespace

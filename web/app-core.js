@@ -1,0 +1,126 @@
+// The playground page and its embeddable widget (embed.html): an editor with
+// colours, the assembler's listing and symbols, and live views of the
+// machine, all over the WebAssembly module built from the assembler library
+// and the machine core (playground.cpp). Runs go in slices, one per
+// animation frame, so that the page never freezes. The widget has only some
+// of the elements; every view draws only where its element is present.
+//
+// Classic scripts sharing one global scope, loaded in this order:
+// app-core.js (constants, the page's state, the module's functions),
+// app-editor.js (keeping and sharing the source, assembling, the editor and
+// its heat column), app-views.js (the views of the machine), app-run.js
+// (running), app.js (setting up). Only app.js runs anything at load.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+
+// Run states as playground.cpp numbers them.
+const READY = 0, EMPTY = 4;
+const STATE_NAMES = ['ready', 'halted', 'stopped', 'break', 'empty', '', '', '', '', 'finding'];
+// How a run treats breakpoints (playground.cpp's BreakpointUse).
+const IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2;
+
+const MEMORY_SIZE = 16384;
+const STACK_TOP = 0x3FFF;
+const LINE_HEIGHT = 18;   // editor lines, as in style.css
+const ROW_HEIGHT = 16;    // memory rows, as in style.css
+const ROW_BYTES = 16;
+const TRACE_LINES = 40;
+const STACK_ROWS = 64;
+const FRAME_BUDGET_MS = 12;   // running time per task at full speed
+const HEAT_SLICE = 1 << 20;   // instructions counted again per task for the heat column
+const EMBED = document.body.dataset.page === 'embed';
+const STORE_KEY = 'playground.source';   // the main page's kept source
+const DIRECTIVES = new Set(['org', 'db', 'dw', 'end']);
+
+let M = null;     // the WebAssembly module
+let api = null;   // its functions
+const ui = {
+  assembled: false,
+  edited: false,        // the source changed since it was assembled
+  errorLine: 0,
+  errorMessage: '',
+  warnings: new Map(),  // line -> warning texts
+  lineToAddress: new Map(),
+  textLines: [],        // for each source line the assembler numbered, the editor row it begins on
+  labelAt: new Map(),   // address -> label names
+  breakLines: new Set(),  // source lines with a breakpoint
+  example: null,        // the example the source came from: {name, source}
+  sharedAddress: false, // the page's address holds the source as shared
+  mnemonics: new Set(),
+  run: null,            // while a run animates: { breakpoints, start, startCount, id }
+  runs: 0,              // runs started, for telling a run's tasks from an earlier one's
+  renderPending: false, // a frame is asked for to draw the views
+  countsDrawn: 0,       // when the counts were last drawn
+  drawn: 0,             // when the views were last drawn
+  rate: 10000,          // instructions per millisecond at full speed, as last measured
+  shownLine: 0,         // the current line the editor last scrolled to
+  findings: [],         // the run's findings: {kind, instruction, pc, line, label, text}
+  findingLines: new Map(),  // line -> texts of the findings marked on it
+  heat: null,           // per line from 0: [instructions, clocks] of the run so far (-1: no instruction)
+  heatPending: false,   // a task counting the heat is posted
+};
+
+const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
+const esc = (text) => text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
+const show = (id, text) => { const e = $(id); if (e) e.textContent = text; return e; };
+
+function bindApi(mod) {
+  const f = (name, result, args) => mod.cwrap(name, result, args);
+  return {
+    assemble: f('pg_assemble', 'number', ['number']),
+    listing: f('pg_listing', 'string', []),
+    machineListing: f('pg_machine_listing', 'string', []),
+    errorLine: f('pg_error_line', 'number', []),
+    errorMessage: f('pg_error_message', 'string', []),
+    warnings: f('pg_warnings', 'string', []),
+    objectCode: f('pg_object_code', 'string', []),
+    symbols: f('pg_symbols', 'string', []),
+    lineMap: f('pg_line_map', 'number', []),
+    lineCount: f('pg_line_count', 'number', []),
+    textLines: f('pg_text_lines', 'number', []),
+    reset: f('pg_reset', 'number', []),
+    run: f('pg_run', 'number', ['number', 'number']),
+    step: f('pg_step', 'number', []),
+    stepBack: f('pg_step_back', 'number', []),
+    abort: f('pg_abort', 'number', []),
+    ended: f('pg_ended', 'number', []),
+    setBreakpoint: f('pg_set_breakpoint', null, ['number', 'number']),
+    registers: f('pg_registers', 'number', []),
+    memory: f('pg_memory', 'number', []),
+    mnemonic: f('pg_mnemonic', 'string', ['number']),
+    length: f('pg_instruction_length', 'number', ['number']),
+    changedCount: f('pg_changed_count', 'number', []),
+    changedAddresses: f('pg_changed_addresses', 'number', []),
+    console: f('pg_console', 'string', []),
+    trace: f('pg_trace', 'string', ['number']),
+    position: f('pg_position', 'number', []),
+    recorded: f('pg_recorded', 'number', []),
+    goTo: f('pg_go_to', 'number', ['number']),
+    reverseContinue: f('pg_reverse_continue', 'number', []),
+    lastWrite: f('pg_last_write', 'number', ['number']),
+    traceLine: f('pg_trace_line', 'string', ['number']),
+    findingCount: f('pg_finding_count', 'number', []),
+    findings: f('pg_findings', 'string', []),
+    findingKinds: f('pg_finding_kinds', 'string', []),
+    setFindingKinds: f('pg_set_finding_kinds', null, ['number']),
+    countHeat: f('pg_count_heat', 'number', ['number']),
+    heat: f('pg_heat', 'number', []),
+  };
+}
+
+// The module's memory may grow, so its views are fetched on every use.
+function machine() {
+  const base = api.registers() >> 2;
+  const r = M.HEAPU32.subarray(base, base + 12);
+  // The counts are 64-bit, low half first: exact as numbers up to 2^53.
+  return {
+    PC: r[0], SP: r[1], IR: r[2], Z: r[3], S: r[4], O: r[5], C: r[6],
+    instructions: r[7] + r[8] * 2 ** 32, clocks: r[9] + r[10] * 2 ** 32, state: r[11],
+  };
+}
+const memoryBytes = () => M.HEAPU8.subarray(api.memory(), api.memory() + MEMORY_SIZE);
+const lineOf = (address) => (ui.assembled ? M.HEAP32[(api.lineMap() >> 2) + address] : 0);
+// Line numbers are the assembler's; a line longer than 255 characters is
+// several of them, so the editor row of a line is looked up.
+const rowOf = (line) => ui.textLines[line - 1] || line;

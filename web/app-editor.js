@@ -1,0 +1,344 @@
+// The playground's source: kept and shared, assembled, and the editor with
+// its colours, gutter, markers and heat column (see app-core.js).
+'use strict';
+
+// --- Keeping and sharing the source ----------------------------------------
+
+// The source as deflate-raw in base64url without padding, for `#code=`.
+async function packSource(text) {
+  const stream = new Blob([text]).stream().pipeThrough(new CompressionStream('deflate-raw'));
+  const bytes = new Uint8Array(await new Response(stream).arrayBuffer());
+  let binary = '';
+  for (const b of bytes) binary += String.fromCharCode(b);
+  return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+}
+
+async function unpackSource(code) {
+  const base64 = code.replace(/-/g, '+').replace(/_/g, '/');
+  const binary = atob(base64 + '='.repeat((4 - (base64.length % 4)) % 4));
+  const bytes = Uint8Array.from(binary, (c) => c.charCodeAt(0));
+  const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate-raw'));
+  return new Response(stream).text();
+}
+
+async function shareAddress() {
+  const lines = [...ui.breakLines].sort((a, b) => a - b);
+  let hash = `#code=${await packSource(getSource())}`;
+  if (lines.length) hash += `&bp=${lines.join(',')}`;
+  const page = EMBED ? 'index.html' : location.pathname;
+  return new URL(page + hash, location.href).href;
+}
+
+async function share() {
+  const address = await shareAddress();
+  history.replaceState(null, '', address);
+  ui.sharedAddress = true;
+  const field = $('share-link');
+  field.value = address;
+  field.hidden = false;
+  field.select();
+  navigator.clipboard?.writeText(address).catch(() => {});
+  show('status', `Share: the address holds the program (${address.length.toLocaleString('en')} characters)`);
+}
+
+function download(name, text) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([text], { type: 'text/plain' }));
+  link.download = name;
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+}
+
+const baseName = () => (ui.example ? ui.example.name.replace(/\.asm$/, '') : 'program');
+
+function keep() {
+  if (EMBED) return;
+  try {
+    localStorage.setItem(STORE_KEY, JSON.stringify({ source: getSource(), example: ui.example?.name }));
+  } catch (error) { /* storage full or refused: the page works on */ }
+}
+
+// --- Assembling -----------------------------------------------------------
+
+function assemble() {
+  stopAnimation();
+  const source = getSource();
+  const size = M.lengthBytesUTF8(source) + 1;
+  const text = M._malloc(size);
+  M.stringToUTF8(source, text, size);
+  ui.assembled = api.assemble(text) === 1;
+  M._free(text);
+  ui.edited = false;
+  ui.heat = null;
+  show('who-result', '');  // it spoke of the run before
+  ui.errorLine = ui.assembled ? 0 : api.errorLine();
+  ui.errorMessage = api.errorMessage().trim();
+  ui.warnings.clear();
+  for (const row of api.warnings().split('\n').filter((r) => r)) {
+    const [line, message] = row.split('\t');
+    const texts = ui.warnings.get(Number(line)) || [];
+    ui.warnings.set(Number(line), [...texts, message]);
+  }
+  ui.lineToAddress.clear();
+  ui.labelAt.clear();
+  const rows = api.textLines() >> 2;
+  ui.textLines = Array.from(M.HEAP32.subarray(rows, rows + api.lineCount()));
+  if (ui.assembled) {
+    const map = M.HEAP32.subarray(api.lineMap() >> 2, (api.lineMap() >> 2) + MEMORY_SIZE);
+    map.forEach((line, address) => {
+      if (line > 0 && !ui.lineToAddress.has(line)) ui.lineToAddress.set(line, address);
+    });
+    for (const row of api.symbols().split('\n').filter((r) => r)) {
+      const [name, value] = row.split(' ');
+      ui.labelAt.set(Number(value), [...(ui.labelAt.get(Number(value)) || []), name]);
+    }
+  }
+  // Breakpoints stay on their lines while those lines still place bytes.
+  for (const line of [...ui.breakLines]) {
+    if (ui.lineToAddress.has(line)) api.setBreakpoint(ui.lineToAddress.get(line), 1);
+    else ui.breakLines.delete(line);
+  }
+  show('listing', ui.assembled ? api.machineListing() : api.listing());
+  if ($('listing')) showPane('listing');
+  renderSymbols();
+  renderMessages();
+  renderGutter();
+  if (ui.errorLine > 0) scrollEditorTo(ui.errorLine);
+  render();
+}
+
+function renderSymbols() {
+  const pane = $('symbols');
+  if (!pane) return;
+  const rows = ui.assembled ? api.symbols().split('\n').filter((l) => l) : [];
+  const breakAddresses = new Set([...ui.breakLines].map((line) => ui.lineToAddress.get(line)));
+  pane.innerHTML = rows.map((row) => {
+    const [name, value] = row.split(' ');
+    const on = breakAddresses.has(Number(value));
+    return `<div class="symbol${on ? ' breakpoint' : ''}" data-address="${value}" tabindex="0" role="button" ` +
+      `aria-pressed="${on}">${esc(name).padEnd(20)} ${value.padStart(5)}  ${hex(Number(value), 4)}h</div>`;
+  }).join('');
+}
+
+// The error and the warnings under the editor, each with its line.
+function renderMessages() {
+  const list = $('messages');
+  if (!list) return;
+  const rows = [];
+  if (ui.errorLine > 0 || ui.errorMessage) rows.push(['error', ui.errorLine, ui.errorMessage]);
+  for (const [line, texts] of [...ui.warnings].sort((a, b) => a[0] - b[0])) {
+    for (const text of texts) rows.push(['warning', line, text]);
+  }
+  list.innerHTML = rows.map(([kind, line, text]) =>
+    `<li class="${kind}">${line ? `line ${line}: ` : ''}${kind}: ${esc(text)}</li>`).join('');
+  list.hidden = rows.length === 0;
+}
+
+function toggleBreakLine(line) {
+  if (!ui.assembled || !ui.lineToAddress.has(line)) return;
+  const on = !ui.breakLines.has(line);
+  if (on) ui.breakLines.add(line); else ui.breakLines.delete(line);
+  api.setBreakpoint(ui.lineToAddress.get(line), on ? 1 : 0);
+  renderGutter();
+  renderSymbols();
+}
+
+// --- The editor: colours, line numbers, breakpoints and markers ------------
+
+const getSource = () => $('source').value;
+
+// Sets the source as if typed: kept, shown in colour, the example marked edited.
+function setSource(text) {
+  $('source').value = text;
+  sourceEdited();
+}
+
+function sourceEdited() {
+  ui.edited = true;
+  if (ui.sharedAddress) {
+    // The address no longer describes the source: a reload keeps the edit.
+    history.replaceState(null, '', location.pathname + location.search);
+    ui.sharedAddress = false;
+  }
+  keep();
+  renderExampleName();
+  renderColours();
+  renderGutter();
+  render();
+}
+
+function renderExampleName() {
+  const menu = $('examples');
+  if (!menu) return;
+  for (const option of menu.options) {
+    const edited = ui.example && option.value === ui.example.name && getSource() !== ui.example.source;
+    option.textContent = option.value ? option.value + (edited ? ' (edited)' : '') : '(choose)';
+  }
+  menu.value = ui.example ? ui.example.name : '';
+}
+
+// One line in colour: label definitions, mnemonics, directives, names,
+// numbers and the comment.
+function colourLine(line) {
+  const semicolon = line.indexOf(';');
+  const code = semicolon < 0 ? line : line.slice(0, semicolon);
+  let html = code.replace(/(\[[A-Za-z][A-Za-z0-9]*)|([A-Za-z][A-Za-z0-9]*)|(\d+)|[^[A-Za-z0-9]+|\[/g,
+    (text, label, word, number) => {
+      if (label) return `<span class="t-label">${esc(label)}</span>`;
+      if (number) return `<span class="t-number">${number}</span>`;
+      if (!word) return esc(text);
+      const lower = word.toLowerCase();
+      const cls = ui.mnemonics.has(lower) ? 't-op' : DIRECTIVES.has(lower) ? 't-directive' : 't-name';
+      return `<span class="${cls}">${esc(word)}</span>`;
+    });
+  if (semicolon >= 0) html += `<span class="t-comment">${esc(line.slice(semicolon))}</span>`;
+  return html;
+}
+
+function renderColours() {
+  $('highlight').innerHTML = getSource().split('\n').map(colourLine).join('\n') + '\n ';
+  syncEditorScroll();
+}
+
+// Each editor row shows the number of the first line the assembler read on
+// it; a row's marks stand for every line on it, and its breakpoint is on the
+// first of them that placed bytes (data-code).
+function rowLines() {
+  const lines = new Map();
+  ui.textLines.forEach((row, index) => {
+    if (!lines.has(row)) lines.set(row, []);
+    lines.get(row).push(index + 1);
+  });
+  return lines;
+}
+
+function renderGutter() {
+  const count = getSource().split('\n').length;
+  const linesOf = rowLines();
+  let html = '';
+  for (let row = 1, next = 1; row <= count; ++row) {
+    const lines = linesOf.get(row) || [next];
+    next = lines[lines.length - 1] + 1;
+    const code = lines.find((line) => ui.lineToAddress.has(line));
+    let cls = code ? '' : 'nocode';
+    const titles = [];
+    if (lines.some((line) => ui.breakLines.has(line))) cls += ' breakpoint';
+    for (const line of lines.filter((l) => ui.warnings.has(l))) {
+      cls += ' warning';
+      titles.push(...ui.warnings.get(line).map((t) => `warning: ${t}`));
+    }
+    if (lines.includes(ui.errorLine)) {
+      cls += ' error';
+      titles.push(`error: ${ui.errorMessage}`);
+    }
+    for (const line of lines.filter((l) => ui.findingLines.has(l))) {
+      cls += ' finding';
+      titles.push(...ui.findingLines.get(line).map((t) => `finding: ${t}`));
+    }
+    const title = titles.length ? ` title="${esc(titles.join('\n')).replace(/"/g, '&quot;')}"` : '';
+    html += `<div class="${cls}" data-line="${lines[0]}"${code ? ` data-code="${code}"` : ''}${title}>${lines[0]}</div>`;
+  }
+  $('gutter').innerHTML = html + '<div></div><div></div>';
+  renderHeat();
+  syncEditorScroll();
+}
+
+// --- The heat column: how often each line ran and its clocks -------------
+
+// The counts follow the machine's place in the run: they are counted again
+// from the start (pg_count_heat) in tasks of HEAT_SLICE instructions, and
+// drawn when they have caught up; never while a run goes at full speed.
+function scheduleHeat() {
+  if (!$('heat') || !$('show-heat').checked || ui.heatPending) return;
+  ui.heatPending = true;
+  setTimeout(() => {
+    ui.heatPending = false;
+    if (!ui.assembled || (ui.run && Number($('speed').value) === 0)) return;
+    if (!api.countHeat(HEAT_SLICE)) {
+      scheduleHeat();
+      return;
+    }
+    const base = api.heat() >> 3;
+    ui.heat = M.HEAPF64.slice(base, base + 2 * (api.lineCount() + 1));
+    renderHeat();
+  }, 0);
+}
+
+// A count in at most five characters: 7, 4096, 12.3k, 4.1M, 2.0G.
+function shortCount(n) {
+  if (n < 10000) return String(n);
+  const [value, unit] = n < 1e6 ? [n / 1e3, 'k'] : n < 1e9 ? [n / 1e6, 'M'] : [n / 1e9, 'G'];
+  return (value < 100 ? value.toFixed(1) : Math.round(value)) + unit;
+}
+
+function renderHeat() {
+  const column = $('heat');
+  if (!column) return;
+  const count = getSource().split('\n').length;
+  const linesOf = rowLines();
+  const heat = ui.assembled ? ui.heat : null;
+  const at = (line, k) => (heat && 2 * line + k < heat.length ? heat[2 * line + k] : -1);
+  let total = 0, most = 0;
+  if (heat) for (let line = 1; 2 * line < heat.length; ++line) {
+    total += Math.max(0, at(line, 1));
+    most = Math.max(most, at(line, 0));
+  }
+  let html = '';
+  for (let row = 1, next = 1; row <= count; ++row) {
+    const lines = linesOf.get(row) || [next];
+    next = lines[lines.length - 1] + 1;
+    const code = lines.filter((line) => at(line, 0) >= 0);
+    if (!code.length) {
+      html += '<div></div>';
+      continue;
+    }
+    const runs = code.reduce((sum, line) => sum + at(line, 0), 0);
+    const clocks = code.reduce((sum, line) => sum + at(line, 1), 0);
+    const share = total ? ((100 * clocks) / total).toFixed(1) : '0.0';
+    const title = `line ${lines[0]}: ran ${runs.toLocaleString('en')} times, ${clocks.toLocaleString('en')} clocks ` +
+      `(${share}% of the run's clocks)`;
+    // Warmer with the logarithm of the count, against the line that ran most.
+    const warmth = runs && most > 1 ? Math.log(runs) / Math.log(most) : runs ? 1 : 0;
+    const style = runs ? ` style="background:hsl(${40 - 40 * warmth},95%,${92 - 22 * warmth}%)"` : '';
+    html += `<div class="${runs ? 'ran' : 'never'}" data-line="${lines[0]}" data-runs="${runs}" ` +
+      `data-clocks="${clocks}" title="${title}"${style}>${runs ? shortCount(runs) : '0'}</div>`;
+  }
+  column.innerHTML = html + '<div></div><div></div>';
+}
+
+function renderBackdrop(currentLine) {
+  const top = $('source').scrollTop;
+  const bar = (line, cls) =>
+    `<div class="${cls}" style="position:absolute;left:0;right:0;top:${(rowOf(line) - 1) * LINE_HEIGHT - top}px"></div>`;
+  let html = '';
+  if (currentLine > 0) html += bar(currentLine, 'current');
+  if (ui.errorLine > 0) html += bar(ui.errorLine, 'error');
+  const backdrop = $('backdrop');
+  if (backdrop.innerHTML !== html) backdrop.innerHTML = html;
+  backdrop.dataset.line = currentLine;
+}
+
+function syncEditorScroll() {
+  const source = $('source');
+  $('gutter').scrollTop = source.scrollTop;
+  if ($('heat')) $('heat').scrollTop = source.scrollTop;
+  $('highlight').scrollTop = source.scrollTop;
+  $('highlight').scrollLeft = source.scrollLeft;
+  renderBackdrop(Number($('backdrop').dataset.line || 0));
+}
+
+function scrollEditorTo(line) {
+  const source = $('source');
+  const top = (rowOf(line) - 1) * LINE_HEIGHT;
+  if (top < source.scrollTop || top + LINE_HEIGHT > source.scrollTop + source.clientHeight) {
+    source.scrollTop = Math.max(0, top - source.clientHeight / 3);
+  }
+  syncEditorScroll();
+}
+
+// The line of the cursor's row that a breakpoint goes on.
+function cursorLine() {
+  const row = getSource().slice(0, $('source').selectionStart).split('\n').length;
+  const lines = rowLines().get(row) || [row];
+  return lines.find((line) => ui.lineToAddress.has(line)) || lines[0];
+}

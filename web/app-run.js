@@ -1,0 +1,120 @@
+// The playground's runs: at full speed in tasks of a few milliseconds, or at
+// a set speed per animation frame (see app-core.js).
+'use strict';
+
+// --- Running --------------------------------------------------------------
+
+// The widget has no Assemble button: its controls load an edited source first.
+function readyToRun() {
+  if (EMBED && (ui.edited || !ui.assembled)) assemble();
+  return ui.assembled;
+}
+
+function startRun(breakpoints) {
+  if (ui.run || !readyToRun()) return;
+  // Run starts again from the top once a run has ended.
+  if (breakpoints === IGNORE_BREAKPOINTS && api.ended()) api.reset();
+  const m = machine();
+  ui.run = { breakpoints, first: true, start: performance.now(), startCount: m.instructions, id: ++ui.runs };
+  // Full speed starts at once, showing only that it runs; a set speed
+  // counts from the next frame.
+  if (Number($('speed') ? $('speed').value : 0) === 0) {
+    document.body.dataset.state = 'running';
+    renderCounts();
+    runChannel.port2.postMessage(ui.run.id);
+  } else {
+    render();
+    requestAnimationFrame(runFrame);
+  }
+}
+
+// Full speed goes on in tasks of its own, posted through a channel, so that
+// it does not wait for the next frame. Drawing takes time from the run (all
+// the views with the page's layout about 10 ms, the counts under 1 ms), so
+// at full speed the counts are drawn at most every FULL_SPEED_COUNTS_MS and
+// all the views at most every FULL_SPEED_VIEWS_MS.
+const runChannel = new MessageChannel();
+runChannel.port1.onmessage = (event) => {
+  if (ui.run && ui.run.id === event.data) runFrame(performance.now());
+};
+const FULL_SPEED_COUNTS_MS = 100;
+const FULL_SPEED_VIEWS_MS = 500;
+
+function renderNextFrame() {
+  const now = performance.now();
+  const all = now - ui.drawn >= FULL_SPEED_VIEWS_MS;
+  if (ui.renderPending || (!all && now - ui.countsDrawn < FULL_SPEED_COUNTS_MS)) return;
+  ui.renderPending = true;
+  requestAnimationFrame(() => {
+    ui.renderPending = false;
+    if (!ui.run) return;
+    if (all) render(); else renderCounts();
+  });
+}
+
+// The status line, the registers and the timeline.
+function renderCounts() {
+  ui.countsDrawn = performance.now();
+  const m = machine();
+  renderStatus(m, 'running');
+  renderRegisters(m);
+  renderTimeline();
+}
+
+// At full speed a task runs slices until its time is spent, each sized by
+// the last measured rate to fill the time left (mostly one slice), and
+// posts the next task; at a set speed each frame runs the instructions that
+// are due by now.
+function runFrame(now) {
+  const run = ui.run;
+  if (run === null) return;
+  const speed = Number($('speed') ? $('speed').value : 0);
+  const slice = (count) => {
+    const use = run.breakpoints === IGNORE_BREAKPOINTS ? IGNORE_BREAKPOINTS
+      : run.first ? PASS_THE_FIRST : STOP_AT_ANY;
+    run.first = false;
+    const before = machine().instructions;
+    const started = performance.now();
+    const state = api.run(count, use);
+    const took = performance.now() - started;
+    if (took >= 1) ui.rate = Math.max(1000, (machine().instructions - before) / took);
+    return state;
+  };
+  let state = READY;
+  let due = 0;
+  if (speed > 0) {
+    due = Math.floor(((now - run.start) / 1000) * speed) + 1 - (machine().instructions - run.startCount);
+    if (due > 0) state = slice(due);
+  } else {
+    const frameStart = performance.now();
+    const left = () => FRAME_BUDGET_MS - (performance.now() - frameStart);
+    do state = slice(Math.min(1 << 26, Math.max(1000, Math.floor(ui.rate * left()))));
+    while (state === READY && left() > 1);
+  }
+  if (state !== READY) ui.run = null;
+  if (ui.run && speed === 0) {
+    renderNextFrame();
+    runChannel.port2.postMessage(run.id);
+    return;
+  }
+  render();
+  if (ui.run) requestAnimationFrame(runFrame);
+}
+
+function stopAnimation() {
+  ui.run = null;
+}
+
+function stopRun() {
+  if (!ui.run) return;
+  stopAnimation();
+  api.abort();
+  render();
+}
+
+function act(operation) {
+  if (!readyToRun()) return;
+  stopAnimation();
+  operation();
+  render();
+}

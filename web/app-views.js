@@ -1,0 +1,243 @@
+// The playground's views of the machine: status, registers, stack, memory,
+// trace, timeline and findings (see app-core.js).
+'use strict';
+
+// --- Views of the machine -------------------------------------------------
+
+function render() {
+  ui.drawn = ui.countsDrawn = performance.now();
+  const m = machine();
+  const state = ui.run ? 'running' : !ui.assembled && ui.errorLine ? 'error' : STATE_NAMES[m.state];
+  document.body.dataset.state = state;
+  refreshFindings();
+  renderStatus(m, state);
+  renderRegisters(m);
+  renderStack(m);
+  renderMemory(m);
+  const output = show('console', ui.assembled ? api.console() : '');
+  if (output) output.scrollTop = output.scrollHeight;
+  const trace = show('trace', ui.assembled ? nameOperands(api.trace(TRACE_LINES)) : '');
+  if (trace) trace.scrollTop = trace.scrollHeight;
+  renderTimeline();
+  const line = ui.assembled && m.state !== EMPTY ? lineOf(m.PC) : 0;
+  renderBackdrop(line);
+  if (line > 0 && line !== ui.shownLine) scrollEditorTo(line);
+  ui.shownLine = line;
+  scheduleHeat();
+}
+
+// The slider over the run so far: from the start to the furthest instruction
+// recorded, at the machine's position.
+function renderTimeline() {
+  const slider = $('timeline');
+  if (!slider) return;
+  const recorded = ui.assembled ? api.recorded() : 0;
+  const position = ui.assembled ? api.position() : 0;
+  slider.max = recorded;
+  if (document.activeElement !== slider || ui.run) slider.value = position;
+  slider.disabled = recorded === 0;
+  show('timeline-text', `${position.toLocaleString('en')} of ${recorded.toLocaleString('en')}`);
+}
+
+// Which instruction last changed a byte: its number and trace line, with a
+// button to go to the state it left.
+function whoWrote(address) {
+  const out = $('who-result');
+  if (!ui.assembled || !(address >= 0 && address < MEMORY_SIZE)) {
+    out.textContent = 'Give an address from 0 to 16383';
+    return;
+  }
+  stopAnimation();
+  const step = api.lastWrite(address);
+  const where = `Byte ${hex(address, 4)}h (${address})`;
+  if (step === 0) {
+    out.textContent = `${where} has not changed since loading`;
+    return;
+  }
+  const trace = api.traceLine(step);
+  const pc = parseInt(trace.split(' ')[1], 16);
+  out.innerHTML = `${where} was last changed by instruction ${step} (line ${lineOf(pc) || '-'}): ` +
+    `<code>${esc(trace)}</code> <button id="who-go" class="small">Go to it</button>`;
+  $('who-go').addEventListener('click', () => act(() => api.goTo(step)));
+  render();
+}
+
+// The findings pane and the gutter's markers follow the run's findings; a
+// new one brings the pane to the front.
+function refreshFindings() {
+  const count = ui.assembled ? api.findingCount() : 0;
+  if (count === ui.findings.length) return;
+  const grew = count > ui.findings.length;
+  ui.findings = (count ? api.findings().split('\n').filter((r) => r) : []).map((row) => {
+    const [kind, instruction, pc, line, label, text] = row.split('\t');
+    return { kind: Number(kind), instruction: Number(instruction), pc: Number(pc), line: Number(line), label, text };
+  });
+  ui.findingLines.clear();
+  for (const f of ui.findings.filter((f) => f.line > 0)) {
+    ui.findingLines.set(f.line, [...(ui.findingLines.get(f.line) || []), f.text]);
+  }
+  renderGutter();
+  renderFindings();
+  if (grew && $('findings')) showPane('findings');
+}
+
+function renderFindings() {
+  const list = $('finding-list');
+  if (!list) return;
+  const tab = document.querySelector('.tab[data-pane="findings"]');
+  tab.textContent = ui.findings.length ? `Findings (${ui.findings.length})` : 'Findings';
+  const titles = ui.kindTitles || [];
+  list.innerHTML = ui.findings.length === 0 ? '<li class="none">No findings in this run</li>'
+    : ui.findings.map((f) => {
+      const where = f.line ? `line ${f.line}${f.label ? ` (${esc(f.label)})` : ''}` : hex(f.pc, 4);
+      const message = f.text.slice(f.text.indexOf(': ') + 2);
+      return `<li tabindex="0" role="button" data-instruction="${f.instruction}" title="Go to the state before ` +
+        `instruction ${f.instruction}"><span class="where">${where}</span> <b>${esc(titles[f.kind] || '')}</b> ` +
+        `at instruction ${f.instruction}: ${esc(message)}</li>`;
+    }).join('');
+}
+
+// The kinds to look for, as checkboxes over the findings.
+function setUpFindingKinds() {
+  const box = $('finding-kinds');
+  const rows = api.findingKinds().split('\n').filter((r) => r).map((r) => r.split('\t'));
+  ui.kindTitles = rows.map(([, title]) => title);
+  if (!box) return;
+  box.innerHTML = rows.map(([name, title, on], bit) => `<label><input type="checkbox" data-bit="${bit}"` +
+    `${on === '1' ? ' checked' : ''}> ${esc(title)}</label>`).join(' ');
+  box.addEventListener('change', () => {
+    let kinds = 0;
+    for (const input of box.querySelectorAll('input:checked')) kinds |= 1 << Number(input.dataset.bit);
+    api.setFindingKinds(kinds);
+  });
+}
+
+// Trace lines with the label of a word operand that is a label's address:
+// "... jmp 12 <loop> | ...".
+function nameOperands(text) {
+  return text.replace(/^(\d+ [0-9A-F]{4} ([a-z0-9]+) (\d+))( \|)/gm, (line, head, mnemonic, operand, rest) => {
+    const names = ui.labelAt.get(Number(operand));
+    const opcode = memoryBytes()[parseInt(head.split(' ')[1], 16)];
+    return names && api.length(opcode) === 3 ? `${head} <${names[0]}>${rest}` : line;
+  });
+}
+
+function renderStatus(m, state) {
+  let text;
+  if (!ui.assembled) {
+    text = ui.errorLine ? `Assembly error on line ${ui.errorLine}: ${ui.errorMessage}` : 'Assemble a program to run it';
+  } else {
+    const where = `PC ${hex(m.PC, 4)}, line ${lineOf(m.PC) || '-'}`;
+    const counts = `${m.instructions.toLocaleString('en')} instructions`;
+    const words = {
+      running: `Running: ${counts}`, ready: `Ready at ${where}; ${counts}`,
+      halted: `Halted: ${counts}`, stopped: `Stopped at ${where}`,
+      break: `Breakpoint at ${where}; ${counts}`,
+      finding: `Finding: ${ui.findings.length ? ui.findings[ui.findings.length - 1].text : ''}; now at ${where}`,
+    };
+    text = words[state] || state;
+    if (ui.edited) text += EMBED ? ' (edited)' : ' (source changed: Assemble to load it)';
+  }
+  show('status', text);
+}
+
+// After a failed assembly the machine views show nothing rather than the
+// last run.
+function renderRegisters(m) {
+  const table = $('registers');
+  if (!table) return;
+  const ir = `${hex(m.IR, 2)}h ${api.mnemonic(m.IR) || '?'}`;
+  const rows = [
+    ['PC', m.PC, `${hex(m.PC, 4)}h (${m.PC})`], ['SP', m.SP, `${hex(m.SP, 4)}h`],
+    ['IR', m.IR, ir], ['Z', m.Z, m.Z], ['S', m.S, m.S], ['O', m.O, m.O], ['C', m.C, m.C],
+    ['instructions', m.instructions, m.instructions], ['clocks', m.clocks, m.clocks],
+  ];
+  table.innerHTML = rows.map(([name, value, shown]) => (ui.assembled
+    ? `<tr><th scope="row">${name}</th><td id="reg-${name}" data-value="${value}">${shown}</td></tr>`
+    : `<tr><th scope="row">${name}</th><td id="reg-${name}">-</td></tr>`)).join('');
+}
+
+// The bytes above SP, top first.
+function renderStack(m) {
+  if (!$('stack')) return;
+  const bytes = memoryBytes();
+  const lines = [];
+  if (ui.assembled && m.SP !== 0) {
+    for (let a = m.SP + 1; a <= STACK_TOP && lines.length < STACK_ROWS; ++a) {
+      lines.push(`${hex(a, 4)}: ${hex(bytes[a], 2)}  ${String(bytes[a]).padStart(3)}`);
+    }
+    const more = STACK_TOP - m.SP - lines.length;
+    if (more > 0) lines.push(`... ${more} more`);
+  }
+  show('stack', lines.length ? lines.join('\n') : ui.assembled ? '(empty)' : '');
+}
+
+// A byte as the memory view's format shows it.
+const BYTE_FORMATS = {
+  hex: (b) => hex(b, 2),
+  decimal: (b) => String(b).padStart(3),
+  characters: (b) => (b >= 32 && b < 127 ? ` ${String.fromCharCode(b)}` : ' .'),
+};
+
+// Only the rows in sight are drawn; the inner block is as tall as all of them.
+function renderMemory(m) {
+  const view = $('memory');
+  if (!view) return;
+  const rows = $('memory-rows');
+  if (!ui.assembled) {
+    rows.innerHTML = '';
+    return;
+  }
+  rows.style.height = `${(MEMORY_SIZE / ROW_BYTES) * ROW_HEIGHT}px`;
+  const pcRow = Math.floor(m.PC / ROW_BYTES);
+  if ($('follow').checked) {
+    const top = pcRow * ROW_HEIGHT;
+    if (top < view.scrollTop || top + ROW_HEIGHT > view.scrollTop + view.clientHeight) {
+      view.scrollTop = Math.max(0, top - view.clientHeight / 3);
+    }
+  }
+  const format = BYTE_FORMATS[$('memory-format').value];
+  const first = Math.max(0, Math.floor(view.scrollTop / ROW_HEIGHT) - 2);
+  const last = Math.min(MEMORY_SIZE / ROW_BYTES, first + Math.ceil(view.clientHeight / ROW_HEIGHT) + 4);
+  const bytes = memoryBytes();
+  const length = Math.max(1, api.length(bytes[m.PC]));
+  const changed = new Set();
+  const count = api.changedCount();
+  const base = api.changedAddresses() >> 1;
+  for (let i = 0; i < count; ++i) changed.add(M.HEAPU16[base + i]);
+  let html = '';
+  for (let row = first; row < last; ++row) {
+    let line = `<span class="addr">${hex(row * ROW_BYTES, 4)}</span> `;
+    for (let i = 0; i < ROW_BYTES; ++i) {
+      const a = row * ROW_BYTES + i;
+      let cls = '';
+      if (a >= m.PC && a < m.PC + length) cls += ' pc';
+      if (changed.has(a)) cls += ' changed';
+      if (a === m.SP) cls += ' sp';
+      const names = ui.labelAt.get(a);
+      if (names) cls += ' label';
+      const title = names ? ` title="${names.join(', ')} = ${a}"` : '';
+      const text = format(bytes[a]);
+      // Plain bytes are text: a span for each of them made drawing three
+      // times slower. A click finds its byte by the column (byteAt).
+      line += cls ? ` <span class="${cls.trim()}" data-address="${a}"${title}>${text}</span>` : ` ${text}`;
+    }
+    html += `<div style="top:${row * ROW_HEIGHT}px" data-row="${row * ROW_BYTES}">${line}</div>`;
+  }
+  rows.innerHTML = html;
+}
+
+// The address of the byte a click in the memory view is on: a marked byte
+// says it, a plain one is found by its column in the row's monospaced text
+// ("0010  00 01 ...": the address, then a blank and the byte per column).
+function byteAt(event) {
+  if (event.target.dataset.address !== undefined) return Number(event.target.dataset.address);
+  const row = event.target.closest('[data-row]');
+  if (!row) return undefined;
+  const label = row.querySelector('.addr');
+  const charWidth = label.getBoundingClientRect().width / 4;
+  const column = (event.clientX - label.getBoundingClientRect().left) / charWidth;
+  const width = 1 + BYTE_FORMATS[$('memory-format').value](0).length;
+  const index = Math.floor((column - 5) / width);
+  return index >= 0 && index < ROW_BYTES ? Number(row.dataset.row) + index : undefined;
+}
