@@ -428,6 +428,7 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
         result.failures.push_back("the case compares with a reference: --reference names none");
         return result;
     }
+    std::optional<CaseResult> first_failed;
     for (long long k = 0; k < test.repeat; ++k) {
         std::vector<MemoryBytes> presets =
             draw_presets(test, run_seed(limits.seed, key, test.name, k));
@@ -504,7 +505,22 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
                                           bytes_text(got));
             }
         }
-        if (!result.failures.empty()) break;
+        if (result.failures.empty()) {
+            ++result.runs_passed;
+        } else if (!test.partial) {
+            break;
+        } else if (!first_failed) {
+            // A partial case runs on: its report keeps the first failing run.
+            first_failed = result;
+            result.failures = test.problems;
+        } else {
+            result.failures = test.problems;
+        }
+    }
+    if (first_failed) {
+        long long passed_runs = result.runs_passed;
+        result = std::move(*first_failed);
+        result.runs_passed = passed_runs;
     }
     // The bytes drawn are shown for the run that failed only: a passing
     // run's bytes would tell the next submission what to answer.
