@@ -276,6 +276,12 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     std::string_view key = split_key(text, &rest);
     std::string error;
     long long value = 0;
+    if (key == "message") {
+        // Feedback, not an expectation: it is not listed with them.
+        if (rest.empty()) return "message: expected the text to show";
+        c.message = rest;
+        return "";
+    }
     if (key == "out" && rest == "same") {
         c.out_same = true;
         if (c.out) error = "'out same' and 'out V...' in one case: one of them would be ignored";
@@ -321,6 +327,9 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     } else if (key == "points") {
         error = read_points(rest, &value);
         if (error.empty()) c.points = value;
+    } else if (key == "show") {
+        if (rest != "expected no" && rest != "expected yes") error = "expected 'show expected no'";
+        c.show_expected = rest == "expected yes";
     } else if (key == "partial") {
         if (!rest.empty()) error = "expected 'partial' alone";
         c.partial = true;

@@ -75,6 +75,10 @@ struct TestCase {
     std::optional<long long> points;
     // "partial": with repeat K, the points times the share of runs passed.
     bool partial = false;
+    // "message TEXT": shown with a failure of the case, never with a pass.
+    std::string message;
+    // "show expected no": no failure names an expected value.
+    bool show_expected = true;
     std::uint64_t limit = DEFAULT_INSTRUCTION_LIMIT;
     Visibility visibility = Visibility::VISIBLE;
     std::vector<std::string> lines;     // every expectation as written, for reports

@@ -36,7 +36,7 @@ struct Score {
 // A case's details, one per line: every difference, the presets and the
 // run's facts.
 std::string details_text(const CheckedCase& c) {
-    std::string text;
+    std::string text = c.result.passed() || c.test->message.empty() ? "" : c.test->message + "\n";
     std::string share = runs_share(c);
     if (!share.empty()) text += share + "\n";
     for (const std::string& failure : c.result.failures) text += failure + "\n";
@@ -113,7 +113,10 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
         json.key("max_points");
         json.raw(points_text(points_of(*c.test)));
         json.key("message");
-        json.value(ok ? "passed" : details ? first_failure(c) : "failed");
+        json.value(ok                         ? "passed"
+                   : !c.test->message.empty() ? c.test->message
+                   : details                  ? first_failure(c)
+                                              : "failed");
         json.key("output");
         json.value(details ? details_text(c) : "");
         json.end_object();
@@ -200,7 +203,7 @@ std::string junit(const std::vector<CheckedFile>& files, const ReportOptions& op
             const char* element = error ? "error" : "failure";
             cases += ">\n      <" + std::string(element) + " message=\"" +
                      xml_text(details ? first_failure(c) : "failed") + "\">" +
-                     (details ? xml_text(details_text(c), false) : "") + "</" + element +
+                     xml_text(details ? details_text(c) : c.test->message, false) + "</" + element +
                      ">\n    </testcase>\n";
         }
         long long count = static_cast<long long>(f.cases.size());
@@ -269,9 +272,17 @@ std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& opti
             bool ok = c.result.passed();
             out += (ok ? "ok " : "not ok ") + std::to_string(++number) + " - " +
                    tap_description(c.name) + "\n";
-            if (ok || !shows_details(*c.test, options.show_hidden)) continue;
+            if (ok) continue;
+            if (!shows_details(*c.test, options.show_hidden)) {
+                // The teacher's message is written for the student.
+                if (!c.test->message.empty())
+                    out += "  ---\n  message: " + yaml_string(c.test->message) + "\n  ...\n";
+                continue;
+            }
             // The details as a YAML block.
-            out += "  ---\n  message: " + yaml_string(first_failure(c)) + "\n  failures:\n";
+            out += "  ---\n  message: " +
+                   yaml_string(c.test->message.empty() ? first_failure(c) : c.test->message) +
+                   "\n  failures:\n";
             for (const std::string& failure : c.result.failures)
                 out += "    - " + yaml_string(failure) + "\n";
             std::vector<std::string> presets = preset_lines(c);

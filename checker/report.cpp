@@ -116,7 +116,12 @@ void write_case(JsonWriter& json, const CheckedCase& c, bool show_hidden) {
         json.key("runs");
         json.value(c.test->repeat);
     }
-    write_strings(json, "expectations", details ? c.test->lines : std::vector<std::string>{});
+    bool listed = details && (c.test->show_expected || show_hidden);
+    write_strings(json, "expectations", listed ? c.test->lines : std::vector<std::string>{});
+    if (!passed && !c.test->message.empty()) {
+        json.key("message");
+        json.value(c.test->message);
+    }
     json.key("run");
     details ? write_run(json, c.result.run) : json.null();
     if (c.test->visibility != Visibility::VISIBLE) {
@@ -259,6 +264,8 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
                 for (const std::string& finding : c.result.run.findings)
                     out += "  finding: " + terminal_safe(finding) + "\n";
             }
+            if (!failures.empty() && !c.test->message.empty())
+                out += "  hint: " + terminal_safe(c.test->message) + "\n";
         }
         if (files.size() > 1 && tally.any_points)
             out += terminal_safe(f.file) + ": " + tally.points_text() + "\n";

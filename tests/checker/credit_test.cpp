@@ -32,12 +32,17 @@ struct Credit {
                    "  mem data same 8\n"
                    "case plain\n  set data = random 8 0..1\n  repeat 7\n  points 0.5\n"
                    "  mem data same 8\n");
+        write_file(dir.file("m.cases"),
+                   "case quiet\n  mem data = 3 9 17 28 42 64 100 200\n  show expected no\n"
+                   "  message look at the loop's end\n  out 3 9 17 28 42 64 100 200\n"
+                   "case secret\n  visibility hidden\n  mem data = 1\n"
+                   "  message sorted from small to large?\n");
     }
-    RunResult check(const std::string& format, const std::string& source) const {
-        return run_program(
-            CHECKER_PATH,
-            {"--cases", "c.cases", "--reference", "ref.asm", "--format", format, source}, "",
-            dir.path);
+    RunResult check(const std::string& format, const std::string& source,
+                    const std::string& cases = "c.cases") const {
+        return run_program(CHECKER_PATH,
+                           {"--cases", cases, "--reference", "ref.asm", "--format", format, source},
+                           "", dir.path);
     }
 };
 
@@ -89,4 +94,49 @@ TEST(CheckerCredit, DecimalPointsAndPartialCreditInEveryFormat) {
         EXPECT_NE(bad.errors.find("line 2: points: expected a number"), std::string::npos)
             << points << bad.errors;
     }
+}
+
+TEST(CheckerFeedback, MessagesAndHiddenExpectedValuesInEveryFormat) {
+    Credit a;
+    // carl fails both cases: "quiet" hides its values, "secret" is hidden.
+    const std::string quiet = "out #1 is not what was expected: got 17";
+    struct Want {
+        std::string format;
+        std::vector<std::string> present;
+    };
+    const Want wants[] = {
+        {"text",
+         {"FAIL carl.asm [quiet]: " + quiet + "\n  hint: look at the loop's end\n",
+          "FAIL carl.asm [secret]\n  hint: sorted from small to large?\n"}},
+        {"json", {"\"message\": \"look at the loop's end\"", "sorted from small"}},
+        {"gradescope", {"\"output\": \"look at the loop's end\\n" + quiet + "\\n"}},
+        {"prairielearn",
+         {"\"message\": \"look at the loop's end\"", "\"message\": \"sorted from small"}},
+        {"junit", {">look at the loop's end\n" + quiet, ">sorted from small to large?</failure>"}},
+        {"tap",
+         {"message: \"look at the loop's end\"", "mem data is not what was expected\\x3a got 17",
+          "- carl.asm [secret]\n  ---\n  message: \"sorted from small to large?\"\n  ...\n"}},
+    };
+    for (const Want& want : wants) {
+        RunResult run = a.check(want.format, "carl.asm", "m.cases");
+        for (const std::string& text : want.present)
+            EXPECT_NE(run.output.find(text), std::string::npos)
+                << want.format << ": " << text << "\n"
+                << run.output;
+        // No expected value of "quiet" is named: 3 is its first.
+        EXPECT_EQ(run.output.find("= 3"), std::string::npos) << want.format << run.output;
+        EXPECT_EQ(run.output.find("out 3 9"), std::string::npos) << want.format;
+        // A passing case shows no message.
+        RunResult pass = a.check(want.format, "alice.asm", "m.cases");
+        EXPECT_EQ(pass.output.find("loop's end"), std::string::npos) << want.format;
+    }
+    // The teacher sees the expectations; messages are never listed with them.
+    RunResult teacher = run_program(
+        CHECKER_PATH, {"--cases", "m.cases", "--format", "json", "--show-hidden", "carl.asm"}, "",
+        a.dir.path);
+    nlohmann::json doc = nlohmann::json::parse(teacher.output);
+    EXPECT_EQ(doc["files"][0]["cases"][0]["expectations"],
+              nlohmann::json({"mem data = 3 9 17 28 42 64 100 200", "show expected no",
+                              "out 3 9 17 28 42 64 100 200"}));
+    EXPECT_EQ(doc["files"][0]["cases"][1]["expectations"].size(), 2u);
 }
