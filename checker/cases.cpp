@@ -196,6 +196,24 @@ std::string read_single(std::string_view text, long long min, long long max, lon
     return "";
 }
 
+// "N", "N.D" or "N.DD" up to 1,000,000, in hundredths.
+std::string read_points(std::string_view text, long long* hundredths) {
+    std::vector<std::string_view> words = words_of(text);
+    std::string_view word = words.size() == 1 ? words[0] : std::string_view();
+    std::size_t dot = word.find('.');
+    std::string_view whole = word.substr(0, dot);
+    std::string_view fraction = dot == std::string_view::npos ? "" : word.substr(dot + 1);
+    long long units = 0, part = 0;
+    bool ok = read_number(whole, 1'000'000, &units) &&
+              (dot == std::string_view::npos ||
+               (!fraction.empty() && fraction.size() <= 2 && read_number(fraction, 99, &part)));
+    if (fraction.size() == 1) part *= 10;
+    *hundredths = units * 100 + part;
+    if (!ok || *hundredths > 100'000'000)
+        return "expected a number from 0 to 1000000 with at most two decimals";
+    return "";
+}
+
 // Splits a line into its first word and the trimmed rest.
 std::string_view split_key(std::string_view text, std::string_view* rest) {
     std::size_t end = 0;
@@ -258,6 +276,12 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     std::string_view key = split_key(text, &rest);
     std::string error;
     long long value = 0;
+    if (key == "message") {
+        // Feedback, not an expectation: it is not listed with them.
+        if (rest.empty()) return "message: expected the text to show";
+        c.message = rest;
+        return "";
+    }
     if (key == "out" && rest == "same") {
         c.out_same = true;
         if (c.out) error = "'out same' and 'out V...' in one case: one of them would be ignored";
@@ -301,8 +325,14 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         error = read_single(rest, 0, MEMORY_SIZE - 1, &value);
         if (error.empty()) c.sp = static_cast<std::uint16_t>(value);
     } else if (key == "points") {
-        error = read_single(rest, 0, 1'000'000, &value);
+        error = read_points(rest, &value);
         if (error.empty()) c.points = value;
+    } else if (key == "show") {
+        if (rest != "expected no" && rest != "expected yes") error = "expected 'show expected no'";
+        c.show_expected = rest == "expected yes";
+    } else if (key == "partial") {
+        if (!rest.empty()) error = "expected 'partial' alone";
+        c.partial = true;
     } else if (key == "limit") {
         error = read_single(rest, 1, 999'999'999'999LL, &value);
         if (error.empty()) c.limit = static_cast<std::uint64_t>(value);
@@ -336,6 +366,17 @@ std::string add_expectation(TestCase& c, std::string_view text) {
         error = std::string(key) + ": " + error;
     }
     return error;
+}
+
+std::string points_text(long long hundredths) {
+    std::string text = std::to_string(hundredths / 100);
+    long long part = hundredths % 100;
+    if (part != 0) {
+        text += '.';
+        text += static_cast<char>('0' + part / 10);
+        if (part % 10 != 0) text += static_cast<char>('0' + part % 10);
+    }
+    return text;
 }
 
 std::vector<std::string> message_lines(const std::string& message) {

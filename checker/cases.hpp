@@ -71,7 +71,14 @@ struct TestCase {
     // "stack V..." before "call": pushed below the return address, top first;
     // after "call", or in a case without one: what the stack holds at the end.
     std::optional<std::vector<std::uint8_t>> stack_before, stack_after;
+    // "points N", "points N.D", "points N.DD": in hundredths of a point.
     std::optional<long long> points;
+    // "partial": with repeat K, the points times the share of runs passed.
+    bool partial = false;
+    // "message TEXT": shown with a failure of the case, never with a pass.
+    std::string message;
+    // "show expected no": no failure names an expected value.
+    bool show_expected = true;
     std::uint64_t limit = DEFAULT_INSTRUCTION_LIMIT;
     Visibility visibility = Visibility::VISIBLE;
     std::vector<std::string> lines;     // every expectation as written, for reports
@@ -91,6 +98,9 @@ std::string stop_text(const Stop& stop);
 // All lines of the message, each without leading blanks, joined by one
 // blank ("-LDD- ERROR address overload (> MEMORY_SIZE)"); also matched.
 std::string stop_full_text(const Stop& stop);
+
+// Points given in hundredths as a report writes them: "4.5", "14", "0.25".
+std::string points_text(long long hundredths);
 
 // Reads one expectation ("out 1 2", "mem data = 3", ...) into the case.
 // Returns "" or what is wrong with it.

@@ -58,6 +58,8 @@ struct CaseResult {
     // The presets of the run reported, random bytes drawn ("set data = 4 9"),
     // with "repeat K of N", "stack V..." and "call LABEL" where the case has them.
     std::vector<std::string> presets;
+    // Runs that passed, of a case with "partial" (of its repeat count).
+    long long runs_passed = 0;
     bool passed() const { return failures.empty(); }
 };
 

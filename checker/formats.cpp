@@ -10,7 +10,9 @@
 
 namespace {
 
-long long points_of(const TestCase& test) { return test.points.value_or(1); }
+// Hundredths of a point.
+long long points_of(const TestCase& test) { return test.points.value_or(100); }
+long long earned_of(const CheckedCase& c) { return points_earned(c, points_of(*c.test)); }
 
 struct Score {
     long long earned = 0, possible = 0, passed = 0, failed = 0;
@@ -22,19 +24,21 @@ struct Score {
             bool ok = c.result.passed();
             (ok ? passed : failed) += 1;
             possible += points_of(*c.test);
-            if (ok) earned += points_of(*c.test);
+            earned += earned_of(c);
         }
     }
     std::string text() const {
         return std::to_string(passed) + " passed, " + std::to_string(failed) + " failed, points " +
-               std::to_string(earned) + "/" + std::to_string(possible);
+               points_text(earned) + "/" + points_text(possible);
     }
 };
 
 // A case's details, one per line: every difference, the presets and the
 // run's facts.
 std::string details_text(const CheckedCase& c) {
-    std::string text;
+    std::string text = c.result.passed() || c.test->message.empty() ? "" : c.test->message + "\n";
+    std::string share = runs_share(c);
+    if (!share.empty()) text += share + "\n";
     for (const std::string& failure : c.result.failures) text += failure + "\n";
     for (const std::string& preset : preset_lines(c)) text += preset + "\n";
     return text + "run: " + run_facts_text(c.result.run) + "\n";
@@ -45,9 +49,9 @@ std::string gradescope(const CheckedFile& f) {
     JsonWriter json;
     json.begin_object();
     json.key("score");
-    json.value(score.earned);
+    json.raw(points_text(score.earned));
     json.key("max_score");
-    json.value(score.possible);
+    json.raw(points_text(score.possible));
     // The summary is shown to a student at once, so it counts only the cases
     // a student may see now; the others would be told by their number.
     json.key("output");
@@ -62,9 +66,9 @@ std::string gradescope(const CheckedFile& f) {
         json.key("name");
         json.value(c.test->name);
         json.key("score");
-        json.value(ok ? points_of(*c.test) : 0);
+        json.raw(points_text(earned_of(c)));
         json.key("max_score");
-        json.value(points_of(*c.test));
+        json.raw(points_text(points_of(*c.test)));
         json.key("status");
         json.value(ok ? "passed" : "failed");
         json.key("output");
@@ -105,11 +109,14 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
         json.key("name");
         json.value(c.test->name);
         json.key("points");
-        json.value(ok ? points_of(*c.test) : 0);
+        json.raw(points_text(earned_of(c)));
         json.key("max_points");
-        json.value(points_of(*c.test));
+        json.raw(points_text(points_of(*c.test)));
         json.key("message");
-        json.value(ok ? "passed" : details ? c.result.failures.front() : "failed");
+        json.value(ok                         ? "passed"
+                   : !c.test->message.empty() ? c.test->message
+                   : details                  ? first_failure(c)
+                                              : "failed");
         json.key("output");
         json.value(details ? details_text(c) : "");
         json.end_object();
@@ -195,8 +202,8 @@ std::string junit(const std::vector<CheckedFile>& files, const ReportOptions& op
             bool details = shows_details(*c.test, options.show_hidden);
             const char* element = error ? "error" : "failure";
             cases += ">\n      <" + std::string(element) + " message=\"" +
-                     xml_text(details ? c.result.failures.front() : "failed") + "\">" +
-                     (details ? xml_text(details_text(c), false) : "") + "</" + element +
+                     xml_text(details ? first_failure(c) : "failed") + "\">" +
+                     xml_text(details ? details_text(c) : c.test->message, false) + "</" + element +
                      ">\n    </testcase>\n";
         }
         long long count = static_cast<long long>(f.cases.size());
@@ -265,10 +272,17 @@ std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& opti
             bool ok = c.result.passed();
             out += (ok ? "ok " : "not ok ") + std::to_string(++number) + " - " +
                    tap_description(c.name) + "\n";
-            if (ok || !shows_details(*c.test, options.show_hidden)) continue;
+            if (ok) continue;
+            if (!shows_details(*c.test, options.show_hidden)) {
+                // The teacher's message is written for the student.
+                if (!c.test->message.empty())
+                    out += "  ---\n  message: " + yaml_string(c.test->message) + "\n  ...\n";
+                continue;
+            }
             // The details as a YAML block.
-            out +=
-                "  ---\n  message: " + yaml_string(c.result.failures.front()) + "\n  failures:\n";
+            out += "  ---\n  message: " +
+                   yaml_string(c.test->message.empty() ? first_failure(c) : c.test->message) +
+                   "\n  failures:\n";
             for (const std::string& failure : c.result.failures)
                 out += "    - " + yaml_string(failure) + "\n";
             std::vector<std::string> presets = preset_lines(c);
@@ -313,8 +327,8 @@ std::string csv(const std::vector<CheckedFile>& files) {
     std::string out = "submission,points,points_possible,passed,failed\r\n";
     for (const CheckedFile& f : files) {
         Score score(f);
-        out += csv_field(f.file) + "," + std::to_string(score.earned) + "," +
-               std::to_string(score.possible) + "," + std::to_string(score.passed) + "," +
+        out += csv_field(f.file) + "," + points_text(score.earned) + "," +
+               points_text(score.possible) + "," + std::to_string(score.passed) + "," +
                std::to_string(score.failed) + "\r\n";
     }
     return out;

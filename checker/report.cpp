@@ -17,14 +17,14 @@ struct Tally {
         if (c.test->points) {
             any_points = true;
             possible += *c.test->points;
-            if (passed_case) points += *c.test->points;
+            points += points_earned(c, *c.test->points);
         }
     }
     void add(const CheckedFile& f) {
         for (const CheckedCase& c : f.cases) add(c);
     }
     std::string points_text() const {
-        return "points " + std::to_string(points) + "/" + std::to_string(possible);
+        return "points " + ::points_text(points) + "/" + ::points_text(possible);
     }
 };
 
@@ -46,9 +46,9 @@ void write_tally(JsonWriter& json, const Tally& tally) {
     json.key("failed");
     json.value(tally.failed);
     json.key("points");
-    json.value(tally.points);
+    json.raw(points_text(tally.points));
     json.key("points_possible");
-    json.value(tally.possible);
+    json.raw(points_text(tally.possible));
 }
 
 void write_strings(JsonWriter& json, const char* name, const std::vector<std::string>& texts) {
@@ -107,10 +107,21 @@ void write_case(JsonWriter& json, const CheckedCase& c, bool show_hidden) {
     json.value(passed);
     write_strings(json, "failures", details ? c.result.failures : std::vector<std::string>{});
     json.key("points");
-    json.value(passed ? points : 0);
+    json.raw(points_text(points_earned(c, points)));
     json.key("points_possible");
-    json.value(points);
-    write_strings(json, "expectations", details ? c.test->lines : std::vector<std::string>{});
+    json.raw(points_text(points));
+    if (c.test->partial) {
+        json.key("runs_passed");
+        json.value(c.result.runs_passed);
+        json.key("runs");
+        json.value(c.test->repeat);
+    }
+    bool listed = details && (c.test->show_expected || show_hidden);
+    write_strings(json, "expectations", listed ? c.test->lines : std::vector<std::string>{});
+    if (!passed && !c.test->message.empty()) {
+        json.key("message");
+        json.value(c.test->message);
+    }
     json.key("run");
     details ? write_run(json, c.result.run) : json.null();
     if (c.test->visibility != Visibility::VISIBLE) {
@@ -166,6 +177,26 @@ std::string terminal_safe(std::string_view text) {
 
 bool shows_details(const TestCase& test, bool show_hidden) {
     return show_hidden || test.visibility == Visibility::VISIBLE;
+}
+
+long long points_earned(const CheckedCase& c, long long possible) {
+    if (c.result.passed()) return possible;
+    if (!c.test->partial || c.test->repeat <= 0) return 0;
+    // Rounded half up to hundredths; at most 10^8 * 10^5, far inside 64 bits.
+    long long k = c.test->repeat;
+    return (2 * possible * c.result.runs_passed + k) / (2 * k);
+}
+
+std::string runs_share(const CheckedCase& c) {
+    if (c.result.passed() || !c.test->partial) return "";
+    return std::to_string(c.result.runs_passed) + " of " + std::to_string(c.test->repeat) +
+           " runs passed";
+}
+
+std::string first_failure(const CheckedCase& c) {
+    std::string share = runs_share(c);
+    const std::string& first = c.result.failures.front();
+    return share.empty() ? first : share + "; " + first;
 }
 
 std::vector<std::string> preset_lines(const CheckedCase& c) {
@@ -227,12 +258,14 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
             } else if (!shows_details(*c.test, show_hidden)) {
                 out += "FAIL " + terminal_safe(c.name) + "\n";
             } else {
-                out += "FAIL " + terminal_safe(c.name + presets_text(c) + ": " + failures.front()) +
+                out += "FAIL " + terminal_safe(c.name + presets_text(c) + ": " + first_failure(c)) +
                        "\n";
                 // A failed case shows what the run did wrong on its way.
                 for (const std::string& finding : c.result.run.findings)
                     out += "  finding: " + terminal_safe(finding) + "\n";
             }
+            if (!failures.empty() && !c.test->message.empty())
+                out += "  hint: " + terminal_safe(c.test->message) + "\n";
         }
         if (files.size() > 1 && tally.any_points)
             out += terminal_safe(f.file) + ": " + tally.points_text() + "\n";

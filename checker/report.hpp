@@ -53,6 +53,14 @@ std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden 
 // Shared by the reports.
 // Whether a report shows the case's details.
 bool shows_details(const TestCase& test, bool show_hidden);
+// Hundredths of a point the case earns of possible: all when it passed,
+// with "partial" the share of runs passed rounded to hundredths, else none.
+long long points_earned(const CheckedCase& c, long long possible);
+// "7 of 10 runs passed" for a failed case with "partial", else "".
+std::string runs_share(const CheckedCase& c);
+// The failure a one-line report shows: the first difference, after the
+// share of runs passed where there is one.
+std::string first_failure(const CheckedCase& c);
 // What the case stored before the run reported, as written or with the
 // random bytes drawn: "set data = 200", "repeat 2 of 5", "call square".
 std::vector<std::string> preset_lines(const CheckedCase& c);

@@ -69,7 +69,7 @@ TEST(CheckerExpectLines, ReadsTheExamplesFormAndEveryOtherExpectation) {
     ASSERT_EQ(c.presets.size(), 1u);
     EXPECT_EQ(c.presets[0].where.label, "");
     EXPECT_EQ(c.presets[0].where.offset, 100);
-    EXPECT_EQ(c.points, 3);
+    EXPECT_EQ(c.points, 300);
     EXPECT_EQ(c.limit, 50u);
     EXPECT_EQ(c.problems, (std::vector<std::string>{
                               "line 14: clock: unknown expectation 'clock'",
@@ -102,7 +102,7 @@ TEST(CheckerCasesFile, NamesCasesAndRefusesWhatItCannotRead) {
     EXPECT_EQ(cases[0].name, "first one");
     EXPECT_EQ(cases[0].out, (std::vector<std::uint8_t>{1}));
     EXPECT_EQ(cases[1].name, "second");
-    EXPECT_EQ(cases[1].points, 2);
+    EXPECT_EQ(cases[1].points, 200);
 
     // A byte order mark is skipped; every stop message as the manual lists
     // them is accepted, in its short and its whole form.
@@ -127,7 +127,7 @@ TEST(CheckerCasesFile, NamesCasesAndRefusesWhatItCannotRead) {
         {"case a\nout -1\n", "line 2: out: not a byte value: '-1'"},
         {"case\n", "line 1: case: expected a name"},
         {"# nothing\n", "no case in the file"},
-        {"case a\npoints many\n", "line 2: points: expected one number from 0 to 1000000"},
+        {"case a\npoints many\n", "line 2: points: expected a number from 0 to 1000000 with at most two decimals"},
         // Known when the file is read: memory's end, what a label is, the
         // stops there are, one name per case.
         {"case a\nmem 16383 = 0 0\n", "line 2: mem: 16383 reaches past the end of memory"},
