@@ -70,7 +70,7 @@ std::vector<std::string> debugger_positions(const std::vector<std::string>& comm
     std::vector<std::string> positions;
     for (std::size_t i = 0; i < commands.size(); ++i) {
         std::string section = echo_section(r.output, std::to_string(i));
-        std::string position = "end";
+        std::string position = "0x000F";  // nothing moved: still at the hlt
         std::regex at_line("(^|\n)at ([0-9A-F]{4})");
         for (std::sregex_iterator it(section.begin(), section.end(), at_line), end; it != end; ++it)
             position = "0x" + (*it)[2].str();
