@@ -1,9 +1,13 @@
 #include "driver.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "assemble.hpp"
@@ -23,15 +27,32 @@ void report_findings(ProgramFiles& files, const Assembly& a) {
         std::fprintf(stderr, "%s:%d: warning: %s\n", files.source_name, f.line, f.text.c_str());
     if (files.listing_name == nullptr) return;
     // Created only now that the source has been read.
-    files.listing = std::fopen(files.listing_name, "w");
-    if (files.listing == nullptr) {
-        std::fprintf(stderr, "assembler: cannot create the listing file '%s': %s\n",
-                     files.listing_name, std::strerror(errno));
-        return;
+    int error = files.listing.open(files.listing_name);
+    if (error == 0) {
+        write_machine_listing(files.listing.stream(), files.source_name, a);
+        error = files.listing.commit();
     }
-    bool written = write_machine_listing(files.listing, files.source_name, a);
-    if (!close_stream(files.listing) || !written)
-        std::fputs("assembler: the listing file could not be written completely\n", stderr);
+    if (error != 0) {
+        report_write_failure("the listing file", files.listing_name, error);
+        files.output_failed = true;
+    }
+}
+
+// Creates the pass-1 file without following a link or replacing anything:
+// where its name is taken, a fresh name beside it (written back into name),
+// so that the file deleted at the end is the one this run made.
+std::FILE* create_pass1_file(char* name) {
+    int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        std::string fresh = std::string(name) + ".XXXXXX";
+        if (fresh.size() >= static_cast<std::size_t>(NAME_CAPACITY)) return nullptr;
+        fd = ::mkstemp(fresh.data());
+        if (fd >= 0) std::strcpy(name, fresh.c_str());
+    }
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, "w");
+    if (file == nullptr) ::close(fd);
+    return file;
 }
 
 // Opens the source; a directory opens but cannot be read, so it counts as
@@ -56,7 +77,7 @@ bool program_pass1(ProgramFiles& files, Assembly& a, bool& complete) {
         console_printf("\n File not found\n");
         return false;
     }
-    files.pass1 = std::fopen(files.pass1_file_name, "w");
+    files.pass1 = create_pass1_file(files.pass1_file_name);
     if (files.pass1 == nullptr) {
         console_printf("\n File can not create for PASS1\n");
         close_stream(files.source);
@@ -88,23 +109,30 @@ bool program_pass2(ProgramFiles& files, Assembly& a, bool pass1_complete) {
         console_printf("\n File not found\n");
         return false;
     }
-    files.object = std::fopen(files.object_file_name, "w");
-    if (files.object == nullptr) {
+    if (int error = files.object.open(files.object_file_name)) {
         console_printf("\n File can not create for PASS2\n");
+        report_write_failure("the object code file", files.object_file_name, error);
         close_stream(files.pass1);
         return false;
     }
     a.pass1_input.file = files.pass1;
-    a.object_code.file = files.object;
+    a.object_code.file = files.object.stream();
     AssemblyOutcome outcome = run_pass2(a);
     // What pass 2 noted stands also before an error: it may explain it.
+    if (a.note_findings) {
+        if (std::optional<std::string> source = read_whole_file(files.source_name))
+            note_nul_bytes(split_source_lines(*source), a.findings);
+    }
     report_findings(files, a);
     if (!outcome.ok) error_exit(files, outcome.error_message.c_str());
-    // An object code file cut short (a full disk) is not a completed pass.
-    bool written = std::ferror(files.object) == 0;
-    written = close_stream(files.object) && written;
+    // An object code file cut short (a full disk) leaves the old one as it
+    // was: the pass completed, its output did not.
+    if (int error = files.object.commit()) {
+        report_write_failure("the object code file", files.object_file_name, error);
+        files.output_failed = true;
+    }
     close_stream(files.pass1);
-    return written;
+    return true;
 }
 
 }  // namespace
@@ -148,5 +176,6 @@ void assembler_main(const AssemblerOptions& options) {
     bool completed = program_pass2(files, *assembly, pass1_complete);
     // A pass-1 file this run did not create is left alone.
     bool deleted = pass1_created && std::remove(files.pass1_file_name) == 0;
-    console_exit(completed && deleted ? 0 : FAILURE_STATUS);
+    if (!completed || !deleted) console_exit(FAILURE_STATUS);
+    console_exit(files.output_failed ? OUTPUT_FAILED_STATUS : 0);
 }

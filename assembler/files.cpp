@@ -13,8 +13,8 @@ bool close_stream(std::FILE*& stream) {
 void error_exit(ProgramFiles& files, const char* message) {
     close_stream(files.source);
     close_stream(files.pass1);
-    close_stream(files.object);
-    close_stream(files.listing);
+    files.object.abandon();
+    files.listing.abandon();
     console_write(message, std::strlen(message));
     console_exit(FAILURE_STATUS);
 }

@@ -1,8 +1,10 @@
 #include "console.hpp"
 #include "driver.hpp"
 #include "options.hpp"
+#include "output_file.hpp"
 
 int main(int argc, char* argv[]) {
+    start_program("assembler");
     AssemblerOptions options;
     if (std::optional<int> status = parse_assembler_options(argc, argv, options)) return *status;
     // A name on the command line takes the road of a typed one.

@@ -74,7 +74,11 @@ std::optional<int> parse_assembler_options(int argc, char* argv[], AssemblerOpti
             "assembler", USAGE,
             std::string("one source file only, not also '") + argv[optind + 1] + "'");
     }
-    if (optind < argc) options.source_file = argv[optind];
+    if (optind < argc) {
+        if (std::optional<std::string> problem = operand_name_problem(argv[optind]))
+            return usage_error("assembler", USAGE, *problem);
+        options.source_file = argv[optind];
+    }
     if (options.object_file != nullptr) {
         if (auto problem = object_name_problem(options.object_file, options.pass1_file))
             return usage_error("assembler", USAGE, *problem);

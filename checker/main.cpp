@@ -6,6 +6,7 @@
 // or holds a mistake.
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "command_line.hpp"
+#include "output_file.hpp"
 #include "report.hpp"
 #include "run_files.hpp"
 #include "submissions.hpp"
@@ -141,6 +143,7 @@ void drop_texts(AssemblyResult& program) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    start_program("checker");
     ReportOptions options;
     const char* cases_file = nullptr;
     const char* source_name = nullptr;
@@ -297,6 +300,9 @@ int main(int argc, char** argv) {
 
     const std::string text = report(files, options);
     std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) return STATUS_USAGE;
+    if (std::fflush(stdout) != 0) {
+        report_output_failure(errno);
+        return STATUS_USAGE;
+    }
     return all_passed(files) ? 0 : STATUS_FAILED;
 }

@@ -1,8 +1,23 @@
 #include "command_line.hpp"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "output_file.hpp"
 #include "version.hpp"
+
+namespace {
+
+// The exit status of --help and --version: 0, or 1 with a line on standard
+// error when standard output could not take the text.
+int printed_status() {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return 0;
+    report_output_failure(errno != 0 ? errno : EIO);
+    return OUTPUT_FAILED_STATUS;
+}
+
+}  // namespace
 
 std::string option_problem(int result, char* const argv[]) {
     std::string option;
@@ -22,12 +37,19 @@ int usage_error(const char* program, const char* usage, const std::string& probl
     return USAGE_STATUS;
 }
 
+std::optional<std::string> operand_name_problem(const char* name) {
+    std::size_t length = std::strlen(name);
+    bool cut = std::strchr(name, '\n') != nullptr || (length > 0 && name[length - 1] == '\r');
+    if (!cut) return std::nullopt;
+    return std::string("a file name cannot hold a line end");
+}
+
 int print_version(const char* program) {
     std::printf("%s %s\n", program, PROJECT_VERSION_TEXT);
-    return 0;
+    return printed_status();
 }
 
 int print_help(const char* text) {
     std::fputs(text, stdout);
-    return 0;
+    return printed_status();
 }

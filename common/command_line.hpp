@@ -4,6 +4,7 @@
 
 #include <getopt.h>
 
+#include <optional>
 #include <string>
 
 // Exit status of a command line that cannot be used.
@@ -17,6 +18,11 @@ std::string option_problem(int result, char* const argv[]);
 // "<program>: <problem>" and the usage line on standard error; returns
 // USAGE_STATUS.
 int usage_error(const char* program, const char* usage, const std::string& problem);
+
+// Why a file name given as an operand cannot be used whole where the
+// program reads its name as a typed line: a line end in it, which would cut
+// it short. Nothing when it can.
+std::optional<std::string> operand_name_problem(const char* name);
 
 // "<program> <version>" on standard output; returns 0.
 int print_version(const char* program);

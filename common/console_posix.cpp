@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "console.hpp"
+#include "output_file.hpp"
 
 namespace {
 
@@ -23,14 +24,19 @@ bool terminal_saved = false;
 bool keys_mode = false;
 bool keys_from_stream = false;  // during a run, with input from a pipe or file
 struct termios saved_settings;
+struct termios keys_settings;  // the single-key mode of a run
 timespec last_flush{};
+int output_error = 0;  // the first failed write to standard output
 
 void write_all(const char* data, std::size_t length) {
     while (length > 0) {
         ssize_t written = ::write(STDOUT_FILENO, data, length);
         if (written < 0) {
             if (errno == EINTR) continue;
-            return;  // output gone (closed pipe, full disk): drop it
+            // Output gone (closed pipe, full disk): dropped, and the exit
+            // says so.
+            if (output_error == 0) output_error = errno;
+            return;
         }
         data += written;
         length -= static_cast<std::size_t>(written);
@@ -56,6 +62,34 @@ extern "C" void on_signal(int signal_number) {
     ::raise(signal_number);
 }
 
+// A stop (Ctrl-Z): the terminal as it was before the run while stopped, the
+// run's mode again when continued, whatever was done to the terminal
+// meanwhile.
+extern "C" void on_stop(int signal_number) {
+    int saved_errno = errno;
+    bool set_again = keys_mode && terminal_saved;
+    if (set_again) tcsetattr(STDIN_FILENO, TCSANOW, &saved_settings);
+    ::signal(signal_number, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, signal_number);
+    // Raised while blocked in this handler: the process stops at the
+    // unblock and goes on from there when continued.
+    ::raise(signal_number);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    ::signal(signal_number, on_stop);
+    if (set_again) tcsetattr(STDIN_FILENO, TCSANOW, &keys_settings);
+    errno = saved_errno;
+}
+
+// Continued after a stop this program did not see (SIGSTOP): the run's
+// mode again.
+extern "C" void on_continue(int) {
+    int saved_errno = errno;
+    if (keys_mode && terminal_saved) tcsetattr(STDIN_FILENO, TCSANOW, &keys_settings);
+    errno = saved_errno;
+}
+
 // Every signal whose default action ends the process and that can be
 // caught: the terminal is put back whichever of them ends a run.
 constexpr int ENDING_SIGNALS[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGPIPE, SIGALRM,
@@ -66,6 +100,15 @@ void install_signal_handlers() {
     if (installed) return;
     installed = true;
     for (int s : ENDING_SIGNALS) ::signal(s, on_signal);
+    // Left ignored where the shell ignores it (no job control).
+    struct sigaction before {};
+    sigaction(SIGTSTP, nullptr, &before);
+    if (before.sa_handler != SIG_IGN) ::signal(SIGTSTP, on_stop);
+    struct sigaction action {};
+    action.sa_handler = on_continue;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGCONT, &action, nullptr);
 }
 
 // Reads whatever standard input holds into the free end of the key queue.
@@ -149,11 +192,11 @@ void console_start_keys() {
     terminal_output = isatty(STDOUT_FILENO) != 0;
     keys_from_stream = isatty(STDIN_FILENO) == 0;
     if (terminal_input && terminal_saved && !keys_mode) {
-        struct termios raw = saved_settings;
-        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) keys_mode = true;
+        keys_settings = saved_settings;
+        keys_settings.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        keys_settings.c_cc[VMIN] = 1;
+        keys_settings.c_cc[VTIME] = 0;
+        if (tcsetattr(STDIN_FILENO, TCSANOW, &keys_settings) == 0) keys_mode = true;
     }
     clock_gettime(CLOCK_MONOTONIC_COARSE, &last_flush);
 }
@@ -201,5 +244,9 @@ void console_set_signal_hook(void (*hook)()) { signal_hook = hook; }
 void console_exit(int status) {
     console_flush();
     restore_terminal();
+    if (output_error != 0) {
+        report_output_failure(output_error);
+        if (status == 0) status = OUTPUT_FAILED_STATUS;
+    }
     std::exit(status);
 }

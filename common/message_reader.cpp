@@ -163,3 +163,25 @@ ReadResult MessageReader::next() {
     in_body_ = false;
     return message;
 }
+
+bool json_depth_within(std::string_view text, int limit) {
+    int depth = 0;
+    bool in_string = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (in_string) {
+            if (c == '\\') {
+                ++i;  // the escaped character
+            } else if (c == '"') {
+                in_string = false;
+            }
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit) return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}

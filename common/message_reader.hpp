@@ -21,6 +21,15 @@ constexpr std::size_t MAX_CONTENT_LENGTH = std::size_t{64} << 20;
 // A header block that has not ended after this many bytes is malformed.
 constexpr std::size_t MAX_HEADER_BYTES = 8192;
 
+// Arrays and objects nested deeper than this make a message a parse error:
+// the parser's memory and time grow with the depth.
+constexpr int MAX_JSON_DEPTH = 256;
+
+// Whether the JSON text nests arrays and objects at most limit deep (the
+// brackets inside strings do not count). One pass, no memory: run before
+// the parser.
+bool json_depth_within(std::string_view text, int limit = MAX_JSON_DEPTH);
+
 struct ReadResult {
     enum Kind { NEED_MORE, MESSAGE, MALFORMED };
     Kind kind = NEED_MORE;

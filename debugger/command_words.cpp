@@ -21,6 +21,12 @@ void say(const std::string& text) {
     std::fwrite(shown.data(), 1, shown.size(), stdout);
 }
 
+std::string quoted_word(const std::string& word) {
+    constexpr std::size_t SHOWN = 80;
+    if (word.size() <= SHOWN) return word;
+    return word.substr(0, SHOWN) + "...";
+}
+
 // Decimal, or hexadecimal after 0x; nothing else in the word.
 std::optional<std::uint64_t> parse_number(const std::string& word) {
     int base = 10;

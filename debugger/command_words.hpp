@@ -15,6 +15,9 @@ using Words = std::vector<std::string>;
 // One answer line; control characters a command may carry (a NUL, an
 // Escape) are written as ^@, ^[ and so on; a tab stays.
 void say(const std::string& text);
+// A word of a command as a message quotes it: at most 80 characters, so
+// that a huge line is not echoed whole.
+std::string quoted_word(const std::string& word);
 Words split_words(const std::string& line);
 // Decimal, or hexadecimal after 0x; nothing else in the word.
 std::optional<std::uint64_t> parse_number(const std::string& word);

@@ -246,11 +246,11 @@ bool run_command(Session& s, const std::string& line) {
     }
     const Command* command = find_command(words[0]);
     if (command == nullptr) {
-        say("unknown command '" + words[0] + "' (help lists the commands)");
+        say("unknown command '" + quoted_word(words[0]) + "' (help lists the commands)");
         return true;
     }
     if (command->most_words != 0 && words.size() > command->most_words) {
-        say("too many words for " + words[0]);
+        say("too many words for " + quoted_word(words[0]));
         return true;
     }
     return command->run(Call{s, words, line});

@@ -1,5 +1,6 @@
 // The debugger: loads a source or object code file and runs the commands
 // read from standard input until quit or the end of the input.
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -8,6 +9,7 @@
 #include "commands.hpp"
 #include "conventions.hpp"
 #include "line_input.hpp"
+#include "output_file.hpp"
 #include "session.hpp"
 
 namespace {
@@ -38,6 +40,7 @@ const option LONG_OPTIONS[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+    start_program("debugger");
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
@@ -60,6 +63,11 @@ int main(int argc, char** argv) {
         std::printf("no file named\n");
         return FAILURE_STATUS;
     }
+    // A name is used whole: one the system would cut at a NUL is refused.
+    if (file_name.find('\0') != std::string::npos) {
+        std::printf("a file name cannot hold a NUL byte\n");
+        return FAILURE_STATUS;
+    }
     static Session session;
     if (std::optional<std::string> refused = load_debug_program(file_name, session.program)) {
         std::printf("%s", refused->c_str());
@@ -73,6 +81,10 @@ int main(int argc, char** argv) {
     std::string line;
     while (read_command_line(line) && run_command(session, line)) {
     }
-    std::fflush(stdout);
+    // Everything the session printed, or a line saying it could not be.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        report_output_failure(errno != 0 ? errno : EIO);
+        return OUTPUT_FAILED_STATUS;
+    }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "output_file.hpp"
 #include "run_files.hpp"
 
 namespace {
@@ -231,14 +232,10 @@ void write_profile(Session& s, const std::string& name) {
         return say("cannot write '" + name + "': " + std::strerror(problem));
     }
     std::string text = callgrind_text(s);
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    int problem = errno;
-    if (file != nullptr && std::fclose(file) != 0 && written) {
-        written = false;
-        problem = errno;
+    // Whole or not at all: on a full disk the old file stays as it was.
+    if (int problem = write_output_file(name, text)) {
+        return say("cannot write '" + name + "': " + std::strerror(problem));
     }
-    if (!written) return say("cannot write '" + name + "': " + std::strerror(problem));
     ProfileCost total = s.profile->total();
     say("profile written to '" + name + "' in callgrind format (" +
         std::to_string(total.instructions) + " instructions, " + std::to_string(total.clocks) +

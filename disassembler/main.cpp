@@ -1,5 +1,6 @@
 // disassembler [-o OUTPUT] OBJECT_FILE: loads an object code file with the
 // simulator's loader and writes it back as assembly source.
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "command_line.hpp"
 #include "disassemble.hpp"
+#include "output_file.hpp"
 #include "run_files.hpp"
 
 namespace {
@@ -40,6 +42,7 @@ int usage(const std::string& problem) { return usage_error("disassembler", USAGE
 }  // namespace
 
 int main(int argc, char** argv) {
+    start_program("disassembler");
     const char* output = nullptr;
     opterr = 0;
     for (;;) {
@@ -69,16 +72,16 @@ int main(int argc, char** argv) {
     }
     const std::string text = disassemble(image.data(), written);
 
-    std::FILE* out = output != nullptr ? std::fopen(output, "w") : stdout;
-    if (out == nullptr) {
-        std::fprintf(stderr, "disassembler: cannot write %s\n", output);
-        return STATUS_REFUSED;
+    if (output != nullptr) {
+        if (int error = write_output_file(output, text)) {
+            report_write_failure("the output file", output, error);
+            return STATUS_REFUSED;
+        }
+        return 0;
     }
-    bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    ok = (out == stdout ? std::fflush(out) : std::fclose(out)) == 0 && ok;
-    if (!ok) {
-        std::fprintf(stderr, "disassembler: cannot write %s\n",
-                     output != nullptr ? output : "the standard output");
+    bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (std::fflush(stdout) != 0 || !ok) {
+        report_output_failure(errno != 0 ? errno : EIO);
         return STATUS_REFUSED;
     }
     return 0;

@@ -25,7 +25,7 @@ cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j 2 >/dev/null
 
 declare -A max_len=([loader]=8192 [run]=16392 [assembler]=8192 [disassembler]=8192 [cases]=8192
-    [language_server]=16384)
+    [language_server]=262144)
 status=0
 for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"

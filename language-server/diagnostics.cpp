@@ -61,9 +61,17 @@ Json diagnostics(const SourceModel& model, const Encoding& encoding) {
         list.push_back(diagnostic(line_range(model, encoding, line), SEVERITY_ERROR, "assembler",
                                   with_editor_line(message, a.error_line, line)));
     }
+    // A long editor line may carry a finding for each of its pieces: its
+    // range is counted once.
+    int ranged_line = -1;
+    Json ranged;
     for (const Finding& f : a.findings) {
-        list.push_back(diagnostic(line_range(model, encoding, model.editor_line(f.line)),
-                                  SEVERITY_WARNING, "assembler", f.text));
+        int line = model.editor_line(f.line);
+        if (line != ranged_line) {
+            ranged = line_range(model, encoding, line);
+            ranged_line = line;
+        }
+        list.push_back(diagnostic(ranged, SEVERITY_WARNING, "assembler", f.text));
     }
     const std::vector<int>& lines = model.line_of_assembler_line;
     for (std::size_t i = 0; i < lines.size();) {

@@ -305,10 +305,43 @@ Json document_symbols(const SourceModel& model, const Encoding& encoding) {
     return list;
 }
 
+namespace {
+
+// The encoding's units up to a byte column of one line, counted on from the
+// previous question on the same line, so that a line's tokens cost one pass
+// over it however many there are.
+class UnitCursor {
+public:
+    explicit UnitCursor(const Encoding& encoding) : encoding_(encoding) {}
+    int units(std::string_view line, int line_number, int byte_column) {
+        if (line_number != line_ || byte_column < byte_) {
+            line_ = line_number;
+            byte_ = 0;
+            units_ = 0;
+        }
+        byte_column = std::min(byte_column, static_cast<int>(line.size()));
+        if (byte_column > byte_) {
+            units_ +=
+                encoding_.units(line.substr(static_cast<std::size_t>(byte_)), byte_column - byte_);
+            byte_ = byte_column;
+        }
+        return units_;
+    }
+
+private:
+    const Encoding& encoding_;
+    int line_ = -1;
+    int byte_ = 0;
+    int units_ = 0;
+};
+
+}  // namespace
+
 Json semantic_tokens(const SourceModel& model, const Encoding& encoding) {
     Json data = Json::array();
     int previous_line = 0;
     int previous_start = 0;
+    UnitCursor cursor(encoding);
     for (const SourceToken& t : model.tokens) {
         int type = 0;
         int modifiers = 0;
@@ -326,8 +359,8 @@ Json semantic_tokens(const SourceModel& model, const Encoding& encoding) {
             case Role::INVALID: continue;
         }
         std::string_view line = model.source.line(t.line);
-        int start = encoding.units(line, t.column);
-        int length = encoding.units(line, t.column + t.length) - start;
+        int start = cursor.units(line, t.line, t.column);
+        int length = cursor.units(line, t.line, t.column + t.length) - start;
         if (length <= 0) continue;
         data.push_back(t.line - previous_line);
         data.push_back(t.line == previous_line ? start - previous_start : start);
@@ -442,6 +475,21 @@ LineLayout layout_of(const SourceModel& model, std::vector<SourceToken>::const_i
     return layout;
 }
 
+// Whether a and b differ only in blanks: the layout may move a line's
+// words, never drop one (after a NUL byte, say, which ends the line for the
+// assembler but not for the editor).
+bool same_but_blanks(std::string_view a, std::string_view b) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    for (;;) {
+        while (i < a.size() && blank(a[i])) ++i;
+        while (j < b.size() && blank(b[j])) ++j;
+        if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
+        if (a[i++] != b[j++]) return false;
+    }
+}
+
 void pad_to(std::string& text, std::size_t column) {
     text.append(text.size() + 1 > column ? 1 : column - text.size(), ' ');
 }
@@ -486,7 +534,7 @@ std::vector<std::optional<std::string>> formatted_lines(const SourceModel& model
             }
             std::string_view old = model.source.line(l);
             // The line, its line end included, must stay within one read.
-            if (text != old && text.size() + 2 < SOURCE_LINE_CAPACITY)
+            if (text != old && text.size() + 2 < SOURCE_LINE_CAPACITY && same_but_blanks(text, old))
                 result[static_cast<std::size_t>(l)] = text;
         }
         line = end;

@@ -9,6 +9,7 @@
 
 #include "command_line.hpp"
 #include "message_reader.hpp"
+#include "output_file.hpp"
 #include "server.hpp"
 
 namespace {
@@ -81,6 +82,7 @@ int serve() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    start_program("language-server");
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <new>
 
+#include "message_reader.hpp"
 #include "version.hpp"
 
 namespace {
@@ -269,7 +271,21 @@ Json Server::dispatch(const std::string& method, const Json& params,
 }
 
 std::vector<std::string> Server::handle(std::string_view body) {
+    // Out of memory while handling one message: that message is answered
+    // with an error and the server goes on with the next.
+    try {
+        return handle_message(body);
+    } catch (const std::bad_alloc&) {
+        return {error_response(nullptr, INTERNAL_ERROR, "out of memory handling the message")};
+    }
+}
+
+std::vector<std::string> Server::handle_message(std::string_view body) {
     std::vector<std::string> out;
+    if (!json_depth_within(body)) {
+        return malformed("the body nests deeper than " + std::to_string(MAX_JSON_DEPTH) +
+                         " levels");
+    }
     Json message = Json::parse(body, nullptr, false);
     if (message.is_discarded()) return malformed("the body is not JSON");
     Json id = nullptr;
@@ -306,6 +322,8 @@ std::vector<std::string> Server::handle(std::string_view body) {
         out.push_back(error_response(id, error.code, error.message));
     } catch (const Json::exception& error) {
         out.push_back(error_response(id, INVALID_PARAMS, error.what()));
+    } catch (const std::bad_alloc&) {
+        throw;  // answered by handle
     } catch (const std::exception& error) {
         out.push_back(error_response(id, INTERNAL_ERROR, error.what()));
     }

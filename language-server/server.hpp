@@ -24,6 +24,7 @@ public:
     int exit_status() const { return shut_down_ ? 0 : 1; }
 
 private:
+    std::vector<std::string> handle_message(std::string_view body);
     Json dispatch(const std::string& method, const Json& params, std::vector<std::string>& out);
     void notify(const std::string& method, const Json& params, std::vector<std::string>& out);
     void publish(const std::string& uri, std::vector<std::string>& out) const;

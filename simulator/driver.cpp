@@ -13,22 +13,31 @@
 #include "machine/loader.hpp"
 #include "machine/step.hpp"
 #include "memory_map.hpp"
+#include "output_file.hpp"
 #include "run_files.hpp"
 #include "trace_file.hpp"
 
 namespace {
 
+bool memory_map_failed = false;
+
+void write_memory_map(const Machine& m, const char* file_name) {
+    if (!dump_memory_map(m, file_name)) memory_map_failed = true;
+}
+
 // Every end of the simulator's run: the trace written out first, and a run
-// that ended with hlt but whose trace is incomplete ends with
-// TRACE_INCOMPLETE_STATUS.
+// that ended with hlt but whose trace or memory map could not be written
+// ends with OUTPUT_FAILED_STATUS (as does one whose standard output failed,
+// through console_exit).
 [[noreturn]] void simulator_exit(int status) {
-    if (!trace_finish() && status == 0) status = TRACE_INCOMPLETE_STATUS;
+    bool written = trace_finish() && !memory_map_failed;
+    if (!written && status == 0) status = OUTPUT_FAILED_STATUS;
     console_exit(status);
 }
 
 [[noreturn]] void end_of_run(const Machine& m, int status) {
     print_statistics(m);
-    dump_memory_map(m, "memmap2.txt");
+    write_memory_map(m, "memmap2.txt");
     simulator_exit(status);
 }
 
@@ -43,14 +52,14 @@ void cpu_reset(Machine& m) {
 void report_stop(const Machine& m, const Stop& stop) {
     console_printf("%s", stop_message(stop).c_str());
     console_printf("%s", stop_position_line(stop).c_str());
-    if (stop_form(stop.kind).memory_map) dump_memory_map(m, "memmap2.txt");
+    if (stop_form(stop.kind).memory_map) write_memory_map(m, "memmap2.txt");
     simulator_exit(FAILURE_STATUS);
 }
 
 void load_program(Machine& m, const char* file_name, WrittenSet* loaded, WrittenSet* code) {
     if (std::optional<Stop> refused = reset_and_load(m, ObjectCode::file(file_name), loaded, code))
         report_stop(m, *refused);
-    dump_memory_map(m, "memmap.txt");
+    write_memory_map(m, "memmap.txt");
 }
 
 void execute_instruction(Machine& m) {
@@ -170,8 +179,14 @@ int simulator_main(const char* trace_name, FindingKinds check) {
     console_printf("- Object code file :");
     char name[NAME_CAPACITY];
     int length = console_read_line(name, NAME_CAPACITY);
-    // A trace file must not write over the object code file or a memory map;
-    // checked before any file is opened.
+    // Neither a memory map nor a trace file may write over the object code
+    // file, nor a trace over a memory map; checked before any file is opened.
+    for (const char* map : {"memmap.txt", "memmap2.txt"}) {
+        if (length <= 0) break;
+        if (!files_distinct("simulator", {{"the memory map file", map, FileRole::NAMED_OUTPUT},
+                                          {"the object code file", name, FileRole::INPUT}}))
+            console_exit(USAGE_STATUS);
+    }
     if (trace_name != nullptr && std::strcmp(trace_name, "-") != 0) {
         std::vector<RunFile> run = {{"the trace file", trace_name, FileRole::NAMED_OUTPUT},
                                     {"the memory map file", "memmap.txt", FileRole::OUTPUT},

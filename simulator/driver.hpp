@@ -27,10 +27,6 @@ struct ConsoleIo {
     }
 };
 
-// Exit status of a run that ended with hlt but whose trace could not be
-// written completely.
-constexpr int TRACE_INCOMPLETE_STATUS = 1;
-
 // Owns the program's one machine and runs the whole dialogue on it;
 // trace_name is the --trace file (nullptr: none), created once the program
 // has loaded. With `check` (--check) a monitor looks at every instruction

@@ -2,9 +2,11 @@
 #include "console.hpp"
 #include "driver.hpp"
 #include "options.hpp"
+#include "output_file.hpp"
 #include "trace_file.hpp"
 
 int main(int argc, char* argv[]) {
+    start_program("simulator");
     SimulatorOptions options;
     if (std::optional<int> status = parse_simulator_options(argc, argv, options)) return *status;
     // A trace file that cannot be created ends the run before anything is read.

@@ -5,18 +5,13 @@
 
 #include "console.hpp"
 #include "machine/machine.hpp"
+#include "output_file.hpp"
 
-// Lines are formatted by hand into blocks: this runs twice in every run.
-void dump_memory_map(const Machine& m, const char* file_name) {
-    std::FILE* file = std::fopen(file_name, "w");
-    if (file == nullptr) {
-        console_printf("\nERROR\n can not create %s\n", file_name);
-        return;
-    }
-    char block[1024 * 17];
-    std::size_t used = 0;
+// Lines are formatted by hand: this runs twice in every run.
+bool dump_memory_map(const Machine& m, const char* file_name) {
+    std::string text(static_cast<std::size_t>(MAX_MEMORY) * 17, '\0');
+    char* p = text.data();
     for (int address = 0; address < MAX_MEMORY; ++address) {
-        char* p = block + used;
         std::memcpy(p, "MEM[", 4);
         for (int i = 8, a = address; i >= 4; --i, a /= 10) p[i] = static_cast<char>('0' + a % 10);
         std::memcpy(p + 9, "] = ", 4);  // NOLINT(bugprone-not-null-terminated-result)
@@ -26,15 +21,11 @@ void dump_memory_map(const Machine& m, const char* file_name) {
         if (value >= 10) *p++ = static_cast<char>('0' + value / 10 % 10);
         *p++ = static_cast<char>('0' + value % 10);
         *p++ = '\n';
-        used = static_cast<std::size_t>(p - block);
-        if (used > sizeof block - 17) {
-            std::fwrite(block, 1, used, file);
-            used = 0;
-        }
     }
-    std::fwrite(block, 1, used, file);
+    text.resize(static_cast<std::size_t>(p - text.data()));
+    int error = write_output_file(file_name, text);
+    if (error == 0) return true;
     // A write that failed (a full disk) is reported like a file not created.
-    bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed)
-        console_printf("\nERROR\n can not create %s\n", file_name);
+    console_printf("\nERROR\n can not create %s\n", file_name);
+    return report_write_failure("the memory map file", file_name, error);
 }

@@ -64,6 +64,10 @@ std::optional<int> parse_simulator_options(int argc, char* argv[], SimulatorOpti
             "simulator", USAGE,
             std::string("one object code file only, not also '") + argv[optind + 1] + "'");
     }
-    if (optind < argc) options.object_file = argv[optind];
+    if (optind < argc) {
+        if (std::optional<std::string> problem = operand_name_problem(argv[optind]))
+            return usage_error("simulator", USAGE, *problem);
+        options.object_file = argv[optind];
+    }
     return std::nullopt;
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "console.hpp"
+#include "output_file.hpp"
 #include "run_files.hpp"
 
 namespace {
@@ -18,7 +19,11 @@ namespace {
 constexpr std::size_t TRACE_BUFFER_CAPACITY = 1 << 20;
 
 int trace_fd = -1;
-bool write_failed = false;
+int write_error = 0;  // the first failed write
+const char* trace_name = nullptr;
+// The trace file, renamed over its name when the run ends (at a signal
+// too); standard error is written in place.
+OutputFile trace_file;
 char trace_buffer[TRACE_BUFFER_CAPACITY];
 // Bytes [written, filled) are waiting. Both are read by the signal handler,
 // so they are updated only after the bytes they cover are in place.
@@ -32,12 +37,18 @@ void write_waiting() {
                             static_cast<std::size_t>(trace_filled - trace_written));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            write_failed = true;
+            if (write_error == 0) write_error = n < 0 ? errno : ENOSPC;
             trace_written = trace_filled;  // a full disk or a closed pipe: drop it
             break;
         }
         trace_written = trace_written + static_cast<std::sig_atomic_t>(n);
     }
+}
+
+// The signal hook: what is buffered, then the file in place of its name.
+void write_waiting_and_rename() {
+    write_waiting();
+    if (write_error == 0) trace_file.commit_in_signal_handler();
 }
 
 bool cannot_create(const char* path, int error) {
@@ -55,20 +66,25 @@ bool trace_can_open(const char* path) {
 }
 
 bool trace_open(const char* path) {
+    trace_name = path;
     if (std::strcmp(path, "-") == 0) {
         trace_fd = STDERR_FILENO;
     } else {
-        trace_fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (trace_fd < 0) return cannot_create(path, errno);
+        if (int error = trace_file.open(path)) return cannot_create(path, error);
+        trace_fd = trace_file.descriptor();
     }
-    console_set_signal_hook(write_waiting);
+    console_set_signal_hook(write_waiting_and_rename);
     return true;
 }
 
 bool trace_finish() {
+    if (trace_fd < 0) return true;
     trace_flush();
-    if (write_failed) std::fputs("simulator: the trace could not be written completely\n", stderr);
-    return !write_failed;
+    if (write_error == 0 && trace_fd != STDERR_FILENO) write_error = trace_file.commit();
+    trace_fd = -1;
+    if (write_error == 0) return true;
+    trace_file.abandon();
+    return report_write_failure("the trace file", trace_name, write_error);
 }
 
 bool trace_active() { return trace_fd >= 0; }

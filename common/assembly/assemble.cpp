@@ -1,5 +1,6 @@
 #include "assemble.hpp"
 
+#include <algorithm>
 #include <memory>
 
 #include "machine_listing.hpp"
@@ -49,7 +50,24 @@ std::string_view source_line_text(const SourceLines& lines, int line) {
         text.remove_suffix(1);
         if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     }
-    return text;
+    // A NUL byte ends the line for the passes: what follows is not shown.
+    return text.substr(0, text.find('\0'));
+}
+
+void note_nul_bytes(const SourceLines& lines, std::vector<Finding>& findings) {
+    std::vector<Finding> found;
+    for (std::size_t n = 0; n < lines.starts.size(); ++n) {
+        std::size_t end = n + 1 < lines.starts.size() ? lines.starts[n + 1] : lines.text.size();
+        std::string_view line(lines.text.data() + lines.starts[n], end - lines.starts[n]);
+        if (line.find('\0') == std::string_view::npos) continue;
+        found.push_back(
+            {static_cast<int>(n + 1), "a NUL byte ends the line here; what follows is not read"});
+    }
+    if (found.empty()) return;
+    found.insert(found.end(), findings.begin(), findings.end());
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    findings = std::move(found);
 }
 
 AssemblyOutcome run_pass1(Assembly& a) { return run_pass(a, pass1_run); }
@@ -87,6 +105,7 @@ AssemblyResult assemble_source(std::string_view source_text, bool with_machine_l
     result.pass1_text = std::move(a->pass1_text.text);
     result.object_code = std::move(a->object_code.text);
     result.findings = std::move(a->findings);
+    note_nul_bytes(result.lines, result.findings);
     if (with_machine_listing && result.ok) {
         LineInput source;
         source.text = source_text;

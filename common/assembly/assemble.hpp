@@ -30,9 +30,14 @@ struct SourceLines {
 };
 
 SourceLines split_source_lines(std::string_view source_text);
-// Line n without its line feed and a carriage return before it; "" outside
-// 1 to starts.size().
+// Line n as the passes read it: without its line feed and a carriage return
+// before it, and up to a NUL byte, which ends it; "" outside 1 to
+// starts.size().
 std::string_view source_line_text(const SourceLines& lines, int line);
+
+// Adds a finding for every line that holds a NUL byte (what follows it is
+// not read) to findings, keeping them in line order.
+void note_nul_bytes(const SourceLines& lines, std::vector<Finding>& findings);
 
 // How a pass or a whole assembly ended.
 struct AssemblyOutcome {

@@ -110,6 +110,10 @@ void pass2_directive(Assembly& a, Directive directive) {
     if (directive == DIRECTIVE_END || !read_operand_digits(a.scan, digits)) return;
     std::uint64_t value = digits_value(digits);
     if (directive == DIRECTIVE_ORG) {
+        if (value > UINT32_MAX) {
+            note_finding(a, "org %s is taken as %llu", digits,
+                         static_cast<unsigned long long>(static_cast<std::uint32_t>(value)));
+        }
         if (static_cast<std::uint32_t>(value) < a.assembled_end) {
             note_finding(a, "org %s moves back over bytes already assembled (up to address %llu)",
                          digits, static_cast<unsigned long long>(a.assembled_end - 1));

@@ -2,9 +2,11 @@
 // which files are created, kept or deleted, and the exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "run_assembler.hpp"
 
@@ -15,14 +17,18 @@ namespace {
 const std::string INPUT_FILE_ERROR = "\nERROR\n Inputfile error\nprogram terminated!\n";
 const std::string NOT_FOUND_TWICE = "\n File not found\n\n-pass2-\n\n File not found\n";
 
-// Every file name in dir with its content ("<dir>" for a directory).
+// Every file name in dir with its content ("<dir>" for a directory), by name.
 std::string snapshot(const TempDir& dir) {
-    std::string all;
+    std::vector<std::string> entries;
     for (const auto& entry : fs::directory_iterator(dir.path)) {
         std::string name = entry.path().filename().string();
-        all += name + "=" +
-               (fs::is_directory(entry.path()) ? "<dir>" : read_file(entry.path().string())) + ";";
+        entries.push_back(
+            name + "=" +
+            (fs::is_directory(entry.path()) ? "<dir>" : read_file(entry.path().string())) + ";");
     }
+    std::sort(entries.begin(), entries.end());
+    std::string all;
+    for (const std::string& e : entries) all += e;
     return all;
 }
 
@@ -111,14 +117,15 @@ TEST(AssemblerCli, SourceNotFoundLeavesAnyPass1FileAlone) {
 
 TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
     {
+        // A pass-1 name taken (here by a directory): a fresh name beside it.
         TempDir dir;
         fs::create_directory(dir.file("prog.ps1"));
         ProgramRun a = assemble(dir, "nop\n");
-        EXPECT_EQ(a.run.output,
-                  PROMPT + "\n File can not create for PASS1\n\n-pass2-\n\n File not found\n");
-        EXPECT_EQ(a.run.exit_status, 255);
-        EXPECT_EQ(a.object, NO_FILE);
+        EXPECT_EQ(a.run.output, PROMPT + "    0: nop \n\nSymbol table\n\n-pass2-\n");
+        EXPECT_EQ(a.run.exit_status, 0);
+        EXPECT_EQ(a.object, "0 64 \n");
         EXPECT_TRUE(fs::is_directory(dir.file("prog.ps1")));
+        EXPECT_EQ(snapshot(dir), "prog.asm=nop\n;prog.hx=0 64 \n;prog.ps1=<dir>;");
     }
     {
         TempDir dir;
@@ -136,33 +143,39 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
         TempDir dir;
         fs::create_symlink("/dev/full", dir.file("prog.hx"));
         write_file(dir.file("prog.asm"), "nop\n");
-        RunResult r = run_program(assembler_path(), "prog.asm\n", dir.path);
+        RunResult r = run_program(assembler_path(), {"prog.asm"}, "", dir.path);
         EXPECT_EQ(r.output, PROMPT + "    0: nop \n\nSymbol table\n\n-pass2-\n");
-        EXPECT_EQ(r.exit_status, 255);
+        EXPECT_EQ(r.errors,
+                  "assembler: cannot write the object code file 'prog.hx': No space left on "
+                  "device\n");
+        EXPECT_EQ(r.exit_status, 1);
         EXPECT_FALSE(file_exists(dir.file("prog.ps1")));
     }
     {
-        TempDir dir;  // a pass-1 file cut short is not read back
+        // A pass-1 name that is a link: neither followed nor deleted.
+        TempDir dir;
         fs::create_symlink("/dev/full", dir.file("prog.ps1"));
-        ProgramRun a = assemble(dir, "nop\n");
-        EXPECT_EQ(a.run.output,
-                  PROMPT +
-                      "    0: nop \n\nSymbol table\n\n File can not create for PASS1\n"
-                      "\n-pass2-\n\n File not found\n");
-        EXPECT_EQ(a.run.exit_status, 255);
-        EXPECT_EQ(a.object, NO_FILE);
-        EXPECT_FALSE(fs::is_symlink(dir.file("prog.ps1")));  // this run made it, so it is deleted
+        write_file(dir.file("prog.asm"), "nop\n");
+        RunResult r = run_program(assembler_path(), "prog.asm\n", dir.path);
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_TRUE(fs::is_symlink(dir.file("prog.ps1")));
+        EXPECT_EQ(read_file(dir.file("prog.hx")), "0 64 \n");
     }
 }
 
-TEST(AssemblerCli, RunAfterAnErrorOverwritesAndDeletesThePass1File) {
+// The pass-1 file of a failed run stays; the next run leaves it alone, as
+// any file it did not make, and deletes only its own.
+TEST(AssemblerCli, RunAfterAnErrorLeavesThePass1FileAlone) {
     TempDir dir;
     ProgramRun failed = assemble(dir, "nop\nldi 5 ?\n");
     EXPECT_EQ(failed.pass1, "nop \nldi 5 ? ");
+    EXPECT_EQ(failed.object, NO_FILE);
     ProgramRun fixed = assemble(dir, "nop\nldi 5\n");
     EXPECT_EQ(fixed.run.exit_status, 0);
-    EXPECT_EQ(fixed.pass1, NO_FILE);
+    EXPECT_EQ(fixed.pass1, "nop \nldi 5 ? ");
     EXPECT_EQ(fixed.object, "0 64 \n1 0 5 \n");
+    EXPECT_EQ(snapshot(dir),
+              "prog.asm=nop\nldi 5\n;prog.hx=0 64 \n1 0 5 \n;prog.ps1=nop \nldi 5 ? ;");
 }
 
 }  // namespace

@@ -196,7 +196,11 @@ TEST(Disassembler, CommandLine) {
         {{"long.hx"}, "", "\nERROR\nObject code token too long : 0000000000000000000...\n", 1},
         {{"missing.hx"}, "", "\nERROR\nFile not found\n", 1},
         {{"."}, "", "\nERROR\nFile not found\n", 1},
-        {{"-o", "no/such/dir.asm", "p.hx"}, "", "disassembler: cannot write no/such/dir.asm\n", 1},
+        {{"-o", "no/such/dir.asm", "p.hx"},
+         "",
+         "disassembler: cannot write the output file 'no/such/dir.asm': No such file or "
+         "directory\n",
+         1},
         {{}, "", "disassembler: no object code file\n", 2},
         {{"p.hx", "p.hx"}, "", "disassembler: more than one object code file\n", 2},
         {{"-x", "p.hx"}, "", "disassembler: unknown option '-x'\n", 2},

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -38,12 +39,18 @@ bool same_settings(const termios& a, const termios& b) {
            a.c_lflag == b.c_lflag;
 }
 
-// The simulator started in dir with a fresh pseudo-terminal as its
-// controlling terminal. The slave side stays open here too, so that its
-// settings can be read before, during and after the run.
+// A program (the simulator unless told) started in dir with a fresh
+// pseudo-terminal as its controlling terminal. The slave side stays open here
+// too, so that its settings can be read before, during and after the run.
+// As a job, the program runs in a process group of its own in the
+// foreground, under a parent that waits for it as a shell does, so that
+// Ctrl-Z stops it (a stop signal to a group without such a parent is
+// dropped).
 class TerminalSession {
 public:
-    explicit TerminalSession(const std::string& dir) {
+    explicit TerminalSession(const std::string& dir,
+                             std::vector<std::string> command = {simulator_path()},
+                             bool as_job = false) {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
         const char* name = ptsname(master_);
@@ -60,10 +67,31 @@ public:
             close(master_);
             close(slave_);
             if (chdir(dir.c_str()) != 0) _exit(126);
-            std::string program = simulator_path();
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
+            std::vector<char*> argv;
+            for (std::string& word : command) argv.push_back(word.data());
+            argv.push_back(nullptr);
+            pid_t job = as_job ? fork() : 0;
+            if (job == 0) {
+                if (as_job) {
+                    setpgid(0, 0);
+                    signal(SIGTTOU, SIG_IGN);
+                    tcsetpgrp(STDIN_FILENO, getpid());
+                    signal(SIGTTOU, SIG_DFL);
+                }
+                execv(argv[0], argv.data());
+                _exit(127);
+            }
+            int status = 0;
+            waitpid(job, &status, 0);
+            _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
         }
+    }
+
+    // Sends a signal to the terminal's foreground process group, as the
+    // terminal does for Ctrl-Z.
+    void signal_foreground(int signal_number) const {
+        pid_t group = tcgetpgrp(master_);
+        if (group > 0) kill(-group, signal_number);
     }
 
     ~TerminalSession() {
@@ -320,6 +348,60 @@ TEST_F(Terminal, EscapeAndCtrlCAnswerPromptlyAtAnyTerminalSpeed) {
             EXPECT_EQ(wrong, 0u) << (end - first) / 2 << " frames";
         }
     }
+}
+
+// Ctrl-Z and fg: while stopped the terminal is as it was before the run;
+// continued, the simulator takes single keys again (Escape at once) and the
+// debugger's line editor its mode and its prompt, whatever the terminal was
+// set to meanwhile.
+TEST_F(Terminal, StopAndContinueGiveTheTerminalBackAndTakeItAgain) {
+    auto wait_until = [&](auto condition) {
+        auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!condition() && std::chrono::steady_clock::now() < deadline) {
+            session_->read_for(10ms);
+        }
+        return condition();
+    };
+    write_file(dir_.file("prog.hx"), "0 48 0\n");  // jmp 0, for ever
+    session_ = std::make_unique<TerminalSession>(
+        dir_.path, std::vector<std::string>{simulator_path(), "prog.hx"}, true);
+    if (!session_->started()) GTEST_SKIP() << "no pseudo-terminal available";
+    ASSERT_TRUE(session_->wait_for("\b|")) << session_->output();
+    expect_key_mode();
+    session_->signal_foreground(SIGTSTP);
+    EXPECT_TRUE(wait_until([&] { return same_settings(session_->settings(), session_->before()); }))
+        << "not restored while stopped";
+    // What a shell may do meanwhile: line mode with echo, as before.
+    termios cooked = session_->before();
+    session_->signal_foreground(SIGCONT);
+    expect_key_mode();
+    session_->type("\x1b");
+    EXPECT_EQ(session_->wait_exit(), 255);
+    EXPECT_TRUE(session_->wait_for("-user terminated-")) << session_->output();
+    expect_settings_restored();
+    EXPECT_EQ(cooked.c_lflag & ICANON, static_cast<tcflag_t>(ICANON));
+
+    // The debugger at its prompt.
+    write_file(dir_.file("p.asm"), "nop\nhlt\n");
+    session_ = std::make_unique<TerminalSession>(
+        dir_.path, std::vector<std::string>{DEBUGGER_PATH, "p.asm"}, true);
+    ASSERT_TRUE(session_->wait_for("(debugger) ")) << session_->output();
+    bool editing = (session_->settings().c_lflag & ICANON) == 0;
+    session_->signal_foreground(SIGTSTP);
+    EXPECT_TRUE(wait_until([&] { return same_settings(session_->settings(), session_->before()); }))
+        << "not restored while stopped";
+    std::size_t mark = session_->output().size();
+    session_->signal_foreground(SIGCONT);
+    if (editing) {
+        EXPECT_TRUE(wait_until([&] { return (session_->settings().c_lflag & ICANON) == 0; }));
+        EXPECT_TRUE(session_->wait_for("(debugger) ", mark)) << "no prompt after fg";
+    }
+    mark = session_->output().size();
+    session_->type("quit\r");
+    EXPECT_EQ(session_->wait_exit(), 0);
+    const std::string after = session_->output().substr(mark);
+    EXPECT_EQ(after.find("quit"), after.rfind("quit")) << "echoed twice: " << after;
+    expect_settings_restored();
 }
 
 }  // namespace

@@ -245,7 +245,7 @@ TEST(HostileNames, MemoryMapsThatCannotBeCreated) {
         write_file(dir.file("prog.hx"), "0 65");
         RunResult r = run_program(simulator_path(), dir.file("prog.hx") + "\n", "/proc/self");
         EXPECT_EQ(r.output, HEAD + NO_MAPS);
-        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_EQ(r.exit_status, 1);
     }
     {
         // A stop that writes memmap2.txt carries on to its exit status.
@@ -268,9 +268,13 @@ TEST(HostileNames, MemoryMapsOnAFullDisk) {
     write_file(dir.file("prog.hx"), "0 65");
     fs::create_symlink("/dev/full", dir.file("memmap.txt"));
     fs::create_symlink("/dev/full", dir.file("memmap2.txt"));
-    RunResult r = run_program(simulator_path(), "prog.hx\n", dir.path);
+    RunResult r = run_program(simulator_path(), {"prog.hx"}, "", dir.path);
     EXPECT_EQ(r.output, HEAD + NO_MAPS);
-    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.errors,
+              "simulator: cannot write the memory map file 'memmap.txt': No space left on device\n"
+              "simulator: cannot write the memory map file 'memmap2.txt': No space left on "
+              "device\n");
 }
 
 }  // namespace

@@ -343,11 +343,14 @@ TEST(SimulatorInput, MapsThatCannotBeCreatedAreSkippedWithAMessage) {
     write_file(dir.file("prog.hx"), "0 65");
     std::filesystem::create_directory(dir.file("memmap.txt"));
     std::filesystem::create_directory(dir.file("memmap2.txt"));
-    RunResult r = run_program(simulator_path(), "prog.hx\n", dir.path);
+    RunResult r = run_program(simulator_path(), {"prog.hx"}, "", dir.path);
     EXPECT_EQ(r.output, HEAD + "\nERROR\n can not create memmap.txt\n-\n-HALT-\n" +
                             statistics(1, 0, "0.000000") +
                             "\nERROR\n can not create memmap2.txt\n");
-    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.errors,
+              "simulator: cannot write the memory map file 'memmap.txt': Is a directory\n"
+              "simulator: cannot write the memory map file 'memmap2.txt': Is a directory\n");
 }
 
 }  // namespace

@@ -1,0 +1,164 @@
+#include "output_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* name_of_program = "program";
+
+// The directory part of a path, "." for a bare name.
+std::string directory_of(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string base_of(const std::string& path) {
+    std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The mode a new file gets: 0666 less the umask, as open(2) would give it.
+mode_t new_file_mode() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+void start_program(const char* name) {
+    name_of_program = name;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lower descriptors are open, so this takes fd itself.
+        int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+}
+
+const char* program_name() { return name_of_program; }
+
+bool report_write_failure(const char* what, const std::string& name, int error) {
+    std::fprintf(stderr, "%s: cannot write %s '%s': %s\n", name_of_program, what, name.c_str(),
+                 std::strerror(error));
+    return false;
+}
+
+bool report_output_failure(int error) {
+    std::fprintf(stderr, "%s: cannot write the standard output: %s\n", name_of_program,
+                 std::strerror(error));
+    return false;
+}
+
+OutputFile::~OutputFile() { abandon(); }
+
+int OutputFile::open(const std::string& name) {
+    abandon();
+    if (name.empty()) return ENOENT;
+    target_ = name;
+    struct stat status {};
+    bool exists = ::stat(name.c_str(), &status) == 0;
+    if (!exists && errno != ENOENT) return errno;
+    if (exists && S_ISDIR(status.st_mode)) return EISDIR;
+    if (exists && !S_ISREG(status.st_mode)) {
+        // A device or a FIFO: written in place.
+        return open_in_place();
+    }
+    if (exists) {
+        // Through a link, the file it names is the one replaced.
+        char resolved[PATH_MAX];
+        if (::realpath(name.c_str(), resolved) != nullptr) target_ = resolved;
+    }
+    // The name's start keeps the temporary file recognisable; cut so that
+    // the whole stays within the longest name a directory takes.
+    std::string pattern =
+        directory_of(target_) + "/." + base_of(target_).substr(0, 200) + ".XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        int error = errno;
+        // A writable file in a directory that takes no new names: in place.
+        if (exists && (error == EACCES || error == EPERM)) {
+            target_ = name;
+            return open_in_place();
+        }
+        return error;
+    }
+    temporary_ = pattern;
+    if (exists) {
+        ::fchmod(fd, status.st_mode & 07777);
+        if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
+            // Kept by whoever runs the program.
+        }
+    } else {
+        ::fchmod(fd, new_file_mode());
+    }
+    stream_ = ::fdopen(fd, "w");
+    if (stream_ == nullptr) {
+        int error = errno;
+        ::close(fd);
+        abandon();
+        return error;
+    }
+    fd_ = fd;
+    return 0;
+}
+
+int OutputFile::open_in_place() {
+    stream_ = std::fopen(target_.c_str(), "w");
+    if (stream_ == nullptr) return errno;
+    fd_ = ::fileno(stream_);
+    return 0;
+}
+
+int OutputFile::commit() {
+    if (stream_ == nullptr) return EBADF;
+    int error = 0;
+    if (std::fflush(stream_) != 0) error = errno;
+    if (error == 0 && std::ferror(stream_) != 0) error = EIO;
+    // Devices and FIFOs may not sync; their writes have been made.
+    if (error == 0 && ::fsync(::fileno(stream_)) != 0 && !temporary_.empty()) error = errno;
+    if (std::fclose(stream_) != 0 && error == 0) error = errno;
+    stream_ = nullptr;
+    fd_ = -1;
+    if (error == 0 && !temporary_.empty()) {
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;
+        if (error == 0) temporary_.clear();
+    }
+    abandon();
+    return error;
+}
+
+void OutputFile::commit_in_signal_handler() const {
+    if (fd_ < 0 || temporary_.empty()) return;
+    if (::fsync(fd_) == 0) ::rename(temporary_.c_str(), target_.c_str());
+}
+
+void OutputFile::abandon() {
+    if (stream_ != nullptr) std::fclose(stream_);
+    stream_ = nullptr;
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+int write_output_file(const std::string& name, std::string_view text) {
+    OutputFile file;
+    if (int error = file.open(name)) return error;
+    if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size()) {
+        int error = errno != 0 ? errno : EIO;
+        file.abandon();
+        return error;
+    }
+    return file.commit();
+}

@@ -1,0 +1,107 @@
+// Documents meant to stall or exhaust the server, handled in process: a
+// line of a megabyte, a message nested sixty-four million deep, a NUL byte
+// in a line. Times and memory are checked with generous factors only.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "server.hpp"
+
+namespace {
+
+using Json = nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+Json request(int id, const std::string& method, const Json& params) {
+    return {{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}};
+}
+
+const Json DOCUMENT = {{"textDocument", {{"uri", "file:///a.asm"}}}};
+
+// The server after initialize, with text open as file:///a.asm; returns the
+// diagnostics it published.
+Json open_document(Server& server, const std::string& text) {
+    server.handle(request(1, "initialize", Json::object()).dump());
+    server.handle(R"({"jsonrpc":"2.0","method":"initialized","params":{}})");
+    Json open = {{"jsonrpc", "2.0"},
+                 {"method", "textDocument/didOpen"},
+                 {"params", {{"textDocument", {{"uri", "file:///a.asm"}, {"text", text}}}}}};
+    std::vector<std::string> out = server.handle(open.dump());
+    return out.empty() ? Json() : Json::parse(out.back())["params"]["diagnostics"];
+}
+
+Json answer(Server& server, const Json& message) {
+    std::vector<std::string> out = server.handle(message.dump());
+    return out.empty() ? Json() : Json::parse(out.back());
+}
+
+long max_resident_kb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(LanguageServerDocuments, HostileOnesAreAnsweredInTime) {
+    // A line of 262,144 tokens: counting each token's column from the line's
+    // start took minutes; one pass takes well under a second.
+    {
+        Server server;
+        const int tokens = 1 << 18;
+        std::string line;
+        for (int i = 0; i < tokens; ++i) line += "nop ";
+        open_document(server, line + "\nhlt\n");
+        auto start = Clock::now();
+        Json tokens_answer =
+            answer(server, request(2, "textDocument/semanticTokens/full", DOCUMENT));
+        double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const Json& data = tokens_answer["result"]["data"];
+        // Every nop but those the assembler's 255-byte reads cut in two, then
+        // the hlt on the next line.
+        ASSERT_GT(data.size(), 5U * (tokens - tokens / 64));
+        std::size_t last = data.size() - 5;
+        EXPECT_EQ(data[last - 5 + 2], 3);  // a nop
+        EXPECT_EQ(data[last], 1);
+        EXPECT_EQ(data[last + 1], 0);
+        EXPECT_LT(seconds, 20.0) << "semantic tokens of a long line";
+    }
+    // 64 MB of '[': a parse error, without the gigabytes the parser would
+    // take, and the server goes on.
+    {
+        Server server;
+        open_document(server, "nop\n");
+        long before = max_resident_kb();
+        auto start = Clock::now();
+        std::vector<std::string> out = server.handle(std::string(64 << 20, '['));
+        double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        ASSERT_EQ(out.size(), 1U);
+        EXPECT_EQ(Json::parse(out[0])["error"]["code"], -32700);
+        EXPECT_LT(seconds, 20.0);
+        EXPECT_LT(max_resident_kb() - before, 512L << 10) << "KB more resident";
+        std::string nested = std::string(256, '[') + std::string(256, ']');
+        EXPECT_EQ(Json::parse(server.handle(nested)[0])["error"]["code"], -32600)
+            << "256 deep is parsed (and refused as no object)";
+        EXPECT_EQ(answer(server, request(3, "shutdown", nullptr))["result"], nullptr);
+    }
+}
+
+TEST(LanguageServerDocuments, ANulByteIsWarnedAboutAndNeverFormattedAway) {
+    Server server;
+    std::string text("ldi 1\0 out 0\n   hlt\n", 19);
+    Json diagnostics = open_document(server, text);
+    ASSERT_EQ(diagnostics.size(), 1U);
+    EXPECT_EQ(diagnostics[0]["message"], "a NUL byte ends the line here; what follows is not read");
+    EXPECT_EQ(diagnostics[0]["range"]["start"]["line"], 0);
+    Json edits =
+        answer(server, request(2, "textDocument/formatting",
+                               {{"textDocument", {{"uri", "file:///a.asm"}}},
+                                {"options", {{"tabSize", 8}, {"insertSpaces", true}}}}))["result"];
+    // Only the second line moves; the first keeps what follows its NUL.
+    ASSERT_EQ(edits.size(), 1U);
+    EXPECT_EQ(edits[0]["range"]["start"]["line"], 1);
+    EXPECT_EQ(edits[0]["newText"], "        hlt");
+}
+
+}  // namespace
