@@ -214,7 +214,8 @@ void check_stack_and_findings(const TestCase& test, const RunFacts& run,
     if (test.stack_empty && stack_depth(run.final_sp) != 0) {
         failures.push_back("expected stack empty, got " +
                            std::to_string(stack_depth(run.final_sp)) + " bytes on the stack (SP " +
-                           std::to_string(run.final_sp) + ")");
+                           std::to_string(run.final_sp) + ")" +
+                           (run.stack_leak.empty() ? "" : "; " + run.stack_leak));
     }
     if (test.sp && *test.sp != run.final_sp) {
         failures.push_back("expected sp " + std::to_string(*test.sp) + ", got " +
@@ -380,6 +381,11 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
         facts = RunFacts{};
         facts.end = RunEnd::TIMEOUT;
         return "";
+    }
+    if (std::optional<StackLeak> leak = stack_leak(monitor->stack_origins(), m.SP)) {
+        std::string line = line_name(program, leak->pushed_by);
+        facts.stack_leak = stack_leak_lead(*leak) +
+                           (line.empty() ? std::to_string(leak->pushed_by) : line.substr(2));
     }
     SourceMap source = source_map_of(program);
     for (const MachineFinding& f : monitor->findings())

@@ -44,6 +44,9 @@ struct RunFacts {
     std::uint16_t final_pc = 0;
     std::uint16_t final_sp = 0;
     std::vector<std::string> findings;  // what the run did wrong, with source lines
+    // Bytes left on the stack: "of the 3 bytes on the stack, 3 were pushed
+    // by line 6: ...", or "" when none the program pushed are left.
+    std::string stack_leak;
 };
 
 struct CaseResult {

@@ -22,8 +22,9 @@ int line_of(const Session& s, unsigned address) {
 }
 
 // The source lines a finding names: the instruction's own, then the other
-// place it speaks of (the call, the jump that left the program, the
-// instruction stored into, the byte read).
+// place it speaks of (the call, the jump that left the program or reached
+// data, the instruction it ran on from, the instruction stored into, the
+// byte read).
 std::vector<int> lines_involved(const Session& s, const MachineFinding& f) {
     std::vector<int> lines;
     auto add = [&](unsigned address) {
@@ -37,11 +38,12 @@ std::vector<int> lines_involved(const Session& s, const MachineFinding& f) {
     switch (f.kind) {
         case FindingKind::RETURN_MISMATCH:
         case FindingKind::STRAY_PC:
+        case FindingKind::EXECUTING_DATA:
             if (f.has_related) add(f.related_pc);
+            if (f.ran_on) add(f.ran_on_from);
             break;
         case FindingKind::WRITING_CODE:
         case FindingKind::UNWRITTEN_READ: add(f.address); break;
-        case FindingKind::EXECUTING_DATA: break;
     }
     return lines;
 }

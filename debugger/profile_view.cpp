@@ -210,7 +210,10 @@ std::string callgrind_text(Session& s) {
             if (call.caller != f.entry) continue;
             text += "cfn=" + function_name(s, call.callee) + "\n";
             text += "calls=" + std::to_string(call.calls) + " " + position(call.callee) + "\n";
-            text += position(call.site) + " " + costs(call.inclusive) + "\n";
+            // A reader adds every arc into a subroutine for its inclusive
+            // cost, so a recursive call's arc carries only what its outermost
+            // calls cost (nothing for a call made inside the callee itself).
+            text += position(call.site) + " " + costs(call.outermost) + "\n";
         }
     }
     return text;

@@ -38,13 +38,14 @@ std::string long_line_text(int characters, int pieces) {
     std::string text = "line of " + std::to_string(characters) +
                        " characters: the assembler reads it as " + std::to_string(pieces) +
                        " lines (";
-    for (int piece = 1; piece < pieces; ++piece) {
+    // The first starts named; a line of a megabyte gets no long list.
+    for (int piece = 1; piece < pieces && piece <= 5; ++piece) {
         if (piece > 1) text += ", ";
-        text += piece <= 5 ? std::string("the ") + ORDINALS[piece - 1]
-                           : "line " + std::to_string(piece + 1);
+        text += std::string("the ") + ORDINALS[piece - 1];
         text += piece == 1 ? " starts at column " : " at ";
         text += std::to_string(piece * PIECE + 1);
     }
+    if (pieces > 6) text += ", and " + std::to_string(pieces - 6) + " more";
     return text + ")";
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -103,11 +104,27 @@ void run_to_key_test(Machine& machine, RunningMachine& m) {
     console_show_activity(m.instruction_count - start);
 }
 
-// A finding as one line on standard error, with addresses only.
+// A finding as one line on standard error, with addresses only, after
+// everything the program printed before it (standard output is flushed
+// first, for a terminal or a pipe both streams share).
 void print_new_findings(const FindingMonitor& monitor, std::size_t& printed) {
     const std::vector<MachineFinding>& found = monitor.findings();
+    if (printed < found.size()) console_flush();
     for (; printed < found.size(); ++printed)
         std::fprintf(stderr, "finding: %s\n", finding_text(found[printed], nullptr).c_str());
+}
+
+// With --check, a run that ends with bytes on the stack: the instruction
+// that pushed most of them, by its address, after the program's output.
+void print_stack_leak(const FindingMonitor& monitor, const Machine& m, unsigned sp) {
+    std::optional<StackLeak> leak = stack_leak(monitor.stack_origins(), sp);
+    if (!leak) return;
+    std::uint8_t opcode = m.memory[leak->pushed_by];
+    std::string name = OpcodeTable[opcode].defined() ? OpcodeTable[opcode].mnemonic
+                                                     : "byte " + std::to_string(opcode);
+    console_flush();
+    std::fprintf(stderr, "finding: %s%s at %s\n", stack_leak_lead(*leak).c_str(), name.c_str(),
+                 hex4(leak->pushed_by).c_str());
 }
 
 // Everything the loop calls is inlined into it ([[gnu::flatten]]): the
@@ -145,7 +162,13 @@ template <bool TRACED, bool CHECKED>
             }
         } while (m.IR != OP_HLT);
         m.write_back(machine);
+        if constexpr (CHECKED) print_stack_leak(*monitor, machine, machine.SP);
     } catch (const MachineStop& s) {
+        // A push stops only at the stack's bottom, so SP is STACK_BOTTOM.
+        if constexpr (CHECKED) {
+            if (s.stop.kind == StopKind::STACK_OVERFLOW)
+                print_stack_leak(*monitor, machine, STACK_BOTTOM);
+        }
         report_stop(machine, s.stop);
     }
 }

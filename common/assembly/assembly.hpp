@@ -29,6 +29,21 @@ struct Finding {
     std::string text;
 };
 
+// What pass 1 met, in source order, for the checks of mistakes.hpp: a label
+// (its SymbolTable index), an instruction (its opcode), db, dw or org.
+struct SourceItem {
+    enum Kind : std::uint8_t { LABEL, INSTRUCTION, DB, DW, ORG } kind;
+    int line;
+    int value;  // LABEL: the symbol's index; INSTRUCTION: the opcode
+};
+
+// A label as an instruction's operand, met in pass 2.
+struct LabelUse {
+    int line;
+    std::uint8_t opcode;
+    int symbol;  // SymbolTable index of its definition
+};
+
 // Where a line began and where its bytes start in Assembly::line_bytes.
 struct LineStart {
     std::uint32_t address;
@@ -64,6 +79,9 @@ struct Assembly {
     // assembled bytes, bytes the simulator will not load, an operand missing.
     bool note_findings = false;
     std::vector<Finding> findings;
+    // Also when note_findings is set: what the mistake checks read.
+    std::vector<SourceItem> items;
+    std::vector<LabelUse> label_uses;
     std::uint64_t assembled_end = 0;  // one past the highest address pass 2 assembled
     bool high_bytes_noted = false;    // bytes at MAX_MEMORY or above were reported
 

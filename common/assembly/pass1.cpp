@@ -33,6 +33,12 @@ void pass1_directive(Assembly& a, Directive directive, std::string_view name) {
         int line = current_line(a.scan);
         stop_assembly(line, "\nERROR\nLine %d : %s syntax error\n", line, which);
     }
+    if (a.note_findings) {
+        SourceItem::Kind kind = directive == DIRECTIVE_ORG  ? SourceItem::ORG
+                                : directive == DIRECTIVE_DB ? SourceItem::DB
+                                                            : SourceItem::DW;
+        a.items.push_back({kind, current_line(a.scan), 0});
+    }
     if (directive == DIRECTIVE_ORG) {
         set_location(a, digits_value(digits));
     } else {
@@ -53,7 +59,10 @@ void pass1_name(Assembly& a, const Token& t) {
         return;
     }
     const OpcodeEntry* entry = find_mnemonic(t.text.data());
-    if (entry != nullptr) advance_location(a, entry->length);
+    if (entry != nullptr) {
+        advance_location(a, entry->length);
+        if (a.note_findings) a.items.push_back({SourceItem::INSTRUCTION, t.line, entry->opcode});
+    }
     list_and_copy(a, t.text);
 }
 
@@ -98,7 +107,11 @@ void pass1_run(Assembly& a) {
         for (; t.kind != TOKEN_END_OF_LINE; t = next_token(a.scan)) {
             switch (t.kind) {
                 case TOKEN_NAME: pass1_name(a, t); break;
-                case TOKEN_LABEL: define_label(a, t); break;
+                case TOKEN_LABEL:
+                    define_label(a, t);
+                    if (a.note_findings)
+                        a.items.push_back({SourceItem::LABEL, t.line, a.symbol_count - 1});
+                    break;
                 case TOKEN_NUMBER: list_and_copy(a, t.text); break;
                 case TOKEN_INVALID:
                     list_and_copy(a, t.text);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mistakes.hpp"
 #include "opcode_table.hpp"
 #include "stop.hpp"
 
@@ -148,6 +149,11 @@ void pass2_instruction(Assembly& a, const OpcodeEntry& entry) {
         } else if (is_letter(char_at_cursor(a.scan))) {
             read_operand_name(a.scan, operand);
             note_operand(a, write_label_operand(a, operand), bytes);
+            if (a.note_findings) {
+                int definitions = 0;
+                a.label_uses.push_back(
+                    {current_line(a.scan), entry.opcode, find_symbol(a, operand, &definitions)});
+            }
         } else {
             note_finding(a, "%s has no operand: the object code is read out of step from here",
                          entry.mnemonic);
@@ -217,4 +223,5 @@ void pass2_run(Assembly& a) {
             }
         }
     }
+    if (a.note_findings) note_mistakes(a);
 }

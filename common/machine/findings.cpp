@@ -60,14 +60,27 @@ bool FindingMonitor::fetch(unsigned pc, unsigned opcode, unsigned previous_opcod
     odd_instruction_ = instruction;
     if (!changed) return false;
     MachineFinding f = finding_at(FindingKind::EXECUTING_DATA, pc, opcode, pc, instruction);
+    // Where the run came from: the jump, call or ret before it (its opcode
+    // is in IR, the address in previous_), or the instruction before it,
+    // which fell through to pc.
+    const OpcodeEntry& before = OpcodeTable[previous_opcode];
+    bool jumped = instruction > 1 && previous_ != NO_PREVIOUS && changes_flow(before.flow);
+    auto previous_pc = static_cast<std::uint16_t>(previous_ & 0xFFFFu);
     if (from == 0) {
         f.kind = FindingKind::STRAY_PC;
-        f.has_related = instruction > 1 && previous_ != NO_PREVIOUS &&
-                        changes_flow(OpcodeTable[previous_opcode].flow);
-        f.related_pc = static_cast<std::uint16_t>(previous_ & 0xFFFFu);
-        f.related_opcode = static_cast<std::uint8_t>(previous_ >> 16);
+        f.has_related = jumped;
     } else {
         f.written_at_run_time = from == WRITTEN;
+        // A branch not taken falls through.
+        f.has_related = jumped && !(before.flow == Flow::BRANCH &&
+                                    static_cast<std::uint16_t>(previous_pc + before.length) == pc);
+    }
+    if (f.has_related) {
+        f.related_pc = previous_pc;
+        f.related_opcode = static_cast<std::uint8_t>(previous_ >> 16);
+    } else if (instruction > 1) {
+        f.ran_on = true;
+        f.ran_on_from = static_cast<std::uint16_t>(pc - before.length);
     }
     return note(f);
 }
@@ -167,6 +180,12 @@ std::string mnemonic(std::uint8_t opcode) {
     return name[0] != '\0' ? name : "byte " + std::to_string(opcode);
 }
 
+// ", running on from line 8 (loop+5)": the instruction before, which fell
+// through; "" at the run's first instruction.
+std::string ran_on_text(const MachineFinding& f, const SourceMap* source) {
+    return f.ran_on ? ", running on from " + place(f.ran_on_from, source) : "";
+}
+
 }  // namespace
 
 std::string finding_text(const MachineFinding& f, const SourceMap* source) {
@@ -184,15 +203,20 @@ std::string finding_text(const MachineFinding& f, const SourceMap* source) {
             }
         case FindingKind::STRAY_PC:
             text += "execution left the program at " + hex4(f.address);
-            if (!f.has_related)
-                return f.instruction > 1 ? text + ", running on from the instruction before it"
-                                         : text;
-            return text + " after the " + mnemonic(f.related_opcode) + " at " +
-                   place(f.related_pc, source);
+            if (f.has_related) {
+                return text + " after the " + mnemonic(f.related_opcode) + " at " +
+                       place(f.related_pc, source);
+            }
+            return text + ran_on_text(f, source);
         case FindingKind::EXECUTING_DATA:
-            return text + mnemonic(f.opcode) + " at " + place(f.pc, source) +
-                   (f.written_at_run_time ? " runs a byte written at run time"
-                                          : " runs a byte placed by db or dw");
+            text += mnemonic(f.opcode) + " at " + place(f.pc, source) +
+                    (f.written_at_run_time ? " runs a byte written at run time"
+                                           : " runs a byte placed by db or dw");
+            if (f.has_related) {
+                return text + ", reached by the " + mnemonic(f.related_opcode) + " at " +
+                       place(f.related_pc, source);
+            }
+            return text + ran_on_text(f, source);
         case FindingKind::WRITING_CODE:
             return text + mnemonic(f.opcode) + " at " + place(f.pc, source) + " stores into " +
                    datum(f.address, source) + ", a byte assembled as an instruction";

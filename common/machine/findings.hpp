@@ -39,6 +39,7 @@
 #include "machine/loader.hpp"
 #include "machine/machine.hpp"
 #include "source_map.hpp"
+#include "machine/stack_origins.hpp"
 
 enum class FindingKind : std::uint8_t {
     RETURN_MISMATCH,
@@ -100,6 +101,12 @@ struct MachineFinding {
     std::uint8_t related_opcode = 0;
     std::uint16_t related_target = 0;  // return mismatch: where the call went
     bool written_at_run_time = false;  // executing data: written by the program, not by db/dw
+    // Executing data: the jump, branch, call or ret taken just before, as
+    // has_related and related_pc with related_opcode. Stray PC and executing
+    // data reached without one: the instruction it ran on from (the one
+    // before it, which fell through) in ran_on_from.
+    bool ran_on = false;
+    std::uint16_t ran_on_from = 0;
 };
 
 // A call that has not returned yet: the call is the instruction before its
@@ -142,7 +149,8 @@ public:
     // For a run loop that dispatches on passed_opcode() and knows the
     // opcode as a constant (the fast loop's handlers): whether the
     // instruction can run without before(). True, having kept the list of
-    // open calls and the last jump, when its stores and loads through a
+    // open calls, the last jump and the origins of the bytes it pushes
+    // (one or two stores), when its stores and loads through a
     // pointer would make no finding and change no mark (a ret is then
     // looked at by returned()); false, having changed nothing, when
     // before() must look at it. The row's tests fold away: nothing for most
@@ -186,6 +194,9 @@ public:
     }
 
     const std::vector<MachineFinding>& findings() const { return findings_; }
+    // For each stack byte, the instruction that pushed it (every push the
+    // monitor saw, in before() and in passes()).
+    const StackOrigins& stack_origins() const { return origins_; }
     // The innermost call that has not returned; nothing when none is open.
     std::optional<OpenCall> innermost_call() const {
         if (depth_ == 0) return std::nullopt;
@@ -292,6 +303,7 @@ private:
     // bytes is noted where it begins).
     std::uint64_t odd_instruction_ = 0;
     std::uint8_t odd_from_ = 0xFF;
+    StackOrigins origins_;
 };
 
 // Four hexadecimal digits.
@@ -351,6 +363,7 @@ bool FindingMonitor::before(const M& m) {
         default: break;
     }
     if (changes_flow(row.flow)) previous_ = pc | (opcode << 16);
+    if (row.pushes != 0) origins_.note(pc, m.SP, row.pops, row.pushes);
     remember_passed(pc, opcode, operand);
     return noted;
 }
@@ -370,5 +383,7 @@ inline bool FindingMonitor::passes(const M& m) {
                             static_cast<std::uint16_t>(m.SP - 2)};
     }
     if constexpr (changes_flow(row.flow)) previous_ = pc | (unsigned{OPCODE} << 16);
+    // The fast loop's stack test keeps every pushed byte inside the stack.
+    if constexpr (row.pushes != 0) origins_.note_in_range(pc, m.SP, row.pops, row.pushes);
     return true;
 }

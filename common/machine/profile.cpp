@@ -100,7 +100,7 @@ void Profile::open_call(std::uint16_t site, std::uint16_t callee) {
     std::uint64_t key =
         static_cast<std::uint64_t>(caller) << 32 | static_cast<std::uint64_t>(site) << 16 | callee;
     auto [found, added] = call_index_.try_emplace(key, calls_.size());
-    if (added) calls_.push_back(ProfileCall{caller, site, callee, 0, {}});
+    if (added) calls_.push_back(ProfileCall{caller, site, callee, 0, {}, {}});
     ++calls_[found->second].calls;
     ProfileFunction& f =
         functions_.try_emplace(callee, ProfileFunction{callee, 0, {}, {}}).first->second;
@@ -121,7 +121,10 @@ void Profile::close_call(const Frame& frame) {
     calls_[frame.call].inclusive += cost;
     // Only the outermost call of a subroutine counts for its inclusive cost,
     // so that recursion does not count the same instructions twice.
-    if (--active_[frame.callee] == 0) functions_[frame.callee].inclusive += cost;
+    if (--active_[frame.callee] == 0) {
+        functions_[frame.callee].inclusive += cost;
+        calls_[frame.call].outermost += cost;
+    }
 }
 
 std::vector<ProfileCost> Profile::by_line(std::span<const std::int32_t> line_of_address,
@@ -159,7 +162,13 @@ std::vector<ProfileFunction> Profile::functions() const {
 
 std::vector<ProfileCall> Profile::calls() const {
     std::vector<ProfileCall> list = calls_;
-    for (const Frame& frame : frames_) list[frame.call].inclusive += total_ - frame.at;
+    std::vector<bool> seen(MAX_MEMORY);
+    for (const Frame& frame : frames_) {
+        list[frame.call].inclusive += total_ - frame.at;
+        // Open calls: the outermost one of each subroutine, as in functions().
+        if (!seen[frame.callee]) list[frame.call].outermost += total_ - frame.at;
+        seen[frame.callee] = true;
+    }
     std::sort(list.begin(), list.end(), [](const ProfileCall& a, const ProfileCall& b) {
         auto key = [](const ProfileCall& c) {
             // The top level first.

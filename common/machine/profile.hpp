@@ -57,6 +57,11 @@ struct ProfileCall {
     // From after the call instruction up to and including its ret; for a
     // call still open, up to now.
     ProfileCost inclusive;
+    // The part of `inclusive` from the calls made while the callee was not
+    // already open (a recursive call is inside one of those): over all the
+    // calls into a subroutine these add up to its inclusive cost, as a
+    // callgrind reader adds them.
+    ProfileCost outermost;
 };
 
 struct ProfileFunction {

@@ -404,7 +404,8 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
     EXPECT_EQ(r.output,
               "PASS good.asm\n"
               "good.asm: points 2/2\n"
-              "FAIL leak.asm: expected stack empty, got 3 bytes on the stack (SP 16380)\n"
+              "FAIL leak.asm: expected stack empty, got 3 bytes on the stack (SP 16380); of the 3 "
+              "bytes on the stack, 3 were pushed by line 6: [loop   ldd n\n"
               "leak.asm: points 0/2\n"
               "FAIL worked.asm: expected no findings, got 2: return mismatch at instruction 8, "
               "PC 0016: ret at line 12 (mult+12) goes to 0304, but the call at line 5 (to mult) "

@@ -278,7 +278,8 @@ TEST(Check, ChangesNothingButStandardError) {
                       "finding: return mismatch at instruction 8, PC 0016: ret at 0016 goes to "
                       "0304, but the call at 0004 (to 000A) pushed 0007\n"
                       "finding: stray PC at instruction 9, PC 0304: execution left the program "
-                      "at 0304 after the ret at 0016\n");
+                      "at 0304 after the ret at 0016\n"
+                      "finding: of the 4095 bytes on the stack, 1 was pushed by ldi at 2300\n");
             EXPECT_NE(p.output.find("Stack overflow"), std::string::npos);
         } else {
             EXPECT_EQ(c.errors, "") << name;
@@ -290,4 +291,46 @@ TEST(Check, ChangesNothingButStandardError) {
     EXPECT_EQ(r.errors,
               "simulator: --check takes only 'all', not 'most'\n"
               "Usage: simulator [--trace FILE] [--check[=all]] [OBJECT_FILE]\n");
+}
+
+// With --check: a run into data names the jump that took it there, after
+// the output printed before it (standard output shared with 2>&1); a run
+// that ends with bytes on the stack names the instruction that pushed most
+// of them, at hlt and at a stack overflow.
+TEST(Check, NamesTheJumpIntoDataAndWhatLeftTheStack) {
+    struct Program {
+        const char* source;
+        const char* errors;
+    };
+    const Program programs[] = {
+        {"ldi 65\nout 0\njmp d\n[d db 65\n",
+         "finding: executing data at instruction 4, PC 0007: hlt at 0007 runs a byte placed by db "
+         "or dw, reached by the jmp at 0004\n"},
+        {"        ldi 3\n        std n\n[loop   ldi 9\n        ldd n\n        dec\n"
+         "        std n\n        jnz loop\n        hlt\n[n      db 0\n",
+         "finding: of the 3 bytes on the stack, 3 were pushed by ldi at 0005\n"},
+        {"        ldi 1\n[loop   ldd i\n        ldd i\n        inc\n        std i\n"
+         "        jmp loop\n[i      db 0\n",
+         "finding: of the 4095 bytes on the stack, 4094 were pushed by ldd at 0002\n"},
+    };
+    for (const Program& program : programs) {
+        SCOPED_TRACE(program.source);
+        TempDir dir;
+        write_file(dir.file("p.asm"), program.source);
+        ASSERT_EQ(run_program(assembler_path(), {"p.asm"}, "", dir.path).exit_status, 0);
+        RunResult plain = run_program(simulator_path(), {"p.hx"}, "", dir.path);
+        RunResult c = run_program(simulator_path(), {"--check", "p.hx"}, "", dir.path);
+        EXPECT_EQ(c.errors, program.errors);
+        EXPECT_EQ(c.output, plain.output);
+        EXPECT_EQ(c.exit_status, plain.exit_status);
+    }
+    // Both streams into one pipe: the finding after the program's 65.
+    TempDir dir;
+    write_file(dir.file("p.asm"), programs[0].source);
+    ASSERT_EQ(run_program(assembler_path(), {"p.asm"}, "", dir.path).exit_status, 0);
+    RunResult both = run_program(
+        "/bin/sh", {"-c", "exec \"$0\" --check p.hx 2>&1", simulator_path()}, "", dir.path);
+    std::size_t finding = both.output.find("finding: executing data");
+    ASSERT_NE(finding, std::string::npos) << both.output;
+    EXPECT_NE(both.output.rfind("[65 : 41h]", finding), std::string::npos) << both.output;
 }

@@ -195,4 +195,38 @@ TEST(ProfileSession, PinsTheProfileOfASmallProgram) {
               std::string::npos);
 }
 
+// A subroutine that calls itself three deep: callgrind_annotate's inclusive
+// cost of it (the arcs into it added up) is the text profile's, the
+// recursive call's arc carrying nothing of its own.
+TEST(ProfileSession, RecursionKeepsItsInclusiveCostInTheCallgrindFile) {
+    std::string annotate = find_in_path("callgrind_annotate");
+    TempDir dir;
+    write_file(dir.file("prog.asm"),
+               "        ldi 3\n        std n\n        call down\n        hlt\n"
+               "[down   ldd n\n        dec\n        std n\n        jz done\n"
+               "        call down\n[done   ret\n[n      db 0\n");
+    RunResult run =
+        run_program(DEBUGGER_PATH, "prog.asm\ncontinue\nprofile\nprofile rec.cg\n", dir.path);
+    ASSERT_EQ(run.exit_status, 0);
+    // 3 calls; each runs ldd, dec, std, jz and ret, the outer two a call too.
+    std::smatch m;
+    EXPECT_TRUE(std::regex_search(run.output, m, std::regex("\n +3 +([0-9]+) +68 [^\n]*  down\n")))
+        << run.output;
+    EXPECT_EQ(m.empty() ? "" : m[1].str(), "17");
+    std::string file = read_file(dir.file("rec.cg"));
+    EXPECT_NE(file.find("fn=down\n"), std::string::npos);
+    EXPECT_NE(file.find("cfn=down\ncalls=2 5\n9 0 0\n"), std::string::npos) << file;
+    EXPECT_NE(file.find("cfn=down\ncalls=1 5\n3 17 "), std::string::npos) << file;
+    if (annotate.empty()) {
+        std::printf("SKIPPED: callgrind_annotate (valgrind) is not installed\n");
+        return;
+    }
+    RunResult read = run_program(annotate, {"--inclusive=yes", "rec.cg"}, "", dir.path);
+    EXPECT_EQ(read.exit_status, 0);
+    ASSERT_TRUE(
+        std::regex_search(read.output, m, std::regex("\n *([0-9,]+) [^\n]*prog\\.asm:down\n")))
+        << read.output;
+    EXPECT_EQ(m[1].str(), "17") << read.output;
+}
+
 }  // namespace

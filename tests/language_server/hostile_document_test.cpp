@@ -45,8 +45,7 @@ long max_resident_kb() {
 }
 
 TEST(LanguageServerDocuments, HostileOnesAreAnsweredInTime) {
-    // A line of 262,144 tokens: counting each token's column from the line's
-    // start took minutes; one pass takes well under a second.
+    // A line of 262,144 tokens.
     {
         Server server;
         const int tokens = 1 << 18;
@@ -65,7 +64,10 @@ TEST(LanguageServerDocuments, HostileOnesAreAnsweredInTime) {
         EXPECT_EQ(data[last - 5 + 2], 3);  // a nop
         EXPECT_EQ(data[last], 1);
         EXPECT_EQ(data[last + 1], 0);
-        EXPECT_LT(seconds, 20.0) << "semantic tokens of a long line";
+        // A guard against the gross slowdown only: counted from the line's
+        // start for every token this line took minutes; one pass takes under
+        // a second (about 30 s in the sanitizer build on a busy machine).
+        EXPECT_LT(seconds, 100.0) << "semantic tokens of a long line";
     }
     // 64 MB of '[': a parse error, without the gigabytes the parser would
     // take, and the server goes on.

@@ -124,7 +124,19 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
          DEFAULT_FINDING_KINDS,
          {{K::EXECUTING_DATA, 2, 3, 3, 0}},
          "executing data at instruction 2, PC 0003: hlt at line 2 (d) runs a byte placed by db "
-         "or dw"},
+         "or dw, reached by the jmp at line 1"},
+        {"executing data after a branch taken",
+         "ldi 1\ndec\njz n\nhlt\n[n db 65\n",
+         DEFAULT_FINDING_KINDS,
+         {{K::EXECUTING_DATA, 4, 7, 7, 3}},
+         "executing data at instruction 4, PC 0007: hlt at line 5 (n) runs a byte placed by db "
+         "or dw, reached by the jz at line 3"},
+        {"executing data after a branch not taken",
+         "ldi 1\njz n\n[n db 65\n",
+         DEFAULT_FINDING_KINDS,
+         {{K::EXECUTING_DATA, 3, 5, 5, 0}},
+         "executing data at instruction 3, PC 0005: hlt at line 3 (n) runs a byte placed by db "
+         "or dw, running on from line 2"},
         {"writing into code, then running it",
          "ldi 65\nstd p\n[p nop\n",
          DEFAULT_FINDING_KINDS,
@@ -147,7 +159,7 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
          DEFAULT_FINDING_KINDS,
          {{K::STRAY_PC, 2, 2, 2, 0}},
          "stray PC at instruction 2, PC 0002: execution left the program at 0002, running on "
-         "from the instruction before it"},
+         "from line 1"},
         {"a kind turned off",
          "jmp 100\nhlt\n",
          DEFAULT_FINDING_KINDS & ~kind_bit(FindingKind::STRAY_PC),
@@ -245,7 +257,8 @@ bool same_finding(const MachineFinding& a, const MachineFinding& b) {
            a.instruction == b.instruction && a.address == b.address &&
            a.has_related == b.has_related && a.related_pc == b.related_pc &&
            a.related_address == b.related_address && a.related_opcode == b.related_opcode &&
-           a.related_target == b.related_target && a.written_at_run_time == b.written_at_run_time;
+           a.related_target == b.related_target && a.written_at_run_time == b.written_at_run_time &&
+           a.ran_on == b.ran_on && a.ran_on_from == b.ran_on_from;
 }
 
 // The steps after which a history run with `stops` (and the monitor, when
@@ -286,6 +299,7 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
     constexpr std::uint64_t LIMIT = 3000;
     std::size_t per_kind[FINDING_KIND_COUNT] = {};
     std::size_t breakpoint_stops = 0;
+    std::size_t pushed_on_stack = 0;
     for (int image = 0; image <= 400; ++image) {
         SCOPED_TRACE(image);
         LoadedProgram p = image < 400 ? random_program(random) : self_modifying_program();
@@ -323,10 +337,20 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
             EXPECT_EQ(a->sp_after, b->sp_after);
         }
         EXPECT_TRUE(*fast == *careful);
+        // Each byte on the stack was pushed by the same instruction both ways.
+        unsigned sp = careful->SP == 0 ? STACK_TOP : careful->SP;
+        for (unsigned at = sp + 1; at <= STACK_TOP; ++at) {
+            EXPECT_EQ(monitor->stack_origins().pushed_by[at - STACK_BOTTOM],
+                      looked.stack_origins().pushed_by[at - STACK_BOTTOM])
+                << at;
+            pushed_on_stack +=
+                looked.stack_origins().pushed_by[at - STACK_BOTTOM] != StackOrigins::NONE;
+        }
         EXPECT_EQ(with, without);
         breakpoint_stops += with.size();
     }
     // Every kind was found many times, and breakpoints stopped the runs.
     for (std::size_t count : per_kind) EXPECT_GT(count, 20u);
     EXPECT_GT(breakpoint_stops, 100u);
+    EXPECT_GT(pushed_on_stack, 1000u);
 }
