@@ -10,6 +10,7 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/docs/man/checker.1
   ${PROJECT_SOURCE_DIR}/docs/man/disassembler.1
   ${PROJECT_SOURCE_DIR}/docs/man/language-server.1
+  ${PROJECT_SOURCE_DIR}/docs/man/debug-adapter.1
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/manual.md ${PROJECT_SOURCE_DIR}/LICENSE

@@ -202,6 +202,8 @@ public:
         if (depth_ == 0) return std::nullopt;
         return calls_[depth_ - 1];
     }
+    // Every open call, outermost first.
+    std::span<const OpenCall> open_calls() const { return {calls_.data(), depth_}; }
     // A call made from outside the program (a test that starts a subroutine
     // with the return address already pushed), so that its ret matches. It
     // must be the first.

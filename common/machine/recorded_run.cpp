@@ -215,6 +215,19 @@ std::optional<OpenCall> RecordedRun::innermost_call() {
     return monitor->innermost_call();
 }
 
+std::vector<OpenCall> RecordedRun::open_calls() {
+    auto list = [](const FindingMonitor& m) {
+        std::span<const OpenCall> calls = m.open_calls();
+        return std::vector<OpenCall>(calls.begin(), calls.end());
+    };
+    if (history_.step() == history_.recorded()) return list(*log_.monitor);
+    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, ALL_FINDING_KINDS);
+    *scratch_ = *start_;
+    HeadlessIo quiet;
+    run_headless(*scratch_, quiet, history_.step(), *monitor);
+    return list(*monitor);
+}
+
 std::optional<std::uint64_t> RecordedRun::call_step() {
     std::optional<OpenCall> call = innermost_call();
     if (!call) return std::nullopt;

@@ -96,6 +96,8 @@ public:
     // The innermost call open at the current step (the return address and
     // SP of every open call are kept by the monitor); nothing when none is.
     std::optional<OpenCall> innermost_call();
+    // Every call open at the current step, outermost first.
+    std::vector<OpenCall> open_calls();
 
     // ---- marks ----
     const std::vector<Mark>& marks() const { return marks_; }  // by ID

@@ -1,0 +1,283 @@
+// The adapter's requests that look at the machine and change it: the call
+// stack, the variables, memory, the listing, a finding's text and the
+// debug console.
+#include <algorithm>
+
+#include "adapter.hpp"
+#include "command_print.hpp"
+#include "command_words.hpp"
+#include "commands.hpp"
+#include "opcode_table.hpp"
+
+namespace {
+
+enum Scope : int { REGISTERS = 1, FLAGS, STACK, LABELS };
+
+std::string address_text(unsigned value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFFu);
+    return text;
+}
+
+Json variable(const std::string& name, const std::string& value, const std::string& type = "") {
+    Json v = {{"name", name}, {"value", value}, {"variablesReference", 0}};
+    if (!type.empty()) v["type"] = type;
+    return v;
+}
+
+unsigned word_at(const Machine& m, unsigned address) {
+    return m.memory[address] | (m.memory[(address + 1) % MEMORY_SIZE] << 8);
+}
+
+const char BASE64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string to_base64(const std::uint8_t* bytes, std::size_t n) {
+    std::string out;
+    for (std::size_t i = 0; i < n; i += 3) {
+        unsigned v =
+            bytes[i] << 16 | (i + 1 < n ? bytes[i + 1] << 8 : 0) | (i + 2 < n ? bytes[i + 2] : 0);
+        out += BASE64[v >> 18 & 63];
+        out += BASE64[v >> 12 & 63];
+        out += i + 1 < n ? BASE64[v >> 6 & 63] : '=';
+        out += i + 2 < n ? BASE64[v & 63] : '=';
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> from_base64(const std::string& text) {
+    std::vector<std::uint8_t> out;
+    unsigned bits = 0;
+    int count = 0;
+    for (char c : text) {
+        if (c == '=') break;
+        const char* at = std::strchr(BASE64, c);
+        if (c == '\0' || at == nullptr) throw RequestError{"data is not base64"};
+        bits = (bits << 6 | static_cast<unsigned>(at - BASE64)) & 0xFFFFFF;
+        if ((count += 6) >= 8) {
+            count -= 8;
+            out.push_back(static_cast<std::uint8_t>(bits >> count));
+        }
+    }
+    return out;
+}
+
+// An address from a memory reference ("0x0012" or decimal) and an offset.
+long address_of(const Json& args) {
+    std::optional<std::uint64_t> base = parse_number(args.at("memoryReference").get<std::string>());
+    if (!base) throw RequestError{"a memory reference is an address"};
+    return static_cast<long>(*base) + args.value("offset", 0L);
+}
+
+}  // namespace
+
+// The nearest label at or before address, "" when none is.
+static std::string routine_of(const DebugProgram& p, unsigned address) {
+    const Label* best = nullptr;
+    for (const Label& l : p.labels)
+        if (l.address <= address && (best == nullptr || l.address > best->address)) best = &l;
+    return best != nullptr ? best->name : "";
+}
+
+void Adapter::stack_trace(const Json&, Json& body) {
+    require_launched();
+    std::vector<OpenCall> calls = s_.run.open_calls();
+    Json frames = Json::array();
+    auto frame = [&](int id, unsigned pc) {
+        std::string name = routine_of(s_.program, pc);
+        Json f = {{"id", id},
+                  {"name", name.empty() ? address_text(pc) : name},
+                  {"line", line_of(pc)},
+                  {"column", 1},
+                  {"instructionPointerReference", address_text(pc)}};
+        if (s_.program.has_source) f["source"] = {{"path", source_path_}};
+        frames.push_back(f);
+    };
+    frame(0, s_.run.machine().PC);
+    for (std::size_t i = calls.size(); i-- > 0;)
+        frame(static_cast<int>(calls.size() - i), (calls[i].return_address - 3u) & 0xFFFFu);
+    body = {{"stackFrames", frames}, {"totalFrames", frames.size()}};
+}
+
+void Adapter::scopes(const Json&, Json& body) {
+    require_launched();
+    body = {{"scopes",
+             {{{"name", "Registers"}, {"variablesReference", REGISTERS}, {"expensive", false}},
+              {{"name", "Flags"}, {"variablesReference", FLAGS}, {"expensive", false}},
+              {{"name", "Stack"}, {"variablesReference", STACK}, {"expensive", false}},
+              {{"name", "Labels"}, {"variablesReference", LABELS}, {"expensive", false}}}}};
+}
+
+void Adapter::variables(const Json& args, Json& body) {
+    require_launched();
+    const Machine& m = s_.run.machine();
+    Json list = Json::array();
+    switch (args.at("variablesReference").get<int>()) {
+        case REGISTERS:
+            list.push_back(variable("PC", address_text(m.PC), "word"));
+            list.push_back(variable("SP", address_text(m.SP), "word"));
+            list.push_back(
+                variable("IR",
+                         std::to_string(m.IR) + " (" +
+                             (OpcodeTable[m.IR].defined() ? OpcodeTable[m.IR].mnemonic : "?") + ")",
+                         "byte"));
+            list.push_back(variable("instructions", std::to_string(m.instruction_count), "count"));
+            list.push_back(variable("clocks", std::to_string(m.clock_count), "count"));
+            break;
+        case FLAGS:
+            for (auto [name, value] : {std::pair{"Z", m.Z}, {"S", m.S}, {"O", m.O}, {"C", m.C}})
+                list.push_back(variable(name, std::to_string(value), "flag"));
+            break;
+        case STACK:
+            if (m.SP != 0)
+                for (unsigned a = m.SP + 1u; a <= STACK_TOP && list.size() < 256; ++a)
+                    list.push_back(variable(address_text(a), std::to_string(m.memory[a]), "byte"));
+            break;
+        case LABELS:
+            for (const Label& l : s_.program.labels) {
+                list.push_back(variable(l.name, std::to_string(m.memory[l.address]), "byte"));
+                list.push_back(
+                    variable(l.name + " (word)", std::to_string(word_at(m, l.address)), "word"));
+            }
+            break;
+        default: throw RequestError{"no such variables"};
+    }
+    body = {{"variables", list}};
+}
+
+// A change to the machine starts a new recording from the changed state
+// (the steps recorded before it no longer follow).
+void Adapter::change_machine(const std::function<void(Machine&)>& change) {
+    Machine changed = s_.run.machine();
+    change(changed);
+    s_.run.load(changed, s_.program.loaded, s_.program.code, ALL_FINDING_KINDS);
+}
+
+void Adapter::set_variable(const Json& args, Json& body) {
+    require_launched();
+    int scope = args.at("variablesReference").get<int>();
+    std::string name = args.at("name").get<std::string>();
+    std::optional<std::uint64_t> value = parse_number(args.at("value").get<std::string>());
+    if (!value) throw RequestError{"a value is a number"};
+    std::uint64_t v = *value;
+    if (scope == REGISTERS && (name == "PC" || name == "SP")) {
+        if (v > 0xFFFF) throw RequestError{"a register holds 16 bits"};
+        change_machine(
+            [&](Machine& m) { (name == "PC" ? m.PC : m.SP) = static_cast<std::uint16_t>(v); });
+    } else if (scope == FLAGS && name.size() == 1 &&
+               std::string("ZSOC").find(name) != std::string::npos) {
+        if (v > 1) throw RequestError{"a flag is 0 or 1"};
+        change_machine([&](Machine& m) {
+            std::uint8_t* flag[] = {&m.Z, &m.S, &m.O, &m.C};
+            *flag[std::string("ZSOC").find(name)] = static_cast<std::uint8_t>(v);
+        });
+    } else if (scope == LABELS && find_label(s_.program, name)) {
+        if (v > 255) throw RequestError{"a byte holds 0 to 255"};
+        std::uint16_t at = *find_label(s_.program, name);
+        change_machine([&](Machine& m) { m.memory[at] = static_cast<std::uint8_t>(v); });
+    } else {
+        throw RequestError{name + " cannot be set"};
+    }
+    body = {{"value", std::to_string(v)}};
+}
+
+void Adapter::read_memory(const Json& args, Json& body) {
+    require_launched();
+    long start = address_of(args);
+    long count = std::clamp(args.at("count").get<long>(), 0L, static_cast<long>(MEMORY_SIZE));
+    long from = std::clamp(start, 0L, static_cast<long>(MEMORY_SIZE));
+    long to = std::clamp(start + count, 0L, static_cast<long>(MEMORY_SIZE));
+    body = {{"address", address_text(static_cast<unsigned>(from))},
+            {"data", to_base64(s_.run.machine().memory + from,
+                               static_cast<std::size_t>(std::max(0L, to - from)))}};
+    if (start + count > to) body["unreadableBytes"] = start + count - std::max(from, to);
+}
+
+void Adapter::write_memory(const Json& args, Json& body) {
+    require_launched();
+    long start = address_of(args);
+    std::vector<std::uint8_t> data = from_base64(args.at("data").get<std::string>());
+    if (start < 0 || start + static_cast<long>(data.size()) > MEMORY_SIZE)
+        throw RequestError{"the bytes do not fit in memory"};
+    change_machine([&](Machine& m) { std::copy(data.begin(), data.end(), m.memory + start); });
+    body = {{"offset", 0}, {"bytesWritten", data.size()}};
+}
+
+void Adapter::disassemble(const Json& args, Json& body) {
+    require_launched();
+    long at = address_of(args);
+    long count = std::clamp(args.at("instructionCount").get<long>(), 0L, 4096L);
+    // An instruction offset before the address is counted in bytes, one per
+    // instruction, where the lengths before it are unknown.
+    at += args.value("instructionOffset", 0L);
+    Json list = Json::array();
+    const Machine& m = s_.run.machine();
+    for (long i = 0; i < count; ++i) {
+        if (at < 0 || at >= MEMORY_SIZE) {
+            list.push_back({{"address", address_text(static_cast<unsigned>(at))},
+                            {"instruction", "??"},
+                            {"presentationHint", "invalid"}});
+            ++at;
+            continue;
+        }
+        unsigned a = static_cast<unsigned>(at);
+        const OpcodeEntry& e = OpcodeTable[m.memory[a]];
+        std::string bytes;
+        for (unsigned b = a; b < a + e.length && b < MEMORY_SIZE; ++b) {
+            char text[4];
+            std::snprintf(text, sizeof text, "%02X ", m.memory[b]);
+            bytes += text;
+        }
+        Json line = {{"address", address_text(a)},
+                     {"instructionBytes", bytes},
+                     {"instruction", instruction_text(m, a)}};
+        if (std::string label = label_at(s_.program, static_cast<std::uint16_t>(a)); !label.empty())
+            line["symbol"] = label;
+        if (int source = line_of(static_cast<std::uint16_t>(a)); source > 0) {
+            line["line"] = source;
+            line["location"] = {{"path", source_path_}};
+        }
+        list.push_back(line);
+        at += e.length;
+    }
+    body = {{"instructions", list}};
+}
+
+void Adapter::exception_info(const Json&, Json& body) {
+    require_launched();
+    std::vector<std::size_t> here = s_.run.findings().at(s_.run.step());
+    if (here.empty()) throw RequestError{"no finding here"};
+    body = {
+        {"exceptionId", "finding"}, {"description", last_description_}, {"breakMode", "always"}};
+}
+
+// The debug console runs the debugger's commands as the terminal debugger
+// does; a command that moves the run is followed by a stopped event.
+void Adapter::evaluate(const Json& args, Json& body) {
+    require_launched();
+    std::string expression = args.at("expression").get<std::string>();
+    std::string context = args.value("context", "repl");
+    if (context != "repl") {
+        std::optional<std::uint16_t> at = find_label(s_.program, expression);
+        if (!at) throw RequestError{"not a label"};
+        const Machine& m = s_.run.machine();
+        body = {{"result", "byte " + std::to_string(m.memory[*at]) + ", word " +
+                               std::to_string(word_at(m, *at))},
+                {"variablesReference", 0}};
+        return;
+    }
+    Words words = split_words(expression);
+    if (!words.empty() && (words[0] == "quit" || words[0] == "q"))
+        throw RequestError{"use the editor's stop button"};
+    std::uint64_t step = s_.run.step();
+    RunEnd standing = s_.run.standing();
+    std::string text = captured_output([&] { run_command(s_, expression); });
+    flush_output();
+    body = {{"result", text}, {"variablesReference", 0}};
+    if (s_.run.step() != step || s_.run.standing() != standing) {
+        if (!can_go_on(s_.run.standing()) && s_.run.step() == s_.run.recorded())
+            report(s_.run.standing(), "step");
+        else
+            queue_event("stopped",
+                        {{"reason", "goto"}, {"threadId", 1}, {"allThreadsStopped", true}});
+    }
+}

@@ -1,0 +1,115 @@
+// The debug adapter: Debug Adapter Protocol messages on standard input,
+// answers and events on standard output. A thread reads the input so that
+// a pause request reaches a long run while it goes on.
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "adapter.hpp"
+#include "command_line.hpp"
+#include "message_reader.hpp"
+
+namespace {
+
+constexpr const char* USAGE = "Usage: debug-adapter";
+constexpr const char* HELP =
+    "Usage: debug-adapter\n"
+    "Debug a stack machine program from an editor: reads Debug Adapter Protocol\n"
+    "messages on standard input and answers on standard output.\n"
+    "\n"
+    "  -h, --help  show this text and exit\n"
+    "  --version   show the version and exit\n";
+
+enum : int { OPTION_VERSION = 256 };
+const option LONG_OPTIONS[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, OPTION_VERSION},
+    {nullptr, 0, nullptr, 0},
+};
+
+int protocol_fd = STDOUT_FILENO;
+
+void write_all(const std::string& text) {
+    for (std::size_t done = 0; done < text.size();) {
+        ssize_t n = write(protocol_fd, text.data() + done, text.size() - done);
+        if (n <= 0) return;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void send(const Json& message) {
+    std::string body = message.dump(-1, ' ', false, Json::error_handler_t::replace);
+    write_all("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+}
+
+struct Inbox {
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<ReadResult> messages;
+    bool closed = false;
+};
+
+// Reads standard input into messages; a pause request also sets the
+// adapter's flag at once.
+void read_input(Inbox& inbox, Adapter& adapter) {
+    MessageReader reader;
+    char chunk[4096];
+    for (;;) {
+        ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n <= 0) break;
+        reader.feed(std::string_view(chunk, static_cast<std::size_t>(n)));
+        for (ReadResult r = reader.next(); r.kind != ReadResult::NEED_MORE; r = reader.next()) {
+            if (r.kind == ReadResult::MESSAGE) {
+                Json m = Json::parse(r.body, nullptr, false);
+                if (m.is_object() && m.value("command", Json("")) == "pause")
+                    adapter.pause_requested = 1;
+            }
+            std::lock_guard lock(inbox.mutex);
+            inbox.messages.push_back(std::move(r));
+            inbox.ready.notify_one();
+        }
+    }
+    std::lock_guard lock(inbox.mutex);
+    inbox.closed = true;
+    inbox.ready.notify_one();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    opterr = 0;
+    for (;;) {
+        int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
+        if (result == -1) break;
+        switch (result) {
+            case 'h': return print_help(HELP);
+            case OPTION_VERSION: return print_version("debug-adapter");
+            default: return usage_error("debug-adapter", USAGE, option_problem(result, argv));
+        }
+    }
+    if (optind < argc)
+        return usage_error("debug-adapter", USAGE,
+                           std::string("no operands, not '") + argv[optind] + "'");
+    static Adapter adapter(send);
+    Inbox inbox;
+    std::thread reader(read_input, std::ref(inbox), std::ref(adapter));
+    reader.detach();
+    for (;;) {
+        std::unique_lock lock(inbox.mutex);
+        inbox.ready.wait(lock, [&] { return inbox.closed || !inbox.messages.empty(); });
+        if (inbox.messages.empty()) break;
+        ReadResult r = std::move(inbox.messages.front());
+        inbox.messages.pop_front();
+        lock.unlock();
+        if (r.kind == ReadResult::MALFORMED) {
+            adapter.handle_malformed(r.problem);
+            continue;
+        }
+        if (!adapter.handle(r.body)) break;
+    }
+    return 0;
+}

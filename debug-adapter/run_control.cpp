@@ -1,0 +1,273 @@
+// The adapter's requests that set up and move the run: launch, the
+// breakpoints of every kind, the steps forward and back, the ends.
+#include <algorithm>
+#include <filesystem>
+
+#include "adapter.hpp"
+#include "command_print.hpp"
+#include "command_words.hpp"
+#include "opcode_table.hpp"
+
+namespace {
+
+Json capabilities() {
+    Json filters = Json::array();
+    for (const FindingKindRow& row : FINDING_KINDS)
+        filters.push_back(
+            {{"filter", row.name}, {"label", row.title}, {"default", row.on_by_default}});
+    return {{"supportsConfigurationDoneRequest", true}, {"supportsStepBack", true},
+            {"supportsConditionalBreakpoints", false},  {"supportsHitConditionalBreakpoints", true},
+            {"supportsFunctionBreakpoints", true},      {"supportsDataBreakpoints", true},
+            {"exceptionBreakpointFilters", filters},    {"supportsReadMemoryRequest", true},
+            {"supportsWriteMemoryRequest", true},       {"supportsDisassembleRequest", true},
+            {"supportsExceptionInfoRequest", true},     {"supportsSetVariable", true},
+            {"supportsEvaluateForHovers", true},        {"supportsRestartRequest", true},
+            {"supportsTerminateRequest", true}};
+}
+
+// A hit condition: a whole number N stops from the Nth hit on.
+std::uint64_t hits_to_ignore(const Json& breakpoint) {
+    if (!breakpoint.contains("hitCondition")) return 0;
+    std::optional<std::uint64_t> n = parse_number(breakpoint["hitCondition"].get<std::string>());
+    if (!n || *n == 0) throw RequestError{"a hit condition is a whole number from 1"};
+    return *n - 1;
+}
+
+}  // namespace
+
+void Adapter::initialize(const Json&, Json& body) {
+    body = capabilities();
+    queue_event("initialized");
+}
+
+void Adapter::launch(const Json& args, Json& body) {
+    (void)body;
+    std::string program = args.at("program").get<std::string>();
+    if (args.contains("cwd") && args["cwd"].is_string()) {
+        std::error_code error;
+        std::filesystem::path path(program);
+        if (path.is_relative())
+            program = (std::filesystem::path(args["cwd"].get<std::string>()) / path).string();
+        (void)error;
+    }
+    s_.program = DebugProgram{};
+    s_.run.clear_marks();
+    line_marks_.clear();
+    function_marks_.clear();
+    data_marks_.clear();
+    if (std::optional<std::string> refused = load_debug_program(program, s_.program))
+        throw RequestError{*refused};
+    start_session(s_);
+    s_.run.interrupt = &pause_requested;
+    s_.run.show_output = [this](std::vector<std::uint8_t>& values) {
+        pending_output_.insert(pending_output_.end(), values.begin(), values.end());
+        values.clear();
+    };
+    s_.run.set_shown(DEFAULT_FINDING_KINDS);
+    source_path_ = std::filesystem::absolute(program).string();
+    stop_on_entry_ = args.value("stopOnEntry", false);
+    launched_ = true;
+    ended_ = false;
+}
+
+void Adapter::set_breakpoints(const Json& args, Json& body) {
+    require_launched();
+    for (int id : line_marks_) s_.run.delete_mark(id);
+    line_marks_.clear();
+    Json result = Json::array();
+    for (const Json& wanted : args.value("breakpoints", Json::array())) {
+        int line = wanted.at("line").get<int>();
+        std::optional<std::uint16_t> at =
+            s_.program.has_source ? address_of_line(s_.program, line) : std::nullopt;
+        if (!at) {
+            result.push_back({{"verified", false}, {"message", "no code on or after this line"}});
+            continue;
+        }
+        if (wanted.contains("condition"))
+            throw RequestError{"conditions are not supported; use a hit count"};
+        int id = s_.run.add_mark(MarkKind::BREAK, *at);
+        s_.run.find_mark(id)->ignore = hits_to_ignore(wanted);
+        line_marks_.push_back(id);
+        result.push_back({{"id", id}, {"verified", true}, {"line", line_of(*at)}});
+    }
+    body = {{"breakpoints", result}};
+}
+
+void Adapter::set_function_breakpoints(const Json& args, Json& body) {
+    require_launched();
+    for (int id : function_marks_) s_.run.delete_mark(id);
+    function_marks_.clear();
+    Json result = Json::array();
+    for (const Json& wanted : args.value("breakpoints", Json::array())) {
+        std::optional<std::uint16_t> at =
+            find_label(s_.program, wanted.at("name").get<std::string>());
+        if (!at) {
+            result.push_back({{"verified", false}, {"message", "no such label"}});
+            continue;
+        }
+        int id = s_.run.add_mark(MarkKind::BREAK, *at);
+        s_.run.find_mark(id)->ignore = hits_to_ignore(wanted);
+        function_marks_.push_back(id);
+        result.push_back({{"id", id}, {"verified", true}, {"line", line_of(*at)}});
+    }
+    body = {{"breakpoints", result}};
+}
+
+// A data breakpoint's ID is the address in decimal; the name is a label, a
+// number or a label's variable name ("n", "n (word)").
+void Adapter::data_breakpoint_info(const Json& args, Json& body) {
+    require_launched();
+    std::string name = args.at("name").get<std::string>();
+    if (std::size_t space = name.find(' '); space != std::string::npos) name.resize(space);
+    std::optional<std::uint16_t> at = find_label(s_.program, name);
+    if (!at) {
+        std::optional<std::uint64_t> n = parse_number(name);
+        if (n && *n < MEMORY_SIZE) at = static_cast<std::uint16_t>(*n);
+    }
+    if (!at) {
+        body = {{"dataId", nullptr}, {"description", "not a label or an address"}};
+        return;
+    }
+    body = {{"dataId", std::to_string(*at)},
+            {"description", "writes to " + with_label(s_, *at)},
+            {"accessTypes", {"write"}},
+            {"canPersist", false}};
+}
+
+void Adapter::set_data_breakpoints(const Json& args, Json& body) {
+    require_launched();
+    for (int id : data_marks_) s_.run.delete_mark(id);
+    data_marks_.clear();
+    Json result = Json::array();
+    for (const Json& wanted : args.value("breakpoints", Json::array())) {
+        std::optional<std::uint64_t> at = parse_number(wanted.at("dataId").get<std::string>());
+        if (!at || *at >= MEMORY_SIZE || wanted.value("accessType", "write") != "write") {
+            result.push_back({{"verified", false}, {"message", "only writes to a byte"}});
+            continue;
+        }
+        int id = s_.run.add_mark(MarkKind::WATCH, static_cast<std::uint16_t>(*at));
+        s_.run.find_mark(id)->ignore = hits_to_ignore(wanted);
+        data_marks_.push_back(id);
+        result.push_back({{"id", id}, {"verified", true}});
+    }
+    body = {{"breakpoints", result}};
+}
+
+void Adapter::set_exception_breakpoints(const Json& args, Json& body) {
+    (void)body;
+    FindingKinds kinds = 0;
+    for (const Json& name : args.at("filters")) {
+        for (const FindingKindRow& row : FINDING_KINDS)
+            if (name.get<std::string>() == row.name) kinds |= kind_bit(row.kind);
+    }
+    if (launched_) s_.run.set_shown(kinds);
+}
+
+void Adapter::configuration_done(const Json&, Json&) {
+    require_launched();
+    if (stop_on_entry_) {
+        queue_event("stopped",
+                    {{"reason", "entry"},
+                     {"description", "at the start: " + with_label(s_, s_.run.machine().PC)},
+                     {"threadId", 1},
+                     {"allThreadsStopped", true}});
+        return;
+    }
+    report(s_.run.run_forward(), "step");
+}
+
+void Adapter::threads(const Json&, Json& body) {
+    body = {{"threads", {{{"id", 1}, {"name", "machine"}}}}};
+}
+
+// Forward moves refuse at the end of the run, where only going back helps.
+static void require_running(const Session& s) {
+    if (!can_go_on(s.run.standing()))
+        throw RequestError{"the program has ended: step back or restart"};
+}
+
+void Adapter::continue_(const Json&, Json& body) {
+    require_launched();
+    require_running(s_);
+    body = {{"allThreadsContinued", true}};
+    report(s_.run.run_forward(), "step");
+}
+
+void Adapter::step_in(const Json&, Json&) {
+    require_launched();
+    require_running(s_);
+    RunEnd end = s_.run.step_instruction();
+    if (end == RunEnd::LIMIT) end = s_.run.check_after(false);
+    report(end, "step");
+}
+
+// As the debugger's next: a call runs to its return.
+void Adapter::next(const Json&, Json&) {
+    require_launched();
+    require_running(s_);
+    std::uint8_t op = s_.run.machine().memory[s_.run.machine().PC];
+    RunEnd end = s_.run.step_instruction();
+    if (end == RunEnd::LIMIT && OpcodeTable[op].flow == Flow::CALL) {
+        end = s_.run.check_after(true);
+        if (end == RunEnd::LIMIT) {
+            end = s_.run.run_to_return(1);
+            if (end == RunEnd::RETURNED) {
+                end = s_.run.findings().at(s_.run.step()).empty() ? RunEnd::LIMIT : RunEnd::FINDING;
+            }
+        }
+    }
+    if (end == RunEnd::LIMIT) end = s_.run.check_after(false);
+    report(end, "step");
+}
+
+void Adapter::step_out(const Json&, Json&) {
+    require_launched();
+    require_running(s_);
+    RunEnd end = s_.run.run_to_return(1);
+    report(end == RunEnd::RETURNED ? RunEnd::LIMIT : end, "step");
+}
+
+void Adapter::step_back(const Json&, Json&) {
+    require_launched();
+    if (s_.run.step() == 0) throw RequestError{"at the start of the run"};
+    s_.run.go_to(s_.run.step() - 1);
+    report(RunEnd::LIMIT, "step");
+}
+
+void Adapter::reverse_continue(const Json&, Json&) {
+    require_launched();
+    std::optional<std::uint64_t> target = s_.run.last_break_before();
+    s_.run.go_to(target.value_or(0));
+    if (!target) {
+        report(RunEnd::LIMIT, "entry");
+        return;
+    }
+    // Where it went back to is the stop that a run forward would make.
+    const Mark* mark = nullptr;
+    for (const Mark& m : s_.run.marks())
+        if (m.kind != MarkKind::WATCH && m.address == s_.run.machine().PC) mark = &m;
+    report(mark != nullptr ? RunEnd::BREAKPOINT : RunEnd::LIMIT, "step");
+}
+
+void Adapter::pause(const Json&, Json&) {
+    // A pause that arrives between runs has nothing to stop.
+}
+
+void Adapter::restart(const Json& args, Json& body) {
+    require_launched();
+    (void)args;
+    (void)body;
+    ::restart(s_);
+    ended_ = false;
+    pending_output_.clear();
+    configuration_done(Json::object(), body);
+}
+
+void Adapter::terminate(const Json&, Json&) {
+    if (!ended_) {
+        queue_event("terminated");
+        ended_ = true;
+    }
+}
+
+void Adapter::disconnect(const Json&, Json&) { disconnect_ = true; }
