@@ -12,10 +12,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Adapter adapter([](const Json& message) {
-        if (!message.is_object() || !message.contains("type")) fuzz_fail("a message without a type");
+        if (!message.is_object() || !message.contains("type"))
+            fuzz_fail("a message without a type");
     });
-    adapter.handle(R"({"seq":1,"type":"request","command":"launch","arguments":{"program":")" FUZZ_PROGRAM
-                   R"("}})");
+    adapter.handle(
+        R"({"seq":1,"type":"request","command":"launch","arguments":{"program":")" FUZZ_PROGRAM
+        R"("}})");
     MessageReader reader;
     reader.feed(std::string_view(reinterpret_cast<const char*>(data), size));
     for (ReadResult r = reader.next(); r.kind != ReadResult::NEED_MORE; r = reader.next()) {

@@ -19,7 +19,7 @@ done
 sources() { git ls-files "$@" 'common/*.cpp' 'common/*.hpp' 'simulator/*.cpp' 'simulator/*.hpp' \
     'assembler/*.cpp' 'assembler/*.hpp' 'debugger/*.cpp' 'debugger/*.hpp' \
     'checker/*.cpp' 'checker/*.hpp' 'disassembler/*.cpp' 'disassembler/*.hpp' \
-    'language-server/*.cpp' 'language-server/*.hpp' 'tests/*.cpp' 'tests/*.hpp' 'fuzz/*.cpp' 'fuzz/*.hpp'; }
+    'language-server/*.cpp' 'language-server/*.hpp' 'debug-adapter/*.cpp' 'debug-adapter/*.hpp' 'tests/*.cpp' 'tests/*.hpp' 'fuzz/*.cpp' 'fuzz/*.hpp'; }
 
 if [ "$what" = all ] || [ "$what" = format ]; then
     echo "== clang-format =="

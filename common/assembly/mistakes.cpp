@@ -17,7 +17,7 @@ struct LabelPlace {
     int run = 0;  // db or dw: how many in a row
     int calls = 0;
     int other_uses = 0;
-    int word_uses = 0;  // lddw and stdw
+    int word_uses = 0;     // lddw and stdw
     std::size_t item = 0;  // its index in items
 };
 

@@ -127,7 +127,8 @@ TEST(CheckerCasesFile, NamesCasesAndRefusesWhatItCannotRead) {
         {"case a\nout -1\n", "line 2: out: not a byte value: '-1'"},
         {"case\n", "line 1: case: expected a name"},
         {"# nothing\n", "no case in the file"},
-        {"case a\npoints many\n", "line 2: points: expected a number from 0 to 1000000 with at most two decimals"},
+        {"case a\npoints many\n",
+         "line 2: points: expected a number from 0 to 1000000 with at most two decimals"},
         // Known when the file is read: memory's end, what a label is, the
         // stops there are, one name per case.
         {"case a\nmem 16383 = 0 0\n", "line 2: mem: 16383 reaches past the end of memory"},
