@@ -54,9 +54,11 @@ std::vector<LabelPlace> label_places(const Assembly& a) {
 
 bool is_data(SourceItem::Kind kind) { return kind == SourceItem::DB || kind == SourceItem::DW; }
 
-void add(Assembly& a, int line, const char* format, auto... values) {
+void add(Assembly& a, int line, const char* text) { a.findings.push_back(Finding{line, text}); }
+
+void add(Assembly& a, int line, const char* format, auto first, auto... values) {
     char text[200];
-    std::snprintf(text, sizeof text, format, values...);
+    std::snprintf(text, sizeof text, format, first, values...);
     a.findings.push_back(Finding{line, text});
 }
 
