@@ -101,8 +101,8 @@ Json inlay_hints(const SourceModel& model, const Encoding& encoding, int first_l
         if (t.line < first_line || t.line > last_line || !places_bytes(t)) continue;
         if (t.line != hinted_line) {
             hinted_line = t.line;
-            std::size_t piece = static_cast<std::size_t>(
-                first_piece[static_cast<std::size_t>(t.line)] + t.column / PIECE);
+            int piece_number = first_piece[static_cast<std::size_t>(t.line)] + t.column / PIECE;
+            auto piece = static_cast<std::size_t>(piece_number);
             if (piece < addresses.size()) {
                 hints.push_back({{"position", position(model, encoding, t.line, 0)},
                                  {"label", std::to_string(addresses[piece]) + ":"},

@@ -12,7 +12,7 @@ bool dump_memory_map(const Machine& m, const char* file_name) {
     std::string text(static_cast<std::size_t>(MAX_MEMORY) * 17, '\0');
     char* p = text.data();
     for (int address = 0; address < MAX_MEMORY; ++address) {
-        std::memcpy(p, "MEM[", 4);
+        std::memcpy(p, "MEM[", 4);  // NOLINT(bugprone-not-null-terminated-result)
         for (int i = 8, a = address; i >= 4; --i, a /= 10) p[i] = static_cast<char>('0' + a % 10);
         std::memcpy(p + 9, "] = ", 4);  // NOLINT(bugprone-not-null-terminated-result)
         p += 13;

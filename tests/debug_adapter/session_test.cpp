@@ -129,10 +129,9 @@ TEST(DebugAdapter, WholeSessionStopsWhereTheDebuggerDoes) {
     EXPECT_FALSE(set[1]["verified"].get<bool>());
     EXPECT_EQ(response_to(all, info)["body"]["dataId"], "43");
 
-    std::vector<std::string> commands;
+    std::vector<std::string> commands{"break inner", "watch n"};
+    commands.reserve(commands.size() + moves.size());
     for (const auto& move : moves) commands.push_back(move.second);
-    commands.insert(commands.begin(), "watch n");
-    commands.insert(commands.begin(), "break inner");
     std::vector<std::string> expected = debugger_positions(commands);
     expected.erase(expected.begin(), expected.begin() + 2);
 
