@@ -68,6 +68,7 @@ public:
             close(slave_);
             if (chdir(dir.c_str()) != 0) _exit(126);
             std::vector<char*> argv;
+            argv.reserve(command.size() + 1);
             for (std::string& word : command) argv.push_back(word.data());
             argv.push_back(nullptr);
             pid_t job = as_job ? fork() : 0;
