@@ -57,7 +57,7 @@ private:
     void restart(const Json& args, Json& body);
     void terminate(const Json& args, Json& body);
     void disconnect(const Json& args, Json& body);
-    // ---- inspection (variables.cpp) ----
+    // ---- the state as the editor shows it (variables.cpp) ----
     void stack_trace(const Json& args, Json& body);
     void scopes(const Json& args, Json& body);
     void variables(const Json& args, Json& body);

@@ -1,7 +1,7 @@
 // The debug adapter's input on arbitrary bytes: every message the reader
 // frames goes to the adapter, which must answer with JSON and never throw.
 // A launch of the nested-call test program comes first, so that requests
-// reach the run and the inspection code.
+// reach the run and the code that shows its state.
 #include <cstdint>
 #include <string>
 #include <string_view>
