@@ -12,6 +12,7 @@
 #include "adapter.hpp"
 #include "command_line.hpp"
 #include "message_reader.hpp"
+#include "output_file.hpp"
 
 namespace {
 
@@ -81,6 +82,7 @@ void read_input(Inbox& inbox, Adapter& adapter) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    start_program("debug-adapter");
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
