@@ -1,5 +1,7 @@
 #include "line_input.hpp"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +31,19 @@ struct termios start_settings;
 bool have_start_settings = false;
 volatile std::sig_atomic_t continued = 0;
 
+// Written to by the signal handlers so that a continue wakes the key read
+// wherever the line editor stood when the process was stopped (a flag alone
+// is missed when the stop came before the editor began to wait).
+int wake_pipe[2] = {-1, -1};
+
+void wake_reader() {
+    continued = 1;
+    if (wake_pipe[1] >= 0) {
+        char byte = 1;
+        [[maybe_unused]] ssize_t written = write(wake_pipe[1], &byte, 1);
+    }
+}
+
 extern "C" void on_stop(int signal_number) {
     int saved_errno = errno;
     if (have_start_settings) tcsetattr(STDIN_FILENO, TCSANOW, &start_settings);
@@ -41,36 +56,64 @@ extern "C" void on_stop(int signal_number) {
     std::raise(signal_number);
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
     std::signal(signal_number, on_stop);
-    continued = 1;
+    wake_reader();
     errno = saved_errno;
 }
 
-extern "C" void on_continue(int) { continued = 1; }
+extern "C" void on_continue(int) {
+    int saved_errno = errno;
+    wake_reader();
+    errno = saved_errno;
+}
 
-// Called by the line editor when a signal interrupted its read: after a
-// continue, its terminal mode again (whatever the shell did meanwhile) and
-// the prompt with the line typed so far.
-int after_signal() {
-    if (continued == 0) return 0;
+// After a continue: the editor's terminal mode again (whatever the shell did
+// meanwhile) and the prompt with the line typed so far.
+void take_terminal_again() {
+    char drained[64];
+    while (read(wake_pipe[0], drained, sizeof drained) > 0) {
+    }
     continued = 0;
     rl_deprep_terminal();
     rl_prep_terminal(1);
     rl_forced_update_display();
-    return 0;
+}
+
+// The line editor's key read: waits on the terminal and on the wake pipe.
+int read_key(FILE* stream) {
+    const int fd = fileno(stream);
+    for (;;) {
+        if (continued != 0) take_terminal_again();
+        pollfd waits[2] = {{fd, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
+        if (poll(waits, 2, -1) < 0) {
+            if (errno != EINTR) return EOF;
+            rl_check_signals();
+            continue;
+        }
+        if ((waits[1].revents & POLLIN) != 0) continue;
+        unsigned char key = 0;
+        ssize_t got = read(fd, &key, 1);
+        if (got == 1) return key;
+        if (got == 0) return EOF;
+        if (errno == EINTR) {
+            rl_check_signals();
+            continue;
+        }
+        if (errno != EAGAIN) return EOF;
+    }
 }
 
 void handle_stops() {
     if (tcgetattr(STDIN_FILENO, &start_settings) == 0) have_start_settings = true;
+    if (pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) wake_pipe[0] = wake_pipe[1] = -1;
     struct sigaction action {};
     sigemptyset(&action.sa_mask);
-    // Without SA_RESTART: the editor's read returns and calls after_signal.
     action.sa_handler = on_continue;
     sigaction(SIGCONT, &action, nullptr);
     struct sigaction before {};
     sigaction(SIGTSTP, nullptr, &before);
     action.sa_handler = on_stop;
     if (before.sa_handler != SIG_IGN) sigaction(SIGTSTP, &action, nullptr);
-    rl_signal_event_hook = after_signal;
+    if (wake_pipe[0] >= 0) rl_getc_function = read_key;
 }
 #endif
 
