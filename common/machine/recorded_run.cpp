@@ -18,12 +18,73 @@ struct Watched {
             if (m.kind != MarkKind::WATCH) continue;
             addresses.push_back(m.address);
             values.push_back(m.last_value);
+            if (m.width == 2) {
+                addresses.push_back(static_cast<std::uint16_t>((m.address + 1u) % MEMORY_SIZE));
+                values.push_back(m.last_high);
+            }
         }
         stops = {breaks, addresses.data(), values.data(), addresses.size()};
     }
 };
 
+// The word at a and a+1 (low first), wrapping at the end of memory.
+std::uint16_t word_at(const Machine& m, unsigned a) {
+    return static_cast<std::uint16_t>(m.memory[a % MEMORY_SIZE] | m.memory[(a + 1u) % MEMORY_SIZE]
+                                                                      << 8);
+}
+
+// A watched byte or word's value.
+std::uint16_t watched_value(const Machine& m, const Mark& mark) {
+    return mark.width == 2 ? word_at(m, mark.address) : m.memory[mark.address];
+}
+
+// Whether mark fires after the step from `before` (its watched value and the
+// data that step read) to `after`; conditions and counts aside.
+bool fires(const Mark& mark, const Machine& after, std::uint16_t value_before,
+           const std::uint16_t* reads, unsigned read_count) {
+    switch (mark.kind) {
+        case MarkKind::BREAK:
+        case MarkKind::TBREAK: return after.PC == mark.address;
+        case MarkKind::WATCH: return watched_value(after, mark) != value_before;
+        case MarkKind::RWATCH:
+            return std::find(reads, reads + read_count, mark.address) != reads + read_count;
+    }
+    return false;
+}
+
 }  // namespace
+
+unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]) {
+    if (m.PC + 2u >= static_cast<unsigned>(MEMORY_SIZE)) return 0;
+    std::uint8_t op = m.memory[m.PC];
+    unsigned w = word_at(m, m.PC + 1u);
+    auto in_memory = [](unsigned a) { return static_cast<std::uint16_t>(a % MEMORY_SIZE); };
+    unsigned n = 0;
+    auto add = [&](unsigned a) {
+        if (a < static_cast<unsigned>(MEMORY_SIZE)) out[n++] = in_memory(a);
+    };
+    switch (op) {
+        case OP_LDD: add(w); break;
+        case OP_LDDW:
+            add(w);
+            add(w + 1);
+            break;
+        case OP_LDA:
+        case OP_LDAW:
+        case OP_STA:
+        case OP_STAW: {
+            add(w);
+            add(w + 1);
+            if (op == OP_STA || op == OP_STAW || w + 1 >= static_cast<unsigned>(MEMORY_SIZE)) break;
+            unsigned p = word_at(m, w);
+            add(p);
+            if (op == OP_LDAW) add(p + 1);
+            break;
+        }
+        default: break;
+    }
+    return n;
+}
 
 RecordedRun::RecordedRun(std::size_t history_budget) : history_(history_budget) {}
 
@@ -101,28 +162,46 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
 
 RunEnd RecordedRun::step_instruction() {
     last_start_ = trace_start(machine_);
+    read_count_ = data_reads(machine_, reads_);
     RunOutcome outcome = run_steps(1, nullptr);
     if (show_output) show_output(io.port0);
     return outcome.end;
 }
 
 bool RecordedRun::stops_run(Mark& m) {
+    if (m.condition && !m.condition->holds(machine_)) return false;
     ++m.hits;
-    if (m.hits <= m.ignore) return false;
-    return m.condition.empty() || !condition_holds || condition_holds(m, machine_);
+    return m.hits > m.ignore;
+}
+
+bool RecordedRun::has_read_watch() const {
+    return std::any_of(marks_.begin(), marks_.end(),
+                       [](const Mark& m) { return m.kind == MarkKind::RWATCH; });
 }
 
 RunEnd RecordedRun::check_after(bool at_breakpoint) {
     if (watch_count_ > 0) {
         for (Mark& m : marks_) {
-            if (m.kind != MarkKind::WATCH || machine_.memory[m.address] == m.last_value) continue;
-            std::uint8_t old = m.last_value;
-            m.last_value = machine_.memory[m.address];
+            if (m.kind == MarkKind::RWATCH) {
+                if (!fires(m, machine_, 0, reads_, read_count_) || !stops_run(m)) continue;
+                hit_ = {m.id, false, machine_.memory[m.address]};
+                read_count_ = 0;
+                return RunEnd::WATCHPOINT;
+            }
+            if (m.kind != MarkKind::WATCH) continue;
+            std::uint16_t old = m.width == 2
+                                    ? static_cast<std::uint16_t>(m.last_value | m.last_high << 8)
+                                    : m.last_value;
+            std::uint16_t now = watched_value(machine_, m);
+            if (now == old) continue;
+            m.last_value = static_cast<std::uint8_t>(now & 0xFF);
+            m.last_high = static_cast<std::uint8_t>(now >> 8);
             if (!stops_run(m)) continue;
             hit_ = {m.id, false, old};
             return RunEnd::WATCHPOINT;
         }
     }
+    read_count_ = 0;
     if (at_breakpoint && machine_.PC < MAX_MEMORY && break_at_[machine_.PC] != 0) {
         for (Mark& m : marks_) {
             if (m.kind == MarkKind::WATCH || m.address != machine_.PC || !stops_run(m)) continue;
@@ -151,7 +230,18 @@ RunEnd RecordedRun::run_to_return(int depth) {
     }
 }
 
+RunEnd RecordedRun::run_stepwise() {
+    for (;;) {
+        RunEnd end = step_instruction();
+        if (end == RunEnd::HALTED || end == RunEnd::STOPPED) return end;
+        RunEnd after = check_after(true);
+        if (after != RunEnd::LIMIT) return after;
+        if (end == RunEnd::FINDING) return end;
+    }
+}
+
 RunEnd RecordedRun::run_forward() {
+    if (has_read_watch()) return run_stepwise();
     for (;;) {
         // Rebuilt each stretch: a watch that fired has a new value.
         Watched watched(marks_, break_at_.data());
@@ -196,12 +286,82 @@ void RecordedRun::go_to(std::uint64_t target) {
 
 std::optional<std::uint64_t> RecordedRun::last_break_before() {
     std::uint64_t now = history_.step();
+    hit_ = {};
     if (now <= 1) return std::nullopt;
     std::optional<std::uint64_t> found = log_.last_before(now);
-    Watched watched(marks_, break_at_.data());
+    // Plain marks all at once on the fast path, each other one on its own.
+    std::vector<Mark> plain;
+    std::vector<std::uint8_t> breaks(MAX_MEMORY);
+    for (const Mark& m : marks_) {
+        if (!m.plain()) continue;
+        plain.push_back(m);
+        if (m.kind != MarkKind::WATCH) breaks[m.address] = 1;
+    }
+    Watched watched(plain, breaks.data());
     std::optional<std::uint64_t> at = history_.last_stop(*scratch_, now - 1, watched.stops);
-    if (at && (!found || *at > *found)) found = at;
+    const Mark* by = nullptr;
+    if (at) {
+        // Which plain mark fired there.
+        history_.rebuild(*scratch_, *at - 1);
+        Machine before = *scratch_;
+        history_.rebuild(*scratch_, *at);
+        for (const Mark& m : plain) {
+            if (fires(m, *scratch_, watched_value(before, m), nullptr, 0)) {
+                by = &m;
+                break;
+            }
+        }
+    }
+    for (const Mark& m : marks_) {
+        if (m.plain()) continue;
+        std::uint64_t after = at.value_or(0);
+        if (m.ignore > 0) {
+            // Hits before the (ignore+1)th from the start never stop a run.
+            std::optional<std::uint64_t> first = scan_mark(m, 0, now - 1, true, m.ignore + 1);
+            if (!first) continue;
+            after = std::max(after, *first - 1);
+        }
+        if (std::optional<std::uint64_t> t = scan_mark(m, after, now - 1, false)) {
+            at = t;
+            by = &m;
+        }
+    }
+    if (at && (!found || *at > *found)) {
+        found = at;
+        history_.rebuild(*scratch_, *at - 1);
+        if (by != nullptr)
+            hit_ = {by->id, by->kind == MarkKind::TBREAK, watched_value(*scratch_, *by)};
+    }
     return found;
+}
+
+std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t after,
+                                                    std::uint64_t last, bool first,
+                                                    std::uint64_t count) {
+    // Stretches of a grain, from the last back (or the first on).
+    constexpr std::uint64_t STRETCH = HISTORY_GRAIN;
+    std::uint64_t stretches = (last - std::min(after, last) + STRETCH - 1) / STRETCH;
+    HeadlessIo quiet;
+    for (std::uint64_t k = 0; k < stretches; ++k) {
+        std::uint64_t index = first ? k : stretches - 1 - k;
+        std::uint64_t from = after + index * STRETCH;
+        std::uint64_t to = std::min(last, from + STRETCH);
+        history_.rebuild(*scratch_, from);
+        std::optional<std::uint64_t> found;
+        for (std::uint64_t t = from + 1; t <= to; ++t) {
+            std::uint16_t reads[4];
+            unsigned read_count = data_reads(*scratch_, reads);
+            std::uint16_t value = watched_value(*scratch_, m);
+            if (step_headless(*scratch_, quiet)) break;
+            quiet.port0.clear();
+            if (!fires(m, *scratch_, value, reads, read_count)) continue;
+            if (m.condition && !m.condition->holds(*scratch_)) continue;
+            found = t;
+            if (first && --count == 0) return found;
+        }
+        if (!first && found) return found;
+    }
+    return std::nullopt;
 }
 
 std::optional<OpenCall> RecordedRun::innermost_call() {
@@ -259,7 +419,7 @@ void RecordedRun::count_marks() {
     std::fill(break_at_.begin(), break_at_.end(), 0);
     watch_count_ = 0;
     for (const Mark& m : marks_) {
-        if (m.kind == MarkKind::WATCH) {
+        if (m.kind == MarkKind::WATCH || m.kind == MarkKind::RWATCH) {
             ++watch_count_;
         } else {
             break_at_[m.address] = 1;
@@ -268,8 +428,17 @@ void RecordedRun::count_marks() {
     if (breaks_marked_) log_.monitor->mark_breaks(break_at_.data());
 }
 
-int RecordedRun::add_mark(MarkKind kind, std::uint16_t address, std::string condition) {
-    Mark m{next_id_++, kind, address, machine_.memory[address], std::move(condition)};
+int RecordedRun::add_mark(MarkKind kind, std::uint16_t address, std::optional<Condition> condition,
+                          unsigned width) {
+    Mark m{};
+    m.id = next_id_++;
+    m.kind = kind;
+    m.address = address;
+    m.condition = std::move(condition);
+    m.width = static_cast<std::uint8_t>(width == 2 ? 2 : 1);
+    std::uint16_t now = watched_value(machine_, m);
+    m.last_value = static_cast<std::uint8_t>(now & 0xFF);
+    m.last_high = static_cast<std::uint8_t>(now >> 8);
     marks_.push_back(m);
     count_marks();
     return m.id;
@@ -296,6 +465,8 @@ void RecordedRun::clear_marks() {
 
 void RecordedRun::refresh_watches() {
     for (Mark& m : marks_) {
-        if (m.kind == MarkKind::WATCH) m.last_value = machine_.memory[m.address];
+        std::uint16_t now = watched_value(machine_, m);
+        m.last_value = static_cast<std::uint8_t>(now & 0xFF);
+        m.last_high = static_cast<std::uint8_t>(now >> 8);
     }
 }

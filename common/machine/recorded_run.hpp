@@ -17,33 +17,45 @@
 #include <string>
 #include <vector>
 
+#include "machine/condition.hpp"
 #include "machine/finding_log.hpp"
 #include "machine/headless.hpp"
 #include "machine/history.hpp"
 #include "machine/loader.hpp"
 #include "machine/trace.hpp"
 
-enum class MarkKind : std::uint8_t { BREAK, TBREAK, WATCH };
+enum class MarkKind : std::uint8_t { BREAK, TBREAK, WATCH, RWATCH };
 
-// A breakpoint (BREAK, TBREAK: PC reached the address) or a watch (WATCH:
-// the byte at the address changed). A mark that fires counts a hit; it
-// stops the run once its hits pass `ignore` and its condition holds.
+// A breakpoint (BREAK, TBREAK: PC reached the address), a watch (WATCH:
+// the byte, or with width 2 the word, at the address changed) or a read
+// watch (RWATCH: an instruction read the byte as data; see data_reads). A
+// mark fires; a firing whose condition holds is a hit; the run stops at a
+// hit once the hits pass `ignore`.
 struct Mark {
     int id;
     MarkKind kind;
     std::uint16_t address;
-    std::uint8_t last_value;   // a watched byte as last seen
-    std::string condition;     // "" holds always; else the front end's test decides
-    std::uint64_t hits = 0;    // how often it fired
-    std::uint64_t ignore = 0;  // hits that do not stop a run
+    std::uint8_t last_value = 0;  // a watched byte as last seen
+    std::optional<Condition> condition;
+    std::uint64_t hits = 0;      // firings whose condition held
+    std::uint64_t ignore = 0;    // hits that do not stop a run
+    std::uint8_t width = 1;      // WATCH: 1 byte or 2 (a word, low byte first)
+    std::uint8_t last_high = 0;  // the second watched byte as last seen
+
+    bool plain() const { return !condition && ignore == 0 && kind != MarkKind::RWATCH; }
 };
 
 // What ended the last run forward, for its report.
 struct RunHit {
-    int id = 0;                  // the mark that ended it
-    bool temporary = false;      // that mark was a TBREAK (and is gone)
-    std::uint8_t old_value = 0;  // a watched byte before the change
+    int id = 0;                   // the mark that ended it
+    bool temporary = false;       // that mark was a TBREAK (and is gone)
+    std::uint16_t old_value = 0;  // a watched byte (or word) before the change
 };
+
+// The data addresses the instruction at m.PC reads (loads and the pointers
+// of lda, ldaw, sta, staw; not the stack, not the instruction's own bytes):
+// at most 4, into `out`; returns how many.
+unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]);
 
 class RecordedRun {
 public:
@@ -102,15 +114,14 @@ public:
     // ---- marks ----
     const std::vector<Mark>& marks() const { return marks_; }  // by ID
     int next_mark_id() const { return next_id_; }
-    // Returns the new mark's ID; a watch takes its byte's value now.
-    int add_mark(MarkKind kind, std::uint16_t address, std::string condition = "");
+    // Returns the new mark's ID; a watch takes its bytes' value now.
+    int add_mark(MarkKind kind, std::uint16_t address,
+                 std::optional<Condition> condition = std::nullopt, unsigned width = 1);
     bool delete_mark(int id);
     void clear_marks();
     Mark* find_mark(int id);
     // Per address, 1 where a breakpoint is.
     const std::uint8_t* break_at() const { return break_at_.data(); }
-    // The test of a mark's condition (not "").
-    std::function<bool(const Mark&, const Machine&)> condition_holds;
 
     // ---- running forward ----
     // At most `count` steps through the history: HALTED or STOPPED first;
@@ -140,7 +151,11 @@ public:
     void go_to(std::uint64_t target);
     // The latest step before the current one after which a mark or a
     // finding of a shown kind would have stopped a run forward; nothing
-    // when none did.
+    // when none did. A mark with a condition stops only where it holds; one
+    // with an ignore count only from the hit after its first `ignore` hits
+    // counted from the start of the run (where a run from the start would
+    // first stop). The mark found (0 for a finding) is in hit(), its ID
+    // and a watch's value before the step.
     std::optional<std::uint64_t> last_break_before();
     // The step before the instruction that made the innermost open call
     // (where a reverse finish goes); nothing when no call is open.
@@ -155,6 +170,15 @@ private:
     void refresh_watches();
     // Whether a mark that fired stops the run (it counts the hit).
     bool stops_run(Mark& m);
+    bool has_read_watch() const;
+    // Runs step by step, for read watches, which the fast loop cannot see.
+    RunEnd run_stepwise();
+    // The last step in (after, last] where mark m stops a run as a run
+    // forward would (its condition holds), searched one instruction at a
+    // time; with `first` the first such step instead, counting hits from
+    // after `after` up to `count`.
+    std::optional<std::uint64_t> scan_mark(const Mark& m, std::uint64_t after, std::uint64_t last,
+                                           bool first, std::uint64_t count = 1);
 
     Machine machine_{};
     std::unique_ptr<Machine> start_ = std::make_unique<Machine>();
@@ -167,6 +191,8 @@ private:
     RunEnd standing_ = RunEnd::LIMIT;
     Stop stop_{};
     TraceStart last_start_{};
+    std::uint16_t reads_[4] = {};  // the data the last instruction stepped read
+    unsigned read_count_ = 0;
     RunHit hit_;
     std::uint64_t keys_ = 0;
     std::vector<Mark> marks_;

@@ -157,13 +157,21 @@ TEST(RecordedRun, AFindingStopsTheReplayOfItsInstructionAndWatchesCount) {
     run.find_mark(watch)->ignore = 2;
     EXPECT_EQ(run.run_forward(), RunEnd::HALTED);
     run.go_to(0);
-    run.find_mark(watch)->condition = "never";
-    run.condition_holds = [](const Mark& m, const Machine&) { return m.condition != "never"; };
+    auto never = parse_condition("[15] == 99", [](const std::string&, std::string&) {
+        return std::optional<std::uint16_t>{15};
+    });
+    run.find_mark(watch)->condition = std::get<Condition>(never);
     run.set_shown(0);
     EXPECT_EQ(run.run_forward(), RunEnd::HALTED);
-    EXPECT_EQ(run.find_mark(watch)->hits, 3u);
-    // Without the watch and with no kind shown, nothing stops a reverse run.
+    EXPECT_EQ(run.find_mark(watch)->hits, 2u);
+    // A reverse run stops only where the condition holds and past the
+    // ignored hits; without the watch and with no kind shown, nowhere.
+    EXPECT_EQ(run.last_break_before(), std::nullopt);
+    run.find_mark(watch)->condition.reset();
+    EXPECT_EQ(run.last_break_before(), std::nullopt);
+    run.find_mark(watch)->ignore = 0;
     EXPECT_EQ(run.last_break_before(), std::optional<std::uint64_t>{4});
+    EXPECT_EQ(run.hit().id, watch);
     run.delete_mark(watch);
     EXPECT_EQ(run.last_break_before(), std::nullopt);
 }
