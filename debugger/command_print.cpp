@@ -66,6 +66,75 @@ void print_trace(const Session& s) {
     print_source(s, s.run.last_start().pc);
 }
 
+std::string mark_name(const Mark& m) {
+    switch (m.kind) {
+        case MarkKind::BREAK: return "breakpoint";
+        case MarkKind::TBREAK: return "temporary breakpoint";
+        case MarkKind::WATCH: return "watchpoint";
+        case MarkKind::RWATCH: return "read watchpoint";
+    }
+    return "";
+}
+
+namespace {
+
+// "line 2: std early", the instruction at address by its source line (or
+// "0005: std 65" without one).
+std::string instruction_place(const Session& s, unsigned address) {
+    int line =
+        address < static_cast<unsigned>(MEMORY_SIZE) ? s.program.line_of_address[address] : 0;
+    if (!s.program.has_source || line == 0)
+        return hex4(address) + ": " +
+               (address < MAX_MEMORY ? instruction_text(s.run.machine(), address) : "");
+    // The instruction as written: no label, no comment, single spaces.
+    std::string_view text = source_line(s.program, line);
+    text = text.substr(0, text.find(';'));
+    std::string words;
+    std::size_t at = 0;
+    bool first = true;
+    while (at < text.size()) {
+        std::size_t start = text.find_first_not_of(" \t\r", at);
+        if (start == std::string_view::npos) break;
+        std::size_t end = std::min(text.find_first_of(" \t\r", start), text.size());
+        std::string_view word = text.substr(start, end - start);
+        if (!(first && word[0] == '[')) {
+            if (!words.empty()) words += ' ';
+            words += word;
+        }
+        first = false;
+        at = end;
+    }
+    return "line " + std::to_string(line) + ": " + words;
+}
+
+}  // namespace
+
+std::string stop_line(const Session& s, const RunHit& hit, unsigned ran) {
+    const Mark* m = nullptr;
+    for (const Mark& mark : s.run.marks())
+        if (mark.id == hit.id) m = &mark;
+    if (m == nullptr || m->kind == MarkKind::BREAK || m->kind == MarkKind::TBREAK) {
+        unsigned pc = s.run.machine().PC;
+        std::string place = pc < MAX_MEMORY ? s.source.label_offset(pc) : "";
+        if (place.empty()) place = hex4(pc);
+        int line = pc < static_cast<unsigned>(MEMORY_SIZE) ? s.program.line_of_address[pc] : 0;
+        if (line > 0) place += " (line " + std::to_string(line) + ")";
+        return std::string(hit.temporary ? "temporary breakpoint " : "breakpoint ") +
+               std::to_string(hit.id) + " at " + place;
+    }
+    std::string text = mark_name(*m) + " " + std::to_string(hit.id) + ": " +
+                       (m->width == 2 ? "word " : "") + with_label(s, m->address);
+    const Machine& now = s.run.machine();
+    unsigned value = now.memory[m->address];
+    if (m->width == 2) value |= now.memory[(m->address + 1u) % MEMORY_SIZE] << 8;
+    if (m->kind == MarkKind::RWATCH) {
+        text += " read (" + std::to_string(value) + ")";
+    } else {
+        text += " changed " + std::to_string(hit.old_value) + " -> " + std::to_string(value);
+    }
+    return text + " at " + instruction_place(s, ran);
+}
+
 // Why a run ended: the findings the last instruction made, then one line (a
 // stop: the simulator's message and position line; a finding: none more),
 // then the trace line of the last instruction that ran and, unless the
@@ -92,19 +161,7 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
                         stop_position_line(s.run.stop()).c_str());
             return print_at(s, s.run.last_start().pc, true);
         case RunEnd::BREAKPOINT:
-            say(std::string("stopped at ") +
-                (s.run.hit().temporary ? "temporary breakpoint " : "breakpoint ") +
-                std::to_string(s.run.hit().id) + ": " + with_label(s, s.run.machine().PC));
-            break;
-        case RunEnd::WATCHPOINT: {
-            auto watched = std::find_if(s.run.marks().begin(), s.run.marks().end(),
-                                        [&](const Mark& b) { return b.id == s.run.hit().id; });
-            say("stopped at watchpoint " + std::to_string(s.run.hit().id) + ": " +
-                with_label(s, watched->address) + " changed from " +
-                std::to_string(s.run.hit().old_value) + " to " +
-                std::to_string(s.run.machine().memory[watched->address]));
-            break;
-        }
+        case RunEnd::WATCHPOINT: say(stop_line(s, s.run.hit(), s.run.last_start().pc)); break;
         case RunEnd::INTERRUPTED: say("interrupted"); break;
         case RunEnd::FINDING:
         case RunEnd::LIMIT:
@@ -156,7 +213,8 @@ void examine(const Machine& m, std::uint16_t address, std::uint64_t count) {
 
 bool has_breakpoint_on_line(const Session& s, int line) {
     return std::any_of(s.run.marks().begin(), s.run.marks().end(), [&](const Mark& b) {
-        return b.kind != MarkKind::WATCH && s.program.line_of_address[b.address] == line;
+        return (b.kind == MarkKind::BREAK || b.kind == MarkKind::TBREAK) &&
+               s.program.line_of_address[b.address] == line;
     });
 }
 
@@ -206,7 +264,7 @@ void list_instructions(const Session& s, unsigned center) {
             bytes += text;
         }
         bool breakpoint = std::any_of(s.run.marks().begin(), s.run.marks().end(), [&](auto& b) {
-            return b.kind != MarkKind::WATCH && b.address == a;
+            return (b.kind == MarkKind::BREAK || b.kind == MarkKind::TBREAK) && b.address == a;
         });
         std::printf("%s%04X  %-9s %s\n", marker(a == s.run.machine().PC, breakpoint), a,
                     bytes.c_str(), instruction_text(s.run.machine(), a).c_str());
@@ -228,17 +286,28 @@ void list(const Session& s, const Words& words) {
     list_instructions(s, std::min(address, static_cast<unsigned>(MAX_MEMORY - 1)));
 }
 
+// One line a mark: ID, kind, place, line, watched value, condition, hits.
 void info_breakpoints(const Session& s) {
     if (s.run.marks().empty()) return say("no breakpoints or watchpoints");
     for (const Mark& b : s.run.marks()) {
         const char* kind = b.kind == MarkKind::BREAK    ? "break"
                            : b.kind == MarkKind::TBREAK ? "tbreak"
-                                                        : "watch";
-        std::string text = std::to_string(b.id) + " " + kind + " " + with_label(s, b.address);
+                           : b.kind == MarkKind::WATCH  ? "watch"
+                                                        : "rwatch";
+        std::string text = std::to_string(b.id) + " " + kind + " " + (b.width == 2 ? "word " : "") +
+                           with_label(s, b.address);
         int line = s.program.line_of_address[b.address];
-        if (b.kind != MarkKind::WATCH && line > 0) text += " line " + std::to_string(line);
-        if (b.kind == MarkKind::WATCH)
-            text += " = " + std::to_string(s.run.machine().memory[b.address]);
+        bool data = b.kind == MarkKind::WATCH || b.kind == MarkKind::RWATCH;
+        if (!data && line > 0) text += " line " + std::to_string(line);
+        if (data) {
+            unsigned value = s.run.machine().memory[b.address];
+            if (b.width == 2) value |= s.run.machine().memory[(b.address + 1u) % MEMORY_SIZE] << 8;
+            text += " = " + std::to_string(value);
+        }
+        if (b.condition) text += " if " + b.condition->text;
+        if (b.hits > 0)
+            text += ", hit " + std::to_string(b.hits) + (b.hits == 1 ? " time" : " times");
+        if (b.ignore > b.hits) text += ", passes " + std::to_string(b.ignore - b.hits) + " more";
         say(text);
     }
 }

@@ -26,6 +26,12 @@ void print_trace(const Session& s);
 // depth before the call a RETURNED run finished.
 void report_end(const Session& s, RunEnd end, bool with_trace,
                 std::optional<unsigned> depth_before_call = std::nullopt);
+// "breakpoint", "read watchpoint" ...
+std::string mark_name(const Mark& m);
+// Why a mark stopped the run, one line: "breakpoint 1 at square (line 40)",
+// "watchpoint 2: 0041 (early) changed 0 -> 42 at line 2: std early";
+// `ran` is the address of the instruction that ran last.
+std::string stop_line(const Session& s, const RunHit& hit, unsigned ran);
 void print_registers(const Machine& m);
 void print_stack(const Machine& m, bool all);
 void examine(const Machine& m, std::uint16_t address, std::uint64_t count);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "machine/condition.hpp"
+
 // Control characters a command may carry (a NUL, an Escape) are written as
 // ^@, ^[ and so on, so that a message shows the whole command; a tab stays.
 void say(const std::string& text) {
@@ -53,7 +55,7 @@ std::optional<std::uint64_t> parse_count(const Words& words, std::size_t index) 
     return n;
 }
 
-// An address, a label or :LINE, up to `limit`.
+// An address, a label, label+N or :LINE, up to `limit`.
 std::optional<std::uint16_t> parse_location(const Session& s, const std::string& word,
                                             unsigned limit) {
     const DebugProgram& p = s.program;
@@ -76,23 +78,15 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
         }
         return at;
     }
-    if (word[0] >= '0' && word[0] <= '9') {
-        address = parse_number(word);
-        if (!address) {
-            say("'" + word + "' is not an address");
-            return std::nullopt;
-        }
-    } else {
-        std::optional<std::uint16_t> at = find_label(p, word);
-        if (!at) {
-            say(p.has_source ? "unknown label '" + word + "'"
-                             : "no labels: " + p.file_name + " is object code");
-            return std::nullopt;
-        }
-        address = *at;
+    if (!p.has_source && !(word[0] >= '0' && word[0] <= '9')) {
+        say("no labels: " + p.file_name + " is object code");
+        return std::nullopt;
     }
-    if (*address > limit) {
-        say("address " + word + " out of range (0 to " + std::to_string(limit) + ")");
+    std::string error;
+    address = resolve_location(
+        word, limit, [&](std::string_view name) { return find_label(p, name); }, error);
+    if (!address) {
+        say(error);
         return std::nullopt;
     }
     return static_cast<std::uint16_t>(*address);

@@ -23,7 +23,7 @@ Words split_words(const std::string& line);
 std::optional<std::uint64_t> parse_number(const std::string& word);
 // A count: absent means 1; at least 1.
 std::optional<std::uint64_t> parse_count(const Words& words, std::size_t index);
-// An address, a label or :LINE, up to `limit`.
+// An address, a label, label+N or :LINE, up to `limit`.
 std::optional<std::uint16_t> parse_location(const Session& s, const std::string& word,
                                             unsigned limit);
 // A whole number of steps, from 0.

@@ -105,24 +105,36 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "the last instruction that changed the byte at LOC"},
-    {"break", "br", "LOC", 2, false,
+    {"break", "br", "LOC [if COND]", 0, false,
      [](const Call& c) {
          set_breakpoint(c.s, c.words, MarkKind::BREAK);
          return true;
      },
-     "stop when PC reaches LOC"},
-    {"tbreak", nullptr, "LOC", 2, false,
+     "stop when PC reaches LOC (and COND holds)"},
+    {"tbreak", nullptr, "LOC [if COND]", 0, false,
      [](const Call& c) {
          set_breakpoint(c.s, c.words, MarkKind::TBREAK);
          return true;
      },
      "stop when PC reaches LOC, only once"},
-    {"watch", nullptr, "ADDRESS", 2, false,
+    {"watch", nullptr, "[word] LOC [if COND]", 0, false,
      [](const Call& c) {
          set_breakpoint(c.s, c.words, MarkKind::WATCH);
          return true;
      },
-     "stop after an instruction that changes the byte at ADDRESS"},
+     "stop after an instruction that changes the byte (or word) at LOC"},
+    {"rwatch", nullptr, "LOC [if COND]", 0, false,
+     [](const Call& c) {
+         set_breakpoint(c.s, c.words, MarkKind::RWATCH);
+         return true;
+     },
+     "stop after an instruction that reads the byte at LOC"},
+    {"ignore", nullptr, "ID N", 3, false,
+     [](const Call& c) {
+         ignore_command(c.s, c.words);
+         return true;
+     },
+     "let breakpoint or watchpoint ID pass its next N hits"},
     {"delete", nullptr, "[ID]", 2, false,
      [](const Call& c) {
          delete_command(c.s, c.words);
@@ -222,7 +234,9 @@ void help() {
     }
     std::string kinds;
     for (const FindingKindRow& kind : FINDING_KINDS) kinds.append(kind.name).append(", ");
-    say("LOC is a decimal or 0x address, a label or :LINE; WHAT is breakpoints or findings; KIND "
+    say("LOC is a decimal or 0x address, a label, label+N or :LINE; COND is [LOC], word [LOC], "
+        "sp, pc or top, then ==, !=, <, <=, > or >=, then a number; WHAT is breakpoints or "
+        "findings; KIND "
         "is " +
         kinds + "or all; an empty line repeats " + repeated);
 }

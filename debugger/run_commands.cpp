@@ -2,6 +2,7 @@
 
 #include "command_print.hpp"
 #include "commands.hpp"
+#include "findings_view.hpp"
 
 namespace {
 
@@ -85,11 +86,21 @@ void goto_step(Session& s, std::uint64_t target) {
     print_position(s);
 }
 
+// The stop gone back to says why, as it did going forward.
 void reverse_continue(Session& s) {
     std::uint64_t target = s.run.last_break_before().value_or(0);
+    RunHit hit = s.run.hit();
     if (target == 0)
         say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
     s.run.go_to(target);
+    if (target == 0) return print_position(s);
+    s.run.history().rebuild(s.run.scratch(), target - 1);
+    unsigned ran = s.run.scratch().PC;
+    if (hit.id != 0) {
+        say(stop_line(s, hit, ran));
+    } else {
+        print_findings_here(s);
+    }
     print_position(s);
 }
 
@@ -104,16 +115,58 @@ void print_last_write(Session& s, std::uint16_t address) {
     print_source(s, pc);
 }
 
+// LOC [if CONDITION], for break, tbreak and rwatch; watch also takes word
+// before LOC. The mark is added only when everything parses.
 void set_breakpoint(Session& s, const Words& words, MarkKind kind) {
-    if (words.size() != 2) return say(words[0] + " takes one location");
-    unsigned limit = kind == MarkKind::WATCH ? MEMORY_SIZE - 1 : MAX_MEMORY - 1;
-    std::optional<std::uint16_t> at = parse_location(s, words[1], limit);
+    std::size_t at_word = 1;
+    unsigned width = 1;
+    if (kind == MarkKind::WATCH && words.size() > 1 && words[1] == "word") {
+        width = 2;
+        at_word = 2;
+    }
+    bool conditioned = words.size() > at_word + 1 && words[at_word + 1] == "if";
+    if (words.size() < at_word + 1 || (words.size() != at_word + 1 && !conditioned))
+        return say(words[0] + " takes one location, then if and a condition if any");
+    bool data = kind == MarkKind::WATCH || kind == MarkKind::RWATCH;
+    unsigned limit = data ? MEMORY_SIZE - width : MAX_MEMORY - 1;
+    std::optional<std::uint16_t> at = parse_location(s, words[at_word], limit);
     if (!at) return;
-    int id = s.run.add_mark(kind, *at);
-    const char* kind_name = kind == MarkKind::WATCH    ? "watchpoint "
-                            : kind == MarkKind::TBREAK ? "temporary breakpoint "
-                                                       : "breakpoint ";
-    say(kind_name + std::to_string(id) + " at " + with_label(s, *at));
+    std::optional<Condition> condition;
+    if (conditioned) {
+        std::string text;
+        for (std::size_t i = at_word + 2; i < words.size(); ++i)
+            text += (text.empty() ? "" : " ") + words[i];
+        auto parsed = parse_condition(text, [&](const std::string& loc, std::string& error) {
+            if (!s.program.has_source && !(loc[0] >= '0' && loc[0] <= '9')) {
+                error = "no labels: " + s.program.file_name + " is object code";
+                return std::optional<std::uint16_t>{};
+            }
+            return resolve_location(
+                loc, MEMORY_SIZE - 1,
+                [&](std::string_view name) { return find_label(s.program, name); }, error);
+        });
+        if (const std::string* error = std::get_if<std::string>(&parsed)) return say(*error);
+        condition = std::get<Condition>(parsed);
+    }
+    int id = s.run.add_mark(kind, *at, condition, width);
+    std::string text = mark_name(*s.run.find_mark(id)) + " " + std::to_string(id) + " at " +
+                       (width == 2 ? "word " : "") + with_label(s, *at);
+    if (condition) text += " if " + condition->text;
+    say(text);
+}
+
+void ignore_command(Session& s, const Words& words) {
+    std::optional<std::uint64_t> id = words.size() == 3 ? parse_number(words[1]) : std::nullopt;
+    std::optional<std::uint64_t> n = words.size() == 3 ? parse_number(words[2]) : std::nullopt;
+    if (!id || !n) return say("ignore takes a breakpoint or watchpoint ID and a count");
+    Mark* m = *id <= static_cast<std::uint64_t>(s.run.next_mark_id())
+                  ? s.run.find_mark(static_cast<int>(*id))
+                  : nullptr;
+    if (m == nullptr) return say("no breakpoint " + quoted_word(words[1]));
+    m->ignore = m->hits + *n;
+    if (*n == 0) return say("will stop the next time " + words[1] + " is hit");
+    say("will pass " + words[1] + " " + std::to_string(*n) + (*n == 1 ? " time" : " times") +
+        " before it stops");
 }
 
 void delete_command(Session& s, const Words& words) {

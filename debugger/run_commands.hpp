@@ -1,5 +1,6 @@
 // The debugger's commands that move the run: step, next, finish,
-// continue, back, goto, reverse-continue, last-write, and the marks.
+// continue, back, goto, reverse-continue, last-write, and the marks
+// (break, tbreak, watch, rwatch, with conditions, and ignore).
 #pragma once
 
 #include <cstdint>
@@ -18,3 +19,5 @@ void reverse_continue(Session& s);
 void print_last_write(Session& s, std::uint16_t address);
 void set_breakpoint(Session& s, const Words& words, MarkKind kind);
 void delete_command(Session& s, const Words& words);
+// ignore ID N: the mark passes its next N hits.
+void ignore_command(Session& s, const Words& words);

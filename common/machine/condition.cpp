@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <initializer_list>
 
 #include "object_code.hpp"
 
@@ -35,6 +36,13 @@ std::string quoted(std::string_view text) {
     for (char c : text.substr(0, SHOWN))
         shown += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
     return text.size() > SHOWN ? shown + "..." : shown;
+}
+
+// Message parts joined (GCC 12 warns falsely on chains of + on strings).
+std::string joined(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts) text += part;
+    return text;
 }
 
 struct Operator {
@@ -83,7 +91,7 @@ std::variant<Condition, std::string> parse_condition(std::string_view text,
     text = trimmed(text);
     Condition c;
     c.text = std::string(text);
-    if (text.empty()) return std::string("no condition after if") + FORM;
+    if (text.empty()) return joined({"no condition after if", FORM});
     // The operator splits the subject from the number.
     std::size_t at = std::string_view::npos;
     const Operator* found = nullptr;
@@ -96,7 +104,13 @@ std::variant<Condition, std::string> parse_condition(std::string_view text,
             }
         }
     }
-    if (found == nullptr) return "no comparison in '" + quoted(text) + "'" + FORM;
+    if (found == nullptr) return joined({"no comparison in '", quoted(text), "'", FORM});
+    // "=<", "=>", "==="...: an operator with more around it.
+    std::size_t end = at + found->symbol.size();
+    auto part_of_operator = [](char c) { return c == '=' || c == '!' || c == '<' || c == '>'; };
+    if ((at > 0 && part_of_operator(text[at - 1])) ||
+        (end < text.size() && part_of_operator(text[end])))
+        return joined({"no comparison in '", quoted(text), "'", FORM});
     c.comparison = found->comparison;
     std::string_view subject = trimmed(text.substr(0, at));
     std::string_view number = trimmed(text.substr(at + found->symbol.size()));
@@ -115,19 +129,19 @@ std::variant<Condition, std::string> parse_condition(std::string_view text,
             subject = trimmed(subject.substr(4));
         }
         if (subject.size() < 2 || subject.front() != '[' || subject.back() != ']')
-            return "'" + quoted(subject) + "' is not a value to compare" + FORM;
+            return joined({"'", quoted(subject), "' is not a value to compare", FORM});
         std::string loc(trimmed(subject.substr(1, subject.size() - 2)));
-        if (loc.empty()) return std::string("no location between [ and ]") + FORM;
+        if (loc.empty()) return joined({"no location between [ and ]", FORM});
         std::string error;
         std::optional<std::uint16_t> address = resolve(loc, error);
         if (!address) return error;
         c.address = *address;
     }
     std::optional<std::uint32_t> value = number_of(number);
-    if (!value) return "'" + quoted(number) + "' is not a number (decimal or 0x)";
+    if (!value) return joined({"'", quoted(number), "' is not a number (decimal or 0x)"});
     if (*value > most)
-        return quoted(number) + " is more than " +
-               (most == 0xFF ? "a byte holds (255)" : "a word holds (65535)");
+        return joined({quoted(number), " is more than ",
+                       most == 0xFF ? "a byte holds (255)" : "a word holds (65535)"});
     c.number = *value;
     return c;
 }
@@ -140,7 +154,7 @@ std::optional<std::uint16_t> resolve_location(
     if (!loc.empty() && std::isdigit(static_cast<unsigned char>(loc[0]))) {
         address = number_of(loc);
         if (!address) {
-            error = "'" + quoted(loc) + "' is not an address";
+            error = joined({"'", quoted(loc), "' is not an address"});
             return std::nullopt;
         }
     } else {
@@ -148,14 +162,14 @@ std::optional<std::uint16_t> resolve_location(
         std::string_view name = std::string_view(loc).substr(0, plus);
         std::optional<std::uint16_t> base = label_address(name);
         if (!base) {
-            error = "unknown label '" + quoted(name) + "'";
+            error = joined({"unknown label '", quoted(name), "'"});
             return std::nullopt;
         }
         std::uint32_t offset = 0;
         if (plus != std::string::npos) {
             std::optional<std::uint32_t> n = number_of(std::string_view(loc).substr(plus + 1));
             if (!n || *n > 0xFFFF) {
-                error = "'" + quoted(loc.substr(plus + 1)) + "' is not an offset (label+N)";
+                error = joined({"'", quoted(loc.substr(plus + 1)), "' is not an offset (label+N)"});
                 return std::nullopt;
             }
             offset = *n;
@@ -163,7 +177,8 @@ std::optional<std::uint16_t> resolve_location(
         address = *base + offset;
     }
     if (*address > limit) {
-        error = "address " + quoted(loc) + " out of range (0 to " + std::to_string(limit) + ")";
+        error =
+            joined({"address ", quoted(loc), " out of range (0 to ", std::to_string(limit), ")"});
         return std::nullopt;
     }
     return static_cast<std::uint16_t>(*address);

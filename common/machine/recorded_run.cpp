@@ -181,12 +181,14 @@ bool RecordedRun::has_read_watch() const {
 
 RunEnd RecordedRun::check_after(bool at_breakpoint) {
     if (watch_count_ > 0) {
+        // Every watch that fired takes its new value and counts its hit;
+        // the first that stops the run names the stop.
+        std::optional<RunHit> stopped;
         for (Mark& m : marks_) {
             if (m.kind == MarkKind::RWATCH) {
                 if (!fires(m, machine_, 0, reads_, read_count_) || !stops_run(m)) continue;
-                hit_ = {m.id, false, machine_.memory[m.address]};
-                read_count_ = 0;
-                return RunEnd::WATCHPOINT;
+                if (!stopped) stopped = RunHit{m.id, false, machine_.memory[m.address]};
+                continue;
             }
             if (m.kind != MarkKind::WATCH) continue;
             std::uint16_t old = m.width == 2
@@ -196,15 +198,19 @@ RunEnd RecordedRun::check_after(bool at_breakpoint) {
             if (now == old) continue;
             m.last_value = static_cast<std::uint8_t>(now & 0xFF);
             m.last_high = static_cast<std::uint8_t>(now >> 8);
-            if (!stops_run(m)) continue;
-            hit_ = {m.id, false, old};
+            if (stops_run(m) && !stopped) stopped = RunHit{m.id, false, old};
+        }
+        read_count_ = 0;
+        if (stopped) {
+            hit_ = *stopped;
             return RunEnd::WATCHPOINT;
         }
     }
     read_count_ = 0;
     if (at_breakpoint && machine_.PC < MAX_MEMORY && break_at_[machine_.PC] != 0) {
         for (Mark& m : marks_) {
-            if (m.kind == MarkKind::WATCH || m.address != machine_.PC || !stops_run(m)) continue;
+            bool data = m.kind == MarkKind::WATCH || m.kind == MarkKind::RWATCH;
+            if (data || m.address != machine_.PC || !stops_run(m)) continue;
             hit_ = {m.id, m.kind == MarkKind::TBREAK, 0};
             if (hit_.temporary) delete_mark(hit_.id);  // m is gone
             return RunEnd::BREAKPOINT;
@@ -299,40 +305,43 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     }
     Watched watched(plain, breaks.data());
     std::optional<std::uint64_t> at = history_.last_stop(*scratch_, now - 1, watched.stops);
-    const Mark* by = nullptr;
-    if (at) {
-        // Which plain mark fired there.
-        history_.rebuild(*scratch_, *at - 1);
-        Machine before = *scratch_;
-        history_.rebuild(*scratch_, *at);
-        for (const Mark& m : plain) {
-            if (fires(m, *scratch_, watched_value(before, m), nullptr, 0)) {
-                by = &m;
-                break;
-            }
-        }
-    }
-    for (const Mark& m : marks_) {
+    // The first step from which each mark with an ignore count stops a run.
+    std::vector<std::uint64_t> from(marks_.size(), 1);
+    for (std::size_t i = 0; i < marks_.size(); ++i) {
+        const Mark& m = marks_[i];
         if (m.plain()) continue;
         std::uint64_t after = at.value_or(0);
         if (m.ignore > 0) {
             // Hits before the (ignore+1)th from the start never stop a run.
             std::optional<std::uint64_t> first = scan_mark(m, 0, now - 1, true, m.ignore + 1);
+            from[i] = first.value_or(now);
             if (!first) continue;
             after = std::max(after, *first - 1);
         }
-        if (std::optional<std::uint64_t> t = scan_mark(m, after, now - 1, false)) {
-            at = t;
-            by = &m;
+        if (std::optional<std::uint64_t> t = scan_mark(m, after, now - 1, false)) at = t;
+    }
+    if (!at || (found && *at <= *found)) return found;
+    // The mark a run forward names there: the watches in order, then the
+    // breakpoints.
+    history_.rebuild(*scratch_, *at - 1);
+    auto before = std::make_unique<Machine>(*scratch_);
+    std::uint16_t reads[4];
+    unsigned read_count = data_reads(*before, reads);
+    history_.rebuild(*scratch_, *at);
+    for (int pass = 0; pass < 2 && hit_.id == 0; ++pass) {
+        for (std::size_t i = 0; i < marks_.size(); ++i) {
+            const Mark& m = marks_[i];
+            bool data = m.kind == MarkKind::WATCH || m.kind == MarkKind::RWATCH;
+            if (data != (pass == 0) || *at < from[i]) continue;
+            std::uint16_t value = watched_value(*before, m);
+            if (!fires(m, *scratch_, value, reads, read_count)) continue;
+            if (m.condition && !m.condition->holds(*scratch_)) continue;
+            hit_ = {m.id, m.kind == MarkKind::TBREAK,
+                    m.kind == MarkKind::RWATCH ? watched_value(*scratch_, m) : value};
+            break;
         }
     }
-    if (at && (!found || *at > *found)) {
-        found = at;
-        history_.rebuild(*scratch_, *at - 1);
-        if (by != nullptr)
-            hit_ = {by->id, by->kind == MarkKind::TBREAK, watched_value(*scratch_, *by)};
-    }
-    return found;
+    return at;
 }
 
 std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t after,

@@ -90,7 +90,12 @@ ERROR
  Stack overflow
 PC = 08962 [2302], IR = 000 [00]
 at 2302 (outside the program) ldi 0
+finding: stray PC at instruction 9, PC 0304: execution left the program at 0304 after the ret at line 11 (mult+12)
+    11:         ret
 at 0306 ldi 0
+finding: return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+    11:         ret
+    4:         call mult
 at 0304 ldi 0
 return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
 stray PC at instruction 9, PC 0304: execution left the program at 0304 after the ret at line 11 (mult+12) (ahead)
@@ -129,7 +134,7 @@ started again from reset
 at 0000 ldi 3
     2:         ldi 3
 breakpoint 1 at 000A (mult)
-stopped at breakpoint 1: 000A (mult)
+breakpoint 1 at mult (line 7)
 3 0004 call 10 | SP=3FFB Z=0 S=0 O=0 C=0 | 07 00 04 03
     4:         call mult
 at 000A (mult) std 23

@@ -131,7 +131,9 @@ TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
                 }
             }
             if (reached > 0) {
-                EXPECT_NE(part.find("stopped at breakpoint"), std::string::npos) << part;
+                EXPECT_TRUE(std::regex_search(
+                    part, std::regex("\nbreakpoint [0-9]+ at [a-z_0-9+]+ \\(line [0-9]+\\)\n")))
+                    << part;
                 EXPECT_EQ(field(part, "PC"), hex4(address)) << part;
                 EXPECT_EQ(field(part, "instructions"), std::to_string(reached)) << part;
             } else {
@@ -143,10 +145,10 @@ TEST(DebuggerSession, MatchesTheSimulatorOnEveryExample) {
         // changed the byte; x shows the new value, and after back the old.
         std::string part = echo_section(out, "watch");
         std::smatch m;
-        ASSERT_TRUE(
-            std::regex_search(part, m,
-                              std::regex("stopped at watchpoint [0-9]+: " + hex4(watched) +
-                                         ".* changed from ([0-9]+) to ([0-9]+)\n([0-9]+) ")))
+        ASSERT_TRUE(std::regex_search(part, m,
+                                      std::regex("\nwatchpoint [0-9]+: " + hex4(watched) +
+                                                 ".* changed ([0-9]+) -> ([0-9]+) at line [0-9]+: "
+                                                 "[a-z]+.*\n([0-9]+) ")))
             << part;
         ASSERT_LE(std::stoul(m[3]), reference.size());
         EXPECT_NE(part.find(reference[std::stoul(m[3]) - 1] + "\n"), std::string::npos) << part;
@@ -256,13 +258,13 @@ temporary breakpoint 2 at 0008
 1 break 0018 (show) line 13
 2 tbreak 0008 line 5
 -[2 : 02h]-
-stopped at temporary breakpoint 2: 0008
+temporary breakpoint 2 at again+3 (line 5)
 6 001D ret | SP=3FFF Z=0 S=0 O=0 C=0 |
     15:         ret
 at 0008 ldd 30
     5:         ldd count
 1 break 0018 (show) line 13
-stopped at breakpoint 1: 0018 (show)
+breakpoint 1 at show (line 13)
 11 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
     4: [again  call show
 at 0018 (show) ldd 30
@@ -276,7 +278,7 @@ returned; the stack is as deep as before the call
 at 0008 ldd 30
     5:         ldd count
 watchpoint 3 at 001E (count)
-stopped at watchpoint 3: 001E (count) changed from 1 to 0
+watchpoint 3: 001E (count) changed 1 -> 0 at line 7: std count
 17 000C std 30 | SP=3FFF Z=1 S=0 O=0 C=0 |
     7:         std count
 at 000F jnz 5
@@ -324,7 +326,7 @@ at 0000 ldi 2
 no labels: prog.hx is object code
 no source lines: prog.hx is object code
 breakpoint 1 at 0018
-stopped at breakpoint 1: 0018
+breakpoint 1 at 0018
 3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
 at 0018 ldd 30
   000F  33 05 00  jnz 5
@@ -376,29 +378,29 @@ at 0000 ldi 2
     2:         ldi 2
 breakpoint 1 at 0018 (show)
 watchpoint 2 at 001E (count)
-stopped at watchpoint 2: 001E (count) changed from 0 to 2
+watchpoint 2: 001E (count) changed 0 -> 2 at line 3: std count
 2 0002 std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
     3:         std count
 at 0005 (again) call 24
     4: [again  call show
-stopped at breakpoint 1: 0018 (show)
+breakpoint 1 at show (line 13)
 3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
     4: [again  call show
 at 0018 (show) ldd 30
     13: [show   ldd count
 -[2 : 02h]-
-stopped at watchpoint 2: 001E (count) changed from 2 to 1
+watchpoint 2: 001E (count) changed 2 -> 1 at line 7: std count
 9 000C std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
     7:         std count
 at 000F jnz 5
     8:         jnz again
-stopped at breakpoint 1: 0018 (show)
+breakpoint 1 at show (line 13)
 11 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
     4: [again  call show
 at 0018 (show) ldd 30
     13: [show   ldd count
 -[1 : 01h]-
-stopped at watchpoint 2: 001E (count) changed from 1 to 0
+watchpoint 2: 001E (count) changed 1 -> 0 at line 7: std count
 17 000C std 30 | SP=3FFF Z=1 S=0 O=0 C=0 |
     7:         std count
 at 000F jnz 5
@@ -408,10 +410,13 @@ ERROR
 Devide by zero
 at 0016 (again+17) div
     11:         div             ; stops: division by zero
+watchpoint 2: 001E (count) changed 1 -> 0 at line 7: std count
 at 000F jnz 5
     8:         jnz again
+breakpoint 1 at show (line 13)
 at 0018 (show) ldd 30
     13: [show   ldd count
+watchpoint 2: 001E (count) changed 2 -> 1 at line 7: std count
 at 000F jnz 5
     8:         jnz again
 instruction 9 at 000C changed 001E (count)
@@ -512,7 +517,7 @@ TEST(DebuggerSession, NumbersLinesAsTheAssemblerDoes) {
         "1 break 0002 line 4\n"
         "2 tbreak 0015 line 12\n"
         "-[1 : 01h]-\n"
-        "stopped at temporary breakpoint 2: 0015\n"
+        "temporary breakpoint 2 at more+12 (line 12)\n"
         "204 0012 jnz 9 | SP=3FD7 Z=1 S=0 O=0 C=0 | 09 09 09 09 09 09 09 09\n"
         "    11:         jnz more\n"
         "at 0015 hlt\n"

@@ -75,6 +75,8 @@ TEST(Condition, ParsesEachFormAndTestsItOnTheMachine) {
         {"", "no condition after if"},
         {"[n] 3", "no comparison in '[n] 3'"},
         {"[n] = 3", "no comparison in '[n] = 3'"},
+        {"[n] =< 3", "no comparison in '[n] =< 3'"},
+        {"[n] === 3", "no comparison in '[n] === 3'"},
         {"x == 3", "'x' is not a value to compare"},
         {"[] == 3", "no location between [ and ]"},
         {"[m] == 3", "unknown label 'm'"},
