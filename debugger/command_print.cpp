@@ -6,6 +6,7 @@
 
 #include "commands.hpp"
 #include "findings_view.hpp"
+#include "stack_view.hpp"
 
 namespace {
 
@@ -76,8 +77,6 @@ std::string mark_name(const Mark& m) {
     return "";
 }
 
-namespace {
-
 // "line 2: std early", the instruction at address by its source line (or
 // "0005: std 65" without one).
 std::string instruction_place(const Session& s, unsigned address) {
@@ -106,8 +105,6 @@ std::string instruction_place(const Session& s, unsigned address) {
     }
     return "line " + std::to_string(line) + ": " + words;
 }
-
-}  // namespace
 
 std::string stop_line(const Session& s, const RunHit& hit, unsigned ran) {
     const Mark* m = nullptr;
@@ -155,10 +152,15 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
             say(depth == 0 ? "program halted"
                            : "program halted with " + std::to_string(depth) +
                                  (depth == 1 ? " byte" : " bytes") + " on the stack");
+            if (std::string leak = stack_leak_line(s, s.run.machine().SP); !leak.empty()) say(leak);
             break;
         case RunEnd::STOPPED:
             std::printf("%s%s", stop_message(s.run.stop()).c_str(),
                         stop_position_line(s.run.stop()).c_str());
+            // A push stops only at the stack's bottom.
+            if (s.run.stop().kind == StopKind::STACK_OVERFLOW) {
+                if (std::string leak = stack_leak_line(s, STACK_BOTTOM); !leak.empty()) say(leak);
+            }
             return print_at(s, s.run.last_start().pc, true);
         case RunEnd::BREAKPOINT:
         case RunEnd::WATCHPOINT: say(stop_line(s, s.run.hit(), s.run.last_start().pc)); break;
@@ -178,20 +180,6 @@ void print_registers(const Machine& m) {
                 m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C,
                 static_cast<unsigned long long>(m.instruction_count),
                 static_cast<unsigned long long>(m.clock_count));
-}
-
-constexpr unsigned STACK_SHOWN = 32;
-
-// The top STACK_SHOWN bytes, top first, and how many more there are; all
-// of them when asked.
-void print_stack(const Machine& m, bool all) {
-    if (m.SP == 0 || m.SP == STACK_TOP) return say("the stack is empty");
-    unsigned depth = STACK_TOP - m.SP;
-    unsigned shown = all ? depth : std::min(depth, STACK_SHOWN);
-    for (unsigned a = m.SP + 1u; a <= m.SP + shown; ++a) {
-        std::printf("%04X: %02X %u\n", a, m.memory[a], m.memory[a]);
-    }
-    if (shown < depth) say("... " + std::to_string(depth - shown) + " more (stack all shows them)");
 }
 
 void examine(const Machine& m, std::uint16_t address, std::uint64_t count) {

@@ -26,6 +26,9 @@ void print_trace(const Session& s);
 // depth before the call a RETURNED run finished.
 void report_end(const Session& s, RunEnd end, bool with_trace,
                 std::optional<unsigned> depth_before_call = std::nullopt);
+// "line 2: std early": the instruction at address by its source line,
+// without label or comment ("0005: std 65" without a source line).
+std::string instruction_place(const Session& s, unsigned address);
 // "breakpoint", "read watchpoint" ...
 std::string mark_name(const Mark& m);
 // Why a mark stopped the run, one line: "breakpoint 1 at square (line 40)",
@@ -33,7 +36,6 @@ std::string mark_name(const Mark& m);
 // `ran` is the address of the instruction that ran last.
 std::string stop_line(const Session& s, const RunHit& hit, unsigned ran);
 void print_registers(const Machine& m);
-void print_stack(const Machine& m, bool all);
 void examine(const Machine& m, std::uint16_t address, std::uint64_t count);
 void list(const Session& s, const Words& words);
 void info_breakpoints(const Session& s);

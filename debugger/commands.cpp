@@ -9,6 +9,7 @@
 #include "findings_view.hpp"
 #include "profile_view.hpp"
 #include "run_commands.hpp"
+#include "stack_view.hpp"
 
 namespace {
 
@@ -165,16 +166,26 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "registers, flags and counts"},
-    {"stack", nullptr, "[all]", 2, false,
+    {"stack", nullptr, "[N|all]", 2, false,
      [](const Call& c) {
-         if (c.words.size() == 2 && c.words[1] != "all") {
-             say("stack takes no word but all");
-         } else {
-             print_stack(c.s.run.machine(), c.words.size() == 2);
+         if (c.words.size() == 1 || c.words[1] == "all") {
+             print_stack(c.s, std::nullopt, c.words.size() == 2);
+         } else if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+             print_stack(c.s, n, false);
          }
          return true;
      },
-     "the top 32 bytes on the stack, or all of them"},
+     "what each byte on the stack is, the top 32, N or all of them"},
+    {"backtrace", "bt", "[all]", 2, false,
+     [](const Call& c) {
+         if (c.words.size() == 2 && c.words[1] != "all") {
+             say("backtrace takes no word but all");
+         } else {
+             print_backtrace(c.s, c.words.size() == 2);
+         }
+         return true;
+     },
+     "the open calls, innermost first: routine, place, line, the call's line"},
     {"x", nullptr, "ADDRESS [N]", 3, false, examine_command,
      "N bytes of memory in hex and decimal"},
     {"list", nullptr, "[LOC]", 2, false,

@@ -202,6 +202,9 @@ public:
         if (depth_ == 0) return std::nullopt;
         return calls_[depth_ - 1];
     }
+    // The innermost MAX_OPEN_CALLS open calls are kept: a deeper call
+    // forgets the outermost.
+    static constexpr std::size_t MAX_OPEN_CALLS = 4096;
     // Every open call, outermost first.
     std::span<const OpenCall> open_calls() const { return {calls_.data(), depth_}; }
     // A call made from outside the program (a test that starts a subroutine
@@ -222,9 +225,6 @@ private:
     // for a word).
     static constexpr std::uint8_t LOADED = 1, CODE = 2, WRITTEN = 4, KNOWN = 8, BREAK = 16;
     static constexpr std::uint8_t PLACED_CODE = LOADED | CODE | KNOWN;
-    // The innermost MAX_OPEN_CALLS open calls are kept: a deeper call
-    // forgets the outermost.
-    static constexpr std::size_t MAX_OPEN_CALLS = 4096;
     static_assert(OpcodeTable[OP_CALL].length == 3);
     static constexpr std::uint64_t NO_PREVIOUS = ~std::uint64_t{0};
 

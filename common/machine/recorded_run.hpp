@@ -22,6 +22,7 @@
 #include "machine/headless.hpp"
 #include "machine/history.hpp"
 #include "machine/loader.hpp"
+#include "machine/stack_story.hpp"
 #include "machine/trace.hpp"
 
 enum class MarkKind : std::uint8_t { BREAK, TBREAK, WATCH, RWATCH };
@@ -110,6 +111,13 @@ public:
     std::optional<OpenCall> innermost_call();
     // Every call open at the current step, outermost first.
     std::vector<OpenCall> open_calls();
+    // The open calls and the origin of every stack byte at the current
+    // step (a replay of at most 2 * STORY_GRAIN steps off the furthest).
+    StackStory stack_story();
+    // The frames at the current step, innermost first.
+    std::vector<Frame> frames();
+    // Steps of new ground between two kept stack stories.
+    static constexpr std::uint64_t STORY_GRAIN = std::uint64_t{1} << 20;
 
     // ---- marks ----
     const std::vector<Mark>& marks() const { return marks_; }  // by ID
@@ -200,4 +208,10 @@ private:
     std::vector<std::uint8_t> break_at_ = std::vector<std::uint8_t>(MAX_MEMORY);
     std::size_t watch_count_ = 0;
     bool breaks_marked_ = false;  // the monitor's marks hold break_at_
+    struct KeptStory {
+        std::uint64_t step;
+        std::unique_ptr<StackStory> story;
+    };
+    std::vector<KeptStory> stories_;  // by step; the first at step 0
+    void keep_story();
 };

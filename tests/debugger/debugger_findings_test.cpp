@@ -82,6 +82,7 @@ at 0306 ldi 0
 ERROR
  Stack overflow
 PC = 08962 [2302], IR = 000 [00]
+of the 4095 bytes on the stack, 1 was pushed by ldi at 2300
 at 2302 (outside the program) ldi 0
 =back and forth
 at 22FE ldi 0
@@ -89,6 +90,7 @@ at 22FE ldi 0
 ERROR
  Stack overflow
 PC = 08962 [2302], IR = 000 [00]
+of the 4095 bytes on the stack, 1 was pushed by ldi at 2300
 at 2302 (outside the program) ldi 0
 finding: stray PC at instruction 9, PC 0304: execution left the program at 0304 after the ret at line 11 (mult+12)
     11:         ret
@@ -123,6 +125,7 @@ at 0304 ldi 0
 ERROR
  Stack overflow
 PC = 08962 [2302], IR = 000 [00]
+of the 4095 bytes on the stack, 1 was pushed by ldi at 2300
 at 2302 (outside the program) ldi 0
 return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
 1 finding of kinds turned off (check lists the kinds)
@@ -193,6 +196,7 @@ returned; the stack is 1 byte deeper than before the call
 -[5 : 05h]-
 -[5 : 05h]-
 program halted with 1 byte on the stack
+of the 1 byte on the stack, 1 was pushed by line 6: ldd 200
 12 000C hlt | SP=3FFE Z=0 S=0 O=0 C=0 | 00
     7:         hlt
 at 0009 ldd 200
@@ -205,6 +209,7 @@ finding: reading memory never written at instruction 11, PC 0009: ldd at line 6 
 at 000C hlt
     7:         hlt
 program halted with 1 byte on the stack
+of the 1 byte on the stack, 1 was pushed by line 6: ldd 200
 12 000C hlt | SP=3FFE Z=0 S=0 O=0 C=0 | 00
     7:         hlt
 reading memory never written at instruction 11, PC 0009: ldd at line 6 reads 00C8 (v+169), which was never written

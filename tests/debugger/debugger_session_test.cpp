@@ -269,8 +269,7 @@ breakpoint 1 at show (line 13)
     4: [again  call show
 at 0018 (show) ldd 30
     13: [show   ldd count
-3FFE: 08 8
-3FFF: 00 0
+3FFE-3FFF  return address 0008 (to line 5, after the call at line 4)
 -[1 : 01h]-
 returned; the stack is as deep as before the call
 14 001D ret | SP=3FFF Z=0 S=0 O=0 C=0 |
@@ -528,11 +527,13 @@ TEST(DebuggerSession, NumbersLinesAsTheAssemblerDoes) {
     EXPECT_EQ(split(echo_section(run.output, "top")).size(), 33u)
         << echo_section(run.output, "top");
     EXPECT_TRUE(echo_section(run.output, "top")
-                    .ends_with("3FF7: 09 9\n... 8 more (stack all shows them)\n"));
+                    .ends_with("3FF7  09    9  pushed by line 7: ldi 9\n"
+                               "... 8 more (stack all shows them)\n"));
     EXPECT_EQ(split(echo_section(run.output, "all")).size(), 40u);
-    EXPECT_TRUE(echo_section(run.output, "all").ends_with("3FFF: 09 9\n"));
     EXPECT_TRUE(
-        run.output.ends_with("=end\nstack takes no word but all\n"
+        echo_section(run.output, "all").ends_with("3FFF  09    9  pushed by line 7: ldi 9\n"));
+    EXPECT_TRUE(
+        run.output.ends_with("=end\n'al' is not a count (a number from 1)\n"
                              "unknown command 'st^@ep' (help lists the commands)\n"))
         << run.output;
 

@@ -1,0 +1,52 @@
+// What the stack holds at a step of a recorded run, as the finding monitor
+// follows it: the calls open (the return address each pushed and SP after
+// it) and the instruction that pushed each stack byte. A StackStory is
+// brought forward one instruction at a time, for states the monitor has
+// passed; the recorded run keeps one every STORY_GRAIN steps of new ground,
+// so that any step is a short replay away.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "machine/findings.hpp"
+#include "machine/machine.hpp"
+#include "machine/stack_origins.hpp"
+
+struct StackStory {
+    std::vector<OpenCall> calls;  // outermost first
+    StackOrigins origins;
+
+    // The instruction at m.PC is about to run: a call opens, a ret closes
+    // the innermost call (whether it returns there or not, as the monitor
+    // does), and the bytes it pushes are noted.
+    void before(const Machine& m) {
+        unsigned pc = m.PC;
+        if (pc >= static_cast<unsigned>(MAX_MEMORY)) return;
+        std::uint8_t op = m.memory[pc];
+        const OpcodeEntry& row = OpcodeTable[op];
+        if (op == OP_CALL) {
+            if (calls.size() == FindingMonitor::MAX_OPEN_CALLS) calls.erase(calls.begin());
+            calls.push_back({static_cast<std::uint16_t>(pc + 3),
+                             static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)});
+        } else if (op == OP_RET && m.SP != 0 && m.SP <= STACK_TOP - 2u && !calls.empty()) {
+            calls.pop_back();
+        }
+        if (row.pushes != 0) origins.note(pc, m.SP, row.pops, row.pushes);
+    }
+};
+
+// One open call as a backtrace shows it, innermost first: where the frame
+// stands (PC for the innermost, else the call it made and waits on), the
+// routine the call that opened it went to and that call (none for the
+// outermost frame, the program itself).
+struct Frame {
+    std::uint16_t position;
+    std::optional<std::uint16_t> routine;
+    std::optional<std::uint16_t> call_site;
+};
+
+// The frames of `calls` (outermost first) with the machine m standing at
+// its PC; a call's target is read from the call in m's memory.
+std::vector<Frame> frames_of(const std::vector<OpenCall>& calls, const Machine& m);

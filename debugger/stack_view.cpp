@@ -1,0 +1,115 @@
+#include "stack_view.hpp"
+
+#include <cstdio>
+
+#include "command_print.hpp"
+#include "findings_view.hpp"
+
+namespace {
+
+constexpr std::size_t SHOWN = 32;
+
+int line_at(const Session& s, unsigned address) {
+    if (!s.program.has_source || address >= static_cast<unsigned>(MEMORY_SIZE)) return 0;
+    return s.program.line_of_address[address];
+}
+
+// "square+6 (0031)": a frame's place from its routine's label, else from
+// the nearest label.
+std::string frame_place(const Session& s, const Frame& f) {
+    std::string name;
+    if (f.routine && *f.routine <= f.position) {
+        std::string label = label_at(s.program, *f.routine);
+        if (!label.empty()) {
+            name = label;
+            if (f.position != *f.routine) {
+                name += '+';
+                name += std::to_string(f.position - *f.routine);
+            }
+        }
+    }
+    if (name.empty() && f.position < MAX_MEMORY) name = s.source.label_offset(f.position);
+    return name.empty() ? hex4(f.position) : name + " (" + hex4(f.position) + ")";
+}
+
+// "line 14: ldd i", or "ldd at 001D" without source lines.
+std::string pushed_by(const Session& s, unsigned pc) {
+    if (line_at(s, pc) > 0) return instruction_place(s, pc);
+    std::uint8_t op = s.run.machine().memory[pc];
+    std::string name =
+        OpcodeTable[op].defined() ? OpcodeTable[op].mnemonic : "byte " + std::to_string(op);
+    return name + " at " + hex4(pc);
+}
+
+}  // namespace
+
+void print_backtrace(Session& s, bool all) {
+    std::vector<Frame> frames = s.run.frames();
+    std::size_t shown = all ? frames.size() : std::min(frames.size(), SHOWN);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const Frame& f = frames[i];
+        std::string text = "#";
+        text += std::to_string(i);
+        text += ' ';
+        text += frame_place(s, f);
+        if (int line = line_at(s, f.position); line > 0)
+            text += ", " + instruction_place(s, f.position);
+        if (f.call_site) {
+            int line = line_at(s, *f.call_site);
+            text +=
+                ", called from " + (line > 0 ? "line " + std::to_string(line) : hex4(*f.call_site));
+        }
+        say(text);
+    }
+    if (shown < frames.size())
+        say("... " + std::to_string(frames.size() - shown) + " more frames (backtrace all)");
+}
+
+void print_stack(Session& s, std::optional<std::uint64_t> count, bool all) {
+    const Machine& m = s.run.machine();
+    if (m.SP == 0 || m.SP >= STACK_TOP) return say("the stack is empty");
+    unsigned depth = STACK_TOP - m.SP;
+    std::uint64_t wanted = all ? depth : count.value_or(SHOWN);
+    unsigned shown = static_cast<unsigned>(std::min<std::uint64_t>(depth, wanted));
+    StackStory story = s.run.stack_story();
+    // The return addresses still where their calls pushed them, by their
+    // low byte's address.
+    std::vector<const OpenCall*> return_at(MEMORY_SIZE, nullptr);
+    for (const OpenCall& call : story.calls) {
+        unsigned low = call.sp_after + 1u;
+        if (low <= m.SP || low + 1u > STACK_TOP) continue;
+        if ((m.memory[low] | m.memory[low + 1] << 8) == call.return_address) return_at[low] = &call;
+    }
+    unsigned end = m.SP + 1u + shown;
+    for (unsigned a = m.SP + 1u; a < end; ++a) {
+        char text[64];
+        if (const OpenCall* call = return_at[a]; call != nullptr && a + 1u < end) {
+            unsigned site = call->return_address - 3u;
+            std::string whence;
+            if (line_at(s, call->return_address) > 0 && line_at(s, site) > 0) {
+                whence = "to line " + std::to_string(line_at(s, call->return_address)) +
+                         ", after the call at line " + std::to_string(line_at(s, site));
+            } else {
+                whence = "after the call at " + hex4(site);
+            }
+            std::snprintf(text, sizeof text, "%04X-%04X  return address %04X (", a, a + 1,
+                          call->return_address);
+            say(text + whence + ")");
+            ++a;
+            continue;
+        }
+        std::snprintf(text, sizeof text, "%04X  %02X  %3u", a, m.memory[a], m.memory[a]);
+        std::uint16_t origin = story.origins.pushed_by[a - STACK_BOTTOM];
+        say(origin == StackOrigins::NONE
+                ? std::string(text)
+                : text + std::string("  pushed by ") + pushed_by(s, origin));
+    }
+    if (shown < depth) say("... " + std::to_string(depth - shown) + " more (stack all shows them)");
+}
+
+std::string stack_leak_line(const Session& s, unsigned sp) {
+    if (s.run.step() != s.run.recorded()) return "";
+    std::optional<StackLeak> leak = stack_leak(s.run.findings().monitor->stack_origins(), sp);
+    if (!leak) return "";
+    return stack_leak_lead(*leak) + pushed_by(s, leak->pushed_by);
+}

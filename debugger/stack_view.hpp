@@ -1,0 +1,20 @@
+// The stack as the program built it: the backtrace of open calls (from the
+// calls and returns the machine ran, machine/stack_story.hpp), what each
+// stack byte is, and the instruction that left most of them at the end.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "session.hpp"
+
+// backtrace: innermost first, the innermost 32 unless `all`.
+void print_backtrace(Session& s, bool all);
+// stack: the top `count` bytes (nothing: 32; every byte with `all`); a
+// return address of an open call is one entry.
+void print_stack(Session& s, std::optional<std::uint64_t> count, bool all);
+// "of the 17 bytes on the stack, 16 were pushed by line 14: ldd i" for the
+// stack with SP at `sp` at the end of the recorded run (where hlt and a
+// stop leave it); "" when no instruction pushed them.
+std::string stack_leak_line(const Session& s, unsigned sp);
