@@ -57,6 +57,8 @@ private:
     void restart(const Json& args, Json& body);
     void terminate(const Json& args, Json& body);
     void disconnect(const Json& args, Json& body);
+    Json add_requested(const Json& wanted, MarkKind kind, std::uint16_t at, std::vector<int>& ids,
+                       std::optional<MarkKind> also = std::nullopt);
     // ---- the state as the editor shows it (variables.cpp) ----
     void stack_trace(const Json& args, Json& body);
     void scopes(const Json& args, Json& body);

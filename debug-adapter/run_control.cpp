@@ -2,10 +2,12 @@
 // breakpoints of every kind, the steps forward and back, the ends.
 #include <algorithm>
 #include <filesystem>
+#include <variant>
 
 #include "adapter.hpp"
 #include "command_print.hpp"
 #include "command_words.hpp"
+#include "machine/condition.hpp"
 #include "opcode_table.hpp"
 
 namespace {
@@ -16,7 +18,7 @@ Json capabilities() {
         filters.push_back(
             {{"filter", row.name}, {"label", row.title}, {"default", row.on_by_default}});
     return {{"supportsConfigurationDoneRequest", true}, {"supportsStepBack", true},
-            {"supportsConditionalBreakpoints", false},  {"supportsHitConditionalBreakpoints", true},
+            {"supportsConditionalBreakpoints", true},   {"supportsHitConditionalBreakpoints", true},
             {"supportsFunctionBreakpoints", true},      {"supportsDataBreakpoints", true},
             {"exceptionBreakpointFilters", filters},    {"supportsReadMemoryRequest", true},
             {"supportsWriteMemoryRequest", true},       {"supportsDisassembleRequest", true},
@@ -33,7 +35,47 @@ std::uint64_t hits_to_ignore(const Json& breakpoint) {
     return *n - 1;
 }
 
+// A breakpoint's condition in the debugger's form ("[n] == 3", "sp < 0x3FF0");
+// nothing when it has none; the message when it does not parse.
+std::variant<std::optional<Condition>, std::string> condition_of(const Session& s,
+                                                                 const Json& breakpoint) {
+    if (!breakpoint.contains("condition") || !breakpoint["condition"].is_string() ||
+        breakpoint["condition"].get<std::string>().empty())
+        return std::optional<Condition>{};
+    auto parsed = parse_condition(
+        breakpoint["condition"].get<std::string>(),
+        [&](const std::string& loc, std::string& error) {
+            return resolve_location(
+                loc, MEMORY_SIZE - 1,
+                [&](std::string_view name) { return find_label(s.program, name); }, error);
+        });
+    if (std::string* error = std::get_if<std::string>(&parsed)) return *error;
+    return std::optional<Condition>{std::get<Condition>(parsed)};
+}
+
 }  // namespace
+
+// Adds a mark for a breakpoint request with its condition and hit count;
+// the result to answer with (unverified, with the message, when the
+// condition does not parse: nothing is added).
+Json Adapter::add_requested(const Json& wanted, MarkKind kind, std::uint16_t at,
+                            std::vector<int>& ids, std::optional<MarkKind> also) {
+    auto condition = condition_of(s_, wanted);
+    if (std::string* error = std::get_if<std::string>(&condition))
+        return {{"verified", false}, {"message", *error}};
+    std::uint64_t ignore = hits_to_ignore(wanted);
+    int first = 0;
+    for (std::optional<MarkKind> k : {std::optional<MarkKind>{kind}, also}) {
+        if (!k) continue;
+        int id = s_.run.add_mark(*k, at, std::get<std::optional<Condition>>(condition));
+        s_.run.find_mark(id)->ignore = ignore;
+        ids.push_back(id);
+        if (first == 0) first = id;
+    }
+    Json result = {{"id", first}, {"verified", true}};
+    if (kind == MarkKind::BREAK) result["line"] = line_of(at);
+    return result;
+}
 
 void Adapter::initialize(const Json&, Json& body) {
     body = capabilities();
@@ -83,12 +125,7 @@ void Adapter::set_breakpoints(const Json& args, Json& body) {
             result.push_back({{"verified", false}, {"message", "no code on or after this line"}});
             continue;
         }
-        if (wanted.contains("condition"))
-            throw RequestError{"conditions are not supported; use a hit count"};
-        int id = s_.run.add_mark(MarkKind::BREAK, *at);
-        s_.run.find_mark(id)->ignore = hits_to_ignore(wanted);
-        line_marks_.push_back(id);
-        result.push_back({{"id", id}, {"verified", true}, {"line", line_of(*at)}});
+        result.push_back(add_requested(wanted, MarkKind::BREAK, *at, line_marks_));
     }
     body = {{"breakpoints", result}};
 }
@@ -105,10 +142,7 @@ void Adapter::set_function_breakpoints(const Json& args, Json& body) {
             result.push_back({{"verified", false}, {"message", "no such label"}});
             continue;
         }
-        int id = s_.run.add_mark(MarkKind::BREAK, *at);
-        s_.run.find_mark(id)->ignore = hits_to_ignore(wanted);
-        function_marks_.push_back(id);
-        result.push_back({{"id", id}, {"verified", true}, {"line", line_of(*at)}});
+        result.push_back(add_requested(wanted, MarkKind::BREAK, *at, function_marks_));
     }
     body = {{"breakpoints", result}};
 }
@@ -129,8 +163,8 @@ void Adapter::data_breakpoint_info(const Json& args, Json& body) {
         return;
     }
     body = {{"dataId", std::to_string(*at)},
-            {"description", "writes to " + with_label(s_, *at)},
-            {"accessTypes", {"write"}},
+            {"description", "the byte at " + with_label(s_, *at)},
+            {"accessTypes", {"write", "read", "readWrite"}},
             {"canPersist", false}};
 }
 
@@ -141,14 +175,18 @@ void Adapter::set_data_breakpoints(const Json& args, Json& body) {
     Json result = Json::array();
     for (const Json& wanted : args.value("breakpoints", Json::array())) {
         std::optional<std::uint64_t> at = parse_number(wanted.at("dataId").get<std::string>());
-        if (!at || *at >= MEMORY_SIZE || wanted.value("accessType", "write") != "write") {
-            result.push_back({{"verified", false}, {"message", "only writes to a byte"}});
+        std::string access = wanted.value("accessType", "write");
+        bool known = access == "write" || access == "read" || access == "readWrite";
+        if (!at || *at >= MEMORY_SIZE || !known) {
+            result.push_back({{"verified", false}, {"message", "reads or writes of a byte"}});
             continue;
         }
-        int id = s_.run.add_mark(MarkKind::WATCH, static_cast<std::uint16_t>(*at));
-        s_.run.find_mark(id)->ignore = hits_to_ignore(wanted);
-        data_marks_.push_back(id);
-        result.push_back({{"id", id}, {"verified", true}});
+        // readWrite is two marks: a watch and a read watch.
+        MarkKind kind = access == "read" ? MarkKind::RWATCH : MarkKind::WATCH;
+        std::optional<MarkKind> also;
+        if (access == "readWrite") also = MarkKind::RWATCH;
+        result.push_back(
+            add_requested(wanted, kind, static_cast<std::uint16_t>(*at), data_marks_, also));
     }
     body = {{"breakpoints", result}};
 }
@@ -242,11 +280,14 @@ void Adapter::reverse_continue(const Json&, Json&) {
         report(RunEnd::LIMIT, "entry");
         return;
     }
-    // Where it went back to is the stop that a run forward would make.
-    const Mark* mark = nullptr;
-    for (const Mark& m : s_.run.marks())
-        if (m.kind != MarkKind::WATCH && m.address == s_.run.machine().PC) mark = &m;
-    report(mark != nullptr ? RunEnd::BREAKPOINT : RunEnd::LIMIT, "step");
+    // Where it went back to is the stop that a run forward would make, and
+    // says so as that stop did.
+    const Mark* mark = s_.run.find_mark(s_.run.hit().id);
+    RunEnd end = RunEnd::FINDING;
+    if (mark != nullptr)
+        end = mark->kind == MarkKind::WATCH || mark->kind == MarkKind::RWATCH ? RunEnd::WATCHPOINT
+                                                                              : RunEnd::BREAKPOINT;
+    report(end, "step");
 }
 
 void Adapter::pause(const Json&, Json&) {

@@ -78,23 +78,25 @@ static std::string routine_of(const DebugProgram& p, unsigned address) {
     return best != nullptr ? best->name : "";
 }
 
+// The frames the recorded run builds from the calls the machine ran,
+// innermost first; each is named by the routine its call went to (the
+// outermost by the label before it).
 void Adapter::stack_trace(const Json&, Json& body) {
     require_launched();
-    std::vector<OpenCall> calls = s_.run.open_calls();
+    std::vector<Frame> calls = s_.run.frames();
     Json frames = Json::array();
-    auto frame = [&](int id, unsigned pc) {
-        std::string name = routine_of(s_.program, pc);
-        Json f = {{"id", id},
-                  {"name", name.empty() ? address_text(pc) : name},
-                  {"line", line_of(pc)},
-                  {"column", 1},
-                  {"instructionPointerReference", address_text(pc)}};
-        if (s_.program.has_source) f["source"] = {{"path", source_path_}};
-        frames.push_back(f);
-    };
-    frame(0, s_.run.machine().PC);
-    for (std::size_t i = calls.size(); i-- > 0;)
-        frame(static_cast<int>(calls.size() - i), (calls[i].return_address - 3u) & 0xFFFFu);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const Frame& f = calls[i];
+        std::string name = f.routine ? label_at(s_.program, *f.routine) : "";
+        if (name.empty()) name = routine_of(s_.program, f.position);
+        Json frame = {{"id", static_cast<int>(i)},
+                      {"name", name.empty() ? address_text(f.position) : name},
+                      {"line", line_of(f.position)},
+                      {"column", 1},
+                      {"instructionPointerReference", address_text(f.position)}};
+        if (s_.program.has_source) frame["source"] = {{"path", source_path_}};
+        frames.push_back(frame);
+    }
     body = {{"stackFrames", frames}, {"totalFrames", frames.size()}};
 }
 
@@ -127,11 +129,34 @@ void Adapter::variables(const Json& args, Json& body) {
             for (auto [name, value] : {std::pair{"Z", m.Z}, {"S", m.S}, {"O", m.O}, {"C", m.C}})
                 list.push_back(variable(name, std::to_string(value), "flag"));
             break;
-        case STACK:
-            if (m.SP != 0)
-                for (unsigned a = m.SP + 1u; a <= STACK_TOP && list.size() < 256; ++a)
-                    list.push_back(variable(address_text(a), std::to_string(m.memory[a]), "byte"));
+        case STACK: {
+            // Each byte with the instruction that pushed it; a return
+            // address of an open call as one entry.
+            if (m.SP == 0 || m.SP >= STACK_TOP) break;
+            StackStory story = s_.run.stack_story();
+            for (unsigned a = m.SP + 1u; a <= STACK_TOP && list.size() < 256; ++a) {
+                const OpenCall* call = nullptr;
+                for (const OpenCall& c : story.calls)
+                    if (c.sp_after + 1u == a && a < STACK_TOP && word_at(m, a) == c.return_address)
+                        call = &c;
+                if (call != nullptr) {
+                    unsigned site = call->return_address - 3u;
+                    list.push_back(variable(address_text(a) + "-" + address_text(a + 1),
+                                            "return address " + address_text(call->return_address) +
+                                                " (after the call at line " +
+                                                std::to_string(line_of(site)) + ")",
+                                            "word"));
+                    ++a;
+                    continue;
+                }
+                std::string value = std::to_string(m.memory[a]);
+                std::uint16_t origin = story.origins.pushed_by[a - STACK_BOTTOM];
+                if (origin != StackOrigins::NONE)
+                    value += " (pushed by " + instruction_place(s_, origin) + ")";
+                list.push_back(variable(address_text(a), value, "byte"));
+            }
             break;
+        }
         case LABELS:
             for (const Label& l : s_.program.labels) {
                 list.push_back(variable(l.name, std::to_string(m.memory[l.address]), "byte"));

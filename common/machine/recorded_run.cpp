@@ -304,6 +304,7 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
 
 void RecordedRun::go_to(std::uint64_t target) {
     history_.go_to(machine_, target);
+    note_last_instruction();
     note_ending(history_.standing());
     io.port0.resize(std::min<std::size_t>(io.port0.size(), history_.outputs()));
     refresh_watches();

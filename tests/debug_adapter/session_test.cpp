@@ -153,7 +153,7 @@ TEST(DebugAdapter, WholeSessionStopsWhereTheDebuggerDoes) {
     EXPECT_EQ(reasons,
               (std::vector<std::string>{"data breakpoint", "breakpoint", "data breakpoint", "step",
                                         "breakpoint", "data breakpoint", "exception"}));
-    EXPECT_EQ(stops[2]["description"], "stopped at breakpoint 1: 001D (inner)");
+    EXPECT_EQ(stops[2]["description"], "breakpoint 1 at inner (line 18)");
     EXPECT_NE(stops.back()["description"].get<std::string>().find("writing into code"),
               std::string::npos);
 
@@ -181,6 +181,87 @@ TEST(DebugAdapter, WholeSessionStopsWhereTheDebuggerDoes) {
     EXPECT_EQ(exited[0]["exitCode"], 0);
     EXPECT_EQ(events(all, "terminated").size(), 1u);
     EXPECT_FALSE(response_to(all, move_requests.back())["success"].get<bool>());
+}
+
+// Conditions in the debugger's form, a hit count, a read data breakpoint,
+// the frames from the calls the machine ran (both routines keep their return
+// address in memory) and the Stack scope naming each byte's origin; reverse
+// continue goes back to the stop a run forward made and says it again.
+TEST(DebugAdapter, ConditionsHitCountsReadsAndTheStackView) {
+    Script script;
+    script.add("initialize");
+    script.add("launch", {{"program", "nested.asm"}, {"cwd", TEST_DIR}});
+    int lines = script
+                    .add("setBreakpoints", {{"source", {{"path", NESTED}}},
+                                            {"breakpoints",
+                                             {{{"line", 18}, {"condition", "[n] == 9"}},
+                                              {{"line", 13}, {"condition", "[n] = 3"}}}}})
+                    .seq;
+    int functions =
+        script
+            .add("setFunctionBreakpoints",
+                 {{"breakpoints",
+                   {{{"name", "outer"}, {"condition", "[n] == 3"}, {"hitCondition", "1"}},
+                    {{"name", "inner"}, {"hitCondition", "2"}}}}})
+            .seq;
+    int info = script.add("dataBreakpointInfo", {{"name", "n"}}).seq;
+    int data = script
+                   .add("setDataBreakpoints",
+                        {{"breakpoints",
+                          {{{"dataId", "43"}, {"accessType", "read"}, {"condition", "[n] == 4"}},
+                           {{"dataId", "43"}, {"accessType", "exec"}}}}})
+                   .seq;
+    script.add("configurationDone");
+    int outer_trace = script.add("stackTrace", {{"threadId", 1}}).seq;
+    script.add("continue", {{"threadId", 1}});
+    int inner_trace = script.add("stackTrace", {{"threadId", 1}}).seq;
+    int stack = script.add("variables", {{"variablesReference", 3}}).seq;
+    script.add("reverseContinue", {{"threadId", 1}});
+    script.add("disconnect");
+    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, script.bytes, TEST_DIR);
+    ASSERT_EQ(r.exit_status, 0) << r.errors;
+    std::vector<Json> all = messages(r.output);
+
+    EXPECT_TRUE(response_to(all, 1)["body"]["supportsConditionalBreakpoints"].get<bool>());
+    const Json& set = response_to(all, lines)["body"]["breakpoints"];
+    EXPECT_TRUE(set[0]["verified"].get<bool>());
+    EXPECT_FALSE(set[1]["verified"].get<bool>());
+    EXPECT_EQ(set[1]["message"].get<std::string>().rfind("no comparison in '[n] = 3'", 0), 0u);
+    EXPECT_EQ(response_to(all, functions)["body"]["breakpoints"].size(), 2u);
+    EXPECT_EQ(response_to(all, info)["body"]["accessTypes"], Json({"write", "read", "readWrite"}));
+    const Json& watches = response_to(all, data)["body"]["breakpoints"];
+    EXPECT_TRUE(watches[0]["verified"].get<bool>());
+    EXPECT_FALSE(watches[1]["verified"].get<bool>());
+
+    // The refused condition added nothing: outer is mark 2. Stops: outer
+    // (its condition holds, hit 1), then the read of n = 4 at
+    // line 21 (inner's breakpoint at line 18 never holds; its hit count 2
+    // is never reached), then back to outer.
+    std::vector<Json> stops = events(all, "stopped");
+    ASSERT_EQ(stops.size(), 3u);
+    EXPECT_EQ(stops[0]["description"], "breakpoint 2 at outer (line 12)");
+    EXPECT_EQ(stops[1]["reason"], "data breakpoint");
+    EXPECT_EQ(stops[1]["description"], "read watchpoint 4: 002B (n) read (4) at line 21: ldd n");
+    EXPECT_EQ(stops[2]["reason"], "breakpoint");
+    EXPECT_EQ(stops[2]["description"], "breakpoint 2 at outer (line 12)");
+
+    const Json& outer = response_to(all, outer_trace)["body"]["stackFrames"];
+    ASSERT_EQ(outer.size(), 2u);
+    EXPECT_EQ(outer[0]["name"], "outer");
+    EXPECT_EQ(outer[1]["name"], "start");
+    EXPECT_EQ(outer[1]["line"], 5);
+    const Json& inner = response_to(all, inner_trace)["body"]["stackFrames"];
+    ASSERT_EQ(inner.size(), 3u);
+    EXPECT_EQ(inner[0]["name"], "inner");
+    EXPECT_EQ(inner[0]["line"], 22);
+    EXPECT_EQ(inner[1]["name"], "outer");
+    EXPECT_EQ(inner[1]["line"], 14);
+    // Both routines took their return addresses off the stack: one byte is
+    // left, the n that inner loaded.
+    const Json& bytes = response_to(all, stack)["body"]["variables"];
+    ASSERT_EQ(bytes.size(), 1u);
+    EXPECT_EQ(bytes[0]["name"], "0x3FFF");
+    EXPECT_EQ(bytes[0]["value"], "4 (pushed by line 21: ldd n)");
 }
 
 TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
