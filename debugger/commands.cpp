@@ -7,6 +7,7 @@
 #include "command_print.hpp"
 #include "command_words.hpp"
 #include "findings_view.hpp"
+#include "memory_view.hpp"
 #include "profile_view.hpp"
 #include "run_commands.hpp"
 
@@ -30,18 +31,6 @@ bool step_command(const Call& c) {
         repeat_later(c);
         step_lines(c.s, *n, c.words[0][0] == 'n');
     }
-    return true;
-}
-
-bool examine_command(const Call& c) {
-    std::optional<std::uint16_t> at;
-    if (c.words.size() < 2) {
-        say("x takes an address and a count");
-    } else {
-        at = parse_location(c.s, c.words[1], MEMORY_SIZE - 1);
-    }
-    std::optional<std::uint64_t> n = at ? parse_count(c.words, 2) : std::nullopt;
-    if (n) examine(c.s.run.machine(), *at, *n);
     return true;
 }
 
@@ -163,8 +152,30 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "the top 32 bytes on the stack, or all of them"},
-    {"x", nullptr, "ADDRESS [N]", 3, false, examine_command,
-     "N bytes of memory in hex and decimal"},
+    {"print", "p", "LOC [byte|word|char|string]", 3, false,
+     [](const Call& c) {
+         print_command(c.s, c.words);
+         return true;
+     },
+     "the byte (or word, character, string) at LOC in hex, decimal and as a character"},
+    {"x", nullptr, "LOC [N] [hex|dec|char|word]", 4, false,
+     [](const Call& c) {
+         examine_command(c.s, c.words);
+         return true;
+     },
+     "N bytes (or words) of memory from LOC; without a format in hex and decimal"},
+    {"display", nullptr, "LOC [byte|word|char|string]", 3, false,
+     [](const Call& c) {
+         display_command(c.s, c.words);
+         return true;
+     },
+     "print LOC as print does, and again after every stop"},
+    {"undisplay", nullptr, "ID", 2, false,
+     [](const Call& c) {
+         undisplay_command(c.s, c.words);
+         return true;
+     },
+     "stop printing display ID"},
     {"list", nullptr, "[LOC]", 2, false,
      [](const Call& c) {
          list(c.s, c.words);
@@ -253,5 +264,10 @@ bool run_command(Session& s, const std::string& line) {
         say("too many words for " + quoted_word(words[0]));
         return true;
     }
-    return command->run(Call{s, words, line});
+    std::uint64_t step = s.run.step();
+    s.state_changed = false;
+    bool go_on = command->run(Call{s, words, line});
+    // The displays follow every command that moved the run or changed it.
+    if (go_on && (s.run.step() != step || s.state_changed)) show_displays(s);
+    return go_on;
 }

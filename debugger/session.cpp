@@ -36,4 +36,7 @@ void start_session(Session& s) {
     }
 }
 
-void restart(Session& s) { s.run.restart(); }
+void restart(Session& s) {
+    s.run.restart();
+    s.state_changed = true;
+}
