@@ -176,6 +176,12 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "stop printing display ID"},
+    {"set", nullptr, "LOC = V... | sp = V | pc = LOC", 0, false,
+     [](const Call& c) {
+         set_command(c.s, c.words);
+         return true;
+     },
+     "store bytes, or set SP or PC, where the run stands; the run goes on from there"},
     {"list", nullptr, "[LOC]", 2, false,
      [](const Call& c) {
          list(c.s, c.words);
@@ -184,7 +190,10 @@ constexpr Command COMMANDS[] = {
      "source lines or instructions around PC or LOC"},
     {"profile", nullptr, "[FILE]", 2, false,
      [](const Call& c) {
-         if (c.words.size() == 2) {
+         // The profile counts the run again from the program as loaded.
+         if (!c.s.run.history().rewritten_steps().empty()) {
+             say("no profile of a run changed by set (run starts it again)");
+         } else if (c.words.size() == 2) {
              write_profile(c.s, c.words[1]);
          } else {
              std::string text = profile_text(c.s);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command_print.hpp"
+#include "commands.hpp"
 
 namespace {
 
@@ -168,4 +169,57 @@ void show_displays(const Session& s) {
         if (std::optional<std::string> text = print_text(s, d.address, d.format))
             say(std::to_string(d.id) + ": " + *text);
     }
+}
+
+namespace {
+
+// After a change by hand: the run goes on from it.
+void report_change(Session& s, const Machine& changed, const std::string& what) {
+    std::uint64_t forgotten = s.run.change_state(changed);
+    s.profile.reset();
+    s.state_changed = true;
+    say("set " + what);
+    if (forgotten > 0) {
+        say("the run goes on from here: the " + std::to_string(forgotten) +
+            (forgotten == 1 ? " instruction" : " instructions") + " recorded after instruction " +
+            std::to_string(s.run.step()) + " are forgotten");
+    }
+}
+
+}  // namespace
+
+void set_command(Session& s, const Words& words) {
+    if (words.size() < 4 || words[2] != "=") {
+        return say("set takes LOC = V..., sp = V or pc = LOC");
+    }
+    Machine changed = s.run.machine();
+    if (words[1] == "sp" || words[1] == "pc") {
+        if (words.size() != 4) return say("set " + words[1] + " takes one value");
+        bool pc = words[1] == "pc";
+        std::optional<std::uint16_t> value = pc ? parse_location(s, words[3], MAX_MEMORY - 1)
+                                                : parse_location(s, words[3], STACK_TOP);
+        if (!value) return;
+        if (!pc && words[3][0] != ':' && (words[3][0] < '0' || words[3][0] > '9'))
+            return say("set sp takes a number");
+        (pc ? changed.PC : changed.SP) = *value;
+        report_change(s, changed, (pc ? "PC = " : "SP = ") + data_place(s, *value));
+        if (pc) print_position(s);
+        return;
+    }
+    std::optional<std::uint16_t> at = parse_location(s, words[1], MEMORY_SIZE - 1);
+    if (!at) return;
+    std::string values;
+    for (std::size_t i = 3; i < words.size(); ++i) {
+        std::optional<std::uint64_t> v = parse_number(words[i]);
+        if (!v || *v > 255) {
+            return say(std::string("'")
+                           .append(quoted_word(words[i]))
+                           .append("' is not a byte (0 to 255)"));
+        }
+        unsigned a = *at + static_cast<unsigned>(i - 3);
+        if (a >= static_cast<unsigned>(MEMORY_SIZE)) return say("the bytes would end past memory");
+        changed.memory[a] = static_cast<std::uint8_t>(*v);
+        values.append(" ").append(std::to_string(*v));
+    }
+    report_change(s, changed, data_place(s, *at) + " =" + values);
 }

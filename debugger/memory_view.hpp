@@ -27,3 +27,6 @@ void examine_command(const Session& s, const Words& words);
 void display_command(Session& s, const Words& words);
 void undisplay_command(Session& s, const Words& words);
 void show_displays(const Session& s);
+// set LOC = V..., set sp = V, set pc = LOC: the state where the run stands
+// changed; what was recorded after it is forgotten.
+void set_command(Session& s, const Words& words);

@@ -82,6 +82,14 @@ public:
     std::optional<std::uint64_t> last_stop(Machine& scratch, std::uint64_t last,
                                            const FastStops& stops) const;
 
+    // Replaces the state at step() by m (a state changed by hand): the
+    // steps recorded after it are forgotten, and the run goes on from m. The
+    // changed state stays a snapshot for good, so that every later rebuild
+    // starts from it.
+    void rewrite(const Machine& m);
+    // The steps whose state was changed by hand, in order.
+    const std::vector<std::uint64_t>& rewritten_steps() const { return rewritten_; }
+
     // The trace line of step t (1 to recorded()), as the simulator's trace
     // writes it; "" for a stop, which has none.
     std::string trace_line(Machine& scratch, std::uint64_t t) const;
@@ -91,11 +99,12 @@ private:
         std::uint64_t step;
         std::uint64_t outputs;
         std::unique_ptr<Machine> machine;
+        bool rewritten = false;  // changed by hand: never thinned out
     };
 
     // The last snapshot at or before `target`.
     const Snapshot& snapshot_before(std::uint64_t target) const;
-    void take_snapshot(const Machine& m);
+    void take_snapshot(const Machine& m, bool rewritten = false);
     void thin();
 
     std::size_t budget_;
@@ -107,5 +116,6 @@ private:
     std::uint64_t step_ = 0;
     std::uint64_t recorded_ = 0;
     std::uint64_t outputs_ = 0;
-    std::optional<RunOutcome> ending_;  // how the run ended at recorded_, if it did
+    std::vector<std::uint64_t> rewritten_;  // the steps changed by hand, in order
+    std::optional<RunOutcome> ending_;      // how the run ended at recorded_, if it did
 };

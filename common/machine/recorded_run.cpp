@@ -204,15 +204,31 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     return found;
 }
 
+std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
+    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, kinds);
+    *scratch_ = *start_;
+    HeadlessIo quiet;
+    std::uint64_t at = 0;
+    auto changed_by_hand = std::make_unique<Machine>();
+    for (std::uint64_t changed : history_.rewritten_steps()) {
+        if (changed > history_.step()) break;
+        run_headless(*scratch_, quiet, changed - at, *monitor);
+        history_.rebuild(*changed_by_hand, changed);
+        for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
+            if (scratch_->memory[a] != changed_by_hand->memory[a]) monitor->mark_written(a, 1);
+        }
+        *scratch_ = *changed_by_hand;
+        at = changed;
+    }
+    run_headless(*scratch_, quiet, history_.step() - at, *monitor);
+    return monitor;
+}
+
 std::optional<OpenCall> RecordedRun::innermost_call() {
     if (history_.step() == history_.recorded()) return log_.monitor->innermost_call();
     // The monitor stands at the furthest step: a fresh one follows the run
     // again from the start up to here.
-    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, ALL_FINDING_KINDS);
-    *scratch_ = *start_;
-    HeadlessIo quiet;
-    run_headless(*scratch_, quiet, history_.step(), *monitor);
-    return monitor->innermost_call();
+    return monitor_here(ALL_FINDING_KINDS)->innermost_call();
 }
 
 std::vector<OpenCall> RecordedRun::open_calls() {
@@ -221,11 +237,29 @@ std::vector<OpenCall> RecordedRun::open_calls() {
         return std::vector<OpenCall>(calls.begin(), calls.end());
     };
     if (history_.step() == history_.recorded()) return list(*log_.monitor);
-    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, ALL_FINDING_KINDS);
-    *scratch_ = *start_;
-    HeadlessIo quiet;
-    run_headless(*scratch_, quiet, history_.step(), *monitor);
-    return list(*monitor);
+    return list(*monitor_here(ALL_FINDING_KINDS));
+}
+
+std::uint64_t RecordedRun::change_state(const Machine& changed) {
+    std::uint64_t now = history_.step();
+    std::uint64_t forgotten = history_.recorded() - now;
+    if (forgotten > 0) {
+        // The monitor stands at the furthest step: one that has looked at
+        // the run up to here takes its place, with the findings made so far.
+        log_.monitor = monitor_here(looked_for_);
+        while (!log_.steps.empty() && log_.steps.back() > now) log_.steps.pop_back();
+        log_.steps.resize(log_.monitor->findings().size(), now);
+        breaks_marked_ = false;
+    }
+    for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
+        if (machine_.memory[a] != changed.memory[a]) log_.monitor->mark_written(a, 1);
+    }
+    machine_ = changed;
+    history_.rewrite(machine_);
+    standing_ = RunEnd::LIMIT;
+    io.port0.resize(std::min<std::size_t>(io.port0.size(), history_.outputs()));
+    refresh_watches();
+    return forgotten;
 }
 
 std::optional<std::uint64_t> RecordedRun::call_step() {

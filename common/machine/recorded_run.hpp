@@ -134,6 +134,13 @@ public:
     // on the way are dropped.
     RunEnd run_to(std::uint64_t target);
 
+    // ---- changing the state ----
+    // Replaces the state where the run stands by `changed` (memory, SP or
+    // PC set by hand): what was recorded after this step is forgotten, and
+    // the run goes on from the changed state, whose changed bytes count as
+    // written. Returns how many recorded steps were forgotten.
+    std::uint64_t change_state(const Machine& changed);
+
     // ---- going back ----
     // To the state after `target` steps (at most recorded()), forward or
     // back; the standing is taken from the history.
@@ -150,6 +157,10 @@ public:
 
 private:
     void note_ending(const RunOutcome& outcome);
+    // A fresh monitor that has looked at the run from its start up to the
+    // current step, states changed by hand included (the scratch machine
+    // ends there).
+    std::unique_ptr<FindingMonitor> monitor_here(FindingKinds kinds);
     void note_last_instruction();
     void count_marks();
     void refresh_watches();
