@@ -86,6 +86,21 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "back to where a breakpoint, watchpoint or finding last stopped, or the start"},
+    {"reverse-finish", "rfinish", "", 1, false,
+     [](const Call& c) {
+         reverse_finish(c.s);
+         return true;
+     },
+     "back to the state before the call that opened the current subroutine"},
+    {"reverse-next", "rn", "[N]", 2, true,
+     [](const Call& c) {
+         if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+             repeat_later(c);
+             reverse_next(c.s, *n);
+         }
+         return true;
+     },
+     "back N instructions (default 1) at this call depth, over whole calls"},
     {"last-write", nullptr, "LOC", 2, false,
      [](const Call& c) {
          if (std::optional<std::uint16_t> at = parse_address(c.s, c.words)) {

@@ -59,7 +59,7 @@ void continue_run(Session& s) {
 
 void back(Session& s, std::uint64_t n) {
     std::uint64_t at = s.run.step();
-    if (at == 0) return say("nothing to undo");
+    if (at == 0) return say("already at the start of the run");
     if (n > at) say("went back " + std::to_string(at) + " (the start of the run)");
     s.run.go_to(n > at ? 0 : at - n);
     print_position(s);
@@ -90,6 +90,24 @@ void reverse_continue(Session& s) {
     if (target == 0)
         say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
     s.run.go_to(target);
+    print_position(s);
+}
+
+void reverse_finish(Session& s) {
+    std::optional<std::uint64_t> target = s.run.call_step();
+    if (!target) return say("no subroutine is open here: nothing to go back out of");
+    s.run.go_to(*target);
+    print_position(s);
+}
+
+void reverse_next(Session& s, std::uint64_t n) {
+    if (s.run.step() == 0) return say("already at the start of the run");
+    interrupt_requested = 0;
+    for (std::uint64_t i = 0; i < n && interrupt_requested == 0; ++i) {
+        std::optional<std::uint64_t> target = s.run.previous_step_over_calls();
+        if (!target) break;
+        s.run.go_to(*target);
+    }
     print_position(s);
 }
 

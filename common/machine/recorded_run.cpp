@@ -283,6 +283,21 @@ std::optional<std::uint64_t> RecordedRun::call_step() {
     return std::nullopt;
 }
 
+std::optional<std::uint64_t> RecordedRun::previous_step_over_calls() {
+    std::uint64_t now = history_.step();
+    if (now == 0) return std::nullopt;
+    history_.rebuild(*scratch_, now - 1);
+    if (OpcodeTable[scratch_->memory[scratch_->PC]].flow != Flow::RETURN) return now - 1;
+    // A ret: back over the whole call it closed, if it closed one.
+    std::uint16_t returned_to = machine_.PC;
+    go_to(now - 1);
+    std::optional<OpenCall> call = innermost_call();
+    std::optional<std::uint64_t> before_call;
+    if (call && call->return_address == returned_to) before_call = call_step();
+    go_to(now);
+    return before_call.value_or(now - 1);
+}
+
 std::optional<std::uint64_t> RecordedRun::last_write(std::uint16_t address) {
     std::uint8_t value = 0;
     FastStops stops{nullptr, &address, &value, 1};

@@ -152,6 +152,10 @@ public:
     // The step before the instruction that made the innermost open call
     // (where a reverse finish goes); nothing when no call is open.
     std::optional<std::uint64_t> call_step();
+    // One instruction back at this call depth (reverse next): the step
+    // before, or, when the instruction before was a ret that closed a call,
+    // the step before that call; nothing at the start.
+    std::optional<std::uint64_t> previous_step_over_calls();
     // The last step up to the current one that changed the byte at address.
     std::optional<std::uint64_t> last_write(std::uint16_t address);
 
