@@ -113,4 +113,15 @@ TEST(LanguageServerReader, SameMessagesHoweverTheBytesAreCut) {
     EXPECT_EQ(reader.next().problem, "a header longer than 8192 bytes");
     reader.feed("Content-Length: 2\r\n\r\n{}");
     EXPECT_EQ(reader.next().body, "{}");
+    // The id of a message too big to parse, read from its text: only a
+    // top-level member, only a number or a short string.
+    const std::pair<const char*, const char*> ids[] = {
+        {R"({"params":{"id":7,"s":"\"id\":8"},"id" : 12,"x":1})", "12"},
+        {R"({"method":"id","id":"a\"b"})", R"("a\"b")"},
+        {R"({"params":{"id":7}})", ""},
+        {R"(["id",3])", ""},
+        {R"({"id":{"n":1}})", ""},
+        {R"({"id":"unterminated)", ""},
+    };
+    for (auto [text, id] : ids) EXPECT_EQ(top_level_scalar(text, "id"), id) << text;
 }
