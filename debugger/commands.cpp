@@ -214,6 +214,9 @@ constexpr Command COMMANDS[] = {
          // The profile counts the run again from the program as loaded.
          if (!c.s.run.history().rewritten_steps().empty()) {
              say("no profile of a run changed by set (run starts it again)");
+         } else if (!count_profile(c.s)) {
+             say("interrupted");
+             print_position(c.s);
          } else if (c.words.size() == 2) {
              write_profile(c.s, c.words[1]);
          } else {
@@ -347,8 +350,20 @@ bool run_command(Session& s, const std::string& line) {
     }
     std::uint64_t step = s.run.step();
     s.state_changed = false;
+    begin_command();
     bool go_on = command->run(Call{s, words, line});
+    end_command();
     // The displays follow every command that moved the run or changed it.
     if (go_on && (s.run.step() != step || s.state_changed)) show_displays(s);
     return go_on;
+}
+
+std::vector<std::string> completion_words(const Session& s) {
+    std::vector<std::string> words;
+    for (const Command& command : COMMANDS) {
+        words.emplace_back(command.name);
+        if (command.alias != nullptr) words.emplace_back(command.alias);
+    }
+    for (const Label& label : s.program.labels) words.push_back(label.name);
+    return words;
 }

@@ -85,8 +85,19 @@ void goto_step(Session& s, std::uint64_t target) {
     print_position(s);
 }
 
+// A search of the history that Ctrl-C ended: the run stands where it was.
+bool search_interrupted(const Session& s) {
+    if (!s.run.search_interrupted()) return false;
+    say("interrupted");
+    print_position(s);
+    return true;
+}
+
 void reverse_continue(Session& s) {
-    std::uint64_t target = s.run.last_break_before().value_or(0);
+    interrupt_requested = 0;
+    std::optional<std::uint64_t> found = s.run.last_break_before();
+    if (search_interrupted(s)) return;
+    std::uint64_t target = found.value_or(0);
     if (target == 0)
         say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
     s.run.go_to(target);
@@ -94,7 +105,9 @@ void reverse_continue(Session& s) {
 }
 
 void reverse_finish(Session& s) {
+    interrupt_requested = 0;
     std::optional<std::uint64_t> target = s.run.call_step();
+    if (search_interrupted(s)) return;
     if (!target) return say("no subroutine is open here: nothing to go back out of");
     s.run.go_to(*target);
     print_position(s);
@@ -105,6 +118,7 @@ void reverse_next(Session& s, std::uint64_t n) {
     interrupt_requested = 0;
     for (std::uint64_t i = 0; i < n && interrupt_requested == 0; ++i) {
         std::optional<std::uint64_t> target = s.run.previous_step_over_calls();
+        if (search_interrupted(s)) return;
         if (!target) break;
         s.run.go_to(*target);
     }
@@ -112,7 +126,9 @@ void reverse_next(Session& s, std::uint64_t n) {
 }
 
 void print_last_write(Session& s, std::uint16_t address) {
+    interrupt_requested = 0;
     std::optional<std::uint64_t> t = s.run.last_write(address);
+    if (search_interrupted(s)) return;
     if (!t) return say("nothing changed " + with_label(s, address) + " since the start");
     s.run.history().rebuild(s.run.scratch(), *t - 1);
     unsigned pc = s.run.scratch().PC;

@@ -43,6 +43,12 @@ struct Session {
     bool state_changed = false;
 };
 
+// A command's progress on standard error, when that is a terminal and the
+// command has run for over a second: begin_command starts its clock,
+// end_command clears the progress line if one was shown.
+void begin_command();
+void end_command();
+
 // Resets the machine, loads the program's image and starts the run there.
 void start_session(Session& s);
 // Back to the start: registers, memory and ports as loaded; marks stay.

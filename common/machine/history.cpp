@@ -160,9 +160,11 @@ std::uint64_t History::rebuild(Machine& scratch, std::uint64_t target) const {
 }
 
 std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t last,
-                                                const FastStops& stops) const {
+                                                const FastStops& stops,
+                                                SearchControl* control) const {
     last = std::min(last, recorded_);
     if (last == 0) return std::nullopt;
+    std::uint64_t searched = 0;
     FastStops local = stops;
     std::vector<std::uint8_t> values(stops.watch_count);
     local.values = values.data();
@@ -181,8 +183,18 @@ std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t 
         std::optional<std::uint64_t> found;
         CountingIo io;
         while (at < end) {
-            Advance a = advance(scratch, io, end - at, &local);
+            std::uint64_t piece = control != nullptr ? std::min(end - at, SEARCH_PIECE) : end - at;
+            Advance a = advance(scratch, io, piece, &local);
             at += a.steps;
+            searched += a.steps;
+            if (control != nullptr) {
+                if (control->interrupt != nullptr && *control->interrupt != 0) {
+                    control->interrupted = true;
+                    return std::nullopt;
+                }
+                if (control->progress) control->progress(searched, last);
+            }
+            if (a.end == RunEnd::LIMIT && a.steps == piece && at < end) continue;
             if (a.end != RunEnd::BREAKPOINT) break;
             found = at;
             refresh();

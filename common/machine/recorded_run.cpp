@@ -157,6 +157,7 @@ RunEnd RecordedRun::run_forward() {
         Watched watched(marks_, break_at_.data());
         RunOutcome outcome = run_steps(RUN_STRETCH, &watched.stops);
         if (show_output) show_output(io.port0);
+        if (progress) progress(history_.step(), 0);
         RunEnd end = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED
                          ? outcome.end
                          : check_after(true);
@@ -175,6 +176,7 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
         std::uint64_t stretch = std::min(target - history_.step(), RUN_STRETCH);
         RunOutcome outcome = run_steps(stretch, nullptr);
         io.port0.resize(shown);
+        if (progress) progress(history_.step(), target);
         if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) {
             note_last_instruction();
             return outcome.end;
@@ -199,7 +201,9 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     if (now <= 1) return std::nullopt;
     std::optional<std::uint64_t> found = log_.last_before(now);
     Watched watched(marks_, break_at_.data());
-    std::optional<std::uint64_t> at = history_.last_stop(*scratch_, now - 1, watched.stops);
+    search_interrupted_ = false;
+    std::optional<std::uint64_t> at = search(now - 1, watched.stops);
+    if (search_interrupted_) return std::nullopt;
     if (at && (!found || *at > *found)) found = at;
     return found;
 }
@@ -273,8 +277,9 @@ std::optional<std::uint64_t> RecordedRun::call_step() {
     breaks[site] = 1;
     FastStops stops{breaks.data(), nullptr, nullptr, 0};
     std::uint64_t last = history_.step();
+    search_interrupted_ = false;
     while (last > 0) {
-        std::optional<std::uint64_t> at = history_.last_stop(*scratch_, last, stops);
+        std::optional<std::uint64_t> at = search(last, stops);
         if (!at) break;
         history_.rebuild(*scratch_, *at);
         if (stack_depth(scratch_->SP) + 2 == stack_depth(call->sp_after)) return at;
@@ -301,7 +306,18 @@ std::optional<std::uint64_t> RecordedRun::previous_step_over_calls() {
 std::optional<std::uint64_t> RecordedRun::last_write(std::uint16_t address) {
     std::uint8_t value = 0;
     FastStops stops{nullptr, &address, &value, 1};
-    return history_.last_stop(*scratch_, history_.step(), stops);
+    search_interrupted_ = false;
+    return search(history_.step(), stops);
+}
+
+std::optional<std::uint64_t> RecordedRun::search(std::uint64_t last, const FastStops& stops) {
+    SearchControl control{interrupt, progress, false};
+    std::optional<std::uint64_t> found = history_.last_stop(*scratch_, last, stops, &control);
+    if (control.interrupted) {
+        search_interrupted_ = true;
+        *interrupt = 0;
+    }
+    return found;
 }
 
 void RecordedRun::count_marks() {

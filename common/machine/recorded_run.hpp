@@ -85,6 +85,14 @@ public:
     // Set from outside (a signal handler, a Stop button); polled between
     // stretches of a run and cleared when it ends one.
     volatile std::sig_atomic_t* interrupt = nullptr;
+    // Told how far a search of the history has come (steps searched, and
+    // the most it searches), between its pieces; and a run forward (its
+    // step, and the step it runs to, 0 when it runs until something stops
+    // it).
+    std::function<void(std::uint64_t searched, std::uint64_t total)> progress;
+    // Whether the last search (last_break_before, call_step, last_write)
+    // gave up at the interrupt; it then found nothing.
+    bool search_interrupted() const { return search_interrupted_; }
 
     // ---- findings ----
     const FindingLog& findings() const { return log_; }
@@ -168,6 +176,8 @@ private:
     void note_last_instruction();
     void count_marks();
     void refresh_watches();
+    // A search of the history through `control`, which polls the interrupt.
+    std::optional<std::uint64_t> search(std::uint64_t last, const FastStops& stops);
     // Whether a mark that fired stops the run (it counts the hit).
     bool stops_run(Mark& m);
 
@@ -189,4 +199,5 @@ private:
     std::vector<std::uint8_t> break_at_ = std::vector<std::uint8_t>(MAX_MEMORY);
     std::size_t watch_count_ = 0;
     bool breaks_marked_ = false;  // the monitor's marks hold break_at_
+    bool search_interrupted_ = false;
 };
