@@ -2,6 +2,7 @@
 
 #include "command_print.hpp"
 #include "commands.hpp"
+#include "memory_view.hpp"
 
 namespace {
 
@@ -129,11 +130,14 @@ void print_last_write(Session& s, std::uint16_t address) {
     interrupt_requested = 0;
     std::optional<std::uint64_t> t = s.run.last_write(address);
     if (search_interrupted(s)) return;
-    if (!t) return say("nothing changed " + with_label(s, address) + " since the start");
+    if (!t) return say("nothing changed " + data_place(s, address) + " since the start");
+    std::optional<std::uint64_t> same = s.run.last_same_write(address, *t);
     s.run.history().rebuild(s.run.scratch(), *t - 1);
     unsigned pc = s.run.scratch().PC;
-    say("instruction " + std::to_string(*t) + " at " + with_label(s, pc) + " changed " +
-        with_label(s, address));
+    say(data_place(s, address) + " last changed by instruction " + std::to_string(*t) + " at " +
+        with_label(s, pc) +
+        (same ? " (last written by instruction " + std::to_string(*same) + ", the same value)"
+              : ""));
     say(s.run.history().trace_line(s.run.scratch(), *t));
     print_source(s, pc);
 }

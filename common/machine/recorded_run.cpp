@@ -310,6 +310,46 @@ std::optional<std::uint64_t> RecordedRun::last_write(std::uint16_t address) {
     return search(history_.step(), stops);
 }
 
+namespace {
+
+// Whether the instruction that just ran (its row, its operand word and the
+// word stored there before it ran, and the machine after it) wrote the byte
+// at address.
+bool wrote_byte(const OpcodeEntry& row, unsigned operand, unsigned pointer, const Machine& after,
+                unsigned address) {
+    unsigned width = row.store == Store::OPERAND_WORD || row.store == Store::POINTED_WORD ? 2 : 1;
+    unsigned target =
+        row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD ? operand : pointer;
+    if (row.store != Store::NONE && row.store != Store::PORT && address >= target &&
+        address < target + width) {
+        return true;
+    }
+    // The bytes it pushed are the top ones after it.
+    unsigned top = after.SP == 0 ? STACK_TOP + 1u : after.SP + 1u;
+    return row.pushes != 0 && address >= top && address < top + row.pushes;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> RecordedRun::last_same_write(std::uint16_t address,
+                                                          std::uint64_t changed) {
+    std::uint64_t now = history_.step();
+    if (now <= changed || now - changed > SAME_WRITE_REACH) return std::nullopt;
+    history_.rebuild(*scratch_, changed);
+    HeadlessIo quiet;
+    std::optional<std::uint64_t> found;
+    for (std::uint64_t t = changed + 1; t <= now; ++t) {
+        Machine& m = *scratch_;
+        const OpcodeEntry& row = OpcodeTable[m.memory[m.PC]];
+        unsigned operand = m.PC + 2u < MEMORY_SIZE ? load_word(m.memory, m.PC + 1u) : 0;
+        unsigned pointer = operand + 1u < MEMORY_SIZE ? load_word(m.memory, operand) : 0;
+        if (step_headless(m, quiet)) break;
+        quiet.port0.clear();
+        if (wrote_byte(row, operand, pointer, m, address)) found = t;
+    }
+    return found;
+}
+
 std::optional<std::uint64_t> RecordedRun::search(std::uint64_t last, const FastStops& stops) {
     SearchControl control{interrupt, progress, false};
     std::optional<std::uint64_t> found = history_.last_stop(*scratch_, last, stops, &control);

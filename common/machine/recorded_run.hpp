@@ -164,6 +164,13 @@ public:
     // before, or, when the instruction before was a ret that closed a call,
     // the step before that call; nothing at the start.
     std::optional<std::uint64_t> previous_step_over_calls();
+    // The last step after `changed` (the last change of the byte at
+    // address) up to the current one whose instruction wrote the byte again
+    // with the value it held: by its row's store or as one of the bytes it
+    // pushed. Nothing when none did, or when more than SAME_WRITE_REACH steps
+    // lie between (each is run again with step()).
+    static constexpr std::uint64_t SAME_WRITE_REACH = std::uint64_t{1} << 24;
+    std::optional<std::uint64_t> last_same_write(std::uint16_t address, std::uint64_t changed);
     // The last step up to the current one that changed the byte at address.
     std::optional<std::uint64_t> last_write(std::uint16_t address);
 

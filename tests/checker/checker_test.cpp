@@ -411,9 +411,9 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
               "FAIL worked.asm: expected no findings, got 2: return mismatch at instruction 8, "
               "PC 0016: ret at line 12 (mult+12) goes to 0304, but the call at line 5 (to mult) "
               "pushed 0007\n"
-              "  finding: return mismatch at instruction 8, PC 0016: ret at line 12 (mult+12) goes "
+              "  finding: return mismatch at instruction 8, PC 0016 (22): ret at line 12 (mult+12) goes "
               "to 0304, but the call at line 5 (to mult) pushed 0007\n"
-              "  finding: stray PC at instruction 9, PC 0304: execution left the program at 0304 "
+              "  finding: stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 "
               "after the ret at line 12 (mult+12)\n"
               "FAIL bad.asm: line 1: no: expected 'no findings'\n"
               "1 passed, 3 failed, points 2/4\n");
