@@ -2,7 +2,8 @@
 // calls, in one scripted session: print, x and display in every format,
 // label+N, undisplay; set of bytes, SP and PC (the run forgets what came
 // after and goes on from the change); reverse-next over a whole call and
-// reverse-finish out of a subroutine; the messages for wrong words.
+// reverse-finish out of a subroutine; help COMMAND; list outside the
+// program; the messages for wrong words.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -77,6 +78,10 @@ back 9999
 back
 rn
 rfinish
+help print
+help rn
+help nothing
+list 0x2000
 )";
 
 const char* const TRANSCRIPT = R"(q.asm: source, assembled in memory
@@ -182,6 +187,22 @@ at 0000 ldi 3
 already at the start of the run
 already at the start of the run
 no subroutine is open here: nothing to go back out of
+print LOC [byte|word|char|string] (p)
+  the byte (or word, character, string) at LOC in hex, decimal and as a character
+  LOC: a decimal or 0x address, a label, label+N or :LINE (a source line)
+  example: print total word
+reverse-next [N] (rn)
+  back N instructions (default 1) at this call depth, over whole calls
+  N: a number, decimal or 0x
+  example: rn 2
+no command 'nothing' (help lists the commands)
+2000 is outside the program: the bytes there, decoded
+  2000  00 00     ldi 0
+  2002  00 00     ldi 0
+  2004  00 00     ldi 0
+  2006  00 00     ldi 0
+  2008  00 00     ldi 0
+  200A  00 00     ldi 0
 )";
 
 TEST(InspectSession, ShowsAndChangesMemoryAndGoesBackByCalls) {
