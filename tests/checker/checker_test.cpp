@@ -409,7 +409,7 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
               "bytes on the stack, 3 were pushed by line 6: [loop   ldd n\n"
               "leak.asm: points 0/2\n"
               "FAIL worked.asm: expected no findings, got 2: return mismatch at instruction 8, "
-              "PC 0016: ret at line 12 (mult+12) goes to 0304, but the call at line 5 (to mult) "
+              "PC 0016 (22): ret at line 12 (mult+12) goes to 0304, but the call at line 5 (to mult) "
               "pushed 0007\n"
               "  finding: return mismatch at instruction 8, PC 0016 (22): ret at line 12 (mult+12) goes "
               "to 0304, but the call at line 5 (to mult) pushed 0007\n"
