@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "machine/condition.hpp"
-
 // Control characters a command may carry (a NUL, an Escape) are written as
 // ^@, ^[ and so on, so that a message shows the whole command; a tab stays.
 void say(const std::string& text) {
@@ -78,15 +76,34 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
         }
         return at;
     }
-    if (!p.has_source && !(word[0] >= '0' && word[0] <= '9')) {
-        say("no labels: " + p.file_name + " is object code");
-        return std::nullopt;
+    if (word[0] >= '0' && word[0] <= '9') {
+        address = parse_number(word);
+        if (!address) {
+            say("'" + word + "' is not an address");
+            return std::nullopt;
+        }
+    } else {
+        // label+N: N bytes after the label.
+        std::size_t plus = word.find('+');
+        std::string name = word.substr(0, plus);
+        std::optional<std::uint64_t> offset = std::uint64_t{0};
+        if (plus != std::string::npos) offset = parse_number(word.substr(plus + 1));
+        if (!offset) {
+            say(std::string("'")
+                    .append(quoted_word(word))
+                    .append("' is not a location (label+N takes a number)"));
+            return std::nullopt;
+        }
+        std::optional<std::uint16_t> at = find_label(p, name);
+        if (!at) {
+            say(p.has_source ? std::string("unknown label '").append(quoted_word(name)).append("'")
+                             : "no labels: " + p.file_name + " is object code");
+            return std::nullopt;
+        }
+        address = *offset > limit ? *offset : *at + *offset;
     }
-    std::string error;
-    address = resolve_location(
-        word, limit, [&](std::string_view name) { return find_label(p, name); }, error);
-    if (!address) {
-        say(error);
+    if (*address > limit) {
+        say("address " + word + " out of range (0 to " + std::to_string(limit) + ")");
         return std::nullopt;
     }
     return static_cast<std::uint16_t>(*address);

@@ -272,6 +272,7 @@ RunEnd RecordedRun::run_forward() {
         Watched watched(marks_, break_at_.data());
         RunOutcome outcome = run_steps(RUN_STRETCH, &watched.stops);
         if (show_output) show_output(io.port0);
+        if (progress) progress(history_.step(), 0);
         RunEnd end = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED
                          ? outcome.end
                          : check_after(true);
@@ -290,6 +291,7 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
         std::uint64_t stretch = std::min(target - history_.step(), RUN_STRETCH);
         RunOutcome outcome = run_steps(stretch, nullptr);
         io.port0.resize(shown);
+        if (progress) progress(history_.step(), target);
         if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) {
             note_last_instruction();
             return outcome.end;
@@ -324,7 +326,9 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
         if (m.kind != MarkKind::WATCH) breaks[m.address] = 1;
     }
     Watched watched(plain, breaks.data());
-    std::optional<std::uint64_t> at = history_.last_stop(*scratch_, now - 1, watched.stops);
+    search_interrupted_ = false;
+    std::optional<std::uint64_t> at = search(now - 1, watched.stops);
+    if (search_interrupted_) return std::nullopt;
     // The first step from which each mark with an ignore count stops a run.
     std::vector<std::uint64_t> from(marks_.size(), 1);
     for (std::size_t i = 0; i < marks_.size(); ++i) {
@@ -339,6 +343,7 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
             after = std::max(after, *first - 1);
         }
         if (std::optional<std::uint64_t> t = scan_mark(m, after, now - 1, false)) at = t;
+        if (search_interrupted_) return std::nullopt;
     }
     if (!at || (found && *at <= *found)) return found;
     // The mark a run forward names there: the watches in order, then the
@@ -372,6 +377,11 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
     std::uint64_t stretches = (last - std::min(after, last) + STRETCH - 1) / STRETCH;
     HeadlessIo quiet;
     for (std::uint64_t k = 0; k < stretches; ++k) {
+        if (interrupt != nullptr && *interrupt != 0) {
+            search_interrupted_ = true;
+            *interrupt = 0;
+            return std::nullopt;
+        }
         std::uint64_t index = first ? k : stretches - 1 - k;
         std::uint64_t from = after + index * STRETCH;
         std::uint64_t to = std::min(last, from + STRETCH);
@@ -393,6 +403,26 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
     return std::nullopt;
 }
 
+std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
+    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, kinds);
+    *scratch_ = *start_;
+    HeadlessIo quiet;
+    std::uint64_t at = 0;
+    auto changed_by_hand = std::make_unique<Machine>();
+    for (std::uint64_t changed : history_.rewritten_steps()) {
+        if (changed > history_.step()) break;
+        run_headless(*scratch_, quiet, changed - at, *monitor);
+        history_.rebuild(*changed_by_hand, changed);
+        for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
+            if (scratch_->memory[a] != changed_by_hand->memory[a]) monitor->mark_written(a, 1);
+        }
+        *scratch_ = *changed_by_hand;
+        at = changed;
+    }
+    run_headless(*scratch_, quiet, history_.step() - at, *monitor);
+    return monitor;
+}
+
 std::optional<OpenCall> RecordedRun::innermost_call() {
     if (history_.step() == history_.recorded()) return log_.monitor->innermost_call();
     std::vector<OpenCall> calls = open_calls();
@@ -408,9 +438,37 @@ std::vector<OpenCall> RecordedRun::open_calls() {
     return stack_story().calls;
 }
 
-void RecordedRun::keep_story() {
+std::uint64_t RecordedRun::change_state(const Machine& changed) {
     std::uint64_t now = history_.step();
-    if (!stories_.empty() && now < stories_.back().step + STORY_GRAIN) return;
+    std::uint64_t forgotten = history_.recorded() - now;
+    if (forgotten > 0) {
+        // The monitor stands at the furthest step: one that has looked at
+        // the run up to here takes its place, with the findings made so far.
+        log_.monitor = monitor_here(looked_for_);
+        while (!log_.steps.empty() && log_.steps.back() > now) log_.steps.pop_back();
+        log_.steps.resize(log_.monitor->findings().size(), now);
+        breaks_marked_ = false;
+    }
+    for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
+        if (machine_.memory[a] != changed.memory[a]) log_.monitor->mark_written(a, 1);
+    }
+    machine_ = changed;
+    history_.rewrite(machine_);
+    standing_ = RunEnd::LIMIT;
+    io.port0.resize(std::min<std::size_t>(io.port0.size(), history_.outputs()));
+    refresh_watches();
+    // Stack stories from here on follow the changed state.
+    keep_story(true);
+    return forgotten;
+}
+
+void RecordedRun::keep_story(bool here) {
+    std::uint64_t now = history_.step();
+    if (here) {
+        while (!stories_.empty() && stories_.back().step >= now) stories_.pop_back();
+    } else if (!stories_.empty() && now < stories_.back().step + STORY_GRAIN) {
+        return;
+    }
     auto story = std::make_unique<StackStory>();
     std::span<const OpenCall> calls = log_.monitor->open_calls();
     story->calls.assign(calls.begin(), calls.end());
@@ -454,8 +512,9 @@ std::optional<std::uint64_t> RecordedRun::call_step() {
     breaks[site] = 1;
     FastStops stops{breaks.data(), nullptr, nullptr, 0};
     std::uint64_t last = history_.step();
+    search_interrupted_ = false;
     while (last > 0) {
-        std::optional<std::uint64_t> at = history_.last_stop(*scratch_, last, stops);
+        std::optional<std::uint64_t> at = search(last, stops);
         if (!at) break;
         history_.rebuild(*scratch_, *at);
         if (stack_depth(scratch_->SP) + 2 == stack_depth(call->sp_after)) return at;
@@ -464,10 +523,76 @@ std::optional<std::uint64_t> RecordedRun::call_step() {
     return std::nullopt;
 }
 
+std::optional<std::uint64_t> RecordedRun::previous_step_over_calls() {
+    std::uint64_t now = history_.step();
+    if (now == 0) return std::nullopt;
+    history_.rebuild(*scratch_, now - 1);
+    if (OpcodeTable[scratch_->memory[scratch_->PC]].flow != Flow::RETURN) return now - 1;
+    // A ret: back over the whole call it closed, if it closed one.
+    std::uint16_t returned_to = machine_.PC;
+    go_to(now - 1);
+    std::optional<OpenCall> call = innermost_call();
+    std::optional<std::uint64_t> before_call;
+    if (call && call->return_address == returned_to) before_call = call_step();
+    go_to(now);
+    return before_call.value_or(now - 1);
+}
+
 std::optional<std::uint64_t> RecordedRun::last_write(std::uint16_t address) {
     std::uint8_t value = 0;
     FastStops stops{nullptr, &address, &value, 1};
-    return history_.last_stop(*scratch_, history_.step(), stops);
+    search_interrupted_ = false;
+    return search(history_.step(), stops);
+}
+
+namespace {
+
+// Whether the instruction that just ran (its row, its operand word and the
+// word stored there before it ran, and the machine after it) wrote the byte
+// at address.
+bool wrote_byte(const OpcodeEntry& row, unsigned operand, unsigned pointer, const Machine& after,
+                unsigned address) {
+    unsigned width = row.store == Store::OPERAND_WORD || row.store == Store::POINTED_WORD ? 2 : 1;
+    unsigned target =
+        row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD ? operand : pointer;
+    if (row.store != Store::NONE && row.store != Store::PORT && address >= target &&
+        address < target + width) {
+        return true;
+    }
+    // The bytes it pushed are the top ones after it.
+    unsigned top = after.SP == 0 ? STACK_TOP + 1u : after.SP + 1u;
+    return row.pushes != 0 && address >= top && address < top + row.pushes;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> RecordedRun::last_same_write(std::uint16_t address,
+                                                          std::uint64_t changed) {
+    std::uint64_t now = history_.step();
+    if (now <= changed || now - changed > SAME_WRITE_REACH) return std::nullopt;
+    history_.rebuild(*scratch_, changed);
+    HeadlessIo quiet;
+    std::optional<std::uint64_t> found;
+    for (std::uint64_t t = changed + 1; t <= now; ++t) {
+        Machine& m = *scratch_;
+        const OpcodeEntry& row = OpcodeTable[m.memory[m.PC]];
+        unsigned operand = m.PC + 2u < MEMORY_SIZE ? load_word(m.memory, m.PC + 1u) : 0;
+        unsigned pointer = operand + 1u < MEMORY_SIZE ? load_word(m.memory, operand) : 0;
+        if (step_headless(m, quiet)) break;
+        quiet.port0.clear();
+        if (wrote_byte(row, operand, pointer, m, address)) found = t;
+    }
+    return found;
+}
+
+std::optional<std::uint64_t> RecordedRun::search(std::uint64_t last, const FastStops& stops) {
+    SearchControl control{interrupt, progress, false};
+    std::optional<std::uint64_t> found = history_.last_stop(*scratch_, last, stops, &control);
+    if (control.interrupted) {
+        search_interrupted_ = true;
+        *interrupt = 0;
+    }
+    return found;
 }
 
 void RecordedRun::count_marks() {
