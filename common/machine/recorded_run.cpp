@@ -54,20 +54,6 @@ bool fires(const Mark& mark, const Machine& after, std::uint16_t value_before,
 
 }  // namespace
 
-std::vector<Frame> frames_of(const std::vector<OpenCall>& calls, const Machine& m) {
-    std::vector<Frame> frames;
-    std::uint16_t position = m.PC;
-    for (std::size_t i = calls.size(); i-- > 0;) {
-        auto site = static_cast<std::uint16_t>(calls[i].return_address - 3u);
-        std::optional<std::uint16_t> routine;
-        if (site + 2u < static_cast<unsigned>(MEMORY_SIZE)) routine = word_at(m, site + 1u);
-        frames.push_back({position, routine, site});
-        position = site;
-    }
-    frames.push_back({position, std::nullopt, std::nullopt});
-    return frames;
-}
-
 unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]) {
     if (m.PC + 2u >= static_cast<unsigned>(MEMORY_SIZE)) return 0;
     std::uint8_t op = m.memory[m.PC];
@@ -423,21 +409,6 @@ std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
     return monitor;
 }
 
-std::optional<OpenCall> RecordedRun::innermost_call() {
-    if (history_.step() == history_.recorded()) return log_.monitor->innermost_call();
-    std::vector<OpenCall> calls = open_calls();
-    if (calls.empty()) return std::nullopt;
-    return calls.back();
-}
-
-std::vector<OpenCall> RecordedRun::open_calls() {
-    if (history_.step() == history_.recorded()) {
-        std::span<const OpenCall> calls = log_.monitor->open_calls();
-        return {calls.begin(), calls.end()};
-    }
-    return stack_story().calls;
-}
-
 std::uint64_t RecordedRun::change_state(const Machine& changed) {
     std::uint64_t now = history_.step();
     std::uint64_t forgotten = history_.recorded() - now;
@@ -461,45 +432,6 @@ std::uint64_t RecordedRun::change_state(const Machine& changed) {
     keep_story(true);
     return forgotten;
 }
-
-void RecordedRun::keep_story(bool here) {
-    std::uint64_t now = history_.step();
-    if (here) {
-        while (!stories_.empty() && stories_.back().step >= now) stories_.pop_back();
-    } else if (!stories_.empty() && now < stories_.back().step + STORY_GRAIN) {
-        return;
-    }
-    auto story = std::make_unique<StackStory>();
-    std::span<const OpenCall> calls = log_.monitor->open_calls();
-    story->calls.assign(calls.begin(), calls.end());
-    story->origins = log_.monitor->stack_origins();
-    stories_.push_back({now, std::move(story)});
-}
-
-StackStory RecordedRun::stack_story() {
-    std::uint64_t now = history_.step();
-    if (now == history_.recorded()) {
-        StackStory story;
-        std::span<const OpenCall> calls = log_.monitor->open_calls();
-        story.calls.assign(calls.begin(), calls.end());
-        story.origins = log_.monitor->stack_origins();
-        return story;
-    }
-    // From the last kept story at or before here, one instruction at a time.
-    auto kept = std::upper_bound(stories_.begin(), stories_.end(), now,
-                                 [](std::uint64_t t, const KeptStory& k) { return t < k.step; });
-    StackStory story = *std::prev(kept)->story;
-    history_.rebuild(*scratch_, std::prev(kept)->step);
-    HeadlessIo quiet;
-    for (std::uint64_t t = std::prev(kept)->step; t < now; ++t) {
-        story.before(*scratch_);
-        if (step_headless(*scratch_, quiet)) break;
-        quiet.port0.clear();
-    }
-    return story;
-}
-
-std::vector<Frame> RecordedRun::frames() { return frames_of(open_calls(), machine_); }
 
 std::optional<std::uint64_t> RecordedRun::call_step() {
     std::optional<OpenCall> call = innermost_call();
