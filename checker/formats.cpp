@@ -323,13 +323,29 @@ std::string csv_field(const std::string& text) {
     return out + "\"";
 }
 
-std::string csv(const std::vector<CheckedFile>& files) {
-    std::string out = "submission,points,points_possible,passed,failed\r\n";
+// With case_columns, one more column per case of the first file (all run
+// the same cases file), the points earned in it.
+std::string csv(const std::vector<CheckedFile>& files, bool case_columns) {
+    std::string out = "submission,points,points_possible,passed,failed";
+    if (case_columns) {
+        for (const CheckedCase& c : files.front().cases) {
+            out += ',';
+            out += csv_field(c.test->name);
+        }
+    }
+    out += "\r\n";
     for (const CheckedFile& f : files) {
         Score score(f);
         out += csv_field(f.file) + "," + points_text(score.earned) + "," +
                points_text(score.possible) + "," + std::to_string(score.passed) + "," +
-               std::to_string(score.failed) + "\r\n";
+               std::to_string(score.failed);
+        if (case_columns) {
+            for (const CheckedCase& c : f.cases) {
+                out += ',';
+                out += points_text(earned_of(c));
+            }
+        }
+        out += "\r\n";
     }
     return out;
 }
@@ -368,7 +384,7 @@ std::string report(const std::vector<CheckedFile>& files, const ReportOptions& o
         case Format::PRAIRIELEARN: return prairielearn(files.front(), options);
         case Format::JUNIT: return junit(files, options);
         case Format::TAP: return tap(files, options);
-        case Format::CSV: return csv(files);
+        case Format::CSV: return csv(files, options.case_columns);
         case Format::TEXT: break;
     }
     return text_report(files, options.show_hidden);

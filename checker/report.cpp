@@ -235,6 +235,22 @@ std::string run_facts_text(const RunFacts& run) {
     return text + ", PC " + std::to_string(run.final_pc) + ", SP " + std::to_string(run.final_sp);
 }
 
+std::vector<CaseSummary> class_summary(const std::vector<CheckedFile>& files) {
+    std::vector<CaseSummary> summary;
+    // Without a cases file every submission has a case of its own.
+    if (files.size() < 2 || files[0].cases.empty() || files[1].cases.empty() ||
+        files[0].cases[0].test != files[1].cases[0].test)
+        return summary;
+    for (const CheckedCase& c : files[0].cases) summary.push_back({c.test});
+    for (const CheckedFile& f : files) {
+        for (std::size_t k = 0; k < f.cases.size() && k < summary.size(); ++k) {
+            summary[k].of += 1;
+            summary[k].passed += f.cases[k].result.passed() ? 1 : 0;
+        }
+    }
+    return summary;
+}
+
 std::string summary_line(const std::vector<CheckedFile>& files) {
     Tally total;
     for (const CheckedFile& f : files) total.add(f);
@@ -270,6 +286,10 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
         if (files.size() > 1 && tally.any_points)
             out += terminal_safe(f.file) + ": " + tally.points_text() + "\n";
     }
+    for (const CaseSummary& entry : class_summary(files)) {
+        out += "case " + terminal_safe(entry.test->name) + ": " + std::to_string(entry.passed) +
+               " of " + std::to_string(entry.of) + " passed\n";
+    }
     return out + summary_line(files) + "\n";
 }
 
@@ -297,6 +317,22 @@ std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden)
     }
     json.end_array();
     write_tally(json, total);
+    std::vector<CaseSummary> summary = class_summary(files);
+    if (!summary.empty()) {
+        json.key("summary");
+        json.begin_array();
+        for (const CaseSummary& entry : summary) {
+            json.begin_object();
+            json.key("case");
+            json.value(entry.test->name);
+            json.key("passed");
+            json.value(entry.passed);
+            json.key("of");
+            json.value(entry.of);
+            json.end_object();
+        }
+        json.end_array();
+    }
     json.end_object();
     return json.text();
 }

@@ -235,10 +235,11 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
          "FAIL sort.asm [almost] (set data+6 = 0): expected mem data+7 = 100, got 200\n"
          "sort.asm: points 3/6\n"
          "FAIL lazy.asm [given]: expected mem data = 3, got 0\n"
-         "FAIL lazy.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected out #1 = 1, got only 0 "
-         "values\n"
+         "FAIL lazy.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected out 1 2 3 4 5 6 7 8, "
+         "got nothing\n"
          "FAIL lazy.asm [almost] (set data+6 = 0): expected mem data+7 = 100, got 0\n"
          "lazy.asm: points 0/6\n"
+         "case given: 1 of 2 passed\ncase reversed: 1 of 2 passed\ncase almost: 0 of 2 passed\n"
          "2 passed, 4 failed, points 3/12\n",
          1},
         // Unreadable sources fail; the others are graded.
@@ -257,7 +258,7 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
         {{"--cases", "halt.cases", "p.asm", "missing.asm", "folder.asm"},
          "PASS p.asm [halts]\nFAIL missing.asm [halts]: cannot read missing.asm\n"
          "FAIL folder.asm [halts]: no .asm file in the folder folder.asm\n"
-         "1 passed, 2 failed\n",
+         "case halts: 1 of 3 passed\n1 passed, 2 failed\n",
          1},
         // A folder is graded on the teacher's cases, never on its own lines.
         {{"folder.asm"},
@@ -340,9 +341,10 @@ TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
                   "final_pc": 8, "final_sp": 16383, "findings": []})"));
     const nlohmann::json& talk = doc["files"][1]["cases"][2];
     EXPECT_EQ(talk["failures"],
-              nlohmann::json::array({"did not halt within 40001 instructions; the last ran at PC 2 "
-                                     "(talk+2), line 2: out 0",
-                                     "expected 1 out values, got 13334 (#2 = 7)"}));
+              nlohmann::json::array(
+                  {"did not halt within 40001 instructions; the last ran at PC 2 "
+                   "(talk+2), line 2: out 0",
+                   "expected 1 out values, got 13334 (#2 = 7); expected 7, got 7 7 7 7 7 ..."}));
     EXPECT_EQ(talk["run"]["out"].size(), 10'000u);
     EXPECT_EQ(talk["run"]["out_more"], 3334);
     EXPECT_EQ(talk["run"]["final_pc"], 4);
