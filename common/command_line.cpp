@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "output_file.hpp"
 #include "version.hpp"
@@ -52,4 +53,30 @@ int print_version(const char* program) {
 int print_help(const char* text) {
     std::fputs(text, stdout);
     return printed_status();
+}
+
+std::optional<int> read_server_command_line(int argc, char** argv, const char* program,
+                                            const char* usage, const char* help,
+                                            std::initializer_list<const char*> accepted) {
+    enum : int { OPTION_VERSION = 256, OPTION_ACCEPTED };
+    std::vector<option> options = {{"help", no_argument, nullptr, 'h'},
+                                   {"version", no_argument, nullptr, OPTION_VERSION}};
+    for (const char* name : accepted)
+        options.push_back({name, no_argument, nullptr, OPTION_ACCEPTED});
+    options.push_back({nullptr, 0, nullptr, 0});
+    opterr = 0;
+    for (;;) {
+        int result = getopt_long(argc, argv, ":h", options.data(), nullptr);
+        if (result == -1) break;
+        switch (result) {
+            case 'h': return print_help(help);
+            case OPTION_VERSION: return print_version(program);
+            case OPTION_ACCEPTED: break;
+            default: return usage_error(program, usage, option_problem(result, argv));
+        }
+    }
+    if (optind < argc)
+        return usage_error(program, usage,
+                           std::string("no operand is taken: '") + argv[optind] + "'");
+    return std::nullopt;
 }

@@ -4,6 +4,7 @@
 
 #include <getopt.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -29,3 +30,10 @@ int print_version(const char* program);
 
 // The help text on standard output; returns 0.
 int print_help(const char* text);
+
+// The command line of a server, which takes no operands: -h/--help,
+// --version and the long options in `accepted` (taken and passed over, as
+// editors pass them). Nothing to go on, else the status to exit with.
+std::optional<int> read_server_command_line(int argc, char** argv, const char* program,
+                                            const char* usage, const char* help,
+                                            std::initializer_list<const char*> accepted = {});

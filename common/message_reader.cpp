@@ -185,3 +185,48 @@ bool json_depth_within(std::string_view text, int limit) {
     }
     return true;
 }
+
+std::string top_level_scalar(std::string_view text, std::string_view key) {
+    constexpr std::size_t LONGEST = 256;
+    int depth = 0;
+    bool expect_key = false;  // at depth 1, the next string is a key
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"') {
+            std::size_t end = i + 1;
+            while (end < text.size() && text[end] != '"') end += text[end] == '\\' ? 2 : 1;
+            if (end >= text.size()) return {};
+            bool wanted = depth == 1 && expect_key && text.substr(i + 1, end - i - 1) == key;
+            i = end;
+            if (depth == 1 && expect_key) expect_key = false;
+            if (!wanted) continue;
+            std::size_t at = text.find_first_not_of(" \t\r\n", i + 1);
+            if (at == std::string_view::npos || text[at] != ':') return {};
+            at = text.find_first_not_of(" \t\r\n", at + 1);
+            if (at == std::string_view::npos) return {};
+            std::size_t stop = at;
+            if (text[at] == '"') {
+                stop = at + 1;
+                while (stop < text.size() && text[stop] != '"' && stop - at < LONGEST)
+                    stop += text[stop] == '\\' ? 2 : 1;
+                if (stop >= text.size() || text[stop] != '"') return {};
+                ++stop;
+            } else {
+                while (stop < text.size() && stop - at < LONGEST &&
+                       std::string_view("-+.0123456789eE").find(text[stop]) !=
+                           std::string_view::npos)
+                    ++stop;
+            }
+            return std::string(text.substr(at, stop - at));
+        }
+        if (c == '{' || c == '[') {
+            ++depth;
+            expect_key = depth == 1 && c == '{';
+        } else if (c == '}' || c == ']') {
+            --depth;
+        } else if (c == ',' && depth == 1) {
+            expect_key = true;
+        }
+    }
+    return {};
+}

@@ -30,6 +30,11 @@ constexpr int MAX_JSON_DEPTH = 256;
 // the parser.
 bool json_depth_within(std::string_view text, int limit = MAX_JSON_DEPTH);
 
+// The text of the top-level member `key` of a JSON object when it is a
+// number or a string of at most 256 characters, found without parsing the
+// rest (for answering a message that could not be handled); "" otherwise.
+std::string top_level_scalar(std::string_view text, std::string_view key);
+
 struct ReadResult {
     enum Kind { NEED_MORE, MESSAGE, MALFORMED };
     Kind kind = NEED_MORE;

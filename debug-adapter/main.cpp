@@ -23,14 +23,10 @@ constexpr const char* HELP =
     "messages on standard input and answers on standard output.\n"
     "\n"
     "  -h, --help  show this text and exit\n"
-    "  --version   show the version and exit\n";
-
-enum : int { OPTION_VERSION = 256 };
-const option LONG_OPTIONS[] = {
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, OPTION_VERSION},
-    {nullptr, 0, nullptr, 0},
-};
+    "  --version   show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the client disconnects or the input ends, 2 for a command\n"
+    "line that cannot be used.\n";
 
 int protocol_fd = STDOUT_FILENO;
 
@@ -83,19 +79,8 @@ void read_input(Inbox& inbox, Adapter& adapter) {
 
 int main(int argc, char** argv) {
     start_program("debug-adapter");
-    opterr = 0;
-    for (;;) {
-        int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
-        if (result == -1) break;
-        switch (result) {
-            case 'h': return print_help(HELP);
-            case OPTION_VERSION: return print_version("debug-adapter");
-            default: return usage_error("debug-adapter", USAGE, option_problem(result, argv));
-        }
-    }
-    if (optind < argc)
-        return usage_error("debug-adapter", USAGE,
-                           std::string("no operands, not '") + argv[optind] + "'");
+    if (auto status = read_server_command_line(argc, argv, "debug-adapter", USAGE, HELP))
+        return *status;
     static Adapter adapter(send);
     Inbox inbox;
     std::thread reader(read_input, std::ref(inbox), std::ref(adapter));

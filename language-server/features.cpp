@@ -337,11 +337,21 @@ private:
 
 }  // namespace
 
-Json semantic_tokens(const SourceModel& model, const Encoding& encoding) {
-    Json data = Json::array();
+std::string semantic_tokens_text(const SourceModel& model, const Encoding& encoding) {
+    // Written as text: a long line has millions of numbers, and a JSON
+    // value per number costs seconds and gigabytes.
+    std::string text = "{\"data\":[";
+    text.reserve(text.size() + model.tokens.size() * 12 + 2);
     int previous_line = 0;
     int previous_start = 0;
     UnitCursor cursor(encoding);
+    auto append = [&text](int number) {
+        char digits[16];
+        auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
+        (void)error;
+        text.append(digits, end);
+        text += ',';
+    };
     for (const SourceToken& t : model.tokens) {
         int type = 0;
         int modifiers = 0;
@@ -362,15 +372,17 @@ Json semantic_tokens(const SourceModel& model, const Encoding& encoding) {
         int start = cursor.units(line, t.line, t.column);
         int length = cursor.units(line, t.line, t.column + t.length) - start;
         if (length <= 0) continue;
-        data.push_back(t.line - previous_line);
-        data.push_back(t.line == previous_line ? start - previous_start : start);
-        data.push_back(length);
-        data.push_back(type);
-        data.push_back(modifiers);
+        append(t.line - previous_line);
+        append(t.line == previous_line ? start - previous_start : start);
+        append(length);
+        append(type);
+        append(modifiers);
         previous_line = t.line;
         previous_start = start;
     }
-    return {{"data", data}};
+    if (text.back() == ',') text.pop_back();
+    text += "]}";
+    return text;
 }
 
 Json definition(const SourceModel& model, const Encoding& encoding, const std::string& uri,

@@ -35,7 +35,8 @@ Json hover(const SourceModel& model, const Encoding& encoding, int line, int col
 // used but not defined at the start of a line; labels where an operand goes.
 Json completion(const SourceModel& model, const Encoding& encoding, int line, int character);
 Json document_symbols(const SourceModel& model, const Encoding& encoding);
-Json semantic_tokens(const SourceModel& model, const Encoding& encoding);
+// The result of a semanticTokens/full request, as JSON text.
+std::string semantic_tokens_text(const SourceModel& model, const Encoding& encoding);
 Json definition(const SourceModel& model, const Encoding& encoding, const std::string& uri,
                 int line, int column);
 Json references(const SourceModel& model, const Encoding& encoding, const std::string& uri,

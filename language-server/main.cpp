@@ -32,15 +32,6 @@ constexpr const char* HELP =
     "Exit status: 0 after the shutdown request (then the exit notification or the\n"
     "end of the input), 1 without it, 2 for a command line that cannot be used.\n";
 
-enum : int { OPTION_VERSION = 256, OPTION_STDIO };
-
-const option LONG_OPTIONS[] = {
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, OPTION_VERSION},
-    {"stdio", no_argument, nullptr, OPTION_STDIO},
-    {nullptr, 0, nullptr, 0},
-};
-
 bool write_all(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -83,19 +74,8 @@ int serve() {
 
 int main(int argc, char** argv) {
     start_program("language-server");
-    opterr = 0;
-    for (;;) {
-        int result = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
-        if (result == -1) break;
-        switch (result) {
-            case 'h': return print_help(HELP);
-            case OPTION_VERSION: return print_version("language-server");
-            case OPTION_STDIO: break;
-            default: return usage_error("language-server", USAGE, option_problem(result, argv));
-        }
-    }
-    if (optind < argc)
-        return usage_error("language-server", USAGE,
-                           std::string("no operand is taken: '") + argv[optind] + "'");
+    if (auto status =
+            read_server_command_line(argc, argv, "language-server", USAGE, HELP, {"stdio"}))
+        return *status;
     return serve();
 }

@@ -21,6 +21,8 @@ constexpr int REQUEST_FAILED = -32803;
 
 constexpr int SYNC_FULL = 1;
 
+constexpr const char* SEMANTIC_TOKENS = "textDocument/semanticTokens/full";
+
 // A request whose answer is an error response.
 struct ErrorReply {
     int code;
@@ -211,8 +213,6 @@ Json Server::dispatch(const std::string& method, const Json& params,
     (void)out;
     if (method == "textDocument/documentSymbol")
         return document_symbols(document(params), encoding_);
-    if (method == "textDocument/semanticTokens/full")
-        return semantic_tokens(document(params), encoding_);
     if (method == "textDocument/formatting") return formatting(document(params), encoding_);
     if (method == "textDocument/foldingRange") return folding_ranges(document(params));
     if (method == "textDocument/rangeFormatting") {
@@ -276,7 +276,11 @@ std::vector<std::string> Server::handle(std::string_view body) {
     try {
         return handle_message(body);
     } catch (const std::bad_alloc&) {
-        return {error_response(nullptr, INTERNAL_ERROR, "out of memory handling the message")};
+        // The request's id, read from the text, so that the client is not
+        // left waiting for an answer.
+        Json id = Json::parse(top_level_scalar(body, "id"), nullptr, false);
+        if (!id.is_number_integer() && !id.is_string()) id = nullptr;
+        return {error_response(id, INTERNAL_ERROR, "out of memory handling the message")};
     }
 }
 
@@ -317,7 +321,13 @@ std::vector<std::string> Server::handle_message(std::string_view body) {
             }
             return out;
         }
-        out.push_back(response(id, dispatch(method, params, out)));
+        if (method == SEMANTIC_TOKENS && initialized_ && !shut_down_) {
+            // Answered from text, not a JSON value (see semantic_tokens_text).
+            out.push_back("{\"id\":" + text_of(id) + ",\"jsonrpc\":\"2.0\",\"result\":" +
+                          semantic_tokens_text(document(params), encoding_) + "}");
+        } else {
+            out.push_back(response(id, dispatch(method, params, out)));
+        }
     } catch (const ErrorReply& error) {
         out.push_back(error_response(id, error.code, error.message));
     } catch (const Json::exception& error) {

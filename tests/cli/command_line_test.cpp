@@ -185,8 +185,11 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
         {"disassembler", DISASSEMBLER_PATH, "-h", "[-o OUTPUT] OBJECT_FILE"},
         {"debugger", DEBUGGER_PATH, "--help", "[FILE]"},
         {"language-server", LANGUAGE_SERVER_PATH, "-h", "[--stdio]"},
+        {"debug-adapter", DEBUG_ADAPTER_PATH, "--help", ""},
     };
-    auto usage = [](const Program& p) { return "Usage: " + p.name + " " + p.usage + "\n"; };
+    auto usage = [](const Program& p) {
+        return "Usage: " + p.name + (p.usage.empty() ? "" : " " + p.usage) + "\n";
+    };
     // Runs p with the arguments in an empty directory, "a" piped.
     auto expect = [](const Program& p, const std::vector<std::string>& arguments, int status,
                      const std::string& output_start, const std::string& errors) {
@@ -206,7 +209,7 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
             EXPECT_NE(help.find(part), std::string::npos) << p.name << ": " << part;
         expect(p, {"--version"}, 0, p.name + " " + project_version() + "\n", "");
     }
-    enum { SIM, AS, CHECK, DIS, DEBUG, LSP };
+    enum { SIM, AS, CHECK, DIS, DEBUG, LSP, DAP };
     struct Error {
         int program;
         std::vector<std::string> arguments;
@@ -221,6 +224,8 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
         {DEBUG, {"a.asm", "--bogus"}, "unknown option '--bogus'"},
         {LSP, {"--tcp"}, "unknown option '--tcp'"},
         {LSP, {"a.asm"}, "no operand is taken: 'a.asm'"},
+        {DAP, {"--stdio"}, "unknown option '--stdio'"},
+        {DAP, {"p.asm"}, "no operand is taken: 'p.asm'"},
         {SIM, {"a.hx", "--trace"}, "option '--trace' needs an argument"},
         {AS, {"a.asm", "-o"}, "option '-o' needs an argument"},
         {CHECK, {"a.asm", "--cases"}, "option '--cases' needs an argument"},

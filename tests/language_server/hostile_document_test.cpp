@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "run_program.hpp"
 #include "server.hpp"
 
 namespace {
@@ -87,6 +88,32 @@ TEST(LanguageServerDocuments, HostileOnesAreAnsweredInTime) {
             << "256 deep is parsed (and refused as no object)";
         EXPECT_EQ(answer(server, request(3, "shutdown", nullptr))["result"], nullptr);
     }
+}
+
+// Out of memory while handling a request (the address space bounded below
+// what a 60 MB parameter needs): that request is answered with an error
+// under its own id, and the next ones as usual.
+TEST(LanguageServerDocuments, OutOfMemoryAnswersTheRequestAndServesTheNext) {
+    if (built_with_sanitizers())
+        GTEST_SKIP() << "the sanitizers' reserved memory defeats ulimit -v";
+    auto frame = [](const Json& message) {
+        std::string body = message.dump();
+        return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    std::string input =
+        frame(request(1, "initialize", Json::object())) +
+        frame(request(2, "textDocument/hover", {{"pad", std::string(60 << 20, 'A')}, {"id", 7}})) +
+        frame(request(3, "shutdown", nullptr)) + frame({{"jsonrpc", "2.0"}, {"method", "exit"}});
+    TempDir dir;
+    RunResult run = run_program(
+        "/bin/sh", {"-c", std::string("ulimit -v 200000 && exec ") + LANGUAGE_SERVER_PATH}, input,
+        dir.path);
+    EXPECT_EQ(run.exit_status, 0) << run.errors;
+    EXPECT_NE(run.output.find(R"({"error":{"code":-32603,"message":"out of memory handling the )"
+                              R"(message"},"id":2,"jsonrpc":"2.0"})"),
+              std::string::npos)
+        << run.output.substr(0, 2000);
+    EXPECT_NE(run.output.find(R"({"id":3,"jsonrpc":"2.0","result":null})"), std::string::npos);
 }
 
 TEST(LanguageServerDocuments, ANulByteIsWarnedAboutAndNeverFormattedAway) {

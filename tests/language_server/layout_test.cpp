@@ -84,28 +84,34 @@ TEST(LanguageServerLayout, RestoresEveryExampleAndChangesOnlyWhatItMay) {
 }
 
 TEST(LanguageServerReader, SameMessagesHoweverTheBytesAreCut) {
-    const std::string stream =
-        "Content-Length: 2\r\n\r\n{}"
-        "content-length:  7 \r\nContent-Type: x\r\n\r\n[1,2,3]"
-        "Content-Length: 2x\r\n\r\n{}garbage"  // dropped up to the next header
-        "Content-Length: 4\r\n\r\ntrue"
-        "Content-Length: 1\r\nContent-Length: 1\r\n\r\n1"
-        "Content-Length: 4\r\n\r\n\"\xC3\xA9\"";
-    const std::vector<std::string> expected = {"{}",
-                                               "[1,2,3]",
-                                               "!a Content-Length that is not a number",
-                                               "true",
-                                               "!Content-Length given twice",
-                                               "\"\xC3\xA9\""};
-    for (std::size_t piece : {stream.size(), std::size_t{1}, std::size_t{3}, std::size_t{17}}) {
-        MessageReader reader;
-        std::vector<std::string> seen;
-        for (std::size_t at = 0; at < stream.size(); at += piece) {
-            reader.feed(std::string_view(stream).substr(at, piece));
-            for (ReadResult r = reader.next(); r.kind != ReadResult::NEED_MORE; r = reader.next())
-                seen.push_back(r.kind == ReadResult::MESSAGE ? r.body : "!" + r.problem);
+    const std::string next = "Content-Length: 7\r\n\r\n[1,2,3]";
+    const std::pair<std::string, std::vector<std::string>> streams[] = {
+        {"Content-Length: 2\r\n\r\n{}"
+         "content-length:  7 \r\nContent-Type: x\r\n\r\n[1,2,3]"
+         "Content-Length: 2x\r\n\r\n{}garbage"  // dropped up to the next header
+         "Content-Length: 4\r\n\r\ntrue"
+         "Content-Length: 1\r\nContent-Length: 1\r\n\r\n1"
+         "Content-Length: 4\r\n\r\n\"\xC3\xA9\"",
+         {"{}", "[1,2,3]", "!a Content-Length that is not a number", "true",
+          "!Content-Length given twice", "\"\xC3\xA9\""}},
+        // A wrong Content-Length costs only its message: one too large, one
+        // too small, a body with line ends behind the value.
+        {"Content-Length: 3\r\n\r\n{}" + next + "Content-Length: 10\r\n\r\n{\"a\":\"}x\"}" + next +
+             "Content-Length: 5\r\n\r\n{\"a\":1}" + next + "Content-Length: 4\r\n\r\n{}\r\n" + next,
+         {"{}", "[1,2,3]", "{\"a\":\"}x\"}", "[1,2,3]", "{\"a\":", "[1,2,3]", "{}", "[1,2,3]"}},
+    };
+    for (const auto& [stream, expected] : streams) {
+        for (std::size_t piece : {stream.size(), std::size_t{1}, std::size_t{3}, std::size_t{17}}) {
+            MessageReader reader;
+            std::vector<std::string> seen;
+            for (std::size_t at = 0; at < stream.size(); at += piece) {
+                reader.feed(std::string_view(stream).substr(at, piece));
+                for (ReadResult r = reader.next(); r.kind != ReadResult::NEED_MORE;
+                     r = reader.next())
+                    seen.push_back(r.kind == ReadResult::MESSAGE ? r.body : "!" + r.problem);
+            }
+            EXPECT_EQ(seen, expected) << "pieces of " << piece;
         }
-        EXPECT_EQ(seen, expected) << "pieces of " << piece;
     }
     // A header that never ends is dropped once it is too long.
     MessageReader reader;
@@ -113,4 +119,15 @@ TEST(LanguageServerReader, SameMessagesHoweverTheBytesAreCut) {
     EXPECT_EQ(reader.next().problem, "a header longer than 8192 bytes");
     reader.feed("Content-Length: 2\r\n\r\n{}");
     EXPECT_EQ(reader.next().body, "{}");
+    // The id of a message too big to parse, read from its text: only a
+    // top-level member, only a number or a short string.
+    const std::pair<const char*, const char*> ids[] = {
+        {R"({"params":{"id":7,"s":"\"id\":8"},"id" : 12,"x":1})", "12"},
+        {R"({"method":"id","id":"a\"b"})", R"("a\"b")"},
+        {R"({"params":{"id":7}})", ""},
+        {R"(["id",3])", ""},
+        {R"({"id":{"n":1}})", ""},
+        {R"({"id":"unterminated)", ""},
+    };
+    for (auto [text, id] : ids) EXPECT_EQ(top_level_scalar(text, "id"), id) << text;
 }
