@@ -33,15 +33,16 @@ struct Score {
     }
 };
 
-// A case's details, one per line: every difference, the presets and the
-// run's facts.
-std::string details_text(const CheckedCase& c) {
+// A case's details, one per line: every difference, the presets, the run's
+// facts and, where given, the debugger's command line that replays it.
+std::string details_text(const CheckedCase& c, const std::string& command = "") {
     std::string text = c.result.passed() || c.test->message.empty() ? "" : c.test->message + "\n";
     std::string share = runs_share(c);
     if (!share.empty()) text += share + "\n";
     for (const std::string& failure : c.result.failures) text += failure + "\n";
     for (const std::string& preset : preset_lines(c)) text += preset + "\n";
-    return text + "run: " + run_facts_text(c.result.run) + "\n";
+    text += "run: " + run_facts_text(c.result.run) + "\n";
+    return command.empty() ? text : text + "try: " + command + "\n";
 }
 
 std::string gradescope(const CheckedFile& f) {
@@ -72,7 +73,7 @@ std::string gradescope(const CheckedFile& f) {
         json.key("status");
         json.value(ok ? "passed" : "failed");
         json.key("output");
-        json.value(details_text(c));
+        json.value(details_text(c, try_command(f, c)));
         json.key("visibility");
         json.value(visibility_name(c.test->visibility));
         json.end_object();
@@ -118,7 +119,7 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
                    : details                  ? first_failure(c)
                                               : "failed");
         json.key("output");
-        json.value(details ? details_text(c) : "");
+        json.value(details ? details_text(c, try_command(f, c)) : "");
         json.end_object();
     }
     json.end_array();

@@ -328,6 +328,7 @@ int main(int argc, char** argv) {
                 f.read_failure = submission.failure;
             } else {
                 keys[i] = source_key(*submission.text);
+                f.source = submission.path;
                 programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
                 drop_texts(*programs[i]);
                 f.assembly_failure = assembly_failure(*programs[i]);

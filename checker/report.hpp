@@ -22,6 +22,7 @@ struct CheckedCase {
 
 struct CheckedFile {
     std::string file;              // the operand as given, or a folder's name
+    std::string source;            // the source file's path, for the debugger
     std::string read_failure;      // "" when its source was read
     std::string assembly_failure;  // "" when it assembled and loads
     std::vector<CheckedCase> cases;
@@ -80,6 +81,12 @@ struct CaseSummary {
 // One entry per case, in case order, when several submissions ran the
 // same cases; else none.
 std::vector<CaseSummary> class_summary(const std::vector<CheckedFile>& files);
+
+// The debugger's command line that starts the machine as the failed case's
+// run started, quoted for a POSIX shell: "debugger --set 'n = 20' sum.asm",
+// with "--call LABEL --stack 'V...'" for a call case; "" for a passing or
+// hidden case, or one that did not run.
+std::string try_command(const CheckedFile& f, const CheckedCase& c);
 
 // "N passed, M failed" and, when any case gives points, ", points P/T".
 std::string summary_line(const std::vector<CheckedFile>& files);

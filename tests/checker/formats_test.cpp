@@ -172,12 +172,14 @@ TEST(CheckerFormats, HiddenCasesFoldersAndTheWallClock) {
     };
     const Run runs[] = {
         {{"--cases", "sort.cases", "bob.asm"},
-         "FAIL bob.asm [given]: expected mem data = 3, got 200\n"
+         "FAIL bob.asm [given]: expected mem data = 3, got 200\n  try: debugger bob.asm\n"
          "FAIL bob.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected mem data = 1, got 8\n"
+         "  try: debugger --set 'data = 8 7 6 5 4 3 2 1' bob.asm\n"
          "FAIL bob.asm [zero last] (set data+7 = 0): expected mem data = 0, got 200\n"
+         "  try: debugger --set 'data+7 = 0' bob.asm\n"
          "FAIL bob.asm [secret]\n"
          "FAIL bob.asm [odd \\x01\\xFF<&\"]]>]: expected out 3 9 17 28 42 64 100 200, got 200 "
-         "100 64 42 28 17 9 3\n"
+         "100 64 42 28 17 9 3\n  try: debugger bob.asm\n"
          "0 passed, 5 failed, points 0/7\n"},
         {{"--show-hidden", "--cases", "sort.cases", "--json", "--format", "text", "lee, ann///"},
          "PASS lee, ann [given]\n"
@@ -240,16 +242,20 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
          "PASS alice.asm [slow]\n"
          "FAIL carl.asm [random] (repeat 2 of 20, set data = 71 51 0 241 229 202 135 30): "
          "expected out 0 30 51 71 135 202 229 241, got 0 51 71 202 135 30 229 241\n"
+         "  try: debugger --set 'data = 71 51 0 241 229 202 135 30' carl.asm\n"
          "PASS carl.asm [slow]\n"
          "FAIL bob.asm [random] (repeat 1 of 20, set data = 156 4 118 53 242 23 75 168): "
          "expected out 4 23 53 75 118 156 168 242, got 242 168 156 118 75 53 23 4\n"
+         "  try: debugger --set 'data = 156 4 118 53 242 23 75 168' bob.asm\n"
          "FAIL bob.asm [slow]: expected instructions <= reference * 1 = 812, got 929\n"
+         "  try: debugger bob.asm\n"
          "case random: 1 of 3 passed\ncase slow: 2 of 3 passed\n3 passed, 3 failed\n",
          1},
         // Another seed, other bytes; no reference, a clear line.
         {{"--cases", "random.cases", "--reference", "ref.asm", "--seed", "7", "carl.asm"},
          "FAIL carl.asm [random] (repeat 1 of 20, set data = 10 199 106 255 155 179 171 188): "
          "expected out 10 106 155 171 179 188 199 255, got 10 106 155 179 171 188 199 255\n"
+         "  try: debugger --set 'data = 10 199 106 255 155 179 171 188' carl.asm\n"
          "PASS carl.asm [slow]\n1 passed, 1 failed\n",
          1},
         {{"--cases", "random.cases", "alice.asm"},
@@ -263,8 +269,9 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
          "PASS subroutine.asm [cube]\n"
          "FAIL subroutine.asm [too deep] (call square): expected a return from square, got stop "
          "\"Stack underflow\" at PC 46 (square+3)\n"
+         "  try: debugger --call square subroutine.asm\n"
          "FAIL subroutine.asm [halts] (call next): expected a return from next, got halt at PC "
-         "42 (next+37)\n"
+         "42 (next+37)\n  try: debugger --call next subroutine.asm\n"
          "PASS subroutine.asm [end]\n"
          "3 passed, 2 failed\n",
          1},
@@ -289,9 +296,9 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
     for (std::size_t at = 0, end; (end = text.output.find('\n', at)) != std::string::npos;
          at = end + 1)
         lines.push_back(text.output.substr(at, end - at));
-    ASSERT_EQ(lines.size(), 9u) << text.output;
-    EXPECT_EQ(lines[2].substr(lines[2].find(' ', 5)), lines[0].substr(lines[0].find(' ', 5)));
-    EXPECT_NE(lines[4].substr(lines[4].find('(')), lines[0].substr(lines[0].find('(')));
+    ASSERT_EQ(lines.size(), 12u) << text.output;
+    EXPECT_EQ(lines[3].substr(lines[3].find(' ', 5)), lines[0].substr(lines[0].find(' ', 5)));
+    EXPECT_NE(lines[6].substr(lines[6].find('(')), lines[0].substr(lines[0].find('(')));
     RunResult alice = run_program(CHECKER_PATH,
                                   {"--cases", "random.cases", "--reference", "ref.asm", "--format",
                                    "gradescope", "alice.asm"},
