@@ -34,16 +34,21 @@ struct MatchRun {
 // widened over the equal tokens on both sides.
 std::vector<MatchRun> match_runs(const Fingerprinted& a, const Fingerprinted& b,
                                  const std::vector<std::uint64_t>& left_out) {
-    std::unordered_multimap<std::uint64_t, std::uint32_t> in_b;
-    for (const Fingerprint& p : b.prints) in_b.emplace(p.hash, p.token);
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> in_b;
+    for (const Fingerprint& p : b.prints) in_b[p.hash].push_back(p.token);
     constexpr std::uint32_t GAP = SIMILAR_K + SIMILAR_W;
+    constexpr std::size_t MATCH_PLACES = 8, OPEN_RUNS = 64, WIDENED = 16;
     std::vector<MatchRun> runs;
     for (const Fingerprint& p : a.prints) {
         if (std::binary_search(left_out.begin(), left_out.end(), p.hash)) continue;
-        auto [from, to] = in_b.equal_range(p.hash);
-        for (auto at = from; at != to; ++at) {
-            std::uint32_t t = at->second;
-            auto run = std::find_if(runs.begin(), runs.end(), [&](const MatchRun& r) {
+        auto places = in_b.find(p.hash);
+        // A hash in many places (a line repeated over and over) tells no
+        // place apart; it counts for the percentage only.
+        if (places == in_b.end() || places->second.size() > MATCH_PLACES) continue;
+        for (std::uint32_t t : places->second) {
+            // Only the latest runs can still go on.
+            auto open = runs.end() - static_cast<std::ptrdiff_t>(std::min(runs.size(), OPEN_RUNS));
+            auto run = std::find_if(open, runs.end(), [&](const MatchRun& r) {
                 return p.token > r.a_first && p.token <= r.a_last + 1 + GAP - SIMILAR_K &&
                        t > r.b_first && t <= r.b_last + 1 + GAP - SIMILAR_K;
             });
@@ -59,6 +64,10 @@ std::vector<MatchRun> match_runs(const Fingerprinted& a, const Fingerprinted& b,
             }
         }
     }
+    std::stable_sort(runs.begin(), runs.end(),
+                     [](const MatchRun& x, const MatchRun& y) { return x.length() > y.length(); });
+    // The longest runs widened, each over as many tokens as it can cover.
+    if (runs.size() > WIDENED) runs.resize(WIDENED);
     for (MatchRun& r : runs) {
         while (r.a_first > 0 && r.b_first > 0 && a.tokens[r.a_first - 1] == b.tokens[r.b_first - 1])
             --r.a_first, --r.b_first;
@@ -68,7 +77,16 @@ std::vector<MatchRun> match_runs(const Fingerprinted& a, const Fingerprinted& b,
     }
     std::stable_sort(runs.begin(), runs.end(),
                      [](const MatchRun& x, const MatchRun& y) { return x.length() > y.length(); });
-    return runs;
+    // A run inside a longer one says nothing more.
+    std::vector<MatchRun> kept;
+    for (const MatchRun& r : runs) {
+        if (std::none_of(kept.begin(), kept.end(), [&](const MatchRun& k) {
+                return k.a_first <= r.a_first && r.a_last <= k.a_last && k.b_first <= r.b_first &&
+                       r.b_last <= k.b_last;
+            }))
+            kept.push_back(r);
+    }
+    return kept;
 }
 
 std::string lines_text(const Fingerprinted& f, std::uint32_t first, std::uint32_t last) {

@@ -173,6 +173,16 @@ TEST(CheckerClass, SimilarFindsCopiesWhateverTheirLabelsCommentsAndOrder) {
         EXPECT_EQ(result.exit_status, 0);
         EXPECT_EQ(result.output, run.output);
     }
+    // One line over and over matches everywhere: alike, with no run of
+    // lines to show, and in far less than the run's time limit (the
+    // comparison of every place with every place took minutes).
+    std::string nops;
+    for (int k = 0; k < 100'000; ++k) nops += "        nop\n";
+    write_file(dir.file("nops.asm"), nops);
+    write_file(dir.file("fewer.asm"), nops.substr(nops.size() / 3));
+    EXPECT_EQ(
+        run_program(CHECKER_PATH, {"--similar", "nops.asm", "fewer.asm"}, "", dir.path).output,
+        "100% nops.asm fewer.asm\n2 sources, 1 pair at or above 50%\n");
 }
 
 TEST(CheckerClass, SummaryPerCaseInTextJsonAndCsvColumns) {
