@@ -22,10 +22,10 @@ struct CheckedCase {
 
 struct CheckedFile {
     std::string file;              // the operand as given, or a folder's name
-    std::string source;            // the source file's path, for the debugger
     std::string read_failure;      // "" when its source was read
     std::string assembly_failure;  // "" when it assembled and loads
     std::vector<CheckedCase> cases;
+    std::string source;  // the source file's path, for the debugger
 };
 
 enum class Format : std::uint8_t { TEXT, JSON, GRADESCOPE, PRAIRIELEARN, JUNIT, TAP, CSV };

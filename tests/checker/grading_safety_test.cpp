@@ -200,7 +200,7 @@ TEST(CheckerCounts, ArePastTwoToThe32) {
                                                          std::to_string(clocks)}));
     TestCase faster;
     add_expectation(faster, "instructions <= reference * 3");
-    CheckedFile file{"late.asm", "", "", {}};
+    CheckedFile file{"late.asm", "", "", {}, "late.asm"};
     file.cases.push_back({"late.asm", &faster, check_case(program, faster, late, &program)});
     nlohmann::json json = nlohmann::json::parse(json_report({file}));
     EXPECT_EQ(json["files"][0]["cases"][0]["run"]["instructions"], instructions);
