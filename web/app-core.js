@@ -73,7 +73,13 @@ const ui = {
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
 const esc = (text) => text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
-const show = (id, text) => { const e = $(id); if (e) e.textContent = text; return e; };
+// Sets an element's text, leaving it alone when unchanged (a live region
+// announces every change).
+const show = (id, text) => {
+  const e = $(id);
+  if (e && e.textContent !== text) e.textContent = text;
+  return e;
+};
 
 function bindApi(mod) {
   const f = (name, result, args) => mod.cwrap(name, result, args);

@@ -318,8 +318,9 @@ function renderHeat() {
     const share = total ? ((100 * clocks) / total).toFixed(1) : '0.0';
     const title = `line ${lines[0]}: ran ${runs.toLocaleString('en')} times, ${clocks.toLocaleString('en')} clocks ` +
       `(${share}% of the run's clocks)`;
-    // Warmer with the logarithm of the count, against the line that ran most.
-    const warmth = runs && most > 1 ? Math.log(runs) / Math.log(most) : runs ? 1 : 0;
+    // Warmer with the logarithm of the count, against the line that ran
+    // most but at least 100 times: lines that ran once or twice stay cool.
+    const warmth = Math.log1p(runs) / Math.log1p(Math.max(most, 100));
     const style = runs ? ` style="background:hsl(${40 - 40 * warmth},95%,${92 - 22 * warmth}%)"` : '';
     html += `<div class="${runs ? 'ran' : 'never'}" data-line="${lines[0]}" data-runs="${runs}" ` +
       `data-clocks="${clocks}" title="${title}"${style}>${runs ? shortCount(runs) : '0'}</div>`;

@@ -140,7 +140,8 @@ function renderStatus(m, state) {
     const where = `PC ${hex(m.PC, 4)}, line ${lineOf(m.PC) || '-'}`;
     const counts = `${m.instructions.toLocaleString('en')} instructions`;
     const words = {
-      running: `Running: ${counts}`, ready: `Ready at ${where}; ${counts}`,
+      // The status region is announced: a run says so once, its counts show elsewhere.
+      running: 'Running', ready: `Ready at ${where}; ${counts}`,
       halted: `Halted: ${counts}`,
       stopped: ui.limitHit ? `Stopped at the limit of ${ui.limit.toLocaleString('en')} instructions at ${where}`
         : api.userStop() ? `Stopped by you at ${where}` : `Stopped: ${api.stopReason()} at ${where}`,

@@ -10,6 +10,7 @@ function showPane(name) {
     const active = tab.dataset.pane === name;
     tab.classList.toggle('active', active);
     tab.setAttribute('aria-selected', active);
+    tab.tabIndex = active ? 0 : -1;   // the tabs pattern: one stop, arrows within
     $(tab.dataset.pane).classList.toggle('hidden', !active);
   }
 }
@@ -164,9 +165,21 @@ async function setUp() {
       }
     });
   }
-  for (const tab of document.querySelectorAll('.tab')) {
+  const tabs = [...document.querySelectorAll('.tab')];
+  for (const tab of tabs) {
+    tab.setAttribute('aria-controls', tab.dataset.pane);
     tab.addEventListener('click', () => showPane(tab.dataset.pane));
+    tab.addEventListener('keydown', (event) => {
+      const i = tabs.indexOf(tab), n = tabs.length;
+      const target = { ArrowRight: tabs[(i + 1) % n], ArrowLeft: tabs[(i + n - 1) % n], Home: tabs[0],
+        End: tabs[n - 1] }[event.key];
+      if (!target) return;
+      event.preventDefault();
+      showPane(target.dataset.pane);
+      target.focus();
+    });
   }
+  if (tabs.length) showPane(tabs.find((t) => t.classList.contains('active')).dataset.pane);
   if ($('memory')) {
     $('memory').addEventListener('scroll', () => renderMemory(machine()));
     $('memory-rows').addEventListener('click', (event) => {
@@ -217,6 +230,26 @@ window.playground = {
   objectCode: () => (ui.assembled ? api.objectCode() : ''),
   shareAddress,
 };
+
+// The theme: the one the student chose on this browser, else the system's.
+const THEME_KEY = 'playground.theme';
+function setTheme(theme) {
+  document.documentElement.dataset.theme = theme;
+  const button = $('theme');
+  if (button) button.setAttribute('aria-pressed', theme === 'dark');
+}
+function chosenTheme() {
+  let chosen = null;
+  try { chosen = localStorage.getItem(THEME_KEY); } catch (error) { chosen = null; }
+  if (chosen === 'dark' || chosen === 'light') return chosen;
+  return matchMedia('(prefers-color-scheme: dark)').matches ? 'dark' : 'light';
+}
+setTheme(chosenTheme());
+on('theme', () => {
+  const theme = document.documentElement.dataset.theme === 'dark' ? 'light' : 'dark';
+  setTheme(theme);
+  try { localStorage.setItem(THEME_KEY, theme); } catch (error) { /* the page works on */ }
+});
 
 createPlayground().then((mod) => {
   M = mod;

@@ -1,10 +1,10 @@
 """More groups of the browser test (run by browser_test.py, whose helpers
 they use): the student's work kept, links that fail, errors and edits, and
 the messages of a course page on another origin."""
-import json, os, sys, time
+import base64, json, os, re, sys, time
 
 bt = sys.modules['__main__']   # browser_test.py, run as the program
-from __main__ import check, click, load, native, put_source, serve, wait, machine_listing, VIEWS  # noqa: E402
+from __main__ import check, click, load, native, press, put_source, serve, wait, machine_listing, VIEWS  # noqa: E402
 
 
 MENU = "(m => [m.value, m.selectedOptions[0].text])(document.getElementById('examples'))"
@@ -269,3 +269,105 @@ def messages(browser, work, url):
     finally:
         server.shutdown()
 
+
+
+def axe_violations(browser):
+    """axe-core's serious and critical violations on the page shown, or None
+    when axe-core is not installed."""
+    axe = os.path.join(os.path.dirname(bt.BIN), 'axe', 'node_modules', 'axe-core', 'axe.min.js')
+    if not os.path.exists(axe):
+        return None
+    browser.js(open(axe).read() + ';0')
+    return browser.js("axe.run(document).then((r) => r.violations.filter((v) => "
+                      "['serious', 'critical'].includes(v.impact)).map((v) => v.id + ': ' + "
+                      "v.nodes.map((n) => n.target.join(' ')).join(', ')))")
+
+
+def axe_states(browser, work, url):
+    """axe in the states the page goes through: a finding shown, a stop, the
+    notices, the widget and the course page."""
+    states = []
+
+    def look(what):
+        found = axe_violations(browser)
+        if found is not None:
+            states.append(what)
+            check(found == [], f'axe, {what}: {found}')
+
+    load(browser, url + '#code=%%%')
+    look('a link that failed')
+    put_source(browser, 'ldi 1\nadd\nhlt\n')
+    click(browser, 'run')
+    wait(browser, {'stopped'})
+    look('a stop of the machine')
+    put_source(browser, '        ldi 3\n        call f\n        hlt\n[f      pop\n        ret\n')
+    click(browser, 'run')
+    wait(browser, {'finding', 'stopped', 'halted'})
+    browser.js("document.querySelector('.tab[data-pane=\"findings\"]').click()")
+    look('a finding shown')
+    browser.js("document.getElementById('tab-notice').hidden = false")
+    look('the other tab\'s notice')
+    # The tabs: arrow keys move between them.
+    browser.js("document.querySelector('.tab[data-pane=\"listing\"]').focus()")
+    moved = []
+    for key, code in (('ArrowRight', 39), ('ArrowRight', 39), ('ArrowRight', 39), ('ArrowLeft', 37), ('Home', 36)):
+        press(browser, key, code)
+        moved.append(browser.js("document.activeElement.dataset.pane + ' ' + "
+                                "document.querySelector('.tab.active').dataset.pane"))
+    check(moved == ['symbols symbols', 'findings findings', 'listing listing', 'findings findings', 'listing listing'],
+          f'arrow keys move through the tabs: {moved}')
+    # The status region is announced: a run changes it once, its end once.
+    put_source(browser, '[spin jmp spin\n')
+    browser.js("window.changes = 0; new MutationObserver(() => ++changes).observe("
+               "document.getElementById('status'), {childList: true, characterData: true, subtree: true})")
+    click(browser, 'run')
+    time.sleep(1.5)
+    click(browser, 'stop')
+    time.sleep(0.2)
+    check(browser.js('changes') <= 2, f'the status changed {browser.js("changes")} times in a run of 1.5 s')
+    load(browser, url + 'embed.html#example=count.asm')
+    look('the widget')
+    load(browser, url + 'course-page-example.html')
+    time.sleep(1)
+    look('the course page')
+    print('axe: ' + ('; '.join(states) if states else 'skipped, axe-core is not installed'))
+
+
+def layout(browser, work, url):
+    """Any width from 360 px without scrolling sideways; the dark theme by the
+    system's choice and by the switch, remembered; screenshots of both
+    themes at 1280x800 and 390x844 beside the main screenshot."""
+    background = "getComputedStyle(document.body).backgroundColor"
+    for dark in (False, True):
+        load(browser, url)
+        browser.send('Emulation.setEmulatedMedia',
+                     features=[{'name': 'prefers-color-scheme', 'value': 'dark' if dark else 'light'}])
+        browser.js("localStorage.removeItem('playground.theme'); location.reload()")
+        time.sleep(0.5)
+        wait(browser, {'ready'}, 30)
+        check(browser.js('document.documentElement.dataset.theme') == ('dark' if dark else 'light'),
+              f'the theme follows the system (dark {dark})')
+        channels = [int(c) for c in re.findall(r'\d+', browser.js(background))[:3]]
+        check((max(channels) < 60) if dark else (min(channels) > 200), f'the page\'s background: {channels}')
+        put_source(browser, open(os.path.join(bt.EXAMPLES, 'count.asm')).read())
+        click(browser, 'run')
+        wait(browser, {'halted'})
+        for width, height in ((1280, 800), (390, 844), (360, 740)):
+            browser.send('Emulation.setDeviceMetricsOverride', width=width, height=height, deviceScaleFactor=1,
+                         mobile=width < 500)
+            time.sleep(0.3)
+            wide = browser.js('document.documentElement.scrollWidth')
+            check(wide <= width, f'{width} px wide: the page is {wide} px wide')
+            if width != 360:
+                shot = base64.b64decode(browser.send('Page.captureScreenshot', format='png')['data'])
+                name = os.path.join(os.path.dirname(bt.SCREENSHOT), f'layout-{width}x{height}-{"dark" if dark else "light"}.png')
+                with open(name, 'wb') as f:
+                    f.write(shot)
+        browser.send('Emulation.clearDeviceMetricsOverride')
+    print(f'layout: screenshots {os.path.dirname(bt.SCREENSHOT)}/layout-*.png')
+    chosen = 'light' if browser.js('document.documentElement.dataset.theme') == 'dark' else 'dark'
+    click(browser, 'theme')
+    load(browser, url)
+    check(browser.js('document.documentElement.dataset.theme') == chosen, f'the theme switch is remembered ({chosen})')
+    browser.js("localStorage.removeItem('playground.theme')")
+    browser.send('Emulation.setEmulatedMedia', features=[{'name': 'prefers-color-scheme', 'value': 'light'}])
