@@ -20,7 +20,7 @@ class Adapter {
 public:
     explicit Adapter(std::function<void(const Json&)> send);
     // One message's body. False once the client asked to disconnect.
-    bool handle(const std::string& body);
+    bool handle(const std::string& text);
     // A message the framing could not read: an error response.
     void handle_malformed(const std::string& problem) { reply(Json(), false, nullptr, problem); }
     // Set by whoever reads the input when a pause request arrives during a

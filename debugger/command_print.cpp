@@ -51,9 +51,10 @@ void print_source(const Session& s, unsigned address) {
 // source line; with `offset` the nearest label and the offset from it.
 void print_at(const Session& s, unsigned address, bool offset) {
     std::string label = label_at(s.program, static_cast<std::uint16_t>(address));
-    std::string place = offset          ? address_with_offset(s, address)
-                        : label.empty() ? hex4(address)
-                                        : hex4(address) + " (" + label + ")";
+    bool outside = address >= MAX_MEMORY || !s.program.loaded[address];
+    std::string place = offset || outside ? address_with_offset(s, address)
+                        : label.empty()   ? hex4(address)
+                                          : hex4(address) + " (" + label + ")";
     std::printf("at %s %s\n", place.c_str(),
                 address < MAX_MEMORY ? instruction_text(s.run.machine(), address).c_str() : "");
     print_source(s, address);
@@ -225,6 +226,8 @@ void list(const Session& s, const Words& words) {
     if (line == 0 && address < static_cast<unsigned>(MEMORY_SIZE))
         line = s.program.line_of_address[address];
     if (s.program.has_source && line > 0) return list_source(s, line);
+    if (address >= MAX_MEMORY || !s.program.loaded[address])
+        say(hex4(address) + " is outside the program: the bytes there, decoded");
     list_instructions(s, std::min(address, static_cast<unsigned>(MAX_MEMORY - 1)));
 }
 

@@ -53,7 +53,7 @@ std::optional<std::uint64_t> parse_count(const Words& words, std::size_t index) 
     return n;
 }
 
-// An address, a label or :LINE, up to `limit`.
+// An address, a label, label+N or :LINE, up to `limit`.
 std::optional<std::uint16_t> parse_location(const Session& s, const std::string& word,
                                             unsigned limit) {
     const DebugProgram& p = s.program;
@@ -83,13 +83,24 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
             return std::nullopt;
         }
     } else {
-        std::optional<std::uint16_t> at = find_label(p, word);
+        // label+N: N bytes after the label.
+        std::size_t plus = word.find('+');
+        std::string name = word.substr(0, plus);
+        std::optional<std::uint64_t> offset = std::uint64_t{0};
+        if (plus != std::string::npos) offset = parse_number(word.substr(plus + 1));
+        if (!offset) {
+            say(std::string("'")
+                    .append(quoted_word(word))
+                    .append("' is not a location (label+N takes a number)"));
+            return std::nullopt;
+        }
+        std::optional<std::uint16_t> at = find_label(p, name);
         if (!at) {
-            say(p.has_source ? "unknown label '" + word + "'"
+            say(p.has_source ? std::string("unknown label '").append(quoted_word(name)).append("'")
                              : "no labels: " + p.file_name + " is object code");
             return std::nullopt;
         }
-        address = *at;
+        address = *offset > limit ? *offset : *at + *offset;
     }
     if (*address > limit) {
         say("address " + word + " out of range (0 to " + std::to_string(limit) + ")");

@@ -7,6 +7,7 @@
 #include "command_print.hpp"
 #include "command_words.hpp"
 #include "findings_view.hpp"
+#include "memory_view.hpp"
 #include "profile_view.hpp"
 #include "run_commands.hpp"
 
@@ -33,23 +34,12 @@ bool step_command(const Call& c) {
     return true;
 }
 
-bool examine_command(const Call& c) {
-    std::optional<std::uint16_t> at;
-    if (c.words.size() < 2) {
-        say("x takes an address and a count");
-    } else {
-        at = parse_location(c.s, c.words[1], MEMORY_SIZE - 1);
-    }
-    std::optional<std::uint64_t> n = at ? parse_count(c.words, 2) : std::nullopt;
-    if (n) examine(c.s.run.machine(), *at, *n);
-    return true;
-}
-
 void help();
+void help_command(const std::string& word);
 
 // Every command: its name and short name, the arguments help shows, the
 // most words it takes (itself included; 0 for any), whether an empty line
-// repeats it, what it does and its help line.
+// repeats it, what it does, its help line and an example.
 struct Command {
     const char* name;
     const char* alias;
@@ -58,24 +48,26 @@ struct Command {
     bool repeats;
     bool (*run)(const Call&);
     const char* help;
+    const char* example = nullptr;  // one line as a user types it
 };
 
 constexpr Command COMMANDS[] = {
     {"step", "s", "[N]", 2, true, step_command,
-     "run N instructions (default 1), each with its trace line"},
-    {"next", "n", "[N]", 2, true, step_command, "like step, but a call runs until it returns"},
+     "run N instructions (default 1), each with its trace line", "step 5"},
+    {"next", "n", "[N]", 2, true, step_command, "like step, but a call runs until it returns",
+     "next"},
     {"finish", nullptr, "", 1, false,
      [](const Call& c) {
          finish(c.s);
          return true;
      },
-     "run until the current subroutine returns; how the stack changed"},
+     "run until the current subroutine returns; how the stack changed", "finish"},
     {"continue", "c", "", 1, false,
      [](const Call& c) {
          continue_run(c.s);
          return true;
      },
-     "run until a breakpoint, a watchpoint, a finding, hlt, a stop or Ctrl-C"},
+     "run until a breakpoint, a watchpoint, a finding, hlt, a stop or Ctrl-C", "continue"},
     {"back", nullptr, "[N]", 2, true,
      [](const Call& c) {
          if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
@@ -84,19 +76,34 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "go back N instructions (default 1), as far as the start of the run"},
+     "go back N instructions (default 1), as far as the start of the run", "back 3"},
     {"goto", nullptr, "N", 2, false,
      [](const Call& c) {
          if (std::optional<std::uint64_t> n = parse_step(c.words)) goto_step(c.s, *n);
          return true;
      },
-     "to the state right after instruction N of the run (0: the start)"},
+     "to the state right after instruction N of the run (0: the start)", "goto 120"},
     {"reverse-continue", "rc", "", 1, false,
      [](const Call& c) {
          reverse_continue(c.s);
          return true;
      },
-     "back to where a breakpoint, watchpoint or finding last stopped, or the start"},
+     "back to where a breakpoint, watchpoint or finding last stopped, or the start", "rc"},
+    {"reverse-finish", "rfinish", "", 1, false,
+     [](const Call& c) {
+         reverse_finish(c.s);
+         return true;
+     },
+     "back to the state before the call that opened the current subroutine", "rfinish"},
+    {"reverse-next", "rn", "[N]", 2, true,
+     [](const Call& c) {
+         if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+             repeat_later(c);
+             reverse_next(c.s, *n);
+         }
+         return true;
+     },
+     "back N instructions (default 1) at this call depth, over whole calls", "rn 2"},
     {"last-write", nullptr, "LOC", 2, false,
      [](const Call& c) {
          if (std::optional<std::uint16_t> at = parse_address(c.s, c.words)) {
@@ -104,31 +111,31 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "the last instruction that changed the byte at LOC"},
+     "the last instruction that changed the byte at LOC", "last-write total+1"},
     {"break", "br", "LOC", 2, false,
      [](const Call& c) {
          set_breakpoint(c.s, c.words, MarkKind::BREAK);
          return true;
      },
-     "stop when PC reaches LOC"},
+     "stop when PC reaches LOC", "break loop"},
     {"tbreak", nullptr, "LOC", 2, false,
      [](const Call& c) {
          set_breakpoint(c.s, c.words, MarkKind::TBREAK);
          return true;
      },
-     "stop when PC reaches LOC, only once"},
+     "stop when PC reaches LOC, only once", "tbreak :12"},
     {"watch", nullptr, "ADDRESS", 2, false,
      [](const Call& c) {
          set_breakpoint(c.s, c.words, MarkKind::WATCH);
          return true;
      },
-     "stop after an instruction that changes the byte at ADDRESS"},
+     "stop after an instruction that changes the byte at ADDRESS", "watch count"},
     {"delete", nullptr, "[ID]", 2, false,
      [](const Call& c) {
          delete_command(c.s, c.words);
          return true;
      },
-     "delete a breakpoint or watchpoint, or all of them"},
+     "delete a breakpoint or watchpoint, or all of them", "delete 2"},
     {"info", nullptr, "WHAT", 2, false,
      [](const Call& c) {
          if (c.words.size() == 2 && (c.words[1] == "breakpoints" || c.words[1] == "b")) {
@@ -140,19 +147,19 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "list the breakpoints (and watchpoints) or the findings of the run"},
+     "list the breakpoints (and watchpoints) or the findings of the run", "info breakpoints"},
     {"check", nullptr, "[KIND on|off]", 3, false,
      [](const Call& c) {
          check_command(c.s, c.words);
          return true;
      },
-     "the kinds of findings that stop a run; turn one (or all) on or off"},
+     "the kinds of findings that stop a run; turn one (or all) on or off", "check unwritten on"},
     {"regs", nullptr, "", 1, false,
      [](const Call& c) {
          print_registers(c.s.run.machine());
          return true;
      },
-     "registers, flags and counts"},
+     "registers, flags and counts", "regs"},
     {"stack", nullptr, "[all]", 2, false,
      [](const Call& c) {
          if (c.words.size() == 2 && c.words[1] != "all") {
@@ -162,18 +169,55 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "the top 32 bytes on the stack, or all of them"},
-    {"x", nullptr, "ADDRESS [N]", 3, false, examine_command,
-     "N bytes of memory in hex and decimal"},
+     "the top 32 bytes on the stack, or all of them", "stack all"},
+    {"print", "p", "LOC [byte|word|char|string]", 3, false,
+     [](const Call& c) {
+         print_command(c.s, c.words);
+         return true;
+     },
+     "the byte (or word, character, string) at LOC in hex, decimal and as a character",
+     "print total word"},
+    {"x", nullptr, "LOC [N] [hex|dec|char|word]", 4, false,
+     [](const Call& c) {
+         examine_command(c.s, c.words);
+         return true;
+     },
+     "N bytes (or words) of memory from LOC; without a format in hex and decimal",
+     "x 0x3FF0 16 hex"},
+    {"display", nullptr, "LOC [byte|word|char|string]", 3, false,
+     [](const Call& c) {
+         display_command(c.s, c.words);
+         return true;
+     },
+     "print LOC as print does, and again after every stop", "display count"},
+    {"undisplay", nullptr, "ID", 2, false,
+     [](const Call& c) {
+         undisplay_command(c.s, c.words);
+         return true;
+     },
+     "stop printing display ID", "undisplay 1"},
+    {"set", nullptr, "LOC = V... | sp = V | pc = LOC", 0, false,
+     [](const Call& c) {
+         set_command(c.s, c.words);
+         return true;
+     },
+     "store bytes, or set SP or PC, where the run stands; the run goes on from there",
+     "set total = 0 1"},
     {"list", nullptr, "[LOC]", 2, false,
      [](const Call& c) {
          list(c.s, c.words);
          return true;
      },
-     "source lines or instructions around PC or LOC"},
+     "source lines or instructions around PC or LOC", "list :20"},
     {"profile", nullptr, "[FILE]", 2, false,
      [](const Call& c) {
-         if (c.words.size() == 2) {
+         // The profile counts the run again from the program as loaded.
+         if (!c.s.run.history().rewritten_steps().empty()) {
+             say("no profile of a run changed by set (run starts it again)");
+         } else if (!count_profile(c.s)) {
+             say("interrupted");
+             print_position(c.s);
+         } else if (c.words.size() == 2) {
              write_profile(c.s, c.words[1]);
          } else {
              std::string text = profile_text(c.s);
@@ -181,7 +225,7 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "per line count and clocks, costliest, subroutines; FILE: callgrind"},
+     "per line count and clocks, costliest, subroutines; FILE: callgrind", "profile run.callgrind"},
     {"run", nullptr, "", 1, false,
      [](const Call& c) {
          restart(c.s);
@@ -189,21 +233,25 @@ constexpr Command COMMANDS[] = {
          print_position(c.s);
          return true;
      },
-     "start again from the loaded program"},
-    {"quit", "q", "", 1, false, [](const Call&) { return false; }, "end the session"},
+     "start again from the loaded program", "run"},
+    {"quit", "q", "", 1, false, [](const Call&) { return false; }, "end the session", "quit"},
     {"echo", nullptr, "TEXT", 0, false,
      [](const Call& c) {
          // Marks the sections of a scripted session.
          say(c.line.substr(std::min(c.line.find("echo") + 5, c.line.size())));
          return true;
      },
-     "print TEXT (marks the parts of a scripted session)"},
-    {"help", nullptr, "", 1, false,
-     [](const Call&) {
-         help();
+     "print TEXT (marks the parts of a scripted session)", "echo part 2"},
+    {"help", nullptr, "[COMMAND]", 2, false,
+     [](const Call& c) {
+         if (c.words.size() == 2) {
+             help_command(c.words[1]);
+         } else {
+             help();
+         }
          return true;
      },
-     "this list"},
+     "this list, or one command: its arguments and an example", "help print"},
 };
 
 std::string usage_of(const Command& command) {
@@ -222,9 +270,56 @@ void help() {
     }
     std::string kinds;
     for (const FindingKindRow& kind : FINDING_KINDS) kinds.append(kind.name).append(", ");
-    say("LOC is a decimal or 0x address, a label or :LINE; WHAT is breakpoints or findings; KIND "
+    say("LOC is a decimal or 0x address, a label, label+N or :LINE; WHAT is breakpoints or "
+        "findings; KIND "
         "is " +
-        kinds + "or all; an empty line repeats " + repeated);
+        kinds + "or all; an empty line repeats " + repeated + "; help COMMAND shows an example");
+}
+
+// What the words of the argument lines stand for, for help COMMAND.
+struct ArgumentWord {
+    const char* word;
+    const char* meaning;
+};
+
+constexpr ArgumentWord ARGUMENT_WORDS[] = {
+    {"LOC", "a decimal or 0x address, a label, label+N or :LINE (a source line)"},
+    {"ADDRESS", "a decimal or 0x address, a label, label+N or :LINE"},
+    {"N", "a number, decimal or 0x"},
+    {"V", "a number, decimal or 0x (a byte: 0 to 255)"},
+    {"ID", "the number a breakpoint, watchpoint or display was given"},
+    {"FILE", "a file name"},
+    {"KIND", "a kind of finding (help lists them) or all"},
+    {"WHAT", "breakpoints (b) or findings"},
+    {"TEXT", "any text"},
+    {"COMMAND", "a command's name or short name"},
+};
+
+bool names_word(const std::string& arguments, const std::string& word) {
+    for (std::size_t at = arguments.find(word); at != std::string::npos;
+         at = arguments.find(word, at + 1)) {
+        auto letter = [&](std::size_t i) {
+            return i < arguments.size() && arguments[i] >= 'A' && arguments[i] <= 'Z';
+        };
+        if ((at == 0 || !letter(at - 1)) && !letter(at + word.size())) return true;
+    }
+    return false;
+}
+
+const Command* find_command(const std::string& word);
+
+void help_command(const std::string& word) {
+    const Command* command = find_command(word);
+    if (command == nullptr) {
+        return say("no command '" + quoted_word(word) + "' (help lists the commands)");
+    }
+    say(usage_of(*command));
+    say(std::string("  ") + command->help);
+    for (const ArgumentWord& argument : ARGUMENT_WORDS) {
+        if (names_word(command->arguments, argument.word))
+            say(std::string("  ") + argument.word + ": " + argument.meaning);
+    }
+    if (command->example != nullptr) say(std::string("  example: ") + command->example);
 }
 
 const Command* find_command(const std::string& word) {
@@ -253,5 +348,22 @@ bool run_command(Session& s, const std::string& line) {
         say("too many words for " + quoted_word(words[0]));
         return true;
     }
-    return command->run(Call{s, words, line});
+    std::uint64_t step = s.run.step();
+    s.state_changed = false;
+    begin_command();
+    bool go_on = command->run(Call{s, words, line});
+    end_command();
+    // The displays follow every command that moved the run or changed it.
+    if (go_on && (s.run.step() != step || s.state_changed)) show_displays(s);
+    return go_on;
+}
+
+std::vector<std::string> completion_words(const Session& s) {
+    std::vector<std::string> words;
+    for (const Command& command : COMMANDS) {
+        words.emplace_back(command.name);
+        if (command.alias != nullptr) words.emplace_back(command.alias);
+    }
+    for (const Label& label : s.program.labels) words.push_back(label.name);
+    return words;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "session.hpp"
 
@@ -10,3 +11,6 @@ void print_position(const Session& s);
 // Runs one command line; false when the session should end. An empty line
 // repeats the last step, next or back.
 bool run_command(Session& s, const std::string& line);
+// The names and short names of the commands, and the program's labels:
+// the words Tab completes.
+std::vector<std::string> completion_words(const Session& s);

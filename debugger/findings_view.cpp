@@ -78,9 +78,11 @@ void info_findings(const Session& s) {
     const FindingLog& log = s.run.findings();
     std::size_t listed = 0;
     std::size_t hidden = 0;
+    FindingKinds hidden_kinds = 0;
     for (std::size_t i = 0; i < log.all().size(); ++i) {
         if (!log.is_shown(log.all()[i])) {
             ++hidden;
+            hidden_kinds |= kind_bit(log.all()[i].kind);
             continue;
         }
         ++listed;
@@ -89,8 +91,17 @@ void info_findings(const Session& s) {
     }
     if (listed == 0) put("no findings");
     if (hidden > 0) {
+        // Each kind by name, with the command that turns it on.
+        std::string names;
+        std::string commands;
+        for (const FindingKindRow& row : FINDING_KINDS) {
+            if ((hidden_kinds & kind_bit(row.kind)) == 0) continue;
+            names += (names.empty() ? "" : ", ") + std::string(row.name);
+            commands += (commands.empty() ? "check " : ", check ") + std::string(row.name) + " on";
+        }
         put(std::to_string(hidden) + (hidden == 1 ? " finding" : " findings") +
-            " of kinds turned off (check lists the kinds)");
+            " of kinds turned off: " + names + " (" + commands + " shows " +
+            (hidden == 1 ? "it)" : "them)"));
     }
 }
 

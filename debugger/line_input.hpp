@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 constexpr const char* DEBUGGER_PROMPT = "(debugger) ";
 
@@ -12,3 +13,8 @@ constexpr const char* DEBUGGER_PROMPT = "(debugger) ";
 void start_line_input();
 // One line without its line end; false at the end of the input.
 bool read_command_line(std::string& line);
+// The words Tab completes: the commands and the program's labels.
+void set_completion_words(std::vector<std::string> words);
+// Keeps the lines typed at the terminal for the next session (in the XDG
+// state directory); nothing is said when that fails.
+void end_line_input();

@@ -78,9 +78,11 @@ int main(int argc, char** argv) {
                 session.program.has_source ? "source, assembled in memory"
                                            : "object code (no source lines or labels)");
     print_position(session);
+    set_completion_words(completion_words(session));
     std::string line;
     while (read_command_line(line) && run_command(session, line)) {
     }
+    end_line_input();
     // Everything the session printed, or a line saying it could not be.
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         report_output_failure(errno != 0 ? errno : EIO);

@@ -21,6 +21,29 @@ const Profile& counted(Session& s) {
     return *s.profile;
 }
 
+}  // namespace
+
+bool count_profile(Session& s) {
+    constexpr std::uint64_t PIECE = std::uint64_t{1} << 22;
+    std::uint64_t target = s.run.step();
+    if (!s.profile || target < s.profile->step())
+        s.profile = std::make_unique<Profile>(s.run.start());
+    interrupt_requested = 0;
+    while (s.profile->step() < target) {
+        std::uint64_t from = s.profile->step();
+        s.profile->count_to(std::min(target, from + PIECE));
+        if (s.profile->step() == from) break;  // the run ended there
+        if (interrupt_requested != 0) {
+            interrupt_requested = 0;
+            return false;
+        }
+        if (s.run.progress) s.run.progress(s.profile->step(), target);
+    }
+    return true;
+}
+
+namespace {
+
 std::string format(const char* pattern, auto... values) {
     char text[128];
     std::snprintf(text, sizeof text, pattern, values...);

@@ -8,6 +8,9 @@
 
 #include "session.hpp"
 
+// Counts the profile up to the run's step in pieces, polling Ctrl-C between
+// them; false when interrupted.
+bool count_profile(Session& s);
 // The annotated source (for object code, every address that ran), the ten
 // costliest lines and the subroutines with what they call.
 std::string profile_text(Session& s);

@@ -2,6 +2,7 @@
 
 #include "command_print.hpp"
 #include "commands.hpp"
+#include "memory_view.hpp"
 
 namespace {
 
@@ -59,7 +60,7 @@ void continue_run(Session& s) {
 
 void back(Session& s, std::uint64_t n) {
     std::uint64_t at = s.run.step();
-    if (at == 0) return say("nothing to undo");
+    if (at == 0) return say("already at the start of the run");
     if (n > at) say("went back " + std::to_string(at) + " (the start of the run)");
     s.run.go_to(n > at ? 0 : at - n);
     print_position(s);
@@ -85,21 +86,58 @@ void goto_step(Session& s, std::uint64_t target) {
     print_position(s);
 }
 
+// A search of the history that Ctrl-C ended: the run stands where it was.
+bool search_interrupted(const Session& s) {
+    if (!s.run.search_interrupted()) return false;
+    say("interrupted");
+    print_position(s);
+    return true;
+}
+
 void reverse_continue(Session& s) {
-    std::uint64_t target = s.run.last_break_before().value_or(0);
+    interrupt_requested = 0;
+    std::optional<std::uint64_t> found = s.run.last_break_before();
+    if (search_interrupted(s)) return;
+    std::uint64_t target = found.value_or(0);
     if (target == 0)
         say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
     s.run.go_to(target);
     print_position(s);
 }
 
+void reverse_finish(Session& s) {
+    interrupt_requested = 0;
+    std::optional<std::uint64_t> target = s.run.call_step();
+    if (search_interrupted(s)) return;
+    if (!target) return say("no subroutine is open here: nothing to go back out of");
+    s.run.go_to(*target);
+    print_position(s);
+}
+
+void reverse_next(Session& s, std::uint64_t n) {
+    if (s.run.step() == 0) return say("already at the start of the run");
+    interrupt_requested = 0;
+    for (std::uint64_t i = 0; i < n && interrupt_requested == 0; ++i) {
+        std::optional<std::uint64_t> target = s.run.previous_step_over_calls();
+        if (search_interrupted(s)) return;
+        if (!target) break;
+        s.run.go_to(*target);
+    }
+    print_position(s);
+}
+
 void print_last_write(Session& s, std::uint16_t address) {
+    interrupt_requested = 0;
     std::optional<std::uint64_t> t = s.run.last_write(address);
-    if (!t) return say("nothing changed " + with_label(s, address) + " since the start");
+    if (search_interrupted(s)) return;
+    if (!t) return say("nothing changed " + data_place(s, address) + " since the start");
+    std::optional<std::uint64_t> same = s.run.last_same_write(address, *t);
     s.run.history().rebuild(s.run.scratch(), *t - 1);
     unsigned pc = s.run.scratch().PC;
-    say("instruction " + std::to_string(*t) + " at " + with_label(s, pc) + " changed " +
-        with_label(s, address));
+    say(data_place(s, address) + " last changed by instruction " + std::to_string(*t) + " at " +
+        with_label(s, pc) +
+        (same ? " (last written by instruction " + std::to_string(*same) + ", the same value)"
+              : ""));
     say(s.run.history().trace_line(s.run.scratch(), *t));
     print_source(s, pc);
 }

@@ -15,6 +15,10 @@ void continue_run(Session& s);
 void back(Session& s, std::uint64_t n);
 void goto_step(Session& s, std::uint64_t target);
 void reverse_continue(Session& s);
+// Back to the state before the call that opened the current subroutine.
+void reverse_finish(Session& s);
+// Back n instructions at this call depth, over whole calls.
+void reverse_next(Session& s, std::uint64_t n);
 void print_last_write(Session& s, std::uint16_t address);
 void set_breakpoint(Session& s, const Words& words, MarkKind kind);
 void delete_command(Session& s, const Words& words);

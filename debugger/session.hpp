@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "findings.hpp"
 #include "machine/profile.hpp"
@@ -16,6 +17,13 @@
 // Set by the Ctrl-C handler; a run checks it between stretches of
 // instructions.
 extern volatile std::sig_atomic_t interrupt_requested;
+
+// A location printed again after every stop (display).
+struct Display {
+    int id;
+    std::uint16_t address;
+    std::string format;  // as print takes it
+};
 
 struct Session {
     DebugProgram program;
@@ -27,7 +35,19 @@ struct Session {
     // The profile of the run, made when first asked for; it counts on from
     // the steps it counted, and again from the start after going back.
     std::unique_ptr<Profile> profile;
+
+    std::vector<Display> displays;
+    int next_display = 1;
+    // Set by a command that changed the state without moving the step
+    // (run, set): the displays are shown again after it.
+    bool state_changed = false;
 };
+
+// A command's progress on standard error, when that is a terminal and the
+// command has run for over a second: begin_command starts its clock,
+// end_command clears the progress line if one was shown.
+void begin_command();
+void end_command();
 
 // Resets the machine, loads the program's image and starts the run there.
 void start_session(Session& s);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Static checks of the project's own code (common/, simulator/, assembler/,
-# debugger/, checker/, disassembler/, language-server/, tests/, fuzz/): fails
+# debugger/, checker/, disassembler/, language-server/, debug-adapter/,
+# tests/, fuzz/): fails
 # on any clang-format difference from .clang-format and on any clang-tidy finding
 # of .clang-tidy. Needs clang-format, clang-tidy and clang++
 # (scripts/prerequisites-clang.sh installs them), and builds nothing: the
@@ -43,7 +44,8 @@ if [ "$what" = all ] || [ "$what" = tidy ]; then
     log=build-tidy/findings.txt
     {
         tidy build-tidy $(git ls-files 'common/*.cpp' 'simulator/*.cpp' 'assembler/*.cpp' \
-            'checker/*.cpp' 'disassembler/*.cpp' 'language-server/*.cpp' 'tests/*.cpp') || true
+            'debugger/*.cpp' 'checker/*.cpp' 'disassembler/*.cpp' 'language-server/*.cpp' \
+            'debug-adapter/*.cpp' 'tests/*.cpp') || true
         tidy build-tidy-fuzz $(git ls-files 'fuzz/*.cpp') || true
     } >"$log"
     if grep -qE '(warning|error):' "$log"; then

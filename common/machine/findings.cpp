@@ -190,7 +190,8 @@ std::string ran_on_text(const MachineFinding& f, const SourceMap* source) {
 
 std::string finding_text(const MachineFinding& f, const SourceMap* source) {
     std::string text = std::string(finding_kind_row(f.kind).title) + " at instruction " +
-                       std::to_string(f.instruction) + ", PC " + hex4(f.pc) + ": ";
+                       std::to_string(f.instruction) + ", PC " + hex4(f.pc) + " (" +
+                       std::to_string(f.pc) + "): ";
     switch (f.kind) {
         case FindingKind::RETURN_MISMATCH:
             text += "ret at " + place(f.pc, source) + " goes to " + hex4(f.address);

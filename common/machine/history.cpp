@@ -89,6 +89,7 @@ void History::begin(const Machine& start) {
     snapshots_.clear();
     step_ = recorded_ = outputs_ = 0;
     ending_.reset();
+    rewritten_.clear();
     density_ = budget_ / 8;
     taken_since_thinning_ = 0;
     take_snapshot(start);
@@ -106,6 +107,13 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
     while (left > 0) {
         // Pieces end at every grain, where new ground gets its snapshot.
         std::uint64_t to_grain = grain_ - step_ % grain_;
+        // A state changed by hand replaces the one the steps before reach.
+        if (!rewritten_.empty() && step_ < recorded_) {
+            auto next = std::lower_bound(rewritten_.begin(), rewritten_.end(), step_);
+            if (next != rewritten_.end() && *next == step_) m = *snapshot_before(step_).machine;
+            if (next != rewritten_.end() && *next == step_) ++next;
+            if (next != rewritten_.end()) to_grain = std::min(to_grain, *next - step_);
+        }
         std::size_t shown = io.port0.size();
         Advance a = advance(m, io, std::min(left, to_grain), stops, monitor);
         step_ += a.steps;
@@ -152,9 +160,11 @@ std::uint64_t History::rebuild(Machine& scratch, std::uint64_t target) const {
 }
 
 std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t last,
-                                                const FastStops& stops) const {
+                                                const FastStops& stops,
+                                                SearchControl* control) const {
     last = std::min(last, recorded_);
     if (last == 0) return std::nullopt;
+    std::uint64_t searched = 0;
     FastStops local = stops;
     std::vector<std::uint8_t> values(stops.watch_count);
     local.values = values.data();
@@ -173,8 +183,18 @@ std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t 
         std::optional<std::uint64_t> found;
         CountingIo io;
         while (at < end) {
-            Advance a = advance(scratch, io, end - at, &local);
+            std::uint64_t piece = control != nullptr ? std::min(end - at, SEARCH_PIECE) : end - at;
+            Advance a = advance(scratch, io, piece, &local);
             at += a.steps;
+            searched += a.steps;
+            if (control != nullptr) {
+                if (control->interrupt != nullptr && *control->interrupt != 0) {
+                    control->interrupted = true;
+                    return std::nullopt;
+                }
+                if (control->progress) control->progress(searched, last);
+            }
+            if (a.end == RunEnd::LIMIT && a.steps == piece && at < end) continue;
             if (a.end != RunEnd::BREAKPOINT) break;
             found = at;
             refresh();
@@ -194,7 +214,24 @@ std::string History::trace_line(Machine& scratch, std::uint64_t t) const {
     return line;
 }
 
-void History::take_snapshot(const Machine& m) {
+void History::rewrite(const Machine& m) {
+    while (snapshots_.back().step > step_) {
+        spare_.push_back(std::move(snapshots_.back().machine));
+        snapshots_.pop_back();
+    }
+    recorded_ = step_;
+    ending_.reset();
+    while (!rewritten_.empty() && rewritten_.back() >= step_) rewritten_.pop_back();
+    rewritten_.push_back(step_);
+    if (snapshots_.back().step == step_) {
+        *snapshots_.back().machine = m;
+        snapshots_.back().rewritten = true;
+    } else {
+        take_snapshot(m, true);
+    }
+}
+
+void History::take_snapshot(const Machine& m, bool rewritten) {
     std::unique_ptr<Machine> copy;
     if (spare_.empty()) {
         copy = std::make_unique<Machine>(m);
@@ -203,7 +240,7 @@ void History::take_snapshot(const Machine& m) {
         spare_.pop_back();
         *copy = m;
     }
-    snapshots_.push_back(Snapshot{step_, outputs_, std::move(copy)});
+    snapshots_.push_back(Snapshot{step_, outputs_, std::move(copy), rewritten});
     // Thinning looks at every snapshot, so it waits for a few new ones.
     if (++taken_since_thinning_ >= 32 || snapshots_.size() > budget_) thin();
 }
@@ -213,7 +250,7 @@ void History::thin() {
     for (;;) {
         std::size_t kept = 0;
         for (Snapshot& s : snapshots_) {
-            if (s.step % spacing(recorded_ - s.step, density_, grain_) == 0) {
+            if (s.rewritten || s.step % spacing(recorded_ - s.step, density_, grain_) == 0) {
                 if (&snapshots_[kept] != &s) snapshots_[kept] = std::move(s);
                 ++kept;
             } else {

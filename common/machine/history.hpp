@@ -16,8 +16,10 @@
 // budget snapshots (about 16.7 KB each) however long the run.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +31,17 @@
 #include "machine/run_end.hpp"
 
 class FindingMonitor;
+
+// What a long search of the history (History::last_stop) is told and tells:
+// an interrupt flag it polls between pieces of at most SEARCH_PIECE steps
+// (set from outside: a signal handler, a Stop button), and a report of its
+// progress after each piece; `interrupted` says it gave up.
+struct SearchControl {
+    const volatile std::sig_atomic_t* interrupt = nullptr;
+    std::function<void(std::uint64_t searched, std::uint64_t total)> progress;
+    bool interrupted = false;
+};
+constexpr std::uint64_t SEARCH_PIECE = std::uint64_t{1} << 22;
 
 // 65,536 steps: going back replays at most that many near the end (well
 // under a millisecond); a grain of 16,384 made the debugger's continue a
@@ -79,8 +92,19 @@ public:
     // with its value after the step before), searched backwards from `last`
     // one stretch between snapshots at a time; nothing when there is none.
     // `stops.values` is ignored: each stretch starts from its snapshot.
+    // With `control`, it polls the interrupt and reports its progress; when
+    // interrupted it says so there and returns nothing.
     std::optional<std::uint64_t> last_stop(Machine& scratch, std::uint64_t last,
-                                           const FastStops& stops) const;
+                                           const FastStops& stops,
+                                           SearchControl* control = nullptr) const;
+
+    // Replaces the state at step() by m (a state changed by hand): the
+    // steps recorded after it are forgotten, and the run goes on from m. The
+    // changed state stays a snapshot for good, so that every later rebuild
+    // starts from it.
+    void rewrite(const Machine& m);
+    // The steps whose state was changed by hand, in order.
+    const std::vector<std::uint64_t>& rewritten_steps() const { return rewritten_; }
 
     // The trace line of step t (1 to recorded()), as the simulator's trace
     // writes it; "" for a stop, which has none.
@@ -91,11 +115,12 @@ private:
         std::uint64_t step;
         std::uint64_t outputs;
         std::unique_ptr<Machine> machine;
+        bool rewritten = false;  // changed by hand: never thinned out
     };
 
     // The last snapshot at or before `target`.
     const Snapshot& snapshot_before(std::uint64_t target) const;
-    void take_snapshot(const Machine& m);
+    void take_snapshot(const Machine& m, bool rewritten = false);
     void thin();
 
     std::size_t budget_;
@@ -107,5 +132,6 @@ private:
     std::uint64_t step_ = 0;
     std::uint64_t recorded_ = 0;
     std::uint64_t outputs_ = 0;
-    std::optional<RunOutcome> ending_;  // how the run ended at recorded_, if it did
+    std::vector<std::uint64_t> rewritten_;  // the steps changed by hand, in order
+    std::optional<RunOutcome> ending_;      // how the run ended at recorded_, if it did
 };

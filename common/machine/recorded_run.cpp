@@ -157,6 +157,7 @@ RunEnd RecordedRun::run_forward() {
         Watched watched(marks_, break_at_.data());
         RunOutcome outcome = run_steps(RUN_STRETCH, &watched.stops);
         if (show_output) show_output(io.port0);
+        if (progress) progress(history_.step(), 0);
         RunEnd end = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED
                          ? outcome.end
                          : check_after(true);
@@ -175,6 +176,7 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
         std::uint64_t stretch = std::min(target - history_.step(), RUN_STRETCH);
         RunOutcome outcome = run_steps(stretch, nullptr);
         io.port0.resize(shown);
+        if (progress) progress(history_.step(), target);
         if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) {
             note_last_instruction();
             return outcome.end;
@@ -199,20 +201,38 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     if (now <= 1) return std::nullopt;
     std::optional<std::uint64_t> found = log_.last_before(now);
     Watched watched(marks_, break_at_.data());
-    std::optional<std::uint64_t> at = history_.last_stop(*scratch_, now - 1, watched.stops);
+    search_interrupted_ = false;
+    std::optional<std::uint64_t> at = search(now - 1, watched.stops);
+    if (search_interrupted_) return std::nullopt;
     if (at && (!found || *at > *found)) found = at;
     return found;
+}
+
+std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
+    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, kinds);
+    *scratch_ = *start_;
+    HeadlessIo quiet;
+    std::uint64_t at = 0;
+    auto changed_by_hand = std::make_unique<Machine>();
+    for (std::uint64_t changed : history_.rewritten_steps()) {
+        if (changed > history_.step()) break;
+        run_headless(*scratch_, quiet, changed - at, *monitor);
+        history_.rebuild(*changed_by_hand, changed);
+        for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
+            if (scratch_->memory[a] != changed_by_hand->memory[a]) monitor->mark_written(a, 1);
+        }
+        *scratch_ = *changed_by_hand;
+        at = changed;
+    }
+    run_headless(*scratch_, quiet, history_.step() - at, *monitor);
+    return monitor;
 }
 
 std::optional<OpenCall> RecordedRun::innermost_call() {
     if (history_.step() == history_.recorded()) return log_.monitor->innermost_call();
     // The monitor stands at the furthest step: a fresh one follows the run
     // again from the start up to here.
-    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, ALL_FINDING_KINDS);
-    *scratch_ = *start_;
-    HeadlessIo quiet;
-    run_headless(*scratch_, quiet, history_.step(), *monitor);
-    return monitor->innermost_call();
+    return monitor_here(ALL_FINDING_KINDS)->innermost_call();
 }
 
 std::vector<OpenCall> RecordedRun::open_calls() {
@@ -221,11 +241,29 @@ std::vector<OpenCall> RecordedRun::open_calls() {
         return std::vector<OpenCall>(calls.begin(), calls.end());
     };
     if (history_.step() == history_.recorded()) return list(*log_.monitor);
-    auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, ALL_FINDING_KINDS);
-    *scratch_ = *start_;
-    HeadlessIo quiet;
-    run_headless(*scratch_, quiet, history_.step(), *monitor);
-    return list(*monitor);
+    return list(*monitor_here(ALL_FINDING_KINDS));
+}
+
+std::uint64_t RecordedRun::change_state(const Machine& changed) {
+    std::uint64_t now = history_.step();
+    std::uint64_t forgotten = history_.recorded() - now;
+    if (forgotten > 0) {
+        // The monitor stands at the furthest step: one that has looked at
+        // the run up to here takes its place, with the findings made so far.
+        log_.monitor = monitor_here(looked_for_);
+        while (!log_.steps.empty() && log_.steps.back() > now) log_.steps.pop_back();
+        log_.steps.resize(log_.monitor->findings().size(), now);
+        breaks_marked_ = false;
+    }
+    for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
+        if (machine_.memory[a] != changed.memory[a]) log_.monitor->mark_written(a, 1);
+    }
+    machine_ = changed;
+    history_.rewrite(machine_);
+    standing_ = RunEnd::LIMIT;
+    io.port0.resize(std::min<std::size_t>(io.port0.size(), history_.outputs()));
+    refresh_watches();
+    return forgotten;
 }
 
 std::optional<std::uint64_t> RecordedRun::call_step() {
@@ -239,8 +277,9 @@ std::optional<std::uint64_t> RecordedRun::call_step() {
     breaks[site] = 1;
     FastStops stops{breaks.data(), nullptr, nullptr, 0};
     std::uint64_t last = history_.step();
+    search_interrupted_ = false;
     while (last > 0) {
-        std::optional<std::uint64_t> at = history_.last_stop(*scratch_, last, stops);
+        std::optional<std::uint64_t> at = search(last, stops);
         if (!at) break;
         history_.rebuild(*scratch_, *at);
         if (stack_depth(scratch_->SP) + 2 == stack_depth(call->sp_after)) return at;
@@ -249,10 +288,76 @@ std::optional<std::uint64_t> RecordedRun::call_step() {
     return std::nullopt;
 }
 
+std::optional<std::uint64_t> RecordedRun::previous_step_over_calls() {
+    std::uint64_t now = history_.step();
+    if (now == 0) return std::nullopt;
+    history_.rebuild(*scratch_, now - 1);
+    if (OpcodeTable[scratch_->memory[scratch_->PC]].flow != Flow::RETURN) return now - 1;
+    // A ret: back over the whole call it closed, if it closed one.
+    std::uint16_t returned_to = machine_.PC;
+    go_to(now - 1);
+    std::optional<OpenCall> call = innermost_call();
+    std::optional<std::uint64_t> before_call;
+    if (call && call->return_address == returned_to) before_call = call_step();
+    go_to(now);
+    return before_call.value_or(now - 1);
+}
+
 std::optional<std::uint64_t> RecordedRun::last_write(std::uint16_t address) {
     std::uint8_t value = 0;
     FastStops stops{nullptr, &address, &value, 1};
-    return history_.last_stop(*scratch_, history_.step(), stops);
+    search_interrupted_ = false;
+    return search(history_.step(), stops);
+}
+
+namespace {
+
+// Whether the instruction that just ran (its row, its operand word and the
+// word stored there before it ran, and the machine after it) wrote the byte
+// at address.
+bool wrote_byte(const OpcodeEntry& row, unsigned operand, unsigned pointer, const Machine& after,
+                unsigned address) {
+    unsigned width = row.store == Store::OPERAND_WORD || row.store == Store::POINTED_WORD ? 2 : 1;
+    unsigned target =
+        row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD ? operand : pointer;
+    if (row.store != Store::NONE && row.store != Store::PORT && address >= target &&
+        address < target + width) {
+        return true;
+    }
+    // The bytes it pushed are the top ones after it.
+    unsigned top = after.SP == 0 ? STACK_TOP + 1u : after.SP + 1u;
+    return row.pushes != 0 && address >= top && address < top + row.pushes;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> RecordedRun::last_same_write(std::uint16_t address,
+                                                          std::uint64_t changed) {
+    std::uint64_t now = history_.step();
+    if (now <= changed || now - changed > SAME_WRITE_REACH) return std::nullopt;
+    history_.rebuild(*scratch_, changed);
+    HeadlessIo quiet;
+    std::optional<std::uint64_t> found;
+    for (std::uint64_t t = changed + 1; t <= now; ++t) {
+        Machine& m = *scratch_;
+        const OpcodeEntry& row = OpcodeTable[m.memory[m.PC]];
+        unsigned operand = m.PC + 2u < MEMORY_SIZE ? load_word(m.memory, m.PC + 1u) : 0;
+        unsigned pointer = operand + 1u < MEMORY_SIZE ? load_word(m.memory, operand) : 0;
+        if (step_headless(m, quiet)) break;
+        quiet.port0.clear();
+        if (wrote_byte(row, operand, pointer, m, address)) found = t;
+    }
+    return found;
+}
+
+std::optional<std::uint64_t> RecordedRun::search(std::uint64_t last, const FastStops& stops) {
+    SearchControl control{interrupt, progress, false};
+    std::optional<std::uint64_t> found = history_.last_stop(*scratch_, last, stops, &control);
+    if (control.interrupted) {
+        search_interrupted_ = true;
+        *interrupt = 0;
+    }
+    return found;
 }
 
 void RecordedRun::count_marks() {

@@ -85,6 +85,14 @@ public:
     // Set from outside (a signal handler, a Stop button); polled between
     // stretches of a run and cleared when it ends one.
     volatile std::sig_atomic_t* interrupt = nullptr;
+    // Told how far a search of the history has come (steps searched, and
+    // the most it searches), between its pieces; and a run forward (its
+    // step, and the step it runs to, 0 when it runs until something stops
+    // it).
+    std::function<void(std::uint64_t searched, std::uint64_t total)> progress;
+    // Whether the last search (last_break_before, call_step, last_write)
+    // gave up at the interrupt; it then found nothing.
+    bool search_interrupted() const { return search_interrupted_; }
 
     // ---- findings ----
     const FindingLog& findings() const { return log_; }
@@ -134,6 +142,13 @@ public:
     // on the way are dropped.
     RunEnd run_to(std::uint64_t target);
 
+    // ---- changing the state ----
+    // Replaces the state where the run stands by `changed` (memory, SP or
+    // PC set by hand): what was recorded after this step is forgotten, and
+    // the run goes on from the changed state, whose changed bytes count as
+    // written. Returns how many recorded steps were forgotten.
+    std::uint64_t change_state(const Machine& changed);
+
     // ---- going back ----
     // To the state after `target` steps (at most recorded()), forward or
     // back; the standing is taken from the history.
@@ -145,14 +160,31 @@ public:
     // The step before the instruction that made the innermost open call
     // (where a reverse finish goes); nothing when no call is open.
     std::optional<std::uint64_t> call_step();
+    // One instruction back at this call depth (reverse next): the step
+    // before, or, when the instruction before was a ret that closed a call,
+    // the step before that call; nothing at the start.
+    std::optional<std::uint64_t> previous_step_over_calls();
+    // The last step after `changed` (the last change of the byte at
+    // address) up to the current one whose instruction wrote the byte again
+    // with the value it held: by its row's store or as one of the bytes it
+    // pushed. Nothing when none did, or when more than SAME_WRITE_REACH steps
+    // lie between (each is run again with step()).
+    static constexpr std::uint64_t SAME_WRITE_REACH = std::uint64_t{1} << 24;
+    std::optional<std::uint64_t> last_same_write(std::uint16_t address, std::uint64_t changed);
     // The last step up to the current one that changed the byte at address.
     std::optional<std::uint64_t> last_write(std::uint16_t address);
 
 private:
     void note_ending(const RunOutcome& outcome);
+    // A fresh monitor that has looked at the run from its start up to the
+    // current step, states changed by hand included (the scratch machine
+    // ends there).
+    std::unique_ptr<FindingMonitor> monitor_here(FindingKinds kinds);
     void note_last_instruction();
     void count_marks();
     void refresh_watches();
+    // A search of the history through `control`, which polls the interrupt.
+    std::optional<std::uint64_t> search(std::uint64_t last, const FastStops& stops);
     // Whether a mark that fired stops the run (it counts the hit).
     bool stops_run(Mark& m);
 
@@ -174,4 +206,5 @@ private:
     std::vector<std::uint8_t> break_at_ = std::vector<std::uint8_t>(MAX_MEMORY);
     std::size_t watch_count_ = 0;
     bool breaks_marked_ = false;  // the monitor's marks hold break_at_
+    bool search_interrupted_ = false;
 };

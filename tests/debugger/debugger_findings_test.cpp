@@ -67,37 +67,37 @@ constexpr const char* WORKED_TRANSCRIPT = R"(worked.asm: source, assembled in me
 at 0000 ldi 3
     2:         ldi 3
 =run into the finding
-finding: return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+finding: return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
     11:         ret
     4:         call mult
 8 0016 ret | SP=3FFF Z=0 S=0 O=0 C=0 |
     11:         ret
-at 0304 ldi 0
-return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
-finding: stray PC at instruction 9, PC 0304: execution left the program at 0304 after the ret at line 11 (mult+12)
+at 0304 (outside the program) ldi 0
+return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+finding: stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 after the ret at line 11 (mult+12)
     11:         ret
 9 0304 ldi 0 | SP=3FFE Z=0 S=0 O=0 C=0 | 00
-at 0306 ldi 0
+at 0306 (outside the program) ldi 0
 
 ERROR
  Stack overflow
 PC = 08962 [2302], IR = 000 [00]
 at 2302 (outside the program) ldi 0
 =back and forth
-at 22FE ldi 0
+at 22FE (outside the program) ldi 0
 
 ERROR
  Stack overflow
 PC = 08962 [2302], IR = 000 [00]
 at 2302 (outside the program) ldi 0
-at 0306 ldi 0
-at 0304 ldi 0
-return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
-stray PC at instruction 9, PC 0304: execution left the program at 0304 after the ret at line 11 (mult+12) (ahead)
+at 0306 (outside the program) ldi 0
+at 0304 (outside the program) ldi 0
+return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 after the ret at line 11 (mult+12) (ahead)
 9 0304 ldi 0 | SP=3FFE Z=0 S=0 O=0 C=0 | 00
-finding: stray PC at instruction 9, PC 0304: execution left the program at 0304 after the ret at line 11 (mult+12)
+finding: stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 after the ret at line 11 (mult+12)
     11:         ret
-at 0306 ldi 0
+at 0306 (outside the program) ldi 0
 =a kind off
 stray PC: off
 return     on  return mismatch
@@ -108,22 +108,22 @@ unwritten  off reading memory never written
 started again from reset
 at 0000 ldi 3
     2:         ldi 3
-finding: return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+finding: return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
     11:         ret
     4:         call mult
 8 0016 ret | SP=3FFF Z=0 S=0 O=0 C=0 |
     11:         ret
-at 0304 ldi 0
+at 0304 (outside the program) ldi 0
 
 ERROR
  Stack overflow
 PC = 08962 [2302], IR = 000 [00]
 at 2302 (outside the program) ldi 0
-return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
-1 finding of kinds turned off (check lists the kinds)
+return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+1 finding of kinds turned off: stray (check stray on shows it)
 every kind: on
-return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
-stray PC at instruction 9, PC 0304: execution left the program at 0304 after the ret at line 11 (mult+12)
+return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 after the ret at line 11 (mult+12)
 =the call
 started again from reset
 at 0000 ldi 3
@@ -134,19 +134,19 @@ stopped at breakpoint 1: 000A (mult)
     4:         call mult
 at 000A (mult) std 23
     7: [mult   std a           ; takes the low byte of the return address
-finding: return mismatch at instruction 8, PC 0016: ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+finding: return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
     11:         ret
     4:         call mult
 returned; the stack is 2 bytes shallower than before the call
 8 0016 ret | SP=3FFF Z=0 S=0 O=0 C=0 |
     11:         ret
-at 0304 ldi 0
+at 0304 (outside the program) ldi 0
 =goto
 started again from reset
 at 0000 ldi 3
     2:         ldi 3
 2 findings on the way (info findings lists them)
-at 031C ldi 0
+at 031C (outside the program) ldi 0
 )";
 
 constexpr const char* DUP = R"(; dup returns its argument twice: one byte more than it was given
@@ -193,7 +193,7 @@ program halted with 1 byte on the stack
 at 0009 ldd 200
     6:         ldd 200         ; no line placed a byte there
 reading memory never written: on
-finding: reading memory never written at instruction 11, PC 0009: ldd at line 6 reads 00C8 (v+169), which was never written
+finding: reading memory never written at instruction 11, PC 0009 (9): ldd at line 6 reads 00C8 (v+169), which was never written
     6:         ldd 200         ; no line placed a byte there
 11 0009 ldd 200 | SP=3FFE Z=0 S=0 O=0 C=0 | 00
     6:         ldd 200         ; no line placed a byte there
@@ -202,7 +202,7 @@ at 000C hlt
 program halted with 1 byte on the stack
 12 000C hlt | SP=3FFE Z=0 S=0 O=0 C=0 | 00
     7:         hlt
-reading memory never written at instruction 11, PC 0009: ldd at line 6 reads 00C8 (v+169), which was never written
+reading memory never written at instruction 11, PC 0009 (9): ldd at line 6 reads 00C8 (v+169), which was never written
 )";
 
 TEST(DebuggerFindings, TheWorkedExample) {

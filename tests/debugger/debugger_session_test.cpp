@@ -414,12 +414,12 @@ at 0018 (show) ldd 30
     13: [show   ldd count
 at 000F jnz 5
     8:         jnz again
-instruction 9 at 000C changed 001E (count)
+001E (count) last changed by instruction 9 at 000C
 9 000C std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
     7:         std count
 at 0014 ldi 0
     10:         ldi 0
-instruction 3 at 0005 (again) changed 3FFE
+3FFE last changed by instruction 3 at 0005 (again) (last written by instruction 11, the same value)
 3 0005 call 24 | SP=3FFD Z=0 S=0 O=0 C=0 | 08 00
     4: [again  call show
 

@@ -406,3 +406,73 @@ TEST_F(Terminal, StopAndContinueGiveTheTerminalBackAndTakeItAgain) {
 }
 
 }  // namespace
+
+// The debugger at a terminal on a run of 10^9 instructions: Ctrl-C ends
+// last-write and reverse-continue promptly with `interrupted` and the
+// session goes on; Ctrl-C at the prompt drops the line typed; Tab completes
+// a command; the lines typed are there again in the next session.
+TEST_F(Terminal, DebuggerCtrlCEndsSearchesAndTheLineKeepsItsHistory) {
+    const char* const LONG_RUN =
+        "        ldi 42\n        std early\n        ldiw 3815\n        stdw outer\n"
+        "[o      ldiw 65535\n        stdw cnt\n[in     lddw cnt\n        decw\n"
+        "        stdw cnt\n        jnz in\n        lddw outer\n        decw\n"
+        "        stdw outer\n        jnz o\n        ldi 7\n        std late\n        hlt\n"
+        "[early  db 0\n[late   db 0\n[outer  dw 0\n[cnt    dw 0\n";
+    write_file(dir_.file("long.asm"), LONG_RUN);
+    std::string state = dir_.file("state");
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    session_ = std::make_unique<TerminalSession>(
+        dir_.path, std::vector<std::string>{DEBUGGER_PATH, "long.asm"});
+    if (!session_->started()) GTEST_SKIP() << "no pseudo-terminal available";
+    ASSERT_TRUE(session_->wait_for("(debugger) ")) << session_->output();
+    session_->type("continue\r");
+    ASSERT_TRUE(session_->wait_for("program halted", 0, 120s)) << session_->output();
+    ASSERT_TRUE(session_->wait_for("(debugger) ", session_->output().find("program halted")));
+    // Each search runs for seconds on this run; Ctrl-C ends it at once.
+    for (const char* search : {"last-write early\r", "watch early\rrc\r"}) {
+        SCOPED_TRACE(search);
+        std::size_t mark = session_->output().size();
+        session_->type(search);
+        session_->read_for(300ms);
+        auto sent = std::chrono::steady_clock::now();
+        session_->type("\x03");
+        ASSERT_TRUE(session_->wait_for("interrupted", mark, 10s)) << session_->output();
+        std::chrono::duration<double> took = std::chrono::steady_clock::now() - sent;
+        EXPECT_LT(took.count(), 2.0) << "a gross slowdown: the goal is 0.2 s";
+        EXPECT_TRUE(session_->wait_for("17:         hlt", mark)) << session_->output().substr(mark);
+        std::printf("Ctrl-C answered in %.3f s\n", took.count());
+        EXPECT_TRUE(
+            session_->wait_for("(debugger) ", session_->output().find("interrupted", mark)));
+    }
+    // Ctrl-C at the prompt: the line typed is dropped, the empty line after
+    // it does nothing.
+    std::size_t mark = session_->output().size();
+    session_->type("regs");
+    ASSERT_TRUE(session_->wait_for("regs", mark));
+    session_->type("\x03");
+    session_->read_for(200ms);
+    session_->type("\r");
+    // Tab completes the command's name.
+    session_->type("undis\t7\r");
+    ASSERT_TRUE(session_->wait_for("no display 7", mark)) << session_->output();
+    EXPECT_EQ(session_->output().find("PC=", mark), std::string::npos) << session_->output();
+    session_->type("quit\r");
+    EXPECT_EQ(session_->wait_exit(), 0);
+    std::string kept = read_file(state + "/stack-machine-toolchain/debugger_history");
+    EXPECT_NE(kept.find("last-write early\nwatch early\nrc\n"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("undisplay 7\nquit\n"), std::string::npos) << kept;
+    EXPECT_EQ(kept.find("regs"), std::string::npos) << kept;
+
+    // The next session: the arrow up brings the last line back.
+    session_ = std::make_unique<TerminalSession>(
+        dir_.path, std::vector<std::string>{DEBUGGER_PATH, "long.asm"});
+    ASSERT_TRUE(session_->wait_for("(debugger) ")) << session_->output();
+    mark = session_->output().size();
+    session_->type("\x1b[A\x1b[A");
+    EXPECT_TRUE(session_->wait_for("undisplay 7", mark)) << session_->output();
+    session_->type("\r");
+    EXPECT_TRUE(session_->wait_for("no display 7", mark)) << session_->output();
+    session_->type("quit\r");
+    EXPECT_EQ(session_->wait_exit(), 0);
+    unsetenv("XDG_STATE_HOME");
+}

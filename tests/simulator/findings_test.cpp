@@ -100,13 +100,13 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
          WORKED_EXAMPLE,
          DEFAULT_FINDING_KINDS,
          {{K::RETURN_MISMATCH, 11, 0x1D, 0x0304, 0x04}, {K::STRAY_PC, 12, 0x0304, 0x0304, 0x1D}},
-         "return mismatch at instruction 11, PC 001D: ret at line 13 (mult+19) goes to 0304, "
+         "return mismatch at instruction 11, PC 001D (29): ret at line 13 (mult+19) goes to 0304, "
          "but the call at line 3 (to mult) pushed 0007"},
         {"ret with no call open",
          "ldiw 4\nret\nhlt\n",
          DEFAULT_FINDING_KINDS,
          {{K::RETURN_MISMATCH, 2, 3, 4, 0}},
-         "return mismatch at instruction 2, PC 0003: ret at line 2 goes to 0004, "
+         "return mismatch at instruction 2, PC 0003 (3): ret at line 2 goes to 0004, "
          "but no call is open"},
         {"saved and restored return address",
          "call f\nhlt\n[f stdw r\nlddw r\nret\n[r dw 0\n",
@@ -117,37 +117,37 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
          "jmp 100\nhlt\n",
          DEFAULT_FINDING_KINDS,
          {{K::STRAY_PC, 2, 100, 100, 0}},
-         "stray PC at instruction 2, PC 0064: execution left the program at 0064 after the jmp "
+         "stray PC at instruction 2, PC 0064 (100): execution left the program at 0064 after the jmp "
          "at line 1"},
         {"executing data",
          "jmp d\n[d db 65\n",
          DEFAULT_FINDING_KINDS,
          {{K::EXECUTING_DATA, 2, 3, 3, 0}},
-         "executing data at instruction 2, PC 0003: hlt at line 2 (d) runs a byte placed by db "
+         "executing data at instruction 2, PC 0003 (3): hlt at line 2 (d) runs a byte placed by db "
          "or dw, reached by the jmp at line 1"},
         {"executing data after a branch taken",
          "ldi 1\ndec\njz n\nhlt\n[n db 65\n",
          DEFAULT_FINDING_KINDS,
          {{K::EXECUTING_DATA, 4, 7, 7, 3}},
-         "executing data at instruction 4, PC 0007: hlt at line 5 (n) runs a byte placed by db "
+         "executing data at instruction 4, PC 0007 (7): hlt at line 5 (n) runs a byte placed by db "
          "or dw, reached by the jz at line 3"},
         {"executing data after a branch not taken",
          "ldi 1\njz n\n[n db 65\n",
          DEFAULT_FINDING_KINDS,
          {{K::EXECUTING_DATA, 3, 5, 5, 0}},
-         "executing data at instruction 3, PC 0005: hlt at line 3 (n) runs a byte placed by db "
+         "executing data at instruction 3, PC 0005 (5): hlt at line 3 (n) runs a byte placed by db "
          "or dw, running on from line 2"},
         {"writing into code, then running it",
          "ldi 65\nstd p\n[p nop\n",
          DEFAULT_FINDING_KINDS,
          {{K::WRITING_CODE, 2, 2, 5, 0}, {K::EXECUTING_DATA, 3, 5, 5, 0}},
-         "writing into code at instruction 2, PC 0002: std at line 2 stores into 0005 (p), a "
+         "writing into code at instruction 2, PC 0002 (2): std at line 2 stores into 0005 (p), a "
          "byte assembled as an instruction"},
         {"reading memory never written",
          "ldd 100\nlda p\nhlt\n[p dw 0\n",
          ALL_FINDING_KINDS,
          {{K::UNWRITTEN_READ, 1, 0, 100, 0}},
-         "reading memory never written at instruction 1, PC 0000: ldd at line 1 reads 0064 "
+         "reading memory never written at instruction 1, PC 0000 (0): ldd at line 1 reads 0064 "
          "(p+93), which was never written"},
         {"never-written reads are off by default",
          "ldd 100\nhlt\n",
@@ -158,7 +158,7 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
          "ldi 1\n",
          DEFAULT_FINDING_KINDS,
          {{K::STRAY_PC, 2, 2, 2, 0}},
-         "stray PC at instruction 2, PC 0002: execution left the program at 0002, running on "
+         "stray PC at instruction 2, PC 0002 (2): execution left the program at 0002, running on "
          "from line 1"},
         {"a kind turned off",
          "jmp 100\nhlt\n",
@@ -192,7 +192,7 @@ TEST(Findings, AddressesOnlyWithoutTheSource) {
     f.related_address = 7;
     f.related_target = 0x0A;
     EXPECT_EQ(finding_text(f, nullptr),
-              "return mismatch at instruction 11, PC 001D: ret at 001D goes to 0304, but the call "
+              "return mismatch at instruction 11, PC 001D (29): ret at 001D goes to 0304, but the call "
               "at 0004 (to 000A) pushed 0007");
 }
 

@@ -383,7 +383,7 @@ def findings(browser, work, url):
     subprocess.run([BIN + '/assembler', 'm.asm'], cwd=work, capture_output=True, check=True)
     checked = subprocess.run([BIN + '/simulator', '--check', 'm.hx'], cwd=work, stdin=subprocess.DEVNULL,
                              capture_output=True).stderr.decode().splitlines()
-    # "finding: return mismatch at instruction 11, PC 001D: ..." -> instruction, PC
+    # "finding: return mismatch at instruction 11, PC 001D (29): ..." -> instruction, PC
     # (the line on the bytes left on the stack at the end names no instruction)
     at = [re.search(r'instruction (\d+), PC (\w+)', line) for line in checked if line.startswith('finding: ')]
     expected = [tuple(int(n, b) for n, b in zip(m.groups(), (10, 16))) for m in at if m]
@@ -407,7 +407,7 @@ def findings(browser, work, url):
     check('finding: return mismatch' in texts[0] and 'stray PC' in texts[3]
           and texts[1].startswith(f'line {ret_line} (mult+19) return mismatch at instruction {expected[0][0]}')
           and 'the call at line 3 (to mult) pushed 0007' in texts[1]
-          and 'return mismatch at instruction 11, PC 001D: ret at line 13' in texts[2],
+          and 'return mismatch at instruction 11, PC 001D (29): ret at line 13' in texts[2],
           f'the marks\' titles, the pane\'s row and the status: {texts}')
     check(wait(browser, {'stopped'}) == 'stopped' and 'Stack overflow' in browser.js(VIEWS)['console'],
           'after the findings the run goes on to the stop')
