@@ -211,6 +211,8 @@ function renderMemory(m) {
     }
   }
   const format = BYTE_FORMATS[$('memory-format').value];
+  // Decimal bytes take a character more each: a smaller font keeps 16 of them in the box.
+  $('memory').classList.toggle('decimal', $('memory-format').value === 'decimal');
   const first = Math.max(0, Math.floor(view.scrollTop / ROW_HEIGHT) - 2);
   const last = Math.min(MEMORY_SIZE / ROW_BYTES, first + Math.ceil(view.clientHeight / ROW_HEIGHT) + 4);
   const bytes = memoryBytes();
