@@ -9,6 +9,7 @@
 #include "machine/headless.hpp"
 #include "machine/loader.hpp"
 #include "machine/machine.hpp"
+#include "out_check.hpp"
 
 namespace {
 
@@ -22,29 +23,6 @@ double thread_seconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
-
-// What port 0 received, compared with "out" value by value as it comes.
-struct OutSeen {
-    const std::vector<std::uint8_t>* want = nullptr;  // "out" values, if the case has them
-    std::uint64_t count = 0;
-    std::optional<std::uint64_t> first_difference;  // index of the first value unlike want's
-    std::uint8_t different_value = 0;
-    std::optional<std::uint8_t> first_extra;  // the value after the last expected one
-
-    void see(std::uint8_t value) {
-        if (want != nullptr) {
-            if (count < want->size()) {
-                if (!first_difference && (*want)[count] != value) {
-                    first_difference = count;
-                    different_value = value;
-                }
-            } else if (count == want->size()) {
-                first_extra = value;
-            }
-        }
-        ++count;
-    }
-};
 
 // The address a location names, or nullopt with the reason in error.
 std::optional<long long> resolve(const AssemblyResult& program, const Location& where,
@@ -145,24 +123,6 @@ void check_end(const AssemblyResult& program, const TestCase& test, const RunLim
     if (expected != (halted ? 0 : 255)) {
         failures.push_back("expected status " + std::to_string(expected) + ", got " +
                            describe_end(run));
-    }
-}
-
-void check_out(const OutSeen& seen, std::vector<std::string>& failures) {
-    const std::vector<std::uint8_t>& want = *seen.want;
-    if (seen.first_difference) {
-        std::uint64_t i = *seen.first_difference;
-        failures.push_back("expected out #" + std::to_string(i + 1) + " = " +
-                           std::to_string(want[i]) + ", got " +
-                           std::to_string(seen.different_value));
-    } else if (seen.count < want.size()) {
-        std::uint64_t n = seen.count;
-        failures.push_back("expected out #" + std::to_string(n + 1) + " = " +
-                           std::to_string(want[n]) + ", got only " + std::to_string(n) + " values");
-    } else if (seen.count > want.size()) {
-        failures.push_back("expected " + std::to_string(want.size()) + " out values, got " +
-                           std::to_string(seen.count) + " (#" + std::to_string(want.size() + 1) +
-                           " = " + std::to_string(*seen.first_extra) + ")");
     }
 }
 
@@ -513,7 +473,10 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
         }
         check_end(program, test, limits, run.facts, run.last_pc, result.failures);
         if (run.facts.end == RunEnd::TIMEOUT) break;
-        if (run.seen.want != nullptr) check_out(run.seen, result.failures);
+        if (run.seen.want != nullptr) {
+            std::string out = out_failure(run.seen, test.show_expected);
+            if (!out.empty()) result.failures.push_back(out);
+        }
         std::size_t same_index = 0;
         for (MemoryBytes bytes : test.mem) {
             if (bytes.same) bytes.values = ref->mem_same[same_index++];

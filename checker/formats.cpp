@@ -33,15 +33,16 @@ struct Score {
     }
 };
 
-// A case's details, one per line: every difference, the presets and the
-// run's facts.
-std::string details_text(const CheckedCase& c) {
+// A case's details, one per line: every difference, the presets, the run's
+// facts and, where given, the debugger's command line that replays it.
+std::string details_text(const CheckedCase& c, const std::string& command = "") {
     std::string text = c.result.passed() || c.test->message.empty() ? "" : c.test->message + "\n";
     std::string share = runs_share(c);
     if (!share.empty()) text += share + "\n";
     for (const std::string& failure : c.result.failures) text += failure + "\n";
     for (const std::string& preset : preset_lines(c)) text += preset + "\n";
-    return text + "run: " + run_facts_text(c.result.run) + "\n";
+    text += "run: " + run_facts_text(c.result.run) + "\n";
+    return command.empty() ? text : text + "try: " + command + "\n";
 }
 
 std::string gradescope(const CheckedFile& f) {
@@ -72,7 +73,7 @@ std::string gradescope(const CheckedFile& f) {
         json.key("status");
         json.value(ok ? "passed" : "failed");
         json.key("output");
-        json.value(details_text(c));
+        json.value(details_text(c, try_command(f, c)));
         json.key("visibility");
         json.value(visibility_name(c.test->visibility));
         json.end_object();
@@ -118,7 +119,7 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
                    : details                  ? first_failure(c)
                                               : "failed");
         json.key("output");
-        json.value(details ? details_text(c) : "");
+        json.value(details ? details_text(c, try_command(f, c)) : "");
         json.end_object();
     }
     json.end_array();
@@ -323,13 +324,29 @@ std::string csv_field(const std::string& text) {
     return out + "\"";
 }
 
-std::string csv(const std::vector<CheckedFile>& files) {
-    std::string out = "submission,points,points_possible,passed,failed\r\n";
+// With case_columns, one more column per case of the first file (all run
+// the same cases file), the points earned in it.
+std::string csv(const std::vector<CheckedFile>& files, bool case_columns) {
+    std::string out = "submission,points,points_possible,passed,failed";
+    if (case_columns) {
+        for (const CheckedCase& c : files.front().cases) {
+            out += ',';
+            out += csv_field(c.test->name);
+        }
+    }
+    out += "\r\n";
     for (const CheckedFile& f : files) {
         Score score(f);
         out += csv_field(f.file) + "," + points_text(score.earned) + "," +
                points_text(score.possible) + "," + std::to_string(score.passed) + "," +
-               std::to_string(score.failed) + "\r\n";
+               std::to_string(score.failed);
+        if (case_columns) {
+            for (const CheckedCase& c : f.cases) {
+                out += ',';
+                out += points_text(earned_of(c));
+            }
+        }
+        out += "\r\n";
     }
     return out;
 }
@@ -368,7 +385,7 @@ std::string report(const std::vector<CheckedFile>& files, const ReportOptions& o
         case Format::PRAIRIELEARN: return prairielearn(files.front(), options);
         case Format::JUNIT: return junit(files, options);
         case Format::TAP: return tap(files, options);
-        case Format::CSV: return csv(files);
+        case Format::CSV: return csv(files, options.case_columns);
         case Format::TEXT: break;
     }
     return text_report(files, options.show_hidden);

@@ -22,6 +22,7 @@
 #include "output_file.hpp"
 #include "report.hpp"
 #include "run_files.hpp"
+#include "similar.hpp"
 #include "submissions.hpp"
 
 namespace {
@@ -34,6 +35,7 @@ constexpr const char* USAGE =
 
 constexpr const char* HELP =
     "Usage: checker [--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER...\n"
+    "   or: checker --similar [--base FILE]... [--threshold P] SOURCE_OR_FOLDER...\n"
     "Assemble each stack machine source in memory, run it against test cases and\n"
     "report which pass. Without --cases a source's own '; expect:' lines are its\n"
     "one case. A folder is one submission, named after the folder: its only .asm\n"
@@ -45,6 +47,10 @@ constexpr const char* HELP =
     "  --json              the same as --format json\n"
     "  --source NAME       the source file inside each folder\n"
     "  --show-hidden       show the details of hidden cases too\n"
+    "  --case-columns      with --format csv: a column per case, its points\n"
+    "  --similar           find copies: print the pairs of sources at least\n"
+    "                      --threshold P percent alike (default 50)\n"
+    "  --base FILE         with --similar: code handed out; what it holds is no copy\n"
     "  --reference REF.asm the teacher's solution, for 'out same', 'mem L same N'\n"
     "                      and 'instructions <= reference * K'\n"
     "  -j N                run on N threads, at most one per processor (default:\n"
@@ -70,6 +76,10 @@ enum : int {
     OPTION_TIMEOUT,
     OPTION_REFERENCE,
     OPTION_SEED,
+    OPTION_CASE_COLUMNS,
+    OPTION_SIMILAR,
+    OPTION_BASE,
+    OPTION_THRESHOLD,
 };
 
 const option LONG_OPTIONS[] = {
@@ -81,6 +91,10 @@ const option LONG_OPTIONS[] = {
     {"timeout", required_argument, nullptr, OPTION_TIMEOUT},
     {"reference", required_argument, nullptr, OPTION_REFERENCE},
     {"seed", required_argument, nullptr, OPTION_SEED},
+    {"case-columns", no_argument, nullptr, OPTION_CASE_COLUMNS},
+    {"similar", no_argument, nullptr, OPTION_SIMILAR},
+    {"base", required_argument, nullptr, OPTION_BASE},
+    {"threshold", required_argument, nullptr, OPTION_THRESHOLD},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
@@ -140,6 +154,47 @@ void drop_texts(AssemblyResult& program) {
     }
 }
 
+// checker --similar: every source read as grading reads it, then compared
+// with every other. A source that cannot be read is named on standard
+// error and left out.
+int find_copies(const std::vector<std::string>& operands, const std::vector<std::string>& bases,
+                const char* source_name, int threshold, std::size_t jobs) {
+    std::vector<Fingerprinted> base_prints;
+    std::string problem;
+    for (const std::string& base : bases) {
+        std::optional<std::string> text = read_input(base.c_str(), problem);
+        if (!text) return refuse_cases(problem);
+        base_prints.push_back(fingerprint(terminal_safe(base), *text));
+    }
+    const std::vector<std::string> names = submission_names(operands);
+    std::vector<Fingerprinted> prints(operands.size());
+    std::vector<std::string> failures(operands.size());
+    on_threads(std::min<std::size_t>(jobs, std::max(1u, std::thread::hardware_concurrency())),
+               operands.size(), [&](std::size_t i) {
+                   Submission submission = find_submission(operands[i], names[i], source_name);
+                   read_source(submission);
+                   if (submission.text)
+                       prints[i] = fingerprint(terminal_safe(names[i]), *submission.text);
+                   else
+                       failures[i] = terminal_safe(names[i] + ": " + submission.failure);
+               });
+    std::vector<Fingerprinted> read;
+    for (std::size_t i = 0; i < operands.size(); ++i) {
+        if (failures[i].empty()) {
+            read.push_back(std::move(prints[i]));
+        } else {
+            std::fprintf(stderr, "checker: %s\n", failures[i].c_str());
+        }
+    }
+    const std::string text = similarity_report(read, base_prints, threshold);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0) {
+        report_output_failure(errno);
+        return STATUS_USAGE;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +206,9 @@ int main(int argc, char** argv) {
     std::size_t jobs = std::max(1u, std::thread::hardware_concurrency());
     RunLimits limits;
     std::vector<std::string> operands;
+    bool similar = false;
+    std::vector<std::string> base_files;
+    int threshold = 50;
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":hj:", LONG_OPTIONS, nullptr);
@@ -169,6 +227,15 @@ int main(int argc, char** argv) {
                 break;
             case OPTION_SOURCE: source_name = optarg; break;
             case OPTION_SHOW_HIDDEN: options.show_hidden = true; break;
+            case OPTION_CASE_COLUMNS: options.case_columns = true; break;
+            case OPTION_SIMILAR: similar = true; break;
+            case OPTION_BASE: base_files.emplace_back(optarg); break;
+            case OPTION_THRESHOLD: {
+                std::optional<long long> p = whole_number(optarg, 3, true);
+                if (!p || *p > 100) return usage(std::string("not a percentage: '") + optarg + "'");
+                threshold = static_cast<int>(*p);
+                break;
+            }
             case OPTION_TIMEOUT: {
                 std::optional<long long> seconds = whole_number(optarg);
                 if (!seconds)
@@ -196,6 +263,12 @@ int main(int argc, char** argv) {
     }
     for (int i = optind; i < argc; ++i) operands.emplace_back(argv[i]);
     if (operands.empty()) return usage("no source file");
+    if (!similar && (!base_files.empty() || threshold != 50))
+        return usage("--base and --threshold go with --similar");
+    if (similar) return find_copies(operands, base_files, source_name, threshold, jobs);
+    // The columns are the cases of a cases file, the same for every row.
+    if (options.case_columns && (options.format != Format::CSV || cases_file == nullptr))
+        return usage("--case-columns needs --format csv and --cases");
     // A student's own '; expect:' lines would grade a submission by what its
     // author chose to expect.
     for (const std::string& operand : operands) {
@@ -255,6 +328,7 @@ int main(int argc, char** argv) {
                 f.read_failure = submission.failure;
             } else {
                 keys[i] = source_key(*submission.text);
+                f.source = submission.path;
                 programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
                 drop_texts(*programs[i]);
                 f.assembly_failure = assembly_failure(*programs[i]);

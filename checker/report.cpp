@@ -96,7 +96,7 @@ void write_run(JsonWriter& json, const RunFacts& run) {
     json.end_object();
 }
 
-void write_case(JsonWriter& json, const CheckedCase& c, bool show_hidden) {
+void write_case(JsonWriter& json, const CheckedFile& f, const CheckedCase& c, bool show_hidden) {
     bool passed = c.result.passed();
     bool details = shows_details(*c.test, show_hidden);
     long long points = c.test->points.value_or(0);
@@ -121,6 +121,10 @@ void write_case(JsonWriter& json, const CheckedCase& c, bool show_hidden) {
     if (!passed && !c.test->message.empty()) {
         json.key("message");
         json.value(c.test->message);
+    }
+    if (std::string command = try_command(f, c); !command.empty()) {
+        json.key("try");
+        json.value(command);
     }
     json.key("run");
     details ? write_run(json, c.result.run) : json.null();
@@ -235,6 +239,54 @@ std::string run_facts_text(const RunFacts& run) {
     return text + ", PC " + std::to_string(run.final_pc) + ", SP " + std::to_string(run.final_sp);
 }
 
+namespace {
+
+// A word as a POSIX shell reads it back: as it is when it holds nothing the
+// shell would take apart, else in single quotes.
+std::string shell_word(const std::string& word) {
+    if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUV"
+                                                "WXYZ0123456789_./:=+,-@%") == std::string::npos)
+        return word;
+    std::string quoted = "'";
+    // A quote closes the quoted part, stands in double quotes and opens it
+    // again: no backslash, which the text report would double.
+    for (char c : word) quoted += c == '\'' ? std::string("'\"'\"'") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace
+
+std::string try_command(const CheckedFile& f, const CheckedCase& c) {
+    if (c.result.passed() || c.test->visibility != Visibility::VISIBLE ||
+        c.result.run.end == RunEnd::NOT_RUN || f.source.empty() || !c.test->problems.empty())
+        return "";
+    std::string sets, call, stack;
+    for (const std::string& preset : preset_lines(c)) {
+        if (preset.rfind("set ", 0) == 0) sets += " --set " + shell_word(preset.substr(4));
+        if (preset.rfind("call ", 0) == 0) call = " --call " + shell_word(preset.substr(5));
+        if (preset.rfind("stack ", 0) == 0) stack = " --stack " + shell_word(preset.substr(6));
+    }
+    // A name that starts with '-' is no option after "--".
+    return "debugger" + sets + call + stack + (f.source[0] == '-' ? " -- " : " ") +
+           shell_word(f.source);
+}
+
+std::vector<CaseSummary> class_summary(const std::vector<CheckedFile>& files) {
+    std::vector<CaseSummary> summary;
+    // Without a cases file every submission has a case of its own.
+    if (files.size() < 2 || files[0].cases.empty() || files[1].cases.empty() ||
+        files[0].cases[0].test != files[1].cases[0].test)
+        return summary;
+    for (const CheckedCase& c : files[0].cases) summary.push_back({c.test});
+    for (const CheckedFile& f : files) {
+        for (std::size_t k = 0; k < f.cases.size() && k < summary.size(); ++k) {
+            summary[k].of += 1;
+            summary[k].passed += f.cases[k].result.passed() ? 1 : 0;
+        }
+    }
+    return summary;
+}
+
 std::string summary_line(const std::vector<CheckedFile>& files) {
     Tally total;
     for (const CheckedFile& f : files) total.add(f);
@@ -266,9 +318,21 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
             }
             if (!failures.empty() && !c.test->message.empty())
                 out += "  hint: " + terminal_safe(c.test->message) + "\n";
+            std::string command = try_command(f, c);
+            // As it is, so that it can be pasted, unless a byte would reach
+            // the terminal as a control (each such byte makes the text longer).
+            std::size_t backslashes = std::count(command.begin(), command.end(), '\\');
+            std::string safe = terminal_safe(command);
+            if (!command.empty())
+                out += "  try: " + (safe.size() == command.size() + backslashes ? command : safe) +
+                       "\n";
         }
         if (files.size() > 1 && tally.any_points)
             out += terminal_safe(f.file) + ": " + tally.points_text() + "\n";
+    }
+    for (const CaseSummary& entry : class_summary(files)) {
+        out += "case " + terminal_safe(entry.test->name) + ": " + std::to_string(entry.passed) +
+               " of " + std::to_string(entry.of) + " passed\n";
     }
     return out + summary_line(files) + "\n";
 }
@@ -290,13 +354,29 @@ std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden)
         f.assembly_failure.empty() ? json.null() : json.value(f.assembly_failure);
         json.key("cases");
         json.begin_array();
-        for (const CheckedCase& c : f.cases) write_case(json, c, show_hidden);
+        for (const CheckedCase& c : f.cases) write_case(json, f, c, show_hidden);
         json.end_array();
         write_tally(json, tally);
         json.end_object();
     }
     json.end_array();
     write_tally(json, total);
+    std::vector<CaseSummary> summary = class_summary(files);
+    if (!summary.empty()) {
+        json.key("summary");
+        json.begin_array();
+        for (const CaseSummary& entry : summary) {
+            json.begin_object();
+            json.key("case");
+            json.value(entry.test->name);
+            json.key("passed");
+            json.value(entry.passed);
+            json.key("of");
+            json.value(entry.of);
+            json.end_object();
+        }
+        json.end_array();
+    }
     json.end_object();
     return json.text();
 }

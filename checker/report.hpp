@@ -25,6 +25,7 @@ struct CheckedFile {
     std::string read_failure;      // "" when its source was read
     std::string assembly_failure;  // "" when it assembled and loads
     std::vector<CheckedCase> cases;
+    std::string source;  // the source file's path, for the debugger
 };
 
 enum class Format : std::uint8_t { TEXT, JSON, GRADESCOPE, PRAIRIELEARN, JUNIT, TAP, CSV };
@@ -34,6 +35,8 @@ struct ReportOptions {
     // Details of cases that are not visible are left out of the reports a
     // student reads, unless this is set.
     bool show_hidden = false;
+    // CSV: one column per case after the five, the points earned in it.
+    bool case_columns = false;
 };
 
 // The format named NAME ("text", "json", ...), or nullopt.
@@ -44,8 +47,9 @@ bool one_submission_format(Format format);
 std::string report(const std::vector<CheckedFile>& files, const ReportOptions& options);
 
 // "PASS name" or "FAIL name (its set lines): first difference" per case; with several files
-// and points, "file: points P/T" after each file; then
-// "N passed, M failed" and, when any case gives points, ", points P/T".
+// and points, "file: points P/T" after each file; with several files,
+// "case NAME: P of N passed" per case; then "N passed, M failed" and,
+// when any case gives points, ", points P/T".
 std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden = true);
 
 std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden = true);
@@ -69,6 +73,21 @@ std::string presets_text(const CheckedCase& c);
 // The run's facts on one line: "halted, 812 instructions, 3684 clocks,
 // out 3 9 17 ..., PC 41, SP 16383".
 std::string run_facts_text(const RunFacts& run);
+// How a class did in one case of a cases file.
+struct CaseSummary {
+    const TestCase* test;
+    long long passed = 0, of = 0;
+};
+// One entry per case, in case order, when several submissions ran the
+// same cases; else none.
+std::vector<CaseSummary> class_summary(const std::vector<CheckedFile>& files);
+
+// The debugger's command line that starts the machine as the failed case's
+// run started, quoted for a POSIX shell: "debugger --set 'n = 20' sum.asm",
+// with "--call LABEL --stack 'V...'" for a call case; "" for a passing or
+// hidden case, or one that did not run.
+std::string try_command(const CheckedFile& f, const CheckedCase& c);
+
 // "N passed, M failed" and, when any case gives points, ", points P/T".
 std::string summary_line(const std::vector<CheckedFile>& files);
 

@@ -7,8 +7,8 @@
 //
 // Classic scripts sharing one global scope, loaded in this order:
 // app-core.js (constants, the page's state, the module's functions),
-// app-editor.js (keeping and sharing the source, assembling, the editor and
-// its heat column), app-views.js (the views of the machine), app-run.js
+// app-keep.js (keeping the student's work, links), app-editor.js (sharing
+// the source, assembling, the editor and its heat column), app-views.js (the views of the machine), app-run.js
 // (running), app.js (setting up). Only app.js runs anything at load.
 'use strict';
 
@@ -30,7 +30,7 @@ const STACK_ROWS = 64;
 const FRAME_BUDGET_MS = 12;   // running time per task at full speed
 const HEAT_SLICE = 1 << 20;   // instructions counted again per task for the heat column
 const EMBED = document.body.dataset.page === 'embed';
-const STORE_KEY = 'playground.source';   // the main page's kept source
+const STORE_KEY = 'playground.source';   // the source as earlier versions of the page kept it
 const DIRECTIVES = new Set(['org', 'db', 'dw', 'end']);
 
 let M = null;     // the WebAssembly module
@@ -59,11 +59,27 @@ const ui = {
   findingLines: new Map(),  // line -> texts of the findings marked on it
   heat: null,           // per line from 0: [instructions, clocks] of the run so far (-1: no instruction)
   heatPending: false,   // a task counting the heat is posted
+  text: undefined,      // the source as last seen, for following an edit
+  lineMove: null,       // after edits: the assembler's line -> the line it is on now (0: gone)
+  faultLine: 0,         // the line of a stop other than the user's
+  name: 'program.asm',  // the student's program's name
+  conflict: null,       // another tab's stored program, while the student chooses
+  lastKept: '',         // the student's program as this tab last stored it
+  original: null,       // the widget's program as its page gave it
+  widgetAddress: '',    // the widget's fragment as it was opened
+  limit: 0,             // instructions a run started by a message may take (0: no limit)
+  limitHit: false,      // the last run stopped at that limit
 };
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
 const esc = (text) => text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
-const show = (id, text) => { const e = $(id); if (e) e.textContent = text; return e; };
+// Sets an element's text, leaving it alone when unchanged (a live region
+// announces every change).
+const show = (id, text) => {
+  const e = $(id);
+  if (e && e.textContent !== text) e.textContent = text;
+  return e;
+};
 
 function bindApi(mod) {
   const f = (name, result, args) => mod.cwrap(name, result, args);
@@ -106,6 +122,9 @@ function bindApi(mod) {
     setFindingKinds: f('pg_set_finding_kinds', null, ['number']),
     countHeat: f('pg_count_heat', 'number', ['number']),
     heat: f('pg_heat', 'number', []),
+    stopReason: f('pg_stop_reason', 'string', []),
+    userStop: f('pg_user_stop', 'number', []),
+    outValues: f('pg_out_values', 'string', []),
   };
 }
 
@@ -120,7 +139,11 @@ function machine() {
   };
 }
 const memoryBytes = () => M.HEAPU8.subarray(api.memory(), api.memory() + MEMORY_SIZE);
-const lineOf = (address) => (ui.assembled ? M.HEAP32[(api.lineMap() >> 2) + address] : 0);
+function lineOf(address) {
+  if (!ui.assembled) return 0;
+  const line = M.HEAP32[(api.lineMap() >> 2) + address];
+  return ui.lineMove ? ui.lineMove[line] || 0 : line;
+}
 // Line numbers are the assembler's; a line longer than 255 characters is
 // several of them, so the editor row of a line is looked up.
 const rowOf = (line) => ui.textLines[line - 1] || line;

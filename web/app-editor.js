@@ -13,14 +13,6 @@ async function packSource(text) {
   return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
 }
 
-async function unpackSource(code) {
-  const base64 = code.replace(/-/g, '+').replace(/_/g, '/');
-  const binary = atob(base64 + '='.repeat((4 - (base64.length % 4)) % 4));
-  const bytes = Uint8Array.from(binary, (c) => c.charCodeAt(0));
-  const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate-raw'));
-  return new Response(stream).text();
-}
-
 async function shareAddress() {
   const lines = [...ui.breakLines].sort((a, b) => a - b);
   let hash = `#code=${await packSource(getSource())}`;
@@ -49,15 +41,6 @@ function download(name, text) {
   setTimeout(() => URL.revokeObjectURL(link.href), 10000);
 }
 
-const baseName = () => (ui.example ? ui.example.name.replace(/\.asm$/, '') : 'program');
-
-function keep() {
-  if (EMBED) return;
-  try {
-    localStorage.setItem(STORE_KEY, JSON.stringify({ source: getSource(), example: ui.example?.name }));
-  } catch (error) { /* storage full or refused: the page works on */ }
-}
-
 // --- Assembling -----------------------------------------------------------
 
 function assemble() {
@@ -70,6 +53,9 @@ function assemble() {
   M._free(text);
   ui.edited = false;
   ui.heat = null;
+  ui.lineMove = null;   // marks are the assembler's again, for this text
+  ui.text = source;
+  ui.faultLine = 0;
   show('who-result', '');  // it spoke of the run before
   ui.errorLine = ui.assembled ? 0 : api.errorLine();
   ui.errorMessage = api.errorMessage().trim();
@@ -141,6 +127,7 @@ function toggleBreakLine(line) {
   api.setBreakpoint(ui.lineToAddress.get(line), on ? 1 : 0);
   renderGutter();
   renderSymbols();
+  if (!ui.example) keep();
 }
 
 // --- The editor: colours, line numbers, breakpoints and markers ------------
@@ -155,26 +142,56 @@ function setSource(text) {
 
 function sourceEdited() {
   ui.edited = true;
-  if (ui.sharedAddress) {
+  followEdit(ui.text, getSource());
+  ui.text = getSource();
+  if (ui.sharedAddress && !EMBED) {
     // The address no longer describes the source: a reload keeps the edit.
     history.replaceState(null, '', location.pathname + location.search);
     ui.sharedAddress = false;
   }
   keep();
-  renderExampleName();
   renderColours();
   renderGutter();
   render();
 }
 
-function renderExampleName() {
-  const menu = $('examples');
-  if (!menu) return;
-  for (const option of menu.options) {
-    const edited = ui.example && option.value === ui.example.name && getSource() !== ui.example.source;
-    option.textContent = option.value ? option.value + (edited ? ' (edited)' : '') : '(choose)';
+// After an edit the marks of the last assembly follow their lines: lines
+// above the changed stretch keep their numbers, lines below it move by the
+// lines inserted or deleted, and the marks inside it go until the source is
+// assembled again (unless the stretch kept its number of lines).
+function followEdit(before, after) {
+  if (before === undefined || before === after) return;
+  const a = before.split('\n'), b = after.split('\n');
+  let head = 0;
+  while (head < a.length && head < b.length && a[head] === b[head]) ++head;
+  let tail = 0;
+  while (tail < a.length - head && tail < b.length - head && a[a.length - 1 - tail] === b[b.length - 1 - tail]) ++tail;
+  const shift = b.length - a.length;
+  if (shift === 0) return;   // a change within lines moves nothing
+  const move = (n) => (n <= head ? n : n > a.length - tail ? n + shift : 0);
+  const moveKeys = (map) => new Map([...map].map(([line, v]) => [move(line), v]).filter(([line]) => line > 0));
+  ui.breakLines = new Set([...ui.breakLines].map(move).filter((line) => line > 0));
+  ui.errorLine = move(ui.errorLine);
+  ui.faultLine = move(ui.faultLine);
+  ui.warnings = moveKeys(ui.warnings);
+  ui.findingLines = moveKeys(ui.findingLines);
+  ui.lineToAddress = moveKeys(ui.lineToAddress);
+  ui.textLines = [];   // rows are lines until the next assembly
+  const lines = (ui.lineMove || []).length || (ui.assembled ? api.lineCount() + 1 : 0);
+  ui.lineMove = ui.lineMove ? ui.lineMove.map((n) => (n ? move(n) : 0))
+    : Array.from({ length: lines }, (_, n) => move(n));
+  if (ui.heat) ui.heat = movedHeat(ui.heat);
+}
+
+// Heat counts by the assembler's lines, moved to where those lines are now.
+function movedHeat(heat) {
+  if (!ui.lineMove) return heat;
+  const moved = new Float64Array(2 * (getSource().split('\n').length + 1)).fill(-1);
+  for (let line = 1; 2 * line + 1 < heat.length; ++line) {
+    const to = ui.lineMove[line];
+    if (to > 0 && 2 * to + 1 < moved.length) moved.set([heat[2 * line], heat[2 * line + 1]], 2 * to);
   }
-  menu.value = ui.example ? ui.example.name : '';
+  return moved;
 }
 
 // One line in colour: label definitions, mnemonics, directives, names,
@@ -227,6 +244,10 @@ function renderGutter() {
       cls += ' warning';
       titles.push(...ui.warnings.get(line).map((t) => `warning: ${t}`));
     }
+    if (ui.faultLine && lines.includes(ui.faultLine)) {
+      cls += ' error';
+      titles.push(`stopped: ${api.stopReason()}`);
+    }
     if (lines.includes(ui.errorLine)) {
       cls += ' error';
       titles.push(`error: ${ui.errorMessage}`);
@@ -259,7 +280,7 @@ function scheduleHeat() {
       return;
     }
     const base = api.heat() >> 3;
-    ui.heat = M.HEAPF64.slice(base, base + 2 * (api.lineCount() + 1));
+    ui.heat = movedHeat(M.HEAPF64.slice(base, base + 2 * (api.lineCount() + 1)));
     renderHeat();
   }, 0);
 }
@@ -297,8 +318,9 @@ function renderHeat() {
     const share = total ? ((100 * clocks) / total).toFixed(1) : '0.0';
     const title = `line ${lines[0]}: ran ${runs.toLocaleString('en')} times, ${clocks.toLocaleString('en')} clocks ` +
       `(${share}% of the run's clocks)`;
-    // Warmer with the logarithm of the count, against the line that ran most.
-    const warmth = runs && most > 1 ? Math.log(runs) / Math.log(most) : runs ? 1 : 0;
+    // Warmer with the logarithm of the count, against the line that ran
+    // most but at least 100 times: lines that ran once or twice stay cool.
+    const warmth = Math.log1p(runs) / Math.log1p(Math.max(most, 100));
     const style = runs ? ` style="background:hsl(${40 - 40 * warmth},95%,${92 - 22 * warmth}%)"` : '';
     html += `<div class="${runs ? 'ran' : 'never'}" data-line="${lines[0]}" data-runs="${runs}" ` +
       `data-clocks="${clocks}" title="${title}"${style}>${runs ? shortCount(runs) : '0'}</div>`;
@@ -311,7 +333,7 @@ function renderBackdrop(currentLine) {
   const bar = (line, cls) =>
     `<div class="${cls}" style="position:absolute;left:0;right:0;top:${(rowOf(line) - 1) * LINE_HEIGHT - top}px"></div>`;
   let html = '';
-  if (currentLine > 0) html += bar(currentLine, 'current');
+  if (currentLine > 0) html += bar(currentLine, currentLine === ui.faultLine ? 'current error' : 'current');
   if (ui.errorLine > 0) html += bar(ui.errorLine, 'error');
   const backdrop = $('backdrop');
   if (backdrop.innerHTML !== html) backdrop.innerHTML = html;

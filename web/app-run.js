@@ -4,14 +4,17 @@
 
 // --- Running --------------------------------------------------------------
 
-// The widget has no Assemble button: its controls load an edited source first.
-function readyToRun() {
-  if (EMBED && (ui.edited || !ui.assembled)) assemble();
+// Run, Step and Continue (and every control of the widget, which has no
+// Assemble button) assemble an edited source first and run that.
+function readyToRun(takeEdits) {
+  if ((EMBED || takeEdits) && (ui.edited || !ui.assembled)) assemble();
   return ui.assembled;
 }
 
-function startRun(breakpoints) {
-  if (ui.run || !readyToRun()) return;
+function startRun(breakpoints, limit = 0) {
+  if (ui.run || !readyToRun(true)) return;
+  ui.limit = limit;
+  ui.limitHit = false;
   // Run starts again from the top once a run has ended.
   if (breakpoints === IGNORE_BREAKPOINTS && api.ended()) api.reset();
   const m = machine();
@@ -74,8 +77,10 @@ function runFrame(now) {
       : run.first ? PASS_THE_FIRST : STOP_AT_ANY;
     run.first = false;
     const before = machine().instructions;
+    if (ui.limit) count = Math.min(count, run.startCount + ui.limit - before);
     const started = performance.now();
-    const state = api.run(count, use);
+    const state = count > 0 ? api.run(count, use) : READY;
+    if (ui.limit && state === READY && machine().instructions - run.startCount >= ui.limit) ui.limitHit = true;
     const took = performance.now() - started;
     if (took >= 1) ui.rate = Math.max(1000, (machine().instructions - before) / took);
     return state;
@@ -89,9 +94,15 @@ function runFrame(now) {
     const frameStart = performance.now();
     const left = () => FRAME_BUDGET_MS - (performance.now() - frameStart);
     do state = slice(Math.min(1 << 26, Math.max(1000, Math.floor(ui.rate * left()))));
-    while (state === READY && left() > 1);
+    while (state === READY && !ui.limitHit && left() > 1);
   }
-  if (state !== READY) ui.run = null;
+  if (ui.limitHit) api.abort();
+  if (state !== READY || ui.limitHit) {
+    ui.run = null;
+    render();
+    runEnded();
+    return;
+  }
   if (ui.run && speed === 0) {
     renderNextFrame();
     runChannel.port2.postMessage(run.id);
@@ -110,10 +121,21 @@ function stopRun() {
   stopAnimation();
   api.abort();
   render();
+  runEnded();
 }
 
-function act(operation) {
-  if (!readyToRun()) return;
+// A page in a frame tells its parent how each run ended (see app.js).
+function runEnded() {
+  if (window.parent === window) return;
+  const state = STATE_NAMES[machine().state];
+  const outcome = ui.limitHit ? 'limit' : state === 'halted' ? 'halted' : 'stopped';
+  const out = api.outValues().split(',').filter((v) => v !== '').map(Number);
+  window.parent.postMessage({ type: 'playground:ended', outcome, out, instructions: machine().instructions }, '*');
+}
+
+function act(operation, takeEdits = false) {
+  if (!readyToRun(takeEdits)) return;
+  ui.limitHit = false;
   stopAnimation();
   operation();
   render();

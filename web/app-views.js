@@ -20,6 +20,12 @@ function render() {
   if (trace) trace.scrollTop = trace.scrollHeight;
   renderTimeline();
   const line = ui.assembled && m.state !== EMPTY ? lineOf(m.PC) : 0;
+  // A stop other than the user's marks its line as an error.
+  const fault = state === 'stopped' && !api.userStop() ? line : 0;
+  if (fault !== ui.faultLine) {
+    ui.faultLine = fault;
+    renderGutter();
+  }
   renderBackdrop(line);
   if (line > 0 && line !== ui.shownLine) scrollEditorTo(line);
   ui.shownLine = line;
@@ -36,7 +42,11 @@ function renderTimeline() {
   slider.max = recorded;
   if (document.activeElement !== slider || ui.run) slider.value = position;
   slider.disabled = recorded === 0;
-  show('timeline-text', `${position.toLocaleString('en')} of ${recorded.toLocaleString('en')}`);
+  // The instruction a stop fell on is recorded but did not run: at the stop
+  // the text counts the instructions that ran, as the registers do.
+  const ran = ui.assembled && api.ended() && STATE_NAMES[machine().state] === 'stopped' ? machine().instructions : -1;
+  const [at, of] = ran >= 0 && position === recorded && ran < position ? [ran, ran] : [position, recorded];
+  show('timeline-text', `${at.toLocaleString('en')} of ${of.toLocaleString('en')}`);
 }
 
 // Which instruction last changed a byte: its number and trace line, with a
@@ -130,15 +140,19 @@ function renderStatus(m, state) {
     const where = `PC ${hex(m.PC, 4)}, line ${lineOf(m.PC) || '-'}`;
     const counts = `${m.instructions.toLocaleString('en')} instructions`;
     const words = {
-      running: `Running: ${counts}`, ready: `Ready at ${where}; ${counts}`,
-      halted: `Halted: ${counts}`, stopped: `Stopped at ${where}`,
+      // The status region is announced: a run says so once, its counts show elsewhere.
+      running: 'Running', ready: `Ready at ${where}; ${counts}`,
+      halted: `Halted: ${counts}`,
+      stopped: ui.limitHit ? `Stopped at the limit of ${ui.limit.toLocaleString('en')} instructions at ${where}`
+        : api.userStop() ? `Stopped by you at ${where}` : `Stopped: ${api.stopReason()} at ${where}`,
       break: `Breakpoint at ${where}; ${counts}`,
       finding: `Finding: ${ui.findings.length ? ui.findings[ui.findings.length - 1].text : ''}; now at ${where}`,
     };
     text = words[state] || state;
-    if (ui.edited) text += EMBED ? ' (edited)' : ' (source changed: Assemble to load it)';
+    if (ui.edited) text += ' (edited: Run, Step or Continue assembles it)';
   }
-  show('status', text);
+  const status = show('status', text);
+  if (status) status.classList.toggle('failed', state === 'error' || (state === 'stopped' && !api.userStop() && !ui.limitHit));
 }
 
 // After a failed assembly the machine views show nothing rather than the
@@ -197,6 +211,8 @@ function renderMemory(m) {
     }
   }
   const format = BYTE_FORMATS[$('memory-format').value];
+  // Decimal bytes take a character more each: a smaller font keeps 16 of them in the box.
+  $('memory').classList.toggle('decimal', $('memory-format').value === 'decimal');
   const first = Math.max(0, Math.floor(view.scrollTop / ROW_HEIGHT) - 2);
   const last = Math.min(MEMORY_SIZE / ROW_BYTES, first + Math.ceil(view.clientHeight / ROW_HEIGHT) + 4);
   const bytes = memoryBytes();

@@ -10,6 +10,7 @@ function showPane(name) {
     const active = tab.dataset.pane === name;
     tab.classList.toggle('active', active);
     tab.setAttribute('aria-selected', active);
+    tab.tabIndex = active ? 0 : -1;   // the tabs pattern: one stop, arrows within
     $(tab.dataset.pane).classList.toggle('hidden', !active);
   }
 }
@@ -17,42 +18,49 @@ function showPane(name) {
 function loadSource(text, example, breakLines) {
   $('source').value = text;
   $('source').scrollTop = 0;
+  ui.text = text;
   ui.example = example;
   ui.breakLines = new Set(breakLines);
-  renderExampleName();
+  renderMenu();
   renderColours();
   assemble();
 }
 
-function loadExample(name) {
-  const example = EXAMPLES.find((e) => e.name === name);
-  if (!example) return;
-  loadSource(example.source, example, []);
-  keep();
-}
-
-// The program to start with: a shared one in the address, a named example,
-// the source kept from the last visit, or hello.asm.
+// The program to start with: a link's (a shared program or a named
+// example), else on the main page what it showed last (an unedited example
+// or the student's program), else hello.asm. The widget brings back its
+// edits on this course page.
 async function startingProgram() {
-  const params = new URLSearchParams(location.hash.slice(1));
-  const breakLines = (params.get('bp') || '').split(',').filter((n) => /^\d+$/.test(n)).map(Number);
-  if (params.get('code')) {
-    try {
-      const source = await unpackSource(params.get('code'));
-      ui.sharedAddress = true;
-      return { source, example: EXAMPLES.find((e) => e.source === source) || null, breakLines };
-    } catch (error) {
-      console.warn('the address holds no readable program:', error);
-    }
-  }
-  const named = EXAMPLES.find((e) => e.name === params.get('example'));
-  if (named) return { source: named.source, example: named, breakLines };
-  let kept = null;
-  try { kept = EMBED ? null : JSON.parse(localStorage.getItem(STORE_KEY) || 'null'); } catch (error) { kept = null; }
-  if (kept && typeof kept.source === 'string') {
-    return { source: kept.source, example: EXAMPLES.find((e) => e.name === kept.example) || null, breakLines: [] };
-  }
   const hello = EXAMPLES.find((e) => e.name === 'hello.asm');
+  ui.widgetAddress = location.hash;
+  const linked = await linkedProgram(location.hash);
+  if (linked && linked.failed) linkFailed();
+  if (EMBED) {
+    const start = linked && !linked.failed ? linked : { source: hello.source, example: hello, breakLines: [] };
+    ui.original = start.source;
+    const kept = keptWidgetSource();
+    return kept === null ? { ...start, example: null } : { source: kept, example: null, breakLines: [] };
+  }
+  if (linked && !linked.failed) {
+    ui.sharedAddress = Boolean(linked.example.link);
+    return linked;
+  }
+  let showing = null;
+  try { showing = localStorage.getItem(SHOWING_KEY); } catch (error) { showing = null; }
+  let mine = readStored(MINE_KEY);
+  if (!mine && showing === null) {
+    // Kept by an earlier version of the page: the source and the example it came from.
+    const old = readStored(STORE_KEY);
+    const from = old && EXAMPLES.find((e) => e.name === old.example && e.source === old.source);
+    if (from) showing = from.name;
+    else if (old) mine = { source: old.source, breakLines: [], name: DEFAULT_NAME };
+  }
+  const example = EXAMPLES.find((e) => e.name === showing);
+  if (example) return { source: example.source, example, breakLines: [] };
+  if (mine) {
+    ui.name = mine.name || DEFAULT_NAME;
+    return { source: mine.source, example: null, breakLines: mine.breakLines || [] };
+  }
   return { source: hello.source, example: hello, breakLines: [] };
 }
 
@@ -78,14 +86,11 @@ function on(id, handler) {
 async function setUp() {
   for (let opcode = 0; opcode < 256; ++opcode) if (api.mnemonic(opcode)) ui.mnemonics.add(api.mnemonic(opcode));
   const menu = $('examples');
-  if (menu) {
-    for (const example of EXAMPLES) menu.add(new Option(example.name, example.name));
-    menu.addEventListener('change', () => loadExample(menu.value));
-  }
+  if (menu) menu.addEventListener('change', () => chooseProgram(menu.value));
   on('assemble', assemble);
   on('run', () => startRun(IGNORE_BREAKPOINTS));
   on('continue', () => startRun(STOP_AT_ANY));
-  on('step', () => act(api.step));
+  on('step', () => act(api.step, true));
   on('back', () => act(api.stepBack));
   on('reset', () => act(api.reset));
   on('to-start', () => act(() => api.goTo(0)));
@@ -117,11 +122,30 @@ async function setUp() {
     });
   }
   on('toggle-breakpoint', () => toggleBreakLine(cursorLine()));
-  on('download-source', () => download(`${baseName()}.asm`, getSource()));
+  on('download-source', () => download(programName(), getSource()));
   on('download-object', () => {
     if (ui.edited || !ui.assembled) assemble();
     if (ui.assembled) download(`${baseName()}.hx`, api.objectCode());
   });
+  on('download-listing', () => {
+    if (ui.edited || !ui.assembled) assemble();
+    if (ui.assembled) download(`${baseName()}.lst`, api.machineListing());
+  });
+  if ($('program-name')) $('program-name').addEventListener('change', (event) => setName(event.target.value));
+  on('open-file', () => $('file-input').click());
+  if ($('file-input')) $('file-input').addEventListener('change', (event) => openFile(event.target.files[0]));
+  const editor = $('editor');
+  editor.addEventListener('dragover', (event) => event.preventDefault());
+  editor.addEventListener('drop', (event) => {
+    if (EMBED || !event.dataTransfer.files.length) return;
+    event.preventDefault();
+    openFile(event.dataTransfer.files[0]);
+  });
+  on('keep-mine', () => settleConflict(false));
+  on('take-other', () => settleConflict(true));
+  on('reset-source', resetWidget);
+  if (!EMBED) window.addEventListener('storage', onStorage);
+  window.addEventListener('hashchange', onHashChange);
   document.addEventListener('keydown', onKey);
   const source = $('source');
   source.addEventListener('scroll', syncEditorScroll);
@@ -141,9 +165,21 @@ async function setUp() {
       }
     });
   }
-  for (const tab of document.querySelectorAll('.tab')) {
+  const tabs = [...document.querySelectorAll('.tab')];
+  for (const tab of tabs) {
+    tab.setAttribute('aria-controls', tab.dataset.pane);
     tab.addEventListener('click', () => showPane(tab.dataset.pane));
+    tab.addEventListener('keydown', (event) => {
+      const i = tabs.indexOf(tab), n = tabs.length;
+      const target = { ArrowRight: tabs[(i + 1) % n], ArrowLeft: tabs[(i + n - 1) % n], Home: tabs[0],
+        End: tabs[n - 1] }[event.key];
+      if (!target) return;
+      event.preventDefault();
+      showPane(target.dataset.pane);
+      target.focus();
+    });
   }
+  if (tabs.length) showPane(tabs.find((t) => t.classList.contains('active')).dataset.pane);
   if ($('memory')) {
     $('memory').addEventListener('scroll', () => renderMemory(machine()));
     $('memory-rows').addEventListener('click', (event) => {
@@ -156,6 +192,36 @@ async function setUp() {
   }
   const start = await startingProgram();
   loadSource(start.source, start.example, start.breakLines);
+  if (!EMBED && !start.example) keep();
+  setUpMessages();
+}
+
+// A course page, from any origin, talks to the page in its frame through
+// messages: the page says when it is ready, hands out and takes the source,
+// runs it (at most `limit` instructions, 10 million unless given) and tells
+// how each run ended (runEnded in app-run.js).
+const MESSAGE_RUN_LIMIT = 10000000;
+
+function setUpMessages() {
+  if (window.parent === window) return;
+  window.addEventListener('message', (event) => {
+    if (event.source !== window.parent || !event.data || typeof event.data.type !== 'string') return;
+    const data = event.data;
+    if (data.type === 'playground:getSource') {
+      event.source.postMessage({ type: 'playground:source', source: getSource() },
+        event.origin === 'null' ? '*' : event.origin);
+    } else if (data.type === 'playground:setSource' && typeof data.source === 'string') {
+      setSource(data.source);
+    } else if (data.type === 'playground:run') {
+      stopRun();
+      const limit = Number.isInteger(data.limit) && data.limit > 0 ? data.limit : MESSAGE_RUN_LIMIT;
+      readyToRun(true);
+      if (ui.assembled) api.reset();
+      startRun(IGNORE_BREAKPOINTS, limit);
+      if (!ui.assembled) runEnded();
+    }
+  });
+  window.parent.postMessage({ type: 'playground:ready' }, '*');
 }
 
 window.playground = {
@@ -164,6 +230,26 @@ window.playground = {
   objectCode: () => (ui.assembled ? api.objectCode() : ''),
   shareAddress,
 };
+
+// The theme: the one the student chose on this browser, else the system's.
+const THEME_KEY = 'playground.theme';
+function setTheme(theme) {
+  document.documentElement.dataset.theme = theme;
+  const button = $('theme');
+  if (button) button.setAttribute('aria-pressed', theme === 'dark');
+}
+function chosenTheme() {
+  let chosen = null;
+  try { chosen = localStorage.getItem(THEME_KEY); } catch (error) { chosen = null; }
+  if (chosen === 'dark' || chosen === 'light') return chosen;
+  return matchMedia('(prefers-color-scheme: dark)').matches ? 'dark' : 'light';
+}
+setTheme(chosenTheme());
+on('theme', () => {
+  const theme = document.documentElement.dataset.theme === 'dark' ? 'light' : 'dark';
+  setTheme(theme);
+  try { localStorage.setItem(THEME_KEY, theme); } catch (error) { /* the page works on */ }
+});
 
 createPlayground().then((mod) => {
   M = mod;

@@ -436,6 +436,33 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
     return hand_out(std::move(out));
 }
 
+// The last line of the stop's message, without blanks, dashes and a leading
+// "ERROR " ("Stack underflow", "indirect overload (> MAX_MEMORY)"), empty unless the machine stands
+// stopped; 1 from pg_user_stop when the stop was the user's.
+EMSCRIPTEN_KEEPALIVE const char* pg_stop_reason() {
+    if (pg.state != RunEnd::STOPPED) return hand_out("");
+    std::string text = stop_message(pg.stop);
+    const auto last = text.find_last_not_of("\n- ");
+    if (last == std::string::npos) return hand_out("");
+    const auto line = text.rfind('\n', last);
+    auto first = text.find_first_not_of("\n- ", line == std::string::npos ? 0 : line);
+    if (text.compare(first, 6, "ERROR ") == 0) first += 6;
+    return hand_out(text.substr(first, last - first + 1));
+}
+EMSCRIPTEN_KEEPALIVE int pg_user_stop() {
+    return pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT;
+}
+
+// Every port 0 value of the run so far, separated by commas.
+EMSCRIPTEN_KEEPALIVE const char* pg_out_values() {
+    std::string out;
+    for (const std::uint8_t value : pg.run.io.port0) {
+        if (!out.empty()) out += ',';
+        out += std::to_string(value);
+    }
+    return hand_out(std::move(out));
+}
+
 // The trace lines of the last `count` instructions (as many as the run
 // has), oldest first, each ending with a line end: rebuilt from the history
 // on a scratch machine, so the run's machine stays as it is.

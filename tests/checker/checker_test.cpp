@@ -233,12 +233,15 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
          "PASS sort.asm [given]\n"
          "PASS sort.asm [reversed]\n"
          "FAIL sort.asm [almost] (set data+6 = 0): expected mem data+7 = 100, got 200\n"
+         "  try: debugger --set 'data+6 = 0' sort.asm\n"
          "sort.asm: points 3/6\n"
-         "FAIL lazy.asm [given]: expected mem data = 3, got 0\n"
-         "FAIL lazy.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected out #1 = 1, got only 0 "
-         "values\n"
+         "FAIL lazy.asm [given]: expected mem data = 3, got 0\n  try: debugger lazy.asm\n"
+         "FAIL lazy.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected out 1 2 3 4 5 6 7 8, "
+         "got nothing\n  try: debugger --set 'data = 8 7 6 5 4 3 2 1' lazy.asm\n"
          "FAIL lazy.asm [almost] (set data+6 = 0): expected mem data+7 = 100, got 0\n"
+         "  try: debugger --set 'data+6 = 0' lazy.asm\n"
          "lazy.asm: points 0/6\n"
+         "case given: 1 of 2 passed\ncase reversed: 1 of 2 passed\ncase almost: 0 of 2 passed\n"
          "2 passed, 4 failed, points 3/12\n",
          1},
         // Unreadable sources fail; the others are graded.
@@ -246,10 +249,11 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
          "PASS under.asm\n"
          "FAIL missing.asm: cannot read missing.asm\n"
          "FAIL under0.asm: expected status 0, got 255 (stop \"Stack underflow\" at PC 0)\n"
+         "  try: debugger under0.asm\n"
          "FAIL spin.asm: did not halt within 1000 instructions; the last ran at PC 0 (spin), "
-         "line 2: [spin jmp spin\n"
+         "line 2: [spin jmp spin\n  try: debugger spin.asm\n"
          "FAIL loop.asm: did not halt within 1003 instructions; the last ran at PC 4 (spin+4), "
-         "line 5: nop\n"
+         "line 5: nop\n  try: debugger loop.asm\n"
          "FAIL broken.asm: assembler error on line 4: Line 4 have syntax error\n"
          "FAIL p.asm: nothing to check: no '; expect:' line and no --cases\n"
          "1 passed, 6 failed\n",
@@ -257,7 +261,7 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
         {{"--cases", "halt.cases", "p.asm", "missing.asm", "folder.asm"},
          "PASS p.asm [halts]\nFAIL missing.asm [halts]: cannot read missing.asm\n"
          "FAIL folder.asm [halts]: no .asm file in the folder folder.asm\n"
-         "1 passed, 2 failed\n",
+         "case halts: 1 of 3 passed\n1 passed, 2 failed\n",
          1},
         // A folder is graded on the teacher's cases, never on its own lines.
         {{"folder.asm"},
@@ -340,9 +344,10 @@ TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
                   "final_pc": 8, "final_sp": 16383, "findings": []})"));
     const nlohmann::json& talk = doc["files"][1]["cases"][2];
     EXPECT_EQ(talk["failures"],
-              nlohmann::json::array({"did not halt within 40001 instructions; the last ran at PC 2 "
-                                     "(talk+2), line 2: out 0",
-                                     "expected 1 out values, got 13334 (#2 = 7)"}));
+              nlohmann::json::array(
+                  {"did not halt within 40001 instructions; the last ran at PC 2 "
+                   "(talk+2), line 2: out 0",
+                   "expected 1 out values, got 13334 (#2 = 7); expected 7, got 7 7 7 7 7 ..."}));
     EXPECT_EQ(talk["run"]["out"].size(), 10'000u);
     EXPECT_EQ(talk["run"]["out_more"], 3334);
     EXPECT_EQ(talk["run"]["final_pc"], 4);
@@ -407,6 +412,7 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
               "good.asm: points 2/2\n"
               "FAIL leak.asm: expected stack empty, got 3 bytes on the stack (SP 16380); of the 3 "
               "bytes on the stack, 3 were pushed by line 6: [loop   ldd n\n"
+              "  try: debugger leak.asm\n"
               "leak.asm: points 0/2\n"
               "FAIL worked.asm: expected no findings, got 2: return mismatch at instruction 8, "
               "PC 0016 (22): ret at line 12 (mult+12) goes to 0304, but the call at line 5 (to mult) "
@@ -415,6 +421,7 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
               "to 0304, but the call at line 5 (to mult) pushed 0007\n"
               "  finding: stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 "
               "after the ret at line 12 (mult+12)\n"
+              "  try: debugger worked.asm\n"
               "FAIL bad.asm: line 1: no: expected 'no findings'\n"
               "1 passed, 3 failed, points 2/4\n");
     EXPECT_EQ(r.exit_status, 1);

@@ -54,9 +54,9 @@ TEST(CheckerFormats, ResultsDocumentsForOneSubmissionAddUp) {
         std::string secret;  // the hidden case's first line
         std::string output;  // what a student sees at once: the visible cases
     };
-    for (const Want& want : {Want{"alice.asm", 5, 9, "expected 1 out values, got 8 (#2 = 9)",
+    for (const Want& want : {Want{"alice.asm", 5, 9, "expected out 3, got 3 9 17 28 42 64 100 200",
                                   "alice.asm: 4 passed, 0 failed, points 5/5"},
-                             Want{"bob.asm", 0, 9, "expected out #1 = 3, got 200",
+                             Want{"bob.asm", 0, 9, "expected out 3, got 200 100 64 42 28 17 9 3",
                                   "bob.asm: 0 passed, 4 failed, points 0/5"}}) {
         RunResult run = a.check({"--format", "gradescope", want.source});
         nlohmann::json doc = parsed(run);
@@ -172,23 +172,27 @@ TEST(CheckerFormats, HiddenCasesFoldersAndTheWallClock) {
     };
     const Run runs[] = {
         {{"--cases", "sort.cases", "bob.asm"},
-         "FAIL bob.asm [given]: expected mem data = 3, got 200\n"
+         "FAIL bob.asm [given]: expected mem data = 3, got 200\n  try: debugger bob.asm\n"
          "FAIL bob.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected mem data = 1, got 8\n"
+         "  try: debugger --set 'data = 8 7 6 5 4 3 2 1' bob.asm\n"
          "FAIL bob.asm [zero last] (set data+7 = 0): expected mem data = 0, got 200\n"
+         "  try: debugger --set 'data+7 = 0' bob.asm\n"
          "FAIL bob.asm [secret]\n"
-         "FAIL bob.asm [odd \\x01\\xFF<&\"]]>]: expected out #1 = 3, got 200\n"
+         "FAIL bob.asm [odd \\x01\\xFF<&\"]]>]: expected out 3 9 17 28 42 64 100 200, got 200 "
+         "100 64 42 28 17 9 3\n  try: debugger bob.asm\n"
          "0 passed, 5 failed, points 0/7\n"},
         {{"--show-hidden", "--cases", "sort.cases", "--json", "--format", "text", "lee, ann///"},
          "PASS lee, ann [given]\n"
          "PASS lee, ann [reversed]\n"
          "PASS lee, ann [zero last]\n"
-         "FAIL lee, ann [secret]: expected 1 out values, got 8 (#2 = 9)\n"
+         "FAIL lee, ann [secret]: expected out 3, got 3 9 17 28 42 64 100 200\n"
          "PASS lee, ann [odd \\x01\\xFF<&\"]]>]\n"
          "4 passed, 1 failed, points 3/7\n"},
         {{"--cases", "spin.cases", "--timeout", "1", "spin.asm", "two", "none/"},
          "FAIL spin.asm [spins]: did not halt within 1 seconds\n"},
         {{"--cases", "spin.cases", "--source", "b.asm", "--timeout", "1", "two", "none/"},
-         "PASS two [spins]\nFAIL none [spins]: no b.asm in the folder none\n1 passed"},
+         "PASS two [spins]\nFAIL none [spins]: no b.asm in the folder none\n"
+         "case spins: 1 of 2 passed\n1 passed"},
     };
     for (const Run& run : runs) {
         RunResult result = run_program(CHECKER_PATH, run.arguments, "", a.dir.path);
@@ -200,7 +204,7 @@ TEST(CheckerFormats, HiddenCasesFoldersAndTheWallClock) {
               "FAIL two [spins]: several .asm files in the folder two (a.asm, b.asm); --source "
               "names the one to check\n"
               "FAIL none [spins]: no .asm file in the folder none\n"
-              "0 passed, 2 failed\n");
+              "case spins: 0 of 2 passed\n0 passed, 2 failed\n");
 }
 
 TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
@@ -237,17 +241,22 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
          "PASS alice.asm [random]\n"
          "PASS alice.asm [slow]\n"
          "FAIL carl.asm [random] (repeat 2 of 20, set data = 71 51 0 241 229 202 135 30): "
-         "expected out #2 = 30, got 51\n"
+         "expected out 0 30 51 71 135 202 229 241, got 0 51 71 202 135 30 229 241\n"
+         "  try: debugger --set 'data = 71 51 0 241 229 202 135 30' carl.asm\n"
          "PASS carl.asm [slow]\n"
          "FAIL bob.asm [random] (repeat 1 of 20, set data = 156 4 118 53 242 23 75 168): "
-         "expected out #1 = 4, got 242\n"
+         "expected out 4 23 53 75 118 156 168 242, got 242 168 156 118 75 53 23 4\n"
+         "  try: debugger --set 'data = 156 4 118 53 242 23 75 168' bob.asm\n"
          "FAIL bob.asm [slow]: expected instructions <= reference * 1 = 812, got 929\n"
-         "3 passed, 3 failed\n",
+         "  try: debugger bob.asm\n"
+         "case random: 1 of 3 passed\ncase slow: 2 of 3 passed\n3 passed, 3 failed\n",
          1},
         // Another seed, other bytes; no reference, a clear line.
         {{"--cases", "random.cases", "--reference", "ref.asm", "--seed", "7", "carl.asm"},
          "FAIL carl.asm [random] (repeat 1 of 20, set data = 10 199 106 255 155 179 171 188): "
-         "expected out #4 = 171, got 179\nPASS carl.asm [slow]\n1 passed, 1 failed\n",
+         "expected out 10 106 155 171 179 188 199 255, got 10 106 155 179 171 188 199 255\n"
+         "  try: debugger --set 'data = 10 199 106 255 155 179 171 188' carl.asm\n"
+         "PASS carl.asm [slow]\n1 passed, 1 failed\n",
          1},
         {{"--cases", "random.cases", "alice.asm"},
          "FAIL alice.asm [random] (set data = random 8 0..255): the case compares with a "
@@ -260,8 +269,9 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
          "PASS subroutine.asm [cube]\n"
          "FAIL subroutine.asm [too deep] (call square): expected a return from square, got stop "
          "\"Stack underflow\" at PC 46 (square+3)\n"
+         "  try: debugger --call square subroutine.asm\n"
          "FAIL subroutine.asm [halts] (call next): expected a return from next, got halt at PC "
-         "42 (next+37)\n"
+         "42 (next+37)\n  try: debugger --call next subroutine.asm\n"
          "PASS subroutine.asm [end]\n"
          "3 passed, 2 failed\n",
          1},
@@ -286,9 +296,9 @@ TEST(CheckerReference, RandomRepeatedRunsAgainstTheReferenceAndOneSubroutine) {
     for (std::size_t at = 0, end; (end = text.output.find('\n', at)) != std::string::npos;
          at = end + 1)
         lines.push_back(text.output.substr(at, end - at));
-    ASSERT_EQ(lines.size(), 7u) << text.output;
-    EXPECT_EQ(lines[2].substr(lines[2].find(' ', 5)), lines[0].substr(lines[0].find(' ', 5)));
-    EXPECT_NE(lines[4].substr(lines[4].find('(')), lines[0].substr(lines[0].find('(')));
+    ASSERT_EQ(lines.size(), 12u) << text.output;
+    EXPECT_EQ(lines[3].substr(lines[3].find(' ', 5)), lines[0].substr(lines[0].find(' ', 5)));
+    EXPECT_NE(lines[6].substr(lines[6].find('(')), lines[0].substr(lines[0].find('(')));
     RunResult alice = run_program(CHECKER_PATH,
                                   {"--cases", "random.cases", "--reference", "ref.asm", "--format",
                                    "gradescope", "alice.asm"},

@@ -67,7 +67,9 @@ TEST(CheckerNames, AreDataInEveryFormat) {
     std::vector<std::string> text = lines_of(run("text")), csv = lines_of(run("csv"), "\r\n");
     std::string tap = run("tap"), junit = run("junit");
     nlohmann::json json = nlohmann::json::parse(run("json"));
-    ASSERT_EQ(text.size(), std::size(names) + 1);
+    ASSERT_EQ(text.size(), std::size(names) + 2);
+    EXPECT_EQ(text[std::size(names)], "case a: " + std::to_string(std::size(names)) + " of " +
+                                          std::to_string(std::size(names)) + " passed");
     ASSERT_EQ(csv.size(), std::size(names) + 1);
     std::set<std::string> json_names, classnames;
     for (std::size_t i = 0; i < std::size(names); ++i) {
@@ -116,7 +118,7 @@ TEST(CheckerInputs, LinksOutOfAFolderAndSourcesPastTheLimit) {
               "FAIL sparse [a]: source too large: 8589934592 bytes (the limit is 16 MiB)\n"
               "PASS ok [a]\n"
               "PASS named.asm [a]\n"
-              "3 passed, 3 failed\n");
+              "case a: 3 of 6 passed\n3 passed, 3 failed\n");
     EXPECT_EQ(r.exit_status, 1);
     // A cases file or reference past the limit ends the checker before anything runs.
     for (const char* option : {"--cases", "--reference"}) {
@@ -198,7 +200,7 @@ TEST(CheckerCounts, ArePastTwoToThe32) {
                                                          std::to_string(clocks)}));
     TestCase faster;
     add_expectation(faster, "instructions <= reference * 3");
-    CheckedFile file{"late.asm", "", "", {}};
+    CheckedFile file{"late.asm", "", "", {}, "late.asm"};
     file.cases.push_back({"late.asm", &faster, check_case(program, faster, late, &program)});
     nlohmann::json json = nlohmann::json::parse(json_report({file}));
     EXPECT_EQ(json["files"][0]["cases"][0]["run"]["instructions"], instructions);

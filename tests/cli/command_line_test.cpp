@@ -183,7 +183,8 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
         {"checker", CHECKER_PATH, "--help",
          "[--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER..."},
         {"disassembler", DISASSEMBLER_PATH, "-h", "[-o OUTPUT] OBJECT_FILE"},
-        {"debugger", DEBUGGER_PATH, "--help", "[FILE]"},
+        {"debugger", DEBUGGER_PATH, "--help",
+         "[--set 'LOC = V...']... [--call LABEL [--stack 'V...']] [FILE]"},
         {"language-server", LANGUAGE_SERVER_PATH, "-h", "[--stdio]"},
         {"debug-adapter", DEBUG_ADAPTER_PATH, "--help", ""},
     };

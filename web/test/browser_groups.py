@@ -1,0 +1,373 @@
+"""More groups of the browser test (run by browser_test.py, whose helpers
+they use): the student's work kept, links that fail, errors and edits, and
+the messages of a course page on another origin."""
+import base64, json, os, re, sys, time
+
+bt = sys.modules['__main__']   # browser_test.py, run as the program
+from __main__ import check, click, load, native, press, put_source, serve, wait, machine_listing, VIEWS  # noqa: E402
+
+
+MENU = "(m => [m.value, m.selectedOptions[0].text])(document.getElementById('examples'))"
+GUTTER_BREAKS = "[...document.querySelectorAll('#gutter .breakpoint')].map((e) => Number(e.dataset.line))"
+
+
+def choose(browser, value):
+    browser.js(f"(m => {{ m.value = {json.dumps(value)}; m.dispatchEvent(new Event('change')); }})"
+               "(document.getElementById('examples'))")
+
+
+def type_source(browser, source):
+    """Replaces the editor's text as typing does: an input event follows."""
+    browser.js(f"(s => {{ s.value = {json.dumps(source)}; s.dispatchEvent(new Event('input')); }})"
+               "(document.getElementById('source'))")
+
+
+def work_kept(browser, work, url):
+    """The student's program apart from the examples, across reloads; its
+    name in the downloads; a file opened; another tab; the widget's edits."""
+    load(browser, url)
+    browser.js('localStorage.clear()')
+    load(browser, url)
+    mine = 'ldi 5\nout 0\nldi 6\nout 0\nhlt\n; mine\n'
+    browser.js(f'playground.setSource({json.dumps(mine)})')
+    click(browser, 'assemble')
+    browser.js("document.querySelector('#gutter [data-line=\"3\"]').click()")
+    choose(browser, 'count.asm')
+    count = open(os.path.join(bt.EXAMPLES, 'count.asm')).read()
+    check(browser.js('playground.getSource()') == count and browser.js(MENU)[0] == 'count.asm', 'an example shown')
+    load(browser, url)
+    check(browser.js('playground.getSource()') == count, 'an unedited example is what a reload shows')
+    check([o for o in browser.js("[...document.getElementById('examples').options].map((o) => o.text)")
+           if o.startswith('My')] == ['My program'], 'the menu offers My program')
+    choose(browser, '#mine')
+    check((browser.js('playground.getSource()'), browser.js(GUTTER_BREAKS), browser.js(MENU)) ==
+          (mine, [3], ['#mine', 'My program']), 'My program comes back with its breakpoint')
+    load(browser, url)
+    check((browser.js('playground.getSource()'), browser.js(GUTTER_BREAKS)) == (mine, [3]),
+          f'a reload keeps My program and its breakpoint: {browser.js(GUTTER_BREAKS)}')
+    # An edited example becomes My program; the one it replaced is kept.
+    choose(browser, 'hello.asm')
+    hello = browser.js('playground.getSource()')
+    browser.js(f"playground.setSource({json.dumps(hello + '; changed')})")
+    check(browser.js(MENU) == ['#mine', 'My program'], f'an edited example is My program: {browser.js(MENU)}')
+    choose(browser, '#earlier')
+    check(browser.js('playground.getSource()') == mine, 'My earlier program brings back the one it replaced')
+    choose(browser, '#earlier')
+    check(browser.js('playground.getSource()') == hello + '; changed', 'and back again')
+
+    # The name the student gives is the downloads'; the listing is --listing's.
+    _, shown, _ = native(mine, work)
+    choose(browser, '#earlier')
+    browser.js("(n => { n.value = 'sums.asm'; n.dispatchEvent(new Event('change')); })"
+               "(document.getElementById('program-name'))")
+    browser.js("window.saved = []; window.download = (name, text) => saved.push([name, text])")
+    for button in ('download-source', 'download-object', 'download-listing'):
+        click(browser, button)
+    saved = browser.js('saved')
+    with open(os.path.join(work, 'p.hx')) as f:
+        check(saved == [['sums.asm', mine], ['sums.hx', f.read()], ['sums.lst', machine_listing[0]]],
+              f'downloads named after the program: {[name for name, _ in saved]}')
+    load(browser, url)
+    check(browser.js("document.getElementById('program-name').value") == 'sums.asm', 'the name is kept')
+
+    # A file dropped onto the editor, and one from the picker.
+    for how in ('drop', 'picker'):
+        text = f'; from a {how}\nldi 7\nout 0\nhlt\n'
+        browser.js(f"""(() => {{
+          const files = new DataTransfer();
+          files.items.add(new File([{json.dumps(text)}], '{how}.asm'));
+          if ('{how}' === 'drop') {{
+            document.getElementById('editor').dispatchEvent(
+              new DragEvent('drop', {{ dataTransfer: files, bubbles: true, cancelable: true }}));
+          }} else {{
+            const input = document.getElementById('file-input');
+            input.files = files.files;
+            input.dispatchEvent(new Event('change'));
+          }}
+        }})()""")
+        time.sleep(0.3)
+        check((browser.js('playground.getSource()'), browser.js("document.getElementById('program-name').value"))
+              == (text, f'{how}.asm'), f'a file opened by {how}')
+    check(browser.js("JSON.parse(localStorage.getItem('playground.earlier')).source") == '; from a drop\nldi 7\nout 0\nhlt\n',
+          'the program a file replaced is kept')
+
+    # Two tabs: the first is told when the second stores another program.
+    first = browser.session
+    load(browser, url)
+    second = browser.session
+    for take in (True, False):
+        other = f'; the other tab {take}\nhlt\n'
+        browser.js(f'playground.setSource({json.dumps(other)})')
+        browser.session = first
+        time.sleep(0.3)
+        notice = browser.js("(n => n.hidden ? '' : n.textContent)(document.getElementById('tab-notice'))")
+        check('Another tab changed your stored program' in notice, f'the page says another tab changed it: {notice!r}')
+        own = browser.js('playground.getSource()')
+        click(browser, 'take-other' if take else 'keep-mine')
+        stored = browser.js("JSON.parse(localStorage.getItem('playground.mine')).source")
+        expected = other if take else own
+        check(browser.js('playground.getSource()') == expected and stored == expected,
+              f'{"take the other" if take else "keep mine"}: {stored!r}')
+        browser.session = second
+
+    # A widget keeps its edits per page and widget, until Reset.
+    load(browser, url + 'course-page-example.html')
+    time.sleep(1)
+    frame = "document.querySelectorAll('iframe')[2].contentWindow"
+    original = browser.js(f'{frame}.playground.getSource()')
+    browser.js(f"{frame}.playground.setSource({json.dumps(original + '; my answer')})")
+    load(browser, url + 'course-page-example.html')
+    time.sleep(1)
+    sources = browser.js("[...document.querySelectorAll('iframe')].map((f) => f.contentWindow.playground.getSource())")
+    check(sources[2] == original + '; my answer' and sources[1] != sources[2], 'a widget keeps its edits after a reload')
+    browser.js(f"{frame}.document.getElementById('reset-source').click()")
+    load(browser, url + 'course-page-example.html')
+    time.sleep(1)
+    check(browser.js(f'{frame}.playground.getSource()') == original, 'Reset brings back the page\'s original')
+
+
+def links(browser, work, url):
+    """Links that cannot be read say so and leave the stored program; a link
+    over 1 MiB unpacked; a new link in an open tab; a link's length."""
+    load(browser, url)
+    mine = '; kept\nldi 1\nout 0\nhlt\n'
+    browser.js(f'playground.setSource({json.dumps(mine)})')
+    # 200 lines of the examples, comments and all.
+    long = ''.join(open(os.path.join(bt.EXAMPLES, n)).read() for n in sorted(os.listdir(bt.EXAMPLES)) if n.endswith('.asm'))
+    long = '\n'.join(long.splitlines()[:200]) + '\n'
+    address = browser.js(f"(async () => {{ const s = getSource(); setSource({json.dumps(long)}); "
+                         "const a = await shareAddress(); setSource(s); return a; })()")
+    print(f'share link: {len(address):,} characters for 200 lines of the examples with their comments')
+    check(len(address) < 2500, f'a 200-line program shares in under 2,500 characters: {len(address)}')
+    huge = browser.js("packSource('ldi 1\\n'.repeat(300000))")
+    broken = [address.split('#')[1][:int(len(address.split('#')[1]) * 0.6)], 'code=%%%', 'code=AAAA', 'code=',
+              'code=' + huge]
+    for fragment in broken:
+        started = time.time()
+        load(browser, url + '#' + fragment)
+        notice = browser.js("(n => n.hidden ? '' : n.getAttribute('role') + ': ' + n.textContent)"
+                            "(document.getElementById('notice'))")
+        check(notice.startswith('alert: This link\'s program could not be read') and
+              browser.js('playground.getSource()') == mine and browser.js('location.hash') == '',
+              f'#{fragment[:30]}: {notice!r} {browser.js("location.hash")[:30]!r} {time.time() - started:.1f} s')
+    # Another link in the address of the open tab.
+    other = '; from a link\nldi 9\nout 0\nhlt\n'
+    code = browser.js(f'packSource({json.dumps(other)})')
+    browser.js(f"location.hash = 'code={code}&bp=3'")
+    time.sleep(0.5)
+    check((browser.js('playground.getSource()'), browser.js(GUTTER_BREAKS)) == (other, [3]),
+          'a new link in the address loads its program')
+    choose(browser, '#mine')
+    check(browser.js('playground.getSource()') == mine, 'the program before it stays under My program')
+    load(browser, url + 'embed.html#code=%%%')
+    check(browser.js("document.getElementById('notice').hidden") is False, 'the widget says a link failed too')
+
+
+def errors_and_edits(browser, work, url):
+    """A machine's stop looks like an error and the user's does not; edited
+    sources run as edited; marks follow their lines through an edit."""
+    load(browser, url)
+    status = "(s => [s.textContent, s.classList.contains('failed')])(document.getElementById('status'))"
+    put_source(browser, 'ldi 1\nldi 2\nadd\nadd\nhlt\n')
+    click(browser, 'run')
+    wait(browser, {'stopped'})
+    views = browser.js(VIEWS)
+    check(browser.js(status) == ['Stopped: Stack underflow at PC 0005, line 4', True] and views['errorLine'] == [4],
+          f'a stop in the error style: {browser.js(status)} {views["errorLine"]}')
+    timeline = browser.js("document.getElementById('timeline-text').textContent")
+    check(timeline == f'{views["count"]} of {views["count"]}', f'the timeline counts as the registers at a stop: {timeline}')
+    put_source(browser, '[spin jmp spin\n')
+    click(browser, 'run')
+    time.sleep(0.2)
+    click(browser, 'stop')
+    text, failed = browser.js(status)
+    check(text.startswith('Stopped by you at PC 0000, line 1') and not failed and browser.js(VIEWS)['errorLine'] == [],
+          f'the user\'s stop: {text} {failed}')
+    # Run, Step and Continue take the edited source.
+    put_source(browser, 'ldi 1\nout 0\nhlt\n')
+    for button, source, expected in (('run', 'ldi 2\nout 0\nhlt\n', 2), ('step', 'ldi 3\nout 0\nhlt\n', 3),
+                                     ('continue', 'ldi 4\nout 0\nhlt\n', 4)):
+        type_source(browser, source)
+        click(browser, button)
+        if button == 'step':
+            click(browser, 'step')
+        wait(browser, {'halted', 'ready'})
+        check(f'-[{expected} :' in browser.js(VIEWS)['console'] or
+              (button == 'step' and browser.js(VIEWS)['stack'].startswith('3FFF')) or
+              f'[{expected}' in browser.js(VIEWS)['console'], f'{button} runs the edited source: {browser.js(VIEWS)["console"]!r}')
+    # Breakpoints, heat and the current line move with inserted and deleted lines.
+    source = 'ldi 3\n[loop dec\njnz loop\nhlt\n'
+    put_source(browser, source)
+    browser.js("document.querySelector('#gutter [data-line=\"3\"]').click()")
+    click(browser, 'continue')
+    wait(browser, {'break'})
+    heat = "[...document.querySelectorAll('#heat [data-line]')].map((e) => [Number(e.dataset.line), Number(e.dataset.runs)])"
+    time.sleep(0.3)
+    before = browser.js(heat)
+    current = "Number(document.getElementById('backdrop').dataset.line)"
+    check(browser.js(current) == 3 and browser.js(GUTTER_BREAKS) == [3], 'at the breakpoint on line 3')
+    type_source(browser, '; two lines\n; above\n' + source)
+    moved = browser.js(heat)
+    check(browser.js(GUTTER_BREAKS) == [5] and moved == [[line + 2, runs] for line, runs in before],
+          f'inserted lines move the marks: {browser.js(GUTTER_BREAKS)} {before} -> {moved}')
+    browser.js('render()')
+    check(browser.js(current) == 5, f'the current line moves: {browser.js(current)}')
+    type_source(browser, '; two lines\n' + source)
+    check(browser.js(GUTTER_BREAKS) == [4], f'a deleted line moves them back: {browser.js(GUTTER_BREAKS)}')
+    click(browser, 'continue')
+    wait(browser, {'break'})
+    check(browser.js(VIEWS)['PC'] == 3 and browser.js(current) == 4, 'the breakpoint stays on its source line')
+
+
+COURSE_PAGE = '''<!DOCTYPE html><html lang="en"><head><meta charset="utf-8"><title>Course</title></head><body>
+<iframe id="w" title="Your turn" src="WIDGET"></iframe>
+<script>
+window.got = [];
+addEventListener('message', (event) => { if (event.source === w.contentWindow) got.push(event.data); });
+window.reach = () => { try { return typeof w.contentWindow.playground; } catch (error) { return 'refused'; } };
+window.send = (message) => w.contentWindow.postMessage(message, '*');
+</script></body></html>'''
+
+
+def messages(browser, work, url):
+    """A course page from another origin talks to the widget by messages."""
+    folder = os.path.join(work, 'course')
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, 'course.html'), 'w') as f:
+        f.write(COURSE_PAGE.replace('WIDGET', url + 'embed.html#example=count.asm'))
+    server = serve(folder, [])
+    try:
+        browser.open(f'http://localhost:{server.server_address[1]}/course.html')
+        deadline = time.time() + 30
+        while time.time() < deadline and not browser.js("typeof got === 'object' && got.length"):
+            time.sleep(0.1)
+        check(browser.js('got') == [{'type': 'playground:ready'}] and browser.js('reach()') == 'refused',
+              f'the widget says it is ready; its code is out of reach: {browser.js("got")} {browser.js("reach()")}')
+        count = open(os.path.join(bt.EXAMPLES, 'count.asm')).read()
+
+        def ask(message, answers=1):
+            browser.js(f'got = []; send({json.dumps(message)})')
+            deadline = time.time() + 30
+            while time.time() < deadline and browser.js('got.length') < answers:
+                time.sleep(0.05)
+            return browser.js('got')
+
+        check(ask({'type': 'playground:getSource'}) == [{'type': 'playground:source', 'source': count}],
+              'getSource answers with the source')
+        answer = 'ldi 6\nout 0\nldi 7\nout 0\nhlt\n'
+        ask({'type': 'playground:setSource', 'source': answer}, 0)
+        check(ask({'type': 'playground:getSource'})[0]['source'] == answer, 'setSource replaces the source')
+        _, shown, trace = native(answer, work)
+        check(ask({'type': 'playground:run'}) == [{'type': 'playground:ended', 'outcome': 'halted', 'out': [6, 7],
+                                                   'instructions': len(trace)}], f'a run ends halted: {browser.js("got")}')
+        ask({'type': 'playground:setSource', 'source': 'ldi 1\nadd\nhlt\n'}, 0)
+        check(ask({'type': 'playground:run'})[0]['outcome'] == 'stopped', 'a stop ends stopped')
+        ask({'type': 'playground:setSource', 'source': 'ldi 4\nout 0\n[spin jmp spin\n'}, 0)
+        check(ask({'type': 'playground:run', 'limit': 5000}) ==
+              [{'type': 'playground:ended', 'outcome': 'limit', 'out': [4], 'instructions': 5000}],
+              f'a run ends at its limit: {browser.js("got")}')
+    finally:
+        server.shutdown()
+
+
+
+def axe_violations(browser):
+    """axe-core's serious and critical violations on the page shown, or None
+    when axe-core is not installed."""
+    axe = os.path.join(os.path.dirname(bt.BIN), 'axe', 'node_modules', 'axe-core', 'axe.min.js')
+    if not os.path.exists(axe):
+        return None
+    browser.js(open(axe).read() + ';0')
+    return browser.js("axe.run(document).then((r) => r.violations.filter((v) => "
+                      "['serious', 'critical'].includes(v.impact)).map((v) => v.id + ': ' + "
+                      "v.nodes.map((n) => n.target.join(' ')).join(', ')))")
+
+
+def axe_states(browser, work, url):
+    """axe in the states the page goes through: a finding shown, a stop, the
+    notices, the widget and the course page."""
+    states = []
+
+    def look(what):
+        found = axe_violations(browser)
+        if found is not None:
+            states.append(what)
+            check(found == [], f'axe, {what}: {found}')
+
+    load(browser, url + '#code=%%%')
+    look('a link that failed')
+    put_source(browser, 'ldi 1\nadd\nhlt\n')
+    click(browser, 'run')
+    wait(browser, {'stopped'})
+    look('a stop of the machine')
+    put_source(browser, '        ldi 3\n        call f\n        hlt\n[f      pop\n        ret\n')
+    click(browser, 'run')
+    wait(browser, {'finding', 'stopped', 'halted'})
+    browser.js("document.querySelector('.tab[data-pane=\"findings\"]').click()")
+    look('a finding shown')
+    browser.js("document.getElementById('tab-notice').hidden = false")
+    look('the other tab\'s notice')
+    # The tabs: arrow keys move between them.
+    browser.js("document.querySelector('.tab[data-pane=\"listing\"]').focus()")
+    moved = []
+    for key, code in (('ArrowRight', 39), ('ArrowRight', 39), ('ArrowRight', 39), ('ArrowLeft', 37), ('Home', 36)):
+        press(browser, key, code)
+        moved.append(browser.js("document.activeElement.dataset.pane + ' ' + "
+                                "document.querySelector('.tab.active').dataset.pane"))
+    check(moved == ['symbols symbols', 'findings findings', 'listing listing', 'findings findings', 'listing listing'],
+          f'arrow keys move through the tabs: {moved}')
+    # The status region is announced: a run changes it once, its end once.
+    put_source(browser, '[spin jmp spin\n')
+    browser.js("window.changes = 0; new MutationObserver(() => ++changes).observe("
+               "document.getElementById('status'), {childList: true, characterData: true, subtree: true})")
+    click(browser, 'run')
+    time.sleep(1.5)
+    click(browser, 'stop')
+    time.sleep(0.2)
+    check(browser.js('changes') <= 2, f'the status changed {browser.js("changes")} times in a run of 1.5 s')
+    load(browser, url + 'embed.html#example=count.asm')
+    look('the widget')
+    load(browser, url + 'course-page-example.html')
+    time.sleep(1)
+    look('the course page')
+    print('axe: ' + ('; '.join(states) if states else 'skipped, axe-core is not installed'))
+
+
+def layout(browser, work, url):
+    """Any width from 360 px without scrolling sideways; the dark theme by the
+    system's choice and by the switch, remembered; screenshots of both
+    themes at 1280x800 and 390x844 beside the main screenshot."""
+    background = "getComputedStyle(document.body).backgroundColor"
+    for dark in (False, True):
+        load(browser, url)
+        browser.send('Emulation.setEmulatedMedia',
+                     features=[{'name': 'prefers-color-scheme', 'value': 'dark' if dark else 'light'}])
+        browser.js("localStorage.removeItem('playground.theme'); location.reload()")
+        time.sleep(0.5)
+        wait(browser, {'ready'}, 30)
+        check(browser.js('document.documentElement.dataset.theme') == ('dark' if dark else 'light'),
+              f'the theme follows the system (dark {dark})')
+        channels = [int(c) for c in re.findall(r'\d+', browser.js(background))[:3]]
+        check((max(channels) < 60) if dark else (min(channels) > 200), f'the page\'s background: {channels}')
+        put_source(browser, open(os.path.join(bt.EXAMPLES, 'count.asm')).read())
+        click(browser, 'run')
+        wait(browser, {'halted'})
+        for width, height in ((1280, 800), (390, 844), (360, 740)):
+            browser.send('Emulation.setDeviceMetricsOverride', width=width, height=height, deviceScaleFactor=1,
+                         mobile=width < 500)
+            time.sleep(0.3)
+            wide = browser.js('document.documentElement.scrollWidth')
+            check(wide <= width, f'{width} px wide: the page is {wide} px wide')
+            if width != 360:
+                shot = base64.b64decode(browser.send('Page.captureScreenshot', format='png')['data'])
+                name = os.path.join(os.path.dirname(bt.SCREENSHOT), f'layout-{width}x{height}-{"dark" if dark else "light"}.png')
+                with open(name, 'wb') as f:
+                    f.write(shot)
+        browser.send('Emulation.clearDeviceMetricsOverride')
+    print(f'layout: screenshots {os.path.dirname(bt.SCREENSHOT)}/layout-*.png')
+    chosen = 'light' if browser.js('document.documentElement.dataset.theme') == 'dark' else 'dark'
+    click(browser, 'theme')
+    load(browser, url)
+    check(browser.js('document.documentElement.dataset.theme') == chosen, f'the theme switch is remembered ({chosen})')
+    browser.js("localStorage.removeItem('playground.theme')")
+    browser.send('Emulation.setEmulatedMedia', features=[{'name': 'prefers-color-scheme', 'value': 'light'}])
