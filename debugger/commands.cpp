@@ -265,7 +265,7 @@ constexpr Command COMMANDS[] = {
          say(c.line.substr(std::min(c.line.find("echo") + 5, c.line.size())));
          return true;
      },
-     "print TEXT (marks the parts of a scripted session)", "echo part 2"},
+     "print TEXT (marks the parts of a scripted session)", "echo =second"},
     {"help", nullptr, "[COMMAND]", 2, false,
      [](const Call& c) {
          if (c.words.size() == 2) {
