@@ -77,10 +77,7 @@ Json Adapter::add_requested(const Json& wanted, MarkKind kind, std::uint16_t at,
     return result;
 }
 
-void Adapter::initialize(const Json&, Json& body) {
-    body = capabilities();
-    queue_event("initialized");
-}
+void Adapter::initialize(const Json&, Json& body) { body = capabilities(); }
 
 void Adapter::launch(const Json& args, Json& body) {
     (void)body;
@@ -110,6 +107,9 @@ void Adapter::launch(const Json& args, Json& body) {
     stop_on_entry_ = args.value("stopOnEntry", false);
     launched_ = true;
     ended_ = false;
+    // Breakpoints need the program: the client is told it may send them
+    // once the launch has loaded it.
+    queue_event("initialized");
 }
 
 void Adapter::set_breakpoints(const Json& args, Json& body) {

@@ -122,6 +122,11 @@ TEST(DebugAdapter, WholeSessionStopsWhereTheDebuggerDoes) {
 
     EXPECT_TRUE(response_to(all, 1)["body"]["supportsStepBack"].get<bool>());
     EXPECT_EQ(response_to(all, 1)["body"]["exceptionBreakpointFilters"].size(), 5u);
+    // Breakpoints are asked for once the program is loaded: the initialized
+    // event follows the launch's answer.
+    ASSERT_GE(all.size(), 3u);
+    EXPECT_EQ(all[1]["request_seq"], 2);
+    EXPECT_EQ(all[2]["event"], "initialized");
     // Line 17 is blank: the breakpoint moves to inner's first line.
     const Json& set = response_to(all, breakpoints)["body"]["breakpoints"];
     EXPECT_EQ(set[0]["line"], 18);
