@@ -134,26 +134,22 @@ void Adapter::variables(const Json& args, Json& body) {
             // address of an open call as one entry.
             if (m.SP == 0 || m.SP >= STACK_TOP) break;
             StackStory story = s_.run.stack_story();
-            for (unsigned a = m.SP + 1u; a <= STACK_TOP && list.size() < 256; ++a) {
-                const OpenCall* call = nullptr;
-                for (const OpenCall& c : story.calls)
-                    if (c.sp_after + 1u == a && a < STACK_TOP && word_at(m, a) == c.return_address)
-                        call = &c;
-                if (call != nullptr) {
-                    unsigned site = call->return_address - 3u;
-                    list.push_back(variable(address_text(a) + "-" + address_text(a + 1),
-                                            "return address " + address_text(call->return_address) +
-                                                " (after the call at line " +
-                                                std::to_string(line_of(site)) + ")",
-                                            "word"));
-                    ++a;
+            for (const StackEntry& e : stack_entries(story, m, 512)) {
+                unsigned a = e.address;
+                if (e.call != nullptr) {
+                    unsigned site = e.call->return_address - 3u;
+                    list.push_back(variable(
+                        address_text(a) + "-" + address_text(a + 1),
+                        "return address " + address_text(e.call->return_address) +
+                            " (after the call at line " + std::to_string(line_of(site)) + ")",
+                        "word"));
                     continue;
                 }
                 std::string value = std::to_string(m.memory[a]);
-                std::uint16_t origin = story.origins.pushed_by[a - STACK_BOTTOM];
-                if (origin != StackOrigins::NONE)
-                    value += " (pushed by " + instruction_place(s_, origin) + ")";
+                if (e.pushed_by != StackOrigins::NONE)
+                    value += " (pushed by " + instruction_place(s_, e.pushed_by) + ")";
                 list.push_back(variable(address_text(a), value, "byte"));
+                if (list.size() == 256) break;
             }
             break;
         }

@@ -72,37 +72,27 @@ void print_stack(Session& s, std::optional<std::uint64_t> count, bool all) {
     std::uint64_t wanted = all ? depth : count.value_or(SHOWN);
     unsigned shown = static_cast<unsigned>(std::min<std::uint64_t>(depth, wanted));
     StackStory story = s.run.stack_story();
-    // The return addresses still where their calls pushed them, by their
-    // low byte's address.
-    std::vector<const OpenCall*> return_at(MEMORY_SIZE, nullptr);
-    for (const OpenCall& call : story.calls) {
-        unsigned low = call.sp_after + 1u;
-        if (low <= m.SP || low + 1u > STACK_TOP) continue;
-        if ((m.memory[low] | m.memory[low + 1] << 8) == call.return_address) return_at[low] = &call;
-    }
-    unsigned end = m.SP + 1u + shown;
-    for (unsigned a = m.SP + 1u; a < end; ++a) {
+    for (const StackEntry& e : stack_entries(story, m, shown)) {
         char text[64];
-        if (const OpenCall* call = return_at[a]; call != nullptr && a + 1u < end) {
-            unsigned site = call->return_address - 3u;
+        unsigned a = e.address;
+        if (e.call != nullptr) {
+            unsigned site = e.call->return_address - 3u;
             std::string whence;
-            if (line_at(s, call->return_address) > 0 && line_at(s, site) > 0) {
-                whence = "to line " + std::to_string(line_at(s, call->return_address)) +
+            if (line_at(s, e.call->return_address) > 0 && line_at(s, site) > 0) {
+                whence = "to line " + std::to_string(line_at(s, e.call->return_address)) +
                          ", after the call at line " + std::to_string(line_at(s, site));
             } else {
                 whence = "after the call at " + hex4(site);
             }
             std::snprintf(text, sizeof text, "%04X-%04X  return address %04X (", a, a + 1,
-                          call->return_address);
+                          e.call->return_address);
             say(text + whence + ")");
-            ++a;
             continue;
         }
         std::snprintf(text, sizeof text, "%04X  %02X  %3u", a, m.memory[a], m.memory[a]);
-        std::uint16_t origin = story.origins.pushed_by[a - STACK_BOTTOM];
-        say(origin == StackOrigins::NONE
+        say(e.pushed_by == StackOrigins::NONE
                 ? std::string(text)
-                : text + std::string("  pushed by ") + pushed_by(s, origin));
+                : text + std::string("  pushed by ") + pushed_by(s, e.pushed_by));
     }
     if (shown < depth) say("... " + std::to_string(depth - shown) + " more (stack all shows them)");
 }

@@ -19,6 +19,27 @@ std::vector<Frame> frames_of(const std::vector<OpenCall>& calls, const Machine& 
     return frames;
 }
 
+std::vector<StackEntry> stack_entries(const StackStory& story, const Machine& m, unsigned bytes) {
+    std::vector<StackEntry> entries;
+    if (m.SP == 0 || m.SP >= STACK_TOP) return entries;
+    unsigned end = m.SP + 1u + std::min<unsigned>(bytes, STACK_TOP - m.SP);
+    for (unsigned a = m.SP + 1u; a < end; ++a) {
+        const OpenCall* call = nullptr;
+        if (a + 1u < end) {
+            for (const OpenCall& c : story.calls) {
+                if (c.sp_after + 1u == a &&
+                    (m.memory[a] | m.memory[a + 1u] << 8) == c.return_address)
+                    call = &c;
+            }
+        }
+        entries.push_back(
+            {static_cast<std::uint16_t>(a), call,
+             call != nullptr ? StackOrigins::NONE : story.origins.pushed_by[a - STACK_BOTTOM]});
+        if (call != nullptr) ++a;
+    }
+    return entries;
+}
+
 std::optional<OpenCall> RecordedRun::innermost_call() {
     if (history_.step() == history_.recorded()) return log_.monitor->innermost_call();
     std::vector<OpenCall> calls = open_calls();

@@ -50,3 +50,17 @@ struct Frame {
 // The frames of `calls` (outermost first) with the machine m standing at
 // its PC; a call's target is read from the call in m's memory.
 std::vector<Frame> frames_of(const std::vector<OpenCall>& calls, const Machine& m);
+
+// One entry of the stack as the views show it, from SP+1 up: the return
+// address of an open call still where its call pushed it (two bytes), or
+// one byte with the instruction that pushed it (StackOrigins::NONE when no
+// instruction the monitor saw did).
+struct StackEntry {
+    std::uint16_t address;    // the entry's (first) byte
+    const OpenCall* call;     // a return address of this call; else a byte
+    std::uint16_t pushed_by;  // for a byte
+};
+
+// The entries of the `bytes` bytes above m.SP (fewer when the stack holds
+// fewer); a return address cut by the end is shown as its first byte.
+std::vector<StackEntry> stack_entries(const StackStory& story, const Machine& m, unsigned bytes);
