@@ -125,6 +125,8 @@ function bindApi(mod) {
     stopReason: f('pg_stop_reason', 'string', []),
     userStop: f('pg_user_stop', 'number', []),
     outValues: f('pg_out_values', 'string', []),
+    frames: f('pg_frames', 'string', []),
+    stack: f('pg_stack', 'string', ['number']),
   };
 }
 

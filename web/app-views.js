@@ -13,6 +13,7 @@ function render() {
   renderStatus(m, state);
   renderRegisters(m);
   renderStack(m);
+  renderCalls();
   renderMemory(m);
   const output = show('console', ui.assembled ? api.console() : '');
   if (output) output.scrollTop = output.scrollHeight;
@@ -171,19 +172,51 @@ function renderRegisters(m) {
     : `<tr><th scope="row">${name}</th><td id="reg-${name}">-</td></tr>`)).join('');
 }
 
-// The bytes above SP, top first.
+// The bytes above SP, top first, each with the line of the instruction
+// that pushed it; the two bytes of a return address of an open call are
+// marked as such (the core tells which: pg_stack).
 function renderStack(m) {
   if (!$('stack')) return;
   const bytes = memoryBytes();
   const lines = [];
   if (ui.assembled && m.SP !== 0) {
-    for (let a = m.SP + 1; a <= STACK_TOP && lines.length < STACK_ROWS; ++a) {
-      lines.push(`${hex(a, 4)}: ${hex(bytes[a], 2)}  ${String(bytes[a]).padStart(3)}`);
+    for (const entry of api.stack(STACK_ROWS).split('\n').filter(Boolean)) {
+      const [address, kind, value] = entry.split(' ');
+      const a = parseInt(address, 16);
+      const byte = (at) => `${hex(at, 4)}: ${hex(bytes[at], 2)}  ${String(bytes[at]).padStart(3)}`;
+      if (kind === 'r') {
+        const back = parseInt(value, 16);
+        lines.push(`${byte(a)}  return address ${hex(back, 4)}, to line ${lineOf(back) || '-'}` +
+                   ` (call at line ${lineOf(back - 3) || '-'})`);
+        if (lines.length < STACK_ROWS) lines.push(`${byte(a + 1)}  (return address)`);
+      } else {
+        lines.push(value === '-' ? byte(a) : `${byte(a)}  pushed by line ${lineOf(parseInt(value, 16)) || '-'}`);
+      }
     }
     const more = STACK_TOP - m.SP - lines.length;
     if (more > 0) lines.push(`... ${more} more`);
   }
   show('stack', lines.length ? lines.join('\n') : ui.assembled ? '(empty)' : '');
+}
+
+// The open calls, innermost first: the routine each call went to, where
+// the frame stands and the line of the call; a click shows the frame's line.
+function renderCalls() {
+  const list = $('calls');
+  if (!list) return;
+  const frames = ui.assembled ? api.frames().split('\n').filter(Boolean) : [];
+  const items = frames.map((text, i) => {
+    const [position, routine, call] = text.split(' ').map((part) => (part === '-' ? null : parseInt(part, 16)));
+    const names = routine === null ? null : ui.labelAt.get(routine);
+    let name = names ? names[0] : routine === null ? '(program)' : hex(routine, 4);
+    if (names && position !== routine && position > routine) name += `+${position - routine}`;
+    const line = lineOf(position);
+    const whence = call === null ? '' : `, called from line ${lineOf(call) || '-'}`;
+    return `<li tabindex="0" data-line="${line}">#${i} ${esc(name)} (${hex(position, 4)})` +
+           `${line ? `, line ${line}` : ''}${whence}</li>`;
+  });
+  const html = items.join('');
+  if (list.innerHTML !== html) list.innerHTML = html;
 }
 
 // A byte as the memory view's format shows it.

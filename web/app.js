@@ -165,6 +165,28 @@ async function setUp() {
       }
     });
   }
+  const calls = $('calls');
+  if (calls) {
+    // A frame's line selected in the editor.
+    const showFrame = (event) => {
+      const line = Number(event.target.closest('li')?.dataset.line || 0);
+      if (line <= 0) return;
+      const source = $('source');
+      const rows = source.value.split('\n');
+      const row = rowOf(line);
+      const start = rows.slice(0, row - 1).reduce((n, text) => n + text.length + 1, 0);
+      source.focus();
+      source.setSelectionRange(start, start + (rows[row - 1] || '').length);
+      scrollEditorTo(line);
+    };
+    calls.addEventListener('click', showFrame);
+    calls.addEventListener('keydown', (event) => {
+      if (event.key === 'Enter' || event.key === ' ') {
+        event.preventDefault();
+        showFrame(event);
+      }
+    });
+  }
   const tabs = [...document.querySelectorAll('.tab')];
   for (const tab of tabs) {
     tab.setAttribute('aria-controls', tab.dataset.pane);

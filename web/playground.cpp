@@ -28,6 +28,7 @@
 #include "machine/profile.hpp"
 #include "machine/recorded_run.hpp"
 #include "machine/run_end.hpp"
+#include "machine/stack_story.hpp"
 #include "machine/trace.hpp"
 
 namespace {
@@ -459,6 +460,52 @@ EMSCRIPTEN_KEEPALIVE const char* pg_out_values() {
     for (const std::uint8_t value : pg.run.io.port0) {
         if (!out.empty()) out += ',';
         out += std::to_string(value);
+    }
+    return hand_out(std::move(out));
+}
+
+// The open calls, innermost first, one line each: "POSITION ROUTINE CALL"
+// in hex, "-" for what a frame has not (the outermost frame, the program
+// itself, has no routine and no call).
+EMSCRIPTEN_KEEPALIVE const char* pg_frames() {
+    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    std::string out;
+    char line[16];
+    for (const Frame& f : pg.run.frames()) {
+        std::snprintf(line, sizeof line, "%04X", f.position);
+        out += line;
+        for (std::optional<std::uint16_t> part : {f.routine, f.call_site}) {
+            if (part) {
+                std::snprintf(line, sizeof line, " %04X", *part);
+                out += line;
+            } else {
+                out += " -";
+            }
+        }
+        out += '\n';
+    }
+    return hand_out(std::move(out));
+}
+
+// The stack's entries, top first, for at most `bytes` bytes, one line
+// each: "ADDRESS r RETURN_ADDRESS" for the return address of an open call,
+// "ADDRESS b PUSHER" for a byte (PUSHER "-" when no instruction the run
+// saw pushed it), in hex.
+EMSCRIPTEN_KEEPALIVE const char* pg_stack(unsigned bytes) {
+    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    std::string out;
+    char line[32];
+    const Machine& m = pg.run.machine();
+    const StackStory story = pg.run.stack_story();  // the entries point into it
+    for (const StackEntry& e : stack_entries(story, m, bytes)) {
+        if (e.call != nullptr) {
+            std::snprintf(line, sizeof line, "%04X r %04X\n", e.address, e.call->return_address);
+        } else if (e.pushed_by == StackOrigins::NONE) {
+            std::snprintf(line, sizeof line, "%04X b -\n", e.address);
+        } else {
+            std::snprintf(line, sizeof line, "%04X b %04X\n", e.address, e.pushed_by);
+        }
+        out += line;
     }
     return hand_out(std::move(out));
 }

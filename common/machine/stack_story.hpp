@@ -57,7 +57,7 @@ std::vector<Frame> frames_of(const std::vector<OpenCall>& calls, const Machine& 
 // instruction the monitor saw did).
 struct StackEntry {
     std::uint16_t address;    // the entry's (first) byte
-    const OpenCall* call;     // a return address of this call; else a byte
+    const OpenCall* call;     // a return address of this call (in the story); else a byte
     std::uint16_t pushed_by;  // for a byte
 };
 

@@ -1,6 +1,6 @@
 """More groups of the browser test (run by browser_test.py, whose helpers
 they use): the student's work kept, links that fail, errors and edits, and
-the messages of a course page on another origin."""
+the messages of a course page on another origin, the open calls."""
 import base64, json, os, re, sys, time
 
 bt = sys.modules['__main__']   # browser_test.py, run as the program
@@ -371,3 +371,32 @@ def layout(browser, work, url):
     check(browser.js('document.documentElement.dataset.theme') == chosen, f'the theme switch is remembered ({chosen})')
     browser.js("localStorage.removeItem('playground.theme')")
     browser.send('Emulation.setEmulatedMedia', features=[{'name': 'prefers-color-scheme', 'value': 'light'}])
+
+
+def calls(browser, work, url):
+    """The Calls pane and the stack's origins on a nested program, going
+    forward and back; a click on a frame selects its line."""
+    load(browser, url)
+    source = ('        ldi 5\n        call outer\n        hlt\n[outer  call inner\n        ret\n'
+              '[inner  ldi 7\n        ldi 8\n        ret\n')
+    put_source(browser, source)
+    click(browser, 'step', 4)
+    wait(browser, {'paused', 'ready'})
+    frames = browser.js("[...document.querySelectorAll('#calls li')].map((e) => e.textContent)")
+    check(frames == ['#0 inner+2 (000C), line 7, called from line 4',
+                     '#1 outer (0006), line 4, called from line 2',
+                     '#2 (program) (0002), line 2'], f'the open calls, innermost first: {frames}')
+    stack = browser.js(VIEWS)['stack'].splitlines()
+    check(stack == ['3FFA: 07    7  pushed by line 6',
+                    '3FFB: 09    9  return address 0009, to line 5 (call at line 4)',
+                    '3FFC: 00    0  (return address)',
+                    '3FFD: 05    5  return address 0005, to line 3 (call at line 2)',
+                    '3FFE: 00    0  (return address)',
+                    '3FFF: 05    5  pushed by line 1'], f'the stack says what each byte is: {stack}')
+    browser.js("document.querySelectorAll('#calls li')[1].click()")
+    selected = browser.js("(s => s.value.slice(s.selectionStart, s.selectionEnd))(document.getElementById('source'))")
+    check(selected == '[outer  call inner', f'a click on a frame selects its line: {selected!r}')
+    click(browser, 'back', 2)
+    frames = browser.js("[...document.querySelectorAll('#calls li')].map((e) => e.textContent)")
+    check(frames == ['#0 outer (0006), line 4, called from line 2', '#1 (program) (0002), line 2'],
+          f'two steps back, one call fewer: {frames}')
