@@ -412,6 +412,8 @@ TEST_F(Terminal, StopAndContinueGiveTheTerminalBackAndTakeItAgain) {
 // session goes on; Ctrl-C at the prompt drops the line typed; Tab completes
 // a command; the lines typed are there again in the next session.
 TEST_F(Terminal, DebuggerCtrlCEndsSearchesAndTheLineKeepsItsHistory) {
+    if (built_with_sanitizers())
+        GTEST_SKIP() << "a billion instructions, timed for an optimized build";
     const char* const LONG_RUN =
         "        ldi 42\n        std early\n        ldiw 3815\n        stdw outer\n"
         "[o      ldiw 65535\n        stdw cnt\n[in     lddw cnt\n        decw\n"
