@@ -143,8 +143,8 @@ def main():
         # BROWSER_TEST_GROUPS (names of the groups, comma-separated) runs only those.
         only = set(filter(None, os.environ.get('BROWSER_TEST_GROUPS', '').split(',')))
         import browser_groups as more
-        for group in (run_checks, keep_share_keys_embed, whole_history, findings, heat, more.work_kept, more.links,
-                      more.errors_and_edits, more.messages, more.axe_states, more.layout, more.calls):
+        for group in (run_checks, keep_share_keys_embed, whole_history, more.findings, more.heat, more.work_kept,
+                      more.links, more.errors_and_edits, more.messages, more.axe_states, more.layout, more.calls):
             if not only or group.__name__ in only:
                 group(browser, work) if group is run_checks else group(browser, work, url)
     finally:
@@ -359,128 +359,6 @@ def whole_history(browser, work, url):
     sets = 'one set' if round < 10 else f'{round // 10 + 1} sets'
     print(f'speed ratio {ratio:.2f}: the 0.45 goal is {"met" if ratio >= 0.45 else "not met"} ({sets} of runs)')
     check(ratio >= 0.35, f'the page runs at least 0.35 of the native rate: {rates} {native_rates}')
-
-
-# A subroutine that stores its arguments before saving its return address:
-# its ret goes to 0304, the arguments, and execution runs on from there.
-MISMATCH = ('        ldi 3\n        ldi 4\n        call mult\n        out 0\n        hlt\n[mult   std a\n'
-            '        std b\n        stdw mret\n        ldd a\n        ldd b\n        mul\n        lddw mret\n'
-            '        ret\n[a      db 0\n[b      db 0\n[mret   dw 0\n')
-
-FINDINGS = '''(() => ({state: document.body.dataset.state, status: document.getElementById('status').textContent,
-  marked: [...document.querySelectorAll('#gutter .finding')].map((e) => [Number(e.dataset.line), e.title]),
-  rows: [...document.querySelectorAll('#finding-list li[data-instruction]')].map((e) => e.textContent),
-  shown: !document.getElementById('findings').classList.contains('hidden')}))()'''
-
-
-def findings(browser, work, url):
-    """A run pauses right after the instruction of each new finding, which
-    the pane lists and the gutter marks on its line; the findings are those
-    of `simulator --check`, and the run goes on to the stop."""
-    load(browser, url)
-    with open(os.path.join(work, 'm.asm'), 'w') as f:
-        f.write(MISMATCH)
-    subprocess.run([BIN + '/assembler', 'm.asm'], cwd=work, capture_output=True, check=True)
-    checked = subprocess.run([BIN + '/simulator', '--check', 'm.hx'], cwd=work, stdin=subprocess.DEVNULL,
-                             capture_output=True).stderr.decode().splitlines()
-    # "finding: return mismatch at instruction 11, PC 001D (29): ..." -> instruction, PC
-    # (the line on the bytes left on the stack at the end names no instruction)
-    at = [re.search(r'instruction (\d+), PC (\w+)', line) for line in checked if line.startswith('finding: ')]
-    expected = [tuple(int(n, b) for n, b in zip(m.groups(), (10, 16))) for m in at if m]
-    check(len(expected) == 2, f'simulator --check names two findings: {checked}')
-    ret_line = MISMATCH.splitlines().index('        ret') + 1
-    put_source(browser, MISMATCH)
-    click(browser, 'run')
-    pauses = []
-    for instruction, pc in expected:
-        state = wait(browser, {'finding', 'stopped', 'halted'})
-        views, pane = browser.js(VIEWS), browser.js(FINDINGS)
-        pauses.append(((state, views['count'], views['trace'].splitlines()[-1].split()[:2], len(pane['rows']),
-                        pane['shown'], [line for line, _ in pane['marked']]), pane))
-        click(browser, 'continue')
-    # Each pause: after its instruction, listed, marked on the ret's line (a
-    # stray PC has no line of its own).
-    check([p for p, _ in pauses] == [('finding', i, [str(i), f'{pc:04X}'], n, True, [ret_line])
-                                     for n, (i, pc) in enumerate(expected, 1)], f'the pauses: {pauses}')
-    first, second = pauses[0][1], pauses[1][1]
-    texts = (first['marked'][0][1], first['rows'][0], first['status'], second['marked'][0][1])
-    check('finding: return mismatch' in texts[0] and 'stray PC' in texts[3]
-          and texts[1].startswith(f'line {ret_line} (mult+19) return mismatch at instruction {expected[0][0]}')
-          and 'the call at line 3 (to mult) pushed 0007' in texts[1]
-          and 'return mismatch at instruction 11, PC 001D (29): ret at line 13' in texts[2],
-          f'the marks\' titles, the pane\'s row and the status: {texts}')
-    check(wait(browser, {'stopped'}) == 'stopped' and 'Stack overflow' in browser.js(VIEWS)['console'],
-          'after the findings the run goes on to the stop')
-    # Back to the start and on: a known finding pauses the run again after
-    # its instruction, as a breakpoint does, and stays listed once.
-    click(browser, 'to-start')
-    again = []
-    for _ in expected:
-        click(browser, 'continue')
-        again.append((wait(browser, {'stopped', 'finding'}), browser.js(VIEWS)['count']))
-    click(browser, 'continue')
-    check(again == [('finding', i) for i, _ in expected] and wait(browser, {'stopped'}) == 'stopped'
-          and len(browser.js(FINDINGS)['rows']) == 2,
-          f'a run over known findings pauses at each again, each listed once: {again}')
-    # A step (F10) that makes a finding says so, and the next step goes on;
-    # a finding in the list goes to the state before its instruction.
-    click(browser, 'reset')
-    seen = []
-    for step in range(expected[0][0] + 1):  # the last one goes on past the finding
-        press(browser, 'F10', 121)
-        seen.append(browser.js(VIEWS)['state' if step < expected[0][0] else 'count'])
-    browser.js("document.querySelector('#finding-list li[data-instruction]').click()")
-    views = browser.js(VIEWS)
-    check((seen, views['PC'], views['count']) ==
-          (['ready'] * (expected[0][0] - 1) + ['finding', expected[0][0] + 1], expected[0][1],
-           expected[0][0] - 1),
-          f'only the step of the finding pauses; the pane goes to the state before it: {seen} {views}')
-
-
-HEAT = '''new Promise((done) => {
-  const rows = () => [...document.querySelectorAll('#heat [data-line]')].map((e) =>
-    [Number(e.dataset.line), Number(e.dataset.runs), Number(e.dataset.clocks), e.title]);
-  const poll = (tries) => {
-    const now = rows(), ran = now.reduce((sum, row) => sum + row[1], 0);
-    if (ran === machine().instructions || tries === 0) done(now); else setTimeout(() => poll(tries - 1), 20);
-  };
-  poll(250);
-})'''
-
-
-def heat(browser, work, url):
-    """The heat column of a small loop: each line's count against the
-    simulator's trace, the clocks adding up to the run's, a line's numbers on
-    hover; after going back, the counts of the run up to there."""
-    source = ('        ldi 3\n        std n\n[loop   ldd n\n        dec\n        std n\n        jnz loop\n'
-              '        hlt\n[n      db 0\n')
-    _, shown, trace = native(source, work)
-    line_at = {int(row[:4], 16): n for n, row in enumerate(machine_listing[0].splitlines()[:len(source.splitlines())], 1)
-               if row[6:8].strip()}
-    clocks = int(re.search(r'No\. clock = (\d+)', shown).group(1))
-
-    def expected(steps):
-        counts = {line: 0 for line in range(1, 8)}
-        for t in trace[:steps]:
-            counts[line_at[int(t.split()[1], 16)]] += 1
-        return counts
-
-    load(browser, url)
-    put_source(browser, source)
-    click(browser, 'run')
-    wait(browser, {'halted'})
-    rows = browser.js(HEAT)
-    check({line: runs for line, runs, _, _ in rows} == expected(len(trace)),
-          f'the heat column counts each line of the loop: {rows}')
-    check(sum(c for _, _, c, _ in rows) == clocks and all(c % r == 0 for _, r, c, _ in rows if r),
-          f'the lines\' clocks add up to the run\'s {clocks}: {rows}')
-    check(rows[2][3].startswith('line 3: ran 3 times, ') and ' clocks (' in rows[2][3], f'hover: {rows[2][3]}')
-    check(browser.js("document.querySelector('#heat div:nth-child(8)').textContent") == '',
-          'a line without an instruction has no count')
-    click(browser, 'to-start')
-    click(browser, 'step', 5)
-    rows = browser.js(HEAT)
-    check({line: runs for line, runs, _, _ in rows} == expected(5), f'after going back and 5 steps: {rows}')
 
 
 def run_checks(browser, work):
