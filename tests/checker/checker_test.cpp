@@ -407,23 +407,24 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
     write_file(dir.file("bad.asm"),
                "; expect: no trouble\n; expect: stack full\n; expect: sp x\nhlt\n");
     RunResult r = run_checker(dir, {"good.asm", "leak.asm", "worked.asm", "bad.asm"});
-    EXPECT_EQ(r.output,
-              "PASS good.asm\n"
-              "good.asm: points 2/2\n"
-              "FAIL leak.asm: expected stack empty, got 3 bytes on the stack (SP 16380); of the 3 "
-              "bytes on the stack, 3 were pushed by line 6: [loop   ldd n\n"
-              "  try: debugger leak.asm\n"
-              "leak.asm: points 0/2\n"
-              "FAIL worked.asm: expected no findings, got 2: return mismatch at instruction 8, "
-              "PC 0016 (22): ret at line 12 (mult+12) goes to 0304, but the call at line 5 (to mult) "
-              "pushed 0007\n"
-              "  finding: return mismatch at instruction 8, PC 0016 (22): ret at line 12 (mult+12) goes "
-              "to 0304, but the call at line 5 (to mult) pushed 0007\n"
-              "  finding: stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 "
-              "after the ret at line 12 (mult+12)\n"
-              "  try: debugger worked.asm\n"
-              "FAIL bad.asm: line 1: no: expected 'no findings'\n"
-              "1 passed, 3 failed, points 2/4\n");
+    EXPECT_EQ(
+        r.output,
+        "PASS good.asm\n"
+        "good.asm: points 2/2\n"
+        "FAIL leak.asm: expected stack empty, got 3 bytes on the stack (SP 16380); of the 3 "
+        "bytes on the stack, 3 were pushed by line 6: [loop   ldd n\n"
+        "  try: debugger leak.asm\n"
+        "leak.asm: points 0/2\n"
+        "FAIL worked.asm: expected no findings, got 2: return mismatch at instruction 8, "
+        "PC 0016 (22): ret at line 12 (mult+12) goes to 0304, but the call at line 5 (to mult) "
+        "pushed 0007\n"
+        "  finding: return mismatch at instruction 8, PC 0016 (22): ret at line 12 (mult+12) goes "
+        "to 0304, but the call at line 5 (to mult) pushed 0007\n"
+        "  finding: stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 "
+        "after the ret at line 12 (mult+12)\n"
+        "  try: debugger worked.asm\n"
+        "FAIL bad.asm: line 1: no: expected 'no findings'\n"
+        "1 passed, 3 failed, points 2/4\n");
     EXPECT_EQ(r.exit_status, 1);
 
     r = run_checker(dir, {"--json", "worked.asm", "bad.asm"});

@@ -280,12 +280,13 @@ TEST(Check, ChangesNothingButStandardError) {
         EXPECT_EQ(files_in(checked.path), files_in(plain.path)) << name;
         EXPECT_EQ(p.errors, "") << name;
         if (name == "worked.hx") {
-            EXPECT_EQ(c.errors,
-                      "finding: return mismatch at instruction 8, PC 0016 (22): ret at 0016 goes to "
-                      "0304, but the call at 0004 (to 000A) pushed 0007\n"
-                      "finding: stray PC at instruction 9, PC 0304 (772): execution left the program "
-                      "at 0304 after the ret at 0016\n"
-                      "finding: of the 4095 bytes on the stack, 1 was pushed by ldi at 2300\n");
+            EXPECT_EQ(
+                c.errors,
+                "finding: return mismatch at instruction 8, PC 0016 (22): ret at 0016 goes to "
+                "0304, but the call at 0004 (to 000A) pushed 0007\n"
+                "finding: stray PC at instruction 9, PC 0304 (772): execution left the program "
+                "at 0304 after the ret at 0016\n"
+                "finding: of the 4095 bytes on the stack, 1 was pushed by ldi at 2300\n");
             EXPECT_NE(p.output.find("Stack overflow"), std::string::npos);
         } else {
             EXPECT_EQ(c.errors, "") << name;
@@ -310,7 +311,8 @@ TEST(Check, NamesTheJumpIntoDataAndWhatLeftTheStack) {
     };
     const Program programs[] = {
         {"ldi 65\nout 0\njmp d\n[d db 65\n",
-         "finding: executing data at instruction 4, PC 0007 (7): hlt at 0007 runs a byte placed by db "
+         "finding: executing data at instruction 4, PC 0007 (7): hlt at 0007 runs a byte placed by "
+         "db "
          "or dw, reached by the jmp at 0004\n"},
         {"        ldi 3\n        std n\n[loop   ldi 9\n        ldd n\n        dec\n"
          "        std n\n        jnz loop\n        hlt\n[n      db 0\n",

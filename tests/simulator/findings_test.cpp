@@ -117,7 +117,8 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
          "jmp 100\nhlt\n",
          DEFAULT_FINDING_KINDS,
          {{K::STRAY_PC, 2, 100, 100, 0}},
-         "stray PC at instruction 2, PC 0064 (100): execution left the program at 0064 after the jmp "
+         "stray PC at instruction 2, PC 0064 (100): execution left the program at 0064 after the "
+         "jmp "
          "at line 1"},
         {"executing data",
          "jmp d\n[d db 65\n",
@@ -191,9 +192,10 @@ TEST(Findings, AddressesOnlyWithoutTheSource) {
     f.related_pc = 4;
     f.related_address = 7;
     f.related_target = 0x0A;
-    EXPECT_EQ(finding_text(f, nullptr),
-              "return mismatch at instruction 11, PC 001D (29): ret at 001D goes to 0304, but the call "
-              "at 0004 (to 000A) pushed 0007");
+    EXPECT_EQ(
+        finding_text(f, nullptr),
+        "return mismatch at instruction 11, PC 001D (29): ret at 001D goes to 0304, but the call "
+        "at 0004 (to 000A) pushed 0007");
 }
 
 TEST(Findings, TheExamplesMakeNoneOfTheDefaultKinds) {
