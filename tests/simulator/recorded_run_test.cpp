@@ -213,6 +213,7 @@ TEST(ReverseSteps, GoWhereTheForwardRunSaysOnEveryExample) {
         ASSERT_EQ(run.run_to(last), RunEnd::LIMIT);
         // Random steps, and the first steps right after a ret.
         std::vector<std::uint64_t> steps;
+        steps.reserve(30);
         for (int i = 0; i < 30; ++i) steps.push_back(1 + random() % last);
         for (std::uint64_t t = 1; t <= last && steps.size() < 40; ++t)
             if (depth[t] < depth[t - 1]) steps.push_back(t);
