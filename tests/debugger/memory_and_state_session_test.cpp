@@ -205,7 +205,7 @@ no command 'nothing' (help lists the commands)
   200A  00 00     ldi 0
 )";
 
-TEST(InspectSession, ShowsAndChangesMemoryAndGoesBackByCalls) {
+TEST(MemoryAndStateSession, ShowsAndChangesMemoryAndGoesBackByCalls) {
     TempDir dir;
     write_file(dir.file("q.asm"), PROGRAM);
     RunResult run = run_program(DEBUGGER_PATH, std::string("q.asm\n") + SCRIPT, dir.path);
