@@ -267,6 +267,8 @@ function chosenTheme() {
   return matchMedia('(prefers-color-scheme: dark)').matches ? 'dark' : 'light';
 }
 setTheme(chosenTheme());
+// The system's choice changing while the page is open (no switch chosen).
+matchMedia('(prefers-color-scheme: dark)').addEventListener('change', () => setTheme(chosenTheme()));
 on('theme', () => {
   const theme = document.documentElement.dataset.theme === 'dark' ? 'light' : 'dark';
   setTheme(theme);
