@@ -142,7 +142,7 @@ function setSource(text) {
 
 function sourceEdited() {
   ui.edited = true;
-  followEdit(ui.text, getSource());
+  const moved = followEdit(ui.text, getSource());
   ui.text = getSource();
   if (ui.sharedAddress && !EMBED) {
     // The address no longer describes the source: a reload keeps the edit.
@@ -151,23 +151,24 @@ function sourceEdited() {
   }
   keep();
   renderColours();
-  renderGutter();
+  if (moved) renderGutter();   // a change within lines leaves the gutter and heat as they are
   render();
 }
 
 // After an edit the marks of the last assembly follow their lines: lines
 // above the changed stretch keep their numbers, lines below it move by the
 // lines inserted or deleted, and the marks inside it go until the source is
-// assembled again (unless the stretch kept its number of lines).
+// assembled again (unless the stretch kept its number of lines). Says
+// whether lines moved.
 function followEdit(before, after) {
-  if (before === undefined || before === after) return;
+  if (before === undefined || before === after) return false;
   const a = before.split('\n'), b = after.split('\n');
   let head = 0;
   while (head < a.length && head < b.length && a[head] === b[head]) ++head;
   let tail = 0;
   while (tail < a.length - head && tail < b.length - head && a[a.length - 1 - tail] === b[b.length - 1 - tail]) ++tail;
   const shift = b.length - a.length;
-  if (shift === 0) return;   // a change within lines moves nothing
+  if (shift === 0) return false;   // a change within lines moves nothing
   const move = (n) => (n <= head ? n : n > a.length - tail ? n + shift : 0);
   const moveKeys = (map) => new Map([...map].map(([line, v]) => [move(line), v]).filter(([line]) => line > 0));
   ui.breakLines = new Set([...ui.breakLines].map(move).filter((line) => line > 0));
@@ -181,6 +182,7 @@ function followEdit(before, after) {
   ui.lineMove = ui.lineMove ? ui.lineMove.map((n) => (n ? move(n) : 0))
     : Array.from({ length: lines }, (_, n) => move(n));
   if (ui.heat) ui.heat = movedHeat(ui.heat);
+  return true;
 }
 
 // Heat counts by the assembler's lines, moved to where those lines are now.
@@ -212,9 +214,38 @@ function colourLine(line) {
   return html;
 }
 
+// The source in colour, one element a line; only the lines whose text
+// changed are coloured and drawn again (a keystroke is one line).
 function renderColours() {
-  $('highlight').innerHTML = getSource().split('\n').map(colourLine).join('\n') + '\n ';
+  const lines = getSource().split('\n');
+  lines.push('\0');   // a last row, as the textarea has room below its last line
+  patchRows($('highlight'), lines, (i) => (i < lines.length - 1 ? `<div>${colourLine(lines[i])}</div>` : '<div></div>'));
   syncEditorScroll();
+}
+
+// Brings the children of box, one element a row, to the rows named by keys:
+// the rows before the first key that changed and after the last stay, those
+// between are drawn again from html(i). A row's key is its text or its HTML.
+function patchRows(box, keys, html) {
+  const old = box.rowKeys && box.children.length === box.rowKeys.length ? box.rowKeys : [];
+  if (!old.length) box.textContent = '';
+  let head = 0;
+  while (head < keys.length && head < old.length && keys[head] === old[head]) ++head;
+  let tail = 0;
+  while (tail < keys.length - head && tail < old.length - head &&
+         keys[keys.length - 1 - tail] === old[old.length - 1 - tail]) ++tail;
+  const rows = box.children;
+  if (head < old.length - tail) {
+    const range = document.createRange();
+    range.setStartBefore(rows[head]);
+    range.setEndAfter(rows[old.length - tail - 1]);
+    range.deleteContents();
+  }
+  let text = '';
+  for (let i = head; i < keys.length - tail; ++i) text += html(i);
+  if (text && head === 0) box.insertAdjacentHTML('afterbegin', text);
+  else if (text) rows[head - 1].insertAdjacentHTML('afterend', text);
+  box.rowKeys = keys;
 }
 
 // Each editor row shows the number of the first line the assembler read on
@@ -232,7 +263,7 @@ function rowLines() {
 function renderGutter() {
   const count = getSource().split('\n').length;
   const linesOf = rowLines();
-  let html = '';
+  const rows = [];
   for (let row = 1, next = 1; row <= count; ++row) {
     const lines = linesOf.get(row) || [next];
     next = lines[lines.length - 1] + 1;
@@ -257,9 +288,10 @@ function renderGutter() {
       titles.push(...ui.findingLines.get(line).map((t) => `finding: ${t}`));
     }
     const title = titles.length ? ` title="${esc(titles.join('\n')).replace(/"/g, '&quot;')}"` : '';
-    html += `<div class="${cls}" data-line="${lines[0]}"${code ? ` data-code="${code}"` : ''}${title}>${lines[0]}</div>`;
+    rows.push(`<div class="${cls}" data-line="${lines[0]}"${code ? ` data-code="${code}"` : ''}${title}>${lines[0]}</div>`);
   }
-  $('gutter').innerHTML = html + '<div></div><div></div>';
+  rows.push('<div></div>', '<div></div>');
+  patchRows($('gutter'), rows, (i) => rows[i]);
   renderHeat();
   syncEditorScroll();
 }
@@ -304,13 +336,13 @@ function renderHeat() {
     total += Math.max(0, at(line, 1));
     most = Math.max(most, at(line, 0));
   }
-  let html = '';
+  const rows = [];
   for (let row = 1, next = 1; row <= count; ++row) {
     const lines = linesOf.get(row) || [next];
     next = lines[lines.length - 1] + 1;
     const code = lines.filter((line) => at(line, 0) >= 0);
     if (!code.length) {
-      html += '<div></div>';
+      rows.push('<div></div>');
       continue;
     }
     const runs = code.reduce((sum, line) => sum + at(line, 0), 0);
@@ -322,10 +354,11 @@ function renderHeat() {
     // most but at least 100 times: lines that ran once or twice stay cool.
     const warmth = Math.log1p(runs) / Math.log1p(Math.max(most, 100));
     const style = runs ? ` style="background:hsl(${40 - 40 * warmth},95%,${92 - 22 * warmth}%)"` : '';
-    html += `<div class="${runs ? 'ran' : 'never'}" data-line="${lines[0]}" data-runs="${runs}" ` +
-      `data-clocks="${clocks}" title="${title}"${style}>${runs ? shortCount(runs) : '0'}</div>`;
+    rows.push(`<div class="${runs ? 'ran' : 'never'}" data-line="${lines[0]}" data-runs="${runs}" ` +
+      `data-clocks="${clocks}" title="${title}"${style}>${runs ? shortCount(runs) : '0'}</div>`);
   }
-  column.innerHTML = html + '<div></div><div></div>';
+  rows.push('<div></div>', '<div></div>');
+  patchRows(column, rows, (i) => rows[i]);
 }
 
 function renderBackdrop(currentLine) {

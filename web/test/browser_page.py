@@ -159,3 +159,63 @@ def layout(browser, work, url):
     browser.js("localStorage.removeItem('playground.theme')")
     browser.send('Emulation.setEmulatedMedia', features=[{'name': 'prefers-color-scheme', 'value': 'light'}])
 
+# One keystroke's time: the page's script (ScriptDuration) from the key to
+# the second frame after it, and the wall time to that frame.
+FRAME = 'new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(() => done(0))))'
+
+
+def long_program(lines):
+    """A program of about `lines` lines that assembles and halts: labels,
+    instructions, numbers and comments, as a student's would be."""
+    rows = []
+    while len(rows) < lines - 1:
+        n = len(rows)
+        rows += [f'[l{n}    ldi {n % 200}       ; the value {n}', '        out 0', f'        jmp m{n}',
+                 f'[m{n}    nop']
+    return '\n'.join(rows[:lines - 1] + ['        hlt']) + '\n'
+
+
+def typing(browser, work, url):
+    """Keystrokes in the middle of a 1,000-line and a 5,000-line program that
+    has run (its heat and marks shown): letters, Enter and Backspace, each
+    timed by the page's script time up to the frame after it."""
+    load(browser, url)
+    browser.send('Performance.enable')
+
+    def script():
+        return next(m['value'] for m in browser.send('Performance.getMetrics')['metrics']
+                    if m['name'] == 'ScriptDuration')
+
+    results = []
+    for lines in (1000, 5000):
+        source = long_program(lines)
+        put_source(browser, source)
+        click(browser, 'run')
+        wait(browser, {'halted'})
+        at = len('\n'.join(source.splitlines()[:lines // 2])) + 1
+        browser.js(f"(s => {{ s.focus(); s.setSelectionRange({at}, {at}); }})(document.getElementById('source'))")
+        times, walls = [], []
+        for key in ['x'] * 6 + ['Enter', 'y', 'Backspace', 'Backspace']:
+            browser.js(FRAME)
+            started, wall = script(), time.time()
+            if key == 'Backspace':
+                for kind in ('keyDown', 'keyUp'):
+                    browser.send('Input.dispatchKeyEvent', type=kind, key=key, code=key, windowsVirtualKeyCode=8)
+            else:
+                browser.send('Input.insertText', text='\n' if key == 'Enter' else key)
+            browser.js(FRAME)
+            times.append(1000 * (script() - started))
+            walls.append(1000 * (time.time() - wall))
+        typed = browser.js("document.getElementById('source').value")
+        expected = source[:at] + 'xxxxxx' + source[at:]
+        check(typed == expected, f'{lines} lines: the keystrokes typed {typed[at - 20:at + 20]!r}')
+        shown = browser.js("[...document.getElementById('highlight').children].map((e) => e.textContent).join('\\n')")
+        check(shown == expected + '\n',
+              f'{lines} lines: the colours show the text typed: {[(i, a, b) for i, (a, b) in enumerate(zip(shown.splitlines(), expected.splitlines())) if a != b][:3]} {len(shown)} {len(expected)}')
+        times.sort()
+        walls.sort()
+        results.append(times[len(times) // 2])
+        print(f'keystroke on {lines:,} lines: script median {times[len(times) // 2]:.1f} ms, worst {times[-1]:.1f} ms; '
+              f'to the frame median {walls[len(walls) // 2]:.0f} ms, worst {walls[-1]:.0f} ms')
+    print(f'keystroke: {results[0]:.0f} ms on 1,000 lines, {results[1]:.0f} ms on 5,000 lines')
+    check(results[0] <= 64 and results[1] <= 200, f'a keystroke within four times its target: {results}')
