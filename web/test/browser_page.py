@@ -120,6 +120,22 @@ def announcements(browser, url):
           f'the status changed {len(changes)} times in a 5-second run: {changes}')
 
 
+# Whether the toolbar's controls share one row, and a row of the decimal
+# memory view is no wider than its box.
+FITS = '''(() => {
+  const boxes = [...document.querySelector('.toolbar').children].filter((e) => e.getClientRects().length)
+    .map((e) => e.getBoundingClientRect());
+  const format = document.getElementById('memory-format');
+  format.value = 'decimal';
+  format.dispatchEvent(new Event('change'));
+  const memory = document.getElementById('memory');
+  const widest = Math.max(...[...memory.querySelectorAll('#memory-rows div')].map((e) => e.scrollWidth));
+  format.value = 'hex';
+  format.dispatchEvent(new Event('change'));
+  return [Math.max(...boxes.map((b) => b.top)) < Math.min(...boxes.map((b) => b.bottom)), widest <= memory.clientWidth];
+})()'''
+
+
 def layout(browser, work, url):
     """Any width from 360 px without scrolling sideways; the dark theme by the
     system's choice and by the switch, remembered; screenshots of both
@@ -145,6 +161,9 @@ def layout(browser, work, url):
             time.sleep(0.3)
             wide = browser.js('document.documentElement.scrollWidth')
             check(wide <= width, f'{width} px wide: the page is {wide} px wide')
+            if width == 1280:
+                fits = browser.js(FITS)
+                check(fits == [True, True], f'1280 px: the toolbar in one row, the decimal memory in its box: {fits}')
             if width != 360:
                 shot = base64.b64decode(browser.send('Page.captureScreenshot', format='png')['data'])
                 name = os.path.join(os.path.dirname(bt.SCREENSHOT), f'layout-{width}x{height}-{"dark" if dark else "light"}.png')
