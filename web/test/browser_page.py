@@ -213,6 +213,7 @@ def typing(browser, work, url):
         wait(browser, {'halted'})
         at = len('\n'.join(source.splitlines()[:lines // 2])) + 1
         browser.js(f"(s => {{ s.focus(); s.setSelectionRange({at}, {at}); }})(document.getElementById('source'))")
+        time.sleep(0.5)   # the heat column counted and drawn
         times, walls = [], []
         for key in ['x'] * 6 + ['Enter', 'y', 'Backspace', 'Backspace']:
             browser.js(FRAME)
@@ -223,18 +224,19 @@ def typing(browser, work, url):
             else:
                 browser.send('Input.insertText', text='\n' if key == 'Enter' else key)
             browser.js(FRAME)
-            times.append(1000 * (script() - started))
+            times.append((1000 * (script() - started), key))
             walls.append(1000 * (time.time() - wall))
         typed = browser.js("document.getElementById('source').value")
         expected = source[:at] + 'xxxxxx' + source[at:]
         check(typed == expected, f'{lines} lines: the keystrokes typed {typed[at - 20:at + 20]!r}')
         shown = browser.js("[...document.getElementById('highlight').children].map((e) => e.textContent).join('\\n')")
         check(shown == expected + '\n',
-              f'{lines} lines: the colours show the text typed: {[(i, a, b) for i, (a, b) in enumerate(zip(shown.splitlines(), expected.splitlines())) if a != b][:3]} {len(shown)} {len(expected)}')
+              f'{lines} lines: the colours show the text typed: {shown[at - 20:at + 20]!r}')
         times.sort()
         walls.sort()
-        results.append(times[len(times) // 2])
-        print(f'keystroke on {lines:,} lines: script median {times[len(times) // 2]:.1f} ms, worst {times[-1]:.1f} ms; '
+        results.append(times[len(times) // 2][0])
+        print(f'keystroke on {lines:,} lines: script median {results[-1]:.1f} ms, worst {times[-1][0]:.1f} ms '
+              f'({times[-1][1]}); '
               f'to the frame median {walls[len(walls) // 2]:.0f} ms, worst {walls[-1]:.0f} ms')
     print(f'keystroke: {results[0]:.0f} ms on 1,000 lines, {results[1]:.0f} ms on 5,000 lines')
     check(results[0] <= 64 and results[1] <= 200, f'a keystroke within four times its target: {results}')

@@ -251,16 +251,10 @@ def keep_share_keys_embed(browser, work, url):
         check(browser.js('playground.objectCode()') == f.read(), 'the object code is the assembler\'s')
     check(browser.js("[...document.querySelectorAll('#memory .label')].length") > 0, 'labels marked in memory')
 
-    axe = os.path.join(os.path.dirname(BIN), 'axe', 'node_modules', 'axe-core', 'axe.min.js')
-    if os.path.exists(axe):
-        browser.js(open(axe).read() + ';0')
-        found = browser.js("axe.run(document).then((r) => r.violations.filter((v) => "
-                           "['serious', 'critical'].includes(v.impact)).map((v) => v.id + ': ' + "
-                           "v.nodes.map((n) => n.target.join(' ')).join(', ')))")
-        check(found == [], f'axe finds no serious or critical violation: {found}')
-        print('axe: checked the page')
-    else:
-        print('axe: skipped, axe-core is not installed')
+    import browser_page
+    found = browser_page.axe_violations(browser)
+    check(found in (None, []), f'axe finds no violation: {found}')
+    print('axe: ' + ('checked the page' if found is not None else 'skipped, axe-core is not installed'))
 
     # The embed widget on an example: Run assembles and runs it.
     source = open(os.path.join(EXAMPLES, 'count.asm')).read()
