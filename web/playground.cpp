@@ -9,6 +9,8 @@
 // rebuilt, back to the start of any run. Its finding monitor looks at every
 // instruction the first time the run gets there, and a finding pauses a
 // run right after its instruction, on new ground and on ground run again.
+// A run on new ground pauses before each `in 1` until the page says a key
+// came (pg_key); ground run again passes it at once.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
