@@ -28,8 +28,8 @@ def load_in(browser, url, theme):
 def axe_states(browser, work, url):
     """axe in light and dark in the states the page goes through: loaded, an
     assembly error, stepping, a stop, a finding shown, the symbols, the
-    notices, the widget and the course page; the tabs' keys; the status
-    region during a run."""
+    notices, a wait for a key, the widget and the course page; the tabs'
+    keys; the status region during a run."""
     states = []
 
     def look(what):
@@ -65,6 +65,11 @@ def axe_states(browser, work, url):
         look(f'{theme}: a finding shown')
         browser.js("document.getElementById('tab-notice').hidden = false")
         look(f'{theme}: the other tab\'s notice')
+        browser.js("(m => { m.value = 'keywait.asm'; m.dispatchEvent(new Event('change')); })"
+                   "(document.getElementById('examples'))")
+        click(browser, 'run')
+        wait(browser, {'waiting'})
+        look(f'{theme}: waiting for a key')
         load_in(browser, url + 'embed.html#example=count.asm', theme)
         look(f'{theme}: the widget')
         click(browser, 'run')
@@ -123,8 +128,11 @@ def announcements(browser, url):
 # Whether the toolbar's controls share one row, and a row of the decimal
 # memory view is no wider than its box.
 FITS = '''(() => {
+  const key = document.getElementById('key');
+  key.hidden = false;   // as while a run waits for a key
   const boxes = [...document.querySelector('.toolbar').children].filter((e) => e.getClientRects().length)
     .map((e) => e.getBoundingClientRect());
+  key.hidden = true;
   const format = document.getElementById('memory-format');
   format.value = 'decimal';
   format.dispatchEvent(new Event('change'));
