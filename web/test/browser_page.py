@@ -7,6 +7,12 @@ bt = sys.modules['__main__']   # browser_test.py, run as the program
 from __main__ import check, click, load, press, put_source, wait  # noqa: E402
 
 
+def choose(browser, name):
+    """An example chosen from the menu, as the student does: shown and assembled."""
+    browser.js(f"(m => {{ m.value = {json.dumps(name)}; m.dispatchEvent(new Event('change')); }})"
+               "(document.getElementById('examples'))")
+
+
 def axe_violations(browser):
     """Every violation axe-core finds on the page shown (all its rules), or
     None when axe-core is not installed."""
@@ -43,7 +49,7 @@ def axe_states(browser, work, url):
         look(f'{theme}: a link that failed')
         put_source(browser, 'ldi 1\njmp nowhere\n')
         look(f'{theme}: an assembly error')
-        put_source(browser, open(os.path.join(bt.EXAMPLES, 'count.asm')).read())
+        choose(browser, 'count.asm')
         browser.js("document.querySelector('#gutter [data-code]').click()")
         click(browser, 'step', 3)
         look(f'{theme}: stepping, a breakpoint set')
@@ -65,8 +71,7 @@ def axe_states(browser, work, url):
         look(f'{theme}: a finding shown')
         browser.js("document.getElementById('tab-notice').hidden = false")
         look(f'{theme}: the other tab\'s notice')
-        browser.js("(m => { m.value = 'keywait.asm'; m.dispatchEvent(new Event('change')); })"
-                   "(document.getElementById('examples'))")
+        choose(browser, 'keywait.asm')
         click(browser, 'run')
         wait(browser, {'waiting'})
         look(f'{theme}: waiting for a key')
@@ -160,7 +165,7 @@ def layout(browser, work, url):
               f'the theme follows the system (dark {dark})')
         channels = [int(c) for c in re.findall(r'\d+', browser.js(background))[:3]]
         check((max(channels) < 60) if dark else (min(channels) > 200), f'the page\'s background: {channels}')
-        put_source(browser, open(os.path.join(bt.EXAMPLES, 'count.asm')).read())
+        choose(browser, 'count.asm')
         click(browser, 'run')
         wait(browser, {'halted'})
         for width, height in ((1280, 800), (390, 844), (360, 740)):
