@@ -150,8 +150,10 @@ function sourceEdited() {
     ui.sharedAddress = false;
   }
   keep();
+  // Drawn without reading the layout (the textarea's own scroll event keeps
+  // the copies in line): a read here made the browser lay out the page.
   renderColours();
-  if (moved) renderGutter();   // a change within lines leaves the gutter and heat as they are
+  if (moved) renderGutter(false);   // a change within lines leaves the gutter and heat as they are
   render();
 }
 
@@ -220,7 +222,6 @@ function renderColours() {
   const lines = getSource().split('\n');
   lines.push('\0');   // a last row, as the textarea has room below its last line
   patchRows($('highlight'), lines, (i) => (i < lines.length - 1 ? `<div>${colourLine(lines[i])}</div>` : '<div></div>'));
-  syncEditorScroll();
 }
 
 // Brings the children of box, one element a row, to the rows named by keys:
@@ -260,7 +261,7 @@ function rowLines() {
   return lines;
 }
 
-function renderGutter() {
+function renderGutter(sync = true) {
   const count = getSource().split('\n').length;
   const linesOf = rowLines();
   const rows = [];
@@ -293,7 +294,7 @@ function renderGutter() {
   rows.push('<div></div>', '<div></div>');
   patchRows($('gutter'), rows, (i) => rows[i]);
   renderHeat();
-  syncEditorScroll();
+  if (sync) syncEditorScroll();
 }
 
 // --- The heat column: how often each line ran and its clocks -------------
@@ -361,8 +362,10 @@ function renderHeat() {
   patchRows(column, rows, (i) => rows[i]);
 }
 
+// The current line's and the error's bars, placed by the editor's scroll
+// position as its last scroll left it (reading it again would lay out the page).
 function renderBackdrop(currentLine) {
-  const top = $('source').scrollTop;
+  const top = ui.editorTop || 0;
   const bar = (line, cls) =>
     `<div class="${cls}" style="position:absolute;left:0;right:0;top:${(rowOf(line) - 1) * LINE_HEIGHT - top}px"></div>`;
   let html = '';
@@ -375,6 +378,7 @@ function renderBackdrop(currentLine) {
 
 function syncEditorScroll() {
   const source = $('source');
+  ui.editorTop = source.scrollTop;
   $('gutter').scrollTop = source.scrollTop;
   if ($('heat')) $('heat').scrollTop = source.scrollTop;
   $('highlight').scrollTop = source.scrollTop;
