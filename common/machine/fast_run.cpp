@@ -92,7 +92,7 @@ namespace {
 // a ret it noted a finding for. The plain loop has no trace of either.
 template <bool CHECKED, bool MONITORED>
 void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
-               FindingMonitor* monitor) {
+               FindingMonitor* monitor, RunMarks* marks) {
 #define FAST_LABEL_ADDRESS(opcode, call) &&run_##opcode,
 #define FAST_OPCODE(opcode, call) opcode,
     static const void* const handlers[] = {MACHINE_HANDLERS(FAST_LABEL_ADDRESS)};
@@ -112,6 +112,7 @@ void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
     // pushes the registers, PC or the clock count to memory instead
     // (measured: a fifth slower).
     FindingMonitor* volatile monitor_at = monitor;
+    RunMarks* volatile marks_at = marks;
     NoIo io;
     // The opcode the next handler is chosen by: memory's, or monitored the
     // monitor's passed opcode, so that an instruction the monitor has not
@@ -141,6 +142,7 @@ void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
             }                                                                      \
             [[maybe_unused]] std::uint32_t at = m.PC;                              \
             [[maybe_unused]] bool astray = false;                                  \
+            if constexpr (MONITORED) note_instruction<true>(*marks_at, OpcodeTable[opcode], m); \
             m.IR = opcode;                                                         \
             call;                                                                  \
             charge_clocks(m, opcode);                                              \
@@ -187,23 +189,23 @@ pc_overload:
 }  // namespace
 
 void run_fast(Machine& machine, std::uint64_t until) {
-    fast_loop<false, false>(machine, until, nullptr, nullptr);
+    fast_loop<false, false>(machine, until, nullptr, nullptr, nullptr);
 }
 
 void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops) {
-    fast_loop<true, false>(machine, until, &stops, nullptr);
+    fast_loop<true, false>(machine, until, &stops, nullptr, nullptr);
 }
 
 void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops,
-              FindingMonitor& monitor) {
+              FindingMonitor& monitor, RunMarks& marks) {
     // The monitor's marks carry the breakpoints; without watched bytes
     // nothing is left to test after an instruction, and the loop keeps a
     // few more of its values in CPU registers.
     FastStops watches{nullptr, stops.watched, stops.values, stops.watch_count};
     if (watches.watch_count == 0) {
-        fast_loop<false, true>(machine, until, nullptr, &monitor);
+        fast_loop<false, true>(machine, until, nullptr, &monitor, &marks);
     } else {
-        fast_loop<true, true>(machine, until, &watches, &monitor);
+        fast_loop<true, true>(machine, until, &watches, &monitor, &marks);
     }
 }
 
