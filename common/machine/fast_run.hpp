@@ -16,8 +16,8 @@
 #include <cstdint>
 
 #include "machine/machine.hpp"
-#include "opcode_table.hpp"
 #include "machine/stops.hpp"
+#include "opcode_table.hpp"
 
 // Runs from m.PC until m.instruction_count equals `until` or the next
 // instruction is one to leave to step(): one that reaches the program's Io
@@ -110,6 +110,22 @@ class FindingMonitor;
 // runs.
 void run_fast(Machine& m, std::uint64_t until, const FastStops& stops, FindingMonitor& monitor,
               RunMarks& marks);
+
+// What a profiled run counted at each address of the program area since
+// the caller last took it: instructions and clocks, and the addresses
+// counted, each once, in `touched`. The caller takes the counts and sets
+// them back to zero.
+struct ProfileCounts {
+    std::array<std::uint64_t, MAX_MEMORY> instructions{};
+    std::array<std::uint64_t, MAX_MEMORY> clocks{};
+    std::array<std::uint16_t, MAX_MEMORY> touched{};
+    std::size_t touched_count = 0;
+};
+
+// run_fast that counts every instruction it runs in `counts`, and also
+// leaves every call and ret to step(): between two of them the same
+// subroutine runs.
+void run_fast(Machine& m, std::uint64_t until, ProfileCounts& counts);
 
 // The number of instructions begun since m.instruction_count was `start`,
 // when `stop` ended the run: the one that stopped is begun but uncounted,
