@@ -9,7 +9,9 @@
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "session.hpp"
@@ -57,8 +59,15 @@ private:
     void restart(const Json& args, Json& body);
     void terminate(const Json& args, Json& body);
     void disconnect(const Json& args, Json& body);
-    Json add_requested(const Json& wanted, MarkKind kind, std::uint16_t at, std::vector<int>& ids,
-                       std::optional<MarkKind> also = std::nullopt);
+    // Where a breakpoint request puts its mark (a second kind for reads
+    // and writes), or the message why it cannot.
+    struct Placed {
+        MarkKind kind;
+        std::uint16_t at;
+        std::optional<MarkKind> also;
+    };
+    using Placer = std::function<std::variant<Placed, std::string>(const Json& wanted)>;
+    void replace_marks(const Json& args, std::vector<int>& ids, const Placer& place, Json& body);
     // ---- the state as the editor shows it (variables.cpp) ----
     void stack_trace(const Json& args, Json& body);
     void scopes(const Json& args, Json& body);

@@ -55,26 +55,43 @@ std::variant<std::optional<Condition>, std::string> condition_of(const Session& 
 
 }  // namespace
 
-// Adds a mark for a breakpoint request with its condition and hit count;
-// the result to answer with (unverified, with the message, when the
-// condition does not parse: nothing is added).
-Json Adapter::add_requested(const Json& wanted, MarkKind kind, std::uint16_t at,
-                            std::vector<int>& ids, std::optional<MarkKind> also) {
-    auto condition = condition_of(s_, wanted);
-    if (std::string* error = std::get_if<std::string>(&condition))
-        return {{"verified", false}, {"message", *error}};
-    std::uint64_t ignore = hits_to_ignore(wanted);
-    int first = 0;
-    for (std::optional<MarkKind> k : {std::optional<MarkKind>{kind}, also}) {
-        if (!k) continue;
-        int id = s_.run.add_mark(*k, at, std::get<std::optional<Condition>>(condition));
-        s_.run.find_mark(id)->ignore = ignore;
-        ids.push_back(id);
-        if (first == 0) first = id;
+// Replaces the marks of one kind of breakpoint request (the client sends
+// the whole list each time): each wanted breakpoint is placed by `place`
+// (or refused with its message) and added with its condition and hit count.
+// The answer lists them in order, unverified with the message when the
+// place or the condition is refused.
+void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Placer& place,
+                            Json& body) {
+    require_launched();
+    for (int id : ids) s_.run.delete_mark(id);
+    ids.clear();
+    Json result = Json::array();
+    for (const Json& wanted : args.value("breakpoints", Json::array())) {
+        std::variant<Placed, std::string> placed = place(wanted);
+        if (std::string* refused = std::get_if<std::string>(&placed)) {
+            result.push_back({{"verified", false}, {"message", *refused}});
+            continue;
+        }
+        const Placed& p = std::get<Placed>(placed);
+        auto condition = condition_of(s_, wanted);
+        if (std::string* error = std::get_if<std::string>(&condition)) {
+            result.push_back({{"verified", false}, {"message", *error}});
+            continue;
+        }
+        std::uint64_t ignore = hits_to_ignore(wanted);
+        int first = 0;
+        for (std::optional<MarkKind> k : {std::optional<MarkKind>{p.kind}, p.also}) {
+            if (!k) continue;
+            int id = s_.run.add_mark(*k, p.at, std::get<std::optional<Condition>>(condition));
+            s_.run.find_mark(id)->ignore = ignore;
+            ids.push_back(id);
+            if (first == 0) first = id;
+        }
+        Json answer = {{"id", first}, {"verified", true}};
+        if (p.kind == MarkKind::BREAK) answer["line"] = line_of(p.at);
+        result.push_back(answer);
     }
-    Json result = {{"id", first}, {"verified", true}};
-    if (kind == MarkKind::BREAK) result["line"] = line_of(at);
-    return result;
+    body = {{"breakpoints", result}};
 }
 
 void Adapter::initialize(const Json&, Json& body) { body = capabilities(); }
@@ -113,38 +130,28 @@ void Adapter::launch(const Json& args, Json& body) {
 }
 
 void Adapter::set_breakpoints(const Json& args, Json& body) {
-    require_launched();
-    for (int id : line_marks_) s_.run.delete_mark(id);
-    line_marks_.clear();
-    Json result = Json::array();
-    for (const Json& wanted : args.value("breakpoints", Json::array())) {
-        int line = wanted.at("line").get<int>();
-        std::optional<std::uint16_t> at =
-            s_.program.has_source ? address_of_line(s_.program, line) : std::nullopt;
-        if (!at) {
-            result.push_back({{"verified", false}, {"message", "no code on or after this line"}});
-            continue;
-        }
-        result.push_back(add_requested(wanted, MarkKind::BREAK, *at, line_marks_));
-    }
-    body = {{"breakpoints", result}};
+    replace_marks(
+        args, line_marks_,
+        [this](const Json& wanted) -> std::variant<Placed, std::string> {
+            std::optional<std::uint16_t> at =
+                s_.program.has_source ? address_of_line(s_.program, wanted.at("line").get<int>())
+                                      : std::nullopt;
+            if (!at) return std::string("no code on or after this line");
+            return Placed{MarkKind::BREAK, *at, std::nullopt};
+        },
+        body);
 }
 
 void Adapter::set_function_breakpoints(const Json& args, Json& body) {
-    require_launched();
-    for (int id : function_marks_) s_.run.delete_mark(id);
-    function_marks_.clear();
-    Json result = Json::array();
-    for (const Json& wanted : args.value("breakpoints", Json::array())) {
-        std::optional<std::uint16_t> at =
-            find_label(s_.program, wanted.at("name").get<std::string>());
-        if (!at) {
-            result.push_back({{"verified", false}, {"message", "no such label"}});
-            continue;
-        }
-        result.push_back(add_requested(wanted, MarkKind::BREAK, *at, function_marks_));
-    }
-    body = {{"breakpoints", result}};
+    replace_marks(
+        args, function_marks_,
+        [this](const Json& wanted) -> std::variant<Placed, std::string> {
+            std::optional<std::uint16_t> at =
+                find_label(s_.program, wanted.at("name").get<std::string>());
+            if (!at) return std::string("no such label");
+            return Placed{MarkKind::BREAK, *at, std::nullopt};
+        },
+        body);
 }
 
 // A data breakpoint's ID is the address in decimal; the name is a label, a
@@ -169,26 +176,21 @@ void Adapter::data_breakpoint_info(const Json& args, Json& body) {
 }
 
 void Adapter::set_data_breakpoints(const Json& args, Json& body) {
-    require_launched();
-    for (int id : data_marks_) s_.run.delete_mark(id);
-    data_marks_.clear();
-    Json result = Json::array();
-    for (const Json& wanted : args.value("breakpoints", Json::array())) {
-        std::optional<std::uint64_t> at = parse_number(wanted.at("dataId").get<std::string>());
-        std::string access = wanted.value("accessType", "write");
-        bool known = access == "write" || access == "read" || access == "readWrite";
-        if (!at || *at >= MEMORY_SIZE || !known) {
-            result.push_back({{"verified", false}, {"message", "reads or writes of a byte"}});
-            continue;
-        }
-        // readWrite is two marks: a watch and a read watch.
-        MarkKind kind = access == "read" ? MarkKind::RWATCH : MarkKind::WATCH;
-        std::optional<MarkKind> also;
-        if (access == "readWrite") also = MarkKind::RWATCH;
-        result.push_back(
-            add_requested(wanted, kind, static_cast<std::uint16_t>(*at), data_marks_, also));
-    }
-    body = {{"breakpoints", result}};
+    replace_marks(
+        args, data_marks_,
+        [](const Json& wanted) -> std::variant<Placed, std::string> {
+            std::optional<std::uint64_t> at = parse_number(wanted.at("dataId").get<std::string>());
+            std::string access = wanted.value("accessType", "write");
+            bool known = access == "write" || access == "read" || access == "readWrite";
+            if (!at || *at >= MEMORY_SIZE || !known)
+                return std::string("reads or writes of a byte");
+            // readWrite is two marks: a watch and a read watch.
+            if (access == "readWrite")
+                return Placed{MarkKind::WATCH, static_cast<std::uint16_t>(*at), MarkKind::RWATCH};
+            return Placed{access == "read" ? MarkKind::RWATCH : MarkKind::WATCH,
+                          static_cast<std::uint16_t>(*at), std::nullopt};
+        },
+        body);
 }
 
 void Adapter::set_exception_breakpoints(const Json& args, Json& body) {

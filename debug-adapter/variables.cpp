@@ -165,12 +165,13 @@ void Adapter::variables(const Json& args, Json& body) {
     body = {{"variables", list}};
 }
 
-// A change to the machine starts a new recording from the changed state
-// (the steps recorded before it no longer follow).
+// A change to the machine where the run stands: the run goes on from the
+// changed state (what was recorded after it is forgotten, what came before
+// can still be stepped back to), as the debugger's set does.
 void Adapter::change_machine(const std::function<void(Machine&)>& change) {
     Machine changed = s_.run.machine();
     change(changed);
-    s_.run.load(changed, s_.program.loaded, s_.program.code, ALL_FINDING_KINDS);
+    change_state(s_, changed);
 }
 
 void Adapter::set_variable(const Json& args, Json& body) {

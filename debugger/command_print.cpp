@@ -168,6 +168,7 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
         case RunEnd::INTERRUPTED: say("interrupted"); break;
         case RunEnd::FINDING:
         case RunEnd::LIMIT:
+        case RunEnd::KEY_WAIT:
         case RunEnd::NOT_RUN:
         case RunEnd::TIMEOUT: break;
     }

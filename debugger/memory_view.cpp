@@ -175,9 +175,7 @@ namespace {
 
 // After a change by hand: the run goes on from it.
 void report_change(Session& s, const Machine& changed, const std::string& what) {
-    std::uint64_t forgotten = s.run.change_state(changed);
-    s.profile.reset();
-    s.state_changed = true;
+    std::uint64_t forgotten = change_state(s, changed);
     say("set " + what);
     if (forgotten > 0) {
         say("the run goes on from here: the " + std::to_string(forgotten) +

@@ -82,3 +82,10 @@ void restart(Session& s) {
     s.run.restart();
     s.state_changed = true;
 }
+
+std::uint64_t change_state(Session& s, const Machine& changed) {
+    std::uint64_t forgotten = s.run.change_state(changed);
+    s.profile.reset();
+    s.state_changed = true;
+    return forgotten;
+}

@@ -53,3 +53,7 @@ void end_command();
 void start_session(Session& s);
 // Back to the start: registers, memory and ports as loaded; marks stay.
 void restart(Session& s);
+// Replaces the state where the run stands by `changed` (set by hand): the
+// run goes on from it and what was recorded after it is forgotten; the
+// profile counts again. Returns how many recorded steps were forgotten.
+std::uint64_t change_state(Session& s, const Machine& changed);

@@ -15,8 +15,8 @@
 const $ = (id) => document.getElementById(id);
 
 // Run states as playground.cpp numbers them.
-const READY = 0, EMPTY = 4;
-const STATE_NAMES = ['ready', 'halted', 'stopped', 'break', 'empty', '', '', '', '', 'finding'];
+const READY = 0, EMPTY = 4, KEY_WAIT = 10;
+const STATE_NAMES = ['ready', 'halted', 'stopped', 'break', 'empty', '', '', '', '', 'finding', 'waiting'];
 // How a run treats breakpoints (playground.cpp's BreakpointUse).
 const IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2;
 
@@ -49,6 +49,7 @@ const ui = {
   sharedAddress: false, // the page's address holds the source as shared
   mnemonics: new Set(),
   run: null,            // while a run animates: { breakpoints, start, startCount, id }
+  paused: null,         // a run waiting for a key before an `in 1`, to go on with (null: a step waits)
   runs: 0,              // runs started, for telling a run's tasks from an earlier one's
   renderPending: false, // a frame is asked for to draw the views
   countsDrawn: 0,       // when the counts were last drawn
@@ -100,6 +101,8 @@ function bindApi(mod) {
     step: f('pg_step', 'number', []),
     stepBack: f('pg_step_back', 'number', []),
     abort: f('pg_abort', 'number', []),
+    key: f('pg_key', 'number', []),
+    setKeyWaits: f('pg_set_key_waits', null, ['number']),
     ended: f('pg_ended', 'number', []),
     setBreakpoint: f('pg_set_breakpoint', null, ['number', 'number']),
     registers: f('pg_registers', 'number', []),

@@ -13,6 +13,9 @@ function readyToRun(takeEdits) {
 
 function startRun(breakpoints, limit = 0) {
   if (ui.run || !readyToRun(true)) return;
+  ui.paused = null;
+  // A run a course page asks for (with a limit) has no one at the keys.
+  api.setKeyWaits(limit ? 0 : 1);
   ui.limit = limit;
   ui.limitHit = false;
   // Run starts again from the top once a run has ended.
@@ -97,6 +100,10 @@ function runFrame(now) {
     while (state === READY && !ui.limitHit && left() > 1);
   }
   if (ui.limitHit) api.abort();
+  if (state === KEY_WAIT && !ui.limitHit) {
+    waitForKey(run);
+    return;
+  }
   if (state !== READY || ui.limitHit) {
     ui.run = null;
     render();
@@ -117,7 +124,8 @@ function stopAnimation() {
 }
 
 function stopRun() {
-  if (!ui.run) return;
+  if (!ui.run && !waitingForKey()) return;
+  ui.paused = null;
   stopAnimation();
   api.abort();
   render();
@@ -136,7 +144,62 @@ function runEnded() {
 function act(operation, takeEdits = false) {
   if (!readyToRun(takeEdits)) return;
   ui.limitHit = false;
+  ui.paused = null;
+  api.setKeyWaits(1);
   stopAnimation();
   operation();
   render();
+  if (waitingForKey()) waitForKey(null);
+}
+
+// --- The key wait of `in 1` -------------------------------------------------
+
+// A run or a step on new ground pauses before an `in 1` (the core's
+// KEY_WAIT) until a key is typed in the Output pane or Key is pressed;
+// Escape there stops the run. Ground already run never waits.
+const waitingForKey = () => ui.assembled && !ui.run && machine().state === KEY_WAIT;
+
+// The run (null for a step) pauses; the Output pane takes the keys, unless
+// the student is typing in a field.
+function waitForKey(run) {
+  ui.run = null;
+  ui.paused = run;
+  render();
+  const focused = document.activeElement;
+  const output = $('console');
+  if (output && !(focused && focused.matches('textarea, input, select'))) output.focus();
+}
+
+// A key came: the `in 1` runs and the run goes on (a step ends after it).
+function keyCame() {
+  if (!waitingForKey()) return;
+  api.key();
+  const run = ui.paused;
+  if (!run) {
+    act(api.step);
+    return;
+  }
+  ui.paused = null;
+  ui.run = run;
+  // A set speed counts again from now, not from before the wait.
+  run.start = performance.now();
+  run.startCount = machine().instructions;
+  if (Number($('speed') ? $('speed').value : 0) === 0) {
+    document.body.dataset.state = 'running';
+    renderCounts();
+    runChannel.port2.postMessage(run.id);
+  } else {
+    requestAnimationFrame(runFrame);
+  }
+}
+
+// The keys the program sees: characters, Enter, Backspace and Delete (Tab,
+// arrows and shortcuts keep their use in the page). While a run goes on, the
+// key test before the next instruction takes such a key and passes it over,
+// as at the simulator's terminal; Escape stops the run (onKey in app.js).
+function onOutputKey(event) {
+  if (event.ctrlKey || event.altKey || event.metaKey) return;
+  if (event.key.length !== 1 && !['Enter', 'Backspace', 'Delete'].includes(event.key)) return;
+  event.preventDefault();
+  keyCame();
 }

@@ -9,6 +9,8 @@ function render() {
   const m = machine();
   const state = ui.run ? 'running' : !ui.assembled && ui.errorLine ? 'error' : STATE_NAMES[m.state];
   document.body.dataset.state = state;
+  const key = $('key');
+  if (key) key.hidden = key.disabled = state !== 'waiting';
   refreshFindings();
   renderStatus(m, state);
   renderRegisters(m);
@@ -148,6 +150,7 @@ function renderStatus(m, state) {
         : api.userStop() ? `Stopped by you at ${where}` : `Stopped: ${api.stopReason()} at ${where}`,
       break: `Breakpoint at ${where}; ${counts}`,
       finding: `Finding: ${ui.findings.length ? ui.findings[ui.findings.length - 1].text : ''}; now at ${where}`,
+      waiting: `Paused at ${where}, waiting for a key: type one in the Output pane, or press Key`,
     };
     text = words[state] || state;
     if (ui.edited) text += ' (edited: Run, Step or Continue assembles it)';

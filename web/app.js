@@ -99,6 +99,8 @@ async function setUp() {
   on('who-button', () => whoWrote(Number($('who-address').value)));
   if ($('timeline')) $('timeline').addEventListener('input', (event) => act(() => api.goTo(Number(event.target.value))));
   on('stop', stopRun);
+  on('key', keyCame);
+  if ($('console')) $('console').addEventListener('keydown', onOutputKey);
   on('share', share);
   setUpFindingKinds();
   if ($('show-heat')) {

@@ -9,6 +9,8 @@
 // rebuilt, back to the start of any run. Its finding monitor looks at every
 // instruction the first time the run gets there, and a finding pauses a
 // run right after its instruction, on new ground and on ground run again.
+// A run on new ground pauses before each `in 1` until the page says a key
+// came (pg_key); ground run again passes it at once.
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
@@ -60,6 +62,10 @@ struct Playground {
     std::uint32_t registers[12];
     std::uint16_t changed[CHANGED_CAPACITY];
     std::string text;  // the last string handed to the script
+
+    // A run waits before an `in 1` on new ground until a key comes
+    // (pg_key), as at the simulator's terminal.
+    Playground() { run.waits_for_keys = true; }
 };
 
 Playground pg;
@@ -73,7 +79,10 @@ const char* hand_out(std::string text) {
 bool can_run() {
     if (pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT)
         pg.state = RunEnd::LIMIT;
-    if (pg.state == RunEnd::BREAKPOINT || pg.state == RunEnd::FINDING) pg.state = RunEnd::LIMIT;
+    if (pg.state == RunEnd::BREAKPOINT || pg.state == RunEnd::FINDING ||
+        pg.state == RunEnd::KEY_WAIT) {
+        pg.state = RunEnd::LIMIT;
+    }
     return pg.state == RunEnd::LIMIT;
 }
 
@@ -336,10 +345,24 @@ EMSCRIPTEN_KEEPALIVE const double* pg_heat() {
     return pg.heat.data();
 }
 
+// A key came while the run waits before an `in 1` (the state KEY_WAIT):
+// the next run or step runs that `in 1` and goes on. Anywhere else the
+// key is passed over, as the simulator's key test passes over every key but
+// Escape. Returns 1 when the run was waiting.
+EMSCRIPTEN_KEEPALIVE int pg_key() {
+    if (pg.state != RunEnd::KEY_WAIT) return 0;
+    pg.run.key_came();
+    return 1;
+}
+
+// Whether runs from now on wait for keys (1, the default) or pass every
+// `in 1` at once (0: a run asked for by a course page, where no one types).
+EMSCRIPTEN_KEEPALIVE void pg_set_key_waits(int on) { pg.run.waits_for_keys = on != 0; }
+
 // Escape or the Stop button: the stop the simulator shows for Escape.
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
     if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT ||
-        pg.state == RunEnd::FINDING) {
+        pg.state == RunEnd::FINDING || pg.state == RunEnd::KEY_WAIT) {
         pg.stop = Stop{StopKind::USER_ABORT, pg.run.machine().PC, pg.run.machine().IR, {}};
         pg.state = RunEnd::STOPPED;
     }

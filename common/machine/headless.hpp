@@ -18,6 +18,12 @@ struct HeadlessIo {
     void halt() {}
 };
 
+// Whether the next instruction is `in 1`, which waits for a key at a
+// terminal.
+inline bool at_key_wait(const Machine& m) {
+    return m.memory[m.PC] == OP_IN && m.PC + 1u < MEMORY_SIZE && m.memory[m.PC + 1u] == 1;
+}
+
 // The one place in the core where a machine stop becomes a value: runs
 // `body` (some instructions of a machine) and returns the stop that ended
 // it, if one did. (The simulator's console loop keeps its own.)

@@ -25,10 +25,12 @@ struct Advance {
 
 // Runs m at most `count` steps: the fast loop up to each instruction it
 // leaves to step(), that one with step() (and `monitor`'s look before it).
-// BREAKPOINT when `stops` fired or the monitor noted a finding.
+// BREAKPOINT when `stops` fired or the monitor noted a finding; KEY_WAIT,
+// with `key_waits`, before an `in 1` (which the fast loop leaves to step()).
 template <class Io>
 Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
-                FindingMonitor* monitor = nullptr, RunMarks* marks = nullptr) {
+                FindingMonitor* monitor = nullptr, RunMarks* marks = nullptr,
+                bool key_waits = false) {
     // Pieces bounded so that a long run still checks its stops between them.
     constexpr std::uint64_t PIECE = std::uint64_t{1} << 30;
     Advance a;
@@ -54,6 +56,10 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
                 break;
             }
             if (a.steps == count || ran == piece) continue;
+            if (key_waits && at_key_wait(m)) {
+                a.end = RunEnd::KEY_WAIT;
+                break;
+            }
             start = m.instruction_count;
             bool noted = monitor != nullptr && monitor->before(m);
             if (monitor != nullptr) note_instruction(*marks, OpcodeTable[m.memory[m.PC]], m);
@@ -106,7 +112,7 @@ RunOutcome History::standing() const {
 }
 
 RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const FastStops* stops,
-                        FindingMonitor* monitor) {
+                        FindingMonitor* monitor, bool key_waits) {
     if (ending_ && step_ == recorded_) return *ending_;
     std::uint64_t left = count;
     while (left > 0) {
@@ -120,7 +126,8 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
             if (next != rewritten_.end()) to_grain = std::min(to_grain, *next - step_);
         }
         std::size_t shown = io.port0.size();
-        Advance a = advance(m, io, std::min(left, to_grain), stops, monitor, marks_.get());
+        Advance a =
+            advance(m, io, std::min(left, to_grain), stops, monitor, marks_.get(), key_waits);
         // New ground run without the monitor leaves its stretch unmarked.
         if (monitor == nullptr && step_ + a.steps > recorded_) marked_whole_ = false;
         step_ += a.steps;
@@ -132,7 +139,7 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
             return *ending_;
         }
         if (step_ % grain_ == 0 && step_ > snapshots_.back().step) take_snapshot(m);
-        if (a.end == RunEnd::BREAKPOINT) return {RunEnd::BREAKPOINT, std::nullopt};
+        if (a.end == RunEnd::BREAKPOINT || a.end == RunEnd::KEY_WAIT) return {a.end, std::nullopt};
     }
     return {RunEnd::LIMIT, std::nullopt};
 }

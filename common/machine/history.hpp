@@ -90,9 +90,11 @@ public:
     // `monitor`, which the caller keeps in step with the run (it has looked
     // at every step up to step(), so it is given only on new ground), every
     // instruction is shown to it before it runs, and the run also ends
-    // (BREAKPOINT) right after one it noted a finding for.
+    // (BREAKPOINT) right after one it noted a finding for. With `key_waits`
+    // it ends (KEY_WAIT) before an `in 1` (at_key_wait), the first included.
     RunOutcome run(Machine& m, HeadlessIo& io, std::uint64_t count,
-                   const FastStops* stops = nullptr, FindingMonitor* monitor = nullptr);
+                   const FastStops* stops = nullptr, FindingMonitor* monitor = nullptr,
+                   bool key_waits = false);
 
     // Moves the run's machine m to the state after `target` steps (at most
     // recorded()), forward or back.

@@ -108,6 +108,7 @@ void RecordedRun::restart() {
     keep_story();
     standing_ = RunEnd::LIMIT;
     keys_ = 0;
+    key_came_ = false;
     io.port0.clear();
     refresh_watches();
 }
@@ -142,9 +143,17 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
         } else {
             std::size_t known = log_.all().size();
             std::uint64_t keys = io.keys;
-            // In grains, so that a stack story is kept at least every two.
-            outcome =
-                history_.run(machine_, io, std::min(count, STORY_GRAIN), stops, log_.monitor.get());
+            // In grains, so that a stack story is kept at least every two;
+            // the `in 1` a key came for alone, then on to the next wait.
+            std::uint64_t most = std::min(count, STORY_GRAIN);
+            bool waits = waits_for_keys;
+            if (key_came_ && at_key_wait(machine_)) {
+                most = 1;
+                waits = false;
+            }
+            key_came_ = false;
+            standing_ = RunEnd::LIMIT;
+            outcome = history_.run(machine_, io, most, stops, log_.monitor.get(), waits);
             keep_story();
             log_.note_steps(known, history_.step());
             keys_ += io.keys - keys;
@@ -155,6 +164,10 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
             return outcome;
         }
         if (ran > 0 && !log_.at(history_.step()).empty()) return {RunEnd::FINDING, std::nullopt};
+        if (outcome.end == RunEnd::KEY_WAIT) {
+            standing_ = RunEnd::KEY_WAIT;
+            return outcome;
+        }
         // The history also ends a run after a finding of a kind not shown.
         if (outcome.end == RunEnd::BREAKPOINT && stops != nullptr &&
             fast_stop_due(machine_.memory, machine_.PC, *stops)) {
@@ -232,7 +245,7 @@ RunEnd RecordedRun::run_to_return(int depth) {
     for (;;) {
         std::uint8_t op = machine_.memory[machine_.PC];
         RunEnd end = step_instruction();
-        if (end == RunEnd::HALTED || end == RunEnd::STOPPED) return end;
+        if (end == RunEnd::HALTED || end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT) return end;
         if (OpcodeTable[op].flow == Flow::CALL) ++depth;
         if (OpcodeTable[op].flow == Flow::RETURN && --depth == 0) return RunEnd::RETURNED;
         RunEnd after = check_after(true);
@@ -244,7 +257,7 @@ RunEnd RecordedRun::run_to_return(int depth) {
 RunEnd RecordedRun::run_stepwise() {
     for (;;) {
         RunEnd end = step_instruction();
-        if (end == RunEnd::HALTED || end == RunEnd::STOPPED) return end;
+        if (end == RunEnd::HALTED || end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT) return end;
         RunEnd after = check_after(true);
         if (after != RunEnd::LIMIT) return after;
         if (end == RunEnd::FINDING) return end;
@@ -259,9 +272,9 @@ RunEnd RecordedRun::run_forward() {
         RunOutcome outcome = run_steps(RUN_STRETCH, &watched.stops);
         if (show_output) show_output(io.port0);
         if (progress) progress(history_.step(), 0);
-        RunEnd end = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED
-                         ? outcome.end
-                         : check_after(true);
+        bool over = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
+                    outcome.end == RunEnd::KEY_WAIT;
+        RunEnd end = over ? outcome.end : check_after(true);
         if (end == RunEnd::LIMIT && outcome.end == RunEnd::FINDING) end = RunEnd::FINDING;
         if (end != RunEnd::LIMIT) {
             note_last_instruction();
@@ -278,7 +291,8 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
         RunOutcome outcome = run_steps(stretch, nullptr);
         io.port0.resize(shown);
         if (progress) progress(history_.step(), target);
-        if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED) {
+        if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
+            outcome.end == RunEnd::KEY_WAIT) {
             note_last_instruction();
             return outcome.end;
         }
@@ -291,6 +305,7 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
 }
 
 void RecordedRun::go_to(std::uint64_t target) {
+    key_came_ = false;
     history_.go_to(machine_, target);
     note_last_instruction();
     note_ending(history_.standing());
@@ -426,6 +441,7 @@ std::uint64_t RecordedRun::change_state(const Machine& changed) {
     machine_ = changed;
     history_.rewrite(machine_);
     standing_ = RunEnd::LIMIT;
+    key_came_ = false;
     io.port0.resize(std::min<std::size_t>(io.port0.size(), history_.outputs()));
     refresh_watches();
     // Stack stories from here on follow the changed state.

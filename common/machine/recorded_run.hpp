@@ -79,7 +79,8 @@ public:
     std::uint64_t recorded() const { return history_.recorded(); }
 
     // Where the run stands: LIMIT while it can go on, HALTED or STOPPED at
-    // the end of the run (only going back or a restart go on from there).
+    // the end of the run (only going back or a restart go on from there),
+    // KEY_WAIT at an `in 1` that waits for a key (see waits_for_keys).
     RunEnd standing() const { return standing_; }
     const Stop& stop() const { return stop_; }
     // The last instruction that ran (a run forward sets it).
@@ -94,6 +95,15 @@ public:
     // takes nothing from the key today (in 1 discards it), so a replay needs
     // none and never waits.
     std::uint64_t keys_consumed() const { return keys_; }
+    // Opted in (the web page), a run on new ground pauses before each
+    // `in 1` (KEY_WAIT, also the standing) until the front end says a key
+    // came; ground already recorded never waits: going back and forward
+    // again, replays and searches pass every `in 1` at once. Off, `in 1`
+    // goes on at once everywhere (the debugger, the debug adapter).
+    bool waits_for_keys = false;
+    // A key came: at KEY_WAIT, the next run forward runs the `in 1` it waits
+    // at; anywhere else the key is passed over.
+    void key_came() { key_came_ = standing_ == RunEnd::KEY_WAIT; }
 
     // Set from outside (a signal handler, a Stop button); polled between
     // stretches of a run and cleared when it ends one.
@@ -142,7 +152,8 @@ public:
     // ---- running forward ----
     // At most `count` steps through the history: HALTED or STOPPED first;
     // FINDING right after an instruction that made a finding of a shown
-    // kind; BREAKPOINT when `stops` fired; else LIMIT. No mark is counted.
+    // kind; BREAKPOINT when `stops` fired; KEY_WAIT before an `in 1` that
+    // waits for a key; else LIMIT. No mark is counted.
     RunOutcome run_steps(std::uint64_t count, const FastStops* stops);
     // One instruction. HALTED, STOPPED, FINDING or LIMIT.
     RunEnd step_instruction();
@@ -235,6 +246,7 @@ private:
     unsigned read_count_ = 0;
     RunHit hit_;
     std::uint64_t keys_ = 0;
+    bool key_came_ = false;
     std::vector<Mark> marks_;
     int next_id_ = 1;
     std::vector<std::uint8_t> break_at_ = std::vector<std::uint8_t>(MAX_MEMORY);

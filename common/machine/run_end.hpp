@@ -19,6 +19,8 @@ enum class RunEnd : std::uint8_t {
     RETURNED = 7,     // the subroutine a run was to finish returned
     TIMEOUT = 8,      // a wall-clock limit ended the run; can go on
     FINDING = 9,      // the last instruction made a finding; can go on
+    KEY_WAIT = 10,    // the next instruction is an `in 1` on new ground, which waits for a
+                      // key; goes on once the caller says a key came
 };
 
 // Whether the machine can run on from where such a run left it.

@@ -286,6 +286,9 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     int registers = script.add("variables", {{"variablesReference", 1}}).seq;
     int set =
         script.add("setVariable", {{"variablesReference", 2}, {"name", "C"}, {"value", "1"}}).seq;
+    // The run goes on from the changed state; what came before it is kept.
+    int back_after_set = script.add("stepBack", {{"threadId", 1}}).seq;
+    int registers_after_set = script.add("variables", {{"variablesReference", 1}}).seq;
     int goto_start = script.add("evaluate", {{"expression", "goto 0"}, {"context", "repl"}}).seq;
     int write = script.add("writeMemory", {{"memoryReference", "2"}, {"data", "/w=="}}).seq;
     int reread = script.add("readMemory", {{"memoryReference", "2"}, {"count", 1}}).seq;
@@ -309,6 +312,8 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     EXPECT_TRUE(response_to(all, back)["success"].get<bool>());
     EXPECT_EQ(response_to(all, registers)["body"]["variables"][0]["value"], "0x0004");
     EXPECT_TRUE(response_to(all, set)["success"].get<bool>());
+    EXPECT_TRUE(response_to(all, back_after_set)["success"].get<bool>());
+    EXPECT_EQ(response_to(all, registers_after_set)["body"]["variables"][0]["value"], "0x0002");
     EXPECT_TRUE(response_to(all, goto_start)["success"].get<bool>());
     EXPECT_TRUE(response_to(all, write)["success"].get<bool>());
     EXPECT_EQ(response_to(all, reread)["body"]["data"], "/w==");

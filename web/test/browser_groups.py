@@ -523,3 +523,76 @@ def heat(browser, work, url):
     click(browser, 'step', 5)
     rows = browser.js(HEAT)
     check({line: runs for line, runs, _, _ in rows} == expected(5), f'after going back and 5 steps: {rows}')
+
+
+def key_wait(browser, work, url):
+    """keywait.asm pauses before each `in 1` on new ground until a key in the
+    Output pane or the Key button; Escape stops it there; a key typed while
+    it runs is passed over; ground already run never waits again."""
+    def poll(expression, seconds=30):
+        deadline = time.time() + seconds
+        while time.time() < deadline and not browser.js(expression):
+            time.sleep(0.05)
+        return browser.js(expression)
+
+    def seen():
+        return browser.js('''(() => ({state: document.body.dataset.state, count: machine().instructions,
+          status: document.getElementById('status').textContent, out: api.outValues(),
+          key: !document.getElementById('key').hidden && !document.getElementById('key').disabled,
+          focus: document.activeElement.id}))()''')
+
+    def type_key(key, code):
+        browser.js("document.getElementById('console').focus()")
+        press(browser, key, code)
+
+    load(browser, url)
+    choose(browser, 'keywait.asm')
+    page1, page2 = '7,14,21,28,35', '7,14,21,28,35,42,49,56,63,70'
+    click(browser, 'run')
+    wait(browser, {'waiting'})
+    first = seen()
+    check(first['state'] == 'waiting' and 'waiting for a key' in first['status'] and first['out'] == page1
+          and first['key'] and first['focus'] == 'console',
+          f'the run pauses before in 1 with the first page, Key shown, the Output pane focused: {first}')
+    type_key('x', 88)
+    poll(f"api.outValues() === '{page2}' && document.body.dataset.state === 'waiting'")
+    check(seen()['out'] == page2 and seen()['state'] == 'waiting', f'a key in the Output pane goes on: {seen()}')
+    press(browser, 'Escape', 27)
+    stopped = seen()
+    check(stopped['state'] == 'stopped' and 'Stopped by you' in stopped['status'] and not stopped['key'],
+          f'Escape stops the run there: {stopped}')
+    click(browser, 'run')
+    check(wait(browser, {'waiting'}) == 'waiting' and seen()['out'] == page2,
+          f'Run goes on from the stop to the same wait: {seen()}')
+    click(browser, 'key')
+    check(wait(browser, {'halted'}) == 'halted' and seen()['out'].endswith('91,98') and seen()['count'] == 207
+          and not seen()['key'], f'the Key button goes on, and hlt does not wait: {seen()}')
+    # Ground already run: the timeline, reverse continue, and stepping back
+    # over the first `in 1` and on again pass it at once.
+    browser.js(f"act(() => api.goTo({first['count']} - 1))")
+    click(browser, 'step', 2)
+    check(seen()['state'] == 'ready' and seen()['count'] == first['count'] + 1,
+          f'stepping over the in 1 already passed does not wait: {seen()}')
+    click(browser, 'continue')
+    check(wait(browser, {'halted', 'waiting'}) == 'halted', f'a run over recorded ground does not wait: {seen()}')
+    click(browser, 'reverse')
+    check(seen()['state'] == 'ready' and seen()['count'] == 0, f'reverse continue back to the start: {seen()}')
+    # New ground: a step waits as a run does, and a key finishes the step.
+    click(browser, 'reset')
+    click(browser, 'step', first['count'] + 1)
+    check(seen()['state'] == 'waiting' and seen()['count'] == first['count'], f'a step waits at in 1: {seen()}')
+    type_key('Enter', 13)
+    check(seen()['state'] == 'ready' and seen()['count'] == first['count'] + 1, f'a key ends the step: {seen()}')
+    # While a run goes on, a key typed is taken by the key test and passed
+    # over: the next `in 1` still waits for one of its own.
+    click(browser, 'reset')
+    browser.js("document.getElementById('speed').value = '50'")
+    click(browser, 'run')
+    type_key('y', 89)
+    running = seen()
+    check(running['state'] == 'running', f'a key while the run goes on does not stop it: {running}')
+    check(wait(browser, {'waiting'}, 30) == 'waiting' and seen()['out'] == page1,
+          f'the key typed during the run is passed over: {seen()}')
+    press(browser, 'Escape', 27)
+    browser.js("document.getElementById('speed').value = '0'")
+    check(seen()['state'] == 'stopped', f'Escape stops a waiting run at a set speed too: {seen()}')

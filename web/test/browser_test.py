@@ -144,7 +144,8 @@ def main():
         only = set(filter(None, os.environ.get('BROWSER_TEST_GROUPS', '').split(',')))
         import browser_groups as more
         for group in (run_checks, keep_share_keys_embed, whole_history, more.findings, more.heat, more.work_kept,
-                      more.links, more.errors_and_edits, more.messages, more.axe_states, more.layout, more.calls):
+                      more.links, more.errors_and_edits, more.messages, more.axe_states, more.layout, more.calls,
+                      more.key_wait):
             if not only or group.__name__ in only:
                 group(browser, work) if group is run_checks else group(browser, work, url)
     finally:
@@ -437,7 +438,9 @@ def run_checks(browser, work):
         views = browser.js(VIEWS)
         check(views['listing'] == machine_listing[0], f'{name}: listing as --listing writes it')
         click(browser, 'run')
-        wait(browser, {'halted', 'stopped'})
+        # keywait.asm waits before each `in 1`: the Key button goes on.
+        while wait(browser, {'halted', 'stopped', 'waiting'}) == 'waiting':
+            click(browser, 'key')
         views = browser.js(VIEWS)
         check(views['console'] == shown, f'{name}: output {views["console"]!r} != {shown!r}')
         expect = re.findall(r'^; expect: (\w+) (.*)$', source, flags=re.M)
