@@ -62,7 +62,8 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
             }
             start = m.instruction_count;
             bool noted = monitor != nullptr && monitor->before(m);
-            if (monitor != nullptr) note_instruction(*marks, OpcodeTable[m.memory[m.PC]], m);
+            if (monitor != nullptr)
+                note_instruction(*marks, OpcodeTable[m.memory[m.PC % MEMORY_SIZE]], m);
             step(m, io);
             ++a.steps;
             if (m.IR == OP_HLT) {
