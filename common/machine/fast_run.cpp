@@ -66,11 +66,13 @@ using Dispatch = std::array<const void*, 256>;
 // Opcode -> handler label; every opcode whose row does not run here goes to
 // `other`.
 Dispatch make_dispatch(const void* const* handlers, const std::uint8_t* opcodes, std::size_t count,
-                       const void* other) {
+                       const void* other, bool profiled) {
     Dispatch table;
     table.fill(other);
     for (std::size_t i = 0; i < count; ++i) {
-        if (runs_fast(OpcodeTable[opcodes[i]])) table[opcodes[i]] = handlers[i];
+        const OpcodeEntry& row = OpcodeTable[opcodes[i]];
+        if (profiled && (row.flow == Flow::CALL || row.flow == Flow::RETURN)) continue;
+        if (runs_fast(row)) table[opcodes[i]] = handlers[i];
     }
     return table;
 }
@@ -90,14 +92,15 @@ namespace {
 // step() (and the monitor's careful look) every instruction it does not
 // pass, and its look at every ret after it ran, which stops the loop after
 // a ret it noted a finding for. The plain loop has no trace of either.
-template <bool CHECKED, bool MONITORED>
+template <bool CHECKED, bool MONITORED, bool PROFILED = false>
 void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
-               FindingMonitor* monitor) {
+               FindingMonitor* monitor, RunMarks* marks, ProfileCounts* counts = nullptr) {
 #define FAST_LABEL_ADDRESS(opcode, call) &&run_##opcode,
 #define FAST_OPCODE(opcode, call) opcode,
     static const void* const handlers[] = {MACHINE_HANDLERS(FAST_LABEL_ADDRESS)};
     static constexpr std::uint8_t opcodes[] = {MACHINE_HANDLERS(FAST_OPCODE)};
-    static const Dispatch dispatch = make_dispatch(handlers, opcodes, std::size(opcodes), &&leave);
+    static const Dispatch dispatch =
+        make_dispatch(handlers, opcodes, std::size(opcodes), &&leave, PROFILED);
 #undef FAST_LABEL_ADDRESS
 #undef FAST_OPCODE
 
@@ -112,6 +115,8 @@ void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
     // pushes the registers, PC or the clock count to memory instead
     // (measured: a fifth slower).
     FindingMonitor* volatile monitor_at = monitor;
+    RunMarks* volatile marks_at = marks;
+    ProfileCounts* volatile counts_at = counts;
     NoIo io;
     // The opcode the next handler is chosen by: memory's, or monitored the
     // monitor's passed opcode, so that an instruction the monitor has not
@@ -141,9 +146,16 @@ void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
             }                                                                      \
             [[maybe_unused]] std::uint32_t at = m.PC;                              \
             [[maybe_unused]] bool astray = false;                                  \
+            if constexpr (MONITORED) note_instruction<true>(*marks_at, OpcodeTable[opcode], m); \
             m.IR = opcode;                                                         \
             call;                                                                  \
             charge_clocks(m, opcode);                                              \
+            if constexpr (PROFILED) {                                              \
+                ProfileCounts& p = *counts_at;                                     \
+                if (p.instructions[at]++ == 0)                                     \
+                    p.touched[p.touched_count++] = static_cast<std::uint16_t>(at); \
+                p.clocks[at] += OpcodeTable[opcode].clocks;                        \
+            }                                                                      \
             if constexpr (MONITORED && (opcode) == OP_RET) {                       \
                 std::uint64_t number = until - left + 1;                           \
                 astray = !monitor_at->returned(at, m.PC, m.memory, number);        \
@@ -187,23 +199,27 @@ pc_overload:
 }  // namespace
 
 void run_fast(Machine& machine, std::uint64_t until) {
-    fast_loop<false, false>(machine, until, nullptr, nullptr);
+    fast_loop<false, false>(machine, until, nullptr, nullptr, nullptr);
 }
 
 void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops) {
-    fast_loop<true, false>(machine, until, &stops, nullptr);
+    fast_loop<true, false>(machine, until, &stops, nullptr, nullptr);
+}
+
+void run_fast(Machine& machine, std::uint64_t until, ProfileCounts& counts) {
+    fast_loop<false, false, true>(machine, until, nullptr, nullptr, nullptr, &counts);
 }
 
 void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops,
-              FindingMonitor& monitor) {
+              FindingMonitor& monitor, RunMarks& marks) {
     // The monitor's marks carry the breakpoints; without watched bytes
     // nothing is left to test after an instruction, and the loop keeps a
     // few more of its values in CPU registers.
     FastStops watches{nullptr, stops.watched, stops.values, stops.watch_count};
     if (watches.watch_count == 0) {
-        fast_loop<false, true>(machine, until, nullptr, &monitor);
+        fast_loop<false, true>(machine, until, nullptr, &monitor, &marks);
     } else {
-        fast_loop<true, true>(machine, until, &watches, &monitor);
+        fast_loop<true, true>(machine, until, &watches, &monitor, &marks);
     }
 }
 

@@ -11,11 +11,13 @@
 // its work and runs that instruction with step(), then goes on.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "machine/machine.hpp"
 #include "machine/stops.hpp"
+#include "opcode_table.hpp"
 
 // Runs from m.PC until m.instruction_count equals `until` or the next
 // instruction is one to leave to step(): one that reaches the program's Io
@@ -46,6 +48,52 @@ struct FastStops {
     return false;
 }
 
+// Where the instructions of a stretch of a run began and what they may have
+// written, noted before each runs (the monitored loop, and note_instruction
+// for one left to step()): the history's summary of each stretch, so that
+// a search skips the stretches that cannot hold what it looks for. A byte
+// marked may have been written; a byte not marked was not.
+struct RunMarks {
+    std::array<std::uint8_t, MEMORY_SIZE> began{};    // 1: an instruction began here
+    std::array<std::uint8_t, MEMORY_SIZE> written{};  // 1: it may have been written
+
+    void clear() {
+        began.fill(0);
+        written.fill(0);
+    }
+};
+
+// Notes in `marks` the instruction `row` that m is about to run at m.PC.
+// Addresses beyond memory wrap: an access there stops the run before it.
+// IN_PROGRAM: m.PC is known to be within the program area, where the
+// operand word can be read as it stands.
+template <bool IN_PROGRAM = false, class M>
+[[gnu::always_inline]] inline void note_instruction(RunMarks& marks, const OpcodeEntry& row,
+                                                    const M& m) {
+    constexpr unsigned WRAP = MEMORY_SIZE - 1;
+    static_assert((MEMORY_SIZE & WRAP) == 0 && MAX_MEMORY + 2 < MEMORY_SIZE);
+    unsigned pc = m.PC;
+    marks.began[pc & WRAP] = 1;
+    auto operand = [&]() -> unsigned {
+        if constexpr (IN_PROGRAM) return load_word(m.memory, pc + 1);
+        return m.memory[(pc + 1) & WRAP] | (m.memory[(pc + 2) & WRAP] << 8);
+    };
+    if (row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD) {
+        unsigned a = operand();
+        marks.written[a & WRAP] = 1;
+        if (row.store == Store::OPERAND_WORD) marks.written[(a + 1) & WRAP] = 1;
+    } else if (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) {
+        unsigned w = operand();
+        unsigned a = m.memory[w & WRAP] | (m.memory[(w + 1) & WRAP] << 8);
+        marks.written[a & WRAP] = 1;
+        if (row.store == Store::POINTED_WORD) marks.written[(a + 1) & WRAP] = 1;
+    }
+    // An instruction pops first, then pushes: at SP + pops and below.
+    // SP 0 (no push since reset): the first push goes to the top.
+    unsigned sp = (m.SP == 0 ? STACK_TOP : m.SP) + row.pops;
+    for (unsigned k = 0; k < row.pushes; ++k) marks.written[(sp - k) & WRAP] = 1;
+}
+
 // run_fast that also returns after an instruction that leaves
 // fast_stop_due true. The simulator's loop above has no such test.
 void run_fast(Machine& m, std::uint64_t until, const FastStops& stops);
@@ -58,7 +106,26 @@ class FindingMonitor;
 // looked at after it ran (FindingMonitor::returned): the loop returns right
 // after a ret that made a finding. `stops.breaks` is not tested: the
 // monitor's break marks (FindingMonitor::mark_breaks) must stand for it.
-void run_fast(Machine& m, std::uint64_t until, const FastStops& stops, FindingMonitor& monitor);
+// Every instruction it begins is also noted in `marks` (RunMarks), before it
+// runs.
+void run_fast(Machine& m, std::uint64_t until, const FastStops& stops, FindingMonitor& monitor,
+              RunMarks& marks);
+
+// What a profiled run counted at each address of the program area since
+// the caller last took it: instructions and clocks, and the addresses
+// counted, each once, in `touched`. The caller takes the counts and sets
+// them back to zero.
+struct ProfileCounts {
+    std::array<std::uint64_t, MAX_MEMORY> instructions{};
+    std::array<std::uint64_t, MAX_MEMORY> clocks{};
+    std::array<std::uint16_t, MAX_MEMORY> touched{};
+    std::size_t touched_count = 0;
+};
+
+// run_fast that counts every instruction it runs in `counts`, and also
+// leaves every call and ret to step(): between two of them the same
+// subroutine runs.
+void run_fast(Machine& m, std::uint64_t until, ProfileCounts& counts);
 
 // The number of instructions begun since m.instruction_count was `start`,
 // when `stop` ended the run: the one that stopped is begun but uncounted,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "machine/findings.hpp"
 #include "machine/trace.hpp"
@@ -28,7 +29,8 @@ struct Advance {
 // with `key_waits`, before an `in 1` (which the fast loop leaves to step()).
 template <class Io>
 Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
-                FindingMonitor* monitor = nullptr, bool key_waits = false) {
+                FindingMonitor* monitor = nullptr, RunMarks* marks = nullptr,
+                bool key_waits = false) {
     // Pieces bounded so that a long run still checks its stops between them.
     constexpr std::uint64_t PIECE = std::uint64_t{1} << 30;
     Advance a;
@@ -39,7 +41,8 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
             start = m.instruction_count;
             std::size_t known = monitor != nullptr ? monitor->findings().size() : 0;
             if (monitor != nullptr) {
-                run_fast(m, start + piece, stops != nullptr ? *stops : FastStops{}, *monitor);
+                run_fast(m, start + piece, stops != nullptr ? *stops : FastStops{}, *monitor,
+                         *marks);
             } else if (stops != nullptr) {
                 run_fast(m, start + piece, *stops);
             } else {
@@ -59,6 +62,8 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
             }
             start = m.instruction_count;
             bool noted = monitor != nullptr && monitor->before(m);
+            if (monitor != nullptr)
+                note_instruction(*marks, OpcodeTable[m.memory[m.PC % MEMORY_SIZE]], m);
             step(m, io);
             ++a.steps;
             if (m.IR == OP_HLT) {
@@ -94,6 +99,8 @@ void History::begin(const Machine& start) {
     snapshots_.clear();
     step_ = recorded_ = outputs_ = 0;
     ending_.reset();
+    marks_->clear();
+    marked_whole_ = true;
     rewritten_.clear();
     density_ = budget_ / 8;
     taken_since_thinning_ = 0;
@@ -120,7 +127,10 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
             if (next != rewritten_.end()) to_grain = std::min(to_grain, *next - step_);
         }
         std::size_t shown = io.port0.size();
-        Advance a = advance(m, io, std::min(left, to_grain), stops, monitor, key_waits);
+        Advance a =
+            advance(m, io, std::min(left, to_grain), stops, monitor, marks_.get(), key_waits);
+        // New ground run without the monitor leaves its stretch unmarked.
+        if (monitor == nullptr && step_ + a.steps > recorded_) marked_whole_ = false;
         step_ += a.steps;
         left -= a.steps;
         outputs_ += io.port0.size() - shown;
@@ -177,12 +187,30 @@ std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t 
         for (std::size_t i = 0; i < stops.watch_count; ++i)
             values[i] = scratch.memory[stops.watched[i]];
     };
+    // The breakpoints' addresses, for the stretches' summaries.
+    std::vector<unsigned> breaks;
+    if (stops.breaks != nullptr) {
+        for (unsigned a = 0; a < MAX_MEMORY; ++a)
+            if (stops.breaks[a] != 0) breaks.push_back(a);
+    }
+    auto may_stop = [&](const StretchSummary& summary) {
+        for (unsigned a : breaks)
+            if (StretchSummary::has(summary.began, a)) return true;
+        for (std::size_t k = 0; k < stops.watch_count; ++k)
+            if (StretchSummary::has(summary.written, stops.watched[k] % MEMORY_SIZE)) return true;
+        return false;
+    };
     // Stretch i covers the steps after snapshot i up to the next snapshot.
     auto i = static_cast<std::size_t>(&snapshot_before(last - 1) - snapshots_.data());
     for (;; --i) {
         std::uint64_t at = snapshots_[i].step;
         std::uint64_t end =
             i + 1 < snapshots_.size() ? std::min(snapshots_[i + 1].step, last) : last;
+        if (snapshots_[i].summary && !may_stop(*snapshots_[i].summary)) {
+            searched += end - at;
+            if (i == 0) return std::nullopt;
+            continue;
+        }
         scratch = *snapshots_[i].machine;
         refresh();
         std::optional<std::uint64_t> found;
@@ -231,12 +259,55 @@ void History::rewrite(const Machine& m) {
     if (snapshots_.back().step == step_) {
         *snapshots_.back().machine = m;
         snapshots_.back().rewritten = true;
+        snapshots_.back().summary.reset();
+        marks_->clear();
+        marked_whole_ = true;
     } else {
+        // The marks since the last snapshot may be of steps now forgotten
+        // and miss none before: the stretch up to here stays unknown.
+        marked_whole_ = false;
         take_snapshot(m, true);
     }
 }
 
+void History::close_stretch(const Machine& m) {
+    if (!snapshots_.empty()) {
+        std::unique_ptr<StretchSummary>& summary = snapshots_.back().summary;
+        summary.reset();
+        if (marked_whole_) {
+            summary = std::make_unique<StretchSummary>();
+            // Eight bytes of 0 or 1 into eight bits, the first the lowest.
+            auto pack = [](const std::uint8_t* bytes) {
+                std::uint64_t bits = 0;
+                for (unsigned k = 0; k < 8; ++k) {
+                    std::uint64_t eight;
+                    std::memcpy(&eight, bytes + 8 * k, 8);
+                    bits |= ((eight * 0x0102040810204080u) >> 56) << (8 * k);
+                }
+                return bits;
+            };
+            for (std::size_t w = 0; w < StretchSummary::WORDS; ++w) {
+                summary->began[w] = pack(marks_->began.data() + 64 * w);
+                summary->written[w] = pack(marks_->written.data() + 64 * w);
+            }
+            // A breakpoint fires after a step by the PC it leaves.
+            unsigned pc = m.PC % MEMORY_SIZE;
+            summary->began[pc / 64] |= std::uint64_t{1} << (pc % 64);
+        }
+    }
+    marks_->clear();
+    marked_whole_ = true;
+}
+
+void StretchSummary::add(const StretchSummary& other) {
+    for (std::size_t w = 0; w < WORDS; ++w) {
+        began[w] |= other.began[w];
+        written[w] |= other.written[w];
+    }
+}
+
 void History::take_snapshot(const Machine& m, bool rewritten) {
+    close_stretch(m);
     std::unique_ptr<Machine> copy;
     if (spare_.empty()) {
         copy = std::make_unique<Machine>(m);
@@ -245,7 +316,7 @@ void History::take_snapshot(const Machine& m, bool rewritten) {
         spare_.pop_back();
         *copy = m;
     }
-    snapshots_.push_back(Snapshot{step_, outputs_, std::move(copy), rewritten});
+    snapshots_.push_back(Snapshot{step_, outputs_, std::move(copy), rewritten, nullptr});
     // Thinning looks at every snapshot, so it waits for a few new ones.
     if (++taken_since_thinning_ >= 32 || snapshots_.size() > budget_) thin();
 }
@@ -259,6 +330,13 @@ void History::thin() {
                 if (&snapshots_[kept] != &s) snapshots_[kept] = std::move(s);
                 ++kept;
             } else {
+                // Its stretch joins the one before (the first is always kept).
+                std::unique_ptr<StretchSummary>& before = snapshots_[kept - 1].summary;
+                if (before && s.summary) {
+                    before->add(*s.summary);
+                } else {
+                    before.reset();
+                }
                 spare_.push_back(std::move(s.machine));
             }
         }

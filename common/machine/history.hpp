@@ -16,6 +16,7 @@
 // budget snapshots (about 16.7 KB each) however long the run.
 #pragma once
 
+#include <array>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -47,6 +48,20 @@ constexpr std::uint64_t SEARCH_PIECE = std::uint64_t{1} << 22;
 // under a millisecond); a grain of 16,384 made the debugger's continue a
 // fifth slower, copying the machine four times as often.
 constexpr std::uint64_t HISTORY_GRAIN = std::uint64_t{1} << 16;
+
+// What a stretch of the run between two snapshots may have done: a bit per
+// memory byte where an instruction began or where PC stood after one of its
+// steps (`began`), and one per byte it may have written (`written`).
+struct StretchSummary {
+    static constexpr std::size_t WORDS = MEMORY_SIZE / 64;
+    std::array<std::uint64_t, WORDS> began{};
+    std::array<std::uint64_t, WORDS> written{};
+
+    static bool has(const std::array<std::uint64_t, WORDS>& bits, unsigned a) {
+        return (bits[a / 64] >> (a % 64) & 1) != 0;
+    }
+    void add(const StretchSummary& other);
+};
 
 class History {
 public:
@@ -94,6 +109,9 @@ public:
     // with its value after the step before), searched backwards from `last`
     // one stretch between snapshots at a time; nothing when there is none.
     // `stops.values` is ignored: each stretch starts from its snapshot.
+    // A stretch recorded with the monitor whose summary shows that no
+    // breakpoint's instruction ran in it and no watched byte was written is
+    // passed over without running it again.
     // With `control`, it polls the interrupt and reports its progress; when
     // interrupted it says so there and returns nothing.
     std::optional<std::uint64_t> last_stop(Machine& scratch, std::uint64_t last,
@@ -118,11 +136,17 @@ private:
         std::uint64_t outputs;
         std::unique_ptr<Machine> machine;
         bool rewritten = false;  // changed by hand: never thinned out
+        // The steps after it up to the next snapshot; null: not known (the
+        // last stretch, or one not all recorded with a monitor).
+        std::unique_ptr<StretchSummary> summary;
     };
 
     // The last snapshot at or before `target`.
     const Snapshot& snapshot_before(std::uint64_t target) const;
     void take_snapshot(const Machine& m, bool rewritten = false);
+    // Closes the stretch from the last snapshot up to m: its summary from
+    // the marks, which start again.
+    void close_stretch(const Machine& m);
     void thin();
 
     std::size_t budget_;
@@ -136,4 +160,8 @@ private:
     std::uint64_t outputs_ = 0;
     std::vector<std::uint64_t> rewritten_;  // the steps changed by hand, in order
     std::optional<RunOutcome> ending_;      // how the run ended at recorded_, if it did
+    // Marks of the new ground since the last snapshot; `marked_whole_`
+    // while all of it was run with the monitor.
+    std::unique_ptr<RunMarks> marks_ = std::make_unique<RunMarks>();
+    bool marked_whole_ = true;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "machine/fast_run.hpp"
 #include "machine/headless.hpp"
 
 namespace {
@@ -24,7 +25,9 @@ std::uint32_t shared_key(std::uint16_t function, std::uint16_t address) {
 }  // namespace
 
 Profile::Profile(const Machine& start)
-    : start_(std::make_unique<Machine>(start)), machine_(std::make_unique<Machine>(start)) {
+    : start_(std::make_unique<Machine>(start)),
+      machine_(std::make_unique<Machine>(start)),
+      counts_(std::make_unique<ProfileCounts>()) {
     restart();
 }
 
@@ -43,56 +46,77 @@ void Profile::restart() {
     frames_.clear();
 }
 
+void Profile::charge(unsigned pc, const ProfileCost& cost) {
+    total_ += cost;
+    by_address_[pc] += cost;
+    std::uint16_t function = current_function();
+    std::uint16_t& owner = owner_[pc];
+    if (owner == NO_OWNER) owner = function;
+    if (owner != function) shared_[shared_key(function, static_cast<std::uint16_t>(pc))] += cost;
+}
+
 void Profile::count_to(std::uint64_t target) {
     if (target < step_) restart();
-    if (ended_) return;
     SilentIo io;
-    RunningMachine m(*machine_);
-    unsigned pc = 0;
-    std::uint64_t instructions = 0;
-    std::uint64_t clocks = 0;
-    // What the instruction at pc cost, to its address and its function.
-    auto charge = [&] {
-        ProfileCost cost{m.instruction_count - instructions, m.clock_count - clocks};
-        total_ += cost;
-        by_address_[pc] += cost;
-        std::uint16_t function = current_function();
-        std::uint16_t& owner = owner_[pc];
-        if (owner == NO_OWNER) owner = function;
-        if (owner != function)
-            shared_[shared_key(function, static_cast<std::uint16_t>(pc))] += cost;
+    Machine& m = *machine_;
+    ProfileCounts& counts = *counts_;
+    // What the fast loop counted, all of it in the current function.
+    auto take_counts = [&] {
+        ProfileCost sum;
+        for (std::size_t k = 0; k < counts.touched_count; ++k) {
+            unsigned a = counts.touched[k];
+            ProfileCost cost{counts.instructions[a], counts.clocks[a]};
+            charge(a, cost);
+            sum += cost;
+            counts.instructions[a] = counts.clocks[a] = 0;
+        }
+        counts.touched_count = 0;
+        return sum;
     };
-    bool stopped = stop_of([&] {
-                       while (step_ < target) {
-                           pc = m.PC;
-                           if (pc >= static_cast<unsigned>(MAX_MEMORY)) {
-                               // Only a machine given in that state: every run stops first.
-                               ended_ = true;
-                               break;
-                           }
-                           instructions = m.instruction_count;
-                           clocks = m.clock_count;
-                           ++step_;
-                           ::step(m, io);
-                           charge();
-                           Flow flow = OpcodeTable[m.IR].flow;
-                           if (flow == Flow::CALL) {
-                               open_call(static_cast<std::uint16_t>(pc), m.PC);
-                           } else if (flow == Flow::RETURN && !frames_.empty()) {
-                               Frame frame = frames_.back();
-                               frames_.pop_back();
-                               close_call(frame);
-                           } else if (flow == Flow::HALT) {
-                               ended_ = true;
-                               break;
-                           }
-                       }
-                   }).has_value();
-    if (stopped) {
-        charge();
-        ended_ = true;
+    while (!ended_ && step_ < target) {
+        if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) {
+            // Only a machine given in that state: every run stops first.
+            ended_ = true;
+            break;
+        }
+        // Fast up to the next call or ret, or an instruction the loop leaves.
+        ProfileCost before{m.instruction_count, m.clock_count};
+        std::optional<Stop> stop =
+            stop_of([&] { run_fast(m, before.instructions + (target - step_), counts); });
+        ProfileCost counted = take_counts();
+        if (stop) {
+            step_ += instructions_begun(m, before.instructions, *stop);
+            // The instruction that stopped costs what the machine counted for
+            // it; one that left the program area is counted already.
+            if (stop->kind != StopKind::PC_OVERLOAD)
+                charge(stop->pc,
+                       ProfileCost{m.instruction_count, m.clock_count} - before - counted);
+            ended_ = true;
+            break;
+        }
+        step_ += m.instruction_count - before.instructions;
+        if (step_ == target) break;
+        // The instruction it left, with step().
+        unsigned pc = m.PC;
+        before = {m.instruction_count, m.clock_count};
+        ++step_;
+        bool stopped = stop_of([&] { ::step(m, io); }).has_value();
+        charge(pc, ProfileCost{m.instruction_count, m.clock_count} - before);
+        if (stopped) {
+            ended_ = true;
+            break;
+        }
+        Flow flow = OpcodeTable[m.IR].flow;
+        if (flow == Flow::CALL) {
+            open_call(static_cast<std::uint16_t>(pc), m.PC);
+        } else if (flow == Flow::RETURN && !frames_.empty()) {
+            Frame frame = frames_.back();
+            frames_.pop_back();
+            close_call(frame);
+        } else if (flow == Flow::HALT) {
+            ended_ = true;
+        }
     }
-    m.write_back(*machine_);
 }
 
 void Profile::open_call(std::uint16_t site, std::uint16_t callee) {

@@ -3,8 +3,9 @@
 // subroutines (per call instruction and target: how often, and what the
 // calls cost with everything they called).
 //
-// A Profile counts by running the program again from its start, one step()
-// at a time, on a machine of its own: no run loop pays anything for it
+// A Profile counts by running the program again from its start on a machine
+// of its own, with the fast loop counting per address between calls and
+// returns and step() for each call and ret: no run loop pays anything for it
 // unless a profile is asked for. Since a run takes nothing from outside
 // that could differ the second time (see history.hpp), the run counted is
 // the run the debugger or the page stepped through, and "the run so far" is
@@ -27,6 +28,7 @@
 #include <span>
 #include <vector>
 
+#include "machine/fast_run.hpp"
 #include "machine/machine.hpp"
 
 struct ProfileCost {
@@ -123,6 +125,8 @@ private:
     static constexpr std::size_t MAX_FRAMES = std::size_t{1} << 16;
 
     void restart();
+    // Charges the cost of what ran at pc to it and to the current function.
+    void charge(unsigned pc, const ProfileCost& cost);
     void open_call(std::uint16_t site, std::uint16_t callee);
     void close_call(const Frame& frame);
     std::uint16_t current_function() const {
@@ -130,7 +134,8 @@ private:
     }
 
     std::unique_ptr<Machine> start_;
-    std::unique_ptr<Machine> machine_;  // at step_
+    std::unique_ptr<Machine> machine_;       // at step_
+    std::unique_ptr<ProfileCounts> counts_;  // the fast loop's, zero between count_to's pieces
     std::uint64_t step_ = 0;
     bool ended_ = false;
     ProfileCost total_;

@@ -5,7 +5,9 @@
 // machine (registers, flags, counts, memory, ports) and port 0 count of a
 // fresh machine run that many steps with step() alone, and the searches
 // backwards the last change of a byte and the last breakpoint hit that run
-// shows. Half the runs count past 2^32.
+// shows. Half the runs count past 2^32; half are recorded with the finding
+// monitor, as the debugger records new ground, so that the searches pass over
+// the stretches their summaries rule out.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -14,15 +16,17 @@
 #include <random>
 #include <vector>
 
+#include "machine/findings.hpp"
 #include "machine/headless.hpp"
 #include "machine/history.hpp"
+#include "machine/loader.hpp"
 
 namespace {
 
 // A program that loops until a counter byte runs out, then halts or stops
 // (division by zero): blocks of stack-neutral work on a small data area,
 // ports and a subroutine, picked at random.
-std::unique_ptr<Machine> random_program(std::mt19937& random) {
+std::unique_ptr<Machine> random_program(std::mt19937& random, std::size_t& code_size) {
     auto m = std::make_unique<Machine>();
     machine_reset(*m);
     std::vector<std::uint8_t> code;
@@ -85,6 +89,7 @@ std::unique_ptr<Machine> random_program(std::mt19937& random) {
     }
     emit(OP_HLT);
     std::copy(code.begin(), code.end(), m->memory);
+    code_size = code.size();
     m->memory[SUBROUTINE] = OP_LDD;
     m->memory[SUBROUTINE + 1] = DATA & 0xFF;
     m->memory[SUBROUTINE + 2] = DATA >> 8;
@@ -102,18 +107,30 @@ std::unique_ptr<Machine> random_program(std::mt19937& random) {
 struct Found {
     std::unique_ptr<Machine> machine;
     std::uint64_t outputs;
-    std::optional<std::uint64_t> last_change;  // of the watched byte, up to the step
-    std::optional<std::uint64_t> last_break;   // before the step
+    std::vector<std::optional<std::uint64_t>> last_change;  // of each watched byte, up to the step
+    std::optional<std::uint64_t> last_break;                // before the step
 };
 
 TEST(History, GotoAndBackGiveWhatAFreshRunGives) {
     std::mt19937 random(97531);
-    constexpr unsigned WATCHED = 0x2000;
+    // Data bytes, the counter, and the stack bytes of the return address.
+    constexpr std::uint16_t WATCHED[] = {0x2000, 0x2001, 0x2100, 0x3FFD, 0x3FFE};
     constexpr unsigned PIECES[] = {1, 7, 100, 5000};
-    int thinned = 0, ended_stopped = 0, ended_halted = 0;
+    int thinned = 0, ended_stopped = 0, ended_halted = 0, monitored = 0;
     for (int program = 0; program < 24; ++program) {
         SCOPED_TRACE(program);
-        std::unique_ptr<Machine> start = random_program(random);
+        std::size_t code_size = 0;
+        std::unique_ptr<Machine> start = random_program(random, code_size);
+        std::unique_ptr<FindingMonitor> monitor;
+        if (program % 4 >= 2) {
+            WrittenSet loaded, code;
+            for (std::size_t a = 0; a < code_size; ++a) code.set(a);
+            for (unsigned a = 0x1000; a < 0x1008; ++a) code.set(a);
+            loaded = code;
+            for (unsigned a = 0x2000; a <= 0x2100; ++a) loaded.set(a);
+            monitor = std::make_unique<FindingMonitor>(loaded, code);
+            ++monitored;
+        }
         // Half the runs start with counts just short of 2^32, which they
         // pass without wrapping.
         if (program % 2 == 1) {
@@ -125,8 +142,10 @@ TEST(History, GotoAndBackGiveWhatAFreshRunGives) {
         history.begin(*m);
         HeadlessIo io;
         RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
-        while (outcome.end == RunEnd::LIMIT && history.step() < 40000) {
-            outcome = history.run(*m, io, PIECES[random() % std::size(PIECES)]);
+        while ((outcome.end == RunEnd::LIMIT || outcome.end == RunEnd::BREAKPOINT) &&
+               history.step() < 40000) {
+            outcome =
+                history.run(*m, io, PIECES[random() % std::size(PIECES)], nullptr, monitor.get());
         }
         ASSERT_LE(history.snapshot_count(), 64u + 32u);
         thinned += history.recorded() / 8 > 64;
@@ -135,13 +154,32 @@ TEST(History, GotoAndBackGiveWhatAFreshRunGives) {
         const std::uint64_t end = history.recorded();
         EXPECT_EQ(io.port0.size(), history.outputs());
 
+        // A byte nothing writes: recorded with the monitor, the search runs
+        // again only the last stretch, which has no summary yet.
+        {
+            std::uint16_t never = 0x2FF0;
+            std::uint8_t unused = 0;
+            int pieces = 0;
+            SearchControl control;
+            control.progress = [&](std::uint64_t, std::uint64_t) { ++pieces; };
+            auto scratch = std::make_unique<Machine>();
+            EXPECT_EQ(
+                history.last_stop(*scratch, end, FastStops{nullptr, &never, &unused, 1}, &control),
+                std::nullopt);
+            if (monitor) {
+                EXPECT_LE(pieces, 1);
+            } else {
+                EXPECT_EQ(pieces, static_cast<int>(history.snapshot_count()));
+            }
+        }
+
         // A breakpoint at the address of some instruction the run passes.
         std::uint8_t breaks[MAX_MEMORY]{};
         unsigned break_at = static_cast<unsigned>(random() % 24);
         breaks[break_at] = 1;
         auto scratch = std::make_unique<Machine>();
         std::map<std::uint64_t, Found> found;
-        for (int query = 0; query < 12; ++query) {
+        for (int query = 0; query < 40; ++query) {
             std::uint64_t target;
             if (random() % 2 == 0) {
                 target = random() % (end + 1);
@@ -152,10 +190,12 @@ TEST(History, GotoAndBackGiveWhatAFreshRunGives) {
                 history.go_to(*m, target);
             }
             ASSERT_EQ(history.step(), target);
-            std::uint16_t watched = WATCHED;
             std::uint8_t unused = 0;
-            Found f{std::make_unique<Machine>(*m), history.outputs(),
-                    history.last_stop(*scratch, target, FastStops{nullptr, &watched, &unused, 1}),
+            std::vector<std::optional<std::uint64_t>> changes;
+            for (const std::uint16_t& watched : WATCHED)
+                changes.push_back(
+                    history.last_stop(*scratch, target, FastStops{nullptr, &watched, &unused, 1}));
+            Found f{std::make_unique<Machine>(*m), history.outputs(), changes,
                     target > 0 ? history.last_stop(*scratch, target - 1,
                                                    FastStops{breaks, nullptr, nullptr, 0})
                                : std::nullopt};
@@ -165,7 +205,8 @@ TEST(History, GotoAndBackGiveWhatAFreshRunGives) {
         // The fresh run, compared at every step a query reached.
         auto fresh = std::make_unique<Machine>(*start);
         HeadlessIo fresh_io;
-        std::optional<std::uint64_t> last_change, last_break, break_before;
+        std::vector<std::optional<std::uint64_t>> last_change(std::size(WATCHED));
+        std::optional<std::uint64_t> last_break, break_before;
         for (std::uint64_t t = 0;; ++t) {
             if (auto at = found.find(t); at != found.end()) {
                 SCOPED_TRACE(t);
@@ -180,12 +221,15 @@ TEST(History, GotoAndBackGiveWhatAFreshRunGives) {
                 EXPECT_EQ(at->second.last_break, last_break == t ? break_before : last_break);
             }
             if (t == end) break;
-            std::uint8_t before = fresh->memory[WATCHED];
+            std::vector<std::uint8_t> before;
+            for (std::uint16_t a : WATCHED) before.push_back(fresh->memory[a]);
             std::optional<Stop> stop = step_headless(*fresh, fresh_io);
             if (stop) {
                 ASSERT_EQ(t + 1, end);
             }
-            if (fresh->memory[WATCHED] != before) last_change = t + 1;
+            for (std::size_t k = 0; k < std::size(WATCHED); ++k) {
+                if (fresh->memory[WATCHED[k]] != before[k]) last_change[k] = t + 1;
+            }
             if (!stop && breaks[fresh->PC] != 0) {
                 break_before = last_break;
                 last_break = t + 1;
@@ -196,6 +240,7 @@ TEST(History, GotoAndBackGiveWhatAFreshRunGives) {
     EXPECT_GT(thinned, 12);
     EXPECT_GT(ended_halted, 0);
     EXPECT_GT(ended_stopped, 0);
+    EXPECT_EQ(monitored, 12);
 }
 
 }  // namespace
