@@ -168,16 +168,19 @@ def layout(browser, work, url):
         choose(browser, 'count.asm')
         click(browser, 'run')
         wait(browser, {'halted'})
-        for width, height in ((1280, 800), (390, 844), (360, 740)):
+        for width, height in ((1280, 800), (1100, 800), (390, 844), (360, 740)):
             browser.send('Emulation.setDeviceMetricsOverride', width=width, height=height, deviceScaleFactor=1,
                          mobile=width < 500)
             time.sleep(0.3)
             wide = browser.js('document.documentElement.scrollWidth')
             check(wide <= width, f'{width} px wide: the page is {wide} px wide')
+            menu = browser.js("(m => { m.open = true; const box = m.querySelector('.menu').getBoundingClientRect(); "
+                              "m.open = false; return [box.left, box.right]; })(document.getElementById('file-menu'))")
+            check(0 <= menu[0] and menu[1] <= width, f'{width} px wide: the open file menu lies at {menu}')
             if width == 1280:
                 fits = browser.js(FITS)
                 check(fits == [True, True], f'1280 px: the toolbar in one row, the decimal memory in its box: {fits}')
-            if width != 360:
+            if width in (1280, 390):
                 shot = base64.b64decode(browser.send('Page.captureScreenshot', format='png')['data'])
                 name = os.path.join(os.path.dirname(bt.SCREENSHOT), f'layout-{width}x{height}-{"dark" if dark else "light"}.png')
                 with open(name, 'wb') as f:
