@@ -115,7 +115,6 @@ void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
     // pushes the registers, PC or the clock count to memory instead
     // (measured: a fifth slower).
     FindingMonitor* volatile monitor_at = monitor;
-    RunMarks* volatile marks_at = marks;
     ProfileCounts* volatile counts_at = counts;
     NoIo io;
     // The opcode the next handler is chosen by: memory's, or monitored the
@@ -146,7 +145,7 @@ void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
             }                                                                      \
             [[maybe_unused]] std::uint32_t at = m.PC;                              \
             [[maybe_unused]] bool astray = false;                                  \
-            if constexpr (MONITORED) note_instruction<true>(*marks_at, OpcodeTable[opcode], m); \
+            if constexpr (MONITORED) note_opcode<opcode>(*marks, m);                 \
             m.IR = opcode;                                                         \
             call;                                                                  \
             charge_clocks(m, opcode);                                              \

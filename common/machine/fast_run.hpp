@@ -90,8 +90,35 @@ template <bool IN_PROGRAM = false, class M>
     }
     // An instruction pops first, then pushes: at SP + pops and below.
     // SP 0 (no push since reset): the first push goes to the top.
+    if (row.pushes == 0) return;
     unsigned sp = (m.SP == 0 ? STACK_TOP : m.SP) + row.pops;
     for (unsigned k = 0; k < row.pushes; ++k) marks.written[(sp - k) & WRAP] = 1;
+}
+
+// The same for an opcode known when compiling (the fast loop's handlers):
+// every test of its row is decided then.
+template <std::uint8_t OPCODE, class M>
+[[gnu::always_inline]] inline void note_opcode(RunMarks& marks, const M& m) {
+    constexpr OpcodeEntry row = OpcodeTable[OPCODE];
+    constexpr unsigned WRAP = MEMORY_SIZE - 1;
+    unsigned pc = m.PC;
+    marks.began[pc] = 1;
+    if constexpr (row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD) {
+        unsigned a = load_word(m.memory, pc + 1);
+        marks.written[a & WRAP] = 1;
+        if constexpr (row.store == Store::OPERAND_WORD) marks.written[(a + 1) & WRAP] = 1;
+    } else if constexpr (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) {
+        unsigned w = load_word(m.memory, pc + 1);
+        unsigned a = m.memory[w & WRAP] | (m.memory[(w + 1) & WRAP] << 8);
+        marks.written[a & WRAP] = 1;
+        if constexpr (row.store == Store::POINTED_WORD) marks.written[(a + 1) & WRAP] = 1;
+    }
+    if constexpr (row.pushes > 0) {
+        // The fast loop runs an instruction only with room on the stack for
+        // it: SP + pops and the bytes below it are within memory.
+        unsigned sp = (m.SP == 0 ? STACK_TOP : m.SP) + row.pops;
+        for (unsigned k = 0; k < row.pushes; ++k) marks.written[(sp - k) & WRAP] = 1;
+    }
 }
 
 // run_fast that also returns after an instruction that leaves
