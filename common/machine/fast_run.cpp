@@ -145,7 +145,7 @@ void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
             }                                                                      \
             [[maybe_unused]] std::uint32_t at = m.PC;                              \
             [[maybe_unused]] bool astray = false;                                  \
-            if constexpr (MONITORED) note_opcode<opcode>(*marks, m);                 \
+            if constexpr (MONITORED) note_opcode<opcode>(*marks, m); \
             m.IR = opcode;                                                         \
             call;                                                                  \
             charge_clocks(m, opcode);                                              \

@@ -73,7 +73,7 @@ template <bool IN_PROGRAM = false, class M>
     constexpr unsigned WRAP = MEMORY_SIZE - 1;
     static_assert((MEMORY_SIZE & WRAP) == 0 && MAX_MEMORY + 2 < MEMORY_SIZE);
     unsigned pc = m.PC;
-    marks.began[pc & WRAP] = 1;
+    marks.began[IN_PROGRAM ? pc : pc & WRAP] = 1;
     auto operand = [&]() -> unsigned {
         if constexpr (IN_PROGRAM) return load_word(m.memory, pc + 1);
         return m.memory[(pc + 1) & WRAP] | (m.memory[(pc + 2) & WRAP] << 8);
@@ -96,29 +96,11 @@ template <bool IN_PROGRAM = false, class M>
 }
 
 // The same for an opcode known when compiling (the fast loop's handlers):
-// every test of its row is decided then.
+// its row is a constant, so every test of it is decided then.
 template <std::uint8_t OPCODE, class M>
 [[gnu::always_inline]] inline void note_opcode(RunMarks& marks, const M& m) {
-    constexpr OpcodeEntry row = OpcodeTable[OPCODE];
-    constexpr unsigned WRAP = MEMORY_SIZE - 1;
-    unsigned pc = m.PC;
-    marks.began[pc] = 1;
-    if constexpr (row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD) {
-        unsigned a = load_word(m.memory, pc + 1);
-        marks.written[a & WRAP] = 1;
-        if constexpr (row.store == Store::OPERAND_WORD) marks.written[(a + 1) & WRAP] = 1;
-    } else if constexpr (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) {
-        unsigned w = load_word(m.memory, pc + 1);
-        unsigned a = m.memory[w & WRAP] | (m.memory[(w + 1) & WRAP] << 8);
-        marks.written[a & WRAP] = 1;
-        if constexpr (row.store == Store::POINTED_WORD) marks.written[(a + 1) & WRAP] = 1;
-    }
-    if constexpr (row.pushes > 0) {
-        // The fast loop runs an instruction only with room on the stack for
-        // it: SP + pops and the bytes below it are within memory.
-        unsigned sp = (m.SP == 0 ? STACK_TOP : m.SP) + row.pops;
-        for (unsigned k = 0; k < row.pushes; ++k) marks.written[(sp - k) & WRAP] = 1;
-    }
+    static constexpr OpcodeEntry row = OpcodeTable[OPCODE];
+    note_instruction<true>(marks, row, m);
 }
 
 // run_fast that also returns after an instruction that leaves
