@@ -65,7 +65,11 @@ struct Playground {
 
     // A run waits before an `in 1` on new ground until a key comes
     // (pg_key), as at the simulator's terminal.
-    Playground() { run.waits_for_keys = true; }
+    Playground() {
+        run.waits_for_keys = true;
+        // The page's run speed before the searches' (which replay it).
+        run.keep_summaries(false);
+    }
 };
 
 Playground pg;

@@ -92,7 +92,7 @@ namespace {
 // step() (and the monitor's careful look) every instruction it does not
 // pass, and its look at every ret after it ran, which stops the loop after
 // a ret it noted a finding for. The plain loop has no trace of either.
-template <bool CHECKED, bool MONITORED, bool PROFILED = false>
+template <bool CHECKED, bool MONITORED, bool PROFILED = false, bool MARKED = MONITORED>
 void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
                FindingMonitor* monitor, RunMarks* marks, ProfileCounts* counts = nullptr) {
 #define FAST_LABEL_ADDRESS(opcode, call) &&run_##opcode,
@@ -145,7 +145,7 @@ void fast_loop(Machine& machine, std::uint64_t until, const FastStops* stops,
             }                                                                      \
             [[maybe_unused]] std::uint32_t at = m.PC;                              \
             [[maybe_unused]] bool astray = false;                                  \
-            if constexpr (MONITORED) note_opcode<opcode>(*marks, m); \
+            if constexpr (MARKED) note_opcode<opcode>(*marks, m);    \
             m.IR = opcode;                                                         \
             call;                                                                  \
             charge_clocks(m, opcode);                                              \
@@ -210,15 +210,18 @@ void run_fast(Machine& machine, std::uint64_t until, ProfileCounts& counts) {
 }
 
 void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops,
-              FindingMonitor& monitor, RunMarks& marks) {
+              FindingMonitor& monitor, RunMarks* marks) {
     // The monitor's marks carry the breakpoints; without watched bytes
     // nothing is left to test after an instruction, and the loop keeps a
     // few more of its values in CPU registers.
     FastStops watches{nullptr, stops.watched, stops.values, stops.watch_count};
-    if (watches.watch_count == 0) {
-        fast_loop<false, true>(machine, until, nullptr, &monitor, &marks);
+    bool checked = watches.watch_count > 0;
+    if (marks == nullptr) {
+        checked ? fast_loop<true, true, false, false>(machine, until, &watches, &monitor, nullptr)
+                : fast_loop<false, true, false, false>(machine, until, nullptr, &monitor, nullptr);
     } else {
-        fast_loop<true, true>(machine, until, &watches, &monitor, &marks);
+        checked ? fast_loop<true, true>(machine, until, &watches, &monitor, marks)
+                : fast_loop<false, true>(machine, until, nullptr, &monitor, marks);
     }
 }
 

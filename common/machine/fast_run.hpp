@@ -116,9 +116,9 @@ class FindingMonitor;
 // after a ret that made a finding. `stops.breaks` is not tested: the
 // monitor's break marks (FindingMonitor::mark_breaks) must stand for it.
 // Every instruction it begins is also noted in `marks` (RunMarks), before it
-// runs.
+// runs, unless `marks` is null.
 void run_fast(Machine& m, std::uint64_t until, const FastStops& stops, FindingMonitor& monitor,
-              RunMarks& marks);
+              RunMarks* marks);
 
 // What a profiled run counted at each address of the program area since
 // the caller last took it: instructions and clocks, and the addresses

@@ -42,7 +42,7 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
             std::size_t known = monitor != nullptr ? monitor->findings().size() : 0;
             if (monitor != nullptr) {
                 run_fast(m, start + piece, stops != nullptr ? *stops : FastStops{}, *monitor,
-                         *marks);
+                         marks);
             } else if (stops != nullptr) {
                 run_fast(m, start + piece, *stops);
             } else {
@@ -62,7 +62,7 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
             }
             start = m.instruction_count;
             bool noted = monitor != nullptr && monitor->before(m);
-            if (monitor != nullptr)
+            if (monitor != nullptr && marks != nullptr)
                 note_instruction(*marks, OpcodeTable[m.memory[m.PC % MEMORY_SIZE]], m);
             step(m, io);
             ++a.steps;
@@ -127,10 +127,12 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
             if (next != rewritten_.end()) to_grain = std::min(to_grain, *next - step_);
         }
         std::size_t shown = io.port0.size();
-        Advance a =
-            advance(m, io, std::min(left, to_grain), stops, monitor, marks_.get(), key_waits);
-        // New ground run without the monitor leaves its stretch unmarked.
-        if (monitor == nullptr && step_ + a.steps > recorded_) marked_whole_ = false;
+        Advance a = advance(m, io, std::min(left, to_grain), stops, monitor,
+                            summarised ? marks_.get() : nullptr, key_waits);
+        // New ground run without the monitor or the marks leaves its stretch
+        // unmarked.
+        if ((monitor == nullptr || !summarised) && step_ + a.steps > recorded_)
+            marked_whole_ = false;
         step_ += a.steps;
         left -= a.steps;
         outputs_ += io.port0.size() - shown;

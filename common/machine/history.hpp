@@ -95,6 +95,10 @@ public:
     RunOutcome run(Machine& m, HeadlessIo& io, std::uint64_t count,
                    const FastStops* stops = nullptr, FindingMonitor* monitor = nullptr,
                    bool key_waits = false);
+    // Whether new ground keeps each stretch's summary (on by default). Off,
+    // the monitored loop notes nothing (a sixth faster in the web page,
+    // whose run speed is its own target) and searches replay every stretch.
+    bool summarised = true;
 
     // Moves the run's machine m to the state after `target` steps (at most
     // recorded()), forward or back.

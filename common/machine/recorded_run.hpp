@@ -101,6 +101,9 @@ public:
     // again, replays and searches pass every `in 1` at once. Off, `in 1`
     // goes on at once everywhere (the debugger, the debug adapter).
     bool waits_for_keys = false;
+    // Off (the web page), new ground keeps no summaries of its stretches:
+    // the run is faster and searches of the history replay it whole.
+    void keep_summaries(bool on) { history_.summarised = on; }
     // A key came: at KEY_WAIT, the next run forward runs the `in 1` it waits
     // at; anywhere else the key is passed over.
     void key_came() { key_came_ = standing_ == RunEnd::KEY_WAIT; }
