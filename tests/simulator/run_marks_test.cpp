@@ -16,8 +16,8 @@ namespace {
 
 TEST(RunMarks, EveryByteAnInstructionChangesIsMarked) {
     std::mt19937 random(4242);
-    constexpr std::uint16_t SPS[] = {0, STACK_TOP, STACK_TOP - 1, STACK_TOP - 2, 0x3800,
-                                     STACK_BOTTOM + 2, STACK_BOTTOM + 1, STACK_BOTTOM};
+    constexpr std::uint16_t SPS[] = {0,      STACK_TOP,        STACK_TOP - 1,    STACK_TOP - 2,
+                                     0x3800, STACK_BOTTOM + 2, STACK_BOTTOM + 1, STACK_BOTTOM};
     auto before = std::make_unique<Machine>();
     auto after = std::make_unique<Machine>();
     auto marks = std::make_unique<RunMarks>();
