@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "run_program.hpp"
+#include "session_output.hpp"
 
 namespace {
 
@@ -208,11 +209,7 @@ ignore takes a breakpoint or watchpoint ID and a count
 )";
 
 TEST(DebuggerConditions, StopsOnlyWhereTheyHoldForwardAndBack) {
-    TempDir dir;
-    write_file(dir.file("cond.asm"), PROGRAM);
-    RunResult run = run_program(DEBUGGER_PATH, std::string("cond.asm\n") + SCRIPT, dir.path);
-    EXPECT_EQ(run.output, TRANSCRIPT);
-    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(session_output("cond.asm", PROGRAM, SCRIPT), TRANSCRIPT);
 }
 
 }  // namespace

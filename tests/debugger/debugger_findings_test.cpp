@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "run_program.hpp"
+#include "session_output.hpp"
 
 namespace {
 
@@ -216,20 +217,11 @@ reading memory never written at instruction 11, PC 0009 (9): ldd at line 6 reads
 )";
 
 TEST(DebuggerFindings, TheWorkedExample) {
-    TempDir dir;
-    write_file(dir.file("worked.asm"), WORKED);
-    RunResult run =
-        run_program(DEBUGGER_PATH, std::string("worked.asm\n") + WORKED_SCRIPT, dir.path);
-    EXPECT_EQ(run.output, WORKED_TRANSCRIPT);
-    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(session_output("worked.asm", WORKED, WORKED_SCRIPT), WORKED_TRANSCRIPT);
 }
 
 TEST(DebuggerFindings, StackBalanceAndAKindTurnedOnLater) {
-    TempDir dir;
-    write_file(dir.file("dup.asm"), DUP);
-    RunResult run = run_program(DEBUGGER_PATH, std::string("dup.asm\n") + DUP_SCRIPT, dir.path);
-    EXPECT_EQ(run.output, DUP_TRANSCRIPT);
-    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(session_output("dup.asm", DUP, DUP_SCRIPT), DUP_TRANSCRIPT);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "run_program.hpp"
+#include "session_output.hpp"
 
 namespace {
 
@@ -206,11 +207,7 @@ no command 'nothing' (help lists the commands)
 )";
 
 TEST(MemoryAndStateSession, ShowsAndChangesMemoryAndGoesBackByCalls) {
-    TempDir dir;
-    write_file(dir.file("q.asm"), PROGRAM);
-    RunResult run = run_program(DEBUGGER_PATH, std::string("q.asm\n") + SCRIPT, dir.path);
-    EXPECT_EQ(run.output, TRANSCRIPT);
-    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(session_output("q.asm", PROGRAM, SCRIPT), TRANSCRIPT);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "run_program.hpp"
+#include "session_output.hpp"
 
 namespace {
 
@@ -208,20 +209,12 @@ program halted
     5:         hlt
 )";
 
-std::string session(const char* name, const char* program, const char* script) {
-    TempDir dir;
-    write_file(dir.file(name), program);
-    RunResult run = run_program(DEBUGGER_PATH, std::string(name) + "\n" + script, dir.path);
-    EXPECT_EQ(run.exit_status, 0);
-    return run.output;
-}
-
 TEST(DebuggerStack, NestedCallsAndALeak) {
-    EXPECT_EQ(session("nest.asm", NESTED, NESTED_SCRIPT), NESTED_TRANSCRIPT);
+    EXPECT_EQ(session_output("nest.asm", NESTED, NESTED_SCRIPT), NESTED_TRANSCRIPT);
 }
 
 TEST(DebuggerStack, DeepRecursion) {
-    EXPECT_EQ(session("down.asm", RECURSIVE, RECURSIVE_SCRIPT), RECURSIVE_TRANSCRIPT);
+    EXPECT_EQ(session_output("down.asm", RECURSIVE, RECURSIVE_SCRIPT), RECURSIVE_TRANSCRIPT);
 }
 
 }  // namespace
