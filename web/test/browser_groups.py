@@ -2,7 +2,7 @@
 they use): the student's work kept, links that fail, errors and edits, and
 the messages of a course page on another origin, the open calls, the
 findings a run pauses at and the heat column."""
-import base64, json, os, re, subprocess, sys, time
+import base64, itertools, json, os, re, subprocess, sys, time
 
 bt = sys.modules['__main__']   # browser_test.py, run as the program
 from __main__ import check, click, load, native, press, put_source, serve, wait, machine_listing, VIEWS  # noqa: E402
@@ -314,15 +314,72 @@ def messages(browser, work, url):
         _, shown, trace = native(answer, work)
         check(ask({'type': 'playground:run'}) == [{'type': 'playground:ended', 'outcome': 'halted', 'out': [6, 7],
                                                    'instructions': len(trace)}], f'a run ends halted: {browser.js("got")}')
-        ask({'type': 'playground:setSource', 'source': 'ldi 1\nadd\nhlt\n'}, 0)
-        check(ask({'type': 'playground:run'})[0]['outcome'] == 'stopped', 'a stop ends stopped')
-        ask({'type': 'playground:setSource', 'source': 'ldi 4\nout 0\n[spin jmp spin\n'}, 0)
-        check(ask({'type': 'playground:run', 'limit': 5000}) ==
-              [{'type': 'playground:ended', 'outcome': 'limit', 'out': [4], 'instructions': 5000}],
-              f'a run ends at its limit: {browser.js("got")}')
+        # Every order of a good run, an assembly error, a limit and a stop of
+        # the machine: each ends as it does first, never as the run before.
+        cases = {'good': (answer, None), 'error': ('ldi 1\njmp nowhere\n', None),
+                 'limit': ('ldi 4\nout 0\n[spin jmp spin\n', 5000), 'stop': ('ldi 1\nadd\nhlt\n', None)}
+        seen = {}
+        for order in itertools.permutations(cases):
+            for name in order:
+                source, limit = cases[name]
+                ask({'type': 'playground:setSource', 'source': source}, 0)
+                ended = ask({'type': 'playground:run', **({'limit': limit} if limit else {})})
+                seen.setdefault(name, ended)
+                check(ended == seen[name], f'{order}: {name} ends {ended}, not {seen[name]}')
+        check(seen['good'] == [{'type': 'playground:ended', 'outcome': 'halted', 'out': [6, 7],
+                                'instructions': len(trace)}], f'a run ends halted: {seen["good"]}')
+        check(seen['error'] == [{'type': 'playground:ended', 'outcome': 'error', 'line': 2,
+                                 'error': seen['error'][0].get('error')}] and 'nowhere' in seen['error'][0]['error'],
+              f'an assembly error ends with its error and line, no counts: {seen["error"]}')
+        check(seen['limit'] == [{'type': 'playground:ended', 'outcome': 'limit', 'out': [4], 'instructions': 5000}],
+              f'a run ends at its limit: {seen["limit"]}')
+        check(seen['stop'][0]['outcome'] == 'stopped' and seen['stop'][0]['out'] == [], f'a stop: {seen["stop"]}')
     finally:
         server.shutdown()
 
+
+
+def course_pages(browser, work, url):
+    """Two lessons of a course site on another origin, each embedding the
+    same widget address with its own `page`, keep their edits apart; a stop
+    at a course page's limit says so in the widget."""
+    folder = os.path.join(work, 'lessons')
+    os.makedirs(folder, exist_ok=True)
+    for n in (1, 2):
+        with open(os.path.join(folder, f'lesson{n}.html'), 'w') as f:
+            f.write(COURSE_PAGE.replace('WIDGET', f'{url}embed.html?page=lesson-{n}#example=count.asm'))
+    server = serve(folder, [])
+    count = open(os.path.join(bt.EXAMPLES, 'count.asm')).read()
+
+    def lesson(n, message=None):
+        browser.open(f'http://localhost:{server.server_address[1]}/lesson{n}.html')
+        deadline = time.time() + 30
+        while time.time() < deadline and not browser.js("typeof got === 'object' && got.length"):
+            time.sleep(0.1)
+        if message:
+            browser.js(f'send({json.dumps(message)})')
+        browser.js("got = []; send({type: 'playground:getSource'})")
+        while time.time() < deadline and not browser.js('got.length'):
+            time.sleep(0.05)
+        return browser.js('got[0].source')
+
+    try:
+        lesson(1, {'type': 'playground:setSource', 'source': '; lesson 1 answer\nhlt\n'})
+        check((lesson(2), lesson(1)) == (count, '; lesson 1 answer\nhlt\n'),
+              'two lessons of another origin keep their edits apart')
+    finally:
+        server.shutdown()
+    load(browser, url + 'course-page-example.html')
+    time.sleep(1)
+    frame = "document.querySelectorAll('iframe')[0].contentWindow"
+    browser.js(f"{frame}.playground.setSource('ldi 4\\nout 0\\n[spin jmp spin\\n');"
+               f"{frame}.postMessage({{type: 'playground:run', limit: 5000}}, '*')")
+    time.sleep(0.5)
+    status = browser.js(f"{frame}.document.getElementById('status').textContent")
+    shown = browser.js(f"{frame}.document.getElementById('console').textContent")
+    check(status.startswith('Stopped at the limit of 5,000 instructions') and 'terminated' not in shown,
+          f'the widget says the limit: {status!r} {shown!r}')
+    browser.js('localStorage.clear()')   # the widget's edit goes, for the groups after
 
 
 def calls(browser, work, url):
