@@ -11,7 +11,10 @@ namespace fast_decoded {
 
 // The registers as the decoded loop keeps them: SP as a 64-bit index, so
 // that the compiler can tell memory[SP] from memory[SP - 1] and keeps a byte
-// it just pushed in a register instead of loading it back.
+// it just pushed in a register instead of loading it back. PC is set only
+// where a handler reads it (and at every way out): between, the slot of the
+// next instruction stands for it. `operand` is the instruction's operand
+// word, read from its slot.
 struct Core {
     std::uint32_t PC;
     std::uint64_t SP;
@@ -19,6 +22,7 @@ struct Core {
     std::uint8_t Z, S, O, C;
     std::uint8_t* memory;
     std::uint8_t* ports;
+    unsigned operand;
 };
 
 // A block runs only where its first instruction's test found room on the
@@ -32,14 +36,16 @@ inline unsigned pop_byte(Core& m) {
     ++m.SP;
     return m.memory[m.SP];
 }
+inline unsigned operand_byte(const Core& m) { return m.operand & 0xFF; }
+inline unsigned operand_word(const Core& m) { return m.operand; }
 // A decoded instruction lies wholly in the program area: PC cannot wrap.
 inline void advance_pc(Core& m, std::uint8_t opcode) { m.PC += OpcodeTable[opcode].length; }
 
 // How an instruction is decoded.
 enum class Kind : std::uint8_t {
     LITERAL,  // not decoded: left to the instruction-by-instruction loop
-    LEAN,     // cannot stop the run once its block has stack room: inside a block
-    SINGLE,   // may stop the run (a pointer, a division): a block of its own
+    LEAN,     // cannot stop the run once its block has stack room
+    SINGLE,   // may stop the run (a pointer, a division): sets PC and IR first
     FLOW,     // moves PC: ends its block
 };
 
@@ -86,8 +92,11 @@ struct Slot {
     // The block runs when SP - low <= span (64-bit): an empty slot never does.
     std::uint16_t low = 0xFFFF;
     std::uint16_t span = 0;
-    std::uint8_t extent = 0;  // bytes from here to the block's end
+    std::uint16_t operand = 0;     // the word after the opcode
+    std::uint8_t extent = 0;       // bytes from here to the block's end
+    std::uint8_t last_opcode = 0;  // the block's last instruction's
 };
+static_assert(sizeof(Slot) == 32);
 
 // The decoded program, kept from one run to the next: a run first compares
 // the code bytes with those it was decoded from (`shadow`) and drops the
@@ -140,13 +149,13 @@ void revalidate(Cache& c, const std::uint8_t* memory) {
         unsigned bytes = direct_bytes(opcode);
         if (bytes != 0 && load_word(memory, p + 1) + bytes > static_cast<unsigned>(MEMORY_SIZE))
             break;
-        if (kind == Kind::SINGLE && n > 0) break;
         at[n++] = static_cast<std::uint16_t>(p);
         p += row.length;
-        if (kind != Kind::LEAN) break;
+        if (kind == Kind::FLOW) break;
     }
     if (n == 0) return false;
     const unsigned end = p;
+    const std::uint8_t last_opcode = memory[at[n - 1]];
     // From the last instruction back: each slot's block is the rest of this one.
     std::uint32_t count = 0;
     std::uint32_t clocks = 0;
@@ -167,6 +176,8 @@ void revalidate(Cache& c, const std::uint8_t* memory) {
         s.count = ++count;
         s.clocks = clocks += row.clocks;
         s.extent = static_cast<std::uint8_t>(end - a);
+        s.last_opcode = last_opcode;
+        s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
         if (!stack) {
             s.low = 0;
             s.span = 0xFFFF;
@@ -232,20 +243,23 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
         return table;
     }();
 
-    Core m{machine.PC, machine.SP, machine.IR,     machine.Z,
-           machine.S,  machine.O,  machine.C, machine.memory, machine.ports};
+    Core m{machine.PC, machine.SP,     machine.IR,    machine.Z, machine.S,
+           machine.O,  machine.C,      machine.memory, machine.ports, 0};
     std::uint64_t left = until - machine.instruction_count;
     std::uint64_t clocks = machine.clock_count;
-    Slot* slots = c.slots.data();
-    const std::uint8_t* covered = c.covered.data();
-    Slot* s = nullptr;
-    unsigned written = 0;  // the first byte a store into decoded code wrote
+    Slot* const slots = c.slots.data();
+    const std::uint8_t* const covered = c.covered.data();
+    Slot* s = &slots[m.PC];        // the next instruction's
+    const Slot* block = nullptr;  // the first of the block last entered
+    unsigned written = 0;         // the first byte a store into decoded code wrote
     unsigned written_bytes = 0;
     Exit exit = Exit::DONE;
     NoIo io;
 
     // Every way out puts the registers back (a macro: a lambda would take
-    // m's address, which keeps it in memory through the loop).
+    // m's address, which keeps it in memory through the loop). IR is the
+    // last instruction's that ran: a block's last, unless a store into
+    // decoded code or a stop ended it early (they set IR).
 #define DECODED_WRITE_BACK()                                                                     \
     machine.registers() = {static_cast<std::uint16_t>(m.PC), static_cast<std::uint16_t>(m.SP), \
                            m.IR, m.Z, m.S, m.O, m.C, until - left, clocks}
@@ -256,13 +270,14 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
     enter:
         // A block's first instruction: stack room and the count left for
         // all of it, then charge all of it.
-        s = &slots[m.PC];
         if (m.SP - s->low > s->span || s->count > left) [[unlikely]] goto not_ready;
         left -= s->count;
         clocks += s->clocks;
+        block = s;
         goto* s->body;
 
     not_ready:
+        m.PC = static_cast<std::uint32_t>(s - slots);
         if (s->body == nullptr) {
             if (decode(c, m.memory, m.PC, bodies.data(), &&enter)) goto enter;
             exit = Exit::LITERAL_ONE;
@@ -273,56 +288,54 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
         }
         goto leave;
 
-        // The bodies: LEAN runs the handler and goes on along the block (a
-        // store into decoded code ends the block there); SINGLE sets IR
-        // first, for the stop it may raise; FLOW ends the block, stopping
-        // the run when PC left the program area.
+        // The bodies. LEAN and SINGLE run the handler and go on along the
+        // block (SINGLE sets PC and IR first, for the stop it may raise; a
+        // store into decoded code ends the block there). FLOW ends the
+        // block, stopping the run when PC left the program area.
         // clang-format off
-#define DECODED_BODY(opcode, call)                                                      \
-    body_##opcode:                                                                      \
-        if constexpr (kind_of(opcode) == Kind::LEAN) {                                  \
-            [[maybe_unused]] unsigned target = 0;                                       \
-            if constexpr (OpcodeTable[opcode].store != Store::NONE)                     \
-                target = load_word(m.memory, m.PC + 1);                                 \
-            const Slot* here = &slots[m.PC];                                            \
-            call;                                                                       \
-            m.IR = opcode;                                                              \
-            if constexpr (OpcodeTable[opcode].store != Store::NONE) {                   \
-                constexpr unsigned BYTES = direct_bytes(opcode);                        \
+#define DECODED_BODY(opcode, call)                                                       \
+    body_##opcode:                                                                       \
+        if constexpr (kind_of(opcode) == Kind::LEAN || kind_of(opcode) == Kind::SINGLE) { \
+            constexpr Store STORE = OpcodeTable[opcode].store;                           \
+            [[maybe_unused]] unsigned target = MEMORY_SIZE;                              \
+            m.operand = s->operand;                                                      \
+            if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW) {      \
+                m.PC = static_cast<std::uint32_t>(s - slots);                            \
+                m.IR = opcode;                                                           \
+            }                                                                            \
+            if constexpr (STORE == Store::OPERAND_BYTE || STORE == Store::OPERAND_WORD) {\
+                target = m.operand;                                                      \
+            } else if constexpr (STORE != Store::NONE) {                                 \
+                unsigned w = m.operand;                                                  \
+                if (w + 1 < static_cast<unsigned>(MEMORY_SIZE))                          \
+                    target = m.memory[w] | (m.memory[w + 1] << 8);                       \
+            }                                                                            \
+            call;                                                                        \
+            if constexpr (STORE != Store::NONE) {                                        \
+                constexpr unsigned BYTES =                                               \
+                    STORE == Store::OPERAND_WORD || STORE == Store::POINTED_WORD ? 2 : 1;\
                 if ((covered[target] | covered[target + BYTES - 1]) != 0) [[unlikely]] { \
-                    s = &slots[m.PC - OpcodeTable[opcode].length];                      \
-                    written = target;                                                   \
-                    written_bytes = BYTES;                                              \
-                    goto code_written;                                                  \
-                }                                                                       \
-            }                                                                           \
-            goto* here->chain;                                                          \
-        } else if constexpr (kind_of(opcode) == Kind::SINGLE) {                         \
-            [[maybe_unused]] unsigned target = MEMORY_SIZE;                             \
-            m.IR = opcode;                                                              \
-            if constexpr (OpcodeTable[opcode].store != Store::NONE) {                   \
-                unsigned w = load_word(m.memory, m.PC + 1);                             \
-                if (w + 1 < static_cast<unsigned>(MEMORY_SIZE))                         \
-                    target = m.memory[w] | (m.memory[w + 1] << 8);                      \
-            }                                                                           \
-            call;                                                                       \
-            if constexpr (OpcodeTable[opcode].store != Store::NONE) {                   \
-                constexpr unsigned BYTES =                                              \
-                    OpcodeTable[opcode].store == Store::POINTED_WORD ? 2 : 1;           \
-                if ((covered[target] | covered[target + BYTES - 1]) != 0) [[unlikely]] { \
-                    written = target;                                                   \
-                    written_bytes = BYTES;                                              \
-                    goto code_written;                                                  \
-                }                                                                       \
-            }                                                                           \
-            goto enter;                                                                 \
-        } else if constexpr (kind_of(opcode) == Kind::FLOW) {                           \
-            call;                                                                       \
-            m.IR = opcode;                                                              \
-            if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) [[unlikely]] goto pc_overload; \
-            goto enter;                                                                 \
-        } else {                                                                        \
-            goto enter;                                                                 \
+                    m.IR = opcode;                                                       \
+                    written = target;                                                    \
+                    written_bytes = BYTES;                                               \
+                    goto code_written;                                                   \
+                }                                                                        \
+            }                                                                            \
+            const void* next = s->chain;                                                 \
+            s += OpcodeTable[opcode].length;                                             \
+            goto* next;                                                                  \
+        } else if constexpr (kind_of(opcode) == Kind::FLOW) {                            \
+            m.operand = s->operand;                                                      \
+            m.PC = static_cast<std::uint32_t>(s - slots);                                \
+            call;                                                                        \
+            if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) [[unlikely]] {                \
+                m.IR = opcode;                                                           \
+                goto pc_overload;                                                        \
+            }                                                                            \
+            s = &slots[m.PC];                                                            \
+            goto enter;                                                                  \
+        } else {                                                                         \
+            goto enter;                                                                  \
         }
         MACHINE_HANDLERS(DECODED_BODY)
 #undef DECODED_BODY
@@ -333,16 +346,21 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
         // decoded may have changed.
         left += s->count - 1;
         clocks -= s->clocks - OpcodeTable[m.IR].clocks;
+        s += OpcodeTable[m.IR].length;
+        block = nullptr;
         for (unsigned k = 0; k < written_bytes; ++k) drop(c, written + k);
         goto enter;
 
     leave:
+        m.PC = static_cast<std::uint32_t>(s - slots);
+        if (block != nullptr) m.IR = block->last_opcode;
         DECODED_WRITE_BACK();
         return exit;
     } catch (const MachineStop&) {
-        // Only a SINGLE stops the run: it was charged, but does not count.
-        left += 1;
-        clocks -= OpcodeTable[m.IR].clocks;
+        // Only a SINGLE stops the run, with PC and IR set: it and the rest
+        // of its block were charged, but do not count.
+        left += s->count;
+        clocks -= s->clocks;
         DECODED_WRITE_BACK();
         throw;
     }

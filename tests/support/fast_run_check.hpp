@@ -136,9 +136,9 @@ public:
     ShapedProgram(const std::uint8_t* choices, std::size_t size) : next_(choices), end_(choices + size) {}
 
     void build(Machine& m) {
-        unsigned sp_shape = pick(4);
+        unsigned sp_shape = pick(8);
         m.SP = static_cast<std::uint16_t>(sp_shape == 0   ? 0
-                                          : sp_shape == 1 ? STACK_BOTTOM + pick(8)
+                                          : sp_shape == 1 ? STACK_BOTTOM + pick(24)
                                           : sp_shape == 2 ? STACK_TOP - pick(8)
                                                           : STACK_BOTTOM + 0x800);
         unsigned flags = pick(16);
@@ -146,7 +146,12 @@ public:
         m.S = (flags >> 1) & 1;
         m.O = (flags >> 2) & 1;
         m.C = (flags >> 3) & 1;
-        for (unsigned a = DATA; a < DATA + 64; ++a) m.memory[a] = static_cast<std::uint8_t>(pick(256));
+        // Mostly pointers to the variables, some any word (a fault or a store into the code).
+        for (unsigned a = DATA; a < DATA + 64; a += 2) {
+            unsigned word = pick(4) != 0 ? DATA + 2 * pick(32) : pick(256) | pick(256) << 8;
+            m.memory[a] = static_cast<std::uint8_t>(word);
+            m.memory[a + 1] = static_cast<std::uint8_t>(word >> 8);
+        }
         while (pc_ + 16 < DATA && next_ != end_) shape(m);
         m.memory[pc_] = OP_HLT;
     }
@@ -193,9 +198,10 @@ private:
                                                  OP_JNC, OP_JS, OP_JNS, OP_JMP};
         return jumps[pick(std::size(jumps))];
     }
-    // Mostly back to an instruction already built (a loop), sometimes ahead.
+    // Mostly a little ahead, sometimes back to an instruction already built
+    // (a loop).
     unsigned target() {
-        if (starts_.empty() || pick(4) == 0) return pc_ + 3 + pick(8);
+        if (starts_.empty() || pick(4) != 0) return pc_ + 3 + pick(8);
         return starts_[pick(static_cast<unsigned>(starts_.size()))];
     }
     void shape(Machine& m) {
@@ -207,7 +213,7 @@ private:
         auto wide = [word](std::uint8_t op) {
             return static_cast<std::uint8_t>(word && op != OP_NOP ? op + 1 : op);
         };
-        switch (pick(8)) {
+        switch (pick(9)) {
             case 0:  // load-load-op-store
                 load(m, word);
                 load(m, word);
@@ -239,8 +245,12 @@ private:
             case 6:
                 for (unsigned k = pick(16); k > 0; --k) emit(m, word ? OP_STDW : OP_STD, DATA);
                 break;
-            default:  // any byte at all
-                emit(m, static_cast<std::uint8_t>(pick(256)), pick(256) | pick(256) << 8);
+            case 7:  // any byte at all, now and then
+                if (pick(4) == 0) emit(m, static_cast<std::uint8_t>(pick(256)), pick(256) | pick(256) << 8);
+                break;
+            default:  // loads to keep the stack fed
+                load(m, word);
+                load(m, word);
                 break;
         }
     }
