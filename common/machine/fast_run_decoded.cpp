@@ -13,9 +13,10 @@ namespace fast_decoded {
 // that the compiler can tell memory[SP] from memory[SP - 1] and keeps a byte
 // it just pushed in a register instead of loading it back. PC is set only
 // where a handler reads it (and at every way out): between, the slot of the
-// next instruction stands for it. `operand` is the instruction's operand
-// word, read from its slot.
-struct Core {
+// next instruction stands for it, and only the jumps (FLOW true) move it.
+// `operand` is the instruction's operand word, read from its slot.
+template <bool FLOW>
+struct CoreOf {
     std::uint32_t PC;
     std::uint64_t SP;
     std::uint8_t IR;
@@ -24,22 +25,36 @@ struct Core {
     std::uint8_t* ports;
     unsigned operand;
 };
+using Core = CoreOf<false>;
+using FlowCore = CoreOf<true>;
 
 // A block runs only where its first instruction's test found room on the
 // stack for all of it, so its pushes and pops test nothing. (The handlers
-// find these for Core by argument-dependent lookup.)
-inline void push_byte(Core& m, unsigned value) {
+// find these by argument-dependent lookup, as more specialized than the
+// machine's own.)
+template <bool FLOW>
+inline void push_byte(CoreOf<FLOW>& m, unsigned value) {
     m.memory[m.SP] = static_cast<std::uint8_t>(value);
     --m.SP;
 }
-inline unsigned pop_byte(Core& m) {
+template <bool FLOW>
+inline unsigned pop_byte(CoreOf<FLOW>& m) {
     ++m.SP;
     return m.memory[m.SP];
 }
-inline unsigned operand_byte(const Core& m) { return m.operand & 0xFF; }
-inline unsigned operand_word(const Core& m) { return m.operand; }
+template <bool FLOW>
+inline unsigned operand_byte(const CoreOf<FLOW>& m) {
+    return m.operand & 0xFF;
+}
+template <bool FLOW>
+inline unsigned operand_word(const CoreOf<FLOW>& m) {
+    return m.operand;
+}
 // A decoded instruction lies wholly in the program area: PC cannot wrap.
-inline void advance_pc(Core& m, std::uint8_t opcode) { m.PC += OpcodeTable[opcode].length; }
+template <bool FLOW>
+inline void advance_pc(CoreOf<FLOW>& m, std::uint8_t opcode) {
+    if constexpr (FLOW) m.PC += OpcodeTable[opcode].length;
+}
 
 // How an instruction is decoded.
 enum class Kind : std::uint8_t {
@@ -74,6 +89,17 @@ constexpr unsigned direct_bytes(std::uint8_t opcode) {
         case OP_STDW: return 2;
         default: return 0;
     }
+}
+
+// Whether a jump, call or jmr at p goes to an address in the program area
+// (always true of the other instructions): only then is it decoded, so
+// that a decoded one never stops the run.
+inline bool target_in_program(std::uint8_t opcode, unsigned p, const std::uint8_t* memory) {
+    const OpcodeEntry& row = OpcodeTable[opcode];
+    if (opcode == OP_JMR) return p + memory[p + 1] < static_cast<unsigned>(MAX_MEMORY);
+    if (row.flow == Flow::JUMP || row.flow == Flow::BRANCH || row.flow == Flow::CALL)
+        return load_word(memory, p + 1) < static_cast<unsigned>(MAX_MEMORY);
+    return true;
 }
 
 constexpr std::size_t MAX_BLOCK = 32;       // instructions in a block
@@ -149,6 +175,7 @@ void revalidate(Cache& c, const std::uint8_t* memory) {
         unsigned bytes = direct_bytes(opcode);
         if (bytes != 0 && load_word(memory, p + 1) + bytes > static_cast<unsigned>(MEMORY_SIZE))
             break;
+        if (!target_in_program(opcode, p, memory)) break;
         at[n++] = static_cast<std::uint16_t>(p);
         p += row.length;
         if (kind == Kind::FLOW) break;
@@ -299,6 +326,11 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
             constexpr Store STORE = OpcodeTable[opcode].store;                           \
             [[maybe_unused]] unsigned target = MEMORY_SIZE;                              \
             m.operand = s->operand;                                                      \
+            if constexpr (direct_bytes(opcode) != 0) {                                   \
+                /* decoded only when all its bytes exist: no test */                     \
+                if (m.operand + direct_bytes(opcode) > static_cast<unsigned>(MEMORY_SIZE)) \
+                    __builtin_unreachable();                                             \
+            }                                                                            \
             if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW) {      \
                 m.PC = static_cast<std::uint32_t>(s - slots);                            \
                 m.IR = opcode;                                                           \
@@ -325,12 +357,22 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
             s += OpcodeTable[opcode].length;                                             \
             goto* next;                                                                  \
         } else if constexpr (kind_of(opcode) == Kind::FLOW) {                            \
-            m.operand = s->operand;                                                      \
-            m.PC = static_cast<std::uint32_t>(s - slots);                                \
-            call;                                                                        \
-            if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) [[unlikely]] {                \
-                m.IR = opcode;                                                           \
-                goto pc_overload;                                                        \
+            Core& core = m;                                                              \
+            {                                                                            \
+                FlowCore m{static_cast<std::uint32_t>(s - slots), core.SP, opcode,      \
+                           core.Z, core.S, core.O, core.C, core.memory, core.ports,      \
+                           s->operand};                                                  \
+                call;                                                                    \
+                core.SP = m.SP;                                                          \
+                core.PC = m.PC;                                                          \
+            }                                                                            \
+            if constexpr ((opcode) == OP_RET) {                                          \
+                if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) [[unlikely]] {            \
+                    m.IR = opcode;                                                       \
+                    goto pc_overload;                                                    \
+                }                                                                        \
+            } else if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) {                      \
+                __builtin_unreachable(); /* decoded only with its target in the program */ \
             }                                                                            \
             s = &slots[m.PC];                                                            \
             goto enter;                                                                  \
