@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter_client.hpp"
 #include "run_program.hpp"
 
 namespace {
@@ -17,16 +18,29 @@ using Json = nlohmann::json;
 
 const std::string NESTED = std::string(TEST_DIR) + "/nested.asm";
 
+// Requests sent one at a time as an editor sends them: each run's stop is
+// awaited before the next request.
 struct Script {
-    std::string bytes;
+    std::vector<std::pair<std::string, Json>> requests;
     int seq = 0;
     Script& add(const std::string& command, const Json& args = Json::object()) {
-        Json m = {{"seq", ++seq}, {"type", "request"}, {"command", command}, {"arguments", args}};
-        std::string body = m.dump();
-        bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        requests.emplace_back(command, args);
+        ++seq;
         return *this;
     }
 };
+
+struct Played {
+    std::vector<Json> messages;
+    int exit_status;
+};
+
+Played play(const Script& script, const std::string& directory) {
+    AdapterClient client(DEBUG_ADAPTER_PATH, directory);
+    for (const auto& [command, args] : script.requests) client.request(command, args);
+    int status = client.finish();
+    return {client.messages, status};
+}
 
 // The messages the adapter wrote, in order.
 std::vector<Json> messages(const std::string& output) {
@@ -116,9 +130,9 @@ TEST(DebugAdapter, WholeSessionStopsWhereTheDebuggerDoes) {
         }
     }
     script.add("disconnect");
-    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, script.bytes, TEST_DIR);
-    ASSERT_EQ(r.exit_status, 0) << r.errors;
-    std::vector<Json> all = messages(r.output);
+    Played r = play(script, TEST_DIR);
+    ASSERT_EQ(r.exit_status, 0);
+    std::vector<Json> all = r.messages;
 
     EXPECT_TRUE(response_to(all, 1)["body"]["supportsStepBack"].get<bool>());
     EXPECT_EQ(response_to(all, 1)["body"]["exceptionBreakpointFilters"].size(), 5u);
@@ -223,9 +237,9 @@ TEST(DebugAdapter, ConditionsHitCountsReadsAndTheStackView) {
     int stack = script.add("variables", {{"variablesReference", 3}}).seq;
     script.add("reverseContinue", {{"threadId", 1}});
     script.add("disconnect");
-    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, script.bytes, TEST_DIR);
-    ASSERT_EQ(r.exit_status, 0) << r.errors;
-    std::vector<Json> all = messages(r.output);
+    Played r = play(script, TEST_DIR);
+    ASSERT_EQ(r.exit_status, 0);
+    std::vector<Json> all = r.messages;
 
     EXPECT_TRUE(response_to(all, 1)["body"]["supportsConditionalBreakpoints"].get<bool>());
     const Json& set = response_to(all, lines)["body"]["breakpoints"];
@@ -277,6 +291,7 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     script.add("launch", {{"program", dir.file("stop.asm")}});
     script.add("setFunctionBreakpoints", {{"breakpoints", {{{"name", "nowhere"}}}}});
     script.add("configurationDone");
+    int exception = script.add("exceptionInfo", {{"threadId", 1}}).seq;
     int console =
         script.add("evaluate", {{"expression", "info findings"}, {"context", "repl"}}).seq;
     int memory = script.add("readMemory", {{"memoryReference", "0x0000"}, {"count", 3}}).seq;
@@ -292,18 +307,29 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     int goto_start = script.add("evaluate", {{"expression", "goto 0"}, {"context", "repl"}}).seq;
     int write = script.add("writeMemory", {{"memoryReference", "2"}, {"data", "/w=="}}).seq;
     int reread = script.add("readMemory", {{"memoryReference", "2"}, {"count", 1}}).seq;
-    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, script.bytes, dir.path);
+    // Continuing from the stop ends the session.
+    script.add("continue", {{"threadId", 1}});
+    script.add("continue", {{"threadId", 1}});
+    Played r = play(script, dir.path);
     ASSERT_EQ(r.exit_status, 0);
-    std::vector<Json> all = messages(r.output);
+    std::vector<Json> all = r.messages;
 
+    // The stop is a stopped event the run can be stepped back from.
+    std::vector<Json> stops = events(all, "stopped");
+    ASSERT_GE(stops.size(), 1u);
+    EXPECT_EQ(stops[0]["reason"], "exception");
+    EXPECT_NE(stops[0]["description"].get<std::string>().find("Stack underflow"), std::string::npos);
+    EXPECT_NE(response_to(all, exception)["body"]["description"].get<std::string>().find(
+                  "Stack underflow"),
+              std::string::npos);
     std::vector<Json> exited = events(all, "exited");
     ASSERT_EQ(exited.size(), 1u);
     EXPECT_EQ(exited[0]["exitCode"], 255);
     bool stderr_seen = false;
     for (const Json& o : events(all, "output"))
         if (o["category"] == "stderr")
-            stderr_seen =
-                o["output"].get<std::string>().find("Stack underflow") != std::string::npos;
+            stderr_seen = stderr_seen ||
+                          o["output"].get<std::string>().find("Stack underflow") != std::string::npos;
     EXPECT_TRUE(stderr_seen);
     EXPECT_EQ(response_to(all, console)["body"]["result"], "no findings\n");
     EXPECT_EQ(response_to(all, memory)["body"]["data"], "AAEJ");  // ldi 1, out 0
@@ -339,10 +365,10 @@ TEST(DebugAdapter, MalformedMessagesGetErrorsAndTheAdapterGoesOn) {
         else
             input += h;
     }
-    Script last;
-    last.seq = 99;
-    last.add("threads");
-    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, input + last.bytes, TEST_DIR);
+    std::string threads_request = R"({"seq":100,"type":"request","command":"threads"})";
+    input += "Content-Length: " + std::to_string(threads_request.size()) + "\r\n\r\n" +
+             threads_request;
+    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, input, TEST_DIR);
     ASSERT_EQ(r.exit_status, 0);
     std::vector<Json> all = messages(r.output);
     std::size_t failures = 0;
