@@ -168,6 +168,10 @@ private:
     bool no_debug_ = false;
     std::deque<std::string> keys_;  // the launch's keys, given at the waits in turn
     std::string source_path_;
+    // An object code file's instructions as the disassembler gives them, by
+    // address (empty for a source).
+    std::map<std::uint16_t, std::string> listing_;
+    void disassemble_program();
     // Whether `path` names the program's source (compared as files).
     bool is_program_source(const std::string& path) const;
     // A watch or hover expression in the debugger's location syntax: the

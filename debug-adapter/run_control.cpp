@@ -190,6 +190,8 @@ void Adapter::launch(const Json& args, Json& body) {
             reason.pop_back();
         throw RequestError{"cannot debug " + program + ": " + reason};
     }
+    listing_.clear();
+    if (!s_.program.has_source) disassemble_program();
     start_session(s_);
     s_.run.interrupt = &pause_requested;
     s_.run.show_output = [this](std::vector<std::uint8_t>& values) {

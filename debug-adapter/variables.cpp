@@ -7,6 +7,7 @@
 #include "command_print.hpp"
 #include "command_words.hpp"
 #include "commands.hpp"
+#include "disassemble.hpp"
 #include "machine/condition.hpp"
 #include "memory_view.hpp"
 #include "opcode_table.hpp"
@@ -237,6 +238,33 @@ void Adapter::write_memory(const Json& args, Json& body) {
     body = {{"offset", 0}, {"bytesWritten", data.size()}};
 }
 
+// The disassembler's text of the loaded object code: each line ends with
+// "[XXXX]", its address; a line that starts with '[' names a label there,
+// which the session takes as the program's own (breakpoints, frames).
+void Adapter::disassemble_program() {
+    std::string text = ::disassemble(s_.program.image.data(), s_.program.loaded);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        std::size_t comment = line.rfind(';');
+        std::size_t open = line.rfind('[');
+        if (line.empty() || line[0] == ';' || comment == std::string::npos ||
+            open == std::string::npos || open < comment)
+            continue;
+        auto address = static_cast<std::uint16_t>(std::stoul(line.substr(open + 1, 4), nullptr, 16));
+        std::string statement = line.size() > 8 ? line.substr(8, comment - 8) : "";
+        while (!statement.empty() && statement.back() == ' ') statement.pop_back();
+        if (statement.starts_with("org ")) continue;
+        listing_[address] = statement;
+        if (line[0] == '[') {
+            std::size_t name_end = line.find(' ');
+            s_.program.labels.push_back({line.substr(1, name_end - 1), address});
+        }
+    }
+}
+
 void Adapter::disassemble(const Json& args, Json& body) {
     require_launched();
     long at = address_of(args);
@@ -262,9 +290,10 @@ void Adapter::disassemble(const Json& args, Json& body) {
             std::snprintf(text, sizeof text, "%02X ", m.memory[b]);
             bytes += text;
         }
+        auto listed = listing_.find(static_cast<std::uint16_t>(a));
         Json line = {{"address", address_text(a)},
                      {"instructionBytes", bytes},
-                     {"instruction", instruction_text(m, a)}};
+                     {"instruction", listed != listing_.end() ? listed->second : instruction_text(m, a)}};
         if (std::string label = label_at(s_.program, static_cast<std::uint16_t>(a)); !label.empty())
             line["symbol"] = label;
         if (int source = line_of(static_cast<std::uint16_t>(a)); source > 0) {
