@@ -72,4 +72,18 @@ TEST(Edges, Debugger) {
     run_table(rows);
 }
 
+TEST(Edges, DebugAdapter) {
+    const Row rows[] = {
+        // 150,000 levels deep: refused with an error, the next request answered.
+        {"python3 -c \"import sys; b='['*150000+']'*150000; "
+         "i='{\\\"seq\\\":2,\\\"type\\\":\\\"request\\\",\\\"command\\\":\\\"initialize\\\"}'; "
+         "sys.stdout.write(''.join('Content-Length: %d\\r\\n\\r\\n%s' % (len(m), m) for m in (b, i)))\" "
+         "| $P | tr '\\r' '\\n' | grep -o 'nests deeper than 256 levels\",\"request_seq\":0\\|"
+         "\"request_seq\":2,\"seq\":[0-9]*,\"success\":true'; echo $?",
+         "nests deeper than 256 levels\",\"request_seq\":0\n\"request_seq\":2,\"seq\":2,\"success\":"
+         "true\n0\n"},
+    };
+    run_table(rows);
+}
+
 }  // namespace
