@@ -86,4 +86,22 @@ TEST(Edges, DebugAdapter) {
     run_table(rows);
 }
 
+// As a user whom the folder refuses new files (root is let in anywhere).
+#define AS_USER "$(test $(id -u) = 0 && echo setpriv --reuid=65534 --regid=65534 --clear-groups) "
+
+TEST(Edges, Simulator) {
+    if (!file_exists("/usr/bin/setpriv")) GTEST_SKIP() << "SKIPPED: no setpriv";
+    const Row rows[] = {
+        // A writable memory map in a folder that takes no new file: refused,
+        // naming the folder, and the old map stays whole.
+        {"mkdir ro; cp hello.hx ro/; echo old > ro/memmap.txt; chmod 666 ro/memmap.txt;"
+         "chmod 555 ro; chmod 755 .; cd ro; " AS_USER "$S hello.hx </dev/null >/dev/null;"
+         "echo $?; cat memmap.txt",
+         "simulator: cannot write the memory map file 'memmap.txt': the folder '.' takes no new "
+         "file: Permission denied\nsimulator: cannot write the memory map file 'memmap2.txt': the "
+         "folder '.' takes no new file: Permission denied\n1\nold\n"},
+    };
+    run_table(rows);
+}
+
 }  // namespace
