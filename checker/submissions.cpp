@@ -106,6 +106,13 @@ Submission find_submission(const std::string& operand, const std::string& name,
 
 void read_source(Submission& s) {
     if (!s.failure.empty()) return;
+    // A FIFO or a device would block the open or never end: refused, as in
+    // folder mode, so the rest of the class is still checked.
+    struct stat status {};
+    if (::stat(s.path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        s.failure = s.path + ": not a regular file";
+        return;
+    }
     BoundedRead read = read_bounded(s.path);
     if (read.too_large) {
         s.failure = too_large_text("source", read);

@@ -59,6 +59,10 @@ TEST(Edges, Checker) {
         {"printf '[sub ret\\n' > s.asm; printf 'case c\\nstack %s\\ncall sub\\n' \"" SEVENS(4093)
          "\" > c.cases; $C --cases c.cases s.asm; echo $?",
          "PASS s.asm [c]\n1 passed, 0 failed\n0\n"},
+        // A FIFO among the sources: refused on its own, the others checked.
+        {"printf 'hlt\\n; expect: instructions 1\\n' > a.asm; cp a.asm c.asm; mkfifo b.asm;"
+         "timeout 20 $C a.asm b.asm c.asm; echo $?",
+         "PASS a.asm\nFAIL b.asm: b.asm: not a regular file\nPASS c.asm\n2 passed, 1 failed\n1\n"},
     };
     run_table(rows);
 }
