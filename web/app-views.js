@@ -184,7 +184,8 @@ function renderRegisters(m) {
   const was = ui.registersBefore;
   table.innerHTML = rows.map(([name, value, shown]) => {
     if (!ui.assembled) return `<tr><th scope="row">${name}</th><td id="reg-${name}">-</td></tr>`;
-    const changed = was && name in was && name !== 'IR' && was[name] !== value ? ' class="changed"' : '';
+    const changed = was && ['PC', 'SP', 'Z', 'S', 'O', 'C'].includes(name) && was[name] !== value
+      ? ' class="changed"' : '';
     return `<tr><th scope="row">${name}</th><td id="reg-${name}" data-value="${value}"${changed}>${shown}</td></tr>`;
   }).join('');
 }
