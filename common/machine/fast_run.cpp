@@ -203,15 +203,7 @@ void run_fast_literal(Machine& machine, std::uint64_t until) {
     fast_loop<false, false>(machine, until, nullptr, nullptr, nullptr);
 }
 
-// The decoded loop's handlers are label addresses, which WebAssembly turns
-// into a switch per instruction: the page runs the plain loop, twice as fast there.
-void run_fast(Machine& machine, std::uint64_t until) {
-#ifdef __EMSCRIPTEN__
-    run_fast_literal(machine, until);
-#else
-    run_fast_decoded(machine, until);
-#endif
-}
+void run_fast(Machine& machine, std::uint64_t until) { run_fast_decoded(machine, until); }
 
 void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops) {
     fast_loop<true, false>(machine, until, &stops, nullptr, nullptr);
