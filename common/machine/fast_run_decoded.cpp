@@ -136,12 +136,18 @@ struct Cache {
     // Monitored: the monitor decoded for, and its passed opcodes as decoded.
     const FindingMonitor* owner = nullptr;
     std::array<std::uint8_t, MAX_MEMORY> passed{};
+    // Marked: per slot, the run (`run`) and SP for which its block's
+    // instructions were last noted in the marks. Marks are only ever set
+    // during a run, so the same block from the same SP needs no second note.
+    std::array<std::uint64_t, MAX_MEMORY> noted{};
+    std::uint64_t run = 0;
     unsigned first = MAX_MEMORY;  // covered bytes lie in first..last
     unsigned last = 0;
 
     void clear() {
         slots.fill(Slot{});
         covered.fill(0);
+        noted.fill(0);
         first = MAX_MEMORY;
         last = 0;
     }
@@ -153,7 +159,10 @@ void drop(Cache& c, unsigned address) {
     if (address >= MAX_MEMORY || c.covered[address] == 0) return;
     unsigned from = address >= MAX_EXTENT ? address - MAX_EXTENT : 0;
     for (unsigned p = from; p <= address; ++p) {
-        if (c.slots[p].body != nullptr && p + c.slots[p].extent > address) c.slots[p] = Slot{};
+        if (c.slots[p].body != nullptr && p + c.slots[p].extent > address) {
+            c.slots[p] = Slot{};
+            c.noted[p] = 0;
+        }
     }
 }
 
@@ -256,6 +265,39 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
     return true;
 }
 
+// What note_instruction reads of the machine.
+struct NotedMachine {
+    unsigned PC;
+    unsigned SP;
+    const std::uint8_t* memory;
+};
+
+// A row as the block notes it: all but a store through a pointer, whose
+// target the instruction notes when it runs (the pointer may change
+// within the block).
+constexpr OpcodeEntry without_pointed_store(OpcodeEntry row) {
+    if (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) row.store = Store::NONE;
+    return row;
+}
+// The store through a pointer alone.
+constexpr OpcodeEntry pointed_store_only(OpcodeEntry row) {
+    row.pushes = 0;
+    return row;
+}
+
+// Notes in `marks` every instruction of the block from `pc`, entered with
+// SP `sp`, as note_instruction would before each.
+[[gnu::noinline]] void note_block(RunMarks& marks, const Slot* slots, unsigned pc, unsigned sp,
+                                  const std::uint8_t* memory) {
+    unsigned count = slots[pc].count;
+    for (unsigned k = 0; k < count; ++k) {
+        const OpcodeEntry& row = OpcodeTable[memory[pc]];
+        note_instruction<true>(marks, without_pointed_store(row), NotedMachine{pc, sp, memory});
+        sp = sp + row.pops - row.pushes;
+        pc += row.length;
+    }
+}
+
 // One per thread and kind of loop, made at its first run (never inside
 // the loop).
 template <bool MONITORED>
@@ -347,6 +389,14 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             // its first instruction.
             if (block != nullptr) m.IR = block->last_opcode;
         }
+        if constexpr (MARKED) {
+            unsigned pc = static_cast<unsigned>(s - slots);
+            std::uint64_t key = c.run << 16 | m.SP;
+            if (c.noted[pc] != key) {
+                c.noted[pc] = key;
+                note_block(*marks_at, slots, pc, static_cast<unsigned>(m.SP), m.memory);
+            }
+        }
         block = s;
         goto* s->body;
 
@@ -384,7 +434,11 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             }                                                                            \
             if constexpr (MONITORED) {                                                   \
                 if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
-                if constexpr (MARKED) note_opcode<opcode>(*marks_at, m);                 \
+            }                                                                            \
+            if constexpr (MARKED && (STORE == Store::POINTED_BYTE ||                     \
+                                     STORE == Store::POINTED_WORD)) {                    \
+                static constexpr OpcodeEntry POINTED = pointed_store_only(OpcodeTable[opcode]); \
+                note_instruction<true>(*marks_at, POINTED, m);                           \
             }                                                                            \
             if constexpr (kind_of(opcode) == Kind::SINGLE) m.IR = opcode;                \
             if constexpr (STORE == Store::OPERAND_BYTE || STORE == Store::OPERAND_WORD) {\
@@ -413,7 +467,6 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             if constexpr (MONITORED) {                                                   \
                 m.PC = static_cast<std::uint32_t>(s - slots);                            \
                 if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
-                if constexpr (MARKED) note_opcode<opcode>(*marks_at, m);                 \
             }                                                                            \
             Core& core = m;                                                              \
             {                                                                            \
@@ -502,6 +555,7 @@ template <bool MONITORED, bool MARKED>
 void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor, RunMarks* marks) {
     Cache& c = cache<MONITORED>();
     revalidate(c, machine.memory, monitor);
+    ++c.run;
     auto literal = [&](std::uint64_t to) {
         if constexpr (MONITORED) {
             run_fast_literal(machine, to, *monitor, marks);
