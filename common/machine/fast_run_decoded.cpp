@@ -124,7 +124,8 @@ struct Slot {
     std::uint8_t last_opcode = 0;  // the block's last instruction's
     std::uint8_t prev_opcode = 0;  // the instruction's before it in the block
 };
-static_assert(sizeof(Slot) <= 32);  // 32 bytes with 64-bit pointers
+// 32 bytes where pointers are 8 (24 in the page's WebAssembly, where they are 4).
+static_assert(sizeof(Slot) == 2 * sizeof(void*) + 16);
 
 // The decoded program, kept from one run to the next: a run first compares
 // the code bytes with those it was decoded from (`shadow`) and drops the
