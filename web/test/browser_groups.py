@@ -395,6 +395,8 @@ def calls(browser, work, url):
     check(frames == ['inner+2 (000C), line 7, called from line 4',
                      'outer (0006), line 4, called from line 2',
                      '(program) (0002), line 2'], f'the open calls, innermost first, numbered once: {frames}')
+    changed = browser.js("[...document.querySelectorAll('#registers .changed')].map((e) => e.id)")
+    check(changed == ['reg-PC', 'reg-SP'], f'the registers the last step changed are marked: {changed}')
     stack = browser.js(VIEWS)['stack'].splitlines()
     check(stack == ['3FFA: 07    7  pushed by line 6',
                     '3FFB: 09    9  return address 0009, to line 5 (call at line 4)',
@@ -531,6 +533,12 @@ def heat(browser, work, url):
     click(browser, 'step', 5)
     rows = browser.js(HEAT)
     check({line: runs for line, runs, _, _ in rows} == expected(5), f'after going back and 5 steps: {rows}')
+    # A long run's counts take many tasks: meanwhile the column says it counts, never 0.
+    put_source(browser, '[spin   jmp spin\n')
+    counting = browser.js("api.run(30000000, IGNORE_BREAKPOINTS); render(); new Promise((done) => setTimeout(() => "
+                          "done(document.querySelector('#heat > div').textContent), 30))")
+    rows = browser.js(HEAT)
+    check(counting == '...' and rows[0][1] == 30000000, f'counting shown, then the count: {counting!r} {rows}')
 
 
 def key_wait(browser, work, url):
