@@ -104,7 +104,7 @@ private:
     void advance() {
         Record r{};
         for (unsigned i = 0; i < WATCH_SPOTS; ++i) r.before[i] = m_->memory[spots_[i]];
-        r.flow = OpcodeTable[m_->memory[m_->PC]].flow;
+        r.flow = OpcodeTable[m_->memory[m_->PC % MEMORY_SIZE]].flow;
         HeadlessIo io;
         RunOutcome outcome = run_headless(*m_, io, 1, *monitor_);
         outputs_ += io.port0.size();
