@@ -169,15 +169,17 @@ std::string metadata_user_ids(std::string_view json) {
     for (std::size_t k = at; k < json.size(); ++k) {
         char c = json[k];
         if (in_string) {
-            if (c == '\\') ++k;
-            else if (c == '"') in_string = false;
+            if (c == '\\')
+                ++k;
+            else if (c == '"')
+                in_string = false;
             continue;
         }
         if (c == '[' || c == '{') ++depth;
         if (c == ']' || c == '}') --depth;
         if (depth == 0) break;
         if (c != '"') continue;
-        if (depth == 2 && json.substr(k, 5) == "\"id\":" ) {
+        if (depth == 2 && json.substr(k, 5) == "\"id\":") {
             std::size_t v = k + 5;
             while (v < json.size() && (json[v] == ' ' || json[v] == '\t')) ++v;
             std::size_t end = v;

@@ -152,8 +152,7 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
             if (history_.changed_at(history_.step()) != nullptr && history_.step() > from) {
                 // Marks and findings judge the state the instruction left;
                 // the run goes on from the change.
-                bool fired = outcome.end == RunEnd::BREAKPOINT ||
-                             !log_.at(history_.step()).empty();
+                bool fired = outcome.end == RunEnd::BREAKPOINT || !log_.at(history_.step()).empty();
                 count -= history_.step() - from;
                 if (fired || count == 0) {
                     Replay before(history_, *before_change_, history_.step() - 1);
@@ -517,7 +516,8 @@ std::optional<std::uint64_t> RecordedRun::previous_step_over_calls() {
     std::uint64_t now = history_.step();
     if (now == 0) return std::nullopt;
     history_.rebuild(*scratch_, now - 1);
-    if (OpcodeTable[scratch_->memory[scratch_->PC % MEMORY_SIZE]].flow != Flow::RETURN) return now - 1;
+    if (OpcodeTable[scratch_->memory[scratch_->PC % MEMORY_SIZE]].flow != Flow::RETURN)
+        return now - 1;
     // A ret: back over the whole call it closed, if it closed one.
     std::uint16_t returned_to = machine_.PC;
     go_to(now - 1);

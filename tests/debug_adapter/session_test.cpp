@@ -463,7 +463,8 @@ TEST(DebugAdapterAsAnEditor, BreakpointsPerFileAndAnEndlessRun) {
     EXPECT_FALSE(busy["success"].get<bool>());
     EXPECT_EQ(busy["message"], "the program is running: pause it first");
     int pause = c.send("pause", {{"threadId", 1}});
-    int paused = c.wait_for([](const Json& m) { return m.value("event", "") == "stopped"; }, before);
+    int paused =
+        c.wait_for([](const Json& m) { return m.value("event", "") == "stopped"; }, before);
     ASSERT_GE(paused, 0);
     EXPECT_LT(c.response_index(pause), paused);
     EXPECT_EQ(c.messages[static_cast<std::size_t>(paused)]["body"]["reason"], "pause");
