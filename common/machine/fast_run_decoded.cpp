@@ -305,6 +305,8 @@ constexpr OpcodeEntry pointed_store_only(OpcodeEntry row) {
 template <bool MONITORED>
 Cache& cache() {
     thread_local std::unique_ptr<Cache> made = std::make_unique<Cache>();
+    // One per thread, never freed while in use.
+    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDelete)
     return *made;
 }
 
@@ -460,7 +462,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
                 if (w + 1 < static_cast<unsigned>(MEMORY_SIZE))                          \
                     target = m.memory[w] | (m.memory[w + 1] << 8);                       \
             }                                                                            \
-            call;                                                                        \
+            call; /* NOLINT(bugprone-macro-parentheses): a statement */                  \
             if constexpr (STORE != Store::NONE) {                                        \
                 constexpr unsigned BYTES =                                               \
                     STORE == Store::OPERAND_WORD || STORE == Store::POINTED_WORD ? 2 : 1;\
