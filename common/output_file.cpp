@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ending_signals.hpp"
+
 namespace {
 
 const char* name_of_program = "program";
@@ -36,6 +38,7 @@ mode_t new_file_mode() {
 
 void start_program(const char* name) {
     name_of_program = name;
+    end_cleanly_on_signals();
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
         // The lower descriptors are open, so this takes fd itself.
@@ -97,6 +100,7 @@ int OutputFile::open(const std::string& name) {
     // written in place: a failing write would leave half a file.
     if (fd < 0) return errno;
     temporary_ = pattern;
+    removal_slot_ = remove_at_signal(temporary_.c_str());
     if (exists) {
         ::fchmod(fd, status.st_mode & 07777);
         if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
@@ -135,7 +139,11 @@ int OutputFile::commit() {
     fd_ = -1;
     if (error == 0 && !temporary_.empty()) {
         if (::rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;
-        if (error == 0) temporary_.clear();
+        if (error == 0) {
+            temporary_.clear();
+            keep_at_signal(removal_slot_);
+            removal_slot_ = -1;
+        }
     }
     abandon();
     return error;
@@ -152,6 +160,8 @@ void OutputFile::abandon() {
     fd_ = -1;
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
+    keep_at_signal(removal_slot_);
+    removal_slot_ = -1;
 }
 
 int write_output_file(const std::string& name, std::string_view text) {

@@ -20,8 +20,8 @@ constexpr int OUTPUT_FAILED_STATUS = 1;
 
 // Makes sure descriptors 0, 1 and 2 are open (on /dev/null where they are
 // not), so that no file the program opens takes the place of a standard
-// stream, and keeps the program's name for the lines below. Called first in
-// every main.
+// stream, keeps the program's name for the lines below and has a signal that
+// ends the program remove its temporary files. Called first in every main.
 void start_program(const char* name);
 // The name given to start_program ("program" before it).
 const char* program_name();
@@ -56,6 +56,9 @@ public:
     // Only write(2), fsync(2) and rename(2): for a signal handler ending the
     // process with what was written through descriptor() so far.
     void commit_in_signal_handler() const;
+    // True when the file is written beside its target and renamed (a regular
+    // file), false when written in place (a device, a FIFO).
+    bool replaces() const { return !temporary_.empty(); }
     // Removes the temporary file; the target stays as it was.
     void abandon();
 
@@ -66,6 +69,7 @@ private:
     std::string temporary_;  // empty when written in place
     std::FILE* stream_ = nullptr;
     int fd_ = -1;  // stream_'s descriptor, read by the signal handler
+    int removal_slot_ = -1;  // the temporary file's, for a signal ending the program
 };
 
 // The whole text to name through an OutputFile: 0 or the errno value of the

@@ -41,6 +41,14 @@ TEST(Edges, Assembler) {
          "notes\n1\n0\nnotes\nhello.asm\nhello.hx\nn.txt\np.asm\np.hx\np.ps1\n"},
         // A device given with -o: the pass-1 name comes from the source.
         {"$A -o /dev/null hello.asm >/dev/null; echo $?; ls", "0\nhello.asm\nhello.hx\n"},
+        // Its listing into a full pipe: SIGTERM still ends it, and neither
+        // the pass-1 file nor a temporary file is left.
+        {"python3 -c \"print('nop\\n'*300000)\" > big.asm; mkfifo f; $A big.asm > f & pid=$!;"
+         "exec 3<f; while ! ls -A | grep -q '^[.]big'; do sleep 0.05; done; sleep 0.3;"
+         "kill -TERM $pid; for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1;"
+         "done; kill -0 $pid 2>/dev/null && { echo stuck; kill -KILL $pid; }; wait $pid; echo $?;"
+         "ls -A",
+         "143\nbig.asm\nf\nhello.asm\nhello.hx\n"},
     };
     run_table(rows);
 }
