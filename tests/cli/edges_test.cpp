@@ -84,6 +84,20 @@ TEST(Edges, Debugger) {
     run_table(rows);
 }
 
+// At a terminal the typed lines are kept; a link at the history's name is
+// left alone.
+TEST(Edges, DebuggerHistory) {
+    if (!file_exists("/usr/bin/script")) GTEST_SKIP() << "SKIPPED: no script";
+    const Row rows[] = {
+        {"echo notes > n.txt; mkdir -p st/stack-machine-toolchain;"
+         "ln -s $PWD/n.txt st/stack-machine-toolchain/debugger_history;"
+         "printf 'step\\nquit\\n' | XDG_STATE_HOME=$PWD/st timeout 20 script -qec \"$G hello.asm\""
+         " /dev/null >/dev/null; cat n.txt; ls -l st/stack-machine-toolchain | grep -c '^l'",
+         "notes\n1\n"},
+    };
+    run_table(rows);
+}
+
 TEST(Edges, DebugAdapter) {
     const Row rows[] = {
         // 150,000 levels deep: refused with an error, the next request answered.
@@ -104,6 +118,20 @@ TEST(Edges, DebugAdapter) {
 #define AS_USER "$(test $(id -u) = 0 && echo setpriv --reuid=65534 --regid=65534 --clear-groups) "
 
 TEST(Edges, Simulator) {
+    const Row rows[] = {
+        // Links at the memory maps' names are replaced, never written
+        // through, each said once; a FIFO there is refused.
+        {"echo notes > notes.txt; ln -s notes.txt memmap.txt; ln -s memmap.txt memmap2.txt;"
+         "$S hello.hx </dev/null >/dev/null; echo $?; cat notes.txt; ls -l memmap* | cut -c1",
+         "simulator: 'memmap.txt' was a link: replaced by the memory map file\n"
+         "simulator: 'memmap2.txt' was a link: replaced by the memory map file\n0\nnotes\n-\n-\n"},
+        {"mkfifo memmap.txt; timeout 10 $S hello.hx </dev/null >/dev/null; echo $?",
+         "simulator: cannot write the memory map file 'memmap.txt': not a regular file\n1\n"},
+    };
+    run_table(rows);
+}
+
+TEST(Edges, SimulatorAsUser) {
     if (!file_exists("/usr/bin/setpriv")) GTEST_SKIP() << "SKIPPED: no setpriv";
     const Row rows[] = {
         // A writable memory map in a folder that takes no new file: refused,
