@@ -14,6 +14,7 @@
 #include "assemble.hpp"
 #include "command_line.hpp"
 #include "console.hpp"
+#include "ending_signals.hpp"
 #include "files.hpp"
 #include "listing.hpp"
 #include "names.hpp"
@@ -55,6 +56,7 @@ int open_pass1_file(ProgramFiles& files) {
         ::close(fd);
         std::strcpy(name, fresh.c_str());
         files.pass1_fresh = true;
+        files.pass1_removal = remove_at_signal(name);
     }
     int error = files.pass1_output.open(name);
     if (error != 0 && files.pass1_fresh) ::unlink(name);
@@ -100,6 +102,8 @@ bool program_pass1(ProgramFiles& files, Assembly& a, bool& complete) {
         console_printf("\n File can not create for PASS1\n");
         return false;
     }
+    // This run's pass-1 file: a signal ending the run removes it.
+    if (!files.pass1_fresh) files.pass1_removal = remove_at_signal(files.pass1_file_name);
     complete = true;
     return true;
 }

@@ -15,6 +15,7 @@ struct ProgramFiles {
     OutputFile pass1_output;     // written by pass 1, renamed over its name
     std::FILE* pass1 = nullptr;  // read back by pass 2
     bool pass1_fresh = false;    // its name was taken: a fresh one made beside it
+    int pass1_removal = -1;      // its slot among the files a signal removes
     OutputFile object;           // renamed over the object code file when complete
     OutputFile listing;          // --listing, opened once pass 2 has run
     const char* listing_name = nullptr;

@@ -41,6 +41,14 @@ TEST(Edges, Assembler) {
          "notes\n1\n0\nnotes\nhello.asm\nhello.hx\nn.txt\np.asm\np.hx\np.ps1\n"},
         // A device given with -o: the pass-1 name comes from the source.
         {"$A -o /dev/null hello.asm >/dev/null; echo $?; ls", "0\nhello.asm\nhello.hx\n"},
+        // Its listing into a full pipe: SIGTERM still ends it, and neither
+        // the pass-1 file nor a temporary file is left.
+        {"python3 -c \"print('nop\\n'*300000)\" > big.asm; mkfifo f; $A big.asm > f & pid=$!;"
+         "exec 3<f; while ! ls -A | grep -q '^[.]big'; do sleep 0.05; done; sleep 0.3;"
+         "kill -TERM $pid; for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1;"
+         "done; kill -0 $pid 2>/dev/null && { echo stuck; kill -KILL $pid; }; wait $pid; echo $?;"
+         "ls -A",
+         "143\nbig.asm\nf\nhello.asm\nhello.hx\n"},
     };
     run_table(rows);
 }
@@ -76,6 +84,20 @@ TEST(Edges, Debugger) {
     run_table(rows);
 }
 
+// At a terminal the typed lines are kept; a link at the history's name is
+// left alone.
+TEST(Edges, DebuggerHistory) {
+    if (!file_exists("/usr/bin/script")) GTEST_SKIP() << "SKIPPED: no script";
+    const Row rows[] = {
+        {"echo notes > n.txt; mkdir -p st/stack-machine-toolchain;"
+         "ln -s $PWD/n.txt st/stack-machine-toolchain/debugger_history;"
+         "printf 'step\\nquit\\n' | XDG_STATE_HOME=$PWD/st timeout 20 script -qec \"$G hello.asm\""
+         " /dev/null >/dev/null; cat n.txt; ls -l st/stack-machine-toolchain | grep -c '^l'",
+         "notes\n1\n"},
+    };
+    run_table(rows);
+}
+
 TEST(Edges, DebugAdapter) {
     const Row rows[] = {
         // 150,000 levels deep: refused with an error, the next request answered.
@@ -96,6 +118,20 @@ TEST(Edges, DebugAdapter) {
 #define AS_USER "$(test $(id -u) = 0 && echo setpriv --reuid=65534 --regid=65534 --clear-groups) "
 
 TEST(Edges, Simulator) {
+    const Row rows[] = {
+        // Links at the memory maps' names are replaced, never written
+        // through, each said once; a FIFO there is refused.
+        {"echo notes > notes.txt; ln -s notes.txt memmap.txt; ln -s memmap.txt memmap2.txt;"
+         "$S hello.hx </dev/null >/dev/null; echo $?; cat notes.txt; ls -l memmap* | cut -c1",
+         "simulator: 'memmap.txt' was a link: replaced by the memory map file\n"
+         "simulator: 'memmap2.txt' was a link: replaced by the memory map file\n0\nnotes\n-\n-\n"},
+        {"mkfifo memmap.txt; timeout 10 $S hello.hx </dev/null >/dev/null; echo $?",
+         "simulator: cannot write the memory map file 'memmap.txt': not a regular file\n1\n"},
+    };
+    run_table(rows);
+}
+
+TEST(Edges, SimulatorAsUser) {
     if (!file_exists("/usr/bin/setpriv")) GTEST_SKIP() << "SKIPPED: no setpriv";
     const Row rows[] = {
         // A writable memory map in a folder that takes no new file: refused,
