@@ -5,21 +5,13 @@
 
 #include <algorithm>
 
-#include "run_files.hpp"
-
 namespace {
 
 bool is_blank(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// Read up to INPUT_LIMIT bytes: a stream that does not end is cut there.
 struct FileSource {
     std::FILE* file;
-    std::uint64_t left = INPUT_LIMIT;
-    int next() {
-        if (left == 0) return EOF;
-        --left;
-        return getc_unlocked(file);
-    }
+    int next() { return getc_unlocked(file); }
 };
 
 struct TextSource {

@@ -139,15 +139,6 @@ TEST(Edges, Simulator) {
     run_table(rows);
 }
 
-TEST(Edges, Disassembler) {
-    const Row rows[] = {
-        // Object code from a stream that does not end: read up to 16 MiB.
-        {"mkfifo o.hx; yes '0 0' > o.hx 2>/dev/null & $D o.hx | tail -1; echo $?",
-         "        ldi 0                   ; 00000 [0000]\n0\n"},
-    };
-    run_table(rows);
-}
-
 // Documents past 2 MiB, or past 8 MiB together, are refused with a
 // diagnostic; a whole new text brings one back.
 TEST(Edges, LanguageServer) {
