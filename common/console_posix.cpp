@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "console.hpp"
@@ -238,11 +239,14 @@ int console_read_line(char* buffer, int capacity) {
 void console_set_signal_hook(void (*hook)()) { signal_hook = hook; }
 
 void console_exit(int status) {
-    console_flush();
     restore_terminal();
+    console_flush();
     if (output_error != 0) {
         report_output_failure(output_error);
         if (status == 0) status = OUTPUT_FAILED_STATUS;
     }
+    // Lines asked for on standard error (--warnings, --check) that could not
+    // be written count as a failed output; no line can say so.
+    if (std::ferror(stderr) != 0 && status == 0) status = OUTPUT_FAILED_STATUS;
     std::exit(status);
 }

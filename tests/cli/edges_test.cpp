@@ -47,6 +47,9 @@ TEST(Edges, Assembler) {
          "assembler: /dev/zero: source too large: more than 16777216 bytes (the limit is 16 MiB)"
          "\n255\nassembler: big.asm: source too large: 17825792 bytes (the limit is 16 MiB)\n"
          "255\nbig.asm\nhello.asm\nhello.hx\n"},
+        // Warnings asked for that cannot be written: status 1.
+        {"printf 'ldi 999\\nhlt\\n' > w.asm; $A --warnings w.asm >/dev/null 2>/dev/full; echo $?",
+         "1\n"},
         // Its listing into a full pipe: SIGTERM still ends it, and neither
         // the pass-1 file nor a temporary file is left.
         {"python3 -c \"print('nop\\n'*300000)\" > big.asm; mkfifo f; $A big.asm > f & pid=$!;"
@@ -108,6 +111,9 @@ TEST(Edges, DebuggerHistory) {
 
 TEST(Edges, DebugAdapter) {
     const Row rows[] = {
+        // Answers that cannot be written: one line, status 1.
+        {"printf 'Content-Length: 49\\r\\n\\r\\n{\"seq\":1,\"type\":\"request\",\"command\":\"initialize\"}' | $P >/dev/full; echo $?",
+         "debug-adapter: cannot write the standard output: No space left on device\n1\n"},
         // 150,000 levels deep: refused with an error, the next request answered.
         {"python3 -c \"import sys; b='['*150000+']'*150000; "
          "i='{\\\"seq\\\":2,\\\"type\\\":\\\"request\\\",\\\"command\\\":\\\"initialize\\\"}'; "
@@ -133,6 +139,9 @@ TEST(Edges, Simulator) {
          "$S hello.hx </dev/null >/dev/null; echo $?; cat notes.txt; ls -l memmap* | cut -c1",
          "simulator: 'memmap.txt' was a link: replaced by the memory map file\n"
          "simulator: 'memmap2.txt' was a link: replaced by the memory map file\n0\nnotes\n-\n-\n"},
+        {"printf '0 0 1\\n2 65\\n' > c.hx; $S --check c.hx </dev/null >/dev/null 2>/dev/full;"
+         "echo $?",
+         "1\n"},
         {"mkfifo memmap.txt; timeout 10 $S hello.hx </dev/null >/dev/null; echo $?",
          "simulator: cannot write the memory map file 'memmap.txt': not a regular file\n1\n"},
     };
@@ -143,6 +152,9 @@ TEST(Edges, Simulator) {
 // diagnostic; a whole new text brings one back.
 TEST(Edges, LanguageServer) {
     const Row rows[] = {
+        {"printf 'Content-Length: 46\\r\\n\\r\\n{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\"}' | "
+         "$L >/dev/full; echo $?",
+         "language-server: cannot write the standard output: No space left on device\n1\n"},
         {"python3 '" EDGES_LANGUAGE_SERVER_SCRIPT "' | $L | tr '\\r' '\\n' |"
          "grep -o '\"message\":\"[^\"]*large[^\"]*\"\\|\"uri\":\"file:///p4.asm\","
          "\"version\":2\\|\"id\":3[^}]*}'",
