@@ -36,3 +36,5 @@ std::string assemble_example(const std::string& example) {
 }
 
 std::string project_version() { return PROJECT_VERSION; }
+
+bool built_from_clone() { return std::filesystem::exists(std::string(SOURCE_DIR) + "/.git"); }

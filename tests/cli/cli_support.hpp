@@ -22,3 +22,5 @@ std::string base_name(const std::string& file);
 std::string assemble_example(const std::string& example);
 
 std::string project_version();
+// Whether the source tree the programs were built from is a git clone.
+bool built_from_clone();
