@@ -1,6 +1,7 @@
 #include "driver.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,21 +39,26 @@ void report_findings(ProgramFiles& files, const Assembly& a) {
     }
 }
 
-// Creates the pass-1 file without following a link or replacing anything:
-// where its name is taken, a fresh name beside it (written back into name),
-// so that the file deleted at the end is the one this run made.
-std::FILE* create_pass1_file(char* name) {
-    int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
+// Opens the pass-1 file, the assembler's own: a regular file at its name,
+// or a free name, is written beside it and renamed over it when pass 1 is
+// done. A name taken by a link, a directory or another non-regular file gets
+// a fresh name beside it (written back into name), so that nothing a link
+// points to is ever written.
+int open_pass1_file(ProgramFiles& files) {
+    char* name = files.pass1_file_name;
+    struct stat status {};
+    if (::lstat(name, &status) == 0 && !S_ISREG(status.st_mode)) {
         std::string fresh = std::string(name) + ".XXXXXX";
-        if (fresh.size() >= static_cast<std::size_t>(NAME_CAPACITY)) return nullptr;
-        fd = ::mkstemp(fresh.data());
-        if (fd >= 0) std::strcpy(name, fresh.c_str());
+        if (fresh.size() >= static_cast<std::size_t>(NAME_CAPACITY)) return ENAMETOOLONG;
+        int fd = ::mkstemp(fresh.data());
+        if (fd < 0) return errno;
+        ::close(fd);
+        std::strcpy(name, fresh.c_str());
+        files.pass1_fresh = true;
     }
-    if (fd < 0) return nullptr;
-    std::FILE* file = ::fdopen(fd, "w");
-    if (file == nullptr) ::close(fd);
-    return file;
+    int error = files.pass1_output.open(name);
+    if (error != 0 && files.pass1_fresh) ::unlink(name);
+    return error;
 }
 
 // Opens the source; a directory opens but cannot be read, so it counts as
@@ -77,25 +83,24 @@ bool program_pass1(ProgramFiles& files, Assembly& a, bool& complete) {
         console_printf("\n File not found\n");
         return false;
     }
-    files.pass1 = create_pass1_file(files.pass1_file_name);
-    if (files.pass1 == nullptr) {
+    if (open_pass1_file(files) != 0) {
         console_printf("\n File can not create for PASS1\n");
         close_stream(files.source);
         return false;
     }
     a.source.file = files.source;
-    a.pass1_text.file = files.pass1;
+    a.pass1_text.file = files.pass1_output.stream();
     AssemblyOutcome outcome = run_pass1(a);
     if (!outcome.ok) error_exit(files, outcome.error_message.c_str());
-    // A pass-1 file cut short (a full disk) must not be assembled.
-    bool written = std::ferror(files.pass1) == 0;
-    written = close_stream(files.pass1) && written;
     close_stream(files.source);
-    if (written) {
-        complete = true;
-    } else {
+    // A pass-1 file cut short (a full disk) must not be assembled: the file
+    // at its name stays as it was.
+    if (files.pass1_output.commit() != 0) {
+        if (files.pass1_fresh) ::unlink(files.pass1_file_name);
         console_printf("\n File can not create for PASS1\n");
+        return false;
     }
+    complete = true;
     return true;
 }
 

@@ -13,6 +13,7 @@ bool close_stream(std::FILE*& stream) {
 void error_exit(ProgramFiles& files, const char* message) {
     close_stream(files.source);
     close_stream(files.pass1);
+    if (files.pass1_output.stream() != nullptr) files.pass1_output.commit();
     files.object.abandon();
     files.listing.abandon();
     console_write(message, std::strlen(message));

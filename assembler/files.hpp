@@ -12,7 +12,9 @@ struct ProgramFiles {
     char pass1_file_name[NAME_CAPACITY];
     char object_file_name[NAME_CAPACITY];
     std::FILE* source = nullptr;
-    std::FILE* pass1 = nullptr;  // written by pass 1, read back by pass 2
+    OutputFile pass1_output;     // written by pass 1, renamed over its name
+    std::FILE* pass1 = nullptr;  // read back by pass 2
+    bool pass1_fresh = false;    // its name was taken: a fresh one made beside it
     OutputFile object;           // renamed over the object code file when complete
     OutputFile listing;          // --listing, opened once pass 2 has run
     const char* listing_name = nullptr;
@@ -23,6 +25,7 @@ struct ProgramFiles {
 bool close_stream(std::FILE*& stream);
 
 // Closes every open file (the object code and the listing are abandoned:
-// the files of those names stay as they were), prints the message and ends
-// with FAILURE_STATUS.
+// the files of those names stay as they were; the pass-1 file keeps this
+// run's lines for the student to read), prints the message and ends with
+// FAILURE_STATUS.
 [[noreturn]] void error_exit(ProgramFiles& files, const char* message);

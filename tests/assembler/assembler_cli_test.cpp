@@ -163,19 +163,18 @@ TEST(AssemblerCli, OutputFilesThatCannotBeWritten) {
     }
 }
 
-// The pass-1 file of a failed run stays; the next run leaves it alone, as
-// any file it did not make, and deletes only its own.
-TEST(AssemblerCli, RunAfterAnErrorLeavesThePass1FileAlone) {
+// The pass-1 file of a failed run stays for the student to read; every run
+// writes it afresh, and a successful one removes it.
+TEST(AssemblerCli, EveryRunWritesThePass1FileAfresh) {
     TempDir dir;
     ProgramRun failed = assemble(dir, "nop\nldi 5 ?\n");
     EXPECT_EQ(failed.pass1, "nop \nldi 5 ? ");
     EXPECT_EQ(failed.object, NO_FILE);
     ProgramRun fixed = assemble(dir, "nop\nldi 5\n");
     EXPECT_EQ(fixed.run.exit_status, 0);
-    EXPECT_EQ(fixed.pass1, "nop \nldi 5 ? ");
+    EXPECT_EQ(fixed.pass1, NO_FILE);
     EXPECT_EQ(fixed.object, "0 64 \n1 0 5 \n");
-    EXPECT_EQ(snapshot(dir),
-              "prog.asm=nop\nldi 5\n;prog.hx=0 64 \n1 0 5 \n;prog.ps1=nop \nldi 5 ? ;");
+    EXPECT_EQ(snapshot(dir), "prog.asm=nop\nldi 5\n;prog.hx=0 64 \n1 0 5 \n;");
 }
 
 }  // namespace

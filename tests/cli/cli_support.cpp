@@ -38,3 +38,14 @@ std::string assemble_example(const std::string& example) {
 std::string project_version() { return PROJECT_VERSION; }
 
 bool built_from_clone() { return std::filesystem::exists(std::string(SOURCE_DIR) + "/.git"); }
+const std::string HELLO = "ldi 72\nout 0\nldi 105\nout 0\nhlt\n";
+const std::string HELLO_HX = "0 0 72 \n2 9 0 \n4 0 105 \n6 9 0 \n8 65 \n";
+
+RunResult shell(const TempDir& dir, const std::string& script, const std::string& input) {
+    std::string programs = "A='" + assembler_path() + "' S='" + simulator_path() + "' C='" +
+                           CHECKER_PATH + "' D='" + DISASSEMBLER_PATH + "' G='" + DEBUGGER_PATH +
+                           "' L='" + LANGUAGE_SERVER_PATH + "' P='" + DEBUG_ADAPTER_PATH + "'; ";
+    if (!file_exists(dir.file("hello.asm"))) write_file(dir.file("hello.asm"), HELLO);
+    if (!file_exists(dir.file("hello.hx"))) write_file(dir.file("hello.hx"), HELLO_HX);
+    return run_program("/bin/sh", {"-c", programs + script}, input, dir.path);
+}

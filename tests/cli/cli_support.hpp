@@ -24,3 +24,11 @@ std::string assemble_example(const std::string& example);
 std::string project_version();
 // Whether the source tree the programs were built from is a git clone.
 bool built_from_clone();
+
+extern const std::string HELLO;     // hello.asm
+extern const std::string HELLO_HX;  // its object code
+
+// Runs a shell script in dir with $A, $S, $C, $D, $G, $L and $P the
+// assembler, simulator, checker, disassembler, debugger, language server and
+// debug adapter, and hello.asm, hello.hx there.
+RunResult shell(const TempDir& dir, const std::string& script, const std::string& input = "");

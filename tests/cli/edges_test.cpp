@@ -1,0 +1,48 @@
+// A careless or hostile user's runs, one table per section of the manual:
+// each row is a shell script (setup, run, look) and the bytes it prints.
+#include <gtest/gtest.h>
+
+#include "cli_support.hpp"
+
+namespace {
+
+struct Row {
+    const char* script;
+    const char* output;  // standard output and error of the script
+};
+
+void run_table(const Row* rows, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        TempDir dir;
+        RunResult r = shell(dir, std::string("exec 2>&1; ") + rows[i].script);
+        EXPECT_EQ(r.output, rows[i].output) << rows[i].script;
+    }
+}
+
+template <std::size_t N>
+void run_table(const Row (&rows)[N]) {
+    run_table(rows, N);
+}
+
+TEST(Edges, Assembler) {
+    const Row rows[] = {
+        // The pass-1 file written afresh: after a pass-2 error it holds this
+        // run's lines, nothing is left beside it, and a success removes it.
+        {"printf 'nop\\njmp nowhere\\n' > p.asm; $A p.asm >/dev/null; $A p.asm >/dev/null;"
+         "printf 'ldi 1\\njmp far\\n' > p.asm; $A p.asm >/dev/null; echo $?; ls; cat p.ps1;"
+         "printf 'nop\\n' > p.asm; $A p.asm >/dev/null; echo $?; ls",
+         "255\nhello.asm\nhello.hx\np.asm\np.ps1\nldi 1 \njmp far \n0\nhello.asm\nhello.hx\n"
+         "p.asm\np.hx\n"},
+        // A link at the pass-1 name: a fresh name beside it, the link and
+        // what it names untouched, even after an error.
+        {"echo notes > n.txt; ln -s n.txt p.ps1; printf 'jmp x\\n' > p.asm; $A p.asm >/dev/null;"
+         "cat n.txt; ls p.ps1.* | wc -l; rm p.ps1.*; printf 'nop\\n' > p.asm; $A p.asm >/dev/null;"
+         "echo $?; cat n.txt; ls",
+         "notes\n1\n0\nnotes\nhello.asm\nhello.hx\nn.txt\np.asm\np.hx\np.ps1\n"},
+        // A device given with -o: the pass-1 name comes from the source.
+        {"$A -o /dev/null hello.asm >/dev/null; echo $?; ls", "0\nhello.asm\nhello.hx\n"},
+    };
+    run_table(rows);
+}
+
+}  // namespace
