@@ -16,6 +16,9 @@ def reload(browser):
 
 
 def offline(browser, work, url, requests):
+    # From a clean start: the groups before leave the student's program kept.
+    bt.load(browser, url)
+    browser.js('localStorage.clear()')
     check(bt.load(browser, url) == 'ready', 'the page loads')
     manifest = browser.js("fetch(document.querySelector('link[rel=manifest]').href).then((r) => r.json())")
     check(manifest['start_url'] == './' and manifest['icons'], f'the manifest: {manifest}')
