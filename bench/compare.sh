@@ -11,6 +11,9 @@
 # with the ratio old/new. "net" is the ratio of processor times less each
 # build's median hlt-only run (start-up, loading and both memory maps): the
 # run loop alone. On a busy machine processor time is the steadier measure.
+# Where valgrind is installed, the host instructions of one whole run of
+# each under callgrind follow, with the ratio new/old: a count that does not
+# depend on the load at all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -89,3 +92,15 @@ for source in "$root"/bench/*.asm; do
     read -r ow nw oc nc < <(side_by_side "$name.in")
     row "$name" "$count" "$ow" "$nw" "$oc" "$nc"
 done
+
+if command -v valgrind >/dev/null 2>&1; then
+    host() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" <"$2" 2>&1 >/dev/null |
+        sed -n 's/.*refs: *//p' | tr -d ','; }
+    printf '\n%-6s %14s %14s %9s\n' program old-host new-host new/old
+    for source in "$root"/bench/*.asm; do
+        name=$(basename "$source" .asm)
+        o=$(host "$old" "$name.in")
+        n=$(host "$new" "$name.in")
+        awk -v p="$name" -v o="$o" -v n="$n" 'BEGIN { printf "%-6s %14s %14s %9.3f\n", p, o, n, n / o }'
+    done
+fi

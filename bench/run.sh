@@ -7,6 +7,9 @@
 #   bash bench/run.sh --compare REF [RUNS]
 #                               the simulator of commit REF and the current one
 #                               side by side (bench/compare.sh)
+# Where valgrind is installed, each program's host instructions under
+# callgrind (one run, the whole process) follow: a count that does not
+# depend on the machine's load.
 # Every program first has its port 0 output and instruction count checked
 # against the "; expect:" lines at its top. Runs read the file name from
 # standard input (nothing after it, so no keys) and write to /dev/null.
@@ -68,6 +71,23 @@ for source in "$root"/bench/*.asm; do
 done
 
 [ $quick -eq 1 ] && { echo "bench: quick run passed"; exit 0; }
+
+# Host instructions of one whole run under callgrind.
+host_instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" <"$2" 2>&1 >/dev/null |
+    sed -n 's/.*refs: *//p' | tr -d ','
+}
+if command -v valgrind >/dev/null 2>&1; then
+  printf '\n%-8s %16s %16s\n' program host-instr per-instruction
+  for source in "$root"/bench/*.asm; do
+    name=$(basename "$source" .asm)
+    host=$(host_instructions "$simulator" "$name.in")
+    count=$(sed -n 's/^; expect: instructions //p' "$source")
+    printf '%-8s %16s %16s\n' "$name" "$host" "$(awk -v h="$host" -v n="$count" 'BEGIN { printf "%.2f", h / n }')"
+  done
+else
+  echo "bench: valgrind not installed, no host instruction counts"
+fi
 
 # Assembler: 200,000 lines, 500 labels, a label reference on most lines.
 awk 'BEGIN {

@@ -216,9 +216,21 @@ std::uint64_t bytes_hash(std::string_view bytes) {
     return h;
 }
 
-std::uint64_t run_seed(std::uint64_t seed, std::uint64_t key, const std::string& name,
-                       long long repeat) {
-    return mix(seed ^ mix(key ^ mix(bytes_hash(name) ^ mix(static_cast<std::uint64_t>(repeat)))));
+// What a case draws from: where its random lines store, how many bytes from
+// which range, and its repeat count; not its name, so that a renamed case draws the same bytes.
+std::uint64_t case_key(const TestCase& test) {
+    std::uint64_t h = mix(static_cast<std::uint64_t>(test.repeat));
+    for (const MemoryBytes& preset : test.presets) {
+        if (!preset.random) continue;
+        h = mix(h ^ bytes_hash(preset.where.text));
+        h = mix(h ^ (preset.values.size() << 16 | preset.random->low << 8 | preset.random->high));
+    }
+    return h;
+}
+
+std::uint64_t run_seed(std::uint64_t seed, std::uint64_t key, std::uint64_t case_key,
+                       long long run) {
+    return mix(seed ^ mix(key ^ mix(case_key ^ mix(static_cast<std::uint64_t>(run)))));
 }
 
 // The case's presets with random bytes drawn, and their lines for reports.
@@ -376,7 +388,15 @@ std::string assembly_failure(const AssemblyResult& program) {
     return "";
 }
 
-std::uint64_t source_key(std::string_view source) { return mix(bytes_hash(source)); }
+std::uint64_t submission_key(std::string_view identity) { return mix(bytes_hash(identity)); }
+
+std::uint64_t seed_from_text(std::string_view text) {
+    std::size_t end = text.find_last_not_of(" \t\r\n");
+    text = end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+    // Never the default seed, whatever the text.
+    std::uint64_t seed = mix(bytes_hash(text) ^ 0x5EEDF11EULL);
+    return seed == DEFAULT_SEED ? seed + 1 : seed;
+}
 
 namespace {
 
@@ -415,9 +435,10 @@ CaseResult check_case(const AssemblyResult& program, const TestCase& test, const
         return result;
     }
     std::optional<CaseResult> first_failed;
+    const std::uint64_t drawn_from = case_key(test);
     for (long long k = 0; k < test.repeat; ++k) {
         std::vector<MemoryBytes> presets =
-            draw_presets(test, run_seed(limits.seed, key, test.name, k));
+            draw_presets(test, run_seed(limits.seed, key, drawn_from, k));
         result.presets.clear();
         if (test.repeat > 1) {
             result.presets.push_back("repeat " + std::to_string(k + 1) + " of " +

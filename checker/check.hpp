@@ -14,20 +14,29 @@
 #include "machine/run_end.hpp"
 #include "machine/stops.hpp"
 
+// The default seed: anyone may draw the bytes it gives.
+constexpr std::uint64_t DEFAULT_SEED = 1;
+
 // What bounds a run besides the case's instruction limit.
 struct RunLimits {
     double seconds = 10;  // processor time of the thread that runs it
-    // Random bytes of a case's runs come from this, the case's name, the
-    // run's number and the submission's source (source_key).
-    std::uint64_t seed = 1;
+    // Random bytes of a case's runs come from this (the teacher's), the
+    // case's random lines and repeat count, the run's number and the
+    // submission's identity (submission_key).
+    std::uint64_t seed = DEFAULT_SEED;
     // The counts a run starts from, as if it went on from an earlier one:
     // 0, but a test starts near 2^32 to see every count past it.
     std::uint64_t instructions_before = 0, clocks_before = 0;
 };
 
-// A number that stands for a source's bytes in the draw of random bytes, so
-// that another source meets other bytes and the same source the same ones.
-std::uint64_t source_key(std::string_view source);
+// A number that stands for a submission in the draw of random bytes: its
+// identity (a folder's name, a site's user ids), never its source text, so
+// that a changed comment meets the same bytes and a classmate other ones.
+std::uint64_t submission_key(std::string_view identity);
+
+// A seed from a file's text (a teacher's private phrase), trailing line
+// ends and blanks left out.
+std::uint64_t seed_from_text(std::string_view text);
 
 // A run keeps at most this many port 0 values for its report; the
 // comparison with "out" sees every value.
@@ -69,7 +78,7 @@ std::string assembly_failure(const AssemblyResult& program);
 
 // A case that compares with a reference runs it first, on the same
 // presets; reference is null when there is none. key is the submission's
-// source_key.
+// submission_key.
 CaseResult check_case(const AssemblyResult& program, const TestCase& test,
                       const RunLimits& limits = {}, const AssemblyResult* reference = nullptr,
                       std::uint64_t key = 0);

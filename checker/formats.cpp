@@ -2,6 +2,7 @@
 // submission (two sites' forms), a JUnit XML document, a TAP stream and a
 // CSV gradebook. They carry the text report's facts; a case without points
 // counts one point in the documents that give scores.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -10,28 +11,11 @@
 
 namespace {
 
-// Hundredths of a point.
-long long points_of(const TestCase& test) { return test.points.value_or(100); }
-long long earned_of(const CheckedCase& c) { return points_earned(c, points_of(*c.test)); }
-
-struct Score {
-    long long earned = 0, possible = 0, passed = 0, failed = 0;
-
-    // Of every case, or of the visible ones only.
-    explicit Score(const CheckedFile& f, bool visible_only = false) {
-        for (const CheckedCase& c : f.cases) {
-            if (visible_only && c.test->visibility != Visibility::VISIBLE) continue;
-            bool ok = c.result.passed();
-            (ok ? passed : failed) += 1;
-            possible += points_of(*c.test);
-            earned += earned_of(c);
-        }
-    }
-    std::string text() const {
-        return std::to_string(passed) + " passed, " + std::to_string(failed) + " failed, points " +
-               points_text(earned) + "/" + points_text(possible);
-    }
-};
+// "N passed, M failed, points P/T"
+std::string score_text(const Score& score) {
+    return std::to_string(score.passed) + " passed, " + std::to_string(score.failed) + " failed, " +
+           score.points_text();
+}
 
 // A case's details, one per line: every difference, the presets, the run's
 // facts and, where given, the debugger's command line that replays it.
@@ -45,18 +29,37 @@ std::string details_text(const CheckedCase& c, const std::string& command = "") 
     return command.empty() ? text : text + "try: " + command + "\n";
 }
 
+// When a student may see a total that holds the points of every case.
+Visibility total_visibility(const CheckedFile& f) {
+    Visibility total = Visibility::VISIBLE;
+    for (const CheckedCase& c : f.cases) {
+        Visibility v = c.test->visibility;
+        if (v == Visibility::HIDDEN || v == Visibility::AFTER_PUBLISHED)
+            return Visibility::AFTER_PUBLISHED;
+        if (v == Visibility::AFTER_DUE_DATE) total = v;
+    }
+    return total;
+}
+
 std::string gradescope(const CheckedFile& f) {
-    Score score(f);
+    Score score = score_of(f);
     JsonWriter json;
     json.begin_object();
     json.key("score");
     json.raw(points_text(score.earned));
     json.key("max_score");
     json.raw(points_text(score.possible));
+    // The total holds every case's points, so the site shows it no earlier
+    // than the last case; each test names its own visibility below.
+    Visibility total = total_visibility(f);
+    if (total != Visibility::VISIBLE) {
+        json.key("visibility");
+        json.value(visibility_name(total));
+    }
     // The summary is shown to a student at once, so it counts only the cases
     // a student may see now; the others would be told by their number.
     json.key("output");
-    json.value(f.file + ": " + Score(f, true).text());
+    json.value(f.file + ": " + score_text(score_of(f, true)));
     json.key("tests");
     json.begin_array();
     for (const CheckedCase& c : f.cases) {
@@ -67,9 +70,9 @@ std::string gradescope(const CheckedFile& f) {
         json.key("name");
         json.value(c.test->name);
         json.key("score");
-        json.raw(points_text(earned_of(c)));
+        json.raw(points_text(points_earned(c)));
         json.key("max_score");
-        json.raw(points_text(points_of(*c.test)));
+        json.raw(points_text(points_possible(*c.test)));
         json.key("status");
         json.value(ok ? "passed" : "failed");
         json.key("output");
@@ -84,7 +87,7 @@ std::string gradescope(const CheckedFile& f) {
 }
 
 std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
-    Score score(f);
+    Score score = score_of(f);
     JsonWriter json;
     json.begin_object();
     json.key("gradable");
@@ -98,7 +101,7 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
     std::snprintf(fraction, sizeof fraction, "%.10g", value);
     json.raw(fraction);
     json.key("message");
-    json.value(f.read_failure.empty() ? f.file + ": " + score.text() : f.read_failure);
+    json.value(f.read_failure.empty() ? f.file + ": " + score_text(score) : f.read_failure);
     json.key("output");
     json.value(text_report({f}, options.show_hidden));
     json.key("tests");
@@ -110,9 +113,9 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
         json.key("name");
         json.value(c.test->name);
         json.key("points");
-        json.raw(points_text(earned_of(c)));
+        json.raw(points_text(points_earned(c)));
         json.key("max_points");
-        json.raw(points_text(points_of(*c.test)));
+        json.raw(points_text(points_possible(*c.test)));
         json.key("message");
         json.value(ok                         ? "passed"
                    : !c.test->message.empty() ? c.test->message
@@ -208,10 +211,16 @@ std::string junit(const std::vector<CheckedFile>& files, const ReportOptions& op
                      ">\n    </testcase>\n";
         }
         long long count = static_cast<long long>(f.cases.size());
+        // The submission's points, as every report counts them.
+        Score score = score_of(f);
         body += "  <testsuite name=\"" + xml_text(f.file) + "\" tests=\"" + std::to_string(count) +
                 "\" failures=\"" + std::to_string(error ? 0 : failed) + "\" errors=\"" +
                 std::to_string(error ? failed : 0) + "\" time=\"" + seconds_text(seconds) +
-                "\">\n" + cases + "  </testsuite>\n";
+                "\">\n    <properties>\n      <property name=\"points\" value=\"" +
+                points_text(score.earned) +
+                "\"/>\n      <property name=\"points_possible\" value=\"" +
+                points_text(score.possible) + "\"/>\n    </properties>\n" + cases +
+                "  </testsuite>\n";
         tests += count;
         (error ? errors : failures) += failed;
         total_seconds += seconds;
@@ -294,6 +303,9 @@ std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& opti
             }
             out += "  run: " + yaml_string(run_facts_text(c.result.run)) + "\n  ...\n";
         }
+        // The submission's points as a comment, which every TAP reader passes over.
+        if (!f.cases.empty())
+            out += "# " + tap_description(f.file) + ": " + score_of(f).points_text() + "\n";
     }
     return out;
 }
@@ -336,14 +348,14 @@ std::string csv(const std::vector<CheckedFile>& files, bool case_columns) {
     }
     out += "\r\n";
     for (const CheckedFile& f : files) {
-        Score score(f);
+        Score score = score_of(f);
         out += csv_field(f.file) + "," + points_text(score.earned) + "," +
                points_text(score.possible) + "," + std::to_string(score.passed) + "," +
                std::to_string(score.failed);
         if (case_columns) {
             for (const CheckedCase& c : f.cases) {
                 out += ',';
-                out += points_text(earned_of(c));
+                out += points_text(points_earned(c));
             }
         }
         out += "\r\n";
@@ -366,6 +378,29 @@ constexpr std::array<FormatName, 7> FORMAT_NAMES = {{
 }};
 
 }  // namespace
+
+std::vector<std::string> format_warnings(const std::vector<TestCase>& cases, Format format,
+                                         bool default_seed) {
+    std::vector<std::string> warnings;
+    bool platform = one_submission_format(format);
+    bool hidden_or_random = false;
+    for (const TestCase& test : cases) {
+        bool random = std::any_of(test.presets.begin(), test.presets.end(),
+                                  [](const MemoryBytes& m) { return m.random.has_value(); });
+        hidden_or_random = hidden_or_random || random || test.visibility != Visibility::VISIBLE;
+        if (format == Format::GRADESCOPE && test.visibility == Visibility::HIDDEN &&
+            points_possible(test) > 0)
+            warnings.push_back("the points of hidden case '" + terminal_safe(test.name) +
+                               "' are in the total score, which students see once grades are "
+                               "published; give it 'points 0' or 'visibility after_published' "
+                               "to say so");
+    }
+    if (platform && hidden_or_random && default_seed)
+        warnings.emplace_back(
+            "hidden or random cases with the default seed: anyone can draw the same bytes; "
+            "give a private --seed or --seed-file");
+    return warnings;
+}
 
 std::optional<Format> format_named(std::string_view name) {
     for (const FormatName& f : FORMAT_NAMES) {

@@ -55,8 +55,9 @@ constexpr const char* HELP =
     "                      and 'instructions <= reference * K'\n"
     "  -j N                run on N threads, at most one per processor (default:\n"
     "                      one per processor); the report is the same for any N\n"
-    "  --seed S            draw the random bytes of 'set L = random' from S and\n"
-    "                      the source\n"
+    "  --seed S            draw the random bytes of 'set L = random' from S, the\n"
+    "                      case's random lines and the submission's name\n"
+    "  --seed-file FILE    the same with a seed made of FILE's text: keep it private\n"
     "  --timeout SECONDS   fail a run that has used SECONDS of processor time\n"
     "                      (default 10)\n"
     "  -h, --help          show this text and exit\n"
@@ -76,6 +77,7 @@ enum : int {
     OPTION_TIMEOUT,
     OPTION_REFERENCE,
     OPTION_SEED,
+    OPTION_SEED_FILE,
     OPTION_CASE_COLUMNS,
     OPTION_SIMILAR,
     OPTION_BASE,
@@ -91,6 +93,7 @@ const option LONG_OPTIONS[] = {
     {"timeout", required_argument, nullptr, OPTION_TIMEOUT},
     {"reference", required_argument, nullptr, OPTION_REFERENCE},
     {"seed", required_argument, nullptr, OPTION_SEED},
+    {"seed-file", required_argument, nullptr, OPTION_SEED_FILE},
     {"case-columns", no_argument, nullptr, OPTION_CASE_COLUMNS},
     {"similar", no_argument, nullptr, OPTION_SIMILAR},
     {"base", required_argument, nullptr, OPTION_BASE},
@@ -209,6 +212,7 @@ int main(int argc, char** argv) {
     bool similar = false;
     std::vector<std::string> base_files;
     int threshold = 50;
+    bool seeded = false;
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":hj:", LONG_OPTIONS, nullptr);
@@ -253,7 +257,20 @@ int main(int argc, char** argv) {
             case OPTION_SEED: {
                 std::optional<long long> seed = whole_number(optarg, 18, true);
                 if (!seed) return usage(std::string("not a seed: '") + optarg + "'");
+                if (seeded) return usage("give one of --seed and --seed-file");
                 limits.seed = static_cast<std::uint64_t>(*seed);
+                seeded = true;
+                break;
+            }
+            case OPTION_SEED_FILE: {
+                if (seeded) return usage("give one of --seed and --seed-file");
+                std::string problem;
+                std::optional<std::string> text = read_input(optarg, problem);
+                if (!text) return refuse_cases(problem);
+                if (text->find_first_not_of(" \t\r\n") == std::string::npos)
+                    return refuse_cases(std::string(optarg) + ": the seed file is empty");
+                limits.seed = seed_from_text(*text);
+                seeded = true;
                 break;
             }
             case 'h': return print_help(HELP);
@@ -294,6 +311,10 @@ int main(int argc, char** argv) {
         if (!error.empty()) return refuse_cases(std::string(cases_file) + ": " + error);
     }
 
+    for (const std::string& warning :
+         format_warnings(shared_cases, options.format, limits.seed == DEFAULT_SEED))
+        std::fprintf(stderr, "checker: warning: %s\n", warning.c_str());
+
     // The reference must assemble, or no comparison means anything.
     std::optional<AssemblyResult> reference;
     if (reference_file != nullptr) {
@@ -327,7 +348,8 @@ int main(int argc, char** argv) {
                 // A source that cannot be read fails its cases; the others are graded.
                 f.read_failure = submission.failure;
             } else {
-                keys[i] = source_key(*submission.text);
+                keys[i] = submission_key(submission_identity(
+                    operands[i], names[i], options.format == Format::GRADESCOPE));
                 f.source = submission.path;
                 programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
                 drop_texts(*programs[i]);

@@ -7,27 +7,6 @@
 
 namespace {
 
-struct Tally {
-    long long passed = 0, failed = 0, points = 0, possible = 0;
-    bool any_points = false;
-
-    void add(const CheckedCase& c) {
-        bool passed_case = c.result.passed();
-        (passed_case ? passed : failed) += 1;
-        if (c.test->points) {
-            any_points = true;
-            possible += *c.test->points;
-            points += points_earned(c, *c.test->points);
-        }
-    }
-    void add(const CheckedFile& f) {
-        for (const CheckedCase& c : f.cases) add(c);
-    }
-    std::string points_text() const {
-        return "points " + ::points_text(points) + "/" + ::points_text(possible);
-    }
-};
-
 const char* outcome_name(RunEnd end) {
     switch (end) {
         case RunEnd::HALTED: return "halted";
@@ -40,13 +19,13 @@ const char* outcome_name(RunEnd end) {
     return "not run";
 }
 
-void write_tally(JsonWriter& json, const Tally& tally) {
+void write_tally(JsonWriter& json, const Score& tally) {
     json.key("passed");
     json.value(tally.passed);
     json.key("failed");
     json.value(tally.failed);
     json.key("points");
-    json.raw(points_text(tally.points));
+    json.raw(points_text(tally.earned));
     json.key("points_possible");
     json.raw(points_text(tally.possible));
 }
@@ -99,7 +78,7 @@ void write_run(JsonWriter& json, const RunFacts& run) {
 void write_case(JsonWriter& json, const CheckedFile& f, const CheckedCase& c, bool show_hidden) {
     bool passed = c.result.passed();
     bool details = shows_details(*c.test, show_hidden);
-    long long points = c.test->points.value_or(0);
+    long long points = points_possible(*c.test);
     json.begin_object();
     json.key("name");
     json.value(c.test->name);
@@ -107,7 +86,7 @@ void write_case(JsonWriter& json, const CheckedFile& f, const CheckedCase& c, bo
     json.value(passed);
     write_strings(json, "failures", details ? c.result.failures : std::vector<std::string>{});
     json.key("points");
-    json.raw(points_text(points_earned(c, points)));
+    json.raw(points_text(points_earned(c)));
     json.key("points_possible");
     json.raw(points_text(points));
     if (c.test->partial) {
@@ -183,12 +162,38 @@ bool shows_details(const TestCase& test, bool show_hidden) {
     return show_hidden || test.visibility == Visibility::VISIBLE;
 }
 
-long long points_earned(const CheckedCase& c, long long possible) {
+long long points_possible(const TestCase& test) { return test.points.value_or(100); }
+
+long long points_earned(const CheckedCase& c) {
+    long long possible = points_possible(*c.test);
     if (c.result.passed()) return possible;
     if (!c.test->partial || c.test->repeat <= 0) return 0;
     // Rounded half up to hundredths; at most 10^8 * 10^5, far inside 64 bits.
     long long k = c.test->repeat;
     return (2 * possible * c.result.runs_passed + k) / (2 * k);
+}
+
+void Score::add(const CheckedCase& c) {
+    (c.result.passed() ? passed : failed) += 1;
+    any_points = any_points || c.test->points.has_value();
+    possible += points_possible(*c.test);
+    earned += points_earned(c);
+}
+
+void Score::add(const CheckedFile& f) {
+    for (const CheckedCase& c : f.cases) add(c);
+}
+
+std::string Score::points_text() const {
+    return "points " + ::points_text(earned) + "/" + ::points_text(possible);
+}
+
+Score score_of(const CheckedFile& f, bool visible_only) {
+    Score score;
+    for (const CheckedCase& c : f.cases) {
+        if (!visible_only || c.test->visibility == Visibility::VISIBLE) score.add(c);
+    }
+    return score;
 }
 
 std::string runs_share(const CheckedCase& c) {
@@ -288,7 +293,7 @@ std::vector<CaseSummary> class_summary(const std::vector<CheckedFile>& files) {
 }
 
 std::string summary_line(const std::vector<CheckedFile>& files) {
-    Tally total;
+    Score total;
     for (const CheckedFile& f : files) total.add(f);
     std::string out =
         std::to_string(total.passed) + " passed, " + std::to_string(total.failed) + " failed";
@@ -299,7 +304,7 @@ std::string summary_line(const std::vector<CheckedFile>& files) {
 std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden) {
     std::string out;
     for (const CheckedFile& f : files) {
-        Tally tally;
+        Score tally;
         for (const CheckedCase& c : f.cases) {
             tally.add(c);
             const std::vector<std::string>& failures = c.result.failures;
@@ -339,12 +344,12 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
 
 std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden) {
     JsonWriter json;
-    Tally total;
+    Score total;
     json.begin_object();
     json.key("files");
     json.begin_array();
     for (const CheckedFile& f : files) {
-        Tally tally;
+        Score tally;
         tally.add(f);
         total.add(f);
         json.begin_object();

@@ -46,6 +46,12 @@ bool one_submission_format(Format format);
 
 std::string report(const std::vector<CheckedFile>& files, const ReportOptions& options);
 
+// What a teacher should know before a student sees the report of cases in
+// format: hidden points a total would reveal, bytes anyone can draw again
+// (default_seed: no seed of the teacher's own was given). One line each.
+std::vector<std::string> format_warnings(const std::vector<TestCase>& cases, Format format,
+                                         bool default_seed);
+
 // "PASS name" or "FAIL name (its set lines): first difference" per case; with several files
 // and points, "file: points P/T" after each file; with several files,
 // "case NAME: P of N passed" per case; then "N passed, M failed" and,
@@ -57,9 +63,24 @@ std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden 
 // Shared by the reports.
 // Whether a report shows the case's details.
 bool shows_details(const TestCase& test, bool show_hidden);
-// Hundredths of a point the case earns of possible: all when it passed,
-// with "partial" the share of runs passed rounded to hundredths, else none.
-long long points_earned(const CheckedCase& c, long long possible);
+// Hundredths of a point a case is worth: its "points", else one point. Every
+// report counts a case so.
+long long points_possible(const TestCase& test);
+// Hundredths of a point the case earns: all when it passed, with "partial"
+// the share of runs passed rounded to hundredths, else none.
+long long points_earned(const CheckedCase& c);
+// A submission's counts and points, computed once for every report.
+struct Score {
+    long long passed = 0, failed = 0, earned = 0, possible = 0;
+    bool any_points = false;  // a case names its points
+
+    void add(const CheckedCase& c);
+    void add(const CheckedFile& f);
+    // "points P/T"
+    std::string points_text() const;
+};
+// Of every case of f, or of the visible ones only.
+Score score_of(const CheckedFile& f, bool visible_only = false);
 // "7 of 10 runs passed" for a failed case with "partial", else "".
 std::string runs_share(const CheckedCase& c);
 // The failure a one-line report shows: the first difference, after the

@@ -148,3 +148,62 @@ std::vector<std::string> submission_names(const std::vector<std::string>& operan
     }
     return names;
 }
+
+std::string metadata_user_ids(std::string_view json) {
+    // Just enough of JSON for the one array: each "id" within the brackets
+    // after "users", a number or a string as written.
+    std::size_t at = json.find("\"users\"");
+    if (at == std::string_view::npos) return "";
+    at = json.find('[', at);
+    if (at == std::string_view::npos) return "";
+    std::string ids;
+    int depth = 0;
+    bool in_string = false;
+    for (std::size_t k = at; k < json.size(); ++k) {
+        char c = json[k];
+        if (in_string) {
+            if (c == '\\') ++k;
+            else if (c == '"') in_string = false;
+            continue;
+        }
+        if (c == '[' || c == '{') ++depth;
+        if (c == ']' || c == '}') --depth;
+        if (depth == 0) break;
+        if (c != '"') continue;
+        if (depth == 2 && json.substr(k, 5) == "\"id\":" ) {
+            std::size_t v = k + 5;
+            while (v < json.size() && (json[v] == ' ' || json[v] == '\t')) ++v;
+            std::size_t end = v;
+            if (end < json.size() && json[end] == '"') {
+                end = json.find('"', end + 1);
+                if (end == std::string_view::npos) return "";
+                ++end;
+            } else {
+                while (end < json.size() && json[end] != ',' && json[end] != '}' &&
+                       json[end] != ' ' && json[end] != '\n')
+                    ++end;
+            }
+            if (!ids.empty()) ids += ',';
+            ids.append(json.substr(v, end - v));
+            k = end - 1;
+            continue;
+        }
+        in_string = true;
+    }
+    return ids;
+}
+
+std::string submission_identity(const std::string& operand, const std::string& name, bool site) {
+    if (site) {
+        std::error_code error;
+        fs::path folder = fs::path(operand).lexically_normal();
+        if (folder.filename().empty()) folder = folder.parent_path();
+        fs::path metadata = folder.parent_path() / "submission_metadata.json";
+        if (fs::is_directory(operand, error) && fs::is_regular_file(metadata, error)) {
+            BoundedRead read = read_bounded(metadata.string(), 1u << 20);
+            std::string ids = read.text ? metadata_user_ids(*read.text) : "";
+            if (!ids.empty()) return "users " + ids;
+        }
+    }
+    return name;
+}

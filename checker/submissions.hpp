@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // No source, cases file or reference is read past this: far above any real
@@ -46,3 +47,11 @@ Submission find_submission(const std::string& operand, const std::string& name,
                            const char* source_name);
 // Reads the source of a submission found, within INPUT_LIMIT.
 void read_source(Submission& s);
+
+// Who a submission is, for the draw of its random bytes: the ids of the
+// "users" in a grading site's submission_metadata.json beside the folder,
+// when site is set and that file holds any, else the submission's name.
+std::string submission_identity(const std::string& operand, const std::string& name, bool site);
+// The ids of the "users" array of a submission_metadata.json, in order,
+// joined by ','; "" when it has none.
+std::string metadata_user_ids(std::string_view json);

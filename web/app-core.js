@@ -60,12 +60,17 @@ const ui = {
   findingLines: new Map(),  // line -> texts of the findings marked on it
   heat: null,           // per line from 0: [instructions, clocks] of the run so far (-1: no instruction)
   heatPending: false,   // a task counting the heat is posted
+  heatCounting: false,  // the counts are being brought to the machine's place (the column says so)
   text: undefined,      // the source as last seen, for following an edit
   lineMove: null,       // after edits: the assembler's line -> the line it is on now (0: gone)
   faultLine: 0,         // the line of a stop other than the user's
   name: 'program.asm',  // the student's program's name
-  conflict: null,       // another tab's stored program, while the student chooses
-  lastKept: '',         // the student's program as this tab last stored it
+  current: '',          // the id of the student's program shown (see app-keep.js)
+  conflict: null,       // the id of the program another tab changed, while the student chooses
+  lastKept: '',         // the program shown as this tab last stored it
+  writePending: false,  // an edit waits to be stored
+  writeTimer: 0,
+  storageFailed: false, // the last write failed (the notice says so)
   original: null,       // the widget's program as its page gave it
   widgetAddress: '',    // the widget's fragment as it was opened
   limit: 0,             // instructions a run started by a message may take (0: no limit)

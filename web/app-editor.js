@@ -53,6 +53,7 @@ function assemble() {
   M._free(text);
   ui.edited = false;
   ui.heat = null;
+  ui.heatCounting = false;
   ui.lineMove = null;   // marks are the assembler's again, for this text
   ui.text = source;
   ui.faultLine = 0;
@@ -127,7 +128,7 @@ function toggleBreakLine(line) {
   api.setBreakpoint(ui.lineToAddress.get(line), on ? 1 : 0);
   renderGutter();
   renderSymbols();
-  if (!ui.example) keep();
+  if (!ui.example) keep(true);
 }
 
 // --- The editor: colours, line numbers, breakpoints and markers ------------
@@ -138,9 +139,14 @@ const getSource = () => $('source').value;
 function setSource(text) {
   $('source').value = text;
   sourceEdited();
+  writeNow();
 }
 
+// A keystroke redraws only what it changed: the colours of its lines, the
+// gutter and heat when lines moved, and the status once when the source
+// first differs from the one assembled; the machine views stay as they are.
 function sourceEdited() {
+  const wasEdited = ui.edited;
   ui.edited = true;
   const moved = followEdit(ui.text, getSource());
   ui.text = getSource();
@@ -153,8 +159,11 @@ function sourceEdited() {
   // Drawn without reading the layout (the textarea's own scroll event keeps
   // the copies in line): a read here made the browser lay out the page.
   renderColours();
-  if (moved) renderGutter(false);   // a change within lines leaves the gutter and heat as they are
-  render();
+  if (moved) {
+    renderGutter(false);   // a change within lines leaves the gutter and heat as they are
+    renderBackdrop(ui.shownLine ? lineOf(machine().PC) : 0);   // the current line, moved
+  }
+  if (!wasEdited && ui.assembled) renderStatus(machine(), document.body.dataset.state);
 }
 
 // After an edit the marks of the last assembly follow their lines: lines
@@ -309,11 +318,17 @@ function scheduleHeat() {
     ui.heatPending = false;
     if (!ui.assembled || (ui.run && Number($('speed').value) === 0)) return;
     if (!api.countHeat(HEAT_SLICE)) {
+      // A count that takes more than one task says it is counting.
+      if (!ui.heatCounting) {
+        ui.heatCounting = true;
+        renderHeat();
+      }
       scheduleHeat();
       return;
     }
     const base = api.heat() >> 3;
     ui.heat = movedHeat(M.HEAPF64.slice(base, base + 2 * (api.lineCount() + 1)));
+    ui.heatCounting = false;
     renderHeat();
   }, 0);
 }
@@ -341,6 +356,10 @@ function renderHeat() {
   for (let row = 1, next = 1; row <= count; ++row) {
     const lines = linesOf.get(row) || [next];
     next = lines[lines.length - 1] + 1;
+    if (ui.heatCounting && lines.some((line) => ui.lineToAddress.has(line))) {
+      rows.push(`<div class="counting" title="line ${lines[0]}: counting">...</div>`);
+      continue;
+    }
     const code = lines.filter((line) => at(line, 0) >= 0);
     if (!code.length) {
       rows.push('<div></div>');

@@ -12,7 +12,12 @@ function readyToRun(takeEdits) {
 }
 
 function startRun(breakpoints, limit = 0) {
-  if (ui.run || !readyToRun(true)) return;
+  if (ui.run) return;
+  if (!readyToRun(true)) {
+    ui.limitHit = false;
+    runEnded();   // a source that does not assemble ends the run at once
+    return;
+  }
   ui.paused = null;
   // A run a course page asks for (with a limit) has no one at the keys.
   api.setKeyWaits(limit ? 0 : 1);
@@ -99,7 +104,8 @@ function runFrame(now) {
     do state = slice(Math.min(1 << 26, Math.max(1000, Math.floor(ui.rate * left()))));
     while (state === READY && !ui.limitHit && left() > 1);
   }
-  if (ui.limitHit) api.abort();
+  // A run stopped at its limit is not a stop of the machine: the machine
+  // stays ready, and the status says the limit (as playground:ended does).
   if (state === KEY_WAIT && !ui.limitHit) {
     waitForKey(run);
     return;
@@ -132,13 +138,22 @@ function stopRun() {
   runEnded();
 }
 
-// A page in a frame tells its parent how each run ended (see app.js).
+// A page in a frame tells its parent how each run ended (see app.js): a
+// source that does not assemble ends with its error and line and no counts;
+// every other field is this run's.
 function runEnded() {
   if (window.parent === window) return;
-  const state = STATE_NAMES[machine().state];
-  const outcome = ui.limitHit ? 'limit' : state === 'halted' ? 'halted' : 'stopped';
-  const out = api.outValues().split(',').filter((v) => v !== '').map(Number);
-  window.parent.postMessage({ type: 'playground:ended', outcome, out, instructions: machine().instructions }, '*');
+  let message;
+  if (!ui.assembled) {
+    message = { type: 'playground:ended', outcome: 'error', error: ui.errorMessage, line: ui.errorLine };
+  } else {
+    const m = machine();
+    const state = STATE_NAMES[m.state];
+    const outcome = ui.limitHit ? 'limit' : state === 'halted' ? 'halted' : 'stopped';
+    const out = api.outValues().split(',').filter((v) => v !== '').map(Number);
+    message = { type: 'playground:ended', outcome, out, instructions: m.instructions };
+  }
+  window.parent.postMessage(message, '*');
 }
 
 function act(operation, takeEdits = false) {

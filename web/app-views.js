@@ -7,7 +7,8 @@
 function render() {
   ui.drawn = ui.countsDrawn = performance.now();
   const m = machine();
-  const state = ui.run ? 'running' : !ui.assembled && ui.errorLine ? 'error' : STATE_NAMES[m.state];
+  const state = ui.run ? 'running' : !ui.assembled && ui.errorLine ? 'error'
+    : ui.limitHit && m.state === READY ? 'limit' : STATE_NAMES[m.state];
   document.body.dataset.state = state;
   const key = $('key');
   if (key) key.hidden = key.disabled = state !== 'waiting';
@@ -146,8 +147,8 @@ function renderStatus(m, state) {
       // The status region is announced: a run says so once, its counts show elsewhere.
       running: 'Running', ready: `Ready at ${where}; ${counts}`,
       halted: `Halted: ${counts}`,
-      stopped: ui.limitHit ? `Stopped at the limit of ${ui.limit.toLocaleString('en')} instructions at ${where}`
-        : api.userStop() ? `Stopped by you at ${where}` : `Stopped: ${api.stopReason()} at ${where}`,
+      limit: `Stopped at the limit of ${ui.limit.toLocaleString('en')} instructions at ${where}`,
+      stopped: api.userStop() ? `Stopped by you at ${where}` : `Stopped: ${api.stopReason()} at ${where}`,
       break: `Breakpoint at ${where}; ${counts}`,
       finding: `Finding: ${ui.findings.length ? ui.findings[ui.findings.length - 1].text : ''}; now at ${where}`,
       waiting: `Paused at ${where}, waiting for a key: type one in the Output pane, or press Key`,
@@ -156,7 +157,7 @@ function renderStatus(m, state) {
     if (ui.edited) text += ' (edited: Run, Step or Continue assembles it)';
   }
   const status = show('status', text);
-  if (status) status.classList.toggle('failed', state === 'error' || (state === 'stopped' && !api.userStop() && !ui.limitHit));
+  if (status) status.classList.toggle('failed', state === 'error' || (state === 'stopped' && !api.userStop()));
 }
 
 // After a failed assembly the machine views show nothing rather than the
@@ -208,14 +209,15 @@ function renderCalls() {
   const list = $('calls');
   if (!list) return;
   const frames = ui.assembled ? api.frames().split('\n').filter(Boolean) : [];
-  const items = frames.map((text, i) => {
+  const items = frames.map((text) => {
     const [position, routine, call] = text.split(' ').map((part) => (part === '-' ? null : parseInt(part, 16)));
     const names = routine === null ? null : ui.labelAt.get(routine);
     let name = names ? names[0] : routine === null ? '(program)' : hex(routine, 4);
     if (names && position !== routine && position > routine) name += `+${position - routine}`;
     const line = lineOf(position);
     const whence = call === null ? '' : `, called from line ${lineOf(call) || '-'}`;
-    return `<li tabindex="0" data-line="${line}">#${i} ${esc(name)} (${hex(position, 4)})` +
+    // The list numbers the frames itself.
+    return `<li tabindex="0" data-line="${line}">${esc(name)} (${hex(position, 4)})` +
            `${line ? `, line ${line}` : ''}${whence}</li>`;
   });
   const html = items.join('');

@@ -47,18 +47,25 @@ async function startingProgram() {
   }
   let showing = null;
   try { showing = localStorage.getItem(SHOWING_KEY); } catch (error) { showing = null; }
-  let mine = readStored(MINE_KEY);
-  if (!mine && showing === null) {
-    // Kept by an earlier version of the page: the source and the example it came from.
+  const adopted = adoptOldPrograms();
+  if (adopted) showing = `#${adopted}`;
+  if (!storedPrograms().length && showing === null) {
+    // Kept by an early version of the page: the source and the example it came from.
     const old = readStored(STORE_KEY);
     const from = old && EXAMPLES.find((e) => e.name === old.example && e.source === old.source);
     if (from) showing = from.name;
-    else if (old) mine = { source: old.source, breakLines: [], name: DEFAULT_NAME };
+    else if (old) {
+      ui.current = newProgramId();
+      return { source: old.source, example: null, breakLines: [], keep: true };
+    }
   }
   const example = EXAMPLES.find((e) => e.name === showing);
   if (example) return { source: example.source, example, breakLines: [] };
+  const mine = showing && showing.startsWith('#') ? readStored(PROGRAM_PREFIX + showing.slice(1)) : null;
   if (mine) {
+    ui.current = showing.slice(1);
     ui.name = mine.name || DEFAULT_NAME;
+    ui.lastKept = JSON.stringify(mine);
     return { source: mine.source, example: null, breakLines: mine.breakLines || [] };
   }
   return { source: hello.source, example: hello, breakLines: [] };
@@ -145,8 +152,23 @@ async function setUp() {
   });
   on('keep-mine', () => settleConflict(false));
   on('take-other', () => settleConflict(true));
-  on('reset-source', resetWidget);
+  on('reset-source', askResetWidget);
+  on('reset-yes', () => resetWidget(true));
+  on('reset-no', () => resetWidget(false));
+  const programList = $('program-list');
+  if (programList) {
+    programList.addEventListener('click', (event) => {
+      const button = event.target.closest('button');
+      if (button?.dataset.open) chooseProgram(`#${button.dataset.open}`);
+      if (button?.dataset.delete) deleteProgram(button.dataset.delete);
+    });
+  }
   if (!EMBED) window.addEventListener('storage', onStorage);
+  // What waits to be stored is written when the page is left or hidden.
+  window.addEventListener('pagehide', writeNow);
+  document.addEventListener('visibilitychange', () => {
+    if (document.visibilityState === 'hidden') writeNow();
+  });
   window.addEventListener('hashchange', onHashChange);
   document.addEventListener('keydown', onKey);
   const source = $('source');
@@ -214,9 +236,11 @@ async function setUp() {
     });
     $('memory-format').addEventListener('change', () => renderMemory(machine()));
   }
+  if (!EMBED) ui.current = newProgramId();
   const start = await startingProgram();
   loadSource(start.source, start.example, start.breakLines);
-  if (!EMBED && !start.example) keep();
+  if (start.keep) keep(true);
+  if (!EMBED) checkStorage();
   setUpMessages();
 }
 
@@ -236,13 +260,18 @@ function setUpMessages() {
         event.origin === 'null' ? '*' : event.origin);
     } else if (data.type === 'playground:setSource' && typeof data.source === 'string') {
       setSource(data.source);
+      writeNow();
     } else if (data.type === 'playground:run') {
-      stopRun();
+      // A run going on ends without a message of its own: the one message
+      // answers this run.
+      if (ui.run || waitingForKey()) {
+        ui.paused = null;
+        stopAnimation();
+        api.abort();
+      }
       const limit = Number.isInteger(data.limit) && data.limit > 0 ? data.limit : MESSAGE_RUN_LIMIT;
-      readyToRun(true);
-      if (ui.assembled) api.reset();
+      if (readyToRun(true)) api.reset();
       startRun(IGNORE_BREAKPOINTS, limit);
-      if (!ui.assembled) runEnded();
     }
   });
   window.parent.postMessage({ type: 'playground:ready' }, '*');

@@ -235,10 +235,7 @@ constexpr Command COMMANDS[] = {
      "source lines or instructions around PC or LOC", "list :20"},
     {"profile", nullptr, "[FILE]", 2, false,
      [](const Call& c) {
-         // The profile counts the run again from the program as loaded.
-         if (!c.s.run.history().rewritten_steps().empty()) {
-             say("no profile of a run changed by set (run starts it again)");
-         } else if (!count_profile(c.s)) {
+         if (!count_profile(c.s)) {
              say("interrupted");
              print_position(c.s);
          } else if (c.words.size() == 2) {
@@ -252,7 +249,9 @@ constexpr Command COMMANDS[] = {
      "per line count and clocks, costliest, subroutines; FILE: callgrind", "profile run.callgrind"},
     {"run", nullptr, "", 1, false,
      [](const Call& c) {
+         bool changed = !c.s.run.history().rewritten_steps().empty();
          restart(c.s);
+         if (changed) say("the changes made by set are dropped");
          say("started again from reset");
          print_position(c.s);
          return true;

@@ -16,7 +16,7 @@ constexpr int COSTLIEST_SHOWN = 10;
 // The profile of the run up to the machine's step, kept with the session:
 // asked again later in the run it counts on from where it was.
 const Profile& counted(Session& s) {
-    if (!s.profile) s.profile = std::make_unique<Profile>(s.run.start());
+    if (!s.profile) s.profile = std::make_unique<Profile>(s.run.start(), &s.run.history());
     s.profile->count_to(s.run.step());
     return *s.profile;
 }
@@ -27,7 +27,7 @@ bool count_profile(Session& s) {
     constexpr std::uint64_t PIECE = std::uint64_t{1} << 22;
     std::uint64_t target = s.run.step();
     if (!s.profile || target < s.profile->step())
-        s.profile = std::make_unique<Profile>(s.run.start());
+        s.profile = std::make_unique<Profile>(s.run.start(), &s.run.history());
     interrupt_requested = 0;
     while (s.profile->step() < target) {
         std::uint64_t from = s.profile->step();

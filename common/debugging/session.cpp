@@ -80,6 +80,7 @@ void start_session(Session& s) {
 
 void restart(Session& s) {
     s.run.restart();
+    s.profile.reset();
     s.state_changed = true;
 }
 

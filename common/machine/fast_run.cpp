@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "machine/fast_run_decoded.hpp"
+
 #include "machine/findings.hpp"
 #include "machine/step.hpp"
 
@@ -197,9 +199,11 @@ pc_overload:
 
 }  // namespace
 
-void run_fast(Machine& machine, std::uint64_t until) {
+void run_fast_literal(Machine& machine, std::uint64_t until) {
     fast_loop<false, false>(machine, until, nullptr, nullptr, nullptr);
 }
+
+void run_fast(Machine& machine, std::uint64_t until) { run_fast_decoded(machine, until); }
 
 void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops) {
     fast_loop<true, false>(machine, until, &stops, nullptr, nullptr);

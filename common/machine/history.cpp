@@ -117,15 +117,11 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
     if (ending_ && step_ == recorded_) return *ending_;
     std::uint64_t left = count;
     while (left > 0) {
-        // Pieces end at every grain, where new ground gets its snapshot.
+        // Pieces end at every grain, where new ground gets its snapshot, and
+        // at the next change by hand, which replaces the state reached there.
         std::uint64_t to_grain = grain_ - step_ % grain_;
-        // A state changed by hand replaces the one the steps before reach.
-        if (!rewritten_.empty() && step_ < recorded_) {
-            auto next = std::lower_bound(rewritten_.begin(), rewritten_.end(), step_);
-            if (next != rewritten_.end() && *next == step_) m = *snapshot_before(step_).machine;
-            if (next != rewritten_.end() && *next == step_) ++next;
-            if (next != rewritten_.end()) to_grain = std::min(to_grain, *next - step_);
-        }
+        std::optional<std::uint64_t> change = next_change_after(step_);
+        if (change) to_grain = std::min(to_grain, *change - step_);
         std::size_t shown = io.port0.size();
         Advance a = advance(m, io, std::min(left, to_grain), stops, monitor,
                             summarised ? marks_.get() : nullptr, key_waits);
@@ -137,6 +133,12 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
         left -= a.steps;
         outputs_ += io.port0.size() - shown;
         recorded_ = std::max(recorded_, step_);
+        if (change && step_ == *change) {
+            // The run went on from the changed state, even after a halt;
+            // the caller's watched values are of the state replaced.
+            m = *changed_at(step_);
+            return {a.end == RunEnd::BREAKPOINT ? RunEnd::BREAKPOINT : RunEnd::LIMIT, std::nullopt};
+        }
         if (a.end == RunEnd::HALTED || a.end == RunEnd::STOPPED) {
             ending_ = RunOutcome{a.end, a.stop};
             return *ending_;
@@ -145,6 +147,39 @@ RunOutcome History::run(Machine& m, HeadlessIo& io, std::uint64_t count, const F
         if (a.end == RunEnd::BREAKPOINT || a.end == RunEnd::KEY_WAIT) return {a.end, std::nullopt};
     }
     return {RunEnd::LIMIT, std::nullopt};
+}
+
+const Machine* History::changed_at(std::uint64_t t) const {
+    if (!std::binary_search(rewritten_.begin(), rewritten_.end(), t)) return nullptr;
+    return snapshot_before(t).machine.get();  // changed states are never thinned
+}
+
+std::optional<std::uint64_t> History::next_change_after(std::uint64_t t) const {
+    auto next = std::upper_bound(rewritten_.begin(), rewritten_.end(), t);
+    if (next == rewritten_.end()) return std::nullopt;
+    return *next;
+}
+
+Replay::Replay(const History& history, Machine& m, std::uint64_t from)
+    : history_(history), m_(m), step_(std::min(from, history.recorded())) {
+    history.rebuild(m, step_);
+}
+
+Machine& Replay::settle() {
+    if (!settled_) {
+        if (const Machine* changed = history_.changed_at(step_)) m_ = *changed;
+        settled_ = true;
+    }
+    return m_;
+}
+
+std::optional<Stop> Replay::next(HeadlessIo& io) {
+    settle();
+    std::optional<Stop> stop = step_headless(m_, io);
+    io.port0.clear();
+    ++step_;
+    settled_ = false;
+    return stop;
 }
 
 const History::Snapshot& History::snapshot_before(std::uint64_t target) const {

@@ -32,6 +32,32 @@
 #include "machine/run_end.hpp"
 
 class FindingMonitor;
+class History;
+
+// Replays the recorded run one instruction at a time from the state after
+// step `from` (rebuilt into `m`), as the run went: a change by hand at a
+// step replaces the state its instruction left, applied when the replay
+// goes on from that step (settle, next). Between next and the following
+// settle the machine shows the state the instruction left, as the run's
+// stops and findings judged it.
+class Replay {
+public:
+    Replay(const History& history, Machine& m, std::uint64_t from);
+    std::uint64_t step() const { return step_; }
+    Machine& machine() { return m_; }
+    // The state the next instruction starts from (a change by hand at
+    // step() applied).
+    Machine& settle();
+    // Runs the next instruction: returns the stop it made, if it did (the
+    // step then counts, as in the history).
+    std::optional<Stop> next(HeadlessIo& io);
+
+private:
+    const History& history_;
+    Machine& m_;
+    std::uint64_t step_;
+    bool settled_ = true;
+};
 
 // What a long search of the history (History::last_stop) is told and tells:
 // an interrupt flag it polls between pieces of at most SEARCH_PIECE steps
@@ -92,6 +118,9 @@ public:
     // instruction is shown to it before it runs, and the run also ends
     // (BREAKPOINT) right after one it noted a finding for. With `key_waits`
     // it ends (KEY_WAIT) before an `in 1` (at_key_wait), the first included.
+    // It also ends on arriving at a step changed by hand (changed_at), m
+    // then the changed state; BREAKPOINT there when `stops` fired on the
+    // state the instruction left.
     RunOutcome run(Machine& m, HeadlessIo& io, std::uint64_t count,
                    const FastStops* stops = nullptr, FindingMonitor* monitor = nullptr,
                    bool key_waits = false);
@@ -129,6 +158,12 @@ public:
     void rewrite(const Machine& m);
     // The steps whose state was changed by hand, in order.
     const std::vector<std::uint64_t>& rewritten_steps() const { return rewritten_; }
+    // The state changed by hand at step t, or null when t was not changed.
+    // A run that arrives at t goes on from it: the state t's instruction
+    // left is replaced, after the stops and findings were judged on it.
+    const Machine* changed_at(std::uint64_t t) const;
+    // The first step after t changed by hand; nothing when none is.
+    std::optional<std::uint64_t> next_change_after(std::uint64_t t) const;
 
     // The trace line of step t (1 to recorded()), as the simulator's trace
     // writes it; "" for a stop, which has none.

@@ -5,6 +5,7 @@
 
 #include "machine/fast_run.hpp"
 #include "machine/headless.hpp"
+#include "machine/history.hpp"
 
 namespace {
 
@@ -24,15 +25,17 @@ std::uint32_t shared_key(std::uint16_t function, std::uint16_t address) {
 
 }  // namespace
 
-Profile::Profile(const Machine& start)
-    : start_(std::make_unique<Machine>(start)),
+Profile::Profile(const Machine& start, const History* changes)
+    : changes_(changes),
+      start_(std::make_unique<Machine>(start)),
       machine_(std::make_unique<Machine>(start)),
       counts_(std::make_unique<ProfileCounts>()) {
     restart();
 }
 
 void Profile::restart() {
-    *machine_ = *start_;
+    const Machine* changed = changes_ != nullptr ? changes_->changed_at(0) : nullptr;
+    *machine_ = changed != nullptr ? *changed : *start_;
     step_ = 0;
     ended_ = false;
     total_ = {};
@@ -57,6 +60,18 @@ void Profile::charge(unsigned pc, const ProfileCost& cost) {
 
 void Profile::count_to(std::uint64_t target) {
     if (target < step_) restart();
+    while (!ended_ && step_ < target) {
+        std::optional<std::uint64_t> change;
+        if (changes_ != nullptr) change = changes_->next_change_after(step_);
+        count_piece(change ? std::min(*change, target) : target);
+        if (!change || step_ != *change) continue;
+        // The run went on from the changed state, even after a halt.
+        *machine_ = *changes_->changed_at(step_);
+        ended_ = false;
+    }
+}
+
+void Profile::count_piece(std::uint64_t target) {
     SilentIo io;
     Machine& m = *machine_;
     ProfileCounts& counts = *counts_;

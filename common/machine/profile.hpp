@@ -31,6 +31,8 @@
 #include "machine/fast_run.hpp"
 #include "machine/machine.hpp"
 
+class History;
+
 struct ProfileCost {
     std::uint64_t instructions = 0;
     std::uint64_t clocks = 0;
@@ -87,7 +89,10 @@ struct ProfileSelfCost {
 class Profile {
 public:
     // `start` is the run's state at step 0 (the machine as loaded).
-    explicit Profile(const Machine& start);
+    // With `changes`, the run's history: the states it changed by hand
+    // replace those reached at their steps, so the run counted is the
+    // changed one.
+    explicit Profile(const Machine& start, const History* changes = nullptr);
 
     // Counts the run's first `target` steps (all of them when the run
     // halts or stops before). A step is one instruction begun, as in
@@ -125,6 +130,9 @@ private:
     static constexpr std::size_t MAX_FRAMES = std::size_t{1} << 16;
 
     void restart();
+    // Counts up to `target` without meeting a change by hand.
+    void count_piece(std::uint64_t target);
+    const History* changes_;
     // Charges the cost of what ran at pc to it and to the current function.
     void charge(unsigned pc, const ProfileCost& cost);
     void open_call(std::uint16_t site, std::uint16_t callee);

@@ -98,6 +98,7 @@ void RecordedRun::load(const Machine& start, const WrittenSet& loaded, const Wri
 }
 
 void RecordedRun::restart() {
+    judging_before_change_ = false;
     machine_ = *start_;
     history_.begin(machine_);
     FindingKinds shown = log_.shown;
@@ -132,6 +133,13 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
         log_.monitor->mark_breaks(breaks ? break_at_.data() : nullptr);
         breaks_marked_ = breaks;
     }
+    // Watched values as the run goes on: a change by hand replaces them.
+    FastStops local = stops != nullptr ? *stops : FastStops{};
+    std::vector<std::uint8_t> values;
+    if (judging_before_change_) {
+        judging_before_change_ = false;
+        refresh_watches();
+    }
     while (count > 0) {
         std::uint64_t from = history_.step();
         RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
@@ -139,7 +147,30 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
             std::uint64_t limit = std::min(count, history_.recorded() - from);
             if (std::optional<std::uint64_t> next = log_.next_after(from))
                 limit = std::min(limit, *next - from);
-            outcome = history_.run(machine_, io, limit, stops);
+            outcome = history_.run(machine_, io, limit, stops != nullptr ? &local : nullptr);
+            if (history_.changed_at(history_.step()) != nullptr && history_.step() > from) {
+                // Marks and findings judge the state the instruction left;
+                // the run goes on from the change.
+                bool fired = outcome.end == RunEnd::BREAKPOINT ||
+                             !log_.at(history_.step()).empty();
+                if (fired) {
+                    Replay before(history_, *before_change_, history_.step() - 1);
+                    HeadlessIo quiet;
+                    before.next(quiet);
+                    judging_before_change_ = true;
+                    if (outcome.end == RunEnd::BREAKPOINT) return outcome;
+                    return {RunEnd::FINDING, std::nullopt};
+                }
+                refresh_watches();
+                if (stops != nullptr && stops->watch_count > 0) {
+                    values.resize(stops->watch_count);
+                    for (std::size_t i = 0; i < values.size(); ++i)
+                        values[i] = machine_.memory[stops->watched[i]];
+                    local.values = values.data();
+                }
+                count -= history_.step() - from;
+                continue;
+            }
         } else {
             std::size_t known = log_.all().size();
             std::uint64_t keys = io.keys;
@@ -170,7 +201,7 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
         }
         // The history also ends a run after a finding of a kind not shown.
         if (outcome.end == RunEnd::BREAKPOINT && stops != nullptr &&
-            fast_stop_due(machine_.memory, machine_.PC, *stops)) {
+            fast_stop_due(machine_.memory, machine_.PC, local)) {
             return outcome;
         }
         count -= ran;
@@ -187,7 +218,8 @@ RunEnd RecordedRun::step_instruction() {
 }
 
 bool RecordedRun::stops_run(Mark& m) {
-    if (m.condition && !m.condition->holds(machine_)) return false;
+    const Machine& judged = judging_before_change_ ? *before_change_ : machine_;
+    if (m.condition && !m.condition->holds(judged)) return false;
     ++m.hits;
     return m.hits > m.ignore;
 }
@@ -198,21 +230,22 @@ bool RecordedRun::has_read_watch() const {
 }
 
 RunEnd RecordedRun::check_after(bool at_breakpoint) {
+    const Machine& judged = judging_before_change_ ? *before_change_ : machine_;
     if (watch_count_ > 0) {
         // Every watch that fired takes its new value and counts its hit;
         // the first that stops the run names the stop.
         std::optional<RunHit> stopped;
         for (Mark& m : marks_) {
             if (m.kind == MarkKind::RWATCH) {
-                if (!fires(m, machine_, 0, reads_, read_count_) || !stops_run(m)) continue;
-                if (!stopped) stopped = RunHit{m.id, false, machine_.memory[m.address]};
+                if (!fires(m, judged, 0, reads_, read_count_) || !stops_run(m)) continue;
+                if (!stopped) stopped = RunHit{m.id, false, judged.memory[m.address]};
                 continue;
             }
             if (m.kind != MarkKind::WATCH) continue;
             std::uint16_t old = m.width == 2
                                     ? static_cast<std::uint16_t>(m.last_value | m.last_high << 8)
                                     : m.last_value;
-            std::uint16_t now = watched_value(machine_, m);
+            std::uint16_t now = watched_value(judged, m);
             if (now == old) continue;
             m.last_value = static_cast<std::uint8_t>(now & 0xFF);
             m.last_high = static_cast<std::uint8_t>(now >> 8);
@@ -225,10 +258,10 @@ RunEnd RecordedRun::check_after(bool at_breakpoint) {
         }
     }
     read_count_ = 0;
-    if (at_breakpoint && machine_.PC < MAX_MEMORY && break_at_[machine_.PC] != 0) {
+    if (at_breakpoint && judged.PC < MAX_MEMORY && break_at_[judged.PC] != 0) {
         for (Mark& m : marks_) {
             bool data = m.kind == MarkKind::WATCH || m.kind == MarkKind::RWATCH;
-            if (data || m.address != machine_.PC || !stops_run(m)) continue;
+            if (data || m.address != judged.PC || !stops_run(m)) continue;
             hit_ = {m.id, m.kind == MarkKind::TBREAK, 0};
             if (hit_.temporary) delete_mark(hit_.id);  // m is gone
             return RunEnd::BREAKPOINT;
@@ -305,6 +338,7 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
 }
 
 void RecordedRun::go_to(std::uint64_t target) {
+    judging_before_change_ = false;
     key_came_ = false;
     history_.go_to(machine_, target);
     note_last_instruction();
@@ -349,11 +383,12 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     if (!at || (found && *at <= *found)) return found;
     // The mark a run forward names there: the watches in order, then the
     // breakpoints.
-    history_.rebuild(*scratch_, *at - 1);
-    auto before = std::make_unique<Machine>(*scratch_);
+    Replay replay(history_, *scratch_, *at - 1);
+    auto before = std::make_unique<Machine>(replay.settle());
     std::uint16_t reads[4];
     unsigned read_count = data_reads(*before, reads);
-    history_.rebuild(*scratch_, *at);
+    HeadlessIo quiet;
+    replay.next(quiet);
     for (int pass = 0; pass < 2 && hit_.id == 0; ++pass) {
         for (std::size_t i = 0; i < marks_.size(); ++i) {
             const Mark& m = marks_[i];
@@ -386,14 +421,13 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
         std::uint64_t index = first ? k : stretches - 1 - k;
         std::uint64_t from = after + index * STRETCH;
         std::uint64_t to = std::min(last, from + STRETCH);
-        history_.rebuild(*scratch_, from);
+        Replay replay(history_, *scratch_, from);
         std::optional<std::uint64_t> found;
         for (std::uint64_t t = from + 1; t <= to; ++t) {
             std::uint16_t reads[4];
-            unsigned read_count = data_reads(*scratch_, reads);
+            unsigned read_count = data_reads(replay.settle(), reads);
             std::uint16_t value = watched_value(*scratch_, m);
-            if (step_headless(*scratch_, quiet)) break;
-            quiet.port0.clear();
+            if (replay.next(quiet)) break;
             if (!fires(m, *scratch_, value, reads, read_count)) continue;
             if (m.condition && !m.condition->holds(*scratch_)) continue;
             found = t;
@@ -425,6 +459,7 @@ std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
 }
 
 std::uint64_t RecordedRun::change_state(const Machine& changed) {
+    judging_before_change_ = false;
     std::uint64_t now = history_.step();
     std::uint64_t forgotten = history_.recorded() - now;
     if (forgotten > 0) {
@@ -518,16 +553,15 @@ std::optional<std::uint64_t> RecordedRun::last_same_write(std::uint16_t address,
                                                           std::uint64_t changed) {
     std::uint64_t now = history_.step();
     if (now <= changed || now - changed > SAME_WRITE_REACH) return std::nullopt;
-    history_.rebuild(*scratch_, changed);
+    Replay replay(history_, *scratch_, changed);
     HeadlessIo quiet;
     std::optional<std::uint64_t> found;
     for (std::uint64_t t = changed + 1; t <= now; ++t) {
-        Machine& m = *scratch_;
+        Machine& m = replay.settle();
         const OpcodeEntry& row = OpcodeTable[m.memory[m.PC]];
         unsigned operand = m.PC + 2u < MEMORY_SIZE ? load_word(m.memory, m.PC + 1u) : 0;
         unsigned pointer = operand + 1u < MEMORY_SIZE ? load_word(m.memory, operand) : 0;
-        if (step_headless(m, quiet)) break;
-        quiet.port0.clear();
+        if (replay.next(quiet)) break;
         if (wrote_byte(row, operand, pointer, m, address)) found = t;
     }
     return found;

@@ -265,4 +265,9 @@ private:
     // forgetting those after it).
     void keep_story(bool here = false);
     bool search_interrupted_ = false;
+    // A run that stopped on arriving at a step changed by hand judges its
+    // marks on the state the instruction left (before_change_) until the
+    // next motion, as the run did before the change was made.
+    std::unique_ptr<Machine> before_change_ = std::make_unique<Machine>();
+    bool judging_before_change_ = false;
 };

@@ -82,12 +82,11 @@ StackStory RecordedRun::stack_story() {
     auto kept = std::upper_bound(stories_.begin(), stories_.end(), now,
                                  [](std::uint64_t t, const KeptStory& k) { return t < k.step; });
     StackStory story = *std::prev(kept)->story;
-    history_.rebuild(*scratch_, std::prev(kept)->step);
+    Replay replay(history_, *scratch_, std::prev(kept)->step);
     HeadlessIo quiet;
     for (std::uint64_t t = std::prev(kept)->step; t < now; ++t) {
-        story.before(*scratch_);
-        if (step_headless(*scratch_, quiet)) break;
-        quiet.port0.clear();
+        story.before(replay.settle());
+        if (replay.next(quiet)) break;
     }
     return story;
 }

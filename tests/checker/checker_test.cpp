@@ -358,7 +358,8 @@ TEST(CheckerProgram, WritesOneJsonDocumentWithTheRunsFacts) {
     EXPECT_EQ(unread["run"]["final_pc"], nullptr);
     EXPECT_EQ(doc["passed"], 1);
     EXPECT_EQ(doc["failed"], 8);
-    EXPECT_EQ(doc["points_possible"], 12);
+    // Three files of "points 4" and two cases of one point each.
+    EXPECT_EQ(doc["points_possible"], 18);
 }
 
 TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase) {
@@ -424,7 +425,7 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
         "after the ret at line 12 (mult+12)\n"
         "  try: debugger worked.asm\n"
         "FAIL bad.asm: line 1: no: expected 'no findings'\n"
-        "1 passed, 3 failed, points 2/4\n");
+        "1 passed, 3 failed, points 2/6\n");
     EXPECT_EQ(r.exit_status, 1);
 
     r = run_checker(dir, {"--json", "worked.asm", "bad.asm"});

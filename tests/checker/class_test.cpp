@@ -200,14 +200,14 @@ TEST(CheckerClass, SummaryPerCaseInTextJsonAndCsvColumns) {
     };
     EXPECT_EQ(check({"alice.asm", "bob.asm"}).output,
               "PASS alice.asm [given]\nPASS alice.asm [reversed]\nPASS alice.asm [a,b]\n"
-              "alice.asm: points 3.5/3.5\n"
+              "alice.asm: points 4.5/4.5\n"
               "FAIL bob.asm [given]: expected mem data = 3, got 200\n  try: debugger bob.asm\n"
               "FAIL bob.asm [reversed] (set data = 8 7 6 5 4 3 2 1): expected out 1 2 3 4 5 6 7 8, "
               "got 8 7 6 5 4 3 2 1\n  try: debugger --set 'data = 8 7 6 5 4 3 2 1' bob.asm\n"
               "FAIL bob.asm [a,b]: expected mem data = 3, got 200\n  try: debugger bob.asm\n"
-              "bob.asm: points 0/3.5\n"
+              "bob.asm: points 0/4.5\n"
               "case given: 1 of 2 passed\ncase reversed: 1 of 2 passed\ncase a,b: 1 of 2 passed\n"
-              "3 passed, 3 failed, points 3.5/7\n");
+              "3 passed, 3 failed, points 4.5/9\n");
     // One submission: no summary, in text or JSON.
     EXPECT_EQ(check({"alice.asm"}).output.find("case "), std::string::npos);
     EXPECT_EQ(check({"--json", "alice.asm"}).output.find("summary"), std::string::npos);

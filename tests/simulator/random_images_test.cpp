@@ -97,3 +97,33 @@ TEST_F(RandomImages, FastLoopDoesWhatTheStepProcedureDoes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The decoded loop's blocks against step() alone: programs built from the
+// shapes it runs as blocks, rewriting their own code, with stacks near both
+// ends and faults (ShapedProgram in fast_run_check.hpp).
+TEST_F(RandomImages, ShapedProgramsRunAsTheStepProcedureRuns) {
+    std::mt19937 random(97531);
+    long fast = 0, stepped = 0;
+    int halted = 0, stopped = 0;
+    std::vector<std::uint8_t> choices;
+    for (int program = 0; program < 400; ++program) {
+        cpu_reset(machine);
+        choices.resize(20 + random() % 400);
+        for (std::uint8_t& c : choices) c = static_cast<std::uint8_t>(random());
+        ShapedProgram(choices.data(), choices.size()).build(machine);
+        FastRunComparison run = compare_fast_run(machine, 20000, random());
+        ASSERT_EQ(run.difference, "") << "program " << program;
+        fast += run.fast;
+        stepped += run.stepped;
+        halted += run.halted;
+        stopped += run.stopped;
+    }
+    EXPECT_GT(fast, 4 * stepped);
+    EXPECT_GT(halted, 40);
+    EXPECT_GT(stopped, 40);
+    console_double_reset();
+}
+
+}  // namespace

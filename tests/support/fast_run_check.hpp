@@ -123,3 +123,140 @@ inline FastRunComparison compare_fast_run(const Machine& start, int limit, std::
     result.stopped = r_stop.has_value();
     return result;
 }
+
+// A program built from the stack-code shapes the decoded loop runs as
+// blocks (load-load-op-store, load-op-store, compare-jump, calls and
+// returns, pointer loads and stores), with stores into its own code, a
+// stack that starts empty or near either end, and faults (a division by
+// zero, a pointer out of range, a stack that runs over). `choices` picks
+// every shape, operand and target; once used up, every pick is 0. The
+// program ends in hlt; SP and the flags are set from the first choices.
+class ShapedProgram {
+public:
+    ShapedProgram(const std::uint8_t* choices, std::size_t size) : next_(choices), end_(choices + size) {}
+
+    void build(Machine& m) {
+        unsigned sp_shape = pick(8);
+        m.SP = static_cast<std::uint16_t>(sp_shape == 0   ? 0
+                                          : sp_shape == 1 ? STACK_BOTTOM + pick(24)
+                                          : sp_shape == 2 ? STACK_TOP - pick(8)
+                                                          : STACK_BOTTOM + 0x800);
+        unsigned flags = pick(16);
+        m.Z = flags & 1;
+        m.S = (flags >> 1) & 1;
+        m.O = (flags >> 2) & 1;
+        m.C = (flags >> 3) & 1;
+        // Mostly pointers to the variables, some any word (a fault or a store into the code).
+        for (unsigned a = DATA; a < DATA + 64; a += 2) {
+            unsigned word = pick(4) != 0 ? DATA + 2 * pick(32) : pick(256) | pick(256) << 8;
+            m.memory[a] = static_cast<std::uint8_t>(word);
+            m.memory[a + 1] = static_cast<std::uint8_t>(word >> 8);
+        }
+        while (pc_ + 16 < DATA && next_ != end_) shape(m);
+        m.memory[pc_] = OP_HLT;
+    }
+
+private:
+    static constexpr unsigned DATA = 0x2F00;  // the variables: 32 words
+
+    unsigned pick(unsigned n) { return next_ == end_ ? 0 : *next_++ % n; }
+
+    // A word to load or store: mostly a variable, sometimes a byte of the
+    // code already built (a store there rewrites it), sometimes the end
+    // of memory.
+    unsigned address() {
+        unsigned kind = pick(8);
+        if (kind < 5 || starts_.empty()) return DATA + 2 * pick(32);
+        if (kind < 7) return starts_[pick(static_cast<unsigned>(starts_.size()))] + pick(3);
+        return MEMORY_SIZE - 1 - pick(2);
+    }
+    void emit(Machine& m, std::uint8_t opcode, unsigned operand = 0) {
+        starts_.push_back(pc_);
+        m.memory[pc_] = opcode;
+        unsigned length = OpcodeTable[opcode].length;
+        if (length > 1) m.memory[pc_ + 1] = static_cast<std::uint8_t>(operand);
+        if (length > 2) m.memory[pc_ + 2] = static_cast<std::uint8_t>(operand >> 8);
+        pc_ += length;
+    }
+    void load(Machine& m, bool word) {
+        switch (pick(3)) {
+            case 0: emit(m, word ? OP_LDIW : OP_LDI, pick(256) | pick(256) << 8); break;
+            case 1: emit(m, word ? OP_LDDW : OP_LDD, address()); break;
+            default: emit(m, word ? OP_LDAW : OP_LDA, DATA + 2 * pick(32)); break;
+        }
+    }
+    void store(Machine& m, bool word) {
+        unsigned kind = pick(4);
+        if (kind == 3) {
+            emit(m, word ? OP_STAW : OP_STA, DATA + 2 * pick(32));
+        } else {
+            emit(m, word ? OP_STDW : OP_STD, address());
+        }
+    }
+    std::uint8_t jump() {
+        static constexpr std::uint8_t jumps[] = {OP_JZ, OP_JNZ, OP_JO, OP_JNO, OP_JC,
+                                                 OP_JNC, OP_JS, OP_JNS, OP_JMP};
+        return jumps[pick(std::size(jumps))];
+    }
+    // Mostly a little ahead, sometimes back to an instruction already built
+    // (a loop).
+    unsigned target() {
+        if (starts_.empty() || pick(4) != 0) return pc_ + 3 + pick(8);
+        return starts_[pick(static_cast<unsigned>(starts_.size()))];
+    }
+    void shape(Machine& m) {
+        static constexpr std::uint8_t binary[] = {OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_AND,
+                                                  OP_OR,  OP_XOR, OP_CMP};
+        static constexpr std::uint8_t unary[] = {OP_INC, OP_DEC, OP_NOT, OP_SHL,
+                                                 OP_SHR, OP_ROL, OP_ROR, OP_NOP};
+        bool word = pick(2) == 1;
+        auto wide = [word](std::uint8_t op) {
+            return static_cast<std::uint8_t>(word && op != OP_NOP ? op + 1 : op);
+        };
+        switch (pick(9)) {
+            case 0:  // load-load-op-store
+                load(m, word);
+                load(m, word);
+                emit(m, wide(binary[pick(std::size(binary))]));
+                store(m, word);
+                break;
+            case 1:  // load-op-store, then a jump
+                load(m, word);
+                emit(m, wide(unary[pick(std::size(unary))]));
+                store(m, word);
+                if (pick(2) == 0) emit(m, jump(), target());
+                break;
+            case 2:  // load-load-compare-jump
+                load(m, word);
+                load(m, word);
+                emit(m, wide(OP_CMP));
+                emit(m, jump(), target());
+                break;
+            case 3:  // op-store
+                emit(m, wide(binary[pick(std::size(binary))]));
+                store(m, word);
+                break;
+            case 4:  // a call to the next instruction, a return later
+                emit(m, pick(2) == 0 ? OP_CALL : OP_RET, pc_ + 3);
+                break;
+            case 5:  // a run of pushes or pops towards either end of the stack
+                for (unsigned k = pick(16); k > 0; --k) emit(m, word ? OP_LDIW : OP_LDI, pick(256));
+                break;
+            case 6:
+                for (unsigned k = pick(16); k > 0; --k) emit(m, word ? OP_STDW : OP_STD, DATA);
+                break;
+            case 7:  // any byte at all, now and then
+                if (pick(4) == 0) emit(m, static_cast<std::uint8_t>(pick(256)), pick(256) | pick(256) << 8);
+                break;
+            default:  // loads to keep the stack fed
+                load(m, word);
+                load(m, word);
+                break;
+        }
+    }
+
+    const std::uint8_t* next_;
+    const std::uint8_t* end_;
+    unsigned pc_ = 0;
+    std::vector<unsigned> starts_;
+};

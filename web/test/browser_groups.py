@@ -2,7 +2,7 @@
 they use): the student's work kept, links that fail, errors and edits, and
 the messages of a course page on another origin, the open calls, the
 findings a run pauses at and the heat column."""
-import base64, json, os, re, subprocess, sys, time
+import base64, itertools, json, os, re, subprocess, sys, time
 
 bt = sys.modules['__main__']   # browser_test.py, run as the program
 from __main__ import check, click, load, native, press, put_source, serve, wait, machine_listing, VIEWS  # noqa: E402
@@ -23,13 +23,20 @@ def type_source(browser, source):
                "(document.getElementById('source'))")
 
 
+PROGRAMS = ("[...document.querySelectorAll('#examples optgroup[label=\"My programs\"] option')]"
+            ".map((o) => o.text)")
+STORED = ("Object.keys(localStorage).filter((k) => k.startsWith('playground.program.'))"
+          ".map((k) => JSON.parse(localStorage.getItem(k)).source).sort()")
+
+
 def work_kept(browser, work, url):
-    """The student's program apart from the examples, across reloads; its
-    name in the downloads; a file opened; another tab; the widget's edits."""
+    """Every program the student edits kept in a list, apart from the
+    examples, across reloads; names; deleting and Undo; a file opened;
+    another tab; storage refused; the widget's edits, its Reset asking."""
     load(browser, url)
     browser.js('localStorage.clear()')
     load(browser, url)
-    mine = 'ldi 5\nout 0\nldi 6\nout 0\nhlt\n; mine\n'
+    mine = '; my sums\nldi 5\nout 0\nldi 6\nout 0\nhlt\n'
     browser.js(f'playground.setSource({json.dumps(mine)})')
     click(browser, 'assemble')
     browser.js("document.querySelector('#gutter [data-line=\"3\"]').click()")
@@ -38,27 +45,51 @@ def work_kept(browser, work, url):
     check(browser.js('playground.getSource()') == count and browser.js(MENU)[0] == 'count.asm', 'an example shown')
     load(browser, url)
     check(browser.js('playground.getSource()') == count, 'an unedited example is what a reload shows')
-    check([o for o in browser.js("[...document.getElementById('examples').options].map((o) => o.text)")
-           if o.startswith('My')] == ['My program'], 'the menu offers My program')
-    choose(browser, '#mine')
-    check((browser.js('playground.getSource()'), browser.js(GUTTER_BREAKS), browser.js(MENU)) ==
-          (mine, [3], ['#mine', 'My program']), 'My program comes back with its breakpoint')
+    check(browser.js(PROGRAMS) == ['my sums'], f'the menu lists the program by its comment: {browser.js(PROGRAMS)}')
+    # The reproducer: two examples edited in turn, after the student's own
+    # program: all three are kept, newest first, and none is an example.
+    for name in ('hello.asm', 'count.asm'):
+        choose(browser, name)
+        browser.js("(s => { s.focus(); s.setSelectionRange(0, 0); })(document.getElementById('source'))")
+        browser.send('Input.insertText', text='x')
+    time.sleep(0.6)   # stored after a pause in typing
+    hello = open(os.path.join(bt.EXAMPLES, 'hello.asm')).read()
+    check(browser.js(STORED) == sorted([mine, 'x' + hello, 'x' + count]),
+          f'each edited program is kept: {browser.js(STORED)}')
+    titles = browser.js(PROGRAMS)
+    check(len(titles) == 3 and titles[2] == 'my sums' and browser.js(MENU)[0].startswith('#'),
+          f'newest first, the one shown selected: {titles} {browser.js(MENU)}')
+    # A keystroke right before a reload is kept (pagehide).
+    browser.send('Input.insertText', text='y')
+    browser.js('location.reload()')
+    time.sleep(0.5)
+    wait(browser, {'ready', 'error'})
+    check(browser.js('playground.getSource()') == 'xy' + count, f'the last keystroke survives a reload: '
+          f'{browser.js("playground.getSource()")[:10]!r}')
+    mine_id = browser.js("[...document.getElementById('examples').options].find((o) => o.text === 'my sums').value")
+    choose(browser, mine_id)
+    check((browser.js('playground.getSource()'), browser.js(GUTTER_BREAKS)) == (mine, [3]),
+          'a program of the list comes back with its breakpoint')
     load(browser, url)
     check((browser.js('playground.getSource()'), browser.js(GUTTER_BREAKS)) == (mine, [3]),
-          f'a reload keeps My program and its breakpoint: {browser.js(GUTTER_BREAKS)}')
-    # An edited example becomes My program; the one it replaced is kept.
-    choose(browser, 'hello.asm')
-    hello = browser.js('playground.getSource()')
-    browser.js(f"playground.setSource({json.dumps(hello + '; changed')})")
-    check(browser.js(MENU) == ['#mine', 'My program'], f'an edited example is My program: {browser.js(MENU)}')
-    choose(browser, '#earlier')
-    check(browser.js('playground.getSource()') == mine, 'My earlier program brings back the one it replaced')
-    choose(browser, '#earlier')
-    check(browser.js('playground.getSource()') == hello + '; changed', 'and back again')
+          f'a reload keeps it and its breakpoint: {browser.js(GUTTER_BREAKS)}')
+    # Deleting from the File menu, and Undo in the notice.
+    browser.js(f"document.querySelector('#program-list [data-delete=\"{mine_id[1:]}\"]').click()")
+    gone = (browser.js(PROGRAMS), browser.js('playground.getSource()'))
+    browser.js("document.querySelector('#notice button').click()")
+    check('my sums' not in gone[0] and gone[1] != mine and 'my sums' in browser.js(PROGRAMS)
+          and browser.js('playground.getSource()') == mine, f'delete, then Undo: {gone} {browser.js(PROGRAMS)}')
+    # Programs kept by the page before the list join it.
+    browser.js("localStorage.clear(); localStorage.setItem('playground.mine', JSON.stringify({source: '; old mine\\nhlt\\n',"
+               " breakLines: [], name: 'program.asm'})); localStorage.setItem('playground.earlier', "
+               "JSON.stringify({source: '; old earlier\\nhlt\\n', breakLines: [], name: 'program.asm'}))")
+    load(browser, url)
+    check(browser.js(PROGRAMS) == ['old mine', 'old earlier'] and browser.js('playground.getSource()') == '; old mine\nhlt\n',
+          f'the earlier two programs join the list: {browser.js(PROGRAMS)}')
+    browser.js(f'playground.setSource({json.dumps(mine)})')
 
-    # The name the student gives is the downloads'; the listing is --listing's.
+    # The name the student gives is the downloads' and the list's; the listing is --listing's.
     _, shown, _ = native(mine, work)
-    choose(browser, '#earlier')
     browser.js("(n => { n.value = 'sums.asm'; n.dispatchEvent(new Event('change')); })"
                "(document.getElementById('program-name'))")
     browser.js("window.saved = []; window.download = (name, text) => saved.push([name, text])")
@@ -69,7 +100,8 @@ def work_kept(browser, work, url):
         check(saved == [['sums.asm', mine], ['sums.hx', f.read()], ['sums.lst', machine_listing[0]]],
               f'downloads named after the program: {[name for name, _ in saved]}')
     load(browser, url)
-    check(browser.js("document.getElementById('program-name').value") == 'sums.asm', 'the name is kept')
+    check(browser.js("document.getElementById('program-name').value") == 'sums.asm' and
+          browser.js(PROGRAMS)[0] == 'sums.asm', 'the name is kept and names the program')
 
     # A file dropped onto the editor, and one from the picker.
     for how in ('drop', 'picker'):
@@ -89,27 +121,35 @@ def work_kept(browser, work, url):
         time.sleep(0.3)
         check((browser.js('playground.getSource()'), browser.js("document.getElementById('program-name').value"))
               == (text, f'{how}.asm'), f'a file opened by {how}')
-    check(browser.js("JSON.parse(localStorage.getItem('playground.earlier')).source") == '; from a drop\nldi 7\nout 0\nhlt\n',
-          'the program a file replaced is kept')
+    check(browser.js(STORED) == sorted(['; from a drop\nldi 7\nout 0\nhlt\n', '; from a picker\nldi 7\nout 0\nhlt\n',
+                                        '; old earlier\nhlt\n', mine]), f'files opened join the list: {browser.js(STORED)}')
 
-    # Two tabs: the first is told when the second stores another program.
+    # Two tabs on one program: when the second stores a change, the first
+    # keeps its own version as a program of its own, typing on into it.
     first = browser.session
-    load(browser, url)
-    second = browser.session
     for take in (True, False):
+        browser.session = first
+        browser.js(f"showProgram({json.dumps(browser.js(MENU)[0][1:])})")   # the one it shows, stored as shown
+        load(browser, url)
         other = f'; the other tab {take}\nhlt\n'
         browser.js(f'playground.setSource({json.dumps(other)})')
         browser.session = first
         time.sleep(0.3)
         notice = browser.js("(n => n.hidden ? '' : n.textContent)(document.getElementById('tab-notice'))")
-        check('Another tab changed your stored program' in notice, f'the page says another tab changed it: {notice!r}')
+        check('Another tab changed this program' in notice, f'the page says another tab changed it: {notice!r}')
+        browser.js("playground.setSource(playground.getSource() + '; typed meanwhile')")
         own = browser.js('playground.getSource()')
         click(browser, 'take-other' if take else 'keep-mine')
-        stored = browser.js("JSON.parse(localStorage.getItem('playground.mine')).source")
         expected = other if take else own
-        check(browser.js('playground.getSource()') == expected and stored == expected,
-              f'{"take the other" if take else "keep mine"}: {stored!r}')
-        browser.session = second
+        stored = browser.js(STORED)
+        check(browser.js('playground.getSource()') == expected and own in stored and other in stored,
+              f'{"take the other" if take else "stay"}: {expected!r} shown, both kept')
+
+    # Storage refused: said in a notice, never silently.
+    browser.js("Storage.prototype.setItem = () => { throw new DOMException('full', 'QuotaExceededError'); }")
+    browser.js("playground.setSource('; not stored\\nhlt\\n')")
+    notice = browser.js("(n => n.hidden ? '' : n.textContent)(document.getElementById('notice'))")
+    check('could not be stored in this browser (its storage is full)' in notice, f'storage full: {notice!r}')
 
     # A widget keeps its edits per page and widget, until Reset.
     load(browser, url + 'course-page-example.html')
@@ -121,7 +161,18 @@ def work_kept(browser, work, url):
     time.sleep(1)
     sources = browser.js("[...document.querySelectorAll('iframe')].map((f) => f.contentWindow.playground.getSource())")
     check(sources[2] == original + '; my answer' and sources[1] != sources[2], 'a widget keeps its edits after a reload')
-    browser.js(f"{frame}.document.getElementById('reset-source').click()")
+    # Reset asks first; Ctrl+Z brings the answer back.
+    doc = "document.querySelectorAll('iframe')[2].contentDocument"
+    browser.js(f"{doc}.getElementById('reset-source').click()")
+    asked = (browser.js(f"{doc}.getElementById('reset-ask').hidden"), browser.js(f'{frame}.playground.getSource()'))
+    browser.js(f"{doc}.getElementById('reset-yes').click()")
+    reset = browser.js(f'{frame}.playground.getSource()')
+    for kind in ('keyDown', 'keyUp'):
+        browser.send('Input.dispatchKeyEvent', type=kind, key='z', code='KeyZ', windowsVirtualKeyCode=90, modifiers=2)
+    undone = browser.js(f'{frame}.playground.getSource()')
+    check(asked == (False, original + '; my answer') and reset == original and undone == original + '; my answer',
+          f'Reset asks, replaces, and Ctrl+Z undoes it: {asked} {reset[-20:]!r} {undone[-20:]!r}')
+    browser.js(f"{doc}.getElementById('reset-source').click(); {doc}.getElementById('reset-yes').click()")
     load(browser, url + 'course-page-example.html')
     time.sleep(1)
     check(browser.js(f'{frame}.playground.getSource()') == original, 'Reset brings back the page\'s original')
@@ -130,6 +181,8 @@ def work_kept(browser, work, url):
 def links(browser, work, url):
     """Links that cannot be read say so and leave the stored program; a link
     over 1 MiB unpacked; a new link in an open tab; a link's length."""
+    load(browser, url)
+    browser.js('localStorage.clear()')
     load(browser, url)
     mine = '; kept\nldi 1\nout 0\nhlt\n'
     browser.js(f'playground.setSource({json.dumps(mine)})')
@@ -158,8 +211,8 @@ def links(browser, work, url):
     time.sleep(0.5)
     check((browser.js('playground.getSource()'), browser.js(GUTTER_BREAKS)) == (other, [3]),
           'a new link in the address loads its program')
-    choose(browser, '#mine')
-    check(browser.js('playground.getSource()') == mine, 'the program before it stays under My program')
+    choose(browser, browser.js("[...document.getElementById('examples').options].find((o) => o.text === 'kept').value"))
+    check(browser.js('playground.getSource()') == mine, 'the program before it stays in the list')
     load(browser, url + 'embed.html#code=%%%')
     check(browser.js("document.getElementById('notice').hidden") is False, 'the widget says a link failed too')
 
@@ -261,15 +314,72 @@ def messages(browser, work, url):
         _, shown, trace = native(answer, work)
         check(ask({'type': 'playground:run'}) == [{'type': 'playground:ended', 'outcome': 'halted', 'out': [6, 7],
                                                    'instructions': len(trace)}], f'a run ends halted: {browser.js("got")}')
-        ask({'type': 'playground:setSource', 'source': 'ldi 1\nadd\nhlt\n'}, 0)
-        check(ask({'type': 'playground:run'})[0]['outcome'] == 'stopped', 'a stop ends stopped')
-        ask({'type': 'playground:setSource', 'source': 'ldi 4\nout 0\n[spin jmp spin\n'}, 0)
-        check(ask({'type': 'playground:run', 'limit': 5000}) ==
-              [{'type': 'playground:ended', 'outcome': 'limit', 'out': [4], 'instructions': 5000}],
-              f'a run ends at its limit: {browser.js("got")}')
+        # Every order of a good run, an assembly error, a limit and a stop of
+        # the machine: each ends as it does first, never as the run before.
+        cases = {'good': (answer, None), 'error': ('ldi 1\njmp nowhere\n', None),
+                 'limit': ('ldi 4\nout 0\n[spin jmp spin\n', 5000), 'stop': ('ldi 1\nadd\nhlt\n', None)}
+        seen = {}
+        for order in itertools.permutations(cases):
+            for name in order:
+                source, limit = cases[name]
+                ask({'type': 'playground:setSource', 'source': source}, 0)
+                ended = ask({'type': 'playground:run', **({'limit': limit} if limit else {})})
+                seen.setdefault(name, ended)
+                check(ended == seen[name], f'{order}: {name} ends {ended}, not {seen[name]}')
+        check(seen['good'] == [{'type': 'playground:ended', 'outcome': 'halted', 'out': [6, 7],
+                                'instructions': len(trace)}], f'a run ends halted: {seen["good"]}')
+        check(seen['error'] == [{'type': 'playground:ended', 'outcome': 'error', 'line': 2,
+                                 'error': seen['error'][0].get('error')}] and 'nowhere' in seen['error'][0]['error'],
+              f'an assembly error ends with its error and line, no counts: {seen["error"]}')
+        check(seen['limit'] == [{'type': 'playground:ended', 'outcome': 'limit', 'out': [4], 'instructions': 5000}],
+              f'a run ends at its limit: {seen["limit"]}')
+        check(seen['stop'][0]['outcome'] == 'stopped' and seen['stop'][0]['out'] == [], f'a stop: {seen["stop"]}')
     finally:
         server.shutdown()
 
+
+
+def course_pages(browser, work, url):
+    """Two lessons of a course site on another origin, each embedding the
+    same widget address with its own `page`, keep their edits apart; a stop
+    at a course page's limit says so in the widget."""
+    folder = os.path.join(work, 'lessons')
+    os.makedirs(folder, exist_ok=True)
+    for n in (1, 2):
+        with open(os.path.join(folder, f'lesson{n}.html'), 'w') as f:
+            f.write(COURSE_PAGE.replace('WIDGET', f'{url}embed.html?page=lesson-{n}#example=count.asm'))
+    server = serve(folder, [])
+    count = open(os.path.join(bt.EXAMPLES, 'count.asm')).read()
+
+    def lesson(n, message=None):
+        browser.open(f'http://localhost:{server.server_address[1]}/lesson{n}.html')
+        deadline = time.time() + 30
+        while time.time() < deadline and not browser.js("typeof got === 'object' && got.length"):
+            time.sleep(0.1)
+        if message:
+            browser.js(f'send({json.dumps(message)})')
+        browser.js("got = []; send({type: 'playground:getSource'})")
+        while time.time() < deadline and not browser.js('got.length'):
+            time.sleep(0.05)
+        return browser.js('got[0].source')
+
+    try:
+        lesson(1, {'type': 'playground:setSource', 'source': '; lesson 1 answer\nhlt\n'})
+        check((lesson(2), lesson(1)) == (count, '; lesson 1 answer\nhlt\n'),
+              'two lessons of another origin keep their edits apart')
+    finally:
+        server.shutdown()
+    load(browser, url + 'course-page-example.html')
+    time.sleep(1)
+    frame = "document.querySelectorAll('iframe')[0].contentWindow"
+    browser.js(f"{frame}.playground.setSource('ldi 4\\nout 0\\n[spin jmp spin\\n');"
+               f"{frame}.postMessage({{type: 'playground:run', limit: 5000}}, '*')")
+    time.sleep(0.5)
+    status = browser.js(f"{frame}.document.getElementById('status').textContent")
+    shown = browser.js(f"{frame}.document.getElementById('console').textContent")
+    check(status.startswith('Stopped at the limit of 5,000 instructions') and 'terminated' not in shown,
+          f'the widget says the limit: {status!r} {shown!r}')
+    browser.js('localStorage.clear()')   # the widget's edit goes, for the groups after
 
 
 def calls(browser, work, url):
@@ -282,9 +392,9 @@ def calls(browser, work, url):
     click(browser, 'step', 4)
     wait(browser, {'paused', 'ready'})
     frames = browser.js("[...document.querySelectorAll('#calls li')].map((e) => e.textContent)")
-    check(frames == ['#0 inner+2 (000C), line 7, called from line 4',
-                     '#1 outer (0006), line 4, called from line 2',
-                     '#2 (program) (0002), line 2'], f'the open calls, innermost first: {frames}')
+    check(frames == ['inner+2 (000C), line 7, called from line 4',
+                     'outer (0006), line 4, called from line 2',
+                     '(program) (0002), line 2'], f'the open calls, innermost first, numbered once: {frames}')
     stack = browser.js(VIEWS)['stack'].splitlines()
     check(stack == ['3FFA: 07    7  pushed by line 6',
                     '3FFB: 09    9  return address 0009, to line 5 (call at line 4)',
@@ -297,7 +407,7 @@ def calls(browser, work, url):
     check(selected == '[outer  call inner', f'a click on a frame selects its line: {selected!r}')
     click(browser, 'back', 2)
     frames = browser.js("[...document.querySelectorAll('#calls li')].map((e) => e.textContent)")
-    check(frames == ['#0 outer (0006), line 4, called from line 2', '#1 (program) (0002), line 2'],
+    check(frames == ['outer (0006), line 4, called from line 2', '(program) (0002), line 2'],
           f'two steps back, one call fewer: {frames}')
 
 

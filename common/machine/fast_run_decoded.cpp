@@ -1,0 +1,454 @@
+#include "machine/fast_run_decoded.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "machine/step.hpp"
+
+namespace fast_decoded {
+
+// The registers as the decoded loop keeps them: SP as a 64-bit index, so
+// that the compiler can tell memory[SP] from memory[SP - 1] and keeps a byte
+// it just pushed in a register instead of loading it back. PC is set only
+// where a handler reads it (and at every way out): between, the slot of the
+// next instruction stands for it, and only the jumps (FLOW true) move it.
+// `operand` is the instruction's operand word, read from its slot.
+template <bool FLOW>
+struct CoreOf {
+    std::uint32_t PC;
+    std::uint64_t SP;
+    std::uint8_t IR;
+    std::uint8_t Z, S, O, C;
+    std::uint8_t* memory;
+    std::uint8_t* ports;
+    unsigned operand;
+};
+using Core = CoreOf<false>;
+using FlowCore = CoreOf<true>;
+
+// A block runs only where its first instruction's test found room on the
+// stack for all of it, so its pushes and pops test nothing. (The handlers
+// find these by argument-dependent lookup, as more specialized than the
+// machine's own.)
+template <bool FLOW>
+inline void push_byte(CoreOf<FLOW>& m, unsigned value) {
+    m.memory[m.SP] = static_cast<std::uint8_t>(value);
+    --m.SP;
+}
+template <bool FLOW>
+inline unsigned pop_byte(CoreOf<FLOW>& m) {
+    ++m.SP;
+    return m.memory[m.SP];
+}
+template <bool FLOW>
+inline unsigned operand_byte(const CoreOf<FLOW>& m) {
+    return m.operand & 0xFF;
+}
+template <bool FLOW>
+inline unsigned operand_word(const CoreOf<FLOW>& m) {
+    return m.operand;
+}
+// A decoded instruction lies wholly in the program area: PC cannot wrap.
+template <bool FLOW>
+inline void advance_pc(CoreOf<FLOW>& m, std::uint8_t opcode) {
+    if constexpr (FLOW) m.PC += OpcodeTable[opcode].length;
+}
+
+// How an instruction is decoded.
+enum class Kind : std::uint8_t {
+    LITERAL,  // not decoded: left to the instruction-by-instruction loop
+    LEAN,     // cannot stop the run once its block has stack room
+    SINGLE,   // may stop the run (a pointer, a division): sets PC and IR first
+    FLOW,     // moves PC: ends its block
+};
+
+constexpr Kind kind_of(std::uint8_t opcode) {
+    const OpcodeEntry& row = OpcodeTable[opcode];
+    if (!row.defined() || row.reaches_io()) return Kind::LITERAL;
+    if (row.flow != Flow::NEXT) return Kind::FLOW;
+    switch (opcode) {
+        case OP_LDA:
+        case OP_STA:
+        case OP_LDAW:
+        case OP_STAW:
+        case OP_DIV:
+        case OP_DIVW: return Kind::SINGLE;
+        default: return Kind::LEAN;
+    }
+}
+
+// Bytes at the operand word that ldd, lddw, std and stdw touch; decoded only
+// when all of them exist, so that they cannot stop the run.
+constexpr unsigned direct_bytes(std::uint8_t opcode) {
+    switch (opcode) {
+        case OP_LDD:
+        case OP_STD: return 1;
+        case OP_LDDW:
+        case OP_STDW: return 2;
+        default: return 0;
+    }
+}
+
+// Whether a jump, call or jmr at p goes to an address in the program area
+// (always true of the other instructions): only then is it decoded, so
+// that a decoded one never stops the run.
+inline bool target_in_program(std::uint8_t opcode, unsigned p, const std::uint8_t* memory) {
+    const OpcodeEntry& row = OpcodeTable[opcode];
+    if (opcode == OP_JMR) return p + memory[p + 1] < static_cast<unsigned>(MAX_MEMORY);
+    if (row.flow == Flow::JUMP || row.flow == Flow::BRANCH || row.flow == Flow::CALL)
+        return load_word(memory, p + 1) < static_cast<unsigned>(MAX_MEMORY);
+    return true;
+}
+
+constexpr std::size_t MAX_BLOCK = 32;       // instructions in a block
+constexpr unsigned MAX_BLOCK_BYTES = 64;    // from a block's first byte to its last opcode
+constexpr unsigned MAX_EXTENT = MAX_BLOCK_BYTES + 3;
+
+// One decoded instruction, at the address that indexes it. A block is the
+// instructions from a slot to the end of the run it was decoded in; count,
+// clocks and the stack test are those of all of them.
+struct Slot {
+    const void* body = nullptr;   // the handler; null: not decoded
+    const void* chain = nullptr;  // after a body that falls through: the next
+                                  // one's body in the block, or the entry
+    std::uint32_t count = 0;      // instructions from here to the block's end
+    std::uint32_t clocks = 0;     // and their clocks
+    // The block runs when SP - low <= span (64-bit): an empty slot never does.
+    std::uint16_t low = 0xFFFF;
+    std::uint16_t span = 0;
+    std::uint16_t operand = 0;     // the word after the opcode
+    std::uint8_t extent = 0;       // bytes from here to the block's end
+    std::uint8_t last_opcode = 0;  // the block's last instruction's
+};
+static_assert(sizeof(Slot) == 32);
+
+// The decoded program, kept from one run to the next: a run first compares
+// the code bytes with those it was decoded from (`shadow`) and drops the
+// slots of every byte that changed in between.
+struct Cache {
+    std::array<Slot, MAX_MEMORY> slots{};
+    std::array<std::uint8_t, MEMORY_SIZE + 1> covered{};  // 1: a decoded instruction's byte
+    std::array<std::uint8_t, MAX_MEMORY> shadow{};
+    unsigned first = MAX_MEMORY;  // covered bytes lie in first..last
+    unsigned last = 0;
+};
+
+// Drops every slot whose block holds the byte at `address`: the byte takes
+// effect when its instruction is next decoded.
+void drop(Cache& c, unsigned address) {
+    if (address >= MAX_MEMORY || c.covered[address] == 0) return;
+    unsigned from = address >= MAX_EXTENT ? address - MAX_EXTENT : 0;
+    for (unsigned p = from; p <= address; ++p) {
+        if (c.slots[p].body != nullptr && p + c.slots[p].extent > address) c.slots[p] = Slot{};
+    }
+}
+
+// Brings the cache in line with memory as the run finds it.
+void revalidate(Cache& c, const std::uint8_t* memory) {
+    if (c.first > c.last) return;
+    std::size_t size = c.last - c.first + 1;
+    if (std::memcmp(memory + c.first, c.shadow.data() + c.first, size) == 0) return;
+    for (unsigned b = c.first; b <= c.last; ++b) {
+        if (c.shadow[b] != memory[b]) {
+            drop(c, b);
+            c.shadow[b] = memory[b];
+        }
+    }
+}
+
+// Decodes the block from `pc`: instructions up to the first jump, call or
+// ret, single, undecodable or already decoded one, or the size limits.
+// False when the instruction at pc is not decoded.
+[[gnu::noinline]] bool decode(Cache& c, const std::uint8_t* memory, unsigned pc,
+                              const void* const* bodies, const void* enter) {
+    std::array<std::uint16_t, MAX_BLOCK> at{};
+    std::size_t n = 0;
+    unsigned p = pc;
+    while (n < MAX_BLOCK && p - pc <= MAX_BLOCK_BYTES) {
+        if (n > 0 && c.slots[p].body != nullptr) break;
+        std::uint8_t opcode = memory[p];
+        const OpcodeEntry& row = OpcodeTable[opcode];
+        Kind kind = kind_of(opcode);
+        if (kind == Kind::LITERAL || p + row.length >= static_cast<unsigned>(MAX_MEMORY)) break;
+        unsigned bytes = direct_bytes(opcode);
+        if (bytes != 0 && load_word(memory, p + 1) + bytes > static_cast<unsigned>(MEMORY_SIZE))
+            break;
+        if (!target_in_program(opcode, p, memory)) break;
+        at[n++] = static_cast<std::uint16_t>(p);
+        p += row.length;
+        if (kind == Kind::FLOW) break;
+    }
+    if (n == 0) return false;
+    const unsigned end = p;
+    const std::uint8_t last_opcode = memory[at[n - 1]];
+    // From the last instruction back: each slot's block is the rest of this one.
+    std::uint32_t count = 0;
+    std::uint32_t clocks = 0;
+    int low = 0;   // the lowest and highest SP offsets the rest reaches
+    int high = 0;  // (pops raise SP, pushes lower it)
+    bool stack = false;
+    const void* chain = enter;
+    for (std::size_t i = n; i-- > 0;) {
+        unsigned a = at[i];
+        const OpcodeEntry& row = OpcodeTable[memory[a]];
+        int d = int{row.pops} - int{row.pushes};
+        high = std::max({0, int{row.pops}, d + high});
+        low = std::min(0, d + low);
+        stack = stack || row.uses_stack();
+        Slot& s = c.slots[a];
+        s.body = bodies[memory[a]];
+        s.chain = chain;
+        s.count = ++count;
+        s.clocks = clocks += row.clocks;
+        s.extent = static_cast<std::uint8_t>(end - a);
+        s.last_opcode = last_opcode;
+        s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
+        if (!stack) {
+            s.low = 0;
+            s.span = 0xFFFF;
+        } else if (int from = STACK_BOTTOM - low, to = STACK_TOP - high; from <= to) {
+            s.low = static_cast<std::uint16_t>(from);
+            s.span = static_cast<std::uint16_t>(to - from);
+        } else {
+            s.low = 0xFFFF;
+            s.span = 0;
+        }
+        chain = s.body;
+        for (unsigned b = a; b < a + row.length; ++b) {
+            c.covered[b] = 1;
+            c.shadow[b] = memory[b];
+        }
+    }
+    c.first = std::min(c.first, pc);
+    c.last = std::max(c.last, end - 1);
+    return true;
+}
+
+Cache& cache() {
+    // One per thread, made at its first run (never inside the loop).
+    thread_local std::unique_ptr<Cache> made = std::make_unique<Cache>();
+    return *made;
+}
+
+// The decoded loop never calls the program's Io: those instructions are
+// not decoded.
+struct NoIo {
+    void show_port0(unsigned) {}
+    void wait_key() {}
+    void halt() {}
+};
+
+// Why the decoded loop returned.
+enum class Exit : std::uint8_t {
+    DONE,         // the count is reached
+    LITERAL_ONE,  // the instruction at PC is for the literal loop
+    LITERAL_REST  // the block at PC is longer than the count left
+};
+
+}  // namespace fast_decoded
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+
+namespace fast_decoded {
+namespace {
+
+Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
+#define DECODED_LABEL_ADDRESS(opcode, call) &&body_##opcode,
+#define DECODED_OPCODE(opcode, call) opcode,
+    static const void* const labels[] = {MACHINE_HANDLERS(DECODED_LABEL_ADDRESS)};
+    static constexpr std::uint8_t opcodes[] = {MACHINE_HANDLERS(DECODED_OPCODE)};
+#undef DECODED_LABEL_ADDRESS
+#undef DECODED_OPCODE
+    static const std::array<const void*, 256> bodies = [] {
+        std::array<const void*, 256> table{};
+        for (std::size_t i = 0; i < std::size(opcodes); ++i) {
+            if (kind_of(opcodes[i]) != Kind::LITERAL) table[opcodes[i]] = labels[i];
+        }
+        return table;
+    }();
+
+    Core m{machine.PC, machine.SP,     machine.IR,    machine.Z, machine.S,
+           machine.O,  machine.C,      machine.memory, machine.ports, 0};
+    std::uint64_t left = until - machine.instruction_count;
+    std::uint64_t clocks = machine.clock_count;
+    Slot* const slots = c.slots.data();
+    const std::uint8_t* const covered = c.covered.data();
+    Slot* s = &slots[m.PC];        // the next instruction's
+    const Slot* block = nullptr;  // the first of the block last entered
+    unsigned written = 0;         // the first byte a store into decoded code wrote
+    unsigned written_bytes = 0;
+    Exit exit = Exit::DONE;
+    NoIo io;
+
+    // Every way out puts the registers back (a macro: a lambda would take
+    // m's address, which keeps it in memory through the loop). IR is the
+    // last instruction's that ran: a block's last, unless a store into
+    // decoded code or a stop ended it early (they set IR).
+#define DECODED_WRITE_BACK()                                                                     \
+    machine.registers() = {static_cast<std::uint16_t>(m.PC), static_cast<std::uint16_t>(m.SP), \
+                           m.IR, m.Z, m.S, m.O, m.C, until - left, clocks}
+
+    try {
+        if (left == 0) goto leave;
+
+    enter:
+        // A block's first instruction: stack room and the count left for
+        // all of it, then charge all of it.
+        if (m.SP - s->low > s->span || s->count > left) [[unlikely]] goto not_ready;
+        left -= s->count;
+        clocks += s->clocks;
+        block = s;
+        goto* s->body;
+
+    not_ready:
+        m.PC = static_cast<std::uint32_t>(s - slots);
+        if (s->body == nullptr) {
+            if (decode(c, m.memory, m.PC, bodies.data(), &&enter)) goto enter;
+            exit = Exit::LITERAL_ONE;
+        } else if (s->count > left && m.SP - s->low <= s->span) {
+            exit = Exit::LITERAL_REST;
+        } else {
+            exit = Exit::LITERAL_ONE;
+        }
+        goto leave;
+
+        // The bodies. LEAN and SINGLE run the handler and go on along the
+        // block (SINGLE sets PC and IR first, for the stop it may raise; a
+        // store into decoded code ends the block there). FLOW ends the
+        // block, stopping the run when PC left the program area.
+        // clang-format off
+#define DECODED_BODY(opcode, call)                                                       \
+    body_##opcode:                                                                       \
+        if constexpr (kind_of(opcode) == Kind::LEAN || kind_of(opcode) == Kind::SINGLE) { \
+            constexpr Store STORE = OpcodeTable[opcode].store;                           \
+            [[maybe_unused]] unsigned target = MEMORY_SIZE;                              \
+            m.operand = s->operand;                                                      \
+            if constexpr (direct_bytes(opcode) != 0) {                                   \
+                /* decoded only when all its bytes exist: no test */                     \
+                if (m.operand + direct_bytes(opcode) > static_cast<unsigned>(MEMORY_SIZE)) \
+                    __builtin_unreachable();                                             \
+            }                                                                            \
+            if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW) {      \
+                m.PC = static_cast<std::uint32_t>(s - slots);                            \
+                m.IR = opcode;                                                           \
+            }                                                                            \
+            if constexpr (STORE == Store::OPERAND_BYTE || STORE == Store::OPERAND_WORD) {\
+                target = m.operand;                                                      \
+            } else if constexpr (STORE != Store::NONE) {                                 \
+                unsigned w = m.operand;                                                  \
+                if (w + 1 < static_cast<unsigned>(MEMORY_SIZE))                          \
+                    target = m.memory[w] | (m.memory[w + 1] << 8);                       \
+            }                                                                            \
+            call;                                                                        \
+            if constexpr (STORE != Store::NONE) {                                        \
+                constexpr unsigned BYTES =                                               \
+                    STORE == Store::OPERAND_WORD || STORE == Store::POINTED_WORD ? 2 : 1;\
+                if ((covered[target] | covered[target + BYTES - 1]) != 0) [[unlikely]] { \
+                    m.IR = opcode;                                                       \
+                    written = target;                                                    \
+                    written_bytes = BYTES;                                               \
+                    goto code_written;                                                   \
+                }                                                                        \
+            }                                                                            \
+            const void* next = s->chain;                                                 \
+            s += OpcodeTable[opcode].length;                                             \
+            goto* next;                                                                  \
+        } else if constexpr (kind_of(opcode) == Kind::FLOW) {                            \
+            Core& core = m;                                                              \
+            {                                                                            \
+                FlowCore m{static_cast<std::uint32_t>(s - slots), core.SP, opcode,      \
+                           core.Z, core.S, core.O, core.C, core.memory, core.ports,      \
+                           s->operand};                                                  \
+                call;                                                                    \
+                core.SP = m.SP;                                                          \
+                core.PC = m.PC;                                                          \
+            }                                                                            \
+            if constexpr ((opcode) == OP_RET) {                                          \
+                if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) [[unlikely]] {            \
+                    m.IR = opcode;                                                       \
+                    goto pc_overload;                                                    \
+                }                                                                        \
+            } else if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) {                      \
+                __builtin_unreachable(); /* decoded only with its target in the program */ \
+            }                                                                            \
+            s = &slots[m.PC];                                                            \
+            goto enter;                                                                  \
+        } else {                                                                         \
+            goto enter;                                                                  \
+        }
+        MACHINE_HANDLERS(DECODED_BODY)
+#undef DECODED_BODY
+        // clang-format on
+
+    code_written:
+        // The rest of the block was charged but does not run: what it
+        // decoded may have changed.
+        left += s->count - 1;
+        clocks -= s->clocks - OpcodeTable[m.IR].clocks;
+        s += OpcodeTable[m.IR].length;
+        block = nullptr;
+        for (unsigned k = 0; k < written_bytes; ++k) drop(c, written + k);
+        goto enter;
+
+    leave:
+        m.PC = static_cast<std::uint32_t>(s - slots);
+        if (block != nullptr) m.IR = block->last_opcode;
+        DECODED_WRITE_BACK();
+        return exit;
+    } catch (const MachineStop&) {
+        // Only a SINGLE stops the run, with PC and IR set: it and the rest
+        // of its block were charged, but do not count.
+        left += s->count;
+        clocks -= s->clocks;
+        DECODED_WRITE_BACK();
+        throw;
+    }
+pc_overload:
+    // The jump completed and was charged: it counts.
+    DECODED_WRITE_BACK();
+    check_pc(machine);
+    return Exit::DONE;
+#undef DECODED_WRITE_BACK
+}
+
+}  // namespace
+}  // namespace fast_decoded
+
+#pragma GCC diagnostic pop
+
+void run_fast_decoded(Machine& machine, std::uint64_t until) {
+    using namespace fast_decoded;
+    Cache& c = cache();
+    revalidate(c, machine.memory);
+    for (;;) {
+        Exit exit = decoded_loop(machine, until, c);
+        if (exit == Exit::DONE) return;
+        if (exit == Exit::LITERAL_REST) {
+            run_fast_literal(machine, until);
+            return;
+        }
+        // One instruction by the literal loop; a store it makes into
+        // decoded code drops the slots there.
+        unsigned pc = machine.PC;
+        const OpcodeEntry& row = OpcodeTable[machine.memory[pc]];
+        unsigned target = MEMORY_SIZE;
+        if (pc + 2 < static_cast<unsigned>(MEMORY_SIZE)) {
+            unsigned w = load_word(machine.memory, pc + 1);
+            if (row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD) {
+                target = w;
+            } else if ((row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) &&
+                       w + 1 < static_cast<unsigned>(MEMORY_SIZE)) {
+                target = machine.memory[w] | (machine.memory[w + 1] << 8);
+            }
+        }
+        std::uint64_t before = machine.instruction_count;
+        run_fast_literal(machine, before + 1);
+        if (machine.instruction_count == before) return;
+        drop(c, target);
+        drop(c, target + 1);
+        if (machine.instruction_count == until) return;
+    }
+}
