@@ -35,7 +35,8 @@ constexpr const char* USAGE =
 
 constexpr const char* HELP =
     "Usage: checker [--format FORMAT] [--cases CASES_FILE] [OPTION]... SOURCE_OR_FOLDER...\n"
-    "   or: checker --similar [--base FILE]... [--threshold P] SOURCE_OR_FOLDER...\n"
+    "   or: checker --similar [--base FILE]... [--threshold P] [--anonymise KEY_FILE]\n"
+    "                         [--format html] SOURCE_OR_FOLDER...\n"
     "Assemble each stack machine source in memory, run it against test cases and\n"
     "report which pass. Without --cases a source's own '; expect:' lines are its\n"
     "one case. A folder is one submission, named after the folder: its only .asm\n"
@@ -51,6 +52,8 @@ constexpr const char* HELP =
     "  --similar           find copies: print the pairs of sources at least\n"
     "                      --threshold P percent alike (default 50)\n"
     "  --base FILE         with --similar: code handed out; what it holds is no copy\n"
+    "  --anonymise KEY_FILE  with --similar: name sources 'submission N', the key\n"
+    "                      to KEY_FILE; --format html: one page, side by side\n"
     "  --reference REF.asm the teacher's solution, for 'out same', 'mem L same N'\n"
     "                      and 'instructions <= reference * K'\n"
     "  -j N                run on N threads, at most one per processor (default:\n"
@@ -82,6 +85,7 @@ enum : int {
     OPTION_SIMILAR,
     OPTION_BASE,
     OPTION_THRESHOLD,
+    OPTION_ANONYMISE,
 };
 
 const option LONG_OPTIONS[] = {
@@ -98,6 +102,7 @@ const option LONG_OPTIONS[] = {
     {"similar", no_argument, nullptr, OPTION_SIMILAR},
     {"base", required_argument, nullptr, OPTION_BASE},
     {"threshold", required_argument, nullptr, OPTION_THRESHOLD},
+    {"anonymise", required_argument, nullptr, OPTION_ANONYMISE},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
@@ -160,8 +165,12 @@ void drop_texts(AssemblyResult& program) {
 // checker --similar: every source read as grading reads it, then compared
 // with every other. A source that cannot be read is named on standard
 // error and left out.
+// With a key file, sources are named "submission N" (N their place among
+// the operands) and the key, one "submission N<TAB>name" line each, goes
+// to that file, written beside and renamed.
 int find_copies(const std::vector<std::string>& operands, const std::vector<std::string>& bases,
-                const char* source_name, int threshold, std::size_t jobs) {
+                const char* source_name, int threshold, std::size_t jobs, bool html,
+                const char* key_file) {
     std::vector<Fingerprinted> base_prints;
     std::string problem;
     for (const std::string& base : bases) {
@@ -169,7 +178,22 @@ int find_copies(const std::vector<std::string>& operands, const std::vector<std:
         if (!text) return refuse_cases(problem);
         base_prints.push_back(fingerprint(terminal_safe(base), *text));
     }
-    const std::vector<std::string> names = submission_names(operands);
+    std::vector<std::string> names = submission_names(operands);
+    if (key_file != nullptr) {
+        for (const std::string& input : operands) {
+            if (same_file(key_file, input))
+                return usage(std::string("the key file '") + key_file + "' is an input");
+        }
+        std::string key;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            key += "submission " + std::to_string(i + 1) + "\t" + terminal_safe(names[i]) + "\n";
+            names[i] = "submission " + std::to_string(i + 1);
+        }
+        if (int error = write_output_file(key_file, key); error != 0) {
+            report_write_failure("the key file", key_file, error);
+            return STATUS_USAGE;
+        }
+    }
     std::vector<Fingerprinted> prints(operands.size());
     std::vector<std::string> failures(operands.size());
     on_threads(std::min<std::size_t>(jobs, std::max(1u, std::thread::hardware_concurrency())),
@@ -189,7 +213,8 @@ int find_copies(const std::vector<std::string>& operands, const std::vector<std:
             std::fprintf(stderr, "checker: %s\n", failures[i].c_str());
         }
     }
-    const std::string text = similarity_report(read, base_prints, threshold);
+    const std::string text = html ? similarity_html(read, base_prints, threshold)
+                                  : similarity_report(read, base_prints, threshold);
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0) {
         report_output_failure(errno);
@@ -213,6 +238,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> base_files;
     int threshold = 50;
     bool seeded = false;
+    bool html = false;               // --format html, for --similar
+    const char* key_file = nullptr;  // --anonymise
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":hj:", LONG_OPTIONS, nullptr);
@@ -220,6 +247,8 @@ int main(int argc, char** argv) {
         switch (result) {
             case OPTION_JSON: options.format = Format::JSON; break;
             case OPTION_FORMAT: {
+                html = std::string_view(optarg) == "html";
+                if (html) break;
                 std::optional<Format> format = format_named(optarg);
                 if (!format) return usage(std::string("unknown format '") + optarg + "'");
                 options.format = *format;
@@ -234,6 +263,7 @@ int main(int argc, char** argv) {
             case OPTION_CASE_COLUMNS: options.case_columns = true; break;
             case OPTION_SIMILAR: similar = true; break;
             case OPTION_BASE: base_files.emplace_back(optarg); break;
+            case OPTION_ANONYMISE: key_file = optarg; break;
             case OPTION_THRESHOLD: {
                 std::optional<long long> p = whole_number(optarg, 3, true);
                 if (!p || *p > 100) return usage(std::string("not a percentage: '") + optarg + "'");
@@ -280,9 +310,12 @@ int main(int argc, char** argv) {
     }
     for (int i = optind; i < argc; ++i) operands.emplace_back(argv[i]);
     if (operands.empty()) return usage("no source file");
-    if (!similar && (!base_files.empty() || threshold != 50))
-        return usage("--base and --threshold go with --similar");
-    if (similar) return find_copies(operands, base_files, source_name, threshold, jobs);
+    if (!similar && (!base_files.empty() || threshold != 50 || key_file != nullptr || html))
+        return usage("--base, --threshold, --anonymise and --format html go with --similar");
+    if (similar && options.format != Format::TEXT)
+        return usage("--similar writes text or html");
+    if (similar)
+        return find_copies(operands, base_files, source_name, threshold, jobs, html, key_file);
     // The columns are the cases of a cases file, the same for every row.
     if (options.case_columns && (options.format != Format::CSV || cases_file == nullptr))
         return usage("--case-columns needs --format csv and --cases");

@@ -1,7 +1,9 @@
 #include "similar.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
+#include <set>
 #include <unordered_map>
 
 namespace {
@@ -148,24 +150,33 @@ std::vector<NormalToken> normal_tokens(std::string_view source) {
             ++at;
         }
     }
-    std::map<std::string, int> defined;
+    // Every use of a label is one token kind, as is every definition: a
+    // label's name and its order of appearance never matter, so an added,
+    // removed, renamed or reordered label changes only its own tokens.
+    std::set<std::string> defined;
     for (const NormalToken& t : raw) {
-        if (t.text[0] == '[') defined.emplace(t.text.substr(1), -1);
+        if (t.text[0] == '[') defined.insert(t.text.substr(1));
     }
-    int next = 0;
     for (NormalToken& t : raw) {
         bool definition = t.text[0] == '[';
-        auto label = defined.find(definition ? t.text.substr(1) : t.text);
-        if (label == defined.end()) continue;
-        if (label->second < 0) label->second = next++;
-        t.text = (definition ? "[L" : "L") + std::to_string(label->second);
+        if (defined.count(definition ? t.text.substr(1) : t.text) > 0)
+            t.text = definition ? "[L" : "L";
     }
+    // Data lines ("db", "dw" and their numbers) are left out: every
+    // solution declares the handed-out array and a few zeroed variables,
+    // which would make distinct solutions look alike.
+    std::set<int> data_lines;
+    for (const NormalToken& t : raw) {
+        if (t.text == "db" || t.text == "dw") data_lines.insert(t.line);
+    }
+    std::erase_if(raw, [&](const NormalToken& t) { return data_lines.count(t.line) > 0; });
     return raw;
 }
 
 Fingerprinted fingerprint(std::string name, std::string_view source) {
     Fingerprinted f;
     f.name = std::move(name);
+    f.text = source;
     std::vector<NormalToken> tokens = normal_tokens(source);
     std::vector<std::uint64_t>& token_hashes = f.tokens;
     for (const NormalToken& t : tokens) {
@@ -201,9 +212,60 @@ Fingerprinted fingerprint(std::string name, std::string_view source) {
     return f;
 }
 
-std::string similarity_report(const std::vector<Fingerprinted>& sources,
-                              const std::vector<Fingerprinted>& bases, int threshold) {
-    std::vector<std::uint64_t> base_hashes;
+namespace {
+
+// Union of the sources joined by a pair, each cluster in source order.
+std::vector<std::vector<std::uint32_t>> clusters_of(std::size_t n,
+                                                    const std::vector<SimilarPair>& pairs) {
+    std::vector<std::uint32_t> root(n);
+    for (std::uint32_t i = 0; i < n; ++i) root[i] = i;
+    auto find = [&](std::uint32_t i) {
+        while (root[i] != i) i = root[i] = root[root[i]];
+        return i;
+    };
+    for (const SimilarPair& p : pairs) {
+        if (p.percent == 0) continue;  // nothing shared joins nothing
+        std::uint32_t x = find(p.a), y = find(p.b);
+        if (x != y) root[std::max(x, y)] = std::min(x, y);
+    }
+    std::map<std::uint32_t, std::vector<std::uint32_t>> groups;
+    for (std::uint32_t i = 0; i < n; ++i) groups[find(i)].push_back(i);
+    std::vector<std::vector<std::uint32_t>> clusters;
+    for (auto& [first, members] : groups) {
+        if (members.size() > 1) clusters.push_back(std::move(members));
+    }
+    return clusters;
+}
+
+// "ana, hana, zoe (92-100%)": the cluster's sources and the range of its pairs.
+std::string cluster_text(const std::vector<Fingerprinted>& sources, const Similarity& found,
+                         const std::vector<std::uint32_t>& members) {
+    std::string text;
+    int low = 100, high = 0;
+    for (std::uint32_t m : members) text += (text.empty() ? "" : ", ") + sources[m].name;
+    for (const SimilarPair& p : found.pairs) {
+        if (p.percent > 0 && std::binary_search(members.begin(), members.end(), p.a)) {
+            low = std::min(low, p.percent);
+            high = std::max(high, p.percent);
+        }
+    }
+    std::string range = low == high ? std::to_string(low) + "%"
+                                    : std::to_string(low) + "-" + std::to_string(high) + "%";
+    return text + " (" + range + ")";
+}
+
+std::string summary_text(std::size_t n, const Similarity& found, int threshold) {
+    return std::to_string(n) + (n == 1 ? " source, " : " sources, ") +
+           std::to_string(found.pairs.size()) + (found.pairs.size() == 1 ? " pair" : " pairs") +
+           " at or above " + std::to_string(threshold) + "%";
+}
+
+}  // namespace
+
+Similarity compare_sources(const std::vector<Fingerprinted>& sources,
+                           const std::vector<Fingerprinted>& bases, int threshold) {
+    Similarity found;
+    std::vector<std::uint64_t>& base_hashes = found.base_hashes;
     for (const Fingerprinted& b : bases)
         base_hashes.insert(base_hashes.end(), b.hashes.begin(), b.hashes.end());
     std::sort(base_hashes.begin(), base_hashes.end());
@@ -219,11 +281,7 @@ std::string similarity_report(const std::vector<Fingerprinted>& sources,
         for (std::uint64_t h : own[i]) holders[h].push_back(static_cast<std::uint32_t>(i));
     }
     // Shared hashes of every pair, one source at a time against the later ones.
-    struct Pair {
-        int percent;
-        std::uint32_t a, b;
-    };
-    std::vector<Pair> pairs;
+    std::vector<SimilarPair>& pairs = found.pairs;
     std::vector<std::uint32_t> shared(n);
     for (std::size_t i = 0; i < n; ++i) {
         std::fill(shared.begin() + static_cast<std::ptrdiff_t>(i), shared.end(), 0);
@@ -240,12 +298,23 @@ std::string similarity_report(const std::vector<Fingerprinted>& sources,
                     {percent, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
         }
     }
-    std::stable_sort(pairs.begin(), pairs.end(),
-                     [](const Pair& x, const Pair& y) { return x.percent > y.percent; });
+    std::stable_sort(pairs.begin(), pairs.end(), [](const SimilarPair& x, const SimilarPair& y) {
+        return x.percent > y.percent;
+    });
+    found.clusters = clusters_of(n, pairs);
+    return found;
+}
 
+std::string similarity_report(const std::vector<Fingerprinted>& sources,
+                              const std::vector<Fingerprinted>& bases, int threshold) {
+    const Similarity found = compare_sources(sources, bases, threshold);
+    const std::vector<std::uint64_t>& base_hashes = found.base_hashes;
     constexpr std::size_t RUNS_SHOWN = 4;
     std::string out;
-    for (const Pair& p : pairs) {
+    for (std::size_t c = 0; c < found.clusters.size(); ++c)
+        out += "cluster " + std::to_string(c + 1) + ": " +
+               cluster_text(sources, found, found.clusters[c]) + "\n";
+    for (const SimilarPair& p : found.pairs) {
         const Fingerprinted &a = sources[p.a], &b = sources[p.b];
         out += std::to_string(p.percent) + "% " + a.name + " " + b.name;
         std::vector<MatchRun> runs = match_runs(a, b, base_hashes);
@@ -260,7 +329,111 @@ std::string similarity_report(const std::vector<Fingerprinted>& sources,
             out += s.name + " is " + std::to_string(percent) + "% the base " + b.name + "\n";
         }
     }
-    return out + std::to_string(n) + (n == 1 ? " source, " : " sources, ") +
-           std::to_string(pairs.size()) + (pairs.size() == 1 ? " pair" : " pairs") +
-           " at or above " + std::to_string(threshold) + "%\n";
+    return out + summary_text(sources.size(), found, threshold) + "\n";
+}
+
+namespace {
+
+// Text as HTML character data: markup characters as references, controls
+// as \xHH, bytes that are not UTF-8 as U+FFFD.
+std::string html_text(std::string_view text) {
+    std::string out;
+    char escaped[8];
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        if (c >= 0x80) {
+            std::size_t length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+            bool valid = length > 0 && at + length <= text.size();
+            for (std::size_t k = 1; valid && k < length; ++k)
+                valid = (static_cast<unsigned char>(text[at + k]) & 0xC0) == 0x80;
+            if (valid) {
+                out.append(text.substr(at, length));
+                at += length - 1;
+            } else {
+                out += "\uFFFD";
+            }
+            continue;
+        }
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\t': out += "        "; break;
+            default:
+                if (c < 0x20 || c == 0x7F) {
+                    std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+                    out += escaped;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out;
+}
+
+// One source as numbered lines, those in `shared` marked.
+std::string html_source(const Fingerprinted& f, const std::set<int>& shared) {
+    std::string out = "<pre>";
+    int number = 1;
+    for (std::size_t at = 0; at <= f.text.size(); ++number) {
+        std::size_t end = f.text.find('\n', at);
+        if (end == std::string::npos) end = f.text.size();
+        if (end == at && end == f.text.size()) break;
+        std::string_view line(f.text.data() + at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        bool mark = shared.count(number) > 0;
+        char prefix[16];
+        std::snprintf(prefix, sizeof prefix, "%4d ", number);
+        out += std::string(mark ? "<mark>" : "<span>") + prefix + html_text(line) +
+               (mark ? "</mark>\n" : "</span>\n");
+        at = end + 1;
+    }
+    return out + "</pre>";
+}
+
+}  // namespace
+
+std::string similarity_html(const std::vector<Fingerprinted>& sources,
+                            const std::vector<Fingerprinted>& bases, int threshold) {
+    const Similarity found = compare_sources(sources, bases, threshold);
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<title>Similar sources</title>\n<style>\n"
+        "body { font-family: sans-serif; margin: 1em 2em; }\n"
+        "table { border-collapse: collapse; width: 100%; table-layout: fixed; }\n"
+        "td { vertical-align: top; border: 1px solid #ccc; padding: 0 0.5em; overflow-x: auto; }\n"
+        "pre { margin: 0.5em 0; } mark { background: #fd8; display: block; }\n"
+        "span { display: block; }\n</style>\n</head>\n<body>\n<h1>Similar sources</h1>\n<p>" +
+        summary_text(sources.size(), found, threshold) + "</p>\n";
+    if (!found.clusters.empty()) {
+        out += "<h2>Clusters</h2>\n<ul>\n";
+        for (std::size_t c = 0; c < found.clusters.size(); ++c)
+            out += "<li>cluster " + std::to_string(c + 1) + ": " +
+                   html_text(cluster_text(sources, found, found.clusters[c])) + "</li>\n";
+        out += "</ul>\n";
+    }
+    for (std::size_t k = 0; k < found.pairs.size(); ++k) {
+        const SimilarPair& p = found.pairs[k];
+        const Fingerprinted &a = sources[p.a], &b = sources[p.b];
+        std::set<int> in_a, in_b;
+        for (const MatchRun& r : match_runs(a, b, found.base_hashes)) {
+            for (int l = a.token_lines[r.a_first]; l <= a.token_lines[r.a_last]; ++l) in_a.insert(l);
+            for (int l = b.token_lines[r.b_first]; l <= b.token_lines[r.b_last]; ++l) in_b.insert(l);
+        }
+        out += "<h2 id=\"pair-" + std::to_string(k + 1) + "\">" + std::to_string(p.percent) +
+               "% " + html_text(a.name) + " ~ " + html_text(b.name) +
+               "</h2>\n<table>\n<tr><th>" + html_text(a.name) + "</th><th>" + html_text(b.name) +
+               "</th></tr>\n<tr><td>" + html_source(a, in_a) + "</td><td>" + html_source(b, in_b) +
+               "</td></tr>\n</table>\n";
+    }
+    for (const Fingerprinted& s : sources) {
+        for (const Fingerprinted& b : bases) {
+            std::size_t percent =
+                s.hashes.empty() ? 0 : 100 * shared_count(s.hashes, b.hashes) / s.hashes.size();
+            out += "<p>" + html_text(s.name) + " is " + std::to_string(percent) + "% the base " +
+                   html_text(b.name) + "</p>\n";
+        }
+    }
+    return out + "</body>\n</html>\n";
 }

@@ -36,7 +36,12 @@ std::string captured_output(const std::function<void()>& f) {
     return text;
 }
 
-Adapter::Adapter(std::function<void(const Json&)> send) : send_(std::move(send)) {}
+Adapter::Adapter(std::function<void(const Json&)> send, std::function<void()> run_ended)
+    : run_ended_(std::move(run_ended)), send_(std::move(send)) {}
+
+Adapter::~Adapter() {
+    if (running()) stop_worker();
+}
 
 const std::map<std::string, Adapter::Handler>& Adapter::handlers() {
     static const std::map<std::string, Handler> table = {
@@ -68,17 +73,24 @@ const std::map<std::string, Adapter::Handler>& Adapter::handlers() {
         {"disassemble", &Adapter::disassemble},
         {"exceptionInfo", &Adapter::exception_info},
         {"evaluate", &Adapter::evaluate},
+        {"setInstructionBreakpoints", &Adapter::set_instruction_breakpoints},
     };
     return table;
 }
 
+void Adapter::emit(Json message) {
+    std::lock_guard lock(send_mutex_);
+    message["seq"] = seq_++;
+    send_(message);
+}
+
 void Adapter::send_event(const std::string& event, const Json& body) {
-    send_({{"seq", seq_++}, {"type", "event"}, {"event", event}, {"body", body}});
+    emit({{"seq", 0}, {"type", "event"}, {"event", event}, {"body", body}});
 }
 
 void Adapter::reply(const Json& request, bool success, const Json& body,
                     const std::string& message) {
-    Json response = {{"seq", seq_++}, {"type", "response"}, {"success", success}};
+    Json response = {{"seq", 0}, {"type", "response"}, {"success", success}};
     const Json* seq = request.is_object() && request.contains("seq") ? &request["seq"] : nullptr;
     response["request_seq"] = seq != nullptr && seq->is_number_integer() ? *seq : Json(0);
     const Json* command =
@@ -90,7 +102,92 @@ void Adapter::reply(const Json& request, bool success, const Json& body,
     } else if (!body.is_null()) {
         response["body"] = body;
     }
-    send_(response);
+    emit(std::move(response));
+}
+
+namespace {
+
+// What a request may do while the program runs: answered as at any time,
+// answered by stopping the run for it and taking the run up again, or
+// refused.
+enum class WhileRunning { ANSWER, BETWEEN, REFUSE };
+
+WhileRunning while_running(const std::string& command) {
+    if (command == "threads" || command == "pause" || command == "initialize")
+        return WhileRunning::ANSWER;
+    if (command == "setBreakpoints" || command == "setFunctionBreakpoints" ||
+        command == "setDataBreakpoints" || command == "setExceptionBreakpoints" ||
+        command == "setInstructionBreakpoints" || command == "dataBreakpointInfo" ||
+        command == "disconnect" || command == "terminate" || command == "restart")
+        return WhileRunning::BETWEEN;
+    return WhileRunning::REFUSE;
+}
+
+}  // namespace
+
+void Adapter::begin_motion(Motion motion) { pending_motion_ = std::move(motion); }
+
+RunEnd Adapter::run_on(const std::function<RunEnd()>& run) {
+    for (;;) {
+        RunEnd end = run();
+        if (end == RunEnd::BREAKPOINT || end == RunEnd::WATCHPOINT) {
+            int id = s_.run.hit().id;
+            if (log_messages_.contains(id)) {
+                log_point(id);
+                continue;
+            }
+            auto rule = hit_rules_.find(id);
+            const Mark* mark = s_.run.find_mark(id);
+            if (rule != hit_rules_.end() && mark != nullptr) {
+                const HitRule& r = rule->second;
+                bool wanted = r.mode == HitRule::FROM    ? mark->hits >= r.n
+                              : r.mode == HitRule::ONLY  ? mark->hits == r.n
+                                                         : mark->hits % r.n == 0;
+                if (!wanted) continue;
+            }
+        }
+        if (end == RunEnd::KEY_WAIT && !keys_.empty()) {
+            keys_.pop_front();
+            s_.run.key_came();
+            continue;
+        }
+        return end;
+    }
+}
+
+void Adapter::start_worker() {
+    worker_done_ = false;
+    worker_output_ = true;
+    worker_ = std::thread([this] {
+        worker_end_ = run_on(current_motion_.run);
+        worker_done_ = true;
+        run_ended_();
+    });
+}
+
+RunEnd Adapter::stop_worker() {
+    pause_requested = 1;
+    worker_.join();
+    worker_output_ = false;
+    pause_requested = 0;
+    return worker_end_;
+}
+
+void Adapter::finish_run() {
+    if (!running() || !worker_done_) return;  // already taken by stop_worker
+    worker_.join();
+    worker_output_ = false;
+    deferred_.clear();
+    RunEnd end = worker_end_;
+    if (end == RunEnd::INTERRUPTED && !pause_wanted_) {
+        // Interrupted by a pause that was then answered otherwise: go on.
+        start_worker();
+        return;
+    }
+    pause_wanted_ = false;
+    report(end, current_motion_.reason);
+    for (Json& event : deferred_) emit(std::move(event));
+    deferred_.clear();
 }
 
 bool Adapter::handle(const std::string& text) {
@@ -111,25 +208,61 @@ bool Adapter::handle(const std::string& text) {
     }
     Json args = request.contains("arguments") ? request["arguments"] : Json::object();
     if (!args.is_object()) args = Json::object();
+    // While the worker runs, the session is its own: a request waits for
+    // nothing, and one that needs the session stops the run for it.
+    std::optional<RunEnd> interrupted;
+    if (running()) {
+        WhileRunning allowed = while_running(found->first);
+        if (allowed == WhileRunning::REFUSE) {
+            reply(request, false, nullptr, "the program is running: pause it first");
+            return true;
+        }
+        if (allowed == WhileRunning::BETWEEN) interrupted = stop_worker();
+    }
     Json body = nullptr;
     // The response goes before the events the request makes; a request
     // that runs queues its events in deferred_ and they follow it.
     deferred_.clear();
+    pending_motion_.reset();
     try {
         (this->*found->second)(args, body);
         reply(request, true, body, "");
     } catch (const RequestError& e) {
         deferred_.clear();
+        pending_motion_.reset();
         reply(request, false, nullptr, e.message);
     } catch (const Json::exception& e) {
         deferred_.clear();
+        pending_motion_.reset();
         reply(request, false, nullptr, std::string("malformed arguments: ") + e.what());
     }
-    for (Json& event : deferred_) {
-        event["seq"] = seq_++;
-        send_(event);
-    }
+    for (Json& event : deferred_) emit(std::move(event));
     deferred_.clear();
+    if (interrupted && !disconnect_ && !ended_ && !pending_motion_) {
+        // The run stopped for this request: it goes on, unless it had
+        // ended on its own meanwhile, which is reported now.
+        if (*interrupted == RunEnd::INTERRUPTED && current_motion_.resumable) {
+            current_motion_.run = [this] { return s_.run.run_forward(); };
+            start_worker();
+        } else {
+            report(*interrupted == RunEnd::INTERRUPTED ? RunEnd::INTERRUPTED : *interrupted,
+                   current_motion_.reason);
+            for (Json& event : deferred_) emit(std::move(event));
+            deferred_.clear();
+        }
+    }
+    if (pending_motion_) {
+        current_motion_ = std::move(*pending_motion_);
+        pending_motion_.reset();
+        if (run_ended_) {
+            start_worker();
+        } else {
+            deferred_.clear();
+            report(run_on(current_motion_.run), current_motion_.reason);
+            for (Json& event : deferred_) emit(std::move(event));
+            deferred_.clear();
+        }
+    }
     return !disconnect_;
 }
 
@@ -138,6 +271,7 @@ void Adapter::require_launched() const {
 }
 
 void Adapter::flush_output() {
+    std::lock_guard lock(send_mutex_);
     if (pending_output_.empty()) return;
     std::string text;
     for (std::uint8_t value : pending_output_) {
@@ -147,7 +281,14 @@ void Adapter::flush_output() {
         text += '\n';
     }
     pending_output_.clear();
-    queue_event("output", {{"category", "stdout"}, {"output", text}});
+    Json event = {{"seq", 0}, {"type", "event"}, {"event", "output"},
+                  {"body", {{"category", "stdout"}, {"output", text}}}};
+    if (worker_output_) {
+        event["seq"] = seq_++;
+        send_(event);
+    } else {
+        deferred_.push_back(event);
+    }
 }
 
 void Adapter::queue_event(const std::string& event, const Json& body) {
@@ -164,10 +305,30 @@ static std::string first_line(const std::string& text) {
     return end == std::string::npos ? text : text.substr(0, end);
 }
 
+// The stop's text on one line: "Stack underflow (PC = 00004 [0004], ...)".
+static std::string stop_summary(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
+        std::size_t from = line.find_first_not_of(' ');
+        if (from != std::string::npos && line.substr(from) != "ERROR") lines.push_back(line.substr(from));
+        at = end + 1;
+    }
+    if (lines.empty()) return "stopped";
+    std::string summary = lines[0];
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        summary += (i == 1 ? " (" : ", ") + lines[i];
+    return lines.size() > 1 ? summary + ")" : summary;
+}
+
 void Adapter::report(RunEnd end, const std::string& reason_when_limit) {
     flush_output();
     std::string said = captured_output([&] { report_end(s_, end, false); });
-    if (end == RunEnd::HALTED || end == RunEnd::STOPPED) {
+    // A machine stop is a stop the user can step back from, unless the
+    // program runs without debugging; the session ends at hlt.
+    if (end == RunEnd::HALTED || (end == RunEnd::STOPPED && no_debug_)) {
         int code = end == RunEnd::HALTED ? 0 : 255;
         if (end == RunEnd::STOPPED)
             queue_event("output", {{"category", "stderr"},
@@ -184,11 +345,22 @@ void Adapter::report(RunEnd end, const std::string& reason_when_limit) {
     switch (end) {
         case RunEnd::BREAKPOINT: reason = "breakpoint"; break;
         case RunEnd::WATCHPOINT: reason = "data breakpoint"; break;
-        case RunEnd::FINDING: reason = "exception"; break;
+        case RunEnd::FINDING:
+        case RunEnd::STOPPED: reason = "exception"; break;
         case RunEnd::INTERRUPTED: reason = "pause"; break;
+        case RunEnd::KEY_WAIT: reason = "key wait"; break;
         default: break;
     }
     std::string description = first_line(said);
+    if (end == RunEnd::STOPPED) {
+        said = stop_message(s_.run.stop()) + stop_position_line(s_.run.stop());
+        description = stop_summary(said);
+        queue_event("output", {{"category", "stderr"}, {"output", said}});
+    }
+    if (end == RunEnd::KEY_WAIT) {
+        description = "in 1 waits for a key: type key X in the debug console";
+        said = description + "\n";
+    }
     if (description.empty() || description.starts_with(" ")) description = reason;
     last_description_ = said;
     Json body = {{"reason", reason},

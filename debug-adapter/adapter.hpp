@@ -4,13 +4,17 @@
 // gets an error response.
 #pragma once
 
+#include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -18,11 +22,33 @@
 
 using Json = nlohmann::json;
 
+// How a breakpoint's hit count decides whether a hit stops the run: from
+// the Nth hit on (N, >=N; >N is from N+1), only the Nth (==N) or every Nth (%N).
+struct HitRule {
+    enum Mode : std::uint8_t { FROM, ONLY, EVERY } mode = FROM;
+    std::uint64_t n = 1;
+};
+// The rule of "N", ">N", ">=N", "==N" or "%N", or the message why it is none.
+std::variant<HitRule, std::string> parse_hit_rule(const std::string& text);
+
 class Adapter {
 public:
-    explicit Adapter(std::function<void(const Json&)> send);
+    // With `run_ended`, a run goes on a worker thread and run_ended is called
+    // from it when the run ends (the owner then calls finish_run on its own
+    // thread); without, every run is done before handle returns.
+    explicit Adapter(std::function<void(const Json&)> send,
+                     std::function<void()> run_ended = nullptr);
+    ~Adapter();
+    Adapter(const Adapter&) = delete;
+    Adapter& operator=(const Adapter&) = delete;
     // One message's body. False once the client asked to disconnect.
     bool handle(const std::string& text);
+    // The worker's run ended: its stop is reported (or the run goes on).
+    void finish_run();
+    // The end of the session: a run still going is stopped.
+    void shut_down() {
+        if (running()) stop_worker();
+    }
     // A message the framing could not read: an error response.
     void handle_malformed(const std::string& problem) { reply(Json(), false, nullptr, problem); }
     // Set by whoever reads the input when a pause request arrives during a
@@ -34,6 +60,10 @@ private:
     static const std::map<std::string, Handler>& handlers();
 
     void send_event(const std::string& event, const Json& body = Json::object());
+    // Numbers and writes one message; the worker's output events and the
+    // main thread's answers share it.
+    void emit(Json message);
+    std::mutex send_mutex_;
     // An event that follows the current request's response.
     void queue_event(const std::string& event, const Json& body = Json::object());
     std::vector<Json> deferred_;
@@ -59,12 +89,41 @@ private:
     void restart(const Json& args, Json& body);
     void terminate(const Json& args, Json& body);
     void disconnect(const Json& args, Json& body);
+    void set_instruction_breakpoints(const Json& args, Json& body);
+
+    // ---- runs ----
+    // A motion runs after its request's response: inline, or on the worker
+    // while requests go on being answered. `resumable` motions (continue)
+    // may be interrupted for a breakpoint change and taken up again.
+    struct Motion {
+        std::function<RunEnd()> run;
+        std::string reason;  // of the stopped event when the run did what was asked
+        bool resumable = false;
+    };
+    void begin_motion(Motion motion);
+    void start_worker();
+    // Stops the worker's run (at its next test of the interrupt) and waits
+    // for it; returns how it ended.
+    RunEnd stop_worker();
+    // Runs on past the stops the user does not want: hits their hit rule
+    // passes over, logpoints (logged), key waits the launch's keys answer.
+    RunEnd run_on(const std::function<RunEnd()>& run);
+    bool running() const { return worker_.joinable(); }
+    std::function<void()> run_ended_;
+    std::optional<Motion> pending_motion_;
+    Motion current_motion_;
+    std::thread worker_;
+    std::atomic<bool> worker_done_{false};
+    RunEnd worker_end_ = RunEnd::LIMIT;
+    bool pause_wanted_ = false;
+    bool worker_output_ = false;  // the worker sends output as it comes
     // Where a breakpoint request puts its mark (a second kind for reads
     // and writes), or the message why it cannot.
     struct Placed {
         MarkKind kind;
         std::uint16_t at;
         std::optional<MarkKind> also;
+        std::uint8_t width = 1;  // a data breakpoint on a word: 2
     };
     using Placer = std::function<std::variant<Placed, std::string>(const Json& wanted)>;
     void replace_marks(const Json& args, std::vector<int>& ids, const Placer& place, Json& body);
@@ -100,8 +159,26 @@ private:
     std::string last_description_;  // of the last stop, for exceptionInfo
     // Marks the client set, by kind, so that each set request replaces its own.
     std::vector<int> line_marks_, function_marks_, data_marks_;
-    std::map<int, std::string> hit_conditions_;
+    std::vector<int> instruction_marks_;
+    std::map<int, HitRule> hit_rules_;
+    std::map<int, std::string> log_messages_;  // logpoints, by mark
+    // setBreakpoints requests before the launch, by source path: those of
+    // the program are placed when it is loaded.
+    std::map<std::string, Json> early_breakpoints_;
+    bool no_debug_ = false;
+    std::deque<std::string> keys_;  // the launch's keys, given at the waits in turn
     std::string source_path_;
+    // An object code file's instructions as the disassembler gives them, by
+    // address (empty for a source).
+    std::map<std::uint16_t, std::string> listing_;
+    void disassemble_program();
+    // Whether `path` names the program's source (compared as files).
+    bool is_program_source(const std::string& path) const;
+    // A watch or hover expression in the debugger's location syntax: the
+    // text and the address shown, or the message why it is none.
+    std::variant<std::pair<std::string, std::optional<std::uint16_t>>, std::string> evaluate_location(
+        const std::string& expression) const;
+    void log_point(int id);
 };
 
 // What a command prints on standard output while `f` runs, taken away from

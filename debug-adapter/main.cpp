@@ -1,6 +1,8 @@
 // The debug adapter: Debug Adapter Protocol messages on standard input,
-// answers and events on standard output. A thread reads the input so that
-// a pause request reaches a long run while it goes on.
+// answers and events on standard output. A thread reads the input, and a
+// run goes on on the adapter's worker, so that every request is answered
+// while the program runs; the main thread handles the messages and the
+// ends of runs in the order they came.
 #include <unistd.h>
 
 #include <condition_variable>
@@ -43,15 +45,28 @@ void send(const Json& message) {
     write_all("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
 }
 
+// A message read, or (run_ended) the note that the worker's run ended.
+struct Item {
+    ReadResult message;
+    bool run_ended = false;
+};
+
 struct Inbox {
     std::mutex mutex;
     std::condition_variable ready;
-    std::deque<ReadResult> messages;
+    std::deque<Item> messages;
     bool closed = false;
+
+    void put(Item item) {
+        std::lock_guard lock(mutex);
+        messages.push_back(std::move(item));
+        ready.notify_one();
+    }
 };
 
 // Reads standard input into messages; a pause request also sets the
-// adapter's flag at once.
+// adapter's flag at once, after the request is in the inbox, so that its
+// response comes before the stopped event of the run it ends.
 void read_input(Inbox& inbox, Adapter& adapter) {
     MessageReader reader;
     char chunk[4096];
@@ -60,14 +75,13 @@ void read_input(Inbox& inbox, Adapter& adapter) {
         if (n <= 0) break;
         reader.feed(std::string_view(chunk, static_cast<std::size_t>(n)));
         for (ReadResult r = reader.next(); r.kind != ReadResult::NEED_MORE; r = reader.next()) {
+            bool pause = false;
             if (r.kind == ReadResult::MESSAGE) {
                 Json m = Json::parse(r.body, nullptr, false);
-                if (m.is_object() && m.value("command", Json("")) == "pause")
-                    adapter.pause_requested = 1;
+                pause = m.is_object() && m.value("command", Json("")) == "pause";
             }
-            std::lock_guard lock(inbox.mutex);
-            inbox.messages.push_back(std::move(r));
-            inbox.ready.notify_one();
+            inbox.put({std::move(r), false});
+            if (pause) adapter.pause_requested = 1;
         }
     }
     std::lock_guard lock(inbox.mutex);
@@ -81,22 +95,29 @@ int main(int argc, char** argv) {
     start_program("debug-adapter");
     if (auto status = read_server_command_line(argc, argv, "debug-adapter", USAGE, HELP))
         return *status;
-    static Adapter adapter(send);
-    Inbox inbox;
+    static Inbox inbox;
+    static Adapter adapter(send, [] { inbox.put({ReadResult{}, true}); });
     std::thread reader(read_input, std::ref(inbox), std::ref(adapter));
     reader.detach();
     for (;;) {
         std::unique_lock lock(inbox.mutex);
         inbox.ready.wait(lock, [&] { return inbox.closed || !inbox.messages.empty(); });
         if (inbox.messages.empty()) break;
-        ReadResult r = std::move(inbox.messages.front());
+        Item item = std::move(inbox.messages.front());
         inbox.messages.pop_front();
         lock.unlock();
+        if (item.run_ended) {
+            adapter.finish_run();
+            continue;
+        }
+        ReadResult& r = item.message;
         if (r.kind == ReadResult::MALFORMED) {
             adapter.handle_malformed(r.problem);
             continue;
         }
         if (!adapter.handle(r.body)) break;
     }
-    return 0;
+    // The input ended or the client disconnected: a run still going stops.
+    adapter.shut_down();
+    std::_Exit(0);
 }

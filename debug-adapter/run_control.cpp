@@ -24,15 +24,8 @@ Json capabilities() {
             {"supportsWriteMemoryRequest", true},       {"supportsDisassembleRequest", true},
             {"supportsExceptionInfoRequest", true},     {"supportsSetVariable", true},
             {"supportsEvaluateForHovers", true},        {"supportsRestartRequest", true},
-            {"supportsTerminateRequest", true}};
-}
-
-// A hit condition: a whole number N stops from the Nth hit on.
-std::uint64_t hits_to_ignore(const Json& breakpoint) {
-    if (!breakpoint.contains("hitCondition")) return 0;
-    std::optional<std::uint64_t> n = parse_number(breakpoint["hitCondition"].get<std::string>());
-    if (!n || *n == 0) throw RequestError{"a hit condition is a whole number from 1"};
-    return *n - 1;
+            {"supportsTerminateRequest", true},         {"supportsInstructionBreakpoints", true},
+            {"supportsLogPoints", true}};
 }
 
 // A breakpoint's condition in the debugger's form ("[n] == 3", "sp < 0x3FF0");
@@ -53,7 +46,50 @@ std::variant<std::optional<Condition>, std::string> condition_of(const Session& 
     return std::optional<Condition>{std::get<Condition>(parsed)};
 }
 
+// An argument of a given JSON type, or the message naming it.
+template <typename T>
+T argument(const Json& args, const char* name, T otherwise) {
+    if (!args.contains(name) || args[name].is_null()) return otherwise;
+    const Json& value = args[name];
+    bool fits = std::is_same_v<T, bool> ? value.is_boolean() : value.is_string();
+    if (!fits)
+        throw RequestError{std::string("launch: '") + name + "' must be " +
+                           (std::is_same_v<T, bool> ? "true or false" : "a string")};
+    return value.get<T>();
+}
+
 }  // namespace
+
+std::variant<HitRule, std::string> parse_hit_rule(const std::string& text) {
+    std::string_view rest = text;
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
+    HitRule rule;
+    std::uint64_t add = 0;
+    for (auto [prefix, mode, plus] : {std::tuple{">=", HitRule::FROM, 0}, {"==", HitRule::ONLY, 0},
+                                      {">", HitRule::FROM, 1}, {"%", HitRule::EVERY, 0}}) {
+        if (rest.starts_with(prefix)) {
+            rest.remove_prefix(std::string_view(prefix).size());
+            rule.mode = mode;
+            add = static_cast<std::uint64_t>(plus);
+            break;
+        }
+    }
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    std::optional<std::uint64_t> n = parse_number(std::string(rest));
+    if (!n || (*n == 0 && add == 0))
+        return "hit condition '" + text + "' is not N, >N, >=N, ==N or %N with N a whole number" +
+               (n ? " from 1" : "");
+    rule.n = *n + add;
+    return rule;
+}
+
+bool Adapter::is_program_source(const std::string& path) const {
+    if (source_path_.empty() || path.empty()) return false;
+    std::error_code error;
+    if (std::filesystem::equivalent(path, source_path_, error)) return true;
+    return std::filesystem::weakly_canonical(path, error) == source_path_;
+}
 
 // Replaces the marks of one kind of breakpoint request (the client sends
 // the whole list each time): each wanted breakpoint is placed by `place`
@@ -63,10 +99,18 @@ std::variant<std::optional<Condition>, std::string> condition_of(const Session& 
 void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Placer& place,
                             Json& body) {
     require_launched();
-    for (int id : ids) s_.run.delete_mark(id);
+    for (int id : ids) {
+        s_.run.delete_mark(id);
+        hit_rules_.erase(id);
+        log_messages_.erase(id);
+    }
     ids.clear();
     Json result = Json::array();
     for (const Json& wanted : args.value("breakpoints", Json::array())) {
+        if (no_debug_) {
+            result.push_back({{"verified", false}, {"message", "running without debugging"}});
+            continue;
+        }
         std::variant<Placed, std::string> placed = place(wanted);
         if (std::string* refused = std::get_if<std::string>(&placed)) {
             result.push_back({{"verified", false}, {"message", *refused}});
@@ -78,12 +122,36 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
             result.push_back({{"verified", false}, {"message", *error}});
             continue;
         }
-        std::uint64_t ignore = hits_to_ignore(wanted);
+        std::optional<HitRule> rule;
+        if (wanted.contains("hitCondition") && !wanted["hitCondition"].is_null()) {
+            auto parsed = parse_hit_rule(wanted["hitCondition"].get<std::string>());
+            if (std::string* error = std::get_if<std::string>(&parsed)) {
+                result.push_back({{"verified", false}, {"message", *error}});
+                continue;
+            }
+            rule = std::get<HitRule>(parsed);
+        }
+        std::string log;
+        if (wanted.contains("logMessage") && wanted["logMessage"].is_string())
+            log = wanted["logMessage"].get<std::string>();
         int first = 0;
-        for (std::optional<MarkKind> k : {std::optional<MarkKind>{p.kind}, p.also}) {
-            if (!k) continue;
-            int id = s_.run.add_mark(*k, p.at, std::get<std::optional<Condition>>(condition));
-            s_.run.find_mark(id)->ignore = ignore;
+        // A watch covers a word by its width; a read watch of a word is one
+        // mark on each byte.
+        std::vector<std::pair<MarkKind, std::uint16_t>> marks{{p.kind, p.at}};
+        if (p.also) marks.emplace_back(*p.also, p.at);
+        for (std::size_t i = 0, n = marks.size(); i < n && p.width == 2; ++i)
+            if (marks[i].first == MarkKind::RWATCH)
+                marks.emplace_back(MarkKind::RWATCH, static_cast<std::uint16_t>(p.at + 1));
+        for (auto [kind, at] : marks) {
+            unsigned width = kind == MarkKind::WATCH ? p.width : 1;
+            int id = s_.run.add_mark(kind, at, std::get<std::optional<Condition>>(condition), width);
+            // The run stops from the rule's first hit on; the hits between
+            // that its rule passes over are run past (run_on).
+            if (rule) {
+                s_.run.find_mark(id)->ignore = rule->mode == HitRule::EVERY ? 0 : rule->n - 1;
+                hit_rules_[id] = *rule;
+            }
+            if (!log.empty()) log_messages_[id] = log;
             ids.push_back(id);
             if (first == 0) first = id;
         }
@@ -98,79 +166,152 @@ void Adapter::initialize(const Json&, Json& body) { body = capabilities(); }
 
 void Adapter::launch(const Json& args, Json& body) {
     (void)body;
-    std::string program = args.at("program").get<std::string>();
-    if (args.contains("cwd") && args["cwd"].is_string()) {
-        std::error_code error;
-        std::filesystem::path path(program);
-        if (path.is_relative())
-            program = (std::filesystem::path(args["cwd"].get<std::string>()) / path).string();
-        (void)error;
-    }
+    if (!args.contains("program")) throw RequestError{"launch: 'program' is missing"};
+    std::string program = argument<std::string>(args, "program", "");
+    std::string cwd = argument<std::string>(args, "cwd", "");
+    bool stop_on_entry = argument<bool>(args, "stopOnEntry", false);
+    bool no_debug = argument<bool>(args, "noDebug", false);
+    std::string keys = argument<std::string>(args, "keys", "");
+    if (!cwd.empty() && std::filesystem::path(program).is_relative())
+        program = (std::filesystem::path(cwd) / program).string();
     s_.program = DebugProgram{};
     s_.run.clear_marks();
     line_marks_.clear();
     function_marks_.clear();
     data_marks_.clear();
-    if (std::optional<std::string> refused = load_debug_program(program, s_.program))
-        throw RequestError{*refused};
+    instruction_marks_.clear();
+    hit_rules_.clear();
+    log_messages_.clear();
+    if (std::optional<std::string> refused = load_debug_program(program, s_.program)) {
+        std::string reason = *refused;
+        std::size_t from = reason.find_first_not_of(" \n");
+        reason = from == std::string::npos ? "" : reason.substr(from);
+        while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' '))
+            reason.pop_back();
+        throw RequestError{"cannot debug " + program + ": " + reason};
+    }
+    listing_.clear();
+    if (!s_.program.has_source) disassemble_program();
     start_session(s_);
     s_.run.interrupt = &pause_requested;
     s_.run.show_output = [this](std::vector<std::uint8_t>& values) {
-        pending_output_.insert(pending_output_.end(), values.begin(), values.end());
+        {
+            std::lock_guard lock(send_mutex_);
+            pending_output_.insert(pending_output_.end(), values.begin(), values.end());
+        }
         values.clear();
+        if (worker_output_) flush_output();
     };
-    s_.run.set_shown(DEFAULT_FINDING_KINDS);
-    source_path_ = std::filesystem::absolute(program).string();
-    stop_on_entry_ = args.value("stopOnEntry", false);
+    no_debug_ = no_debug;
+    s_.run.set_shown(no_debug_ ? 0 : DEFAULT_FINDING_KINDS);
+    // In the adapter `in 1` waits for a key (the launch's, or one from the
+    // debug console); running without debugging it takes none.
+    s_.run.waits_for_keys = !no_debug_;
+    keys_.clear();
+    for (char c : keys) keys_.emplace_back(1, c);
+    std::error_code error;
+    source_path_ = std::filesystem::weakly_canonical(std::filesystem::absolute(program), error);
+    if (error) source_path_ = std::filesystem::absolute(program).string();
+    stop_on_entry_ = stop_on_entry && !no_debug_;
     launched_ = true;
     ended_ = false;
+    // Breakpoints sent before the launch for the program's file are placed.
+    for (const auto& [path, early] : early_breakpoints_) {
+        Json ignored;
+        if (is_program_source(path)) set_breakpoints(early, ignored);
+    }
+    early_breakpoints_.clear();
     // Breakpoints need the program: the client is told it may send them
     // once the launch has loaded it.
     queue_event("initialized");
 }
 
+// Breakpoints by line belong to the program's source: those of any other
+// file are answered unverified and leave the program's alone.
 void Adapter::set_breakpoints(const Json& args, Json& body) {
+    std::string path;
+    if (args.contains("source") && args["source"].is_object() && args["source"].contains("path"))
+        path = args["source"]["path"].get<std::string>();
+    const char* refusal = nullptr;
+    if (!launched_) {
+        early_breakpoints_[path] = args;
+        refusal = "placed when the program is launched";
+    } else if (!s_.program.has_source) {
+        refusal = "the program has no source: use an address (function or instruction breakpoint)";
+    } else if (!is_program_source(path)) {
+        refusal = "not the program being debugged";
+    }
+    if (refusal != nullptr) {
+        Json result = Json::array();
+        for (const Json& wanted : args.value("breakpoints", Json::array())) {
+            Json answer = {{"verified", false}, {"message", refusal}};
+            if (wanted.is_object() && wanted.contains("line")) answer["line"] = wanted["line"];
+            result.push_back(answer);
+        }
+        body = {{"breakpoints", result}};
+        return;
+    }
     replace_marks(
         args, line_marks_,
         [this](const Json& wanted) -> std::variant<Placed, std::string> {
-            std::optional<std::uint16_t> at =
-                s_.program.has_source ? address_of_line(s_.program, wanted.at("line").get<int>())
-                                      : std::nullopt;
+            std::optional<std::uint16_t> at = address_of_line(s_.program, wanted.at("line").get<int>());
             if (!at) return std::string("no code on or after this line");
             return Placed{MarkKind::BREAK, *at, std::nullopt};
         },
         body);
 }
 
+// A label, or an address (0x00A8, 168) where the program has no labels for it.
 void Adapter::set_function_breakpoints(const Json& args, Json& body) {
     replace_marks(
         args, function_marks_,
         [this](const Json& wanted) -> std::variant<Placed, std::string> {
-            std::optional<std::uint16_t> at =
-                find_label(s_.program, wanted.at("name").get<std::string>());
-            if (!at) return std::string("no such label");
+            std::string name = wanted.at("name").get<std::string>();
+            std::optional<std::uint16_t> at = find_label(s_.program, name);
+            if (!at) {
+                std::optional<std::uint64_t> n = parse_number(name);
+                if (n && *n < MEMORY_SIZE) at = static_cast<std::uint16_t>(*n);
+            }
+            if (!at) return std::string("no such label or address");
             return Placed{MarkKind::BREAK, *at, std::nullopt};
         },
         body);
 }
 
-// A data breakpoint's ID is the address in decimal; the name is a label, a
-// number or a label's variable name ("n", "n (word)").
+// At instructionReference ("0x00A8") plus offset bytes.
+void Adapter::set_instruction_breakpoints(const Json& args, Json& body) {
+    replace_marks(
+        args, instruction_marks_,
+        [](const Json& wanted) -> std::variant<Placed, std::string> {
+            std::optional<std::uint64_t> at =
+                parse_number(wanted.at("instructionReference").get<std::string>());
+            long offset = wanted.value("offset", 0L);
+            if (!at || static_cast<long>(*at) + offset < 0 ||
+                static_cast<long>(*at) + offset >= MEMORY_SIZE)
+                return std::string("not an address in memory");
+            return Placed{MarkKind::BREAK, static_cast<std::uint16_t>(*at + offset), std::nullopt};
+        },
+        body);
+}
+
+// A data breakpoint's ID is the address in decimal, with "w" for a word; the
+// name is a label, a number or a label's variable name ("n", "n (word)").
 void Adapter::data_breakpoint_info(const Json& args, Json& body) {
     require_launched();
     std::string name = args.at("name").get<std::string>();
+    bool word = name.ends_with(" (word)");
     if (std::size_t space = name.find(' '); space != std::string::npos) name.resize(space);
     std::optional<std::uint16_t> at = find_label(s_.program, name);
     if (!at) {
         std::optional<std::uint64_t> n = parse_number(name);
         if (n && *n < MEMORY_SIZE) at = static_cast<std::uint16_t>(*n);
     }
-    if (!at) {
+    if (!at || (word && *at + 1 >= MEMORY_SIZE)) {
         body = {{"dataId", nullptr}, {"description", "not a label or an address"}};
         return;
     }
-    body = {{"dataId", std::to_string(*at)},
-            {"description", "the byte at " + with_label(s_, *at)},
+    body = {{"dataId", std::to_string(*at) + (word ? "w" : "")},
+            {"description", std::string(word ? "the word at " : "the byte at ") + with_label(s_, *at)},
             {"accessTypes", {"write", "read", "readWrite"}},
             {"canPersist", false}};
 }
@@ -179,16 +320,19 @@ void Adapter::set_data_breakpoints(const Json& args, Json& body) {
     replace_marks(
         args, data_marks_,
         [](const Json& wanted) -> std::variant<Placed, std::string> {
-            std::optional<std::uint64_t> at = parse_number(wanted.at("dataId").get<std::string>());
+            std::string id = wanted.at("dataId").get<std::string>();
+            std::uint8_t width = id.ends_with("w") ? 2 : 1;
+            if (width == 2) id.pop_back();
+            std::optional<std::uint64_t> at = parse_number(id);
             std::string access = wanted.value("accessType", "write");
             bool known = access == "write" || access == "read" || access == "readWrite";
-            if (!at || *at >= MEMORY_SIZE || !known)
-                return std::string("reads or writes of a byte");
+            if (!at || *at + width > MEMORY_SIZE || !known)
+                return std::string("reads or writes of a byte or a word");
+            auto address = static_cast<std::uint16_t>(*at);
             // readWrite is two marks: a watch and a read watch.
-            if (access == "readWrite")
-                return Placed{MarkKind::WATCH, static_cast<std::uint16_t>(*at), MarkKind::RWATCH};
-            return Placed{access == "read" ? MarkKind::RWATCH : MarkKind::WATCH,
-                          static_cast<std::uint16_t>(*at), std::nullopt};
+            if (access == "readWrite") return Placed{MarkKind::WATCH, address, MarkKind::RWATCH, width};
+            return Placed{access == "read" ? MarkKind::RWATCH : MarkKind::WATCH, address,
+                          std::nullopt, width};
         },
         body);
 }
@@ -213,7 +357,7 @@ void Adapter::configuration_done(const Json&, Json&) {
                      {"allThreadsStopped", true}});
         return;
     }
-    report(s_.run.run_forward(), "step");
+    begin_motion({[this] { return s_.run.run_forward(); }, "step", true});
 }
 
 void Adapter::threads(const Json&, Json& body) {
@@ -228,45 +372,62 @@ static void require_running(const Session& s) {
 
 void Adapter::continue_(const Json&, Json& body) {
     require_launched();
-    require_running(s_);
     body = {{"allThreadsContinued", true}};
-    report(s_.run.run_forward(), "step");
+    // Continuing from a machine stop ends the session as the stop ends
+    // the program.
+    if (s_.run.standing() == RunEnd::STOPPED && !ended_) {
+        queue_event("exited", {{"exitCode", 255}});
+        queue_event("terminated");
+        ended_ = true;
+        return;
+    }
+    require_running(s_);
+    begin_motion({[this] { return s_.run.run_forward(); }, "step", true});
 }
 
 void Adapter::step_in(const Json&, Json&) {
     require_launched();
     require_running(s_);
-    RunEnd end = s_.run.step_instruction();
-    if (end == RunEnd::LIMIT) end = s_.run.check_after(false);
-    report(end, "step");
+    begin_motion({[this] {
+                      RunEnd end = s_.run.step_instruction();
+                      if (end == RunEnd::LIMIT) end = s_.run.check_after(false);
+                      return end;
+                  },
+                  "step"});
 }
 
 // As the debugger's next: a call runs to its return.
 void Adapter::next(const Json&, Json&) {
     require_launched();
     require_running(s_);
-    std::uint8_t op = s_.run.machine().memory[s_.run.machine().PC];
-    RunEnd end = s_.run.step_instruction();
-    if (end == RunEnd::LIMIT && OpcodeTable[op].flow == Flow::CALL) {
-        end = s_.run.check_after(true);
-        if (end == RunEnd::LIMIT) {
-            end = s_.run.run_to_return(1);
-            if (end == RunEnd::RETURNED) {
-                end = s_.run.findings().at(s_.run.step()).empty() ? RunEnd::LIMIT : RunEnd::FINDING;
-            }
-        }
-    }
-    if (end == RunEnd::LIMIT) end = s_.run.check_after(false);
-    report(end, "step");
+    begin_motion({[this] {
+                      std::uint8_t op = s_.run.machine().memory[s_.run.machine().PC];
+                      RunEnd end = s_.run.step_instruction();
+                      if (end == RunEnd::LIMIT && OpcodeTable[op].flow == Flow::CALL) {
+                          end = s_.run.check_after(true);
+                          if (end == RunEnd::LIMIT) {
+                              end = s_.run.run_to_return(1);
+                              if (end == RunEnd::RETURNED)
+                                  end = s_.run.findings().at(s_.run.step()).empty()
+                                            ? RunEnd::LIMIT
+                                            : RunEnd::FINDING;
+                          }
+                      }
+                      if (end == RunEnd::LIMIT) end = s_.run.check_after(false);
+                      return end;
+                  },
+                  "step"});
 }
 
 void Adapter::step_out(const Json&, Json&) {
     require_launched();
     require_running(s_);
-    RunEnd end = s_.run.run_to_return(1);
-    report(end == RunEnd::RETURNED ? RunEnd::LIMIT : end, "step");
+    begin_motion({[this] {
+                      RunEnd end = s_.run.run_to_return(1);
+                      return end == RunEnd::RETURNED ? RunEnd::LIMIT : end;
+                  },
+                  "step"});
 }
-
 void Adapter::step_back(const Json&, Json&) {
     require_launched();
     if (s_.run.step() == 0) throw RequestError{"at the start of the run"};
@@ -293,7 +454,11 @@ void Adapter::reverse_continue(const Json&, Json&) {
 }
 
 void Adapter::pause(const Json&, Json&) {
-    // A pause that arrives between runs has nothing to stop.
+    // The run stops at its next test of the interrupt and its stopped event
+    // follows this response; between runs there is nothing to stop.
+    if (!running()) return;
+    pause_wanted_ = true;
+    pause_requested = 1;
 }
 
 void Adapter::restart(const Json& args, Json& body) {

@@ -7,6 +7,9 @@
 #include "command_print.hpp"
 #include "command_words.hpp"
 #include "commands.hpp"
+#include "disassemble.hpp"
+#include "machine/condition.hpp"
+#include "memory_view.hpp"
 #include "opcode_table.hpp"
 
 namespace {
@@ -81,23 +84,29 @@ static std::string routine_of(const DebugProgram& p, unsigned address) {
 // The frames the recorded run builds from the calls the machine ran,
 // innermost first; each is named by the routine its call went to (the
 // outermost by the label before it).
-void Adapter::stack_trace(const Json&, Json& body) {
+void Adapter::stack_trace(const Json& args, Json& body) {
     require_launched();
     std::vector<Frame> calls = s_.run.frames();
     Json frames = Json::array();
-    for (std::size_t i = 0; i < calls.size(); ++i) {
+    std::size_t first = std::min<std::size_t>(args.value("startFrame", 0u), calls.size());
+    std::size_t levels = args.value("levels", 0u);
+    std::size_t last = levels == 0 ? calls.size() : std::min(calls.size(), first + levels);
+    for (std::size_t i = first; i < last; ++i) {
         const Frame& f = calls[i];
         std::string name = f.routine ? label_at(s_.program, *f.routine) : "";
         if (name.empty()) name = routine_of(s_.program, f.position);
+        int line = line_of(f.position);
         Json frame = {{"id", static_cast<int>(i)},
                       {"name", name.empty() ? address_text(f.position) : name},
-                      {"line", line_of(f.position)},
-                      {"column", 1},
+                      {"line", line},
+                      {"column", line > 0 ? 1 : 0},
                       {"instructionPointerReference", address_text(f.position)}};
-        if (s_.program.has_source) frame["source"] = {{"path", source_path_}};
+        // A frame at a place without a source line (a stray PC, data, an
+        // object code file) has no source: the editor shows disassembly.
+        if (line > 0) frame["source"] = {{"path", source_path_}};
         frames.push_back(frame);
     }
-    body = {{"stackFrames", frames}, {"totalFrames", frames.size()}};
+    body = {{"stackFrames", frames}, {"totalFrames", calls.size()}};
 }
 
 void Adapter::scopes(const Json&, Json& body) {
@@ -116,7 +125,9 @@ void Adapter::variables(const Json& args, Json& body) {
     switch (args.at("variablesReference").get<int>()) {
         case REGISTERS:
             list.push_back(variable("PC", address_text(m.PC), "word"));
+            list.back()["memoryReference"] = address_text(m.PC);
             list.push_back(variable("SP", address_text(m.SP), "word"));
+            list.back()["memoryReference"] = address_text(m.SP);
             list.push_back(
                 variable("IR",
                          std::to_string(m.IR) + " (" +
@@ -149,6 +160,7 @@ void Adapter::variables(const Json& args, Json& body) {
                 if (e.pushed_by != StackOrigins::NONE)
                     value += " (pushed by " + instruction_place(s_, e.pushed_by) + ")";
                 list.push_back(variable(address_text(a), value, "byte"));
+                list.back()["memoryReference"] = address_text(a);
                 if (list.size() == 256) break;
             }
             break;
@@ -156,8 +168,10 @@ void Adapter::variables(const Json& args, Json& body) {
         case LABELS:
             for (const Label& l : s_.program.labels) {
                 list.push_back(variable(l.name, std::to_string(m.memory[l.address]), "byte"));
+                list.back()["memoryReference"] = address_text(l.address);
                 list.push_back(
                     variable(l.name + " (word)", std::to_string(word_at(m, l.address)), "word"));
+                list.back()["memoryReference"] = address_text(l.address);
             }
             break;
         default: throw RequestError{"no such variables"};
@@ -224,6 +238,33 @@ void Adapter::write_memory(const Json& args, Json& body) {
     body = {{"offset", 0}, {"bytesWritten", data.size()}};
 }
 
+// The disassembler's text of the loaded object code: each line ends with
+// "[XXXX]", its address; a line that starts with '[' names a label there,
+// which the session takes as the program's own (breakpoints, frames).
+void Adapter::disassemble_program() {
+    std::string text = ::disassemble(s_.program.image.data(), s_.program.loaded);
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        std::size_t comment = line.rfind(';');
+        std::size_t open = line.rfind('[');
+        if (line.empty() || line[0] == ';' || comment == std::string::npos ||
+            open == std::string::npos || open < comment)
+            continue;
+        auto address = static_cast<std::uint16_t>(std::stoul(line.substr(open + 1, 4), nullptr, 16));
+        std::string statement = line.size() > 8 ? line.substr(8, comment - 8) : "";
+        while (!statement.empty() && statement.back() == ' ') statement.pop_back();
+        if (statement.starts_with("org ")) continue;
+        listing_[address] = statement;
+        if (line[0] == '[') {
+            std::size_t name_end = line.find(' ');
+            s_.program.labels.push_back({line.substr(1, name_end - 1), address});
+        }
+    }
+}
+
 void Adapter::disassemble(const Json& args, Json& body) {
     require_launched();
     long at = address_of(args);
@@ -249,9 +290,10 @@ void Adapter::disassemble(const Json& args, Json& body) {
             std::snprintf(text, sizeof text, "%02X ", m.memory[b]);
             bytes += text;
         }
+        auto listed = listing_.find(static_cast<std::uint16_t>(a));
         Json line = {{"address", address_text(a)},
                      {"instructionBytes", bytes},
-                     {"instruction", instruction_text(m, a)}};
+                     {"instruction", listed != listing_.end() ? listed->second : instruction_text(m, a)}};
         if (std::string label = label_at(s_.program, static_cast<std::uint16_t>(a)); !label.empty())
             line["symbol"] = label;
         if (int source = line_of(static_cast<std::uint16_t>(a)); source > 0) {
@@ -266,30 +308,132 @@ void Adapter::disassemble(const Json& args, Json& body) {
 
 void Adapter::exception_info(const Json&, Json& body) {
     require_launched();
+    if (s_.run.standing() == RunEnd::STOPPED) {
+        body = {{"exceptionId", "stop"},
+                {"description", last_description_},
+                {"breakMode", "always"},
+                {"details", {{"message", last_description_}}}};
+        return;
+    }
     std::vector<std::size_t> here = s_.run.findings().at(s_.run.step());
     if (here.empty()) throw RequestError{"no finding here"};
     body = {
         {"exceptionId", "finding"}, {"description", last_description_}, {"breakMode", "always"}};
 }
 
+std::variant<std::pair<std::string, std::optional<std::uint16_t>>, std::string>
+Adapter::evaluate_location(const std::string& expression) const {
+    const Machine& m = s_.run.machine();
+    Words words = split_words(expression);
+    if (words.empty()) return std::string("nothing to show");
+    std::string first = words[0];
+    std::transform(first.begin(), first.end(), first.begin(), [](unsigned char c) {
+        return static_cast<char>(std::tolower(c));
+    });
+    if (words.size() == 1 && !find_label(s_.program, first)) {
+        if (first == "pc" || first == "sp") {
+            unsigned value = first == "pc" ? m.PC : m.SP;
+            return std::pair{address_text(value) + " " + std::to_string(value),
+                             std::optional<std::uint16_t>(static_cast<std::uint16_t>(value))};
+        }
+        const std::string flags = "zsoc";
+        if (first.size() == 1 && flags.find(first[0]) != std::string::npos) {
+            const std::uint8_t values[] = {m.Z, m.S, m.O, m.C};
+            return std::pair{std::to_string(values[flags.find(first[0])]),
+                             std::optional<std::uint16_t>{}};
+        }
+    }
+    // word LOC, word [LOC], [LOC], LOC, LOC FORMAT
+    std::string format = "byte";
+    std::size_t at_word = 0;
+    if (first == "word" && words.size() == 2) {
+        format = "word";
+        at_word = 1;
+    } else if (words.size() == 2) {
+        format = words[1];
+    } else if (words.size() != 1) {
+        return std::string("not a location: LOC, [LOC], word LOC, LOC FORMAT, sp, pc or a flag");
+    }
+    if (format != "byte" && format != "word" && format != "char" && format != "string")
+        return "'" + format + "' is not a format (byte, word, char or string)";
+    std::string loc = words[at_word];
+    if (loc.size() > 2 && loc.front() == '[' && loc.back() == ']') loc = loc.substr(1, loc.size() - 2);
+    std::string error;
+    std::optional<std::uint16_t> at = resolve_location(
+        loc, MEMORY_SIZE - 1, [&](std::string_view name) { return find_label(s_.program, name); },
+        error);
+    if (!at) return error;
+    if (format == "word" && *at + 1u >= static_cast<unsigned>(MEMORY_SIZE))
+        return "a word at " + address_text(*at) + " would end past memory";
+    std::optional<std::string> text = print_text(s_, *at, format);
+    if (!text) return std::string("cannot show it");
+    return std::pair{*text, at};
+}
+
+// A logpoint's message with each {expression} shown as a watch shows it.
+void Adapter::log_point(int id) {
+    const std::string& message = log_messages_[id];
+    std::string text;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        std::size_t close = message[i] == '{' ? message.find('}', i) : std::string::npos;
+        if (close == std::string::npos) {
+            text += message[i];
+            continue;
+        }
+        auto shown = evaluate_location(message.substr(i + 1, close - i - 1));
+        if (auto* value = std::get_if<0>(&shown))
+            text += value->first;
+        else
+            text += "<" + std::get<std::string>(shown) + ">";
+        i = close;
+    }
+    flush_output();
+    Json event = {{"seq", 0}, {"type", "event"}, {"event", "output"},
+                  {"body", {{"category", "console"}, {"output", text + "\n"}}}};
+    if (s_.program.has_source) {
+        event["body"]["source"] = {{"path", source_path_}};
+        event["body"]["line"] = line_of(s_.run.machine().PC);
+    }
+    if (worker_output_)
+        emit(std::move(event));
+    else
+        deferred_.push_back(std::move(event));
+}
+
 // The debug console runs the debugger's commands as the terminal debugger
-// does; a command that moves the run is followed by a stopped event.
+// does, and `key X`, the key for an `in 1` that waits; a command that moves
+// the run is followed by a stopped event. Watch and hover show a location.
 void Adapter::evaluate(const Json& args, Json& body) {
     require_launched();
     std::string expression = args.at("expression").get<std::string>();
     std::string context = args.value("context", "repl");
     if (context != "repl") {
-        std::optional<std::uint16_t> at = find_label(s_.program, expression);
-        if (!at) throw RequestError{"not a label"};
-        const Machine& m = s_.run.machine();
-        body = {{"result", "byte " + std::to_string(m.memory[*at]) + ", word " +
-                               std::to_string(word_at(m, *at))},
-                {"variablesReference", 0}};
+        auto shown = evaluate_location(expression);
+        if (std::string* error = std::get_if<std::string>(&shown)) throw RequestError{*error};
+        auto& [text, at] = std::get<0>(shown);
+        body = {{"result", text}, {"variablesReference", 0}};
+        if (at) body["memoryReference"] = address_text(*at);
         return;
     }
     Words words = split_words(expression);
     if (!words.empty() && (words[0] == "quit" || words[0] == "q"))
         throw RequestError{"use the editor's stop button"};
+    if (!words.empty() && words[0] == "key") {
+        if (words.size() != 2 || words[1].size() != 1)
+            throw RequestError{"key takes one character: key a"};
+        if (s_.run.standing() == RunEnd::KEY_WAIT) {
+            s_.run.key_came();
+            body = {{"result", "key '" + words[1] + "' given: the run goes on"},
+                    {"variablesReference", 0}};
+            queue_event("continued", {{"threadId", 1}, {"allThreadsContinued", true}});
+            begin_motion({[this] { return s_.run.run_forward(); }, "step", true});
+        } else {
+            keys_.push_back(words[1]);
+            body = {{"result", "key '" + words[1] + "' kept for the next in 1 that waits"},
+                    {"variablesReference", 0}};
+        }
+        return;
+    }
     std::uint64_t step = s_.run.step();
     RunEnd standing = s_.run.standing();
     std::string text = captured_output([&] { run_command(s_, expression); });

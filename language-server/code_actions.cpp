@@ -72,8 +72,11 @@ bool fix_holds(const SourceModel& model, const Fix& fix) {
     const auto& lines = after.lines.text_lines;
     if (after.error_line < 1 || static_cast<std::size_t>(after.error_line) > lines.size())
         return false;
-    return lines[static_cast<std::size_t>(after.error_line) - 1] - 1 >=
-           model.editor_line(before.error_line);
+    int after_line = lines[static_cast<std::size_t>(after.error_line) - 1] - 1;
+    int before_line = model.editor_line(before.error_line);
+    // The error moved on; or the fix removed its own line's error and what
+    // is left is an error of a later pass on another line.
+    return after_line >= before_line || (before_line == fix.line && after_line != fix.line);
 }
 
 void label_fixes(const SourceModel& model, const SourceToken& t,

@@ -5,12 +5,29 @@
 #include <unordered_set>
 
 #include "features.hpp"
+#include "opcode_table.hpp"
 #include "protocol_values.hpp"
 
 namespace {
 
+constexpr int HIGHLIGHT_TEXT = 1;
 constexpr int HIGHLIGHT_READ = 2;
 constexpr int HIGHLIGHT_WRITE = 3;
+
+// A label's definition is text; a use is a write when its instruction
+// stores at the operand's address (std, stdw: not sta, which stores where
+// the pointer there points, and reads the label), else a read.
+int highlight_kind(const SourceModel& model, std::size_t i) {
+    const SourceToken& t = model.tokens[i];
+    if (t.role == Role::LABEL_DEFINITION) return HIGHLIGHT_TEXT;
+    if (i > 0 && model.tokens[i - 1].role == Role::MNEMONIC) {
+        const OpcodeEntry* row = find_mnemonic(model.tokens[i - 1].name.c_str());
+        if (row != nullptr &&
+            (row->store == Store::OPERAND_BYTE || row->store == Store::OPERAND_WORD))
+            return HIGHLIGHT_WRITE;
+    }
+    return HIGHLIGHT_READ;
+}
 
 bool comment_line(const SourceModel& model, int line, std::size_t first_token) {
     return first_token < model.tokens.size() && model.tokens[first_token].line == line &&
@@ -28,11 +45,11 @@ Json document_highlight(const SourceModel& model, const Encoding& encoding, int 
     const SourceToken* at = token_at(model, encoding, line, column);
     if (!is_label(at)) return nullptr;
     Json list = Json::array();
-    for (const SourceToken& t : model.tokens) {
+    for (std::size_t i = 0; i < model.tokens.size(); ++i) {
+        const SourceToken& t = model.tokens[i];
         if (t.name != at->name || !is_label(&t)) continue;
         list.push_back(
-            {{"range", token_range(model, encoding, t)},
-             {"kind", t.role == Role::LABEL_DEFINITION ? HIGHLIGHT_WRITE : HIGHLIGHT_READ}});
+            {{"range", token_range(model, encoding, t)}, {"kind", highlight_kind(model, i)}});
     }
     return list;
 }

@@ -139,6 +139,14 @@ void apply_change(std::string& text, const Json& change, const Encoding& encodin
     text.replace(from, to - from, replacement);
 }
 
+// A document's version from its identifier, when it is a number.
+void note_version(std::map<std::string, Json>& versions, const std::string& uri, const Json& item) {
+    if (item.is_object() && item.contains("version") && item["version"].is_number_integer())
+        versions[uri] = item["version"];
+    else
+        versions.erase(uri);
+}
+
 }  // namespace
 
 std::vector<std::string> Server::malformed(const std::string& problem) const {
@@ -155,9 +163,12 @@ const SourceModel& Server::document(const Json& params) const {
 void Server::publish(const std::string& uri, std::vector<std::string>& out) const {
     auto found = documents_.find(uri);
     Json list = found != documents_.end() ? diagnostics(*found->second, encoding_) : Json::array();
-    out.push_back(text_of({{"jsonrpc", "2.0"},
-                           {"method", "textDocument/publishDiagnostics"},
-                           {"params", {{"uri", uri}, {"diagnostics", list}}}}));
+    Json params = {{"uri", uri}, {"diagnostics", list}};
+    // The version the diagnostics are of, so that the editor drops late ones.
+    if (auto version = versions_.find(uri); found != documents_.end() && version != versions_.end())
+        params["version"] = version->second;
+    out.push_back(text_of(
+        {{"jsonrpc", "2.0"}, {"method", "textDocument/publishDiagnostics"}, {"params", params}}));
 }
 
 void Server::notify(const std::string& method, const Json& params, std::vector<std::string>& out) {
@@ -171,6 +182,7 @@ void Server::notify(const std::string& method, const Json& params, std::vector<s
         std::string uri = string_member(item, "uri");
         documents_[uri] =
             std::make_unique<SourceModel>(analyse_source(string_member(item, "text")));
+        note_version(versions_, uri, item);
         publish(uri, out);
     } else if (method == "textDocument/didChange") {
         std::string uri = string_member(member(params, "textDocument"), "uri");
@@ -180,9 +192,11 @@ void Server::notify(const std::string& method, const Json& params, std::vector<s
         std::string text = found->second->source.text;
         for (const Json& change : changes) apply_change(text, change, encoding_);
         found->second = std::make_unique<SourceModel>(analyse_source(std::move(text)));
+        note_version(versions_, uri, member(params, "textDocument"));
         publish(uri, out);
     } else if (method == "textDocument/didClose") {
         std::string uri = string_member(member(params, "textDocument"), "uri");
+        versions_.erase(uri);
         if (documents_.erase(uri) > 0) publish(uri, out);
     }
     // initialized, $/cancelRequest, $/setTrace, didSave and the rest: nothing to do.
@@ -217,6 +231,10 @@ Json Server::dispatch(const std::string& method, const Json& params,
     if (method == "textDocument/foldingRange") return folding_ranges(document(params));
     if (method == "textDocument/rangeFormatting") {
         auto [first, last] = range_lines(params);
+        // A range that ends at the start of a line (a selection of whole
+        // lines) leaves that line alone.
+        if (last > first && int_member(member(member(params, "range"), "end"), "character") == 0)
+            --last;
         return formatting(document(params), encoding_, first, last);
     }
     if (method == "textDocument/inlayHint") {

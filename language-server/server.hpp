@@ -36,4 +36,5 @@ private:
     Encoding encoding_;
     HintOptions hint_options_;
     std::map<std::string, std::unique_ptr<SourceModel>> documents_;
+    std::map<std::string, Json> versions_;  // each open document's version, as the client gave it
 };

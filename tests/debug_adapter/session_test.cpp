@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <chrono>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "adapter_client.hpp"
 #include "run_program.hpp"
 
 namespace {
@@ -17,16 +20,29 @@ using Json = nlohmann::json;
 
 const std::string NESTED = std::string(TEST_DIR) + "/nested.asm";
 
+// Requests sent one at a time as an editor sends them: each run's stop is
+// awaited before the next request.
 struct Script {
-    std::string bytes;
+    std::vector<std::pair<std::string, Json>> requests;
     int seq = 0;
     Script& add(const std::string& command, const Json& args = Json::object()) {
-        Json m = {{"seq", ++seq}, {"type", "request"}, {"command", command}, {"arguments", args}};
-        std::string body = m.dump();
-        bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        requests.emplace_back(command, args);
+        ++seq;
         return *this;
     }
 };
+
+struct Played {
+    std::vector<Json> messages;
+    int exit_status;
+};
+
+Played play(const Script& script, const std::string& directory) {
+    AdapterClient client(DEBUG_ADAPTER_PATH, directory);
+    for (const auto& [command, args] : script.requests) client.request(command, args);
+    int status = client.finish();
+    return {client.messages, status};
+}
 
 // The messages the adapter wrote, in order.
 std::vector<Json> messages(const std::string& output) {
@@ -116,9 +132,9 @@ TEST(DebugAdapter, WholeSessionStopsWhereTheDebuggerDoes) {
         }
     }
     script.add("disconnect");
-    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, script.bytes, TEST_DIR);
-    ASSERT_EQ(r.exit_status, 0) << r.errors;
-    std::vector<Json> all = messages(r.output);
+    Played r = play(script, TEST_DIR);
+    ASSERT_EQ(r.exit_status, 0);
+    std::vector<Json> all = r.messages;
 
     EXPECT_TRUE(response_to(all, 1)["body"]["supportsStepBack"].get<bool>());
     EXPECT_EQ(response_to(all, 1)["body"]["exceptionBreakpointFilters"].size(), 5u);
@@ -223,9 +239,9 @@ TEST(DebugAdapter, ConditionsHitCountsReadsAndTheStackView) {
     int stack = script.add("variables", {{"variablesReference", 3}}).seq;
     script.add("reverseContinue", {{"threadId", 1}});
     script.add("disconnect");
-    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, script.bytes, TEST_DIR);
-    ASSERT_EQ(r.exit_status, 0) << r.errors;
-    std::vector<Json> all = messages(r.output);
+    Played r = play(script, TEST_DIR);
+    ASSERT_EQ(r.exit_status, 0);
+    std::vector<Json> all = r.messages;
 
     EXPECT_TRUE(response_to(all, 1)["body"]["supportsConditionalBreakpoints"].get<bool>());
     const Json& set = response_to(all, lines)["body"]["breakpoints"];
@@ -277,6 +293,7 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     script.add("launch", {{"program", dir.file("stop.asm")}});
     script.add("setFunctionBreakpoints", {{"breakpoints", {{{"name", "nowhere"}}}}});
     script.add("configurationDone");
+    int exception = script.add("exceptionInfo", {{"threadId", 1}}).seq;
     int console =
         script.add("evaluate", {{"expression", "info findings"}, {"context", "repl"}}).seq;
     int memory = script.add("readMemory", {{"memoryReference", "0x0000"}, {"count", 3}}).seq;
@@ -292,18 +309,29 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     int goto_start = script.add("evaluate", {{"expression", "goto 0"}, {"context", "repl"}}).seq;
     int write = script.add("writeMemory", {{"memoryReference", "2"}, {"data", "/w=="}}).seq;
     int reread = script.add("readMemory", {{"memoryReference", "2"}, {"count", 1}}).seq;
-    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, script.bytes, dir.path);
+    // Continuing from the stop ends the session.
+    script.add("continue", {{"threadId", 1}});
+    script.add("continue", {{"threadId", 1}});
+    Played r = play(script, dir.path);
     ASSERT_EQ(r.exit_status, 0);
-    std::vector<Json> all = messages(r.output);
+    std::vector<Json> all = r.messages;
 
+    // The stop is a stopped event the run can be stepped back from.
+    std::vector<Json> stops = events(all, "stopped");
+    ASSERT_GE(stops.size(), 1u);
+    EXPECT_EQ(stops[0]["reason"], "exception");
+    EXPECT_NE(stops[0]["description"].get<std::string>().find("Stack underflow"), std::string::npos);
+    EXPECT_NE(response_to(all, exception)["body"]["description"].get<std::string>().find(
+                  "Stack underflow"),
+              std::string::npos);
     std::vector<Json> exited = events(all, "exited");
     ASSERT_EQ(exited.size(), 1u);
     EXPECT_EQ(exited[0]["exitCode"], 255);
     bool stderr_seen = false;
     for (const Json& o : events(all, "output"))
         if (o["category"] == "stderr")
-            stderr_seen =
-                o["output"].get<std::string>().find("Stack underflow") != std::string::npos;
+            stderr_seen = stderr_seen ||
+                          o["output"].get<std::string>().find("Stack underflow") != std::string::npos;
     EXPECT_TRUE(stderr_seen);
     EXPECT_EQ(response_to(all, console)["body"]["result"], "no findings\n");
     EXPECT_EQ(response_to(all, memory)["body"]["data"], "AAEJ");  // ldi 1, out 0
@@ -339,10 +367,10 @@ TEST(DebugAdapter, MalformedMessagesGetErrorsAndTheAdapterGoesOn) {
         else
             input += h;
     }
-    Script last;
-    last.seq = 99;
-    last.add("threads");
-    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, input + last.bytes, TEST_DIR);
+    std::string threads_request = R"({"seq":100,"type":"request","command":"threads"})";
+    input += "Content-Length: " + std::to_string(threads_request.size()) + "\r\n\r\n" +
+             threads_request;
+    RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, input, TEST_DIR);
     ASSERT_EQ(r.exit_status, 0);
     std::vector<Json> all = messages(r.output);
     std::size_t failures = 0;
@@ -355,3 +383,262 @@ TEST(DebugAdapter, MalformedMessagesGetErrorsAndTheAdapterGoesOn) {
 }
 
 }  // namespace
+
+// ---- as an editor drives it: one request at a time, runs answered at once ----
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int index_of(const std::vector<Json>& all, const std::string& type, const std::string& name,
+             std::size_t from = 0) {
+    for (std::size_t i = from; i < all.size(); ++i)
+        if (all[i]["type"] == type && all[i][type == "event" ? "event" : "command"] == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+Json source_breakpoints(const std::string& path, const Json& lines) {
+    return {{"source", {{"path", path}}}, {"breakpoints", lines}};
+}
+
+}  // namespace
+
+// Breakpoints of two files before and after the launch, a run that goes on
+// forever while requests are answered, a pause, watches in the debugger's
+// syntax and a disconnect that ends the endless run at once.
+TEST(DebugAdapterAsAnEditor, BreakpointsPerFileAndAnEndlessRun) {
+    TempDir dir;
+    write_file(dir.file("loop.asm"),
+               "[start  ldi 7\n        std count\n[loop   nop\n        jmp loop\n"
+               "[count  db 52\n        db 18\n");
+    write_file(dir.file("other.asm"), "        nop\n        nop\n        hlt\n");
+    AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
+    c.request("initialize", {{"adapterID", "stackasm"}});
+    const Json early = c.request("setBreakpoints", source_breakpoints(dir.file("other.asm"),
+                                                                      {{{"line", 2}}}));
+    EXPECT_FALSE(early["body"]["breakpoints"][0]["verified"].get<bool>());
+    c.request("setBreakpoints", source_breakpoints(dir.file("loop.asm"), {{{"line", 2}}}));
+    c.request("launch", {{"program", "./loop.asm"}, {"cwd", dir.path}});
+    // Another file's breakpoints, and clearing them, leave the program's alone.
+    const Json other = c.request("setBreakpoints",
+                                 source_breakpoints(dir.file("other.asm"), {{{"line", 1}}}));
+    EXPECT_EQ(other["body"]["breakpoints"][0]["message"], "not the program being debugged");
+    c.request("setBreakpoints", source_breakpoints(dir.file("other.asm"), Json::array()));
+    const Json same = c.request("setBreakpoints", source_breakpoints(dir.path + "/./loop.asm",
+                                                                     {{{"line", 2}}}));
+    EXPECT_TRUE(same["body"]["breakpoints"][0]["verified"].get<bool>());
+    c.request("configurationDone");
+    int stop = index_of(c.messages, "event", "stopped");
+    ASSERT_GE(stop, 0);
+    EXPECT_EQ(c.messages[static_cast<std::size_t>(stop)]["body"]["reason"], "breakpoint");
+
+    // Watches in the debugger's location syntax, with its formats.
+    const std::vector<std::pair<std::string, std::string>> watches = {
+        {"count", "0009 (count) = 0x34 52 '4'"},
+        {"[count]", "0009 (count) = 0x34 52 '4'"},
+        {"word count", "0009 (count) = 0x1234 4660"},
+        {"count+1 char", "000A (count+1) = '\\x12'"},
+        {"sp", "0x3FFE 16382"},
+        {"pc", "0x0002 2"},
+        {"Z", "0"}};
+    for (const auto& [expression, shown] : watches) {
+        const Json& r = c.request("evaluate", {{"expression", expression}, {"context", "watch"}});
+        EXPECT_EQ(r["body"]["result"], shown) << expression;
+    }
+    EXPECT_FALSE(c.request("evaluate", {{"expression", "nowhere"}, {"context", "hover"}})["success"]
+                     .get<bool>());
+
+    // The endless loop: continue, threads and stackTrace are answered while
+    // it runs; pause's response comes before its stopped event.
+    c.request("setBreakpoints", source_breakpoints(dir.file("loop.asm"), Json::array()));
+    std::size_t before = c.messages.size();
+    auto sent = Clock::now();
+    int go = c.send("continue", {{"threadId", 1}});
+    ASSERT_GE(c.response_index(go, std::chrono::milliseconds(1000)), 0);
+    EXPECT_LT(Clock::now() - sent, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(c.request("threads")["success"].get<bool>());
+    const Json& busy = c.request("stackTrace", {{"threadId", 1}});
+    EXPECT_FALSE(busy["success"].get<bool>());
+    EXPECT_EQ(busy["message"], "the program is running: pause it first");
+    int pause = c.send("pause", {{"threadId", 1}});
+    int paused = c.wait_for([](const Json& m) { return m["event"] == "stopped"; }, before);
+    ASSERT_GE(paused, 0);
+    EXPECT_LT(c.response_index(pause), paused);
+    EXPECT_EQ(c.messages[static_cast<std::size_t>(paused)]["body"]["reason"], "pause");
+
+    // Running again, a disconnect ends the run and the adapter at once.
+    c.send("continue", {{"threadId", 1}});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    sent = Clock::now();
+    int bye = c.send("disconnect");
+    EXPECT_GE(c.response_index(bye), 0);
+    EXPECT_EQ(c.finish(), 0);
+    auto took = Clock::now() - sent;
+    if (!built_with_sanitizers()) {
+        EXPECT_LT(took, std::chrono::milliseconds(200))
+            << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    }
+}
+
+// A machine stop to step back from, hit conditions good and bad, a stack
+// trace in pages, memory by the variables' references.
+TEST(DebugAdapterAsAnEditor, HitConditionsAStackOverflowPagingAndMemory) {
+    TempDir dir;
+    write_file(dir.file("down.asm"),
+               "[start  ldi 5\n        std n\n        call down\n        hlt\n"
+               "[down   ldd n\n        dec\n        std n\n        call down\n        ret\n"
+               "[n      db 0\n");
+    AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
+    c.request("initialize");
+    c.request("launch", {{"program", dir.file("down.asm")}});
+    const Json& set = c.request(
+        "setBreakpoints",
+        source_breakpoints(dir.file("down.asm"), {{{"line", 5}, {"hitCondition", ">3"}},
+                                                  {{"line", 6}, {"hitCondition", "==2"}},
+                                                  {{"line", 7}, {"hitCondition", "x3"}},
+                                                  {{"line", 8}, {"hitCondition", "%0"}}}));
+    std::vector<bool> verified;
+    for (const Json& b : set["body"]["breakpoints"]) verified.push_back(b["verified"].get<bool>());
+    EXPECT_EQ(verified, (std::vector<bool>{true, true, false, false}));
+    EXPECT_NE(set["body"]["breakpoints"][2]["message"].get<std::string>().find("'x3'"),
+              std::string::npos);
+    // Hits: line 5 (1), line 6 (1), line 5 (2), line 6 (2: stop), line 5
+    // (3), line 6 (3), line 5 (4: stop).
+    c.request("configurationDone");
+    const Json& page = c.request("stackTrace", {{"threadId", 1}, {"startFrame", 1}, {"levels", 1}});
+    EXPECT_EQ(page["body"]["totalFrames"], 3);
+    ASSERT_EQ(page["body"]["stackFrames"].size(), 1u);
+    EXPECT_EQ(page["body"]["stackFrames"][0]["id"], 1);
+    EXPECT_EQ(page["body"]["stackFrames"][0]["name"], "down");
+    c.request("continue", {{"threadId", 1}});
+    const Json& deeper = c.request("stackTrace", {{"threadId", 1}});
+    EXPECT_EQ(deeper["body"]["totalFrames"], 5);
+    EXPECT_EQ(deeper["body"]["stackFrames"][0]["line"], 5);
+
+    // Memory: n's reference from the Labels scope, read, written, and the
+    // write stepped back over.
+    std::string n_reference;
+    for (const Json& v : c.request("variables", {{"variablesReference", 4}})["body"]["variables"])
+        if (v["name"] == "n") n_reference = v["memoryReference"];
+    EXPECT_EQ(n_reference, "0x0014");
+    const Json& read = c.request("readMemory", {{"memoryReference", n_reference}, {"count", 2}});
+    EXPECT_EQ(read["body"]["data"], "AgA=");  // 2, then past the program: 0
+    c.request("writeMemory", {{"memoryReference", "0x0013"}, {"offset", 1}, {"data", "KA=="}});
+    EXPECT_EQ(c.request("readMemory", {{"memoryReference", "20"}, {"count", 1}})["body"]["data"],
+              "KA==");
+    EXPECT_TRUE(c.request("stepBack", {{"threadId", 1}})["success"].get<bool>());
+    EXPECT_EQ(c.request("readMemory", {{"memoryReference", "20"}, {"count", 1}})["body"]["data"],
+              "Ag==");
+
+    // Without breakpoints the recursion overflows the stack: a stop, from
+    // which the run steps back.
+    c.request("setBreakpoints", source_breakpoints(dir.file("down.asm"), Json::array()));
+    std::size_t before = c.messages.size();
+    c.request("continue", {{"threadId", 1}});
+    int stop = c.wait_for([](const Json& m) { return m["event"] == "stopped"; }, before);
+    ASSERT_GE(stop, 0);
+    const Json& stopped = c.messages[static_cast<std::size_t>(stop)]["body"];
+    EXPECT_EQ(stopped["reason"], "exception");
+    EXPECT_NE(stopped["description"].get<std::string>().find("Stack overflow"), std::string::npos);
+    EXPECT_EQ(index_of(c.messages, "event", "terminated"), -1);
+    EXPECT_NE(c.request("exceptionInfo", {{"threadId", 1}})["body"]["description"]
+                  .get<std::string>()
+                  .find("Stack overflow"),
+              std::string::npos);
+    EXPECT_TRUE(c.request("stepBack", {{"threadId", 1}})["success"].get<bool>());
+    EXPECT_TRUE(c.request("reverseContinue", {{"threadId", 1}})["success"].get<bool>());
+    c.request("disconnect");
+    EXPECT_EQ(c.finish(), 0);
+}
+
+// `in 1` waits for a key from the launch or the console, a logpoint, an
+// object code file debugged by address with the disassembler's listing,
+// running without debugging and launch errors.
+TEST(DebugAdapterAsAnEditor, KeysLogpointsObjectCodeAndRunningWithoutDebugging) {
+    TempDir dir;
+    write_file(dir.file("keys.asm"),
+               "        ldi 1\n        in 1\n        out 0\n        in 1\n        hlt\n");
+    {
+        AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
+        c.request("initialize");
+        c.request("launch", {{"program", "keys.asm"}, {"cwd", dir.path}, {"keys", "a"}});
+        c.request("setBreakpoints",
+                  source_breakpoints(dir.file("keys.asm"),
+                                     {{{"line", 3}, {"logMessage", "at {pc}, sp {sp}"}}}));
+        c.request("configurationDone");
+        // The launch's key passes the first in 1; the second waits.
+        int wait = index_of(c.messages, "event", "stopped");
+        ASSERT_GE(wait, 0);
+        EXPECT_EQ(c.messages[static_cast<std::size_t>(wait)]["body"]["reason"], "key wait");
+        EXPECT_EQ(c.request("stackTrace", {{"threadId", 1}})["body"]["stackFrames"][0]["line"], 4);
+        std::size_t before = c.messages.size();
+        c.request("evaluate", {{"expression", "key b"}, {"context", "repl"}});
+        EXPECT_GE(index_of(c.messages, "event", "exited", before), 0);
+        std::vector<std::string> console;
+        for (const Json& m : c.messages)
+            if (m["event"] == "output" && m["body"]["category"] == "console")
+                console.push_back(m["body"]["output"]);
+        ASSERT_FALSE(console.empty());
+        EXPECT_EQ(console[0], "at 0x0004 4, sp 0x3FFE 16382\n");
+        c.request("disconnect");
+        c.finish();
+    }
+    {
+        // An object code file: breakpoints by address, the disassembler's listing.
+        write_file(dir.file("count.hx"), "0 0 3 \n2 26 \n3 51 2 \n6 65 \n");
+        AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
+        c.request("initialize");
+        c.request("launch", {{"program", dir.file("count.hx")}});
+        const Json& lines =
+            c.request("setBreakpoints", source_breakpoints(dir.file("count.hx"), {{{"line", 1}}}));
+        EXPECT_FALSE(lines["body"]["breakpoints"][0]["verified"].get<bool>());
+        const Json& at = c.request("setInstructionBreakpoints",
+                                   {{"breakpoints", {{{"instructionReference", "0x0002"},
+                                                      {"offset", 1}, {"hitCondition", "==2"}}}}});
+        EXPECT_TRUE(at["body"]["breakpoints"][0]["verified"].get<bool>());
+        c.request("setFunctionBreakpoints", {{"breakpoints", {{{"name", "0x0006"}}}}});
+        c.request("configurationDone");
+        const Json& frame = c.request("stackTrace", {{"threadId", 1}})["body"]["stackFrames"][0];
+        EXPECT_EQ(frame["instructionPointerReference"], "0x0003");
+        EXPECT_FALSE(frame.contains("source"));
+        const Json& listing =
+            c.request("disassemble", {{"memoryReference", "0x0000"}, {"instructionCount", 4}});
+        std::vector<std::string> text;
+        for (const Json& i : listing["body"]["instructions"])
+            text.push_back(i["address"].get<std::string>() + " " + i.value("symbol", "") + " " +
+                           i["instruction"].get<std::string>());
+        EXPECT_EQ(text, (std::vector<std::string>{"0x0000  ldi 3", "0x0002 l0002 dec",
+                                                  "0x0003  jnz l0002", "0x0006  hlt"}));
+        c.request("continue", {{"threadId", 1}});
+        const Json& end = c.request("stackTrace", {{"threadId", 1}})["body"]["stackFrames"][0];
+        EXPECT_EQ(end["instructionPointerReference"], "0x0006");
+        c.request("disconnect");
+        c.finish();
+    }
+    {
+        // Without debugging: no stop at breakpoints or keys, output and the
+        // exit code; launch errors name the argument or the file.
+        AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
+        c.request("initialize");
+        const Json& wrong =
+            c.request("launch", {{"program", "keys.asm"}, {"cwd", dir.path}, {"stopOnEntry", "yes"}});
+        EXPECT_EQ(wrong["message"], "launch: 'stopOnEntry' must be true or false");
+        const Json& missing = c.request("launch", {{"program", dir.file("missing.asm")}});
+        EXPECT_EQ(missing["message"], "cannot debug " + dir.file("missing.asm") + ": File not found");
+        c.request("launch", {{"program", "keys.asm"}, {"cwd", dir.path}, {"noDebug", true}});
+        const Json& set =
+            c.request("setBreakpoints", source_breakpoints(dir.file("keys.asm"), {{{"line", 3}}}));
+        EXPECT_FALSE(set["body"]["breakpoints"][0]["verified"].get<bool>());
+        c.request("configurationDone");
+        int exited = index_of(c.messages, "event", "exited");
+        ASSERT_GE(exited, 0);
+        EXPECT_EQ(c.messages[static_cast<std::size_t>(exited)]["body"]["exitCode"], 0);
+        EXPECT_EQ(index_of(c.messages, "event", "stopped"), -1);
+        int output = index_of(c.messages, "event", "output");
+        ASSERT_GE(output, 0);
+        EXPECT_EQ(c.messages[static_cast<std::size_t>(output)]["body"]["output"], "-[1 : 01h]-\n");
+        c.request("disconnect");
+        c.finish();
+    }
+}

@@ -76,6 +76,11 @@ TEST(LanguageServerFixes, EachFixAppliedAssembles) {
         SourceModel model = analyse_source(source);
         EXPECT_EQ(code_actions(model, BYTES, "u", 0, 9, Json::array()), Json::array()) << source;
     }
+    // The tab fix removes its line's error even though an earlier line has
+    // an error of the later pass.
+    SourceModel later = analyse_source("        jmp nowhere\n        db\t1\n");
+    EXPECT_EQ(titles(code_actions(later, BYTES, "u", 1, 1, Json::array())),
+              std::vector<std::string>{"Replace the tabs with blanks"});
     // Several fixes on one line each hold; the client's diagnostic of the
     // line is named in each.
     SourceModel model = analyse_source("[a]     ldi -1\n");
@@ -205,13 +210,17 @@ TEST(LanguageServerRequests, SmallerRequestsAndEditorFaults) {
     EXPECT_EQ(at_start.back(), "[loop");
     EXPECT_EQ(document_symbols(model, BYTES)[0]["name"], "Sqr");
 
-    // Highlights: the definition written, the uses read.
+    // Highlights: the definition text, the stores at the label written
+    // (std, stdw; not sta, which reads it as a pointer), the other uses read.
+    model = analyse_source(
+        "[top    call sub\n        jmp top\n; a\n; b\n[sub    ldi 1\n        ret\n"
+        "        std top\n        stdw top\n        sta top\n        ldd top\n");
+    Json highlights = document_highlight(model, BYTES, 1, 13);
+    std::vector<int> kinds;
+    for (const Json& h : highlights) kinds.push_back(h["kind"]);
+    EXPECT_EQ(kinds, (std::vector<int>{1, 2, 3, 3, 2, 2}));
     model =
         analyse_source("[top    call sub\n        jmp top\n; a\n; b\n[sub    ldi 1\n        ret\n");
-    Json highlights = document_highlight(model, BYTES, 1, 13);
-    ASSERT_EQ(highlights.size(), 2u);
-    EXPECT_EQ(highlights[0]["kind"], 3);
-    EXPECT_EQ(highlights[1]["kind"], 2);
     EXPECT_EQ(folding_ranges(model),
               Json::parse(R"([{"endLine":3,"kind":"comment","startLine":2},)"
                           R"({"endLine":5,"kind":"region","startLine":4}])"));

@@ -134,3 +134,30 @@ TEST(LanguageServerDocuments, ANulByteIsWarnedAboutAndNeverFormattedAway) {
 }
 
 }  // namespace
+
+// Diagnostics carry the version they are of; a range formatting that ends
+// at character 0 of a line (whole lines selected) leaves that line alone.
+TEST(LanguageServerDocuments, VersionsAndWholeLineRanges) {
+    Server server;
+    server.handle(request(1, "initialize", Json::object()).dump());
+    Json open = {{"jsonrpc", "2.0"},
+                 {"method", "textDocument/didOpen"},
+                 {"params",
+                  {{"textDocument",
+                    {{"uri", "file:///a.asm"}, {"version", 4}, {"text", "  ldi 1\n  ldi 2\n  hlt\n"}}}}}};
+    EXPECT_EQ(answer(server, open)["params"]["version"], 4);
+    Json change = {{"jsonrpc", "2.0"},
+                   {"method", "textDocument/didChange"},
+                   {"params",
+                    {{"textDocument", {{"uri", "file:///a.asm"}, {"version", 5}}},
+                     {"contentChanges", {{{"text", "  ldi 1\n  ldi 2\n  hlt\n"}}}}}}};
+    EXPECT_EQ(answer(server, change)["params"]["version"], 5);
+    Json params = DOCUMENT;
+    params["range"] = {{"start", {{"line", 0}, {"character", 0}}},
+                       {"end", {{"line", 2}, {"character", 0}}}};
+    params["options"] = {{"tabSize", 8}, {"insertSpaces", true}};
+    Json edits = answer(server, request(2, "textDocument/rangeFormatting", params))["result"];
+    std::vector<int> lines;
+    for (const Json& e : edits) lines.push_back(e["range"]["start"]["line"]);
+    EXPECT_EQ(lines, (std::vector<int>{0, 1}));
+}

@@ -158,10 +158,11 @@ TEST(LanguageServerSession, AnExampleFromOpenToExit) {
               R"("diagnostics":[{"message":"ERROR\nCan not find symbol [tset]","range":{"end":)"
               R"({"character":16,"line":30},"start":{"character":0,"line":30}},"severity":1,)"
               R"("source":"assembler"},)" +
-                  warning + R"(],"uri":")" + URI + R"("}})");
+                  warning + R"(],"uri":")" + URI + R"(","version":1}})");
+    // Each carries the version of the document it is about.
     EXPECT_EQ(out[2], R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{)"
                       R"("diagnostics":[)" +
-                          warning + R"(],"uri":")" + URI + R"("}})");
+                          warning + R"(],"uri":")" + URI + R"(","version":2}})");
     // jmp test: to the definition [test on line 43.
     EXPECT_EQ(out[3],
               R"({"id":2,"jsonrpc":"2.0","result":{"range":{"end":{"character":5,"line":42},)"
