@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(loader run shapes assembler disassembler cases language_server debug_adapter)
+[ ${#targets[@]} -gt 0 ] || targets=(loader run shapes assembler disassembler cases language_server debug_adapter history)
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 mkdir -p "$build"
 # The targets move into a work directory of their own: give them absolute paths.
@@ -18,14 +18,14 @@ seeds=$(pwd)/fuzz/corpus
 # The example programs seed the assembler target as they stand, the
 # loader's corpus the disassembler's.
 declare -A extra_seeds=([loader]="" [run]="" [shapes]="" [assembler]="$(pwd)/examples" [disassembler]="$(pwd)/fuzz/corpus/loader" [cases]=""
-    [language_server]="" [debug_adapter]="")
+    [language_server]="" [debug_adapter]="" [history]="")
 
 bash scripts/prerequisites-clang.sh
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j 2 >/dev/null
 
 declare -A max_len=([loader]=8192 [run]=16392 [shapes]=4096 [assembler]=8192 [disassembler]=8192 [cases]=8192
-    [language_server]=262144 [debug_adapter]=65536)
+    [language_server]=262144 [debug_adapter]=65536 [history]=512)
 status=0
 for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"

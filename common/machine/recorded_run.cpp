@@ -86,7 +86,8 @@ unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]) {
     return n;
 }
 
-RecordedRun::RecordedRun(std::size_t history_budget) : history_(history_budget) {}
+RecordedRun::RecordedRun(std::size_t history_budget, std::uint64_t grain)
+    : history_(history_budget, grain) {}
 
 void RecordedRun::load(const Machine& start, const WrittenSet& loaded, const WrittenSet& code,
                        FindingKinds looked_for) {
@@ -98,7 +99,7 @@ void RecordedRun::load(const Machine& start, const WrittenSet& loaded, const Wri
 }
 
 void RecordedRun::restart() {
-    judging_before_change_ = false;
+    judge_ = Judge::NOW;
     machine_ = *start_;
     history_.begin(machine_);
     FindingKinds shown = log_.shown;
@@ -136,8 +137,8 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
     // Watched values as the run goes on: a change by hand replaces them.
     FastStops local = stops != nullptr ? *stops : FastStops{};
     std::vector<std::uint8_t> values;
-    if (judging_before_change_) {
-        judging_before_change_ = false;
+    if (judge_ != Judge::NOW) {
+        judge_ = Judge::NOW;
         refresh_watches();
     }
     while (count > 0) {
@@ -153,13 +154,14 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
                 // the run goes on from the change.
                 bool fired = outcome.end == RunEnd::BREAKPOINT ||
                              !log_.at(history_.step()).empty();
-                if (fired) {
+                count -= history_.step() - from;
+                if (fired || count == 0) {
                     Replay before(history_, *before_change_, history_.step() - 1);
                     HeadlessIo quiet;
-                    before.next(quiet);
-                    judging_before_change_ = true;
+                    bool finished = before.next(quiet).has_value() || before_change_->IR == OP_HLT;
+                    judge_ = finished ? Judge::NONE : Judge::BEFORE_CHANGE;
                     if (outcome.end == RunEnd::BREAKPOINT) return outcome;
-                    return {RunEnd::FINDING, std::nullopt};
+                    return {fired ? RunEnd::FINDING : RunEnd::LIMIT, std::nullopt};
                 }
                 refresh_watches();
                 if (stops != nullptr && stops->watch_count > 0) {
@@ -168,7 +170,6 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
                         values[i] = machine_.memory[stops->watched[i]];
                     local.values = values.data();
                 }
-                count -= history_.step() - from;
                 continue;
             }
         } else {
@@ -218,7 +219,7 @@ RunEnd RecordedRun::step_instruction() {
 }
 
 bool RecordedRun::stops_run(Mark& m) {
-    const Machine& judged = judging_before_change_ ? *before_change_ : machine_;
+    const Machine& judged = judge_ == Judge::BEFORE_CHANGE ? *before_change_ : machine_;
     if (m.condition && !m.condition->holds(judged)) return false;
     ++m.hits;
     return m.hits > m.ignore;
@@ -230,8 +231,9 @@ bool RecordedRun::has_read_watch() const {
 }
 
 RunEnd RecordedRun::check_after(bool at_breakpoint) {
-    const Machine& judged = judging_before_change_ ? *before_change_ : machine_;
-    if (watch_count_ > 0) {
+    const Machine& judged = judge_ == Judge::BEFORE_CHANGE ? *before_change_ : machine_;
+    if (judge_ == Judge::NONE) at_breakpoint = false;
+    if (watch_count_ > 0 && judge_ != Judge::NONE) {
         // Every watch that fired takes its new value and counts its hit;
         // the first that stops the run names the stop.
         std::optional<RunHit> stopped;
@@ -319,6 +321,11 @@ RunEnd RecordedRun::run_forward() {
 RunEnd RecordedRun::run_to(std::uint64_t target) {
     go_to(target);
     std::size_t shown = io.port0.size();
+    // Marks aside: the watches take the values where it ends.
+    struct Refresh {
+        RecordedRun& run;
+        ~Refresh() { run.refresh_watches(); }
+    } refresh{*this};
     while (history_.step() < target) {
         std::uint64_t stretch = std::min(target - history_.step(), RUN_STRETCH);
         RunOutcome outcome = run_steps(stretch, nullptr);
@@ -338,7 +345,7 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
 }
 
 void RecordedRun::go_to(std::uint64_t target) {
-    judging_before_change_ = false;
+    judge_ = Judge::NOW;
     key_came_ = false;
     history_.go_to(machine_, target);
     note_last_instruction();
@@ -459,7 +466,7 @@ std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
 }
 
 std::uint64_t RecordedRun::change_state(const Machine& changed) {
-    judging_before_change_ = false;
+    judge_ = Judge::NOW;
     std::uint64_t now = history_.step();
     std::uint64_t forgotten = history_.recorded() - now;
     if (forgotten > 0) {

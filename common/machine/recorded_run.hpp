@@ -60,7 +60,8 @@ unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]);
 
 class RecordedRun {
 public:
-    explicit RecordedRun(std::size_t history_budget = 2048);
+    // The history's budget and grain (see History; tests take small ones).
+    explicit RecordedRun(std::size_t history_budget = 2048, std::uint64_t grain = HISTORY_GRAIN);
 
     // A new run from `start` (a machine as loaded; `loaded` and `code` are
     // the loader's sets); the monitor looks for `looked_for`. Marks stay.
@@ -265,9 +266,11 @@ private:
     // forgetting those after it).
     void keep_story(bool here = false);
     bool search_interrupted_ = false;
-    // A run that stopped on arriving at a step changed by hand judges its
-    // marks on the state the instruction left (before_change_) until the
-    // next motion, as the run did before the change was made.
+    // A run that ends on arriving at a step changed by hand judges its
+    // marks on the state the instruction left (before_change_), as the run
+    // did before the change was made, or none when that instruction halted
+    // or stopped the machine; until the next motion.
+    enum class Judge : std::uint8_t { NOW, BEFORE_CHANGE, NONE };
     std::unique_ptr<Machine> before_change_ = std::make_unique<Machine>();
-    bool judging_before_change_ = false;
+    Judge judge_ = Judge::NOW;
 };

@@ -3,7 +3,12 @@
 // the launch configuration the VS Code extension offers first: a breakpoint
 // that moves to the next line with code, the call stack and the variables
 // there, step out, reverse continue back to the breakpoint, step back, step
-// out again, a finding as an exception, the output and the exit code.
+// out again, a finding as an exception, the output and the exit code. Then
+// a program that waits for a key and loops forever: the key from the debug
+// console, pause, memory, disassembly, an instruction breakpoint, a watch,
+// a page of the stack and a disconnect that ends the loop. Every message of
+// both sessions is checked against the protocol's definitions
+// (@vscode/debugprotocol).
 //   node client_test.js NODE_MODULES DEBUG_ADAPTER
 'use strict';
 const assert = require('assert');
@@ -12,6 +17,22 @@ const path = require('path');
 
 const [modules, adapter] = process.argv.slice(2);
 const { DebugClient } = require(path.resolve(modules, '@vscode/debugadapter-testsupport'));
+const protocolCheck = require('./protocol_check');
+const os = require('os');
+
+// A client whose every message from the adapter is checked.
+function checkedClient() {
+  const dc = new DebugClient('env', adapter, debuggerEntry.type, {}, true);
+  dc.defaultTimeout = 10000;
+  const check = protocolCheck(modules);
+  const dispatch = dc.dispatch.bind(dc);
+  dc.dispatch = (body) => {
+    check(JSON.parse(body));
+    dispatch(body);
+  };
+  dc.check = check;
+  return dc;
+}
 
 const program = path.join(__dirname, 'nested.asm');
 const manifest = JSON.parse(fs.readFileSync(path.join(__dirname, '..', '..', 'editors', 'vscode', 'package.json')));
@@ -31,8 +52,7 @@ function launchArguments() {
 
 async function main() {
   // The client starts RUNTIME EXECUTABLE; env runs the adapter without operands.
-  const dc = new DebugClient('env', adapter, debuggerEntry.type, {}, true);
-  dc.defaultTimeout = 10000;
+  const dc = checkedClient();
   await dc.start();
   let stops = 0;
   // Waits for the next stop, checks its reason and where the innermost
@@ -98,9 +118,79 @@ async function main() {
     assert.strictEqual(exited.body.exitCode, 0);
     assert.ok(terminated);
     console.log(`client: ${stops} stops checked, the run ended with exit code 0`);
+    assert.ok(dc.check.count > 30, `${dc.check.count} messages checked`);
   } finally {
     await dc.stop();
   }
+  assert.deepStrictEqual(dc.check.errors, []);
+  await endlessSession();
+}
+
+async function endlessSession() {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'adapter-client-'));
+  const file = path.join(dir, 'wait.asm');
+  fs.writeFileSync(file, '[start  ldi 1\n        in 1\n        std n\n[loop   nop\n        jmp loop\n[n      db 0\n');
+  const dc = checkedClient();
+  await dc.start();
+  let disconnected = false;
+  try {
+    const initialized = dc.waitForEvent('initialized');
+    await dc.initializeRequest();
+    await dc.launchRequest({ program: file, stopOnEntry: false });
+    await initialized;
+    // The in 1 waits: a stop of its own; the key from the debug console.
+    const wait = dc.waitForEvent('stopped');
+    await dc.configurationDoneRequest();
+    assert.strictEqual((await wait).body.reason, 'key wait');
+    const going = dc.waitForEvent('continued');
+    const key = await dc.evaluateRequest({ expression: 'key a', context: 'repl' });
+    assert.match(key.body.result, /the run goes on/);
+    await going;
+    // The endless loop: requests answered while it runs, then a pause.
+    const busy = await dc.stackTraceRequest({ threadId: 1 }).catch((e) => e);
+    assert.match(String(busy.message), /the program is running/);
+    const paused = dc.waitForEvent('stopped');
+    await dc.pauseRequest({ threadId: 1 });
+    assert.strictEqual((await paused).body.reason, 'pause');
+
+    // n's memory reference, read and written; the disassembly; a watch.
+    const scopes = await dc.scopesRequest({ frameId: 0 });
+    const labels = await dc.variablesRequest({ variablesReference: scopes.body.scopes[3].variablesReference });
+    const n = labels.body.variables.find((v) => v.name === 'n');
+    assert.strictEqual(n.memoryReference, '0x000B');
+    const read = await dc.customRequest('readMemory', { memoryReference: n.memoryReference, count: 1 });
+    assert.strictEqual(read.body.data, 'AQ==');
+    await dc.customRequest('writeMemory', { memoryReference: n.memoryReference, data: 'KQ==' });
+    const watch = await dc.evaluateRequest({ expression: '[n]', context: 'watch' });
+    assert.strictEqual(watch.body.result, "000B (n) = 0x29 41 ')'");
+    const listing = await dc.customRequest('disassemble', { memoryReference: '0x0007', instructionCount: 2 });
+    assert.deepStrictEqual(listing.body.instructions.map((i) => i.instruction), ['nop', 'jmp 7']);
+
+    // An instruction breakpoint on the jmp stops the run there; a page of
+    // the stack from there.
+    const at = await dc.customRequest('setInstructionBreakpoints',
+      { breakpoints: [{ instructionReference: '0x0008' }] });
+    assert.ok(at.body.breakpoints[0].verified);
+    const hit = dc.waitForEvent('stopped');
+    await dc.continueRequest({ threadId: 1 });
+    assert.strictEqual((await hit).body.reason, 'breakpoint');
+    const page = await dc.stackTraceRequest({ threadId: 1, startFrame: 0, levels: 1 });
+    assert.strictEqual(page.body.stackFrames[0].instructionPointerReference, '0x0008');
+    assert.strictEqual(page.body.totalFrames, 1);
+
+    // Running forever again: a disconnect ends it.
+    await dc.customRequest('setInstructionBreakpoints', { breakpoints: [] });
+    await dc.continueRequest({ threadId: 1 });
+    const started = Date.now();
+    await dc.disconnectRequest({});
+    disconnected = true;
+    console.log(`client: the endless run ended by disconnect in ${Date.now() - started} ms`);
+  } finally {
+    // After the disconnect the adapter has ended: nothing more is sent.
+    if (!disconnected) await dc.stop();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+  assert.deepStrictEqual(dc.check.errors, []);
 }
 
 main().then(() => process.exit(0), (error) => {

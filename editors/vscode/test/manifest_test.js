@@ -27,6 +27,10 @@ for (const field of ['name', 'version', 'publisher', 'license', 'main']) {
 }
 check(manifest.engines && /^\^1\.\d+\.\d+$/.test(manifest.engines.vscode), 'engines.vscode is not ^1.x.y');
 check(manifest.repository && typeof manifest.repository.url === 'string', 'package.json has no repository url');
+// The published manifest names the public repository: never a local path
+// or a URL with credentials, and package.sh does not replace it.
+check(/^https:\/\/[^/@]+\//.test((manifest.repository || {}).url || ''), 'the repository url is not a public https URL');
+check(!/remote get-url|repository\.url\s*=/.test(read('package.sh')), 'package.sh rewrites the repository url');
 check(fs.existsSync(path.join(folder, manifest.main)), `main ${manifest.main} is missing`);
 check(fs.existsSync(path.join(folder, '..', '..', 'LICENSE')), 'the LICENSE package.sh copies is missing');
 
