@@ -71,6 +71,7 @@ const ui = {
   writePending: false,  // an edit waits to be stored
   writeTimer: 0,
   storageFailed: false, // the last write failed (the notice says so)
+  escaped: false,       // Escape was the editor's last key: Tab leaves it
   original: null,       // the widget's program as its page gave it
   widgetAddress: '',    // the widget's fragment as it was opened
   limit: 0,             // instructions a run started by a message may take (0: no limit)

@@ -420,3 +420,168 @@ function cursorLine() {
   const lines = rowLines().get(row) || [row];
   return lines.find((line) => ui.lineToAddress.has(line)) || lines[0];
 }
+
+// --- Editing keys: indent, outdent, Enter, comments, find ------------------
+
+// The assembler's columns: labels at the margin, instructions at the next
+// multiple of INDENT (as the examples are laid out).
+const INDENT = 8;
+
+// Replaces the text from `start` to `end` as typed, so that the text box's
+// Undo takes it back, and selects [selectStart, selectEnd] of the new text.
+function editText(start, end, text, selectStart = start + text.length, selectEnd = selectStart) {
+  const source = $('source');
+  const focused = document.activeElement;
+  source.focus({ preventScroll: true });   // the edit goes to the focused element
+  source.setSelectionRange(start, end);
+  if (!document.execCommand('insertText', false, text)) {
+    source.setRangeText(text, start, end, 'end');
+    sourceEdited();
+  }
+  source.setSelectionRange(selectStart, selectEnd);
+  if (focused && focused !== source) focused.focus({ preventScroll: true });
+}
+
+// The whole lines the selection touches: [start, end) in the text.
+function selectedLines() {
+  const source = $('source'), text = source.value;
+  const start = text.lastIndexOf('\n', source.selectionStart - 1) + 1;
+  let last = source.selectionEnd;
+  if (last > source.selectionStart && text[last - 1] === '\n') --last;   // a selection ending at a line's start
+  const end = text.indexOf('\n', last);
+  return [start, end < 0 ? text.length : end];
+}
+
+// Tab: the cursor goes to the next column (a selection over lines indents
+// each); Shift+Tab takes a column off each selected line.
+function indentLines(outdent) {
+  const source = $('source'), text = source.value;
+  const [start, end] = selectedLines();
+  const multi = text.slice(source.selectionStart, source.selectionEnd).includes('\n');
+  if (!outdent && !multi) {
+    const column = source.selectionStart - start;
+    editText(source.selectionStart, source.selectionEnd, ' '.repeat(INDENT - (column % INDENT)));
+    return;
+  }
+  const lines = text.slice(start, end).split('\n');
+  const changed = lines.map((line) => (outdent ? line.replace(new RegExp(`^ {1,${INDENT}}|^\\t`), '')
+    : line ? ' '.repeat(INDENT) + line : line)).join('\n');
+  if (changed !== lines.join('\n')) editText(start, end, changed, start, start + changed.length);
+}
+
+// Enter keeps the indentation: the next line starts where this line's
+// instruction does (after a label, at the instruction's column).
+function newLine() {
+  const source = $('source'), text = source.value;
+  const start = text.lastIndexOf('\n', source.selectionStart - 1) + 1;
+  const head = text.slice(start, source.selectionStart).match(/^(\[\S*\s+|\s*)/)[0];
+  editText(source.selectionStart, source.selectionEnd, `\n${' '.repeat(head.length)}`);
+}
+
+// Ctrl+/: the selected lines commented out with `; `, or back when all are.
+function toggleComments() {
+  const [start, end] = selectedLines();
+  const lines = $('source').value.slice(start, end).split('\n');
+  const all = lines.every((line) => !line.trim() || line.startsWith(';'));
+  const changed = lines.map((line) => (all ? line.replace(/^; ?/, '') : line.trim() ? `; ${line}` : line)).join('\n');
+  editText(start, end, changed, start, start + changed.length);
+}
+
+// The editor's keys. Escape first lets the next Tab leave the editor, as a
+// keyboard user expects of a page (the manual says so).
+function onSourceKey(event) {
+  const escaped = ui.escaped;
+  ui.escaped = event.key === 'Escape';
+  if (event.altKey || event.metaKey) return;
+  const ctrl = event.ctrlKey;
+  if (event.key === 'Tab' && !ctrl) {
+    if (escaped) return;
+    event.preventDefault();
+    indentLines(event.shiftKey);
+  } else if (event.key === 'Enter' && !ctrl && !event.shiftKey) {
+    event.preventDefault();
+    newLine();
+  } else if (ctrl && event.key === '/') {
+    event.preventDefault();
+    toggleComments();
+  } else if (ctrl && (event.key === 'f' || event.key === 'F' || event.key === 'h') && $('find-bar')) {
+    event.preventDefault();
+    openFind(event.key === 'h');
+  }
+}
+
+// --- Find and replace in the source ------------------------------------------
+
+function openFind(replace) {
+  const bar = $('find-bar');
+  bar.hidden = false;
+  const source = $('source');
+  const selected = source.value.slice(source.selectionStart, source.selectionEnd);
+  if (selected && !selected.includes('\n')) $('find-text').value = selected;
+  (replace ? $('replace-text') : $('find-text')).focus();
+  $('find-text').select();
+  findNext(false);
+}
+
+function closeFind() {
+  $('find-bar').hidden = true;
+  $('source').focus();
+}
+
+// Selects the next match from the cursor (wrapping round); says how many there are.
+function findNext(after = true) {
+  const needle = $('find-text').value;
+  const source = $('source'), text = source.value;
+  if (!needle) {
+    show('find-count', '');
+    return false;
+  }
+  let count = 0;
+  for (let i = text.indexOf(needle); i >= 0; i = text.indexOf(needle, i + needle.length)) ++count;
+  const from = after ? source.selectionEnd : source.selectionStart;
+  let at = text.indexOf(needle, from);
+  if (at < 0) at = text.indexOf(needle);
+  show('find-count', count ? `${count} found` : 'not found');
+  if (at < 0) return false;
+  source.setSelectionRange(at, at + needle.length);
+  scrollEditorTo(text.slice(0, at).split('\n').length);
+  return true;
+}
+
+function replaceOne() {
+  const source = $('source');
+  const needle = $('find-text').value;
+  if (needle && source.value.slice(source.selectionStart, source.selectionEnd) === needle) {
+    editText(source.selectionStart, source.selectionEnd, $('replace-text').value);
+  }
+  findNext();
+}
+
+function replaceAll() {
+  const needle = $('find-text').value;
+  if (!needle) return;
+  const text = getSource();
+  const replaced = text.split(needle).join($('replace-text').value);
+  if (replaced !== text) editText(0, text.length, replaced, 0);
+  findNext(false);
+}
+
+function setUpEditing() {
+  $('source').addEventListener('keydown', onSourceKey);
+  if (!$('find-bar')) return;
+  on('find-next', () => findNext());
+  on('replace-one', replaceOne);
+  on('replace-all', replaceAll);
+  on('find-close', closeFind);
+  $('find-text').addEventListener('input', () => findNext(false));
+  $('find-bar').addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') {
+      event.preventDefault();
+      event.stopPropagation();
+      closeFind();
+    } else if (event.key === 'Enter' && event.target.id === 'find-text') {
+      event.preventDefault();
+      findNext();
+    }
+  });
+}

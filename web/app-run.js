@@ -182,7 +182,12 @@ function waitForKey(run) {
   render();
   const focused = document.activeElement;
   const output = $('console');
-  if (output && !(focused && focused.matches('textarea, input, select'))) output.focus();
+  if (!output || (focused && focused.matches('textarea, input, select'))) return;
+  output.focus({ preventScroll: true });
+  // The hint over the Output pane in sight (on a phone the Key button is pinned below).
+  const hint = $('key-hint') || output;
+  const box = hint.getBoundingClientRect();
+  if (box.top < 0 || box.bottom > innerHeight * 0.6) hint.scrollIntoView({ block: 'center' });
 }
 
 // A key came: the `in 1` runs and the run goes on (a step ends after it).

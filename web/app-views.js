@@ -12,6 +12,7 @@ function render() {
   document.body.dataset.state = state;
   const key = $('key');
   if (key) key.hidden = key.disabled = state !== 'waiting';
+  if ($('key-hint')) $('key-hint').hidden = state !== 'waiting';
   refreshFindings();
   renderStatus(m, state);
   renderRegisters(m);
@@ -163,6 +164,7 @@ function renderStatus(m, state) {
 // After a failed assembly the machine views show nothing rather than the
 // last run.
 function renderRegisters(m) {
+  renderPocket(m);
   const table = $('registers');
   if (!table) return;
   const ir = `${hex(m.IR, 2)}h ${api.mnemonic(m.IR) || '?'}`;
@@ -174,6 +176,19 @@ function renderRegisters(m) {
   table.innerHTML = rows.map(([name, value, shown]) => (ui.assembled
     ? `<tr><th scope="row">${name}</th><td id="reg-${name}" data-value="${value}">${shown}</td></tr>`
     : `<tr><th scope="row">${name}</th><td id="reg-${name}">-</td></tr>`)).join('');
+}
+
+// The machine in one line, shown with the run controls where they are
+// pinned (a phone): PC and its line, SP and the stack's top, the flags.
+function renderPocket(m) {
+  if (!$('pocket')) return;
+  let text = '';
+  if (ui.assembled) {
+    const top = m.SP < STACK_TOP ? `top ${hex(memoryBytes()[m.SP + 1], 2)}h` : 'empty';
+    text = `PC ${hex(m.PC, 4)} line ${lineOf(m.PC) || '-'}  SP ${hex(m.SP, 4)} ${top}  ` +
+      `Z${m.Z} S${m.S} O${m.O} C${m.C}  ${m.instructions.toLocaleString('en')} instr`;
+  }
+  show('pocket', text);
 }
 
 // The bytes above SP, top first, each with the line of the instruction

@@ -107,6 +107,7 @@ async function setUp() {
   if ($('timeline')) $('timeline').addEventListener('input', (event) => act(() => api.goTo(Number(event.target.value))));
   on('stop', stopRun);
   on('key', keyCame);
+  on('key-here', keyCame);
   if ($('console')) $('console').addEventListener('keydown', onOutputKey);
   on('share', share);
   setUpFindingKinds();
@@ -171,6 +172,7 @@ async function setUp() {
   });
   window.addEventListener('hashchange', onHashChange);
   document.addEventListener('keydown', onKey);
+  setUpEditing();
   const source = $('source');
   source.addEventListener('scroll', syncEditorScroll);
   source.addEventListener('input', sourceEdited);

@@ -531,6 +531,12 @@ def heat(browser, work, url):
     click(browser, 'step', 5)
     rows = browser.js(HEAT)
     check({line: runs for line, runs, _, _ in rows} == expected(5), f'after going back and 5 steps: {rows}')
+    # A long run's counts take many tasks: meanwhile the column says it counts, never 0.
+    put_source(browser, '[spin   jmp spin\n')
+    counting = browser.js("api.run(30000000, IGNORE_BREAKPOINTS); render(); new Promise((done) => setTimeout(() => "
+                          "done(document.querySelector('#heat > div').textContent), 30))")
+    rows = browser.js(HEAT)
+    check(counting == '...' and rows[0][1] == 30000000, f'counting shown, then the count: {counting!r} {rows}')
 
 
 def key_wait(browser, work, url):

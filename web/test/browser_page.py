@@ -210,50 +210,184 @@ def long_program(lines):
     return '\n'.join(rows[:lines - 1] + ['        hlt']) + '\n'
 
 
+# Each key's time from its keydown to the task after the next frame (the
+# frame drawn), as the page under test and a bare textarea both record it.
+KEY_TIMES = '''window.keyTimes = []; document.addEventListener('keydown', (event) => {
+  const start = event.timeStamp;
+  requestAnimationFrame(() => setTimeout(() => keyTimes.push(performance.now() - start), 0));
+}, true); 0'''
+KEYS = ['x'] * 8 + ['Enter', 'y', 'Backspace', 'Backspace'] + ['z'] * 4
+
+
+def type_keys(browser):
+    """The keys typed one at a time, each after the last one's frame; their
+    times (ms), sorted."""
+    browser.js(KEY_TIMES)
+    for key in KEYS:
+        browser.js(FRAME)
+        code = {'Enter': 13, 'Backspace': 8}[key] if len(key) > 1 else ord(key.upper())
+        text = {'Enter': '\r', 'Backspace': ''}.get(key, key)
+        browser.send('Input.dispatchKeyEvent', type='keyDown', key=key, code=key, windowsVirtualKeyCode=code, text=text)
+        browser.send('Input.dispatchKeyEvent', type='keyUp', key=key, code=key, windowsVirtualKeyCode=code)
+        browser.js(FRAME)
+    browser.js(FRAME)
+    return sorted(browser.js('keyTimes'))
+
+
 def typing(browser, work, url):
     """Keystrokes in the middle of a 1,000-line and a 5,000-line program that
-    has run (its heat and marks shown): letters, Enter and Backspace, each
-    timed by the page's script time up to the frame after it."""
-    load(browser, url)
-    browser.send('Performance.enable')
-
-    def script():
-        return next(m['value'] for m in browser.send('Performance.getMetrics')['metrics']
-                    if m['name'] == 'ScriptDuration')
-
+    has run (its heat and marks shown), against a bare textarea of the same
+    size holding the same text in the same run: letters, Enter and
+    Backspace, each timed from its keydown to the frame after it."""
     results = []
     for lines in (1000, 5000):
         source = long_program(lines)
+        at = len('\n'.join(source.splitlines()[:lines // 2])) + 1
+        # The page, each in a fresh tab in front (a tab behind draws no frames).
+        load(browser, url)
         browser.js(f'playground.setSource({json.dumps(source)})')
         click(browser, 'assemble')
         click(browser, 'run')
         wait(browser, {'halted'})
-        at = len('\n'.join(source.splitlines()[:lines // 2])) + 1
         browser.js(f"(s => {{ s.focus(); s.setSelectionRange({at}, {at}); }})(document.getElementById('source'))")
         time.sleep(0.5)   # the heat column counted and drawn
-        times, walls = [], []
-        for key in ['x'] * 6 + ['Enter', 'y', 'Backspace', 'Backspace']:
-            browser.js(FRAME)
-            started, wall = script(), time.time()
-            if key == 'Backspace':
-                for kind in ('keyDown', 'keyUp'):
-                    browser.send('Input.dispatchKeyEvent', type=kind, key=key, code=key, windowsVirtualKeyCode=8)
-            else:
-                browser.send('Input.insertText', text='\n' if key == 'Enter' else key)
-            browser.js(FRAME)
-            times.append((1000 * (script() - started), key))
-            walls.append(1000 * (time.time() - wall))
+        size = browser.js("(s => { const c = getComputedStyle(s); return [s.clientWidth, s.clientHeight, c.font]; })"
+                          "(document.getElementById('source'))")
+        page = type_keys(browser)
         typed = browser.js("document.getElementById('source').value")
-        expected = source[:at] + 'xxxxxx' + source[at:]
+        expected = source[:at] + 'x' * 8 + 'z' * 4 + source[at:]
         check(typed == expected, f'{lines} lines: the keystrokes typed {typed[at - 20:at + 20]!r}')
         shown = browser.js("[...document.getElementById('highlight').children].map((e) => e.textContent).join('\\n')")
-        check(shown == expected + '\n',
-              f'{lines} lines: the colours show the text typed: {shown[at - 20:at + 20]!r}')
-        times.sort()
-        walls.sort()
-        results.append(times[len(times) // 2][0])
-        print(f'keystroke on {lines:,} lines: script median {results[-1]:.1f} ms, worst {times[-1][0]:.1f} ms '
-              f'({times[-1][1]}); '
-              f'to the frame median {walls[len(walls) // 2]:.0f} ms, worst {walls[-1]:.0f} ms')
-    print(f'keystroke: {results[0]:.0f} ms on 1,000 lines, {results[1]:.0f} ms on 5,000 lines')
-    check(results[0] <= 64 and results[1] <= 200, f'a keystroke within four times its target: {results}')
+        check(shown == expected + '\n', f'{lines} lines: the colours show the text typed: {shown[at - 20:at + 20]!r}')
+        browser.open('about:blank')
+        browser.js(f"""(() => {{ const t = document.createElement('textarea');
+          t.style.cssText = 'width:{size[0]}px;height:{size[1]}px;font:{size[2]};white-space:pre';
+          t.wrap = 'off'; t.spellcheck = false; t.value = {json.dumps(source)}; document.body.append(t);
+          t.focus(); t.setSelectionRange({at}, {at}); }})()""")
+        bare = type_keys(browser)
+        median = lambda times: times[len(times) // 2]
+        ratio = median(page) / max(median(bare), 0.1)
+        results.append(ratio)
+        print(f'keystroke on {lines:,} lines: median {median(page):.1f} ms (worst {page[-1]:.1f}), '
+              f'bare textarea {median(bare):.1f} ms (worst {bare[-1]:.1f}): {ratio:.2f} times; '
+              f'the 1.3 goal is {"met" if ratio <= 1.3 else "not met"}')
+        check(ratio < 3, f'{lines} lines: a keystroke within 3 times a bare textarea\'s: {page} {bare}')
+    print(f'keystroke: {results[0]:.2f} and {results[1]:.2f} times a bare textarea on 1,000 and 5,000 lines')
+
+
+# The pinned controls and the key wait as a phone shows them: each box in the
+# viewport and at least 44 px high; every visible control's height.
+PHONE = '''(() => {
+  const inView = (id) => { const e = document.getElementById(id); const b = e.getBoundingClientRect();
+    return !e.hidden && b.height > 0 && b.top >= 0 && b.bottom <= innerHeight && b.left >= 0 && b.right <= innerWidth; };
+  const small = [...document.querySelectorAll('button, select, summary, input[type="number"]')]
+    .filter((e) => e.getClientRects().length && e.getBoundingClientRect().height < 44).map((e) => e.id || e.textContent);
+  return {controls: ['run', 'step', 'back', 'continue', 'pocket'].filter((id) => !inView(id)), small,
+    pocket: document.getElementById('pocket').textContent, key: inView('key-here'), hint: inView('key-hint'),
+    output: (b => b.top < innerHeight && b.bottom > 0)(document.getElementById('console').getBoundingClientRect())};
+})()'''
+
+
+def phone(browser, work, url):
+    """At 390x844 the run controls and the machine's line stay pinned while
+    the page scrolls; at in 1 the hint, the Output pane and Key are in sight;
+    every control is at least 44 px high; the course-page example fits.
+    Screenshots of stepping and of the key wait at 390x844 and 1280x800,
+    light and dark."""
+    shots = []
+
+    def shot(name):
+        data = base64.b64decode(browser.send('Page.captureScreenshot', format='png')['data'])
+        path = os.path.join(os.path.dirname(bt.SCREENSHOT), name)
+        with open(path, 'wb') as f:
+            f.write(data)
+        shots.append(os.path.basename(path))
+
+    for theme in ('light', 'dark'):
+        for width, height in ((390, 844), (1280, 800)):
+            load_in(browser, url, theme)
+            browser.send('Emulation.setDeviceMetricsOverride', width=width, height=height, deviceScaleFactor=1,
+                         mobile=width < 500)
+            time.sleep(0.3)
+            choose(browser, 'subroutine.asm')
+            click(browser, 'step', 6)
+            if width == 390:
+                for where in (0, 10 ** 6):
+                    browser.js(f'scrollTo(0, {where})')
+                    seen = browser.js(PHONE)
+                    check(seen['controls'] == [] and seen['small'] == [] and seen['pocket'].startswith('PC 00'),
+                          f'{theme}, scrolled to {where}: pinned controls, 44 px targets: {seen}')
+                browser.js('scrollTo(0, 0)')
+            shot(f'stepping-{width}x{height}-{theme}.png')
+            choose(browser, 'keywait.asm')
+            click(browser, 'run')
+            wait(browser, {'waiting'})
+            time.sleep(0.2)
+            seen = browser.js(PHONE)
+            check(seen['key'] and seen['hint'] and seen['output'], f'{theme} {width} px: the key wait in sight: {seen}')
+            shot(f'key-wait-{width}x{height}-{theme}.png')
+        load_in(browser, url + 'course-page-example.html', theme)
+        browser.send('Emulation.setDeviceMetricsOverride', width=390, height=844, deviceScaleFactor=1, mobile=True)
+        time.sleep(1)
+        sizes = browser.js("[document.documentElement.scrollWidth, ...[...document.querySelectorAll('iframe')]"
+                           ".map((f) => f.getBoundingClientRect().height)]")
+        check(sizes[0] <= 390 and min(sizes[1:]) >= 400, f'the course page on a phone: {sizes}')
+        shot(f'course-page-390x844-{theme}.png')
+        browser.send('Emulation.clearDeviceMetricsOverride')
+    browser.send('Emulation.setEmulatedMedia', features=[{'name': 'prefers-color-scheme', 'value': 'light'}])
+    print('phone: screenshots ' + ', '.join(shots))
+
+
+def key(browser, name, code, modifiers=0, text=None):
+    """A key pressed (modifiers: 2 Ctrl, 8 Shift), typing text when given."""
+    down = {'text': text} if text else {}
+    browser.send('Input.dispatchKeyEvent', type='keyDown', key=name, code=name, windowsVirtualKeyCode=code,
+                 modifiers=modifiers, **down)
+    browser.send('Input.dispatchKeyEvent', type='keyUp', key=name, code=name, windowsVirtualKeyCode=code,
+                 modifiers=modifiers)
+
+
+EDITOR = "(s => [s.value, s.selectionStart, s.selectionEnd, document.activeElement.id])(document.getElementById('source'))"
+
+
+def editing(browser, work, url):
+    """Enter keeps the instruction column; Tab and Shift+Tab indent and
+    outdent the selected lines, and Ctrl+Z takes it back; Ctrl+/ comments
+    out and back; Ctrl+F finds and replaces; Escape then Tab leaves."""
+    load(browser, url)
+    source = '[loop   ldi 1\n        hlt\n'
+    browser.js(f"(s => {{ playground.setSource({json.dumps(source)}); s.focus(); s.setSelectionRange(13, 13); }})"
+               "(document.getElementById('source'))")
+    key(browser, 'Enter', 13, text='\r')
+    browser.send('Input.insertText', text='nop')
+    check(browser.js(EDITOR)[0] == '[loop   ldi 1\n        nop\n        hlt\n', f'Enter: {browser.js(EDITOR)}')
+    browser.js("document.getElementById('source').setSelectionRange(14, 37)")   # lines 2 and 3
+    key(browser, 'Tab', 9)
+    indented = browser.js(EDITOR)
+    key(browser, 'Tab', 9, modifiers=8)
+    key(browser, 'Tab', 9, modifiers=8)
+    outdented = browser.js(EDITOR)
+    key(browser, 'z', 90, modifiers=2)
+    undone = browser.js(EDITOR)[0]
+    check(indented[:3] == ['[loop   ldi 1\n                nop\n                hlt\n', 14, 53]
+          and outdented[0] == '[loop   ldi 1\nnop\nhlt\n' and undone == '[loop   ldi 1\n        nop\n        hlt\n',
+          f'Tab, Shift+Tab twice, Ctrl+Z: {indented} {outdented} {undone!r}')
+    browser.js("document.getElementById('source').setSelectionRange(0, 20)")   # lines 1 and 2
+    key(browser, '/', 191, modifiers=2)
+    commented = browser.js(EDITOR)[0]
+    key(browser, '/', 191, modifiers=2)
+    check((commented, browser.js(EDITOR)[0]) == ('; [loop   ldi 1\n;         nop\n        hlt\n', undone),
+          f'Ctrl+/ twice: {commented!r}')
+    key(browser, 'f', 70, modifiers=2)
+    browser.send('Input.insertText', text='nop')
+    found = (browser.js("document.activeElement.id"), browser.js(EDITOR)[1:3],
+             browser.js("document.getElementById('find-count').textContent"))
+    browser.js("document.getElementById('replace-text').value = 'inc'; document.getElementById('replace-all').click()")
+    key(browser, 'Escape', 27)
+    check(found == ('find-text', [22, 25], '1 found') and browser.js(EDITOR)[0] == undone.replace('nop', 'inc')
+          and browser.js(EDITOR)[3] == 'source' and browser.js("document.getElementById('find-bar').hidden"),
+          f'Ctrl+F finds, Replace all, Escape goes back: {found} {browser.js(EDITOR)}')
+    key(browser, 'Escape', 27)
+    key(browser, 'Tab', 9)
+    check(browser.js(EDITOR)[3] != 'source' and browser.js(EDITOR)[0] == undone.replace('nop', 'inc'),
+          f'Escape then Tab leaves the editor: {browser.js(EDITOR)}')
