@@ -9,6 +9,10 @@ constexpr int MEMORY_SIZE = 16384;  // 0x0000..0x3FFF
 constexpr int MAX_MEMORY = 12288;   // program and data area 0x0000..0x2FFF
 constexpr std::uint16_t STACK_TOP = 0x3FFF;
 constexpr std::uint16_t STACK_BOTTOM = 0x3000;
+// Bytes the stack takes before a push stops the run (at STACK_BOTTOM).
+constexpr unsigned STACK_CAPACITY = STACK_TOP - STACK_BOTTOM;
+// Bytes a call's start may put below its two-byte return address.
+constexpr unsigned CALL_STACK_PRESET_MAX = STACK_CAPACITY - 2;
 
 constexpr int DATA_RECORD_MARKER = 255;  // second token of a data record
 constexpr int OBJECT_TOKEN_MAX = 19;     // longest token of a record

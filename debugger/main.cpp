@@ -125,6 +125,9 @@ std::string start_case(Session& session, const CaseStart& start) {
         if (!label) return "--call: no label '" + start.call + "' in the program";
         std::optional<std::vector<std::uint8_t>> stack = byte_values(start.stack.value_or(""));
         if (!stack) return "--stack: not bytes: '" + *start.stack + "'";
+        if (stack->size() > CALL_STACK_PRESET_MAX)
+            return "--stack: more than " + std::to_string(CALL_STACK_PRESET_MAX) +
+                   " bytes do not fit below the return address";
         for (auto v = stack->rbegin(); v != stack->rend(); ++v) push_byte(machine, *v);
         push_word(machine, RETURN_MARK);
         machine.PC = *label;

@@ -45,4 +45,31 @@ TEST(Edges, Assembler) {
     run_table(rows);
 }
 
+// A byte count as a list of sevens for a stack line.
+#define SEVENS(n) "$(python3 -c \"print(' '.join(['7']*" #n "))\")"
+
+TEST(Edges, Checker) {
+    const Row rows[] = {
+        // A stack preset that cannot fit with the return address is a
+        // mistake of the cases file; one byte less runs.
+        {"printf '[sub ret\\n' > s.asm; printf 'case c\\nstack %s\\ncall sub\\n' \"" SEVENS(4094)
+         "\" > c.cases; $C --cases c.cases s.asm; echo $?",
+         "checker: c.cases: line 2: stack: more than 4093 bytes do not fit below the call's "
+         "return address\n2\n"},
+        {"printf '[sub ret\\n' > s.asm; printf 'case c\\nstack %s\\ncall sub\\n' \"" SEVENS(4093)
+         "\" > c.cases; $C --cases c.cases s.asm; echo $?",
+         "PASS s.asm [c]\n1 passed, 0 failed\n0\n"},
+    };
+    run_table(rows);
+}
+
+TEST(Edges, Debugger) {
+    const Row rows[] = {
+        {"printf '[sub ret\\n' > s.asm; $G --call sub --stack \"" SEVENS(4094)
+         "\" s.asm </dev/null; echo $?",
+         "debugger: --stack: more than 4093 bytes do not fit below the return address\n2\n"},
+    };
+    run_table(rows);
+}
+
 }  // namespace
