@@ -161,6 +161,10 @@ ReadResult MessageReader::next() {
     ReadResult message{ReadResult::MESSAGE, buffer_.substr(start_, length), {}};
     start_ += length;
     in_body_ = false;
+    // The one depth rule of every server: a body nested deeper than the
+    // parsers may go is answered as malformed before anything parses it.
+    if (std::string problem = nesting_problem(message.body); !problem.empty())
+        return {ReadResult::MALFORMED, {}, problem};
     return message;
 }
 
@@ -184,6 +188,11 @@ bool json_depth_within(std::string_view text, int limit) {
         }
     }
     return true;
+}
+
+std::string nesting_problem(std::string_view body) {
+    if (json_depth_within(body)) return "";
+    return "the body nests deeper than " + std::to_string(MAX_JSON_DEPTH) + " levels";
 }
 
 std::string top_level_scalar(std::string_view text, std::string_view key) {

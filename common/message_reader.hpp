@@ -21,14 +21,19 @@ constexpr std::size_t MAX_CONTENT_LENGTH = std::size_t{64} << 20;
 // A header block that has not ended after this many bytes is malformed.
 constexpr std::size_t MAX_HEADER_BYTES = 8192;
 
-// Arrays and objects nested deeper than this make a message a parse error:
-// the parser's memory and time grow with the depth.
+// Arrays and objects nested deeper than this make a message malformed (the
+// reader's next() says so): the parser's memory, time and stack grow with
+// the depth.
 constexpr int MAX_JSON_DEPTH = 256;
 
 // Whether the JSON text nests arrays and objects at most limit deep (the
 // brackets inside strings do not count). One pass, no memory: run before
 // the parser.
 bool json_depth_within(std::string_view text, int limit = MAX_JSON_DEPTH);
+// The one depth rule of both servers: "" for a body within MAX_JSON_DEPTH,
+// else the problem to answer with. MessageReader::next applies it to every
+// body; a server handed bodies another way applies it itself.
+std::string nesting_problem(std::string_view body);
 
 // The text of the top-level member `key` of a JSON object when it is a
 // number or a string of at most 256 characters, found without parsing the

@@ -50,6 +50,14 @@ void start_program(const char* name) {
 const char* program_name() { return name_of_program; }
 
 bool report_write_failure(const char* what, const std::string& name, int error) {
+    std::string folder = directory_of(name);
+    if ((error == EACCES || error == EPERM || error == EROFS) &&
+        ::access(folder.c_str(), W_OK | X_OK) != 0) {
+        // The temporary file beside the target could not be made.
+        std::fprintf(stderr, "%s: cannot write %s '%s': the folder '%s' takes no new file: %s\n",
+                     name_of_program, what, name.c_str(), folder.c_str(), std::strerror(error));
+        return false;
+    }
     std::fprintf(stderr, "%s: cannot write %s '%s': %s\n", name_of_program, what, name.c_str(),
                  std::strerror(error));
     return false;
@@ -85,15 +93,9 @@ int OutputFile::open(const std::string& name) {
     std::string pattern =
         directory_of(target_) + "/." + base_of(target_).substr(0, 200) + ".XXXXXX";
     int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        int error = errno;
-        // A writable file in a directory that takes no new names: in place.
-        if (exists && (error == EACCES || error == EPERM)) {
-            target_ = name;
-            return open_in_place();
-        }
-        return error;
-    }
+    // Without a temporary file beside it a regular target is refused, never
+    // written in place: a failing write would leave half a file.
+    if (fd < 0) return errno;
     temporary_ = pattern;
     if (exists) {
         ::fchmod(fd, status.st_mode & 07777);

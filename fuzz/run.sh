@@ -24,7 +24,7 @@ bash scripts/prerequisites-clang.sh
 cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j 2 >/dev/null
 
-declare -A max_len=([loader]=8192 [run]=16392 [shapes]=4096 [assembler]=8192 [disassembler]=8192 [cases]=8192
+declare -A max_len=([loader]=8192 [run]=16392 [shapes]=4096 [assembler]=8192 [disassembler]=8192 [cases]=20480
     [language_server]=262144 [debug_adapter]=65536 [history]=512)
 status=0
 for target in "${targets[@]}"; do

@@ -304,10 +304,7 @@ std::vector<std::string> Server::handle(std::string_view body) {
 
 std::vector<std::string> Server::handle_message(std::string_view body) {
     std::vector<std::string> out;
-    if (!json_depth_within(body)) {
-        return malformed("the body nests deeper than " + std::to_string(MAX_JSON_DEPTH) +
-                         " levels");
-    }
+    if (std::string problem = nesting_problem(body); !problem.empty()) return malformed(problem);
     Json message = Json::parse(body, nullptr, false);
     if (message.is_discarded()) return malformed("the body is not JSON");
     Json id = nullptr;

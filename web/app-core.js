@@ -72,6 +72,9 @@ const ui = {
   writeTimer: 0,
   storageFailed: false, // the last write failed (the notice says so)
   escaped: false,       // Escape was the editor's last key: Tab leaves it
+  registersAt: -1,      // the position the registers were last drawn at (-1: none since assembling),
+  registersNow: null,   // their values there,
+  registersBefore: null,  // and at the position before (the changed ones are marked)
   original: null,       // the widget's program as its page gave it
   widgetAddress: '',    // the widget's fragment as it was opened
   limit: 0,             // instructions a run started by a message may take (0: no limit)

@@ -54,6 +54,7 @@ function assemble() {
   ui.edited = false;
   ui.heat = null;
   ui.heatCounting = false;
+  ui.registersAt = -1;
   ui.lineMove = null;   // marks are the assembler's again, for this text
   ui.text = source;
   ui.faultLine = 0;

@@ -173,9 +173,21 @@ function renderRegisters(m) {
     ['IR', m.IR, ir], ['Z', m.Z, m.Z], ['S', m.S, m.S], ['O', m.O, m.O], ['C', m.C, m.C],
     ['instructions', m.instructions, m.instructions], ['clocks', m.clocks, m.clocks],
   ];
-  table.innerHTML = rows.map(([name, value, shown]) => (ui.assembled
-    ? `<tr><th scope="row">${name}</th><td id="reg-${name}" data-value="${value}">${shown}</td></tr>`
-    : `<tr><th scope="row">${name}</th><td id="reg-${name}">-</td></tr>`)).join('');
+  // The registers and flags the last move changed are marked as the
+  // memory's changed bytes are (the counts always change, so they are not).
+  const position = ui.assembled ? api.position() : -1;
+  if (position !== ui.registersAt) {
+    ui.registersBefore = ui.registersAt >= 0 ? ui.registersNow : null;
+    ui.registersNow = m;
+    ui.registersAt = position;
+  }
+  const was = ui.registersBefore;
+  table.innerHTML = rows.map(([name, value, shown]) => {
+    if (!ui.assembled) return `<tr><th scope="row">${name}</th><td id="reg-${name}">-</td></tr>`;
+    const changed = was && ['PC', 'SP', 'Z', 'S', 'O', 'C'].includes(name) && was[name] !== value
+      ? ' class="changed"' : '';
+    return `<tr><th scope="row">${name}</th><td id="reg-${name}" data-value="${value}"${changed}>${shown}</td></tr>`;
+  }).join('');
 }
 
 // The machine in one line, shown with the run controls where they are

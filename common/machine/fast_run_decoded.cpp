@@ -122,7 +122,8 @@ struct Slot {
     std::uint8_t extent = 0;       // bytes from here to the block's end
     std::uint8_t last_opcode = 0;  // the block's last instruction's
 };
-static_assert(sizeof(Slot) == 32);
+// 32 bytes where pointers are 8 (24 in the page's WebAssembly, where they are 4).
+static_assert(sizeof(Slot) == 2 * sizeof(void*) + 16);
 
 // The decoded program, kept from one run to the next: a run first compares
 // the code bytes with those it was decoded from (`shadow`) and drops the

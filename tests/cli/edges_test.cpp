@@ -72,4 +72,36 @@ TEST(Edges, Debugger) {
     run_table(rows);
 }
 
+TEST(Edges, DebugAdapter) {
+    const Row rows[] = {
+        // 150,000 levels deep: refused with an error, the next request answered.
+        {"python3 -c \"import sys; b='['*150000+']'*150000; "
+         "i='{\\\"seq\\\":2,\\\"type\\\":\\\"request\\\",\\\"command\\\":\\\"initialize\\\"}'; "
+         "sys.stdout.write(''.join('Content-Length: %d\\r\\n\\r\\n%s' % (len(m), m) for m in (b, i)))\" "
+         "| $P | tr '\\r' '\\n' | grep -o 'nests deeper than 256 levels\",\"request_seq\":0\\|"
+         "\"request_seq\":2,\"seq\":[0-9]*,\"success\":true'; echo $?",
+         "nests deeper than 256 levels\",\"request_seq\":0\n\"request_seq\":2,\"seq\":2,\"success\":"
+         "true\n0\n"},
+    };
+    run_table(rows);
+}
+
+// As a user whom the folder refuses new files (root is let in anywhere).
+#define AS_USER "$(test $(id -u) = 0 && echo setpriv --reuid=65534 --regid=65534 --clear-groups) "
+
+TEST(Edges, Simulator) {
+    if (!file_exists("/usr/bin/setpriv")) GTEST_SKIP() << "SKIPPED: no setpriv";
+    const Row rows[] = {
+        // A writable memory map in a folder that takes no new file: refused,
+        // naming the folder, and the old map stays whole.
+        {"mkdir ro; cp hello.hx ro/; echo old > ro/memmap.txt; chmod 666 ro/memmap.txt;"
+         "chmod 555 ro; chmod 755 .; cd ro; " AS_USER "$S hello.hx </dev/null >/dev/null;"
+         "echo $?; cat memmap.txt",
+         "simulator: cannot write the memory map file 'memmap.txt': the folder '.' takes no new "
+         "file: Permission denied\nsimulator: cannot write the memory map file 'memmap2.txt': the "
+         "folder '.' takes no new file: Permission denied\n1\nold\n"},
+    };
+    run_table(rows);
+}
+
 }  // namespace

@@ -395,6 +395,8 @@ def calls(browser, work, url):
     check(frames == ['inner+2 (000C), line 7, called from line 4',
                      'outer (0006), line 4, called from line 2',
                      '(program) (0002), line 2'], f'the open calls, innermost first, numbered once: {frames}')
+    changed = browser.js("[...document.querySelectorAll('#registers .changed')].map((e) => e.id)")
+    check(changed == ['reg-PC', 'reg-SP'], f'the registers the last step changed are marked: {changed}')
     stack = browser.js(VIEWS)['stack'].splitlines()
     check(stack == ['3FFA: 07    7  pushed by line 6',
                     '3FFB: 09    9  return address 0009, to line 5 (call at line 4)',
