@@ -311,10 +311,9 @@ std::string tap(const std::vector<CheckedFile>& files, const ReportOptions& opti
 }
 
 // A CSV field: a byte that is not UTF-8 becomes the character of the same
-// number (as in the JSON report); a leading '=', '+', '-' or '@' gets a '
-// before it, so that a spreadsheet does not run the name as a formula;
-// quoted, its quotes doubled, when it holds a comma, a quote or a line end.
-std::string csv_field(const std::string& text) {
+// number (as in the JSON report); quoted, its quotes doubled, when it holds
+// a comma, a quote or a line end.
+std::string csv_quoted(const std::string& text) {
     std::string valid;
     for (std::size_t at = 0; at < text.size();) {
         unsigned char c = static_cast<unsigned char>(text[at]);
@@ -328,31 +327,55 @@ std::string csv_field(const std::string& text) {
             at += length;
         }
     }
-    if (!valid.empty() && std::string_view("=+-@").find(valid.front()) != std::string_view::npos)
-        valid.insert(0, 1, '\'');
     if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
     std::string out = "\"";
     for (char c : valid) out += c == '"' ? "\"\"" : std::string(1, c);
     return out + "\"";
 }
 
+// A name a student chose, as a CSV field a spreadsheet shows and never
+// runs: controls escaped as in the text report, and a leading '=', '+',
+// '-', '@', TAB or CR behind a '.
+std::string csv_name(const std::string& text) {
+    std::string safe = terminal_safe(text);
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        safe.insert(0, 1, '\'');
+    return csv_quoted(safe);
+}
+
+// The roster's entry of a submission, or null.
+const RosterEntry* roster_entry(const std::vector<RosterEntry>* roster, const std::string& file) {
+    if (roster == nullptr) return nullptr;
+    for (const RosterEntry& entry : *roster) {
+        if (entry.folder == file) return &entry;
+    }
+    return nullptr;
+}
+
 // With case_columns, one more column per case of the first file (all run
-// the same cases file), the points earned in it.
-std::string csv(const std::vector<CheckedFile>& files, bool case_columns) {
-    std::string out = "submission,points,points_possible,passed,failed";
-    if (case_columns) {
+// the same cases file), the points earned in it; with a roster, the
+// student's id and name after the submission, as the roster has them.
+std::string csv(const std::vector<CheckedFile>& files, const ReportOptions& options) {
+    std::string out = "submission,";
+    if (options.roster != nullptr) out += "student_id,name,";
+    out += "points,points_possible,passed,failed";
+    if (options.case_columns) {
         for (const CheckedCase& c : files.front().cases) {
             out += ',';
-            out += csv_field(c.test->name);
+            out += csv_name(c.test->name);
         }
     }
     out += "\r\n";
     for (const CheckedFile& f : files) {
         Score score = score_of(f);
-        out += csv_field(f.file) + "," + points_text(score.earned) + "," +
-               points_text(score.possible) + "," + std::to_string(score.passed) + "," +
-               std::to_string(score.failed);
-        if (case_columns) {
+        out += csv_name(f.file) + ",";
+        if (options.roster != nullptr) {
+            const RosterEntry* entry = roster_entry(options.roster, f.file);
+            out += entry ? csv_quoted(entry->id) + "," + csv_quoted(entry->name) + "," : ",,";
+        }
+        out += points_text(score.earned) + "," + points_text(score.possible) + "," +
+               std::to_string(score.passed) + "," + std::to_string(score.failed);
+        if (options.case_columns) {
             for (const CheckedCase& c : f.cases) {
                 out += ',';
                 out += points_text(points_earned(c));
@@ -363,11 +386,32 @@ std::string csv(const std::vector<CheckedFile>& files, bool case_columns) {
     return out;
 }
 
+// A gradebook import: the platform's identifying columns from the roster,
+// then one column of points named after the assignment; submissions not on
+// the roster are left out (roster_warnings names them).
+std::string gradebook(const std::vector<CheckedFile>& files, const ReportOptions& options) {
+    bool canvas = options.format == Format::CANVAS;
+    std::string column = csv_quoted(options.assignment);
+    std::string out = canvas ? "Student,ID,SIS User ID,SIS Login ID,Section," + column + "\r\n"
+                             : "ID number,Full name," + column + "\r\n";
+    if (canvas && !files.empty())
+        out += "Points Possible,,,,," + points_text(score_of(files.front()).possible) + "\r\n";
+    for (const CheckedFile& f : files) {
+        const RosterEntry* entry = roster_entry(options.roster, f.file);
+        if (entry == nullptr) continue;
+        std::string points = points_text(score_of(f).earned);
+        out += canvas ? csv_quoted(entry->name) + "," + csv_quoted(entry->id) + ",,,," + points
+                      : csv_quoted(entry->id) + "," + csv_quoted(entry->name) + "," + points;
+        out += "\r\n";
+    }
+    return out;
+}
+
 struct FormatName {
     std::string_view name;
     Format format;
 };
-constexpr std::array<FormatName, 7> FORMAT_NAMES = {{
+constexpr std::array<FormatName, 9> FORMAT_NAMES = {{
     {"text", Format::TEXT},
     {"json", Format::JSON},
     {"gradescope", Format::GRADESCOPE},
@@ -375,6 +419,8 @@ constexpr std::array<FormatName, 7> FORMAT_NAMES = {{
     {"junit", Format::JUNIT},
     {"tap", Format::TAP},
     {"csv", Format::CSV},
+    {"canvas", Format::CANVAS},
+    {"moodle", Format::MOODLE},
 }};
 
 }  // namespace
@@ -402,6 +448,64 @@ std::vector<std::string> format_warnings(const std::vector<TestCase>& cases, For
     return warnings;
 }
 
+std::vector<RosterEntry> read_roster(std::string_view text, std::string& error) {
+    // RFC 4180 fields: quoted ones may hold commas, doubled quotes and line ends.
+    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        char c = text[at];
+        std::string& field = rows.back().back();
+        if (quoted) {
+            if (c != '"') {
+                field += c;
+            } else if (at + 1 < text.size() && text[at + 1] == '"') {
+                field += '"';
+                ++at;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().emplace_back();
+        } else if (c == '\n') {
+            rows.emplace_back(1);
+        } else if (c != '\r') {
+            field += c;
+        }
+    }
+    std::vector<RosterEntry> roster;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const std::vector<std::string>& row = rows[k];
+        if (row.size() == 1 && row[0].empty()) continue;  // a blank line
+        if (k == 0 && row[0] == "folder") continue;       // the header
+        if (row.size() < 3) {
+            error = "line " + std::to_string(k + 1) +
+                    ": expected the folder, the student id and the name";
+            return {};
+        }
+        roster.push_back({row[0], row[1], row[2]});
+    }
+    return roster;
+}
+
+std::vector<std::string> roster_warnings(const std::vector<CheckedFile>& files,
+                                         const std::vector<RosterEntry>& roster) {
+    std::vector<std::string> warnings;
+    for (const RosterEntry& entry : roster) {
+        if (std::none_of(files.begin(), files.end(),
+                         [&](const CheckedFile& f) { return f.file == entry.folder; }))
+            warnings.push_back("no submission from " + terminal_safe(entry.folder) + " (" +
+                               terminal_safe(entry.id) + ")");
+    }
+    for (const CheckedFile& f : files) {
+        if (roster_entry(&roster, f.file) == nullptr)
+            warnings.push_back(terminal_safe(f.file) + " is not on the roster");
+    }
+    return warnings;
+}
+
 std::optional<Format> format_named(std::string_view name) {
     for (const FormatName& f : FORMAT_NAMES) {
         if (f.name == name) return f.format;
@@ -420,7 +524,9 @@ std::string report(const std::vector<CheckedFile>& files, const ReportOptions& o
         case Format::PRAIRIELEARN: return prairielearn(files.front(), options);
         case Format::JUNIT: return junit(files, options);
         case Format::TAP: return tap(files, options);
-        case Format::CSV: return csv(files, options.case_columns);
+        case Format::CSV: return csv(files, options);
+        case Format::CANVAS:
+        case Format::MOODLE: return gradebook(files, options);
         case Format::TEXT: break;
     }
     return text_report(files, options.show_hidden);

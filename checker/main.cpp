@@ -44,7 +44,10 @@ constexpr const char* HELP =
     "\n"
     "  --cases CASES_FILE  run every case of CASES_FILE against every source\n"
     "  --format FORMAT     text (default), json, gradescope, prairielearn, junit,\n"
-    "                      tap or csv; gradescope and prairielearn take one source\n"
+    "                      tap, csv, canvas or moodle; gradescope and prairielearn\n"
+    "                      take one source\n"
+    "  --roster FILE       CSV of folder, student id, name: the ids and names in\n"
+    "                      csv, canvas and moodle, and who is missing\n"
     "  --json              the same as --format json\n"
     "  --source NAME       the source file inside each folder\n"
     "  --show-hidden       show the details of hidden cases too\n"
@@ -86,6 +89,7 @@ enum : int {
     OPTION_BASE,
     OPTION_THRESHOLD,
     OPTION_ANONYMISE,
+    OPTION_ROSTER,
 };
 
 const option LONG_OPTIONS[] = {
@@ -103,6 +107,7 @@ const option LONG_OPTIONS[] = {
     {"base", required_argument, nullptr, OPTION_BASE},
     {"threshold", required_argument, nullptr, OPTION_THRESHOLD},
     {"anonymise", required_argument, nullptr, OPTION_ANONYMISE},
+    {"roster", required_argument, nullptr, OPTION_ROSTER},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
@@ -240,6 +245,7 @@ int main(int argc, char** argv) {
     bool seeded = false;
     bool html = false;               // --format html, for --similar
     const char* key_file = nullptr;  // --anonymise
+    const char* roster_file = nullptr;
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":hj:", LONG_OPTIONS, nullptr);
@@ -264,6 +270,7 @@ int main(int argc, char** argv) {
             case OPTION_SIMILAR: similar = true; break;
             case OPTION_BASE: base_files.emplace_back(optarg); break;
             case OPTION_ANONYMISE: key_file = optarg; break;
+            case OPTION_ROSTER: roster_file = optarg; break;
             case OPTION_THRESHOLD: {
                 std::optional<long long> p = whole_number(optarg, 3, true);
                 if (!p || *p > 100) return usage(std::string("not a percentage: '") + optarg + "'");
@@ -348,6 +355,23 @@ int main(int argc, char** argv) {
          format_warnings(shared_cases, options.format, limits.seed == DEFAULT_SEED))
         std::fprintf(stderr, "checker: warning: %s\n", warning.c_str());
 
+    // The roster, like the cases, is read before anything runs.
+    std::vector<RosterEntry> roster;
+    bool gradebook = options.format == Format::CANVAS || options.format == Format::MOODLE;
+    if (gradebook && roster_file == nullptr)
+        return usage("--format canvas and moodle take the students from --roster");
+    if (roster_file != nullptr) {
+        if (options.format != Format::CSV && !gradebook)
+            return usage("--roster goes with --format csv, canvas or moodle");
+        std::optional<std::string> text = read_input(roster_file, problem);
+        if (!text) return refuse_cases(problem);
+        std::string error;
+        roster = read_roster(*text, error);
+        if (!error.empty()) return refuse_cases(std::string(roster_file) + ": " + error);
+        options.roster = &roster;
+    }
+    if (cases_file != nullptr) options.assignment = std::filesystem::path(cases_file).stem().string();
+
     // The reference must assemble, or no comparison means anything.
     std::optional<AssemblyResult> reference;
     if (reference_file != nullptr) {
@@ -427,6 +451,10 @@ int main(int argc, char** argv) {
         c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     });
 
+    if (options.roster != nullptr) {
+        for (const std::string& warning : roster_warnings(files, roster))
+            std::fprintf(stderr, "checker: roster: %s\n", warning.c_str());
+    }
     const std::string text = report(files, options);
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0) {

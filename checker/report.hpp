@@ -28,7 +28,31 @@ struct CheckedFile {
     std::string source;  // the source file's path, for the debugger
 };
 
-enum class Format : std::uint8_t { TEXT, JSON, GRADESCOPE, PRAIRIELEARN, JUNIT, TAP, CSV };
+enum class Format : std::uint8_t {
+    TEXT,
+    JSON,
+    GRADESCOPE,
+    PRAIRIELEARN,
+    JUNIT,
+    TAP,
+    CSV,
+    CANVAS,
+    MOODLE
+};
+
+// One student of a roster exported from a learning platform: the folder
+// their submission is in, their id there and their name, as written.
+struct RosterEntry {
+    std::string folder, id, name;
+};
+// The rows of a roster CSV (folder, student id, name; a first row whose
+// first field is "folder" is its header). Sets error to "line N: ..." when
+// a row has fewer than three fields.
+std::vector<RosterEntry> read_roster(std::string_view text, std::string& error);
+// "no submission from FOLDER (ID)" per roster entry no file is named
+// after, "NAME is not on the roster" per file no entry names.
+std::vector<std::string> roster_warnings(const std::vector<CheckedFile>& files,
+                                         const std::vector<RosterEntry>& roster);
 
 struct ReportOptions {
     Format format = Format::TEXT;
@@ -37,6 +61,10 @@ struct ReportOptions {
     bool show_hidden = false;
     // CSV: one column per case after the five, the points earned in it.
     bool case_columns = false;
+    // CSV, canvas and moodle: the students' ids and names by folder.
+    const std::vector<RosterEntry>* roster = nullptr;
+    // canvas and moodle: the gradebook column's name.
+    std::string assignment = "checker";
 };
 
 // The format named NAME ("text", "json", ...), or nullopt.

@@ -219,3 +219,66 @@ TEST(CheckerGrades, RandomBytesDependOnSeedCaseAndStudentOnly) {
         dir.path);
     EXPECT_EQ(both.exit_status, 2);
 }
+
+TEST(CheckerGrades, RosterCsvAndGradebooksReadBackByPythonsCsv) {
+    Class a;
+    // Folders named as a platform exports them: one starts with '-', one
+    // with a TAB, one holds ESC; eve has no submission, and bob is not on
+    // the roster.
+    const std::string tab = "\tcat", esc = "d\x1b[2Jan";
+    for (const std::string& folder : {std::string("-23-rf"), tab, esc, std::string("bob")}) {
+        std::filesystem::create_directories(a.dir.file(folder));
+        write_file(a.dir.file(folder + "/sort.asm"),
+                   read_file(a.dir.file(folder == "bob" ? "bob.asm" : "alice.asm")));
+    }
+    write_file(a.dir.file("roster.csv"),
+               "folder,id,name\r\n-23-rf,=0042,\"Rf, Ann\"\r\n\tcat,007,Cat\r\n" + esc +
+                   ",0099,Dan\r\neve,0100,Eve\r\n");
+    auto grade = [&](const std::string& format) {
+        return a.check({"--seed", "3", "--source", "sort.asm", "--roster", "roster.csv",
+                        "--format", format, "--", "-23-rf", tab, esc, "bob"});
+    };
+    RunResult csv = grade("csv");
+    EXPECT_EQ(csv.errors,
+              "checker: roster: no submission from eve (0100)\n"
+              "checker: roster: bob is not on the roster\n");
+    write_file(a.dir.file("out.csv"), csv.output);
+    write_file(a.dir.file("canvas.csv"), grade("canvas").output);
+    write_file(a.dir.file("moodle.csv"), grade("moodle").output);
+    if (!file_exists("/usr/bin/python3")) {
+        std::printf("SKIPPED: python3 is not installed\n");
+        return;
+    }
+    RunResult read = run_program(
+        "/usr/bin/python3",
+        {"-c",
+         "import csv\n"
+         "for name in ('out.csv', 'canvas.csv', 'moodle.csv'):\n"
+         "    for row in csv.DictReader(open(name, newline='', encoding='utf-8')):\n"
+         "        print(name, sorted(row.items()))\n"},
+        "", a.dir.path);
+    EXPECT_EQ(
+        read.output,
+        "out.csv [('failed', '0'), ('name', 'Rf, Ann'), ('passed', '4'), ('points', '7.5'), "
+        "('points_possible', '7.5'), ('student_id', '=0042'), ('submission', \"'-23-rf\")]\n"
+        "out.csv [('failed', '0'), ('name', 'Cat'), ('passed', '4'), ('points', '7.5'), "
+        "('points_possible', '7.5'), ('student_id', '007'), ('submission', \"'\\\\tcat\")]\n"
+        "out.csv [('failed', '0'), ('name', 'Dan'), ('passed', '4'), ('points', '7.5'), "
+        "('points_possible', '7.5'), ('student_id', '0099'), ('submission', 'd\\\\e[2Jan')]\n"
+        "out.csv [('failed', '4'), ('name', ''), ('passed', '0'), ('points', '0'), "
+        "('points_possible', '7.5'), ('student_id', ''), ('submission', 'bob')]\n"
+        "canvas.csv [('ID', ''), ('SIS Login ID', ''), ('SIS User ID', ''), ('Section', ''), "
+        "('Student', 'Points Possible'), ('c', '7.5')]\n"
+        "canvas.csv [('ID', '=0042'), ('SIS Login ID', ''), ('SIS User ID', ''), ('Section', ''), "
+        "('Student', 'Rf, Ann'), ('c', '7.5')]\n"
+        "canvas.csv [('ID', '007'), ('SIS Login ID', ''), ('SIS User ID', ''), ('Section', ''), "
+        "('Student', 'Cat'), ('c', '7.5')]\n"
+        "canvas.csv [('ID', '0099'), ('SIS Login ID', ''), ('SIS User ID', ''), ('Section', ''), "
+        "('Student', 'Dan'), ('c', '7.5')]\n"
+        "moodle.csv [('Full name', 'Rf, Ann'), ('ID number', '=0042'), ('c', '7.5')]\n"
+        "moodle.csv [('Full name', 'Cat'), ('ID number', '007'), ('c', '7.5')]\n"
+        "moodle.csv [('Full name', 'Dan'), ('ID number', '0099'), ('c', '7.5')]\n")
+        << read.errors;
+    // A gradebook needs the roster.
+    EXPECT_EQ(a.check({"--format", "canvas", "alice.asm"}).exit_status, 2);
+}
