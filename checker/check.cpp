@@ -93,7 +93,8 @@ void check_end(const AssemblyResult& program, const TestCase& test, const RunLim
         // next, so the line says nothing of it.
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%g", limits.seconds);
-        failures.push_back("did not halt within " + std::string(seconds) + " seconds");
+        failures.push_back("did not halt within " + std::string(seconds) +
+                           (limits.seconds == 1 ? " second" : " seconds"));
         return;
     }
     if (run.end == RunEnd::LIMIT) {

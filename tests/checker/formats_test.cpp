@@ -189,7 +189,7 @@ TEST(CheckerFormats, HiddenCasesFoldersAndTheWallClock) {
          "PASS lee, ann [odd \\x01\\xFF<&\"]]>]\n"
          "4 passed, 1 failed, points 5/9\n"},
         {{"--cases", "spin.cases", "--timeout", "1", "spin.asm", "two", "none/"},
-         "FAIL spin.asm [spins]: did not halt within 1 seconds\n"},
+         "FAIL spin.asm [spins]: did not halt within 1 second\n"},
         {{"--cases", "spin.cases", "--source", "b.asm", "--timeout", "1", "two", "none/"},
          "PASS two [spins]\nFAIL none [spins]: no b.asm in the folder none\n"
          "case spins: 1 of 2 passed\n1 passed"},

@@ -165,7 +165,7 @@ TEST(CheckerTime, OneThreadAndManyGiveOneReportNearTheTimeout) {
     nlohmann::json report = nlohmann::json::parse(parallel.output);
     EXPECT_EQ(report["passed"], 4);
     nlohmann::json spin = report["files"][4]["cases"][0];
-    EXPECT_EQ(spin["failures"], nlohmann::json::array({"did not halt within 1 seconds"}));
+    EXPECT_EQ(spin["failures"], nlohmann::json::array({"did not halt within 1 second"}));
     EXPECT_EQ(spin["run"]["outcome"], "timeout");
     EXPECT_TRUE(spin["run"]["instructions"].is_null());
 }
