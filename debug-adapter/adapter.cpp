@@ -140,9 +140,9 @@ RunEnd Adapter::run_on(const std::function<RunEnd()>& run) {
             const Mark* mark = s_.run.find_mark(id);
             if (rule != hit_rules_.end() && mark != nullptr) {
                 const HitRule& r = rule->second;
-                bool wanted = r.mode == HitRule::FROM    ? mark->hits >= r.n
-                              : r.mode == HitRule::ONLY  ? mark->hits == r.n
-                                                         : mark->hits % r.n == 0;
+                bool wanted = r.mode == HitRule::FROM   ? mark->hits >= r.n
+                              : r.mode == HitRule::ONLY ? mark->hits == r.n
+                                                        : mark->hits % r.n == 0;
                 if (!wanted) continue;
             }
         }
@@ -281,7 +281,9 @@ void Adapter::flush_output() {
         text += '\n';
     }
     pending_output_.clear();
-    Json event = {{"seq", 0}, {"type", "event"}, {"event", "output"},
+    Json event = {{"seq", 0},
+                  {"type", "event"},
+                  {"event", "output"},
                   {"body", {{"category", "stdout"}, {"output", text}}}};
     if (worker_output_) {
         event["seq"] = seq_++;
@@ -313,13 +315,13 @@ static std::string stop_summary(const std::string& text) {
         std::size_t end = std::min(text.find('\n', at), text.size());
         std::string line = text.substr(at, end - at);
         std::size_t from = line.find_first_not_of(' ');
-        if (from != std::string::npos && line.substr(from) != "ERROR") lines.push_back(line.substr(from));
+        if (from != std::string::npos && line.substr(from) != "ERROR")
+            lines.push_back(line.substr(from));
         at = end + 1;
     }
     if (lines.empty()) return "stopped";
     std::string summary = lines[0];
-    for (std::size_t i = 1; i < lines.size(); ++i)
-        summary += (i == 1 ? " (" : ", ") + lines[i];
+    for (std::size_t i = 1; i < lines.size(); ++i) summary += (i == 1 ? " (" : ", ") + lines[i];
     return lines.size() > 1 ? summary + ")" : summary;
 }
 

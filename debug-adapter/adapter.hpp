@@ -176,8 +176,8 @@ private:
     bool is_program_source(const std::string& path) const;
     // A watch or hover expression in the debugger's location syntax: the
     // text and the address shown, or the message why it is none.
-    std::variant<std::pair<std::string, std::optional<std::uint16_t>>, std::string> evaluate_location(
-        const std::string& expression) const;
+    std::variant<std::pair<std::string, std::optional<std::uint16_t>>, std::string>
+    evaluate_location(const std::string& expression) const;
     void log_point(int id);
 };
 

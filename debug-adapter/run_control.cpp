@@ -17,14 +17,22 @@ Json capabilities() {
     for (const FindingKindRow& row : FINDING_KINDS)
         filters.push_back(
             {{"filter", row.name}, {"label", row.title}, {"default", row.on_by_default}});
-    return {{"supportsConfigurationDoneRequest", true}, {"supportsStepBack", true},
-            {"supportsConditionalBreakpoints", true},   {"supportsHitConditionalBreakpoints", true},
-            {"supportsFunctionBreakpoints", true},      {"supportsDataBreakpoints", true},
-            {"exceptionBreakpointFilters", filters},    {"supportsReadMemoryRequest", true},
-            {"supportsWriteMemoryRequest", true},       {"supportsDisassembleRequest", true},
-            {"supportsExceptionInfoRequest", true},     {"supportsSetVariable", true},
-            {"supportsEvaluateForHovers", true},        {"supportsRestartRequest", true},
-            {"supportsTerminateRequest", true},         {"supportsInstructionBreakpoints", true},
+    return {{"supportsConfigurationDoneRequest", true},
+            {"supportsStepBack", true},
+            {"supportsConditionalBreakpoints", true},
+            {"supportsHitConditionalBreakpoints", true},
+            {"supportsFunctionBreakpoints", true},
+            {"supportsDataBreakpoints", true},
+            {"exceptionBreakpointFilters", filters},
+            {"supportsReadMemoryRequest", true},
+            {"supportsWriteMemoryRequest", true},
+            {"supportsDisassembleRequest", true},
+            {"supportsExceptionInfoRequest", true},
+            {"supportsSetVariable", true},
+            {"supportsEvaluateForHovers", true},
+            {"supportsRestartRequest", true},
+            {"supportsTerminateRequest", true},
+            {"supportsInstructionBreakpoints", true},
             {"supportsLogPoints", true}};
 }
 
@@ -66,8 +74,10 @@ std::variant<HitRule, std::string> parse_hit_rule(const std::string& text) {
     while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
     HitRule rule;
     std::uint64_t add = 0;
-    for (auto [prefix, mode, plus] : {std::tuple{">=", HitRule::FROM, 0}, {"==", HitRule::ONLY, 0},
-                                      {">", HitRule::FROM, 1}, {"%", HitRule::EVERY, 0}}) {
+    for (auto [prefix, mode, plus] : {std::tuple{">=", HitRule::FROM, 0},
+                                      {"==", HitRule::ONLY, 0},
+                                      {">", HitRule::FROM, 1},
+                                      {"%", HitRule::EVERY, 0}}) {
         if (rest.starts_with(prefix)) {
             rest.remove_prefix(std::string_view(prefix).size());
             rule.mode = mode;
@@ -144,7 +154,8 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
                 marks.emplace_back(MarkKind::RWATCH, static_cast<std::uint16_t>(p.at + 1));
         for (auto [kind, at] : marks) {
             unsigned width = kind == MarkKind::WATCH ? p.width : 1;
-            int id = s_.run.add_mark(kind, at, std::get<std::optional<Condition>>(condition), width);
+            int id =
+                s_.run.add_mark(kind, at, std::get<std::optional<Condition>>(condition), width);
             // The run stops from the rule's first hit on; the hits between
             // that its rule passes over are run past (run_on).
             if (rule) {
@@ -254,7 +265,8 @@ void Adapter::set_breakpoints(const Json& args, Json& body) {
     replace_marks(
         args, line_marks_,
         [this](const Json& wanted) -> std::variant<Placed, std::string> {
-            std::optional<std::uint16_t> at = address_of_line(s_.program, wanted.at("line").get<int>());
+            std::optional<std::uint16_t> at =
+                address_of_line(s_.program, wanted.at("line").get<int>());
             if (!at) return std::string("no code on or after this line");
             return Placed{MarkKind::BREAK, *at, std::nullopt};
         },
@@ -310,10 +322,11 @@ void Adapter::data_breakpoint_info(const Json& args, Json& body) {
         body = {{"dataId", nullptr}, {"description", "not a label or an address"}};
         return;
     }
-    body = {{"dataId", std::to_string(*at) + (word ? "w" : "")},
-            {"description", std::string(word ? "the word at " : "the byte at ") + with_label(s_, *at)},
-            {"accessTypes", {"write", "read", "readWrite"}},
-            {"canPersist", false}};
+    body = {
+        {"dataId", std::to_string(*at) + (word ? "w" : "")},
+        {"description", std::string(word ? "the word at " : "the byte at ") + with_label(s_, *at)},
+        {"accessTypes", {"write", "read", "readWrite"}},
+        {"canPersist", false}};
 }
 
 void Adapter::set_data_breakpoints(const Json& args, Json& body) {
@@ -330,7 +343,8 @@ void Adapter::set_data_breakpoints(const Json& args, Json& body) {
                 return std::string("reads or writes of a byte or a word");
             auto address = static_cast<std::uint16_t>(*at);
             // readWrite is two marks: a watch and a read watch.
-            if (access == "readWrite") return Placed{MarkKind::WATCH, address, MarkKind::RWATCH, width};
+            if (access == "readWrite")
+                return Placed{MarkKind::WATCH, address, MarkKind::RWATCH, width};
             return Placed{access == "read" ? MarkKind::RWATCH : MarkKind::WATCH, address,
                           std::nullopt, width};
         },

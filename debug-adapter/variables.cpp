@@ -253,7 +253,8 @@ void Adapter::disassemble_program() {
         if (line.empty() || line[0] == ';' || comment == std::string::npos ||
             open == std::string::npos || open < comment)
             continue;
-        auto address = static_cast<std::uint16_t>(std::stoul(line.substr(open + 1, 4), nullptr, 16));
+        auto address =
+            static_cast<std::uint16_t>(std::stoul(line.substr(open + 1, 4), nullptr, 16));
         std::string statement = line.size() > 8 ? line.substr(8, comment - 8) : "";
         while (!statement.empty() && statement.back() == ' ') statement.pop_back();
         if (statement.starts_with("org ")) continue;
@@ -291,9 +292,10 @@ void Adapter::disassemble(const Json& args, Json& body) {
             bytes += text;
         }
         auto listed = listing_.find(static_cast<std::uint16_t>(a));
-        Json line = {{"address", address_text(a)},
-                     {"instructionBytes", bytes},
-                     {"instruction", listed != listing_.end() ? listed->second : instruction_text(m, a)}};
+        Json line = {
+            {"address", address_text(a)},
+            {"instructionBytes", bytes},
+            {"instruction", listed != listing_.end() ? listed->second : instruction_text(m, a)}};
         if (std::string label = label_at(s_.program, static_cast<std::uint16_t>(a)); !label.empty())
             line["symbol"] = label;
         if (int source = line_of(static_cast<std::uint16_t>(a)); source > 0) {
@@ -327,9 +329,8 @@ Adapter::evaluate_location(const std::string& expression) const {
     Words words = split_words(expression);
     if (words.empty()) return std::string("nothing to show");
     std::string first = words[0];
-    std::transform(first.begin(), first.end(), first.begin(), [](unsigned char c) {
-        return static_cast<char>(std::tolower(c));
-    });
+    std::transform(first.begin(), first.end(), first.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (words.size() == 1 && !find_label(s_.program, first)) {
         if (first == "pc" || first == "sp") {
             unsigned value = first == "pc" ? m.PC : m.SP;
@@ -357,7 +358,8 @@ Adapter::evaluate_location(const std::string& expression) const {
     if (format != "byte" && format != "word" && format != "char" && format != "string")
         return "'" + format + "' is not a format (byte, word, char or string)";
     std::string loc = words[at_word];
-    if (loc.size() > 2 && loc.front() == '[' && loc.back() == ']') loc = loc.substr(1, loc.size() - 2);
+    if (loc.size() > 2 && loc.front() == '[' && loc.back() == ']')
+        loc = loc.substr(1, loc.size() - 2);
     std::string error;
     std::optional<std::uint16_t> at = resolve_location(
         loc, MEMORY_SIZE - 1, [&](std::string_view name) { return find_label(s_.program, name); },
@@ -388,7 +390,9 @@ void Adapter::log_point(int id) {
         i = close;
     }
     flush_output();
-    Json event = {{"seq", 0}, {"type", "event"}, {"event", "output"},
+    Json event = {{"seq", 0},
+                  {"type", "event"},
+                  {"event", "output"},
                   {"body", {{"category", "console"}, {"output", text + "\n"}}}};
     if (s_.program.has_source) {
         event["body"]["source"] = {{"path", source_path_}};

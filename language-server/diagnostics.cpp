@@ -1,6 +1,7 @@
 // Diagnostics: the assembler's error and its findings, each on the editor
 // line it is about, and a warning on every line the assembler reads as
 // several lines.
+#include <cctype>
 #include <string>
 
 #include "features.hpp"
@@ -49,18 +50,36 @@ std::string long_line_text(int characters, int pieces) {
     return text + ")";
 }
 
+std::string lower_name(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
 }  // namespace
 
 Json diagnostics(const SourceModel& model, const Encoding& encoding) {
     Json list = Json::array();
     const AssemblyResult& a = model.assembly;
-    if (!a.ok) {
-        std::string message = a.error_message;
+    // Every error, each at the label it names ("[tset]") where that is on
+    // its line, else on the whole line.
+    for (const AssemblyError& e : model.errors) {
+        std::string message = e.message;
         message.erase(0, message.find_first_not_of('\n'));
         message.erase(message.find_last_not_of('\n') + 1);
-        int line = model.editor_line(a.error_line);
-        list.push_back(diagnostic(line_range(model, encoding, line), SEVERITY_ERROR, "assembler",
-                                  with_editor_line(message, a.error_line, line)));
+        int line = model.editor_line(e.line);
+        Json range = line_range(model, encoding, line);
+        std::size_t open = message.rfind('[');
+        std::size_t close = message.rfind(']');
+        if (open != std::string::npos && close > open) {
+            std::string name = lower_name(message.substr(open + 1, close - open - 1));
+            for (const SourceToken& t : model.tokens)
+                if (t.line == line && t.name == name && t.role != Role::COMMENT) {
+                    range = token_range(model, encoding, t);
+                    break;
+                }
+        }
+        list.push_back(diagnostic(std::move(range), SEVERITY_ERROR, "assembler",
+                                  with_editor_line(message, e.line, line)));
     }
     // A long editor line may carry a finding for each of its pieces: its
     // range is counted once.

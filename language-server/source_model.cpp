@@ -117,6 +117,11 @@ void mark_operands(std::vector<SourceToken>& tokens) {
 
 }  // namespace
 
+// Each error shown costs an assembly of the whole source: a large source
+// shows its first only.
+constexpr std::size_t MAX_ERRORS_SHOWN = 20;
+constexpr std::size_t MAX_BYTES_FOR_EVERY_ERROR = std::size_t{256} << 10;
+
 SourceModel analyse_source(std::string text) {
     SourceModel model;
     model.source = SourceText(std::move(text));
@@ -148,6 +153,10 @@ SourceModel analyse_source(std::string text) {
     }
     mark_operands(model.tokens);
     model.assembly = assemble_source(model.source.text);
+    if (!model.assembly.ok)
+        model.errors = every_error(
+            model.source.text,
+            model.source.text.size() <= MAX_BYTES_FOR_EVERY_ERROR ? MAX_ERRORS_SHOWN : 1);
     return model;
 }
 

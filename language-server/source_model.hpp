@@ -55,6 +55,8 @@ struct SourceModel {
     // only such lines are laid out again by the formatter.
     std::vector<bool> plain_line;
     AssemblyResult assembly;
+    // Every error of the source (the first is assembly's), when it fails.
+    std::vector<AssemblyError> errors;
 
     // The token whose bytes include column on line, or nullptr.
     const SourceToken* token_at(int line, int column) const;

@@ -114,6 +114,39 @@ AssemblyResult assemble_source(std::string_view source_text, bool with_machine_l
     return result;
 }
 
+std::vector<AssemblyError> every_error(std::string_view source_text, std::size_t limit) {
+    std::vector<AssemblyError> errors;
+    std::string text(source_text);
+    while (errors.size() < limit) {
+        AssemblyResult r = assemble_source(text);
+        if (r.ok) break;
+        errors.push_back({r.error_line, r.error_message});
+        const SourceLines& lines = r.lines;
+        if (r.error_line < 1 || static_cast<std::size_t>(r.error_line) > lines.starts.size()) break;
+        auto index = static_cast<std::size_t>(r.error_line) - 1;
+        std::size_t start = lines.starts[index];
+        std::size_t end = index + 1 < lines.starts.size() ? lines.starts[index + 1] : text.size();
+        // Blanks from `from` to the line end; whether a byte changed.
+        auto blank = [&](std::size_t from) {
+            bool changed = false;
+            for (std::size_t i = from; i < end; ++i) {
+                if (text[i] == '\n' || text[i] == '\r' || text[i] == ' ') continue;
+                text[i] = ' ';
+                changed = true;
+            }
+            return changed;
+        };
+        std::size_t kept = start;
+        if (kept < end && text[kept] == '[')
+            while (kept < end && text[kept] != ' ' && text[kept] != '\t' && text[kept] != '\n' &&
+                   text[kept] != ';')
+                ++kept;
+        // An error in the label itself: the whole line goes.
+        if (!blank(kept) && !blank(start)) break;
+    }
+    return errors;
+}
+
 SourceMap source_map_of(const AssemblyResult& program) {
     SourceMap map;
     map.line_of_address = program.source_line_of_address;

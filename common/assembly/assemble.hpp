@@ -80,6 +80,17 @@ struct AssemblyResult {
 
 AssemblyResult assemble_source(std::string_view source_text, bool with_machine_listing = false);
 
+// One error of a source, as the assembler would print it were it the first.
+struct AssemblyError {
+    int line;  // the assembler's line number
+    std::string message;
+};
+// Every error of a source, at most `limit`, in the order assembling finds
+// them: the first as assemble_source gives it, then each found by
+// assembling again with the statements of the lines in error blanked (a
+// label they define kept), so pass 1's errors come first, then pass 2's.
+std::vector<AssemblyError> every_error(std::string_view source_text, std::size_t limit);
+
 // The source lines and labels of an assembled program, for finding texts;
 // it refers to the program's lines, so the program must outlive it.
 SourceMap source_map_of(const AssemblyResult& program);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "machine/findings.hpp"
 #include "machine/step.hpp"
 
 namespace fast_decoded {
@@ -113,14 +114,15 @@ struct Slot {
     const void* body = nullptr;   // the handler; null: not decoded
     const void* chain = nullptr;  // after a body that falls through: the next
                                   // one's body in the block, or the entry
-    std::uint32_t count = 0;      // instructions from here to the block's end
-    std::uint32_t clocks = 0;     // and their clocks
+    std::uint16_t count = 0;      // instructions from here to the block's end
+    std::uint16_t clocks = 0;     // and their clocks
     // The block runs when SP - low <= span (64-bit): an empty slot never does.
     std::uint16_t low = 0xFFFF;
     std::uint16_t span = 0;
     std::uint16_t operand = 0;     // the word after the opcode
     std::uint8_t extent = 0;       // bytes from here to the block's end
     std::uint8_t last_opcode = 0;  // the block's last instruction's
+    std::uint8_t prev_opcode = 0;  // the instruction's before it in the block
 };
 // 32 bytes where pointers are 8 (24 in the page's WebAssembly, where they are 4).
 static_assert(sizeof(Slot) == 2 * sizeof(void*) + 16);
@@ -132,8 +134,24 @@ struct Cache {
     std::array<Slot, MAX_MEMORY> slots{};
     std::array<std::uint8_t, MEMORY_SIZE + 1> covered{};  // 1: a decoded instruction's byte
     std::array<std::uint8_t, MAX_MEMORY> shadow{};
+    // Monitored: the monitor decoded for, and its passed opcodes as decoded.
+    const FindingMonitor* owner = nullptr;
+    std::array<std::uint8_t, MAX_MEMORY> passed{};
+    // Marked: per slot, the run (`run`) and SP for which its block's
+    // instructions were last noted in the marks. Marks are only ever set
+    // during a run, so the same block from the same SP needs no second note.
+    std::array<std::uint64_t, MAX_MEMORY> noted{};
+    std::uint64_t run = 0;
     unsigned first = MAX_MEMORY;  // covered bytes lie in first..last
     unsigned last = 0;
+
+    void clear() {
+        slots.fill(Slot{});
+        covered.fill(0);
+        noted.fill(0);
+        first = MAX_MEMORY;
+        last = 0;
+    }
 };
 
 // Drops every slot whose block holds the byte at `address`: the byte takes
@@ -142,13 +160,29 @@ void drop(Cache& c, unsigned address) {
     if (address >= MAX_MEMORY || c.covered[address] == 0) return;
     unsigned from = address >= MAX_EXTENT ? address - MAX_EXTENT : 0;
     for (unsigned p = from; p <= address; ++p) {
-        if (c.slots[p].body != nullptr && p + c.slots[p].extent > address) c.slots[p] = Slot{};
+        if (c.slots[p].body != nullptr && p + c.slots[p].extent > address) {
+            c.slots[p] = Slot{};
+            c.noted[p] = 0;
+        }
     }
 }
 
-// Brings the cache in line with memory as the run finds it.
-void revalidate(Cache& c, const std::uint8_t* memory) {
+// Brings the cache in line with memory (and the monitor's passed opcodes)
+// as the run finds them.
+void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* monitor) {
+    if (monitor != c.owner) {
+        c.clear();
+        c.owner = monitor;
+    }
     if (c.first > c.last) return;
+    if (monitor != nullptr) {
+        for (unsigned b = c.first; b <= c.last; ++b) {
+            if (c.passed[b] != monitor->passed_opcode(b)) {
+                drop(c, b);
+                c.passed[b] = monitor->passed_opcode(b);
+            }
+        }
+    }
     std::size_t size = c.last - c.first + 1;
     if (std::memcmp(memory + c.first, c.shadow.data() + c.first, size) == 0) return;
     for (unsigned b = c.first; b <= c.last; ++b) {
@@ -162,8 +196,10 @@ void revalidate(Cache& c, const std::uint8_t* memory) {
 // Decodes the block from `pc`: instructions up to the first jump, call or
 // ret, single, undecodable or already decoded one, or the size limits.
 // False when the instruction at pc is not decoded.
+// Monitored, only instructions the monitor has passed.
 [[gnu::noinline]] bool decode(Cache& c, const std::uint8_t* memory, unsigned pc,
-                              const void* const* bodies, const void* enter) {
+                              const void* const* bodies, const void* enter,
+                              const FindingMonitor* monitor) {
     std::array<std::uint16_t, MAX_BLOCK> at{};
     std::size_t n = 0;
     unsigned p = pc;
@@ -173,6 +209,7 @@ void revalidate(Cache& c, const std::uint8_t* memory) {
         const OpcodeEntry& row = OpcodeTable[opcode];
         Kind kind = kind_of(opcode);
         if (kind == Kind::LITERAL || p + row.length >= static_cast<unsigned>(MAX_MEMORY)) break;
+        if (monitor != nullptr && monitor->passed_opcode(p) != opcode) break;
         unsigned bytes = direct_bytes(opcode);
         if (bytes != 0 && load_word(memory, p + 1) + bytes > static_cast<unsigned>(MEMORY_SIZE))
             break;
@@ -205,6 +242,7 @@ void revalidate(Cache& c, const std::uint8_t* memory) {
         s.clocks = clocks += row.clocks;
         s.extent = static_cast<std::uint8_t>(end - a);
         s.last_opcode = last_opcode;
+        s.prev_opcode = i > 0 ? memory[at[i - 1]] : 0;
         s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
         if (!stack) {
             s.low = 0;
@@ -220,6 +258,7 @@ void revalidate(Cache& c, const std::uint8_t* memory) {
         for (unsigned b = a; b < a + row.length; ++b) {
             c.covered[b] = 1;
             c.shadow[b] = memory[b];
+            if (monitor != nullptr) c.passed[b] = monitor->passed_opcode(b);
         }
     }
     c.first = std::min(c.first, pc);
@@ -227,8 +266,43 @@ void revalidate(Cache& c, const std::uint8_t* memory) {
     return true;
 }
 
+// What note_instruction reads of the machine.
+struct NotedMachine {
+    unsigned PC;
+    unsigned SP;
+    const std::uint8_t* memory;
+};
+
+// A row as the block notes it: all but a store through a pointer, whose
+// target the instruction notes when it runs (the pointer may change
+// within the block).
+constexpr OpcodeEntry without_pointed_store(OpcodeEntry row) {
+    if (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) row.store = Store::NONE;
+    return row;
+}
+// The store through a pointer alone.
+constexpr OpcodeEntry pointed_store_only(OpcodeEntry row) {
+    row.pushes = 0;
+    return row;
+}
+
+// Notes in `marks` every instruction of the block from `pc`, entered with
+// SP `sp`, as note_instruction would before each.
+[[gnu::noinline]] void note_block(RunMarks& marks, const Slot* slots, unsigned pc, unsigned sp,
+                                  const std::uint8_t* memory) {
+    unsigned count = slots[pc].count;
+    for (unsigned k = 0; k < count; ++k) {
+        const OpcodeEntry& row = OpcodeTable[memory[pc]];
+        note_instruction<true>(marks, without_pointed_store(row), NotedMachine{pc, sp, memory});
+        sp = sp + row.pops - row.pushes;
+        pc += row.length;
+    }
+}
+
+// One per thread and kind of loop, made at its first run (never inside
+// the loop).
+template <bool MONITORED>
 Cache& cache() {
-    // One per thread, made at its first run (never inside the loop).
     thread_local std::unique_ptr<Cache> made = std::make_unique<Cache>();
     return *made;
 }
@@ -256,7 +330,13 @@ enum class Exit : std::uint8_t {
 namespace fast_decoded {
 namespace {
 
-Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
+// MONITORED: each instruction is shown to the monitor before it runs (one
+// it does not pass ends the run before it, its block's rest uncharged),
+// MARKED also noted in the marks, and a ret looked at after it ran (one
+// that made a finding ends the run after it).
+template <bool MONITORED, bool MARKED>
+Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonitor* monitor,
+                  RunMarks* marks) {
 #define DECODED_LABEL_ADDRESS(opcode, call) &&body_##opcode,
 #define DECODED_OPCODE(opcode, call) opcode,
     static const void* const labels[] = {MACHINE_HANDLERS(DECODED_LABEL_ADDRESS)};
@@ -283,6 +363,10 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
     unsigned written_bytes = 0;
     Exit exit = Exit::DONE;
     NoIo io;
+    // Read from memory at each use, as in the monitored loop: kept in CPU
+    // registers they push the machine's registers to memory.
+    FindingMonitor* const monitor_at = monitor;
+    RunMarks* const marks_at = marks;
 
     // Every way out puts the registers back (a macro: a lambda would take
     // m's address, which keeps it in memory through the loop). IR is the
@@ -301,13 +385,26 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
         if (m.SP - s->low > s->span || s->count > left) [[unlikely]] goto not_ready;
         left -= s->count;
         clocks += s->clocks;
+        if constexpr (MONITORED) {
+            // IR as the block before left it, for a block that ends before
+            // its first instruction.
+            if (block != nullptr) m.IR = block->last_opcode;
+        }
+        if constexpr (MARKED) {
+            unsigned pc = static_cast<unsigned>(s - slots);
+            std::uint64_t key = c.run << 16 | m.SP;
+            if (c.noted[pc] != key) {
+                c.noted[pc] = key;
+                note_block(*marks_at, slots, pc, static_cast<unsigned>(m.SP), m.memory);
+            }
+        }
         block = s;
         goto* s->body;
 
     not_ready:
         m.PC = static_cast<std::uint32_t>(s - slots);
         if (s->body == nullptr) {
-            if (decode(c, m.memory, m.PC, bodies.data(), &&enter)) goto enter;
+            if (decode(c, m.memory, m.PC, bodies.data(), &&enter, monitor)) goto enter;
             exit = Exit::LITERAL_ONE;
         } else if (s->count > left && m.SP - s->low <= s->span) {
             exit = Exit::LITERAL_REST;
@@ -332,10 +429,19 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
                 if (m.operand + direct_bytes(opcode) > static_cast<unsigned>(MEMORY_SIZE)) \
                     __builtin_unreachable();                                             \
             }                                                                            \
-            if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW) {      \
+            if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW ||     \
+                          MONITORED) {                                                   \
                 m.PC = static_cast<std::uint32_t>(s - slots);                            \
-                m.IR = opcode;                                                           \
             }                                                                            \
+            if constexpr (MONITORED) {                                                   \
+                if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
+            }                                                                            \
+            if constexpr (MARKED && (STORE == Store::POINTED_BYTE ||                     \
+                                     STORE == Store::POINTED_WORD)) {                    \
+                static constexpr OpcodeEntry POINTED = pointed_store_only(OpcodeTable[opcode]); \
+                note_instruction<true>(*marks_at, POINTED, m);                           \
+            }                                                                            \
+            if constexpr (kind_of(opcode) == Kind::SINGLE) m.IR = opcode;                \
             if constexpr (STORE == Store::OPERAND_BYTE || STORE == Store::OPERAND_WORD) {\
                 target = m.operand;                                                      \
             } else if constexpr (STORE != Store::NONE) {                                 \
@@ -358,6 +464,11 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
             s += OpcodeTable[opcode].length;                                             \
             goto* next;                                                                  \
         } else if constexpr (kind_of(opcode) == Kind::FLOW) {                            \
+            [[maybe_unused]] bool astray = false;                                        \
+            if constexpr (MONITORED) {                                                   \
+                m.PC = static_cast<std::uint32_t>(s - slots);                            \
+                if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
+            }                                                                            \
             Core& core = m;                                                              \
             {                                                                            \
                 FlowCore m{static_cast<std::uint32_t>(s - slots), core.SP, opcode,      \
@@ -367,10 +478,18 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
                 core.SP = m.SP;                                                          \
                 core.PC = m.PC;                                                          \
             }                                                                            \
+            if constexpr (MONITORED && (opcode) == OP_RET) {                             \
+                astray = !monitor_at->returned(static_cast<unsigned>(s - slots), m.PC,   \
+                                               m.memory, until - left);                  \
+            }                                                                            \
             if constexpr ((opcode) == OP_RET) {                                          \
                 if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) [[unlikely]] {            \
                     m.IR = opcode;                                                       \
                     goto pc_overload;                                                    \
+                }                                                                        \
+                if (astray) {                                                            \
+                    s = &slots[m.PC];                                                    \
+                    goto leave;                                                          \
                 }                                                                        \
             } else if (m.PC >= static_cast<unsigned>(MAX_MEMORY)) {                      \
                 __builtin_unreachable(); /* decoded only with its target in the program */ \
@@ -393,6 +512,16 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c) {
         block = nullptr;
         for (unsigned k = 0; k < written_bytes; ++k) drop(c, written + k);
         goto enter;
+
+    not_passed:
+        __attribute__((unused));
+        // The monitor must look at this instruction: the run ends before
+        // it, which was charged with the rest of its block.
+        left += s->count;
+        clocks -= s->clocks;
+        if (s != block) m.IR = s->prev_opcode;
+        block = nullptr;
+        goto leave;
 
     leave:
         m.PC = static_cast<std::uint32_t>(s - slots);
@@ -420,15 +549,26 @@ pc_overload:
 
 #pragma GCC diagnostic pop
 
-void run_fast_decoded(Machine& machine, std::uint64_t until) {
-    using namespace fast_decoded;
-    Cache& c = cache();
-    revalidate(c, machine.memory);
+namespace fast_decoded {
+namespace {
+
+template <bool MONITORED, bool MARKED>
+void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor, RunMarks* marks) {
+    Cache& c = cache<MONITORED>();
+    revalidate(c, machine.memory, monitor);
+    ++c.run;
+    auto literal = [&](std::uint64_t to) {
+        if constexpr (MONITORED) {
+            run_fast_literal(machine, to, *monitor, marks);
+        } else {
+            run_fast_literal(machine, to);
+        }
+    };
     for (;;) {
-        Exit exit = decoded_loop(machine, until, c);
+        Exit exit = decoded_loop<MONITORED, MARKED>(machine, until, c, monitor, marks);
         if (exit == Exit::DONE) return;
         if (exit == Exit::LITERAL_REST) {
-            run_fast_literal(machine, until);
+            literal(until);
             return;
         }
         // One instruction by the literal loop; a store it makes into
@@ -446,10 +586,29 @@ void run_fast_decoded(Machine& machine, std::uint64_t until) {
             }
         }
         std::uint64_t before = machine.instruction_count;
-        run_fast_literal(machine, before + 1);
+        std::size_t known = MONITORED ? monitor->findings().size() : 0;
+        literal(before + 1);
         if (machine.instruction_count == before) return;
         drop(c, target);
         drop(c, target + 1);
         if (machine.instruction_count == until) return;
+        // A ret the monitor found astray ends the run after it.
+        if (MONITORED && monitor->findings().size() != known) return;
+    }
+}
+
+}  // namespace
+}  // namespace fast_decoded
+
+void run_fast_decoded(Machine& machine, std::uint64_t until) {
+    fast_decoded::run_decoded<false, false>(machine, until, nullptr, nullptr);
+}
+
+void run_fast_decoded(Machine& machine, std::uint64_t until, FindingMonitor& monitor,
+                      RunMarks* marks) {
+    if (marks == nullptr) {
+        fast_decoded::run_decoded<true, false>(machine, until, &monitor, nullptr);
+    } else {
+        fast_decoded::run_decoded<true, true>(machine, until, &monitor, marks);
     }
 }

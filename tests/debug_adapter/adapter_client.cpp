@@ -71,7 +71,8 @@ bool AdapterClient::read_some(std::chrono::steady_clock::time_point end) {
 
 int AdapterClient::response_index(int seq, std::chrono::milliseconds limit) {
     return wait_for(
-        [&](const Json& m) { return m["type"] == "response" && m["request_seq"] == seq; }, 0, limit);
+        [&](const Json& m) { return m["type"] == "response" && m["request_seq"] == seq; }, 0,
+        limit);
 }
 
 const AdapterClient::Json& AdapterClient::request(const std::string& command, const Json& args) {
@@ -91,7 +92,8 @@ const AdapterClient::Json& AdapterClient::request(const std::string& command, co
     if (runs && response["success"].get<bool>()) {
         int stop = wait_for(
             [](const Json& m) {
-                return m["type"] == "event" && (m["event"] == "stopped" || m["event"] == "terminated");
+                return m["type"] == "event" &&
+                       (m["event"] == "stopped" || m["event"] == "terminated");
             },
             static_cast<std::size_t>(at) + 1);
         if (stop < 0) ADD_FAILURE() << "no stop after " << command;

@@ -4,8 +4,8 @@
 // stop; and hostile input that must get error responses, never an end.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <chrono>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
 #include <thread>
@@ -320,7 +320,8 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     std::vector<Json> stops = events(all, "stopped");
     ASSERT_GE(stops.size(), 1u);
     EXPECT_EQ(stops[0]["reason"], "exception");
-    EXPECT_NE(stops[0]["description"].get<std::string>().find("Stack underflow"), std::string::npos);
+    EXPECT_NE(stops[0]["description"].get<std::string>().find("Stack underflow"),
+              std::string::npos);
     EXPECT_NE(response_to(all, exception)["body"]["description"].get<std::string>().find(
                   "Stack underflow"),
               std::string::npos);
@@ -330,8 +331,8 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     bool stderr_seen = false;
     for (const Json& o : events(all, "output"))
         if (o["category"] == "stderr")
-            stderr_seen = stderr_seen ||
-                          o["output"].get<std::string>().find("Stack underflow") != std::string::npos;
+            stderr_seen = stderr_seen || o["output"].get<std::string>().find("Stack underflow") !=
+                                             std::string::npos;
     EXPECT_TRUE(stderr_seen);
     EXPECT_EQ(response_to(all, console)["body"]["result"], "no findings\n");
     EXPECT_EQ(response_to(all, memory)["body"]["data"], "AAEJ");  // ldi 1, out 0
@@ -368,8 +369,8 @@ TEST(DebugAdapter, MalformedMessagesGetErrorsAndTheAdapterGoesOn) {
             input += h;
     }
     std::string threads_request = R"({"seq":100,"type":"request","command":"threads"})";
-    input += "Content-Length: " + std::to_string(threads_request.size()) + "\r\n\r\n" +
-             threads_request;
+    input +=
+        "Content-Length: " + std::to_string(threads_request.size()) + "\r\n\r\n" + threads_request;
     RunResult r = run_program(DEBUG_ADAPTER_PATH, {}, input, TEST_DIR);
     ASSERT_EQ(r.exit_status, 0);
     std::vector<Json> all = messages(r.output);
@@ -415,18 +416,18 @@ TEST(DebugAdapterAsAnEditor, BreakpointsPerFileAndAnEndlessRun) {
     write_file(dir.file("other.asm"), "        nop\n        nop\n        hlt\n");
     AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
     c.request("initialize", {{"adapterID", "stackasm"}});
-    const Json early = c.request("setBreakpoints", source_breakpoints(dir.file("other.asm"),
-                                                                      {{{"line", 2}}}));
+    const Json early =
+        c.request("setBreakpoints", source_breakpoints(dir.file("other.asm"), {{{"line", 2}}}));
     EXPECT_FALSE(early["body"]["breakpoints"][0]["verified"].get<bool>());
     c.request("setBreakpoints", source_breakpoints(dir.file("loop.asm"), {{{"line", 2}}}));
     c.request("launch", {{"program", "./loop.asm"}, {"cwd", dir.path}});
     // Another file's breakpoints, and clearing them, leave the program's alone.
-    const Json other = c.request("setBreakpoints",
-                                 source_breakpoints(dir.file("other.asm"), {{{"line", 1}}}));
+    const Json other =
+        c.request("setBreakpoints", source_breakpoints(dir.file("other.asm"), {{{"line", 1}}}));
     EXPECT_EQ(other["body"]["breakpoints"][0]["message"], "not the program being debugged");
     c.request("setBreakpoints", source_breakpoints(dir.file("other.asm"), Json::array()));
-    const Json same = c.request("setBreakpoints", source_breakpoints(dir.path + "/./loop.asm",
-                                                                     {{{"line", 2}}}));
+    const Json same =
+        c.request("setBreakpoints", source_breakpoints(dir.path + "/./loop.asm", {{{"line", 2}}}));
     EXPECT_TRUE(same["body"]["breakpoints"][0]["verified"].get<bool>());
     c.request("configurationDone");
     int stop = index_of(c.messages, "event", "stopped");
@@ -593,9 +594,10 @@ TEST(DebugAdapterAsAnEditor, KeysLogpointsObjectCodeAndRunningWithoutDebugging) 
         const Json& lines =
             c.request("setBreakpoints", source_breakpoints(dir.file("count.hx"), {{{"line", 1}}}));
         EXPECT_FALSE(lines["body"]["breakpoints"][0]["verified"].get<bool>());
-        const Json& at = c.request("setInstructionBreakpoints",
-                                   {{"breakpoints", {{{"instructionReference", "0x0002"},
-                                                      {"offset", 1}, {"hitCondition", "==2"}}}}});
+        const Json& at = c.request(
+            "setInstructionBreakpoints",
+            {{"breakpoints",
+              {{{"instructionReference", "0x0002"}, {"offset", 1}, {"hitCondition", "==2"}}}}});
         EXPECT_TRUE(at["body"]["breakpoints"][0]["verified"].get<bool>());
         c.request("setFunctionBreakpoints", {{"breakpoints", {{{"name", "0x0006"}}}}});
         c.request("configurationDone");
@@ -621,11 +623,12 @@ TEST(DebugAdapterAsAnEditor, KeysLogpointsObjectCodeAndRunningWithoutDebugging) 
         // exit code; launch errors name the argument or the file.
         AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
         c.request("initialize");
-        const Json& wrong =
-            c.request("launch", {{"program", "keys.asm"}, {"cwd", dir.path}, {"stopOnEntry", "yes"}});
+        const Json& wrong = c.request(
+            "launch", {{"program", "keys.asm"}, {"cwd", dir.path}, {"stopOnEntry", "yes"}});
         EXPECT_EQ(wrong["message"], "launch: 'stopOnEntry' must be true or false");
         const Json& missing = c.request("launch", {{"program", dir.file("missing.asm")}});
-        EXPECT_EQ(missing["message"], "cannot debug " + dir.file("missing.asm") + ": File not found");
+        EXPECT_EQ(missing["message"],
+                  "cannot debug " + dir.file("missing.asm") + ": File not found");
         c.request("launch", {{"program", "keys.asm"}, {"cwd", dir.path}, {"noDebug", true}});
         const Json& set =
             c.request("setBreakpoints", source_breakpoints(dir.file("keys.asm"), {{{"line", 3}}}));

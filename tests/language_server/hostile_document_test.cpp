@@ -140,11 +140,12 @@ TEST(LanguageServerDocuments, ANulByteIsWarnedAboutAndNeverFormattedAway) {
 TEST(LanguageServerDocuments, VersionsAndWholeLineRanges) {
     Server server;
     server.handle(request(1, "initialize", Json::object()).dump());
-    Json open = {{"jsonrpc", "2.0"},
-                 {"method", "textDocument/didOpen"},
-                 {"params",
-                  {{"textDocument",
-                    {{"uri", "file:///a.asm"}, {"version", 4}, {"text", "  ldi 1\n  ldi 2\n  hlt\n"}}}}}};
+    Json open = {
+        {"jsonrpc", "2.0"},
+        {"method", "textDocument/didOpen"},
+        {"params",
+         {{"textDocument",
+           {{"uri", "file:///a.asm"}, {"version", 4}, {"text", "  ldi 1\n  ldi 2\n  hlt\n"}}}}}};
     EXPECT_EQ(answer(server, open)["params"]["version"], 4);
     Json change = {{"jsonrpc", "2.0"},
                    {"method", "textDocument/didChange"},
@@ -160,4 +161,20 @@ TEST(LanguageServerDocuments, VersionsAndWholeLineRanges) {
     std::vector<int> lines;
     for (const Json& e : edits) lines.push_back(e["range"]["start"]["line"]);
     EXPECT_EQ(lines, (std::vector<int>{0, 1}));
+}
+
+// Every error of a source: pass 1's first, then pass 2's, each on the label
+// it names where it names one.
+TEST(LanguageServerDocuments, EveryErrorAtItsToken) {
+    Server server;
+    Json list =
+        open_document(server, "        jmp nowhere\n        db\t1\n        jmp elsewhere\n");
+    std::vector<std::string> shown;
+    for (const Json& d : list)
+        shown.push_back(std::to_string(d["range"]["start"]["line"].get<int>()) + ":" +
+                        std::to_string(d["range"]["start"]["character"].get<int>()) + " " +
+                        d["message"].get<std::string>());
+    EXPECT_EQ(shown, (std::vector<std::string>{"1:0 ERROR\nLine 2 : DB syntax error",
+                                               "0:12 ERROR\nCan not find symbol [nowhere]",
+                                               "2:12 ERROR\nCan not find symbol [elsewhere]"}));
 }

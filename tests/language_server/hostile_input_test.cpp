@@ -199,7 +199,7 @@ TEST(LanguageServerInput, ErrorsOrNothingNeverACrash) {
          true,
          frame(open(huge_source)),
          {diagnostics(
-             R"({"message":"ERROR\nCan not find symbol [nowhere]","range":{"end":{"character":19,"line":60000},"start":{"character":0,"line":60000}},"severity":1,"source":"assembler"},)" +
+             R"({"message":"ERROR\nCan not find symbol [nowhere]","range":{"end":{"character":19,"line":60000},"start":{"character":12,"line":60000}},"severity":1,"source":"assembler"},)" +
              warning(6144, 29, "bytes at address 12288 or above: the simulator refuses the file"))},
          1},
     };

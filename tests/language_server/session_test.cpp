@@ -149,14 +149,14 @@ TEST(LanguageServerSession, AnExampleFromOpenToExit) {
               R"("signatureHelpProvider":{"triggerCharacters":[" "]},)"
               R"("textDocumentSync":{"change":1,"openClose":true}},)"
               R"("serverInfo":{"name":"language-server","version":")" PROJECT_VERSION R"("}}})");
-    // The assembler's error as it prints it, on its line, then the warning.
+    // The assembler's error as it prints it, on the label it names, then the warning.
     const std::string warning =
         R"({"message":"258 does not fit in a byte: 2 is stored","range":{"end":{"character":15,)"
         R"("line":13},"start":{"character":0,"line":13}},"severity":2,"source":"assembler"})";
     EXPECT_EQ(out[1],
               R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{)"
               R"("diagnostics":[{"message":"ERROR\nCan not find symbol [tset]","range":{"end":)"
-              R"({"character":16,"line":30},"start":{"character":0,"line":30}},"severity":1,)"
+              R"({"character":16,"line":30},"start":{"character":12,"line":30}},"severity":1,)"
               R"("source":"assembler"},)" +
                   warning + R"(],"uri":")" + URI + R"(","version":1}})");
     // Each carries the version of the document it is about.

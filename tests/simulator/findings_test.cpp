@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "assemble.hpp"
+#include "fast_run_check.hpp"
 #include "machine/findings.hpp"
 #include "machine/headless.hpp"
 #include "machine/history.hpp"
@@ -254,6 +255,20 @@ LoadedProgram self_modifying_program() {
     return loaded_program(assemble_source(source));
 }
 
+// A program of the shapes the decoded loop runs as blocks (ShapedProgram),
+// placed as instruction records, its variables as data.
+LoadedProgram shaped_program(std::mt19937& random) {
+    LoadedProgram p;
+    machine_reset(*p.start);
+    std::vector<std::uint8_t> choices(20 + random() % 300);
+    for (std::uint8_t& c : choices) c = static_cast<std::uint8_t>(random());
+    ShapedProgram program(choices.data(), choices.size());
+    program.build(*p.start);
+    for (unsigned a = 0; a < program.end(); ++a) p.loaded[a] = p.code[a] = true;
+    for (unsigned a = ShapedProgram::DATA; a < ShapedProgram::DATA + 64; ++a) p.loaded[a] = true;
+    return p;
+}
+
 bool same_finding(const MachineFinding& a, const MachineFinding& b) {
     return a.kind == b.kind && a.opcode == b.opcode && a.pc == b.pc &&
            a.instruction == b.instruction && a.address == b.address &&
@@ -293,7 +308,8 @@ std::vector<std::uint64_t> breakpoint_steps(Machine& m, const FastStops& stops,
 
 // The debugger's way, the monitored fast loop through the history with the
 // breakpoints in the monitor's marks, against the careful look before every
-// instruction, on 400 random programs and one that rewrites its code: the
+// instruction, on 400 random programs, one that rewrites its code and 200
+// built from the decoded loop's shapes (which rewrite theirs): the
 // same findings, field for field, the same open call at the end, the same
 // machine, and the same breakpoint stops as a run without the monitor.
 TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
@@ -302,9 +318,11 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
     std::size_t per_kind[FINDING_KIND_COUNT] = {};
     std::size_t breakpoint_stops = 0;
     std::size_t pushed_on_stack = 0;
-    for (int image = 0; image <= 400; ++image) {
+    for (int image = 0; image <= 600; ++image) {
         SCOPED_TRACE(image);
-        LoadedProgram p = image < 400 ? random_program(random) : self_modifying_program();
+        LoadedProgram p = image < 400    ? random_program(random)
+                          : image == 400 ? self_modifying_program()
+                                         : shaped_program(random);
         std::vector<std::uint8_t> breaks(MAX_MEMORY);
         for (int k = 0; k < 3; ++k) breaks[random() % PROGRAM_END] = 1;
         FastStops stops{breaks.data(), nullptr, nullptr, 0};

@@ -155,9 +155,11 @@ public:
         while (pc_ + 16 < DATA && next_ != end_) shape(m);
         m.memory[pc_] = OP_HLT;
     }
+    // The program's bytes are 0 to end() - 1; its variables DATA to DATA + 63.
+    unsigned end() const { return pc_ + 1; }
+    static constexpr unsigned DATA = 0x2F00;
 
 private:
-    static constexpr unsigned DATA = 0x2F00;  // the variables: 32 words
 
     unsigned pick(unsigned n) { return next_ == end_ ? 0 : *next_++ % n; }
 
