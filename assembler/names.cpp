@@ -79,10 +79,10 @@ void ask_names(ProgramFiles& files, const char* object_name, const char* pass1_n
         if (object_name == nullptr) std::strcpy(files.object_file_name, files.source_name);
     }
     // The extensions make a base name of more than 251 characters too long.
-    fits = fits &&
-           (!pass1_from_source || append_extension(files.pass1_file_name, NAME_CAPACITY, "ps1")) &&
-           (object_name != nullptr ||
-            append_extension(files.object_file_name, NAME_CAPACITY, "hx"));
+    fits =
+        fits &&
+        (!pass1_from_source || append_extension(files.pass1_file_name, NAME_CAPACITY, "ps1")) &&
+        (object_name != nullptr || append_extension(files.object_file_name, NAME_CAPACITY, "hx"));
     // Names given with -o are checked with the other options' files.
     if (!fits || (pass1_from_source && names_source(files.source_name, files.pass1_file_name)) ||
         (object_name == nullptr && names_source(files.source_name, files.object_file_name))) {

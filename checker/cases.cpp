@@ -348,7 +348,8 @@ std::string add_expectation(TestCase& c, std::string_view text) {
     } else if (key == "stack") {
         std::optional<std::vector<std::uint8_t>>& stack = c.call ? c.stack_after : c.stack_before;
         stack.emplace();
-        if (!read_bytes(rest, *stack).empty()) error = "expected 'stack empty' or stack V...";
+        if (!read_bytes(rest, *stack).empty())
+            error = "expected 'stack empty' or stack V...";
         else if (!c.call && stack->size() > CALL_STACK_PRESET_MAX)
             error = "more than " + std::to_string(CALL_STACK_PRESET_MAX) +
                     " bytes do not fit below the call's return address";

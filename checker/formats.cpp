@@ -213,14 +213,13 @@ std::string junit(const std::vector<CheckedFile>& files, const ReportOptions& op
         long long count = static_cast<long long>(f.cases.size());
         // The submission's points, as every report counts them.
         Score score = score_of(f);
-        body += "  <testsuite name=\"" + xml_text(f.file) + "\" tests=\"" + std::to_string(count) +
-                "\" failures=\"" + std::to_string(error ? 0 : failed) + "\" errors=\"" +
-                std::to_string(error ? failed : 0) + "\" time=\"" + seconds_text(seconds) +
-                "\">\n    <properties>\n      <property name=\"points\" value=\"" +
-                points_text(score.earned) +
-                "\"/>\n      <property name=\"points_possible\" value=\"" +
-                points_text(score.possible) + "\"/>\n    </properties>\n" + cases +
-                "  </testsuite>\n";
+        body +=
+            "  <testsuite name=\"" + xml_text(f.file) + "\" tests=\"" + std::to_string(count) +
+            "\" failures=\"" + std::to_string(error ? 0 : failed) + "\" errors=\"" +
+            std::to_string(error ? failed : 0) + "\" time=\"" + seconds_text(seconds) +
+            "\">\n    <properties>\n      <property name=\"points\" value=\"" +
+            points_text(score.earned) + "\"/>\n      <property name=\"points_possible\" value=\"" +
+            points_text(score.possible) + "\"/>\n    </properties>\n" + cases + "  </testsuite>\n";
         tests += count;
         (error ? errors : failures) += failed;
         total_seconds += seconds;

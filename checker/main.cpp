@@ -319,8 +319,7 @@ int main(int argc, char** argv) {
     if (operands.empty()) return usage("no source file");
     if (!similar && (!base_files.empty() || threshold != 50 || key_file != nullptr || html))
         return usage("--base, --threshold, --anonymise and --format html go with --similar");
-    if (similar && options.format != Format::TEXT)
-        return usage("--similar writes text or html");
+    if (similar && options.format != Format::TEXT) return usage("--similar writes text or html");
     if (similar)
         return find_copies(operands, base_files, source_name, threshold, jobs, html, key_file);
     // The columns are the cases of a cases file, the same for every row.
@@ -370,7 +369,8 @@ int main(int argc, char** argv) {
         if (!error.empty()) return refuse_cases(std::string(roster_file) + ": " + error);
         options.roster = &roster;
     }
-    if (cases_file != nullptr) options.assignment = std::filesystem::path(cases_file).stem().string();
+    if (cases_file != nullptr)
+        options.assignment = std::filesystem::path(cases_file).stem().string();
 
     // The reference must assemble, or no comparison means anything.
     std::optional<AssemblyResult> reference;
@@ -405,8 +405,8 @@ int main(int argc, char** argv) {
                 // A source that cannot be read fails its cases; the others are graded.
                 f.read_failure = submission.failure;
             } else {
-                keys[i] = submission_key(submission_identity(
-                    operands[i], names[i], options.format == Format::GRADESCOPE));
+                keys[i] = submission_key(submission_identity(operands[i], names[i],
+                                                             options.format == Format::GRADESCOPE));
                 f.source = submission.path;
                 programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
                 drop_texts(*programs[i]);

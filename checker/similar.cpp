@@ -342,7 +342,10 @@ std::string html_text(std::string_view text) {
     for (std::size_t at = 0; at < text.size(); ++at) {
         unsigned char c = static_cast<unsigned char>(text[at]);
         if (c >= 0x80) {
-            std::size_t length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+            std::size_t length = (c & 0xE0) == 0xC0   ? 2
+                                 : (c & 0xF0) == 0xE0 ? 3
+                                 : (c & 0xF8) == 0xF0 ? 4
+                                                      : 0;
             bool valid = length > 0 && at + length <= text.size();
             for (std::size_t k = 1; valid && k < length; ++k)
                 valid = (static_cast<unsigned char>(text[at + k]) & 0xC0) == 0x80;
@@ -418,14 +421,15 @@ std::string similarity_html(const std::vector<Fingerprinted>& sources,
         const Fingerprinted &a = sources[p.a], &b = sources[p.b];
         std::set<int> in_a, in_b;
         for (const MatchRun& r : match_runs(a, b, found.base_hashes)) {
-            for (int l = a.token_lines[r.a_first]; l <= a.token_lines[r.a_last]; ++l) in_a.insert(l);
-            for (int l = b.token_lines[r.b_first]; l <= b.token_lines[r.b_last]; ++l) in_b.insert(l);
+            for (int l = a.token_lines[r.a_first]; l <= a.token_lines[r.a_last]; ++l)
+                in_a.insert(l);
+            for (int l = b.token_lines[r.b_first]; l <= b.token_lines[r.b_last]; ++l)
+                in_b.insert(l);
         }
-        out += "<h2 id=\"pair-" + std::to_string(k + 1) + "\">" + std::to_string(p.percent) +
-               "% " + html_text(a.name) + " ~ " + html_text(b.name) +
-               "</h2>\n<table>\n<tr><th>" + html_text(a.name) + "</th><th>" + html_text(b.name) +
-               "</th></tr>\n<tr><td>" + html_source(a, in_a) + "</td><td>" + html_source(b, in_b) +
-               "</td></tr>\n</table>\n";
+        out += "<h2 id=\"pair-" + std::to_string(k + 1) + "\">" + std::to_string(p.percent) + "% " +
+               html_text(a.name) + " ~ " + html_text(b.name) + "</h2>\n<table>\n<tr><th>" +
+               html_text(a.name) + "</th><th>" + html_text(b.name) + "</th></tr>\n<tr><td>" +
+               html_source(a, in_a) + "</td><td>" + html_source(b, in_b) + "</td></tr>\n</table>\n";
     }
     for (const Fingerprinted& s : sources) {
         for (const Fingerprinted& b : bases) {

@@ -106,6 +106,13 @@ Submission find_submission(const std::string& operand, const std::string& name,
 
 void read_source(Submission& s) {
     if (!s.failure.empty()) return;
+    // A FIFO or a device would block the open or never end: refused, as in
+    // folder mode, so the rest of the class is still checked.
+    struct stat status {};
+    if (::stat(s.path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        s.failure = s.path + ": not a regular file";
+        return;
+    }
     BoundedRead read = read_bounded(s.path);
     if (read.too_large) {
         s.failure = too_large_text("source", read);
@@ -162,15 +169,17 @@ std::string metadata_user_ids(std::string_view json) {
     for (std::size_t k = at; k < json.size(); ++k) {
         char c = json[k];
         if (in_string) {
-            if (c == '\\') ++k;
-            else if (c == '"') in_string = false;
+            if (c == '\\')
+                ++k;
+            else if (c == '"')
+                in_string = false;
             continue;
         }
         if (c == '[' || c == '{') ++depth;
         if (c == ']' || c == '}') --depth;
         if (depth == 0) break;
         if (c != '"') continue;
-        if (depth == 2 && json.substr(k, 5) == "\"id\":" ) {
+        if (depth == 2 && json.substr(k, 5) == "\"id\":") {
             std::size_t v = k + 5;
             while (v < json.size() && (json[v] == ' ' || json[v] == '\t')) ++v;
             std::size_t end = v;

@@ -103,8 +103,8 @@ inline bool target_in_program(std::uint8_t opcode, unsigned p, const std::uint8_
     return true;
 }
 
-constexpr std::size_t MAX_BLOCK = 32;       // instructions in a block
-constexpr unsigned MAX_BLOCK_BYTES = 64;    // from a block's first byte to its last opcode
+constexpr std::size_t MAX_BLOCK = 32;     // instructions in a block
+constexpr unsigned MAX_BLOCK_BYTES = 64;  // from a block's first byte to its last opcode
 constexpr unsigned MAX_EXTENT = MAX_BLOCK_BYTES + 3;
 
 // One decoded instruction, at the address that indexes it. A block is the
@@ -277,7 +277,8 @@ struct NotedMachine {
 // target the instruction notes when it runs (the pointer may change
 // within the block).
 constexpr OpcodeEntry without_pointed_store(OpcodeEntry row) {
-    if (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) row.store = Store::NONE;
+    if (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD)
+        row.store = Store::NONE;
     return row;
 }
 // The store through a pointer alone.
@@ -304,6 +305,8 @@ constexpr OpcodeEntry pointed_store_only(OpcodeEntry row) {
 template <bool MONITORED>
 Cache& cache() {
     thread_local std::unique_ptr<Cache> made = std::make_unique<Cache>();
+    // One per thread, never freed while in use.
+    // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDelete)
     return *made;
 }
 
@@ -351,13 +354,13 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
         return table;
     }();
 
-    Core m{machine.PC, machine.SP,     machine.IR,    machine.Z, machine.S,
-           machine.O,  machine.C,      machine.memory, machine.ports, 0};
+    Core m{machine.PC, machine.SP, machine.IR,     machine.Z,     machine.S,
+           machine.O,  machine.C,  machine.memory, machine.ports, 0};
     std::uint64_t left = until - machine.instruction_count;
     std::uint64_t clocks = machine.clock_count;
     Slot* const slots = c.slots.data();
     const std::uint8_t* const covered = c.covered.data();
-    Slot* s = &slots[m.PC];        // the next instruction's
+    Slot* s = &slots[m.PC];       // the next instruction's
     const Slot* block = nullptr;  // the first of the block last entered
     unsigned written = 0;         // the first byte a store into decoded code wrote
     unsigned written_bytes = 0;
@@ -372,9 +375,18 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
     // m's address, which keeps it in memory through the loop). IR is the
     // last instruction's that ran: a block's last, unless a store into
     // decoded code or a stop ended it early (they set IR).
-#define DECODED_WRITE_BACK()                                                                     \
-    machine.registers() = {static_cast<std::uint16_t>(m.PC), static_cast<std::uint16_t>(m.SP), \
-                           m.IR, m.Z, m.S, m.O, m.C, until - left, clocks}
+#define DECODED_WRITE_BACK()              \
+    machine.registers() = {               \
+        static_cast<std::uint16_t>(m.PC), \
+        static_cast<std::uint16_t>(m.SP), \
+        m.IR,                             \
+        m.Z,                              \
+        m.S,                              \
+        m.O,                              \
+        m.C,                              \
+        until - left,                     \
+        clocks                            \
+    }
 
     try {
         if (left == 0) goto leave;
@@ -382,7 +394,8 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
     enter:
         // A block's first instruction: stack room and the count left for
         // all of it, then charge all of it.
-        if (m.SP - s->low > s->span || s->count > left) [[unlikely]] goto not_ready;
+        if (m.SP - s->low > s->span || s->count > left) [[unlikely]]
+            goto not_ready;
         left -= s->count;
         clocks += s->clocks;
         if constexpr (MONITORED) {
@@ -399,7 +412,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             }
         }
         block = s;
-        goto* s->body;
+        goto * s->body;
 
     not_ready:
         m.PC = static_cast<std::uint32_t>(s - slots);
@@ -449,7 +462,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
                 if (w + 1 < static_cast<unsigned>(MEMORY_SIZE))                          \
                     target = m.memory[w] | (m.memory[w + 1] << 8);                       \
             }                                                                            \
-            call;                                                                        \
+            call; /* NOLINT(bugprone-macro-parentheses): a statement */                  \
             if constexpr (STORE != Store::NONE) {                                        \
                 constexpr unsigned BYTES =                                               \
                     STORE == Store::OPERAND_WORD || STORE == Store::POINTED_WORD ? 2 : 1;\

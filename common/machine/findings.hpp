@@ -317,6 +317,9 @@ std::string finding_text(const MachineFinding& finding, const SourceMap* source)
 template <class M>
 bool FindingMonitor::before(const M& m) {
     unsigned pc = m.PC;
+    // Beyond the program area the step stops before it fetches (a state
+    // changed by hand where a run had stopped there).
+    if (pc >= static_cast<unsigned>(MAX_MEMORY)) return false;
     unsigned opcode = m.memory[pc];
     std::uint64_t instruction = m.instruction_count + 1;
     bool noted = false;

@@ -56,7 +56,7 @@ bool fires(const Mark& mark, const Machine& after, std::uint16_t value_before,
 
 unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]) {
     if (m.PC + 2u >= static_cast<unsigned>(MEMORY_SIZE)) return 0;
-    std::uint8_t op = m.memory[m.PC];
+    std::uint8_t op = m.memory[m.PC % MEMORY_SIZE];
     unsigned w = word_at(m, m.PC + 1u);
     auto in_memory = [](unsigned a) { return static_cast<std::uint16_t>(a % MEMORY_SIZE); };
     unsigned n = 0;
@@ -152,8 +152,7 @@ RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
             if (history_.changed_at(history_.step()) != nullptr && history_.step() > from) {
                 // Marks and findings judge the state the instruction left;
                 // the run goes on from the change.
-                bool fired = outcome.end == RunEnd::BREAKPOINT ||
-                             !log_.at(history_.step()).empty();
+                bool fired = outcome.end == RunEnd::BREAKPOINT || !log_.at(history_.step()).empty();
                 count -= history_.step() - from;
                 if (fired || count == 0) {
                     Replay before(history_, *before_change_, history_.step() - 1);
@@ -278,7 +277,7 @@ RunEnd RecordedRun::check_after(bool at_breakpoint) {
 
 RunEnd RecordedRun::run_to_return(int depth) {
     for (;;) {
-        std::uint8_t op = machine_.memory[machine_.PC];
+        std::uint8_t op = machine_.memory[machine_.PC % MEMORY_SIZE];
         RunEnd end = step_instruction();
         if (end == RunEnd::HALTED || end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT) return end;
         if (OpcodeTable[op].flow == Flow::CALL) ++depth;
@@ -517,7 +516,8 @@ std::optional<std::uint64_t> RecordedRun::previous_step_over_calls() {
     std::uint64_t now = history_.step();
     if (now == 0) return std::nullopt;
     history_.rebuild(*scratch_, now - 1);
-    if (OpcodeTable[scratch_->memory[scratch_->PC]].flow != Flow::RETURN) return now - 1;
+    if (OpcodeTable[scratch_->memory[scratch_->PC % MEMORY_SIZE]].flow != Flow::RETURN)
+        return now - 1;
     // A ret: back over the whole call it closed, if it closed one.
     std::uint16_t returned_to = machine_.PC;
     go_to(now - 1);
@@ -565,7 +565,7 @@ std::optional<std::uint64_t> RecordedRun::last_same_write(std::uint16_t address,
     std::optional<std::uint64_t> found;
     for (std::uint64_t t = changed + 1; t <= now; ++t) {
         Machine& m = replay.settle();
-        const OpcodeEntry& row = OpcodeTable[m.memory[m.PC]];
+        const OpcodeEntry& row = OpcodeTable[m.memory[m.PC % MEMORY_SIZE]];
         unsigned operand = m.PC + 2u < MEMORY_SIZE ? load_word(m.memory, m.PC + 1u) : 0;
         unsigned pointer = operand + 1u < MEMORY_SIZE ? load_word(m.memory, operand) : 0;
         if (replay.next(quiet)) break;

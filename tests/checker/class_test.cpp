@@ -197,11 +197,12 @@ TEST(CheckerClass, SimilarMeasuresCopiesAboveAndDistinctSolutionsBelow) {
     const std::string sort = read_file(std::string(EXAMPLES_DIR) + "/sort.asm");
     write_file(dir.file("ref.asm"), sort);
     write_file(dir.file("label.asm"), replaced(sort, "        ldd swapped", "[zz ldd swapped"));
-    write_file(dir.file("routine.asm"),
-               replaced(replaced(sort, "        ldiw data       ; print",
-                                 "        ldi 6\n        std w\n[wait   ldd w\n        dec\n"
-                                 "        std w\n        jnz wait\n        ldiw data       ; print"),
-                        "[swapped db 0", "[w db 0\n[swapped db 0"));
+    write_file(
+        dir.file("routine.asm"),
+        replaced(replaced(sort, "        ldiw data       ; print",
+                          "        ldi 6\n        std w\n[wait   ldd w\n        dec\n"
+                          "        std w\n        jnz wait\n        ldiw data       ; print"),
+                 "[swapped db 0", "[w db 0\n[swapped db 0"));
     std::size_t print = sort.find("        ldiw data       ; print");
     std::size_t data = sort.find("[swapped");
     write_file(dir.file("moved.asm"), sort.substr(0, print) + "        jmp show\n" +
@@ -222,8 +223,8 @@ TEST(CheckerClass, SimilarMeasuresCopiesAboveAndDistinctSolutionsBelow) {
         int percent = std::stoi((*it)[2]);
         bool copy = std::count(copies.begin(), copies.end(), (*it)[3]) > 0 &&
                     std::count(copies.begin(), copies.end(), (*it)[4]) > 0;
-        std::cout << (copy ? "copy " : "distinct ") << (*it)[3] << " " << (*it)[4] << " "
-                  << percent << "%\n";
+        std::cout << (copy ? "copy " : "distinct ") << (*it)[3] << " " << (*it)[4] << " " << percent
+                  << "%\n";
         if (copy) {
             EXPECT_GT(percent, 60) << (*it)[0];
         } else {
@@ -245,8 +246,9 @@ TEST(CheckerClass, SimilarMeasuresCopiesAboveAndDistinctSolutionsBelow) {
     EXPECT_EQ(hidden.output.find(".asm"), std::string::npos) << hidden.output;
     EXPECT_EQ(read_file(dir.file("key.txt")).substr(0, 44),
               "submission 1\tref.asm\nsubmission 2\tlabel.asm\n");
-    RunResult clash = run_program(
-        CHECKER_PATH, {"--similar", "--anonymise", "ref.asm", "ref.asm", "label.asm"}, "", dir.path);
+    RunResult clash =
+        run_program(CHECKER_PATH, {"--similar", "--anonymise", "ref.asm", "ref.asm", "label.asm"},
+                    "", dir.path);
     EXPECT_EQ(clash.exit_status, 2);
     EXPECT_EQ(read_file(dir.file("ref.asm")), sort);
 

@@ -41,8 +41,8 @@ struct Credit {
     RunResult check(const std::string& format, const std::string& source,
                     const std::string& cases = "c.cases") const {
         return run_program(CHECKER_PATH,
-                           {"--cases", cases, "--reference", "ref.asm", "--seed", "25", "--format", format,
-                            source},
+                           {"--cases", cases, "--reference", "ref.asm", "--seed", "25", "--format",
+                            format, source},
                            "", dir.path);
     }
 };

@@ -17,7 +17,8 @@ namespace {
 
 // alice sorts, bob sorts backwards, carl stops after two passes (partial
 // credit on random zeros and ones), broken does not assemble. Cases with
-// points, without, partial and hidden.
+// points, without, partial and hidden. Bob's sort never ends: each case's
+// limit keeps his runs short (the sanitizer build runs them too).
 struct Class {
     TempDir dir;
     std::vector<std::string> names = {"alice.asm", "bob.asm", "carl.asm", "broken.asm"};
@@ -35,11 +36,14 @@ struct Class {
         write_file(dir.file("carl.asm"), carl);
         write_file(dir.file("broken.asm"), "ldi -1\nhlt\n");
         write_file(dir.file("c.cases"),
-                   "case given\n  mem data = 3 9 17 28 42 64 100 200\n  points 2\n"
+                   "case given\n  mem data = 3 9 17 28 42 64 100 200\n  points 2\n  limit 100000\n"
                    "case reversed\n  set data = 8 7 6 5 4 3 2 1\n  mem data = 1 2 3 4 5 6 7 8\n"
+                   "  limit 100000\n"
                    "case coins\n  set data = random 8 0..1\n  repeat 9\n  partial\n  points 3\n"
-                   "  mem data same 8\n"
-                   "case secret\n  visibility after_due_date\n  out 3 9 17 28 42 64 100 200\n  points 1.5\n");
+                   "  mem data same 8\n  limit 100000\n"
+                   "case secret\n  visibility after_due_date\n  out 3 9 17 28 42 64 100 200\n  "
+                   "points 1.5\n"
+                   "  limit 100000\n");
         write_file(dir.file("ref.asm"), sort);
     }
     RunResult check(std::vector<std::string> arguments) const {
@@ -135,8 +139,9 @@ TEST(CheckerGrades, HiddenPointsStayOutOfWhatAStudentSees) {
 
     // A case never shown: the total waits for publication, and a warning says
     // that its points are still in it.
-    write_file(a.dir.file("h.cases"), "case given\n  mem data = 3\ncase secret\n"
-                                      "  visibility hidden\n  out 3\n  points 4\n");
+    write_file(a.dir.file("h.cases"),
+               "case given\n  mem data = 3\ncase secret\n"
+               "  visibility hidden\n  out 3\n  points 4\n");
     RunResult hidden = run_program(
         CHECKER_PATH, {"--cases", "h.cases", "--seed", "5", "--format", "gradescope", "bob.asm"},
         "", a.dir.path);
@@ -180,8 +185,8 @@ TEST(CheckerGrades, RandomBytesDependOnSeedCaseAndStudentOnly) {
     // Comments and spacing of the source, and the case's name, draw nothing new.
     write_file(dir.file("ana/s.asm"), ";  a comment\n  hlt  ; stop\n[data db 0 0 0 0 0 0\n");
     EXPECT_EQ(ana, bytes(cases, {"ana"}));
-    EXPECT_EQ(ana, bytes("case draw it\n  set data = random 6 0..255\n  repeat 2\n  out 1\n",
-                         {"ana"}));
+    EXPECT_EQ(ana,
+              bytes("case draw it\n  set data = random 6 0..255\n  repeat 2\n  out 1\n", {"ana"}));
     // The teacher's seed changes them; the same file draws the same again.
     const std::string seeded = bytes(cases, {"--seed-file", "seed", "ana"});
     EXPECT_NE(ana, seeded);
@@ -196,9 +201,9 @@ TEST(CheckerGrades, RandomBytesDependOnSeedCaseAndStudentOnly) {
                    "{\"id\": 9, \"users\": [{\"email\": \"x@y\", \"id\": " + id +
                        ", \"name\": \"X\"}], \"assignment\": {\"id\": 4}}");
         write_file(dir.file("c.cases"), cases);
-        RunResult run = run_program(
-            CHECKER_PATH, {"--cases", "c.cases", "--format", "gradescope", "submission"}, "",
-            dir.path);
+        RunResult run = run_program(CHECKER_PATH,
+                                    {"--cases", "c.cases", "--format", "gradescope", "submission"},
+                                    "", dir.path);
         return nlohmann::json::parse(run.output)["tests"][0]["output"].get<std::string>() +
                run.errors;
     };
@@ -209,10 +214,10 @@ TEST(CheckerGrades, RandomBytesDependOnSeedCaseAndStudentOnly) {
     EXPECT_NE(first.find("checker: warning: hidden or random cases with the default seed"),
               std::string::npos)
         << first;
-    RunResult quiet = run_program(CHECKER_PATH,
-                                  {"--cases", "c.cases", "--seed-file", "seed", "--format",
-                                   "prairielearn", "submission"},
-                                  "", dir.path);
+    RunResult quiet = run_program(
+        CHECKER_PATH,
+        {"--cases", "c.cases", "--seed-file", "seed", "--format", "prairielearn", "submission"}, "",
+        dir.path);
     EXPECT_EQ(quiet.errors, "");
     RunResult both = run_program(
         CHECKER_PATH, {"--cases", "c.cases", "--seed", "3", "--seed-file", "seed", "ana"}, "",
@@ -235,8 +240,8 @@ TEST(CheckerGrades, RosterCsvAndGradebooksReadBackByPythonsCsv) {
                "folder,id,name\r\n-23-rf,=0042,\"Rf, Ann\"\r\n\tcat,007,Cat\r\n" + esc +
                    ",0099,Dan\r\neve,0100,Eve\r\n");
     auto grade = [&](const std::string& format) {
-        return a.check({"--seed", "3", "--source", "sort.asm", "--roster", "roster.csv",
-                        "--format", format, "--", "-23-rf", tab, esc, "bob"});
+        return a.check({"--seed", "3", "--source", "sort.asm", "--roster", "roster.csv", "--format",
+                        format, "--", "-23-rf", tab, esc, "bob"});
     };
     RunResult csv = grade("csv");
     EXPECT_EQ(csv.errors,
@@ -249,14 +254,14 @@ TEST(CheckerGrades, RosterCsvAndGradebooksReadBackByPythonsCsv) {
         std::printf("SKIPPED: python3 is not installed\n");
         return;
     }
-    RunResult read = run_program(
-        "/usr/bin/python3",
-        {"-c",
-         "import csv\n"
-         "for name in ('out.csv', 'canvas.csv', 'moodle.csv'):\n"
-         "    for row in csv.DictReader(open(name, newline='', encoding='utf-8')):\n"
-         "        print(name, sorted(row.items()))\n"},
-        "", a.dir.path);
+    RunResult read =
+        run_program("/usr/bin/python3",
+                    {"-c",
+                     "import csv\n"
+                     "for name in ('out.csv', 'canvas.csv', 'moodle.csv'):\n"
+                     "    for row in csv.DictReader(open(name, newline='', encoding='utf-8')):\n"
+                     "        print(name, sorted(row.items()))\n"},
+                    "", a.dir.path);
     EXPECT_EQ(
         read.output,
         "out.csv [('failed', '0'), ('name', 'Rf, Ann'), ('passed', '4'), ('points', '7.5'), "

@@ -52,21 +52,25 @@ TEST(Edges, Checker) {
     const Row rows[] = {
         // A stack preset that cannot fit with the return address is a
         // mistake of the cases file; one byte less runs.
-        {"printf '[sub ret\\n' > s.asm; printf 'case c\\nstack %s\\ncall sub\\n' \"" SEVENS(4094)
-         "\" > c.cases; $C --cases c.cases s.asm; echo $?",
+        {"printf '[sub ret\\n' > s.asm; printf 'case c\\nstack %s\\ncall sub\\n' \"" SEVENS(
+             4094) "\" > c.cases; $C --cases c.cases s.asm; echo $?",
          "checker: c.cases: line 2: stack: more than 4093 bytes do not fit below the call's "
          "return address\n2\n"},
-        {"printf '[sub ret\\n' > s.asm; printf 'case c\\nstack %s\\ncall sub\\n' \"" SEVENS(4093)
-         "\" > c.cases; $C --cases c.cases s.asm; echo $?",
+        {"printf '[sub ret\\n' > s.asm; printf 'case c\\nstack %s\\ncall sub\\n' \"" SEVENS(
+             4093) "\" > c.cases; $C --cases c.cases s.asm; echo $?",
          "PASS s.asm [c]\n1 passed, 0 failed\n0\n"},
+        // A FIFO among the sources: refused on its own, the others checked.
+        {"printf 'hlt\\n; expect: instructions 1\\n' > a.asm; cp a.asm c.asm; mkfifo b.asm;"
+         "timeout 20 $C a.asm b.asm c.asm; echo $?",
+         "PASS a.asm\nFAIL b.asm: b.asm: not a regular file\nPASS c.asm\n2 passed, 1 failed\n1\n"},
     };
     run_table(rows);
 }
 
 TEST(Edges, Debugger) {
     const Row rows[] = {
-        {"printf '[sub ret\\n' > s.asm; $G --call sub --stack \"" SEVENS(4094)
-         "\" s.asm </dev/null; echo $?",
+        {"printf '[sub ret\\n' > s.asm; $G --call sub --stack \"" SEVENS(
+             4094) "\" s.asm </dev/null; echo $?",
          "debugger: --stack: more than 4093 bytes do not fit below the return address\n2\n"},
     };
     run_table(rows);
@@ -77,10 +81,12 @@ TEST(Edges, DebugAdapter) {
         // 150,000 levels deep: refused with an error, the next request answered.
         {"python3 -c \"import sys; b='['*150000+']'*150000; "
          "i='{\\\"seq\\\":2,\\\"type\\\":\\\"request\\\",\\\"command\\\":\\\"initialize\\\"}'; "
-         "sys.stdout.write(''.join('Content-Length: %d\\r\\n\\r\\n%s' % (len(m), m) for m in (b, i)))\" "
+         "sys.stdout.write(''.join('Content-Length: %d\\r\\n\\r\\n%s' % (len(m), m) for m in (b, "
+         "i)))\" "
          "| $P | tr '\\r' '\\n' | grep -o 'nests deeper than 256 levels\",\"request_seq\":0\\|"
          "\"request_seq\":2,\"seq\":[0-9]*,\"success\":true'; echo $?",
-         "nests deeper than 256 levels\",\"request_seq\":0\n\"request_seq\":2,\"seq\":2,\"success\":"
+         "nests deeper than 256 "
+         "levels\",\"request_seq\":0\n\"request_seq\":2,\"seq\":2,\"success\":"
          "true\n0\n"},
     };
     run_table(rows);

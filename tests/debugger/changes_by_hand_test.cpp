@@ -39,8 +39,10 @@ TEST(ChangesByHand, GoingBackAndForwardGoesThroughTheChange) {
         {"step 40\nset left = 2\ncontinue\n", "program halted", CHANGED_HALT},
         {"step 40\nset left = 2\ngoto 0\ncontinue\n", "program halted", CHANGED_HALT},
         {"step 40\nset left = 2\ncontinue\ngoto 0\ncontinue\n", "program halted", CHANGED_HALT},
-        {"step 40\nset left = 2\nback 1\nstep\nprint left\n", "007A", "007A (left) = 0x02 2 '\\x02'\n"},
-        {"step 40\nset left = 2\nback 5\ngoto 40\nprint left\n", "007A", "007A (left) = 0x02 2 '\\x02'\n"},
+        {"step 40\nset left = 2\nback 1\nstep\nprint left\n", "007A",
+         "007A (left) = 0x02 2 '\\x02'\n"},
+        {"step 40\nset left = 2\nback 5\ngoto 40\nprint left\n", "007A",
+         "007A (left) = 0x02 2 '\\x02'\n"},
         // A change where the run halted: it goes on from the changed PC.
         {"continue\nset pc = pass\ngoto 3\ncontinue\n", "program halted",
          "program halted\n1018 0078 hlt"},
@@ -52,7 +54,8 @@ TEST(ChangesByHand, GoingBackAndForwardGoesThroughTheChange) {
         // A conditional breakpoint in the changed run, forward and back.
         {"break 78 if [swapped] == 0\nstep 40\nset left = 2\ncontinue\nprint left\ncontinue\n"
          "reverse-continue\nprint left\n",
-         "breakpoint 1 at inorder", "breakpoint 1 at inorder+16 (line 42)\nat 004E ldi 0\n"
+         "breakpoint 1 at inorder",
+         "breakpoint 1 at inorder+16 (line 42)\nat 004E ldi 0\n"
          "    42:         ldi 0\n007A (left) = 0x00 0 '\\0'\n"},
         // The profile counts the changed run.
         {"step 40\nset left = 2\ngoto 0\ncontinue\nprofile\n", "profile of",

@@ -32,9 +32,8 @@ TEST(HistoryModel, RandomCommandSequencesAgreeWithAPlainRun) {
         std::uint16_t spot = history_model::written_byte(*start);
         for (int k = 0; k < 24; ++k, ++sequences) {
             history_model::Model model(*start, program.written, program.code, spot);
-            std::string wrong =
-                model.drive([&](unsigned n) { return n == 0 ? 0u : static_cast<unsigned>(random() % n); },
-                            30);
+            std::string wrong = model.drive(
+                [&](unsigned n) { return n == 0 ? 0u : static_cast<unsigned>(random() % n); }, 30);
             ASSERT_EQ(wrong, "") << name << ", sequence " << k;
         }
     }

@@ -133,7 +133,8 @@ inline FastRunComparison compare_fast_run(const Machine& start, int limit, std::
 // program ends in hlt; SP and the flags are set from the first choices.
 class ShapedProgram {
 public:
-    ShapedProgram(const std::uint8_t* choices, std::size_t size) : next_(choices), end_(choices + size) {}
+    ShapedProgram(const std::uint8_t* choices, std::size_t size)
+        : next_(choices), end_(choices + size) {}
 
     void build(Machine& m) {
         unsigned sp_shape = pick(8);
@@ -160,7 +161,6 @@ public:
     static constexpr unsigned DATA = 0x2F00;
 
 private:
-
     unsigned pick(unsigned n) { return next_ == end_ ? 0 : *next_++ % n; }
 
     // A word to load or store: mostly a variable, sometimes a byte of the
@@ -196,8 +196,8 @@ private:
         }
     }
     std::uint8_t jump() {
-        static constexpr std::uint8_t jumps[] = {OP_JZ, OP_JNZ, OP_JO, OP_JNO, OP_JC,
-                                                 OP_JNC, OP_JS, OP_JNS, OP_JMP};
+        static constexpr std::uint8_t jumps[] = {OP_JZ,  OP_JNZ, OP_JO,  OP_JNO, OP_JC,
+                                                 OP_JNC, OP_JS,  OP_JNS, OP_JMP};
         return jumps[pick(std::size(jumps))];
     }
     // Mostly a little ahead, sometimes back to an instruction already built
@@ -207,8 +207,8 @@ private:
         return starts_[pick(static_cast<unsigned>(starts_.size()))];
     }
     void shape(Machine& m) {
-        static constexpr std::uint8_t binary[] = {OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_AND,
-                                                  OP_OR,  OP_XOR, OP_CMP};
+        static constexpr std::uint8_t binary[] = {OP_ADD, OP_SUB, OP_MUL, OP_DIV,
+                                                  OP_AND, OP_OR,  OP_XOR, OP_CMP};
         static constexpr std::uint8_t unary[] = {OP_INC, OP_DEC, OP_NOT, OP_SHL,
                                                  OP_SHR, OP_ROL, OP_ROR, OP_NOP};
         bool word = pick(2) == 1;
@@ -248,7 +248,8 @@ private:
                 for (unsigned k = pick(16); k > 0; --k) emit(m, word ? OP_STDW : OP_STD, DATA);
                 break;
             case 7:  // any byte at all, now and then
-                if (pick(4) == 0) emit(m, static_cast<std::uint8_t>(pick(256)), pick(256) | pick(256) << 8);
+                if (pick(4) == 0)
+                    emit(m, static_cast<std::uint8_t>(pick(256)), pick(256) | pick(256) << 8);
                 break;
             default:  // loads to keep the stack fed
                 load(m, word);

@@ -104,7 +104,7 @@ private:
     void advance() {
         Record r{};
         for (unsigned i = 0; i < WATCH_SPOTS; ++i) r.before[i] = m_->memory[spots_[i]];
-        r.flow = OpcodeTable[m_->memory[m_->PC]].flow;
+        r.flow = OpcodeTable[m_->memory[m_->PC % MEMORY_SIZE]].flow;
         HeadlessIo io;
         RunOutcome outcome = run_headless(*m_, io, 1, *monitor_);
         outputs_ += io.port0.size();
@@ -321,9 +321,10 @@ private:
                     return "delete";
                 }
                 ref_.record_to(s + 50);
-                std::uint16_t pc = ref_.records.empty()
-                                       ? run_.machine().PC
-                                       : ref_.records[pick(static_cast<unsigned>(ref_.records.size()))].pc;
+                std::uint16_t pc =
+                    ref_.records.empty()
+                        ? run_.machine().PC
+                        : ref_.records[pick(static_cast<unsigned>(ref_.records.size()))].pc;
                 breaks_.push_back(pc);
                 run_.add_mark(MarkKind::BREAK, pc);
                 expected_ = s;
@@ -350,9 +351,10 @@ private:
                     changed.SP = c.value;
                 } else {
                     ref_.record_to(s + 50);
-                    c.value = ref_.records.empty()
-                                  ? changed.PC
-                                  : ref_.records[pick(static_cast<unsigned>(ref_.records.size()))].pc;
+                    c.value =
+                        ref_.records.empty()
+                            ? changed.PC
+                            : ref_.records[pick(static_cast<unsigned>(ref_.records.size()))].pc;
                     changed.PC = c.value;
                 }
                 run_.change_state(changed);
