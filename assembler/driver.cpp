@@ -14,6 +14,7 @@
 #include "assemble.hpp"
 #include "command_line.hpp"
 #include "console.hpp"
+#include "ending_signals.hpp"
 #include "files.hpp"
 #include "listing.hpp"
 #include "names.hpp"
@@ -30,7 +31,7 @@ void report_findings(ProgramFiles& files, const Assembly& a) {
     // Created only now that the source has been read.
     int error = files.listing.open(files.listing_name);
     if (error == 0) {
-        write_machine_listing(files.listing.stream(), files.source_name, a);
+        write_machine_listing(files.listing.stream(), files.source_text, a);
         error = files.listing.commit();
     }
     if (error != 0) {
@@ -55,24 +56,29 @@ int open_pass1_file(ProgramFiles& files) {
         ::close(fd);
         std::strcpy(name, fresh.c_str());
         files.pass1_fresh = true;
+        files.pass1_removal = remove_at_signal(name);
     }
     int error = files.pass1_output.open(name);
     if (error != 0 && files.pass1_fresh) ::unlink(name);
     return error;
 }
 
-// Opens the source; a directory opens but cannot be read, so it counts as
-// not found.
+// Reads the source whole, within INPUT_LIMIT, and opens it for pass 1; a
+// directory opens but cannot be read, so it counts as not found. A source
+// too large (a stream that does not end is cut at the limit) ends the run.
 bool open_source(ProgramFiles& files) {
-    files.source = std::fopen(files.source_name, "r");
-    if (files.source == nullptr) return false;
-    int first = std::getc(files.source);
-    if (first == EOF && std::ferror(files.source)) {
-        close_stream(files.source);
-        return false;
+    BoundedRead read = read_bounded(files.source_name);
+    if (read.too_large) {
+        std::fprintf(stderr, "assembler: %s: %s\n", files.source_name,
+                     too_large_text("source", read).c_str());
+        console_exit(FAILURE_STATUS);
     }
-    if (first != EOF) std::ungetc(first, files.source);
-    return true;
+    if (!read.text) return false;
+    files.source_text = std::move(*read.text);
+    // fmemopen refuses an empty buffer on some systems: one byte, none read.
+    files.source_text.reserve(1);
+    files.source = fmemopen(files.source_text.data(), files.source_text.size(), "r");
+    return files.source != nullptr;
 }
 
 // Pass 1 from the source file into the pass-1 file. Returns true when the
@@ -100,6 +106,8 @@ bool program_pass1(ProgramFiles& files, Assembly& a, bool& complete) {
         console_printf("\n File can not create for PASS1\n");
         return false;
     }
+    // This run's pass-1 file: a signal ending the run removes it.
+    if (!files.pass1_fresh) files.pass1_removal = remove_at_signal(files.pass1_file_name);
     complete = true;
     return true;
 }
@@ -125,8 +133,7 @@ bool program_pass2(ProgramFiles& files, Assembly& a, bool pass1_complete) {
     AssemblyOutcome outcome = run_pass2(a);
     // What pass 2 noted stands also before an error: it may explain it.
     if (a.note_findings) {
-        if (std::optional<std::string> source = read_whole_file(files.source_name))
-            note_nul_bytes(split_source_lines(*source), a.findings);
+        note_nul_bytes(split_source_lines(files.source_text), a.findings);
     }
     report_findings(files, a);
     if (!outcome.ok) error_exit(files, outcome.error_message.c_str());

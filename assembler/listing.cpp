@@ -2,9 +2,10 @@
 
 #include "machine_listing.hpp"
 
-bool write_machine_listing(std::FILE* out, const char* source_name, const Assembly& a) {
+bool write_machine_listing(std::FILE* out, std::string& source_text, const Assembly& a) {
     LineInput source;
-    source.file = std::fopen(source_name, "r");
+    // The source as read once for pass 1: a FIFO is not read twice.
+    source.file = fmemopen(source_text.data(), source_text.size(), "r");
     // An unreadable source reads as empty: the lines' bytes still list.
     std::string text = machine_listing(source, a);
     if (source.file != nullptr) std::fclose(source.file);

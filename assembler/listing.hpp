@@ -4,9 +4,10 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "assembly.hpp"
 
-// Reads the source again from source_name for the lines' text; a needs
+// Reads the lines' text from source_text (the source as read); a needs
 // note_lines set before pass 2. False when writing failed.
-bool write_machine_listing(std::FILE* out, const char* source_name, const Assembly& a);
+bool write_machine_listing(std::FILE* out, std::string& source_text, const Assembly& a);

@@ -408,6 +408,7 @@ int main(int argc, char** argv) {
                 keys[i] = submission_key(submission_identity(operands[i], names[i],
                                                              options.format == Format::GRADESCOPE));
                 f.source = submission.path;
+                f.source_in_folder = submission.in_folder;
                 programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
                 drop_texts(*programs[i]);
                 f.assembly_failure = assembly_failure(*programs[i]);

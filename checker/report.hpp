@@ -26,6 +26,7 @@ struct CheckedFile {
     std::string assembly_failure;  // "" when it assembled and loads
     std::vector<CheckedCase> cases;
     std::string source;  // the source file's path, for the debugger
+    std::string source_in_folder;  // the same inside the submission's folder
 };
 
 enum class Format : std::uint8_t {
@@ -135,7 +136,13 @@ std::vector<CaseSummary> class_summary(const std::vector<CheckedFile>& files);
 // run started, quoted for a POSIX shell: "debugger --set 'n = 20' sum.asm",
 // with "--call LABEL --stack 'V...'" for a call case; "" for a passing or
 // hidden case, or one that did not run.
-std::string try_command(const CheckedFile& f, const CheckedCase& c);
+// In the formats of grading platforms (in_folder) the path is the one
+// inside the submission's folder: the grader's own paths never appear.
+std::string try_command(const CheckedFile& f, const CheckedCase& c, bool in_folder = false);
+
+// For a case that ended at its limit, the debugger command that goes to
+// where it ended ("goto 1000"), since continue would not return; else "".
+std::string try_then(const CheckedCase& c);
 
 // "N passed, M failed" and, when any case gives points, ", points P/T".
 std::string summary_line(const std::vector<CheckedFile>& files);

@@ -3,46 +3,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 
 namespace fs = std::filesystem;
-
-BoundedRead read_bounded(const std::string& name, std::uint64_t limit) {
-    BoundedRead read;
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) return read;
-    struct stat status {};
-    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
-        static_cast<std::uint64_t>(status.st_size) > limit) {
-        std::fclose(file);
-        read.too_large = true;
-        read.size = static_cast<std::uint64_t>(status.st_size);
-        return read;
-    }
-    std::string text;
-    char buffer[65536];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (text.size() + n > limit) {
-            read.too_large = true;
-            break;
-        }
-        text.append(buffer, n);
-    }
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (!failed && !read.too_large) read.text = std::move(text);
-    return read;
-}
-
-std::string too_large_text(const char* what, const BoundedRead& read) {
-    std::string size =
-        read.size > 0 ? std::to_string(read.size) : "more than " + std::to_string(INPUT_LIMIT);
-    return std::string(what) + " too large: " + size + " bytes (the limit is " +
-           std::to_string(INPUT_LIMIT >> 20) + " MiB)";
-}
 
 namespace {
 
@@ -59,6 +25,30 @@ bool inside(const fs::path& folder, const fs::path& path) {
 
 }  // namespace
 
+namespace {
+
+// " (it holds Sum.asm, sum.txt)": the files of the folder whose name differs
+// from the one asked for only in case or extension, or "".
+std::string near_names(const fs::path& folder, const std::string& file) {
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string stem = lower(fs::path(file).stem().string());
+    std::vector<std::string> near;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (lower(entry.path().stem().string()) == stem)
+            near.push_back(entry.path().filename().string());
+    }
+    std::sort(near.begin(), near.end());
+    std::string text;
+    for (const std::string& name : near) text += (text.empty() ? " (it holds " : ", ") + name;
+    return text.empty() ? text : text + ")";
+}
+
+}  // namespace
+
 Submission find_submission(const std::string& operand, const std::string& name,
                            const char* source_name) {
     Submission s;
@@ -66,6 +56,7 @@ Submission find_submission(const std::string& operand, const std::string& name,
     std::error_code error;
     if (!fs::is_directory(operand, error)) {
         s.path = operand;
+        s.in_folder = fs::path(operand).filename().string();
         return s;
     }
     s.folder = true;
@@ -74,17 +65,22 @@ Submission find_submission(const std::string& operand, const std::string& name,
     std::string file;
     if (source_name != nullptr) {
         file = source_name;
-        if (!fs::is_regular_file(folder / file, error))
-            s.failure = "no " + file + " in the folder " + s.name;
+        if (!fs::exists(fs::symlink_status(folder / file, error))) {
+            s.failure = "no " + file + " in the folder " + s.name + near_names(folder, file);
+            return s;
+        }
     } else {
-        std::vector<std::string> sources;
+        std::vector<std::string> sources, others;
         for (const auto& entry : fs::directory_iterator(folder, error)) {
-            if (entry.path().extension() == ".asm" && entry.is_regular_file(error))
-                sources.push_back(entry.path().filename().string());
+            if (entry.path().extension() != ".asm") continue;
+            (entry.is_regular_file(error) ? sources : others)
+                .push_back(entry.path().filename().string());
         }
         std::sort(sources.begin(), sources.end());
         if (sources.size() == 1) {
             file = sources.front();
+        } else if (sources.empty() && others.size() == 1) {
+            file = others.front();  // read_source says what it is
         } else if (sources.empty()) {
             s.failure = "no .asm file in the folder " + s.name;
         } else {
@@ -96,6 +92,7 @@ Submission find_submission(const std::string& operand, const std::string& name,
     }
     if (s.failure.empty()) {
         s.path = (folder / file).string();
+        s.in_folder = file;
         // A link out of the folder would grade another file (the reference,
         // a classmate's source) as this submission.
         if (!inside(folder, s.path))
@@ -142,6 +139,10 @@ std::vector<std::string> submission_names(const std::vector<std::string>& operan
         for (std::size_t i = 0; i < names.size(); ++i) by_name[names[i]].push_back(i);
         for (const auto& [name, group] : by_name) {
             if (group.size() < 2) continue;
+            // The same folder given twice keeps its name: no path tells it apart.
+            bool one_folder = true;
+            for (std::size_t i : group) one_folder = one_folder && parts[i] == parts[group[0]];
+            if (one_folder) continue;
             for (std::size_t i : group) {
                 if (depth[i] >= parts[i].size()) continue;  // a file, or the whole path already
                 ++depth[i];

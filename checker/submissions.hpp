@@ -9,27 +9,13 @@
 #include <string_view>
 #include <vector>
 
-// No source, cases file or reference is read past this: far above any real
-// source, and it keeps a grading's memory bounded whatever the files hold.
-constexpr std::uint64_t INPUT_LIMIT = 16u << 20;
-
-struct BoundedRead {
-    std::optional<std::string> text;  // the bytes, when read
-    bool too_large = false;
-    std::uint64_t size = 0;  // of a regular file too large; 0 for a stream
-};
-
-// Reads at most `limit` bytes: a regular file larger than that is not read
-// at all, a stream is read up to the limit and refused past it.
-BoundedRead read_bounded(const std::string& name, std::uint64_t limit = INPUT_LIMIT);
-
-// "16 MiB", "source too large: 20000000 bytes (the limit is 16 MiB)".
-std::string too_large_text(const char* what, const BoundedRead& read);
+#include "run_files.hpp"
 
 // One submission: a source file, or a folder holding one.
 struct Submission {
     std::string name;     // as reports name it
     std::string path;     // the source file; "" when the folder names none
+    std::string in_folder;  // its path inside the submission's folder (a file: its name)
     std::string failure;  // why there is no source text
     std::optional<std::string> text;
     bool folder = false;

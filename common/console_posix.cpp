@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "console.hpp"
+#include "ending_signals.hpp"
 #include "output_file.hpp"
 
 namespace {
@@ -52,14 +54,13 @@ void restore_terminal() {
 
 void (*signal_hook)() = nullptr;
 
-extern "C" void on_signal(int signal_number) {
-    // Everything here is async-signal-safe: write what is buffered, put the
-    // terminal back, then die of the same signal.
-    if (signal_hook != nullptr) signal_hook();
-    write_all(console_state::output_buffer, console_state::output_length);
+// Called by the handler of a signal that ends the program, before its
+// temporary files are removed: the terminal first, so that nothing after it
+// (a stopped terminal's output, a full pipe) can leave it in single-key
+// mode; standard output is not written, since that could block for good.
+void on_ending_signal() {
     restore_terminal();
-    ::signal(signal_number, SIG_DFL);
-    ::raise(signal_number);
+    if (signal_hook != nullptr) signal_hook();
 }
 
 // A stop (Ctrl-Z): the terminal as it was before the run while stopped, the
@@ -90,16 +91,12 @@ extern "C" void on_continue(int) {
     errno = saved_errno;
 }
 
-// Every signal whose default action ends the process and that can be
-// caught: the terminal is put back whichever of them ends a run.
-constexpr int ENDING_SIGNALS[] = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT, SIGPIPE, SIGALRM,
-                                  SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGUSR1, SIGUSR2};
-
 void install_signal_handlers() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    for (int s : ENDING_SIGNALS) ::signal(s, on_signal);
+    end_cleanly_on_signals();
+    set_ending_signal_hook(on_ending_signal);
     // Left ignored where the shell ignores it (no job control).
     struct sigaction before {};
     sigaction(SIGTSTP, nullptr, &before);
@@ -242,11 +239,14 @@ int console_read_line(char* buffer, int capacity) {
 void console_set_signal_hook(void (*hook)()) { signal_hook = hook; }
 
 void console_exit(int status) {
-    console_flush();
     restore_terminal();
+    console_flush();
     if (output_error != 0) {
         report_output_failure(output_error);
         if (status == 0) status = OUTPUT_FAILED_STATUS;
     }
+    // Lines asked for on standard error (--warnings, --check) that could not
+    // be written count as a failed output; no line can say so.
+    if (std::ferror(stderr) != 0 && status == 0) status = OUTPUT_FAILED_STATUS;
     std::exit(status);
 }

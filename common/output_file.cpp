@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ending_signals.hpp"
+
 namespace {
 
 const char* name_of_program = "program";
@@ -36,6 +38,7 @@ mode_t new_file_mode() {
 
 void start_program(const char* name) {
     name_of_program = name;
+    end_cleanly_on_signals();
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
         // The lower descriptors are open, so this takes fd itself.
@@ -58,8 +61,10 @@ bool report_write_failure(const char* what, const std::string& name, int error) 
                      name_of_program, what, name.c_str(), folder.c_str(), std::strerror(error));
         return false;
     }
+    // open_own_name's refusal of a special file at the name.
+    const char* reason = error == EEXIST ? "not a regular file" : std::strerror(error);
     std::fprintf(stderr, "%s: cannot write %s '%s': %s\n", name_of_program, what, name.c_str(),
-                 std::strerror(error));
+                 reason);
     return false;
 }
 
@@ -88,6 +93,27 @@ int OutputFile::open(const std::string& name) {
         char resolved[PATH_MAX];
         if (::realpath(name.c_str(), resolved) != nullptr) target_ = resolved;
     }
+    return open_beside(exists ? &status : nullptr);
+}
+
+int OutputFile::open_own_name(const std::string& name) {
+    abandon();
+    if (name.empty()) return ENOENT;
+    target_ = name;
+    struct stat status {};
+    bool exists = ::lstat(name.c_str(), &status) == 0;
+    if (!exists && errno != ENOENT) return errno;
+    if (exists && S_ISDIR(status.st_mode)) return EISDIR;
+    if (exists && S_ISLNK(status.st_mode)) {
+        // The link itself is replaced, with a new file's mode.
+        replaces_link_ = true;
+        return open_beside(nullptr);
+    }
+    if (exists && !S_ISREG(status.st_mode)) return EEXIST;
+    return open_beside(exists ? &status : nullptr);
+}
+
+int OutputFile::open_beside(const struct stat* existing) {
     // The name's start keeps the temporary file recognisable; cut so that
     // the whole stays within the longest name a directory takes.
     std::string pattern =
@@ -97,9 +123,10 @@ int OutputFile::open(const std::string& name) {
     // written in place: a failing write would leave half a file.
     if (fd < 0) return errno;
     temporary_ = pattern;
-    if (exists) {
-        ::fchmod(fd, status.st_mode & 07777);
-        if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
+    removal_slot_ = remove_at_signal(temporary_.c_str());
+    if (existing != nullptr) {
+        ::fchmod(fd, existing->st_mode & 07777);
+        if (::fchown(fd, existing->st_uid, existing->st_gid) != 0) {
             // Kept by whoever runs the program.
         }
     } else {
@@ -135,7 +162,11 @@ int OutputFile::commit() {
     fd_ = -1;
     if (error == 0 && !temporary_.empty()) {
         if (::rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;
-        if (error == 0) temporary_.clear();
+        if (error == 0) {
+            temporary_.clear();
+            keep_at_signal(removal_slot_);
+            removal_slot_ = -1;
+        }
     }
     abandon();
     return error;
@@ -152,15 +183,37 @@ void OutputFile::abandon() {
     fd_ = -1;
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
+    keep_at_signal(removal_slot_);
+    removal_slot_ = -1;
+    replaces_link_ = false;
 }
 
-int write_output_file(const std::string& name, std::string_view text) {
-    OutputFile file;
-    if (int error = file.open(name)) return error;
+namespace {
+
+// The text into a file open() made, then committed.
+int write_and_commit(OutputFile& file, std::string_view text) {
     if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size()) {
         int error = errno != 0 ? errno : EIO;
         file.abandon();
         return error;
     }
     return file.commit();
+}
+
+}  // namespace
+
+int write_output_file(const std::string& name, std::string_view text) {
+    OutputFile file;
+    if (int error = file.open(name)) return error;
+    return write_and_commit(file, text);
+}
+
+int write_own_output_file(const std::string& name, std::string_view text, bool& replaced_link) {
+    OutputFile file;
+    replaced_link = false;
+    if (int error = file.open_own_name(name)) return error;
+    bool link = file.replaces_link();
+    int error = write_and_commit(file, text);
+    replaced_link = error == 0 && link;
+    return error;
 }

@@ -10,6 +10,8 @@
 // replaced and is written in place.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -20,8 +22,8 @@ constexpr int OUTPUT_FAILED_STATUS = 1;
 
 // Makes sure descriptors 0, 1 and 2 are open (on /dev/null where they are
 // not), so that no file the program opens takes the place of a standard
-// stream, and keeps the program's name for the lines below. Called first in
-// every main.
+// stream, keeps the program's name for the lines below and has a signal that
+// ends the program remove its temporary files. Called first in every main.
 void start_program(const char* name);
 // The name given to start_program ("program" before it).
 const char* program_name();
@@ -45,6 +47,12 @@ public:
     // written in place. 0, or the errno value that says why not (EISDIR for
     // a directory).
     int open(const std::string& name);
+    // For a name the program chose itself (a memory map): written only where
+    // the name is a regular file or free, never in place; a link at the name
+    // is replaced by the file, not followed (replaces_link() then says so).
+    // EEXIST where the name is a device, a FIFO or another special file.
+    int open_own_name(const std::string& name);
+    bool replaces_link() const { return replaces_link_; }
     // The stream to write; open() made it.
     std::FILE* stream() const { return stream_; }
     // The descriptor under stream(), for writers that use write(2).
@@ -56,18 +64,27 @@ public:
     // Only write(2), fsync(2) and rename(2): for a signal handler ending the
     // process with what was written through descriptor() so far.
     void commit_in_signal_handler() const;
+    // True when the file is written beside its target and renamed (a regular
+    // file), false when written in place (a device, a FIFO).
+    bool replaces() const { return !temporary_.empty(); }
     // Removes the temporary file; the target stays as it was.
     void abandon();
 
 private:
     int open_in_place();
+    int open_beside(const struct stat* existing);
 
     std::string target_;
     std::string temporary_;  // empty when written in place
     std::FILE* stream_ = nullptr;
     int fd_ = -1;  // stream_'s descriptor, read by the signal handler
+    int removal_slot_ = -1;
+    bool replaces_link_ = false;  // the temporary file's, for a signal ending the program
 };
 
 // The whole text to name through an OutputFile: 0 or the errno value of the
 // failure.
 int write_output_file(const std::string& name, std::string_view text);
+// The same through open_own_name; replaced_link tells whether a link at the
+// name was replaced.
+int write_own_output_file(const std::string& name, std::string_view text, bool& replaced_link);

@@ -64,15 +64,37 @@ int output_file_problem(const char* name) {
     return ::access(where, W_OK | X_OK) == 0 ? 0 : errno;
 }
 
-std::optional<std::string> read_whole_file(const std::string& name) {
+BoundedRead read_bounded(const std::string& name, std::uint64_t limit) {
+    BoundedRead read;
     std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) return std::nullopt;
+    if (file == nullptr) return read;
+    struct stat status {};
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::uint64_t>(status.st_size) > limit) {
+        std::fclose(file);
+        read.too_large = true;
+        read.size = static_cast<std::uint64_t>(status.st_size);
+        return read;
+    }
     std::string text;
     char buffer[65536];
     std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (text.size() + n > limit) {
+            read.too_large = true;
+            break;
+        }
+        text.append(buffer, n);
+    }
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed) return std::nullopt;
-    return text;
+    if (!failed && !read.too_large) read.text = std::move(text);
+    return read;
+}
+
+std::string too_large_text(const char* what, const BoundedRead& read) {
+    std::string size =
+        read.size > 0 ? std::to_string(read.size) : "more than " + std::to_string(INPUT_LIMIT);
+    return std::string(what) + " too large: " + size + " bytes (the limit is " +
+           std::to_string(INPUT_LIMIT >> 20) + " MiB)";
 }

@@ -37,6 +37,21 @@ bool files_distinct(const char* program, const std::vector<RunFile>& files);
 // existing file keeps its bytes until the program writes it.
 int output_file_problem(const char* name);
 
-// The whole file as bytes; nothing when it cannot be opened or read (a
-// directory opens but cannot be read).
-std::optional<std::string> read_whole_file(const std::string& name);
+// No program reads a source, a cases file, a reference or object code past
+// this: far above any real one, and it keeps memory bounded whatever the
+// files hold (a stream that does not end is cut here).
+constexpr std::uint64_t INPUT_LIMIT = 16u << 20;
+
+struct BoundedRead {
+    std::optional<std::string> text;  // the bytes, when read
+    bool too_large = false;
+    std::uint64_t size = 0;  // of a regular file too large; 0 for a stream
+};
+
+// Reads at most `limit` bytes: a regular file larger than that is not read
+// at all, a stream is read up to the limit and refused past it.
+BoundedRead read_bounded(const std::string& name, std::uint64_t limit = INPUT_LIMIT);
+
+// "16 MiB", "source too large: 20000000 bytes (the limit is 16 MiB)".
+std::string too_large_text(const char* what, const BoundedRead& read);
+

@@ -5,6 +5,8 @@
 // ends of runs in the order they came.
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -27,15 +29,21 @@ constexpr const char* HELP =
     "  -h, --help  show this text and exit\n"
     "  --version   show the version and exit\n"
     "\n"
-    "Exit status: 0 when the client disconnects or the input ends, 2 for a command\n"
-    "line that cannot be used.\n";
+    "Exit status: 0 when the client disconnects or the input ends, 1 when a message\n"
+    "could not be written, 2 for a command line that cannot be used.\n";
 
 int protocol_fd = STDOUT_FILENO;
+std::atomic<int> output_error{0};  // the first failed write of a message
 
 void write_all(const std::string& text) {
     for (std::size_t done = 0; done < text.size();) {
         ssize_t n = write(protocol_fd, text.data() + done, text.size() - done);
-        if (n <= 0) return;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int expected = 0;
+            output_error.compare_exchange_strong(expected, n < 0 ? errno : EIO);
+            return;
+        }
         done += static_cast<std::size_t>(n);
     }
 }
@@ -119,5 +127,9 @@ int main(int argc, char** argv) {
     }
     // The input ended or the client disconnected: a run still going stops.
     adapter.shut_down();
+    if (int error = output_error.load()) {
+        report_output_failure(error);
+        std::_Exit(OUTPUT_FAILED_STATUS);
+    }
     std::_Exit(0);
 }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "ending_signals.hpp"
 #include "session.hpp"
 
 #ifdef DEBUGGER_HAS_READLINE
@@ -229,9 +230,13 @@ void write_kept_history() {
     std::string directory = history_directory();
     if (directory.empty() || !usable_directory(directory, true)) return;
     std::string name = directory + "/debugger_history";
+    // A link or anything but a plain file at the name is left alone.
+    struct stat info {};
+    if (lstat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return;
     std::string temporary = name + ".XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) return;
+    int removal = remove_at_signal(temporary.c_str());
     std::string text;
     HIST_ENTRY** entries = history_list();
     for (int i = 0; entries != nullptr && entries[i] != nullptr; ++i) {
@@ -241,6 +246,7 @@ void write_kept_history() {
     bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     written = close(fd) == 0 && written;
     if (!written || rename(temporary.c_str(), name.c_str()) != 0) unlink(temporary.c_str());
+    keep_at_signal(removal);
 }
 #endif
 

@@ -37,7 +37,10 @@ bool write_all(const std::string& bytes) {
     while (done < bytes.size()) {
         ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
         done += static_cast<std::size_t>(n);
     }
     return true;
@@ -65,7 +68,10 @@ int serve() {
             bool sent = send(r.kind == ReadResult::MESSAGE ? server.handle(r.body)
                                                            : server.malformed(r.problem));
             if (server.exit_requested()) return server.exit_status();
-            if (!sent) return 1;
+            if (!sent) {
+                report_output_failure(errno != 0 ? errno : EIO);
+                return OUTPUT_FAILED_STATUS;
+            }
         }
     }
 }

@@ -155,14 +155,43 @@ std::vector<std::string> Server::malformed(const std::string& problem) const {
 
 const SourceModel& Server::document(const Json& params) const {
     std::string uri = string_member(member(params, "textDocument"), "uri");
+    if (auto refused = refused_.find(uri); refused != refused_.end())
+        throw ErrorReply{REQUEST_FAILED, refused->second};
     auto found = documents_.find(uri);
     if (found == documents_.end()) throw ErrorReply{REQUEST_FAILED, "not an open document: " + uri};
     return *found->second;
 }
 
+void Server::take_document(const std::string& uri, std::string text,
+                           std::vector<std::string>& out) {
+    documents_.erase(uri);
+    refused_.erase(uri);
+    std::size_t others = 0;
+    for (const auto& [name, model] : documents_) others += model->source.text.size();
+    auto mib = [](std::size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; };
+    if (text.size() > DOCUMENT_LIMIT) {
+        refused_[uri] = "document too large: " + std::to_string(text.size()) +
+                        " bytes (the limit is " + mib(DOCUMENT_LIMIT) + ")";
+    } else if (others + text.size() > OPEN_DOCUMENTS_LIMIT) {
+        refused_[uri] = "open documents too large together: " +
+                        std::to_string(others + text.size()) + " bytes (the limit is " +
+                        mib(OPEN_DOCUMENTS_LIMIT) + "); close some";
+    } else {
+        documents_[uri] = std::make_unique<SourceModel>(analyse_source(std::move(text)));
+    }
+    publish(uri, out);
+}
+
 void Server::publish(const std::string& uri, std::vector<std::string>& out) const {
     auto found = documents_.find(uri);
     Json list = found != documents_.end() ? diagnostics(*found->second, encoding_) : Json::array();
+    if (auto refused = refused_.find(uri); refused != refused_.end()) {
+        Json start = {{"line", 0}, {"character", 0}};
+        list.push_back({{"range", {{"start", start}, {"end", start}}},
+                        {"severity", 1},
+                        {"source", "language-server"},
+                        {"message", refused->second}});
+    }
     Json params = {{"uri", uri}, {"diagnostics", list}};
     // The version the diagnostics are of, so that the editor drops late ones.
     if (auto version = versions_.find(uri); found != documents_.end() && version != versions_.end())
@@ -180,24 +209,30 @@ void Server::notify(const std::string& method, const Json& params, std::vector<s
     if (method == "textDocument/didOpen") {
         const Json& item = member(params, "textDocument");
         std::string uri = string_member(item, "uri");
-        documents_[uri] =
-            std::make_unique<SourceModel>(analyse_source(string_member(item, "text")));
         note_version(versions_, uri, item);
-        publish(uri, out);
+        take_document(uri, string_member(item, "text"), out);
     } else if (method == "textDocument/didChange") {
         std::string uri = string_member(member(params, "textDocument"), "uri");
         auto found = documents_.find(uri);
         const Json& changes = member(params, "contentChanges");
-        if (found == documents_.end() || !changes.is_array()) return;
-        std::string text = found->second->source.text;
+        if (!changes.is_array()) return;
+        // A refused document has no text to change: only a whole new text
+        // (the last change without a range) can bring it back.
+        std::string text;
+        if (found != documents_.end()) {
+            text = found->second->source.text;
+        } else if (!refused_.contains(uri) || changes.empty() ||
+                   changes.back().contains("range")) {
+            return;
+        }
         for (const Json& change : changes) apply_change(text, change, encoding_);
-        found->second = std::make_unique<SourceModel>(analyse_source(std::move(text)));
         note_version(versions_, uri, member(params, "textDocument"));
-        publish(uri, out);
+        take_document(uri, std::move(text), out);
     } else if (method == "textDocument/didClose") {
         std::string uri = string_member(member(params, "textDocument"), "uri");
         versions_.erase(uri);
-        if (documents_.erase(uri) > 0) publish(uri, out);
+        bool open = documents_.erase(uri) + refused_.erase(uri) > 0;
+        if (open) publish(uri, out);
     }
     // initialized, $/cancelRequest, $/setTrace, didSave and the rest: nothing to do.
 }
@@ -222,6 +257,7 @@ Json Server::dispatch(const std::string& method, const Json& params,
     if (method == "shutdown") {
         shut_down_ = true;
         documents_.clear();
+        refused_.clear();
         return nullptr;
     }
     (void)out;

@@ -12,6 +12,12 @@
 #include "features.hpp"
 #include "source_model.hpp"
 
+// An open document past this is refused with a diagnostic, as is one that
+// would take the open documents together past the total: the analysis holds
+// tens of times a document's size.
+constexpr std::size_t DOCUMENT_LIMIT = std::size_t{2} << 20;
+constexpr std::size_t OPEN_DOCUMENTS_LIMIT = std::size_t{8} << 20;
+
 class Server {
 public:
     // The bodies to send for one message body, in order. Never throws.
@@ -29,6 +35,9 @@ private:
     void notify(const std::string& method, const Json& params, std::vector<std::string>& out);
     void publish(const std::string& uri, std::vector<std::string>& out) const;
     const SourceModel& document(const Json& params) const;
+    // Keeps text as uri's document when it is within both limits; else
+    // drops the document, notes it refused and publishes why.
+    void take_document(const std::string& uri, std::string text, std::vector<std::string>& out);
 
     bool initialized_ = false;
     bool shut_down_ = false;
@@ -37,4 +46,5 @@ private:
     HintOptions hint_options_;
     std::map<std::string, std::unique_ptr<SourceModel>> documents_;
     std::map<std::string, Json> versions_;  // each open document's version, as the client gave it
+    std::map<std::string, std::string> refused_;  // open documents past a limit, and why
 };

@@ -23,7 +23,12 @@ bool dump_memory_map(const Machine& m, const char* file_name) {
         *p++ = '\n';
     }
     text.resize(static_cast<std::size_t>(p - text.data()));
-    int error = write_output_file(file_name, text);
+    bool replaced_link = false;
+    int error = write_own_output_file(file_name, text, replaced_link);
+    // Standard output stays as it is; the replaced link is told once.
+    if (replaced_link)
+        std::fprintf(stderr, "simulator: '%s' was a link: replaced by the memory map file\n",
+                     file_name);
     if (error == 0) return true;
     // A write that failed (a full disk) is reported like a file not created.
     console_printf("\nERROR\n can not create %s\n", file_name);

@@ -46,7 +46,9 @@ void write_waiting() {
 }
 
 // The signal hook: what is buffered, then the file in place of its name.
+// Only a regular file: a FIFO or standard error could block the end.
 void write_waiting_and_rename() {
+    if (!trace_file.replaces()) return;
     write_waiting();
     if (write_error == 0) trace_file.commit_in_signal_handler();
 }

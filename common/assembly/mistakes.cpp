@@ -19,7 +19,12 @@ struct LabelPlace {
     int other_uses = 0;
     int word_uses = 0;     // lddw and stdw
     std::size_t item = 0;  // its index in items
+    // The first direct data access of each kind (ldd, lddw, std, stdw), -1 where none.
+    int first_use[4] = {-1, -1, -1, -1};
 };
+
+// The direct data accesses by a label operand, in the order of first_use.
+constexpr std::uint8_t DATA_ACCESS[4] = {OP_LDD, OP_LDDW, OP_STD, OP_STDW};
 
 std::vector<LabelPlace> label_places(const Assembly& a) {
     std::vector<LabelPlace> places(static_cast<std::size_t>(a.symbol_count));
@@ -43,6 +48,11 @@ std::vector<LabelPlace> label_places(const Assembly& a) {
     for (const LabelUse& use : a.label_uses) {
         LabelPlace& p = places[static_cast<std::size_t>(use.symbol)];
         if (use.opcode == OP_LDDW || use.opcode == OP_STDW) ++p.word_uses;
+        for (int k = 0; k < 4; ++k) {
+            if (use.opcode == DATA_ACCESS[k] && p.first_use[k] < 0) {
+                p.first_use[k] = static_cast<int>(&use - a.label_uses.data());
+            }
+        }
         if (OpcodeTable[use.opcode].flow == Flow::CALL) {
             ++p.calls;
         } else {
@@ -91,6 +101,37 @@ void check_uses(Assembly& a, const std::vector<LabelPlace>& places) {
     }
 }
 
+// A label read or written as data that stands where nothing follows it: its
+// bytes are none the program loads. And a label written as a byte and read
+// as a word, whose high byte then holds what was there before.
+void check_data_labels(Assembly& a, const std::vector<LabelPlace>& places) {
+    for (std::size_t s = 0; s < places.size(); ++s) {
+        const LabelPlace& p = places[s];
+        if (p.line == 0) continue;
+        const char* name = a.SymbolTable[s].name;
+        auto use_at = [&](int k) -> const LabelUse& {
+            return a.label_uses[static_cast<std::size_t>(p.first_use[k])];
+        };
+        int first = -1;  // the first access of all, reads before writes
+        for (int k = 0; k < 4; ++k) {
+            if (p.first_use[k] >= 0 && (first < 0 || use_at(k).line < use_at(first).line))
+                first = k;
+        }
+        if (first >= 0 && p.on == SourceItem::ORG && p.on_line == 0) {
+            const LabelUse& use = use_at(first);
+            add(a, use.line,
+                "%s (line %d) reserves no byte; %s %s at line %d %s memory the program never loads",
+                name, p.line, OpcodeTable[use.opcode].mnemonic, name, use.line,
+                first < 2 ? "reads" : "writes");
+        }
+        if (p.first_use[2] >= 0 && p.first_use[1] >= 0) {
+            add(a, use_at(2).line,
+                "%s is written as a byte at line %d (std) and read as a word at line %d (lddw)",
+                name, use_at(2).line, use_at(1).line);
+        }
+    }
+}
+
 // Labels spelled like an instruction or named end; code that runs on into a
 // routine that is otherwise only called.
 void check_labels(Assembly& a, const std::vector<LabelPlace>& places) {
@@ -127,6 +168,7 @@ void check_labels(Assembly& a, const std::vector<LabelPlace>& places) {
 void note_mistakes(Assembly& a) {
     std::vector<LabelPlace> places = label_places(a);
     check_uses(a, places);
+    check_data_labels(a, places);
     check_labels(a, places);
     std::stable_sort(a.findings.begin(), a.findings.end(),
                      [](const Finding& x, const Finding& y) { return x.line < y.line; });

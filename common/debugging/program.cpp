@@ -20,7 +20,9 @@ bool ends_with_asm(const std::string& name) {
 }
 
 std::optional<std::string> load_source(const std::string& file_name, DebugProgram& program) {
-    std::optional<std::string> text = read_whole_file(file_name);
+    BoundedRead read = read_bounded(file_name);
+    if (read.too_large) return "\n " + too_large_text("source", read) + "\n";
+    std::optional<std::string>& text = read.text;
     if (!text) return std::string("\n File not found\n");
     AssemblyResult result = assemble_source(*text);
     program.source_lines = std::move(result.lines);

@@ -51,6 +51,18 @@ TEST(AssemblerMistakes, EachFiresOnItsMistakeAndNoneOnTheRightUse) {
          "ldd b\nlddw w\nstdw w\nldd a\nlddw a\nldd v\nstdw q\nldd q\nhlt\n[b db 0\n[w dw 0\n"
          "[a db 1 db 2\n[v dw 1 dw 2\n[q dw 0\n",
          {}},
+        {"a variable whose label reserves no byte, read first or written first",
+         "ldd best\nstd best\nstdw w\nhlt\n[w\n[best\n",
+         {"1: best (line 6) reserves no byte; ldd best at line 1 reads memory the program never "
+          "loads",
+          "3: w (line 5) reserves no byte; stdw w at line 3 writes memory the program never "
+          "loads"}},
+        {"a label with bytes after it, or before an org, reserves them",
+         "ldd a\nldd b\nhlt\n[a\ndb 1\n[b\norg 40\nnop\n",
+         {}},
+        {"a word written as a byte and read as a word",
+         "lddw sum\nldiw 5\naddw\nstd sum\nhlt\n[sum dw 0\n",
+         {"4: sum is written as a byte at line 4 (std) and read as a word at line 1 (lddw)"}},
         {"a label spelled like an instruction",
          "ldi 1\nldi 2\n[add\nout 0\nhlt\n",
          {"3: [add defines a label spelled like the instruction add: an instruction is written "

@@ -208,6 +208,9 @@ TEST(CheckerGrades, RandomBytesDependOnSeedCaseAndStudentOnly) {
                run.errors;
     };
     std::string first = site("101");
+    // Its try line names the source inside the folder, never the grader's path.
+    EXPECT_NE(first.find("try: debugger --set 'data = "), std::string::npos) << first;
+    EXPECT_EQ(first.find("submission/s.asm"), std::string::npos) << first;
     EXPECT_NE(first, site("102"));
     EXPECT_EQ(first, site("101"));
     // The default seed under a platform format is named on standard error.

@@ -41,6 +41,23 @@ TEST(Edges, Assembler) {
          "notes\n1\n0\nnotes\nhello.asm\nhello.hx\nn.txt\np.asm\np.hx\np.ps1\n"},
         // A device given with -o: the pass-1 name comes from the source.
         {"$A -o /dev/null hello.asm >/dev/null; echo $?; ls", "0\nhello.asm\nhello.hx\n"},
+        // Sources are read up to 16 MiB; a stream that does not end is cut there.
+        {"$A /dev/zero >/dev/null; echo $?; truncate -s 17M big.asm; $A big.asm >/dev/null;"
+         "echo $?; ls",
+         "assembler: /dev/zero: source too large: more than 16777216 bytes (the limit is 16 MiB)"
+         "\n255\nassembler: big.asm: source too large: 17825792 bytes (the limit is 16 MiB)\n"
+         "255\nbig.asm\nhello.asm\nhello.hx\n"},
+        // Warnings asked for that cannot be written: status 1.
+        {"printf 'ldi 999\\nhlt\\n' > w.asm; $A --warnings w.asm >/dev/null 2>/dev/full; echo $?",
+         "1\n"},
+        // Its listing into a full pipe: SIGTERM still ends it, and neither
+        // the pass-1 file nor a temporary file is left.
+        {"python3 -c \"print('nop\\n'*300000)\" > big.asm; mkfifo f; $A big.asm > f & pid=$!;"
+         "exec 3<f; while ! ls -A | grep -q '^[.]big'; do sleep 0.05; done; sleep 0.3;"
+         "kill -TERM $pid; for i in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1;"
+         "done; kill -0 $pid 2>/dev/null && { echo stuck; kill -KILL $pid; }; wait $pid; echo $?;"
+         "ls -A",
+         "143\nbig.asm\nf\nhello.asm\nhello.hx\n"},
     };
     run_table(rows);
 }
@@ -69,6 +86,8 @@ TEST(Edges, Checker) {
 
 TEST(Edges, Debugger) {
     const Row rows[] = {
+        {"truncate -s 17M big.asm; $G big.asm </dev/null; echo $?",
+         "\n source too large: 17825792 bytes (the limit is 16 MiB)\n255\n"},
         {"printf '[sub ret\\n' > s.asm; $G --call sub --stack \"" SEVENS(
              4094) "\" s.asm </dev/null; echo $?",
          "debugger: --stack: more than 4093 bytes do not fit below the return address\n2\n"},
@@ -76,8 +95,25 @@ TEST(Edges, Debugger) {
     run_table(rows);
 }
 
+// At a terminal the typed lines are kept; a link at the history's name is
+// left alone.
+TEST(Edges, DebuggerHistory) {
+    if (!file_exists("/usr/bin/script")) GTEST_SKIP() << "SKIPPED: no script";
+    const Row rows[] = {
+        {"echo notes > n.txt; mkdir -p st/stack-machine-toolchain;"
+         "ln -s $PWD/n.txt st/stack-machine-toolchain/debugger_history;"
+         "printf 'step\\nquit\\n' | XDG_STATE_HOME=$PWD/st timeout 20 script -qec \"$G hello.asm\""
+         " /dev/null >/dev/null; cat n.txt; ls -l st/stack-machine-toolchain | grep -c '^l'",
+         "notes\n1\n"},
+    };
+    run_table(rows);
+}
+
 TEST(Edges, DebugAdapter) {
     const Row rows[] = {
+        // Answers that cannot be written: one line, status 1.
+        {"printf 'Content-Length: 49\\r\\n\\r\\n{\"seq\":1,\"type\":\"request\",\"command\":\"initialize\"}' | $P >/dev/full; echo $?",
+         "debug-adapter: cannot write the standard output: No space left on device\n1\n"},
         // 150,000 levels deep: refused with an error, the next request answered.
         {"python3 -c \"import sys; b='['*150000+']'*150000; "
          "i='{\\\"seq\\\":2,\\\"type\\\":\\\"request\\\",\\\"command\\\":\\\"initialize\\\"}'; "
@@ -96,6 +132,43 @@ TEST(Edges, DebugAdapter) {
 #define AS_USER "$(test $(id -u) = 0 && echo setpriv --reuid=65534 --regid=65534 --clear-groups) "
 
 TEST(Edges, Simulator) {
+    const Row rows[] = {
+        // Links at the memory maps' names are replaced, never written
+        // through, each said once; a FIFO there is refused.
+        {"echo notes > notes.txt; ln -s notes.txt memmap.txt; ln -s memmap.txt memmap2.txt;"
+         "$S hello.hx </dev/null >/dev/null; echo $?; cat notes.txt; ls -l memmap* | cut -c1",
+         "simulator: 'memmap.txt' was a link: replaced by the memory map file\n"
+         "simulator: 'memmap2.txt' was a link: replaced by the memory map file\n0\nnotes\n-\n-\n"},
+        {"printf '0 0 1\\n2 65\\n' > c.hx; $S --check c.hx </dev/null >/dev/null 2>/dev/full;"
+         "echo $?",
+         "1\n"},
+        {"mkfifo memmap.txt; timeout 10 $S hello.hx </dev/null >/dev/null; echo $?",
+         "simulator: cannot write the memory map file 'memmap.txt': not a regular file\n1\n"},
+    };
+    run_table(rows);
+}
+
+// Documents past 2 MiB, or past 8 MiB together, are refused with a
+// diagnostic; a whole new text brings one back.
+TEST(Edges, LanguageServer) {
+    const Row rows[] = {
+        {"printf 'Content-Length: 46\\r\\n\\r\\n{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\"}' | "
+         "$L >/dev/full; echo $?",
+         "language-server: cannot write the standard output: No space left on device\n1\n"},
+        {"python3 '" EDGES_LANGUAGE_SERVER_SCRIPT "' | $L | tr '\\r' '\\n' |"
+         "grep -o '\"message\":\"[^\"]*large[^\"]*\"\\|\"uri\":\"file:///p4.asm\","
+         "\"version\":2\\|\"id\":3[^}]*}'",
+         "\"message\":\"document too large: 3145728 bytes (the limit is 2 MiB)\"\n"
+         "\"message\":\"open documents too large together: 9595000 bytes (the limit is 8 MiB); "
+         "close some\"\n"
+         "\"message\":\"document too large: 3145728 bytes (the limit is 2 MiB)\"\n"
+         "\"uri\":\"file:///p4.asm\",\"version\":2\n"
+         "\"id\":3,\"jsonrpc\":\"2.0\",\"result\":null}\n"},
+    };
+    run_table(rows);
+}
+
+TEST(Edges, SimulatorAsUser) {
     if (!file_exists("/usr/bin/setpriv")) GTEST_SKIP() << "SKIPPED: no setpriv";
     const Row rows[] = {
         // A writable memory map in a folder that takes no new file: refused,
