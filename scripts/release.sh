@@ -45,7 +45,9 @@ else
 fi
 
 # The extension, its zip members given the commit's time.
-if bash editors/vscode/package.sh "$root/build-package-vsix" >"$root/build-package-vsix.log" 2>&1; then
+vsix_log=$root/build-package-vsix/package.log
+mkdir -p "$root/build-package-vsix"
+if bash editors/vscode/package.sh "$root/build-package-vsix" >"$vsix_log" 2>&1; then
     for vsix in "$root"/build-package-vsix/*.vsix; do
         python3 - "$vsix" "$out/$(basename "$vsix")" <<'EOF'
 import os, sys, time, zipfile
@@ -58,7 +60,7 @@ with zipfile.ZipFile(sys.argv[1]) as source, zipfile.ZipFile(sys.argv[2], 'w') a
 EOF
     done
 else
-    tail -n 1 "$root/build-package-vsix.log"
+    tail -n 1 "$vsix_log"
 fi
 
 (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | LC_ALL=C sort |
