@@ -111,7 +111,7 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
         json.end_array();
     }
     json.key("output");
-    json.value(text_report({f}, options.show_hidden));
+    json.value(text_report({f}, options.show_hidden, true));
     json.key("tests");
     json.begin_array();
     for (const CheckedCase& c : f.cases) {

@@ -275,8 +275,8 @@ std::string try_command(const CheckedFile& f, const CheckedCase& c, bool in_fold
         if (preset.rfind("call ", 0) == 0) call = " --call " + shell_word(preset.substr(5));
         if (preset.rfind("stack ", 0) == 0) stack = " --stack " + shell_word(preset.substr(6));
     }
-    const std::string& source = in_folder && !f.source_in_folder.empty() ? f.source_in_folder
-                                                                          : f.source;
+    const std::string& source =
+        in_folder && !f.source_in_folder.empty() ? f.source_in_folder : f.source;
     // A name that starts with '-' is no option after "--"; nor is one that
     // the text report cannot show as typed.
     bool operand = source[0] == '-' || terminal_safe(source) != source;
@@ -314,7 +314,7 @@ std::string summary_line(const std::vector<CheckedFile>& files) {
     return out;
 }
 
-std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden) {
+std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden, bool in_folder) {
     std::string out;
     for (const CheckedFile& f : files) {
         Score tally;
@@ -338,16 +338,18 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
                 out += "  hint: " + terminal_safe(c.test->message) + "\n";
             // As it is, so that it can be pasted, unless a byte would reach
             // the terminal as a control: such a name is in the JSON report only.
-            if (std::string command = try_command(f, c); command.empty()) {
+            if (std::string command = try_command(f, c, in_folder); command.empty()) {
             } else if (std::string safe = terminal_safe(command);
-                       safe.size() == command.size() +
-                                          std::count(command.begin(), command.end(), '\\')) {
+                       safe.size() ==
+                       command.size() + std::count(command.begin(), command.end(), '\\')) {
                 out += "  try: " + command + "\n";
                 if (std::string then = try_then(c); !then.empty())
-                    out += "  then: " + then + " (where the case stopped: continue would not return)\n";
+                    out += "  then: " + then +
+                           " (where the case stopped: continue would not return)\n";
             } else {
-                out += "  try: the debugger, with the command in the JSON report (the file's name "
-                       "holds control characters)\n";
+                out +=
+                    "  try: the debugger, with the command in the JSON report (the file's name "
+                    "holds control characters)\n";
             }
         }
         if (files.size() > 1 && tally.any_points)

@@ -85,7 +85,9 @@ std::vector<std::string> format_warnings(const std::vector<TestCase>& cases, For
 // and points, "file: points P/T" after each file; with several files,
 // "case NAME: P of N passed" per case; then "N passed, M failed" and,
 // when any case gives points, ", points P/T".
-std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden = true);
+// in_folder: try lines name the source inside its folder, as for a student.
+std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden = true,
+                        bool in_folder = false);
 
 std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden = true);
 
