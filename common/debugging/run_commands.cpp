@@ -22,13 +22,13 @@ void step_lines(Session& s, std::uint64_t n, bool over_calls) {
     if (!ready(s)) return;
     interrupt_requested = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
-        std::uint8_t op = s.run.machine().memory[s.run.machine().PC];
+        const OpcodeEntry& row = next_instruction(s.run.machine());
         unsigned depth = stack_depth(s.run.machine().SP);
         RunEnd end = s.run.step_instruction();
         if (end == RunEnd::STOPPED) return report_end(s, end, false);
         print_trace(s);
         if (end == RunEnd::HALTED) return report_end(s, end, false);
-        if (over_calls && OpcodeTable[op].flow == Flow::CALL && end != RunEnd::FINDING) {
+        if (over_calls && row.flow == Flow::CALL && end != RunEnd::FINDING) {
             end = s.run.check_after(true);
             if (end != RunEnd::LIMIT) return report_end(s, end, false);
             end = s.run.run_to_return(1);
