@@ -171,7 +171,7 @@ void set_breakpoint(Session& s, const Words& words, MarkKind kind) {
     if (!at) return;
     if (std::string inside = data ? "" : inside_instruction_text(s.program, *at, words[at_word]);
         !inside.empty())
-        return say(inside);
+        return say(*s.out, inside);
     std::optional<Condition> condition;
     if (conditioned) {
         std::string text;
