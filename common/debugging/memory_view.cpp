@@ -30,8 +30,13 @@ bool is_print_format(const std::string& word) {
 
 std::string data_place(const Session& s, unsigned address) {
     std::string text = hex4(address);
-    if (address >= MAX_MEMORY || !s.program.loaded[address]) return text;
-    std::string label = s.source.label_offset(address);
+    // Past the program's bytes only a label right there names the place
+    // (one that reserves no byte, as a variable declared without db).
+    const bool loaded = address < MAX_MEMORY && s.program.loaded[address];
+    std::string label = loaded ? s.source.label_offset(address)
+                        : address < MEMORY_SIZE
+                            ? label_at(s.program, static_cast<std::uint16_t>(address))
+                            : "";
     return label.empty() ? text : text + " (" + label + ")";
 }
 
