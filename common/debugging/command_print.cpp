@@ -153,17 +153,12 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
             say(*s.out, depth == 0 ? "program halted"
                                    : "program halted with " + std::to_string(depth) +
                                          (depth == 1 ? " byte" : " bytes") + " on the stack");
-            if (std::string leak = stack_leak_line(s, s.run.machine().SP); !leak.empty())
-                say(*s.out, leak);
+            if (std::string leak = end_stack_leak_line(s); !leak.empty()) say(*s.out, leak);
             break;
         case RunEnd::STOPPED:
             put_format(*s.out, "%s%s", stop_message(s.run.stop()).c_str(),
                        stop_position_line(s.run.stop()).c_str());
-            // A push stops only at the stack's bottom.
-            if (s.run.stop().kind == StopKind::STACK_OVERFLOW) {
-                if (std::string leak = stack_leak_line(s, STACK_BOTTOM); !leak.empty())
-                    say(*s.out, leak);
-            }
+            if (std::string leak = end_stack_leak_line(s); !leak.empty()) say(*s.out, leak);
             return print_at(s, s.run.last_start().pc, true);
         case RunEnd::BREAKPOINT:
         case RunEnd::WATCHPOINT:

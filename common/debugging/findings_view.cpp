@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command_words.hpp"
+#include "stack_view.hpp"
 
 namespace {
 
@@ -90,6 +91,11 @@ void info_findings(const Session& s) {
         ++listed;
         put(*s.out, finding_text(log.all()[i], &s.source) +
                         (log.steps[i] > s.run.step() ? " (ahead)" : ""));
+    }
+    // The stack left at the end of the run, as the simulator's --check lists it.
+    if (std::string leak = end_stack_leak_line(s); !leak.empty()) {
+        put(*s.out, leak);
+        ++listed;
     }
     if (listed == 0) put(*s.out, "no findings");
     if (hidden > 0) {

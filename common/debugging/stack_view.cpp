@@ -99,6 +99,14 @@ void print_stack(Session& s, std::optional<std::uint64_t> count, bool all) {
         say(*s.out, "... " + std::to_string(depth - shown) + " more (stack all shows them)");
 }
 
+std::string end_stack_leak_line(const Session& s) {
+    if (s.run.standing() == RunEnd::HALTED) return stack_leak_line(s, s.run.machine().SP);
+    // A push stops only at the stack's bottom.
+    if (s.run.standing() == RunEnd::STOPPED && s.run.stop().kind == StopKind::STACK_OVERFLOW)
+        return stack_leak_line(s, STACK_BOTTOM);
+    return "";
+}
+
 std::string stack_leak_line(const Session& s, unsigned sp) {
     if (s.run.step() != s.run.recorded()) return "";
     std::optional<StackLeak> leak = stack_leak(s.run.findings().monitor->stack_origins(), sp);
