@@ -25,8 +25,11 @@ quick=0
 runs=7
 [ $quick -eq 1 ] && runs=1
 
-build=$root/build-bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+# BENCH_BUILD_DIR names a Release build already configured (CI's), whose
+# programs are used; otherwise build-bench/ is configured for them.
+build=${BENCH_BUILD_DIR:-$root/build-bench}
+[ -n "${BENCH_BUILD_DIR:-}" ] ||
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target assembler simulator bench_measure >/dev/null
 assembler=$build/bin/assembler
 simulator=$build/bin/simulator

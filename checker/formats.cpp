@@ -20,13 +20,15 @@ std::string score_text(const Score& score) {
 // A case's details, one per line: every difference, the presets, the run's
 // facts and, where given, the debugger's command line that replays it.
 std::string details_text(const CheckedCase& c, const std::string& command = "") {
+    std::string then = try_then(c);
     std::string text = c.result.passed() || c.test->message.empty() ? "" : c.test->message + "\n";
     std::string share = runs_share(c);
     if (!share.empty()) text += share + "\n";
     for (const std::string& failure : c.result.failures) text += failure + "\n";
     for (const std::string& preset : preset_lines(c)) text += preset + "\n";
     text += "run: " + run_facts_text(c.result.run) + "\n";
-    return command.empty() ? text : text + "try: " + command + "\n";
+    if (command.empty()) return text;
+    return text + "try: " + command + "\n" + (then.empty() ? "" : "then: " + then + "\n");
 }
 
 // When a student may see a total that holds the points of every case.
@@ -76,7 +78,7 @@ std::string gradescope(const CheckedFile& f) {
         json.key("status");
         json.value(ok ? "passed" : "failed");
         json.key("output");
-        json.value(details_text(c, try_command(f, c)));
+        json.value(details_text(c, try_command(f, c, true)));
         json.key("visibility");
         json.value(visibility_name(c.test->visibility));
         json.end_object();
@@ -102,8 +104,14 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
     json.raw(fraction);
     json.key("message");
     json.value(f.read_failure.empty() ? f.file + ": " + score_text(score) : f.read_failure);
+    if (!f.read_failure.empty()) {
+        json.key("format_errors");
+        json.begin_array();
+        json.value(f.read_failure);
+        json.end_array();
+    }
     json.key("output");
-    json.value(text_report({f}, options.show_hidden));
+    json.value(text_report({f}, options.show_hidden, true));
     json.key("tests");
     json.begin_array();
     for (const CheckedCase& c : f.cases) {
@@ -122,7 +130,7 @@ std::string prairielearn(const CheckedFile& f, const ReportOptions& options) {
                    : details                  ? first_failure(c)
                                               : "failed");
         json.key("output");
-        json.value(details ? details_text(c, try_command(f, c)) : "");
+        json.value(details ? details_text(c, try_command(f, c, true)) : "");
         json.end_object();
     }
     json.end_array();

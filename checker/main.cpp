@@ -6,6 +6,7 @@
 // or holds a mistake.
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +21,7 @@
 
 #include "command_line.hpp"
 #include "output_file.hpp"
+#include "regrade.hpp"
 #include "report.hpp"
 #include "run_files.hpp"
 #include "similar.hpp"
@@ -52,6 +54,10 @@ constexpr const char* HELP =
     "  --source NAME       the source file inside each folder\n"
     "  --show-hidden       show the details of hidden cases too\n"
     "  --case-columns      with --format csv: a column per case, its points\n"
+    "  --feedback-dir DIR  also write each submission's own report to DIR/NAME.txt,\n"
+    "                      hidden cases as a student sees them\n"
+    "  --compare OLD.json  print, instead of the report, the submissions whose\n"
+    "                      points or verdicts changed since OLD.json (--json)\n"
     "  --similar           find copies: print the pairs of sources at least\n"
     "                      --threshold P percent alike (default 50)\n"
     "  --base FILE         with --similar: code handed out; what it holds is no copy\n"
@@ -71,7 +77,8 @@ constexpr const char* HELP =
     "\n"
     "Exit status: 0 when every case passes, 1 when a case fails (a source that\n"
     "cannot be read fails its cases), 2 for a command line that cannot be used or\n"
-    "a cases file that cannot be read or holds a mistake.\n";
+    "a cases file that cannot be read or holds a mistake. With --compare: 0 when\n"
+    "nothing changed, 1 when something did.\n";
 
 enum : int {
     OPTION_JSON = 256,
@@ -90,6 +97,8 @@ enum : int {
     OPTION_THRESHOLD,
     OPTION_ANONYMISE,
     OPTION_ROSTER,
+    OPTION_FEEDBACK_DIR,
+    OPTION_COMPARE,
 };
 
 const option LONG_OPTIONS[] = {
@@ -108,6 +117,8 @@ const option LONG_OPTIONS[] = {
     {"threshold", required_argument, nullptr, OPTION_THRESHOLD},
     {"anonymise", required_argument, nullptr, OPTION_ANONYMISE},
     {"roster", required_argument, nullptr, OPTION_ROSTER},
+    {"feedback-dir", required_argument, nullptr, OPTION_FEEDBACK_DIR},
+    {"compare", required_argument, nullptr, OPTION_COMPARE},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, OPTION_VERSION},
     {nullptr, 0, nullptr, 0},
@@ -228,6 +239,48 @@ int find_copies(const std::vector<std::string>& operands, const std::vector<std:
     return 0;
 }
 
+// A submission's name as a file name in the feedback folder: bytes other
+// than letters, digits, '-', '_' and inner '.' as %XX, so that two names
+// never share a file and none leaves the folder or hides in it.
+std::string feedback_file_name(const std::string& name) {
+    std::string out;
+    char escaped[4];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        if (std::isalnum(c) || c == '-' || c == '_' || (c == '.' && i > 0)) {
+            out += static_cast<char>(c);
+        } else {
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            out += escaped;
+        }
+    }
+    return out + ".txt";
+}
+
+// Each submission's own text report into its file of the folder, written
+// beside and renamed; false (said on standard error) when one fails.
+bool write_feedback(const std::string& folder, const std::vector<CheckedFile>& files,
+                    const std::vector<std::string>& inputs) {
+    std::error_code error;
+    std::filesystem::create_directory(folder, error);
+    bool written = true;
+    for (const CheckedFile& f : files) {
+        const std::string name = folder + "/" + feedback_file_name(f.file);
+        bool clash = false;
+        for (const std::string& input : inputs) clash = clash || same_file(name.c_str(), input);
+        if (clash) {
+            std::fprintf(stderr, "checker: %s is an input; its feedback is not written\n",
+                         terminal_safe(name).c_str());
+            written = false;
+        } else if (int failure = write_output_file(name, text_report({f}, false, true));
+                   failure != 0) {
+            report_write_failure("the feedback file", name, failure);
+            written = false;
+        }
+    }
+    return written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,6 +299,8 @@ int main(int argc, char** argv) {
     bool html = false;               // --format html, for --similar
     const char* key_file = nullptr;  // --anonymise
     const char* roster_file = nullptr;
+    const char* feedback_dir = nullptr;
+    const char* compare_file = nullptr;
     opterr = 0;
     for (;;) {
         int result = getopt_long(argc, argv, ":hj:", LONG_OPTIONS, nullptr);
@@ -271,6 +326,8 @@ int main(int argc, char** argv) {
             case OPTION_BASE: base_files.emplace_back(optarg); break;
             case OPTION_ANONYMISE: key_file = optarg; break;
             case OPTION_ROSTER: roster_file = optarg; break;
+            case OPTION_FEEDBACK_DIR: feedback_dir = optarg; break;
+            case OPTION_COMPARE: compare_file = optarg; break;
             case OPTION_THRESHOLD: {
                 std::optional<long long> p = whole_number(optarg, 3, true);
                 if (!p || *p > 100) return usage(std::string("not a percentage: '") + optarg + "'");
@@ -320,6 +377,8 @@ int main(int argc, char** argv) {
     if (!similar && (!base_files.empty() || threshold != 50 || key_file != nullptr || html))
         return usage("--base, --threshold, --anonymise and --format html go with --similar");
     if (similar && options.format != Format::TEXT) return usage("--similar writes text or html");
+    if (similar && (feedback_dir != nullptr || compare_file != nullptr))
+        return usage("--similar takes no --feedback-dir or --compare");
     if (similar)
         return find_copies(operands, base_files, source_name, threshold, jobs, html, key_file);
     // The columns are the cases of a cases file, the same for every row.
@@ -353,6 +412,17 @@ int main(int argc, char** argv) {
     for (const std::string& warning :
          format_warnings(shared_cases, options.format, limits.seed == DEFAULT_SEED))
         std::fprintf(stderr, "checker: warning: %s\n", warning.c_str());
+
+    // So is the earlier report to compare with.
+    EarlierReport earlier;
+    if (compare_file != nullptr) {
+        if (options.format != Format::TEXT) return usage("--compare writes text");
+        std::optional<std::string> text = read_input(compare_file, problem);
+        if (!text) return refuse_cases(problem);
+        std::string error;
+        earlier = read_earlier_report(*text, error);
+        if (!error.empty()) return refuse_cases(std::string(compare_file) + ": " + error);
+    }
 
     // The roster, like the cases, is read before anything runs.
     std::vector<RosterEntry> roster;
@@ -408,6 +478,7 @@ int main(int argc, char** argv) {
                 keys[i] = submission_key(submission_identity(operands[i], names[i],
                                                              options.format == Format::GRADESCOPE));
                 f.source = submission.path;
+                f.source_in_folder = submission.in_folder;
                 programs[i] = std::make_unique<AssemblyResult>(assemble_source(*submission.text));
                 drop_texts(*programs[i]);
                 f.assembly_failure = assembly_failure(*programs[i]);
@@ -455,11 +526,24 @@ int main(int argc, char** argv) {
         for (const std::string& warning : roster_warnings(files, roster))
             std::fprintf(stderr, "checker: roster: %s\n", warning.c_str());
     }
-    const std::string text = report(files, options);
+    bool feedback_written = true;
+    if (feedback_dir != nullptr) {
+        std::vector<std::string> inputs = operands;
+        for (const char* input : {cases_file, reference_file, roster_file, compare_file})
+            if (input != nullptr) inputs.emplace_back(input);
+        for (const CheckedFile& f : files)
+            if (!f.source.empty()) inputs.push_back(f.source);
+        feedback_written = write_feedback(feedback_dir, files, inputs);
+    }
+    int changed = 0;
+    const std::string text =
+        compare_file != nullptr ? regrade_report(files, earlier, changed) : report(files, options);
     std::fwrite(text.data(), 1, text.size(), stdout);
     if (std::fflush(stdout) != 0) {
         report_output_failure(errno);
         return STATUS_USAGE;
     }
+    if (!feedback_written) return STATUS_FAILED;
+    if (compare_file != nullptr) return changed == 0 ? 0 : STATUS_FAILED;
     return all_passed(files) ? 0 : STATUS_FAILED;
 }

@@ -104,6 +104,10 @@ void write_case(JsonWriter& json, const CheckedFile& f, const CheckedCase& c, bo
     if (std::string command = try_command(f, c); !command.empty()) {
         json.key("try");
         json.value(command);
+        if (std::string then = try_then(c); !then.empty()) {
+            json.key("then");
+            json.value(then);
+        }
     }
     json.key("run");
     details ? write_run(json, c.result.run) : json.null();
@@ -261,7 +265,7 @@ std::string shell_word(const std::string& word) {
 
 }  // namespace
 
-std::string try_command(const CheckedFile& f, const CheckedCase& c) {
+std::string try_command(const CheckedFile& f, const CheckedCase& c, bool in_folder) {
     if (c.result.passed() || c.test->visibility != Visibility::VISIBLE ||
         c.result.run.end == RunEnd::NOT_RUN || f.source.empty() || !c.test->problems.empty())
         return "";
@@ -271,9 +275,18 @@ std::string try_command(const CheckedFile& f, const CheckedCase& c) {
         if (preset.rfind("call ", 0) == 0) call = " --call " + shell_word(preset.substr(5));
         if (preset.rfind("stack ", 0) == 0) stack = " --stack " + shell_word(preset.substr(6));
     }
-    // A name that starts with '-' is no option after "--".
-    return "debugger" + sets + call + stack + (f.source[0] == '-' ? " -- " : " ") +
-           shell_word(f.source);
+    const std::string& source =
+        in_folder && !f.source_in_folder.empty() ? f.source_in_folder : f.source;
+    // A name that starts with '-' is no option after "--"; nor is one that
+    // the text report cannot show as typed.
+    bool operand = source[0] == '-' || terminal_safe(source) != source;
+    return "debugger" + sets + call + stack + (operand ? " -- " : " ") + shell_word(source);
+}
+
+std::string try_then(const CheckedCase& c) {
+    const RunFacts& run = c.result.run;
+    if (c.result.passed() || (run.end != RunEnd::LIMIT && run.end != RunEnd::TIMEOUT)) return "";
+    return "goto " + std::to_string(run.instructions);
 }
 
 std::vector<CaseSummary> class_summary(const std::vector<CheckedFile>& files) {
@@ -301,7 +314,7 @@ std::string summary_line(const std::vector<CheckedFile>& files) {
     return out;
 }
 
-std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden) {
+std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden, bool in_folder) {
     std::string out;
     for (const CheckedFile& f : files) {
         Score tally;
@@ -323,14 +336,21 @@ std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden)
             }
             if (!failures.empty() && !c.test->message.empty())
                 out += "  hint: " + terminal_safe(c.test->message) + "\n";
-            std::string command = try_command(f, c);
             // As it is, so that it can be pasted, unless a byte would reach
-            // the terminal as a control (each such byte makes the text longer).
-            std::size_t backslashes = std::count(command.begin(), command.end(), '\\');
-            std::string safe = terminal_safe(command);
-            if (!command.empty())
-                out += "  try: " + (safe.size() == command.size() + backslashes ? command : safe) +
-                       "\n";
+            // the terminal as a control: such a name is in the JSON report only.
+            if (std::string command = try_command(f, c, in_folder); command.empty()) {
+            } else if (std::string safe = terminal_safe(command);
+                       safe.size() ==
+                       command.size() + std::count(command.begin(), command.end(), '\\')) {
+                out += "  try: " + command + "\n";
+                if (std::string then = try_then(c); !then.empty())
+                    out += "  then: " + then +
+                           " (where the case stopped: continue would not return)\n";
+            } else {
+                out +=
+                    "  try: the debugger, with the command in the JSON report (the file's name "
+                    "holds control characters)\n";
+            }
         }
         if (files.size() > 1 && tally.any_points)
             out += terminal_safe(f.file) + ": " + tally.points_text() + "\n";

@@ -26,6 +26,7 @@ struct CheckedFile {
     std::string assembly_failure;  // "" when it assembled and loads
     std::vector<CheckedCase> cases;
     std::string source;  // the source file's path, for the debugger
+    std::string source_in_folder;  // the same inside the submission's folder
 };
 
 enum class Format : std::uint8_t {
@@ -84,7 +85,9 @@ std::vector<std::string> format_warnings(const std::vector<TestCase>& cases, For
 // and points, "file: points P/T" after each file; with several files,
 // "case NAME: P of N passed" per case; then "N passed, M failed" and,
 // when any case gives points, ", points P/T".
-std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden = true);
+// in_folder: try lines name the source inside its folder, as for a student.
+std::string text_report(const std::vector<CheckedFile>& files, bool show_hidden = true,
+                        bool in_folder = false);
 
 std::string json_report(const std::vector<CheckedFile>& files, bool show_hidden = true);
 
@@ -135,7 +138,13 @@ std::vector<CaseSummary> class_summary(const std::vector<CheckedFile>& files);
 // run started, quoted for a POSIX shell: "debugger --set 'n = 20' sum.asm",
 // with "--call LABEL --stack 'V...'" for a call case; "" for a passing or
 // hidden case, or one that did not run.
-std::string try_command(const CheckedFile& f, const CheckedCase& c);
+// In the formats of grading platforms (in_folder) the path is the one
+// inside the submission's folder: the grader's own paths never appear.
+std::string try_command(const CheckedFile& f, const CheckedCase& c, bool in_folder = false);
+
+// For a case that ended at its limit, the debugger command that goes to
+// where it ended ("goto 1000"), since continue would not return; else "".
+std::string try_then(const CheckedCase& c);
 
 // "N passed, M failed" and, when any case gives points, ", points P/T".
 std::string summary_line(const std::vector<CheckedFile>& files);

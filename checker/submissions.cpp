@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -24,6 +25,30 @@ bool inside(const fs::path& folder, const fs::path& path) {
 
 }  // namespace
 
+namespace {
+
+// " (it holds Sum.asm, sum.txt)": the files of the folder whose name differs
+// from the one asked for only in case or extension, or "".
+std::string near_names(const fs::path& folder, const std::string& file) {
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    const std::string stem = lower(fs::path(file).stem().string());
+    std::vector<std::string> near;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (lower(entry.path().stem().string()) == stem)
+            near.push_back(entry.path().filename().string());
+    }
+    std::sort(near.begin(), near.end());
+    std::string text;
+    for (const std::string& name : near) text += (text.empty() ? " (it holds " : ", ") + name;
+    return text.empty() ? text : text + ")";
+}
+
+}  // namespace
+
 Submission find_submission(const std::string& operand, const std::string& name,
                            const char* source_name) {
     Submission s;
@@ -31,6 +56,7 @@ Submission find_submission(const std::string& operand, const std::string& name,
     std::error_code error;
     if (!fs::is_directory(operand, error)) {
         s.path = operand;
+        s.in_folder = fs::path(operand).filename().string();
         return s;
     }
     s.folder = true;
@@ -39,17 +65,22 @@ Submission find_submission(const std::string& operand, const std::string& name,
     std::string file;
     if (source_name != nullptr) {
         file = source_name;
-        if (!fs::is_regular_file(folder / file, error))
-            s.failure = "no " + file + " in the folder " + s.name;
+        if (!fs::exists(fs::symlink_status(folder / file, error))) {
+            s.failure = "no " + file + " in the folder " + s.name + near_names(folder, file);
+            return s;
+        }
     } else {
-        std::vector<std::string> sources;
+        std::vector<std::string> sources, others;
         for (const auto& entry : fs::directory_iterator(folder, error)) {
-            if (entry.path().extension() == ".asm" && entry.is_regular_file(error))
-                sources.push_back(entry.path().filename().string());
+            if (entry.path().extension() != ".asm") continue;
+            (entry.is_regular_file(error) ? sources : others)
+                .push_back(entry.path().filename().string());
         }
         std::sort(sources.begin(), sources.end());
         if (sources.size() == 1) {
             file = sources.front();
+        } else if (sources.empty() && others.size() == 1) {
+            file = others.front();  // read_source says what it is
         } else if (sources.empty()) {
             s.failure = "no .asm file in the folder " + s.name;
         } else {
@@ -61,6 +92,7 @@ Submission find_submission(const std::string& operand, const std::string& name,
     }
     if (s.failure.empty()) {
         s.path = (folder / file).string();
+        s.in_folder = file;
         // A link out of the folder would grade another file (the reference,
         // a classmate's source) as this submission.
         if (!inside(folder, s.path))
@@ -107,6 +139,10 @@ std::vector<std::string> submission_names(const std::vector<std::string>& operan
         for (std::size_t i = 0; i < names.size(); ++i) by_name[names[i]].push_back(i);
         for (const auto& [name, group] : by_name) {
             if (group.size() < 2) continue;
+            // The same folder given twice keeps its name: no path tells it apart.
+            bool one_folder = true;
+            for (std::size_t i : group) one_folder = one_folder && parts[i] == parts[group[0]];
+            if (one_folder) continue;
             for (std::size_t i : group) {
                 if (depth[i] >= parts[i].size()) continue;  // a file, or the whole path already
                 ++depth[i];

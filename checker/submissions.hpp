@@ -15,6 +15,7 @@
 struct Submission {
     std::string name;     // as reports name it
     std::string path;     // the source file; "" when the folder names none
+    std::string in_folder;  // its path inside the submission's folder (a file: its name)
     std::string failure;  // why there is no source text
     std::optional<std::string> text;
     bool folder = false;

@@ -46,7 +46,7 @@ std::optional<std::string> operand_name_problem(const char* name) {
 }
 
 int print_version(const char* program) {
-    std::printf("%s %s\n", program, PROJECT_VERSION_TEXT);
+    std::printf("%s %s\n", program, VERSION_LINE_TEXT);
     return printed_status();
 }
 

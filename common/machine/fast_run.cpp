@@ -203,9 +203,7 @@ void run_fast_literal(Machine& machine, std::uint64_t until) {
     fast_loop<false, false>(machine, until, nullptr, nullptr, nullptr);
 }
 
-// The decoded loop (fast_run_decoded.cpp) is not used yet: a fuzzed program
-// made it run past `until`. Until that is mended every run takes the literal loop.
-void run_fast(Machine& machine, std::uint64_t until) { run_fast_literal(machine, until); }
+void run_fast(Machine& machine, std::uint64_t until) { run_fast_decoded(machine, until); }
 
 void run_fast_literal(Machine& machine, std::uint64_t until, FindingMonitor& monitor,
                       RunMarks* marks) {

@@ -416,6 +416,9 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
 
     not_ready:
         m.PC = static_cast<std::uint32_t>(s - slots);
+        // The count is reached (a block ended exactly there): no literal
+        // step either.
+        if (left == 0) goto leave;
         if (s->body == nullptr) {
             if (decode(c, m.memory, m.PC, bodies.data(), &&enter, monitor)) goto enter;
             exit = Exit::LITERAL_ONE;

@@ -252,8 +252,10 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
          "  try: debugger under0.asm\n"
          "FAIL spin.asm: did not halt within 1000 instructions; the last ran at PC 0 (spin), "
          "line 2: [spin jmp spin\n  try: debugger spin.asm\n"
+         "  then: goto 1000 (where the case stopped: continue would not return)\n"
          "FAIL loop.asm: did not halt within 1003 instructions; the last ran at PC 4 (spin+4), "
          "line 5: nop\n  try: debugger loop.asm\n"
+         "  then: goto 1003 (where the case stopped: continue would not return)\n"
          "FAIL broken.asm: assembler error on line 4: Line 4 have syntax error\n"
          "FAIL p.asm: nothing to check: no '; expect:' line and no --cases\n"
          "1 passed, 6 failed\n",

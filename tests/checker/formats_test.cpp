@@ -95,6 +95,7 @@ TEST(CheckerFormats, ResultsDocumentsForOneSubmissionAddUp) {
     nlohmann::json missing = parsed(a.check({"--format", "prairielearn", "gone.asm"}));
     EXPECT_FALSE(missing["gradable"].get<bool>());
     EXPECT_EQ(missing["message"], "cannot read gone.asm");
+    EXPECT_EQ(missing["format_errors"], nlohmann::json::array({"cannot read gone.asm"}));
     RunResult two = a.check({"--format", "gradescope", "alice.asm", "bob.asm"});
     EXPECT_EQ(two.exit_status, 2);
     EXPECT_EQ(two.errors.substr(0, 59),

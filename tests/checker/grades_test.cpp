@@ -208,6 +208,9 @@ TEST(CheckerGrades, RandomBytesDependOnSeedCaseAndStudentOnly) {
                run.errors;
     };
     std::string first = site("101");
+    // Its try line names the source inside the folder, never the grader's path.
+    EXPECT_NE(first.find("try: debugger --set 'data = "), std::string::npos) << first;
+    EXPECT_EQ(first.find("submission/s.asm"), std::string::npos) << first;
     EXPECT_NE(first, site("102"));
     EXPECT_EQ(first, site("101"));
     // The default seed under a platform format is named on standard error.
@@ -286,4 +289,40 @@ TEST(CheckerGrades, RosterCsvAndGradebooksReadBackByPythonsCsv) {
         << read.errors;
     // A gradebook needs the roster.
     EXPECT_EQ(a.check({"--format", "canvas", "alice.asm"}).exit_status, 2);
+}
+
+// The teacher's week: a feedback file per student, and a mended cases file
+// compared with the grades given before.
+TEST(CheckerGrades, FeedbackFilesAndARegradeAgainstTheEarlierReport) {
+    Class a;
+    RunResult graded = a.check({"--seed", "5", "--feedback-dir", "fb", "alice.asm", "bob.asm"});
+    EXPECT_EQ(graded.exit_status, 1) << graded.errors;
+    EXPECT_EQ(read_file(a.dir.file("fb/alice.asm.txt")),
+              a.check({"--seed", "5", "alice.asm"}).output);
+    // bob's own report: the hidden case as a bare FAIL, no line of alice's.
+    std::string bob = read_file(a.dir.file("fb/bob.asm.txt"));
+    EXPECT_NE(bob.find("FAIL bob.asm [secret]\n"), std::string::npos) << bob;
+    EXPECT_EQ(bob.find("alice"), std::string::npos) << bob;
+
+    write_file(a.dir.file("old.json"),
+               a.check({"--seed", "5", "--json", "alice.asm", "bob.asm", "carl.asm"}).output);
+    RunResult same =
+        a.check({"--seed", "5", "--compare", "old.json", "alice.asm", "bob.asm", "carl.asm"});
+    EXPECT_EQ(same.output, "no submission changed\n");
+    EXPECT_EQ(same.exit_status, 0);
+    // The mended file: reversed gives points, coins is gone, a case is new.
+    std::string cases = read_file(a.dir.file("c.cases"));
+    cases.replace(cases.find("case coins"), cases.find("case secret") - cases.find("case coins"),
+                  "case ends\n  out 3 9 17 28 42 64 100 200\n  limit 100000\n");
+    cases.replace(cases.find("  limit 100000\ncase ends"), 0, "  points 4\n");
+    write_file(a.dir.file("c.cases"), cases);
+    RunResult changed = a.check({"--seed", "5", "--compare", "old.json", "alice.asm", "bob.asm"});
+    EXPECT_EQ(
+        changed.output,
+        "alice.asm: points 8.5/8.5, was 7.5/7.5; reversed points 4, was 1, ends is new (passes), "
+        "coins is gone\n"
+        "bob.asm: points 0/8.5, was 0/7.5; ends is new (fails), coins is gone\n"
+        "carl.asm: in the earlier report only (points 1.33/7.5)\n"
+        "3 of 3 submissions changed\n");
+    EXPECT_EQ(changed.exit_status, 1);
 }

@@ -3,6 +3,7 @@
 // a folder, sources past the size limit, the number of threads, and counts
 // past 2^32.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 
@@ -89,18 +90,40 @@ TEST(CheckerNames, AreDataInEveryFormat) {
     for (char c : tap) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 32);
 }
 
+// A failed case's try line for a name the terminal would act on is in the
+// JSON only, with the name as an operand after "--".
+TEST(CheckerNames, ATryLineForANameWithControlsIsInTheJson) {
+    TempDir dir;
+    write_file(dir.file("a.cases"), "case a\n  out 3\n");
+    write_file(dir.file("e\x1bx.asm"), "hlt\n");
+    RunResult text = run_program(CHECKER_PATH, {"--cases", "a.cases", "e\x1bx.asm"}, "", dir.path);
+    EXPECT_EQ(text.output,
+              "FAIL e\\ex.asm [a]: expected out 3, got nothing\n  try: the debugger, with the "
+              "command in the JSON report (the file's name holds control characters)\n0 passed, 1 "
+              "failed\n");
+    RunResult json =
+        run_program(CHECKER_PATH, {"--json", "--cases", "a.cases", "e\x1bx.asm"}, "", dir.path);
+    EXPECT_EQ(nlohmann::json::parse(json.output)["files"][0]["cases"][0]["try"],
+              "debugger -- 'e\x1bx.asm'");
+}
+
+// Also a FIFO under the source's name, a source named in another case or
+// extension, and one folder given twice.
 TEST(CheckerInputs, LinksOutOfAFolderAndSourcesPastTheLimit) {
     TempDir dir;
     write_file(dir.file("a.cases"), "case a\n  out 3\n");
     std::filesystem::create_directories(dir.file("ref"));
     write_file(dir.file("ref/sum.asm"), WRITES_3);
-    for (const char* folder : {"vic", "bob", "in", "sparse", "ok"})
+    for (const char* folder : {"vic", "bob", "in", "sparse", "ok", "fifo", "cy"})
         std::filesystem::create_directories(dir.file(std::string("subs/") + folder));
     std::filesystem::create_symlink("../../ref/sum.asm", dir.file("subs/vic/sum.asm"));
     std::filesystem::create_symlink(dir.file("ref/sum.asm"), dir.file("subs/bob/sum.asm"));
     write_file(dir.file("subs/in/real.asm"), WRITES_3);
     std::filesystem::create_symlink("real.asm", dir.file("subs/in/sum.asm"));
     write_file(dir.file("subs/ok/sum.asm"), WRITES_3);
+    ASSERT_EQ(::mkfifo(dir.file("subs/fifo/sum.asm").c_str(), 0600), 0);
+    write_file(dir.file("subs/cy/Sum.asm"), WRITES_3);
+    write_file(dir.file("subs/cy/sum.txt"), WRITES_3);
     write_file(dir.file("subs/sparse/sum.asm"), "");
     std::filesystem::resize_file(dir.file("subs/sparse/sum.asm"), 8ull << 30);
     std::filesystem::create_symlink("ref/sum.asm", dir.file("named.asm"));
@@ -111,7 +134,8 @@ TEST(CheckerInputs, LinksOutOfAFolderAndSourcesPastTheLimit) {
     RunResult r =
         run_program("/bin/sh",
                     {"-c", limited, CHECKER_PATH, "--cases", "a.cases", "--source", "sum.asm",
-                     "subs/vic", "subs/bob", "subs/in", "subs/sparse", "subs/ok", "named.asm"},
+                     "subs/vic", "subs/bob", "subs/in", "subs/sparse", "subs/ok", "named.asm",
+                     "subs/fifo", "subs/cy", "./subs/ok/"},
                     "", dir.path);
     EXPECT_EQ(r.output,
               "FAIL vic [a]: sum.asm in the folder vic is a link to a file outside it\n"
@@ -120,7 +144,10 @@ TEST(CheckerInputs, LinksOutOfAFolderAndSourcesPastTheLimit) {
               "FAIL sparse [a]: source too large: 8589934592 bytes (the limit is 16 MiB)\n"
               "PASS ok [a]\n"
               "PASS named.asm [a]\n"
-              "case a: 3 of 6 passed\n3 passed, 3 failed\n");
+              "FAIL fifo [a]: subs/fifo/sum.asm: not a regular file\n"
+              "FAIL cy [a]: no sum.asm in the folder cy (it holds Sum.asm, sum.txt)\n"
+              "PASS ok [a]\n"
+              "case a: 4 of 9 passed\n4 passed, 5 failed\n");
     EXPECT_EQ(r.exit_status, 1);
     // A cases file or reference past the limit ends the checker before anything runs.
     for (const char* option : {"--cases", "--reference"}) {
@@ -202,7 +229,7 @@ TEST(CheckerCounts, ArePastTwoToThe32) {
                                                          std::to_string(clocks)}));
     TestCase faster;
     add_expectation(faster, "instructions <= reference * 3");
-    CheckedFile file{"late.asm", "", "", {}, "late.asm"};
+    CheckedFile file{"late.asm", "", "", {}, "late.asm", "late.asm"};
     file.cases.push_back({"late.asm", &faster, check_case(program, faster, late, &program)});
     nlohmann::json json = nlohmann::json::parse(json_report({file}));
     EXPECT_EQ(json["files"][0]["cases"][0]["run"]["instructions"], instructions);

@@ -214,3 +214,38 @@ TEST(ManualRecipes, TapHarnessesReadAFailureOfEveryKind) {
         tap.output, dir.path);
     EXPECT_EQ(yaml.output, std::to_string(failed) + "\n") << yaml.errors;
 }
+
+// The autograder zip, unpacked into a fake /autograder tree: a right sort
+// scores full marks, a wrong one none, with the private seed inside.
+TEST(ManualRecipes, TheAutograderZipGradesAFakeSubmissionTree) {
+    if (!have("/usr/bin/unzip") || !have("/usr/bin/python3"))
+        GTEST_SKIP() << "SKIPPED: unzip or python3 missing";
+    TempDir dir;
+    const std::string sort = read_file(std::string(EXAMPLES_DIR) + "/sort.asm");
+    write_file(dir.file("sort.cases"), sort_cases());
+    write_file(dir.file("ref.asm"), sort);
+    write_file(dir.file("term.seed"), "a phrase of the teacher's\n");
+    const std::string script = std::string(EXAMPLES_DIR) + "/../scripts/gradescope-autograder.sh";
+    RunResult built =
+        run_program("/bin/bash",
+                    {script, "--cases", "sort.cases", "--source", "sort.asm", "--reference",
+                     "ref.asm", "--seed-file", "term.seed", "--checker", CHECKER_PATH, "ag.zip"},
+                    "", dir.path);
+    ASSERT_EQ(built.exit_status, 0) << built.errors;
+    std::filesystem::create_directories(dir.file("root/source"));
+    std::filesystem::create_directories(dir.file("root/submission"));
+    ASSERT_EQ(shell("cd root/source && unzip -q ../../ag.zip", dir.path).exit_status, 0);
+    for (const auto& [source, score] : {std::pair{sort, 6}, std::pair{broken_sort(), 0}}) {
+        write_file(dir.file("root/submission/sort.asm"), source);
+        RunResult r = run_program("/usr/bin/env",
+                                  {"AUTOGRADER_ROOT=" + dir.file("root"), "/bin/bash",
+                                   dir.file("root/source/run_autograder")},
+                                  "", dir.path);
+        EXPECT_EQ(r.exit_status, 0) << r.errors;
+        // No warning of the default seed: the zip carries the teacher's.
+        EXPECT_EQ(r.errors, "");
+        nlohmann::json results =
+            nlohmann::json::parse(read_file(dir.file("root/results/results.json")));
+        EXPECT_EQ(results["score"], score) << results.dump();
+    }
+}

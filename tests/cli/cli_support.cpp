@@ -37,6 +37,7 @@ std::string assemble_example(const std::string& example) {
 
 std::string project_version() { return PROJECT_VERSION; }
 
+bool built_from_clone() { return std::filesystem::exists(std::string(SOURCE_DIR) + "/.git"); }
 const std::string HELLO = "ldi 72\nout 0\nldi 105\nout 0\nhlt\n";
 const std::string HELLO_HX = "0 0 72 \n2 9 0 \n4 0 105 \n6 9 0 \n8 65 \n";
 

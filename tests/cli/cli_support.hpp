@@ -22,6 +22,8 @@ std::string base_name(const std::string& file);
 std::string assemble_example(const std::string& example);
 
 std::string project_version();
+// Whether the source tree the programs were built from is a git clone.
+bool built_from_clone();
 
 extern const std::string HELLO;     // hello.asm
 extern const std::string HELLO_HX;  // its object code

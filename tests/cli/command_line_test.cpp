@@ -208,7 +208,12 @@ TEST(CommandLines, HelpVersionAndUsageErrors) {
         // The help names the options every program has and its exit statuses.
         for (const char* part : {"\n  -h, --help ", "\n  --version ", "Exit status: "})
             EXPECT_NE(help.find(part), std::string::npos) << p.name << ": " << part;
-        expect(p, {"--version"}, 0, p.name + " " + project_version() + "\n", "");
+        // The version, and the commit when the build is from a clone.
+        std::string version = expect(p, {"--version"}, 0, p.name + " " + project_version(), "");
+        EXPECT_TRUE(std::regex_match(
+            version, std::regex(p.name + " [0-9.]+( \\(commit [0-9a-f]{12}\\))?\n")))
+            << version;
+        EXPECT_EQ(version.find("(commit ") != std::string::npos, built_from_clone()) << version;
     }
     enum { SIM, AS, CHECK, DIS, DEBUG, LSP, DAP };
     struct Error {

@@ -149,7 +149,7 @@ public:
         m.C = (flags >> 3) & 1;
         // Mostly pointers to the variables, some any word (a fault or a store into the code).
         for (unsigned a = DATA; a < DATA + 64; a += 2) {
-            unsigned word = pick(4) != 0 ? DATA + 2 * pick(32) : pick(256) | pick(256) << 8;
+            unsigned word = pick(4) != 0 ? DATA + 2 * pick(32) : any_word();
             m.memory[a] = static_cast<std::uint8_t>(word);
             m.memory[a + 1] = static_cast<std::uint8_t>(word >> 8);
         }
@@ -161,7 +161,14 @@ public:
     static constexpr unsigned DATA = 0x2F00;
 
 private:
+    // Every pick is a statement of its own, or sequenced as a function's
+    // argument list is not: the same choices build the same program under
+    // every compiler.
     unsigned pick(unsigned n) { return next_ == end_ ? 0 : *next_++ % n; }
+    unsigned any_word() {
+        unsigned low = pick(256);
+        return low | pick(256) << 8;
+    }
 
     // A word to load or store: mostly a variable, sometimes a byte of the
     // code already built (a store there rewrites it), sometimes the end
@@ -169,7 +176,10 @@ private:
     unsigned address() {
         unsigned kind = pick(8);
         if (kind < 5 || starts_.empty()) return DATA + 2 * pick(32);
-        if (kind < 7) return starts_[pick(static_cast<unsigned>(starts_.size()))] + pick(3);
+        if (kind < 7) {
+            unsigned start = starts_[pick(static_cast<unsigned>(starts_.size()))];
+            return start + pick(3);
+        }
         return MEMORY_SIZE - 1 - pick(2);
     }
     void emit(Machine& m, std::uint8_t opcode, unsigned operand = 0) {
@@ -182,7 +192,7 @@ private:
     }
     void load(Machine& m, bool word) {
         switch (pick(3)) {
-            case 0: emit(m, word ? OP_LDIW : OP_LDI, pick(256) | pick(256) << 8); break;
+            case 0: emit(m, word ? OP_LDIW : OP_LDI, any_word()); break;
             case 1: emit(m, word ? OP_LDDW : OP_LDD, address()); break;
             default: emit(m, word ? OP_LDAW : OP_LDA, DATA + 2 * pick(32)); break;
         }
@@ -206,6 +216,10 @@ private:
         if (starts_.empty() || pick(4) != 0) return pc_ + 3 + pick(8);
         return starts_[pick(static_cast<unsigned>(starts_.size()))];
     }
+    void jump_to(Machine& m) {
+        std::uint8_t opcode = jump();
+        emit(m, opcode, target());
+    }
     void shape(Machine& m) {
         static constexpr std::uint8_t binary[] = {OP_ADD, OP_SUB, OP_MUL, OP_DIV,
                                                   OP_AND, OP_OR,  OP_XOR, OP_CMP};
@@ -226,13 +240,13 @@ private:
                 load(m, word);
                 emit(m, wide(unary[pick(std::size(unary))]));
                 store(m, word);
-                if (pick(2) == 0) emit(m, jump(), target());
+                if (pick(2) == 0) jump_to(m);
                 break;
             case 2:  // load-load-compare-jump
                 load(m, word);
                 load(m, word);
                 emit(m, wide(OP_CMP));
-                emit(m, jump(), target());
+                jump_to(m);
                 break;
             case 3:  // op-store
                 emit(m, wide(binary[pick(std::size(binary))]));
@@ -248,8 +262,10 @@ private:
                 for (unsigned k = pick(16); k > 0; --k) emit(m, word ? OP_STDW : OP_STD, DATA);
                 break;
             case 7:  // any byte at all, now and then
-                if (pick(4) == 0)
-                    emit(m, static_cast<std::uint8_t>(pick(256)), pick(256) | pick(256) << 8);
+                if (pick(4) == 0) {
+                    auto opcode = static_cast<std::uint8_t>(pick(256));
+                    emit(m, opcode, any_word());
+                }
                 break;
             default:  // loads to keep the stack fed
                 load(m, word);
