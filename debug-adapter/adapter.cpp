@@ -1,43 +1,20 @@
 #include "adapter.hpp"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "command_print.hpp"
 #include "machine/display.hpp"
 
-std::string captured_output(const std::function<void()>& f) {
-    std::fflush(stdout);
-    FILE* file = std::tmpfile();
-    int saved = file != nullptr ? dup(STDOUT_FILENO) : -1;
-    if (saved < 0) {
-        // Without a place to put it the text is dropped, never mixed in.
-        if (file != nullptr) std::fclose(file);
-        FILE* null = std::fopen("/dev/null", "w");
-        int keep = dup(STDOUT_FILENO);
-        if (null != nullptr && keep >= 0) dup2(fileno(null), STDOUT_FILENO);
-        f();
-        std::fflush(stdout);
-        if (keep >= 0) dup2(keep, STDOUT_FILENO), close(keep);
-        if (null != nullptr) std::fclose(null);
-        return "";
-    }
-    dup2(fileno(file), STDOUT_FILENO);
-    f();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    std::string text;
-    std::rewind(file);
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
-    std::fclose(file);
-    return text;
+Adapter::Adapter(std::function<void(const Json&)> send, std::function<void()> run_ended)
+    : run_ended_(std::move(run_ended)), send_(std::move(send)) {
+    s_.out = &said_;
 }
 
-Adapter::Adapter(std::function<void(const Json&)> send, std::function<void()> run_ended)
-    : run_ended_(std::move(run_ended)), send_(std::move(send)) {}
+std::string Adapter::take_said() {
+    std::string text = said_.str();
+    said_.str("");
+    return text;
+}
 
 Adapter::~Adapter() {
     if (running()) stop_worker();
@@ -327,7 +304,8 @@ static std::string stop_summary(const std::string& text) {
 
 void Adapter::report(RunEnd end, const std::string& reason_when_limit) {
     flush_output();
-    std::string said = captured_output([&] { report_end(s_, end, false); });
+    report_end(s_, end, false);
+    std::string said = take_said();
     // A machine stop is a stop the user can step back from, unless the
     // program runs without debugging; the session ends at hlt.
     if (end == RunEnd::HALTED || (end == RunEnd::STOPPED && no_debug_)) {

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <variant>
@@ -150,6 +151,10 @@ private:
 
     std::function<void(const Json&)> send_;
     Session s_;
+    // The text the session's commands write (s_.out points here): standard
+    // output carries the protocol.
+    std::ostringstream said_;
+    std::string take_said();
     bool launched_ = false;
     bool ended_ = false;  // exited and terminated sent
     bool stop_on_entry_ = false;
@@ -181,9 +186,6 @@ private:
     void log_point(int id);
 };
 
-// What a command prints on standard output while `f` runs, taken away from
-// standard output (which carries the protocol).
-std::string captured_output(const std::function<void()>& f);
 // A request's failure: its message becomes the error response's.
 struct RequestError {
     std::string message;

@@ -415,9 +415,9 @@ void Adapter::next(const Json&, Json&) {
     require_launched();
     require_running(s_);
     begin_motion({[this] {
-                      std::uint8_t op = s_.run.machine().memory[s_.run.machine().PC];
+                      const OpcodeEntry& row = next_instruction(s_.run.machine());
                       RunEnd end = s_.run.step_instruction();
-                      if (end == RunEnd::LIMIT && OpcodeTable[op].flow == Flow::CALL) {
+                      if (end == RunEnd::LIMIT && row.flow == Flow::CALL) {
                           end = s_.run.check_after(true);
                           if (end == RunEnd::LIMIT) {
                               end = s_.run.run_to_return(1);

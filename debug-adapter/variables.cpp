@@ -440,7 +440,8 @@ void Adapter::evaluate(const Json& args, Json& body) {
     }
     std::uint64_t step = s_.run.step();
     RunEnd standing = s_.run.standing();
-    std::string text = captured_output([&] { run_command(s_, expression); });
+    run_command(s_, expression);
+    std::string text = take_said();
     flush_output();
     body = {{"result", text}, {"variablesReference", 0}};
     if (s_.run.step() != step || s_.run.standing() != standing) {

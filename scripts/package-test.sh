@@ -40,7 +40,11 @@ deb)
         exit 77
     fi
     package=stack-machine-toolchain
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$file" >"$work/apt.log" 2>&1 ||
+    # The documentation and man pages even where dpkg is set to leave them
+    # out (slim container images), since the test reads them.
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+        -o "DPkg::Options::=--path-include=/usr/share/doc/$package/*" \
+        -o "DPkg::Options::=--path-include=/usr/share/man/man1/*" "$file" >"$work/apt.log" 2>&1 ||
         { cat "$work/apt.log"; fail "apt-get install"; }
     dpkg -L "$package" >"$work/files"
     for program in "${programs[@]}"; do
@@ -53,7 +57,10 @@ deb)
     cp "$docs/examples/hello.asm" "$work/"
     run() { "/usr/bin/$@"; }
     expect_run "$work" run
-    man -w simulator >/dev/null || fail "no man page for simulator"
+    [ -f /usr/share/man/man1/simulator.1.gz ] || fail "no man page for simulator"
+    if command -v man >/dev/null; then
+        man -w simulator >/dev/null || fail "man does not find the simulator's page"
+    fi
     # The filetype as Vim and Neovim set it, with the system's files only.
     printf '; vim test\n[start  ldi 1\n        hlt\n' >"$work/t.asm"
     if command -v vim >/dev/null; then

@@ -79,7 +79,7 @@ deb)
     if command -v lintian >/dev/null; then
         lintian --fail-on error "$out/$name"
     else
-        echo "lintian is not installed: the package is not checked"
+        echo "SKIPPED: the package's lintian check (lintian is not installed)"
     fi
     echo "$out/$name"
     ;;

@@ -11,9 +11,9 @@
 namespace {
 
 // Text as it stands, NUL bytes included, then a line end.
-void put_line(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::putchar('\n');
+void put_line(std::ostream& out, std::string_view text) {
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.put('\n');
 }
 
 }  // namespace
@@ -44,8 +44,8 @@ void print_source(const Session& s, unsigned address) {
     if (!s.program.has_source || address >= static_cast<unsigned>(MEMORY_SIZE)) return;
     int line = s.program.line_of_address[address];
     if (line == 0) return;
-    std::printf("    %d: ", line);
-    put_line(source_line(s.program, line));
+    put_format(*s.out, "    %d: ", line);
+    put_line(*s.out, source_line(s.program, line));
 }
 
 // Where PC is after a run stopped: the instruction about to run and its
@@ -56,7 +56,7 @@ void print_at(const Session& s, unsigned address, bool offset) {
     std::string place = offset || outside ? address_with_offset(s, address)
                         : label.empty()   ? hex4(address)
                                           : hex4(address) + " (" + label + ")";
-    std::printf("at %s %s\n", place.c_str(),
+    put_format(*s.out, "at %s %s\n", place.c_str(),
                 address < MAX_MEMORY ? instruction_text(s.run.machine(), address).c_str() : "");
     print_source(s, address);
 }
@@ -64,7 +64,7 @@ void print_at(const Session& s, unsigned address, bool offset) {
 void print_trace(const Session& s) {
     char text[TRACE_LINE_CAPACITY];
     format_trace_line(text, s.run.last_start(), s.run.machine());
-    std::printf("%s\n", text);
+    put_format(*s.out, "%s\n", text);
     print_source(s, s.run.last_start().pc);
 }
 
@@ -146,26 +146,26 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
     unsigned depth = stack_depth(s.run.machine().SP);
     switch (end) {
         case RunEnd::RETURNED:
-            say(depth_before_call ? "returned; " + balance_text(*depth_before_call, depth)
+            say(*s.out, depth_before_call ? "returned; " + balance_text(*depth_before_call, depth)
                                   : "returned");
             break;
         case RunEnd::HALTED:
-            say(depth == 0 ? "program halted"
+            say(*s.out, depth == 0 ? "program halted"
                            : "program halted with " + std::to_string(depth) +
                                  (depth == 1 ? " byte" : " bytes") + " on the stack");
-            if (std::string leak = stack_leak_line(s, s.run.machine().SP); !leak.empty()) say(leak);
+            if (std::string leak = stack_leak_line(s, s.run.machine().SP); !leak.empty()) say(*s.out, leak);
             break;
         case RunEnd::STOPPED:
-            std::printf("%s%s", stop_message(s.run.stop()).c_str(),
+            put_format(*s.out, "%s%s", stop_message(s.run.stop()).c_str(),
                         stop_position_line(s.run.stop()).c_str());
             // A push stops only at the stack's bottom.
             if (s.run.stop().kind == StopKind::STACK_OVERFLOW) {
-                if (std::string leak = stack_leak_line(s, STACK_BOTTOM); !leak.empty()) say(leak);
+                if (std::string leak = stack_leak_line(s, STACK_BOTTOM); !leak.empty()) say(*s.out, leak);
             }
             return print_at(s, s.run.last_start().pc, true);
         case RunEnd::BREAKPOINT:
-        case RunEnd::WATCHPOINT: say(stop_line(s, s.run.hit(), s.run.last_start().pc)); break;
-        case RunEnd::INTERRUPTED: say("interrupted"); break;
+        case RunEnd::WATCHPOINT: say(*s.out, stop_line(s, s.run.hit(), s.run.last_start().pc)); break;
+        case RunEnd::INTERRUPTED: say(*s.out, "interrupted"); break;
         case RunEnd::FINDING:
         case RunEnd::LIMIT:
         case RunEnd::KEY_WAIT:
@@ -176,15 +176,17 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
     if (end != RunEnd::HALTED) print_at(s, s.run.machine().PC);
 }
 
-void print_registers(const Machine& m) {
+void print_registers(const Session& s) {
+    const Machine& m = s.run.machine();
     const char* name = OpcodeTable[m.IR].defined() ? OpcodeTable[m.IR].mnemonic : "undefined";
-    std::printf("PC=%04X SP=%04X IR=%02X (%s) Z=%u S=%u O=%u C=%u instructions=%llu clocks=%llu\n",
+    put_format(*s.out, "PC=%04X SP=%04X IR=%02X (%s) Z=%u S=%u O=%u C=%u instructions=%llu clocks=%llu\n",
                 m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C,
                 static_cast<unsigned long long>(m.instruction_count),
                 static_cast<unsigned long long>(m.clock_count));
 }
 
-void examine(const Machine& m, std::uint16_t address, std::uint64_t count) {
+void examine(const Session& s, std::uint16_t address, std::uint64_t count) {
+    const Machine& m = s.run.machine();
     unsigned end = static_cast<unsigned>(
         std::min<std::uint64_t>(address + count, static_cast<std::uint64_t>(MEMORY_SIZE)));
     for (unsigned a = address; a < end; a += 8) {
@@ -197,7 +199,7 @@ void examine(const Machine& m, std::uint16_t address, std::uint64_t count) {
             decimal += ' ';
             decimal += std::to_string(m.memory[b]);
         }
-        std::printf("%04X:%s |%s\n", a, hex.c_str(), decimal.c_str());
+        put_format(*s.out, "%04X:%s |%s\n", a, hex.c_str(), decimal.c_str());
     }
 }
 
@@ -219,8 +221,8 @@ void list_source(const Session& s, int center) {
     int pc_line =
         s.run.machine().PC < MEMORY_SIZE ? s.program.line_of_address[s.run.machine().PC] : 0;
     for (int line = first; line <= last; ++line) {
-        std::printf("%s%5d  ", marker(line == pc_line, has_breakpoint_on_line(s, line)), line);
-        put_line(source_line(s.program, line));
+        put_format(*s.out, "%s%5d  ", marker(line == pc_line, has_breakpoint_on_line(s, line)), line);
+        put_line(*s.out, source_line(s.program, line));
     }
 }
 
@@ -256,7 +258,7 @@ void list_instructions(const Session& s, unsigned center) {
         bool breakpoint = std::any_of(s.run.marks().begin(), s.run.marks().end(), [&](auto& b) {
             return (b.kind == MarkKind::BREAK || b.kind == MarkKind::TBREAK) && b.address == a;
         });
-        std::printf("%s%04X  %-9s %s\n", marker(a == s.run.machine().PC, breakpoint), a,
+        put_format(*s.out, "%s%04X  %-9s %s\n", marker(a == s.run.machine().PC, breakpoint), a,
                     bytes.c_str(), instruction_text(s.run.machine(), a).c_str());
     }
 }
@@ -274,13 +276,13 @@ void list(const Session& s, const Words& words) {
         line = s.program.line_of_address[address];
     if (s.program.has_source && line > 0) return list_source(s, line);
     if (address >= MAX_MEMORY || !s.program.loaded[address])
-        say(hex4(address) + " is outside the program: the bytes there, decoded");
+        say(*s.out, hex4(address) + " is outside the program: the bytes there, decoded");
     list_instructions(s, std::min(address, static_cast<unsigned>(MAX_MEMORY - 1)));
 }
 
 // One line a mark: ID, kind, place, line, watched value, condition, hits.
 void info_breakpoints(const Session& s) {
-    if (s.run.marks().empty()) return say("no breakpoints or watchpoints");
+    if (s.run.marks().empty()) return say(*s.out, "no breakpoints or watchpoints");
     for (const Mark& b : s.run.marks()) {
         const char* kind = b.kind == MarkKind::BREAK    ? "break"
                            : b.kind == MarkKind::TBREAK ? "tbreak"
@@ -300,7 +302,7 @@ void info_breakpoints(const Session& s) {
         if (b.hits > 0)
             text += ", hit " + std::to_string(b.hits) + (b.hits == 1 ? " time" : " times");
         if (b.ignore > b.hits) text += ", passes " + std::to_string(b.ignore - b.hits) + " more";
-        say(text);
+        say(*s.out, text);
     }
 }
 

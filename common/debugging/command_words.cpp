@@ -1,12 +1,13 @@
 #include "command_words.hpp"
 
 #include <charconv>
+#include <cstdarg>
 #include <cstdio>
 #include <sstream>
 
 // Control characters a command may carry (a NUL, an Escape) are written as
 // ^@, ^[ and so on, so that a message shows the whole command; a tab stays.
-void say(const std::string& text) {
+void say(std::ostream& out, const std::string& text) {
     std::string shown;
     for (char c : text) {
         auto byte = static_cast<unsigned char>(c);
@@ -18,7 +19,25 @@ void say(const std::string& text) {
         }
     }
     shown += '\n';
-    std::fwrite(shown.data(), 1, shown.size(), stdout);
+    out.write(shown.data(), static_cast<std::streamsize>(shown.size()));
+}
+
+void put_format(std::ostream& out, const char* format, ...) {
+    va_list values;
+    va_start(values, format);
+    va_list again;
+    va_copy(again, values);
+    char text[256];
+    int n = std::vsnprintf(text, sizeof text, format, values);
+    va_end(values);
+    if (n >= static_cast<int>(sizeof text)) {
+        std::string longer(static_cast<std::size_t>(n) + 1, '\0');
+        std::vsnprintf(longer.data(), longer.size(), format, again);
+        out.write(longer.data(), n);
+    } else if (n > 0) {
+        out.write(text, n);
+    }
+    va_end(again);
 }
 
 std::string quoted_word(const std::string& word) {
@@ -43,11 +62,11 @@ std::optional<std::uint64_t> parse_number(const std::string& word) {
 }
 
 // A count: absent means 1; at least 1.
-std::optional<std::uint64_t> parse_count(const Words& words, std::size_t index) {
+std::optional<std::uint64_t> parse_count(const Session& s, const Words& words, std::size_t index) {
     if (words.size() <= index) return 1;
     std::optional<std::uint64_t> n = parse_number(words[index]);
     if (!n || *n == 0) {
-        say("'" + words[index] + "' is not a count (a number from 1)");
+        say(*s.out, "'" + words[index] + "' is not a count (a number from 1)");
         return std::nullopt;
     }
     return n;
@@ -60,18 +79,18 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
     std::optional<std::uint64_t> address;
     if (word[0] == ':') {
         if (!p.has_source) {
-            say("no source lines: " + p.file_name + " is object code");
+            say(*s.out, "no source lines: " + p.file_name + " is object code");
             return std::nullopt;
         }
         std::optional<std::uint64_t> line = parse_number(word.substr(1));
         if (!line || *line == 0 || *line > static_cast<std::uint64_t>(source_line_count(p))) {
-            say("no source line " + word.substr(1) + " (the source has " +
+            say(*s.out, "no source line " + word.substr(1) + " (the source has " +
                 std::to_string(source_line_count(p)) + " lines)");
             return std::nullopt;
         }
         std::optional<std::uint16_t> at = address_of_line(p, static_cast<int>(*line));
         if (!at) {
-            say("no instruction on line " + word.substr(1) + " or after it");
+            say(*s.out, "no instruction on line " + word.substr(1) + " or after it");
             return std::nullopt;
         }
         return at;
@@ -79,7 +98,7 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
     if (word[0] >= '0' && word[0] <= '9') {
         address = parse_number(word);
         if (!address) {
-            say("'" + word + "' is not an address");
+            say(*s.out, "'" + word + "' is not an address");
             return std::nullopt;
         }
     } else {
@@ -89,21 +108,21 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
         std::optional<std::uint64_t> offset = std::uint64_t{0};
         if (plus != std::string::npos) offset = parse_number(word.substr(plus + 1));
         if (!offset) {
-            say(std::string("'")
+            say(*s.out, std::string("'")
                     .append(quoted_word(word))
                     .append("' is not a location (label+N takes a number)"));
             return std::nullopt;
         }
         std::optional<std::uint16_t> at = find_label(p, name);
         if (!at) {
-            say(p.has_source ? std::string("unknown label '").append(quoted_word(name)).append("'")
+            say(*s.out, p.has_source ? std::string("unknown label '").append(quoted_word(name)).append("'")
                              : "no labels: " + p.file_name + " is object code");
             return std::nullopt;
         }
         address = *offset > limit ? *offset : *at + *offset;
     }
     if (*address > limit) {
-        say("address " + word + " out of range (0 to " + std::to_string(limit) + ")");
+        say(*s.out, "address " + word + " out of range (0 to " + std::to_string(limit) + ")");
         return std::nullopt;
     }
     return static_cast<std::uint16_t>(*address);
@@ -118,16 +137,16 @@ Words split_words(const std::string& line) {
 }
 
 // A whole number of steps, from 0.
-std::optional<std::uint64_t> parse_step(const Words& words) {
+std::optional<std::uint64_t> parse_step(const Session& s, const Words& words) {
     std::optional<std::uint64_t> n;
     if (words.size() == 2) n = parse_number(words[1]);
-    if (!n) say(words[0] + " takes an instruction number (0 for the start)");
+    if (!n) say(*s.out, words[0] + " takes an instruction number (0 for the start)");
     return n;
 }
 
 std::optional<std::uint16_t> parse_address(const Session& s, const Words& words) {
     if (words.size() != 2) {
-        say(words[0] + " takes one location");
+        say(*s.out, words[0] + " takes one location");
         return std::nullopt;
     }
     return parse_location(s, words[1], MEMORY_SIZE - 1);

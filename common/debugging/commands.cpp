@@ -28,15 +28,15 @@ void repeat_later(const Call& c) {
 }
 
 bool step_command(const Call& c) {
-    if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+    if (std::optional<std::uint64_t> n = parse_count(c.s, c.words, 1)) {
         repeat_later(c);
         step_lines(c.s, *n, c.words[0][0] == 'n');
     }
     return true;
 }
 
-void help();
-void help_command(const std::string& word);
+void help(std::ostream& out);
+void help_command(std::ostream& out, const std::string& word);
 
 // Every command: its name and short name, the arguments help shows, the
 // most words it takes (itself included; 0 for any), whether an empty line
@@ -71,7 +71,7 @@ constexpr Command COMMANDS[] = {
      "run until a breakpoint, a watchpoint, a finding, hlt, a stop or Ctrl-C", "continue"},
     {"back", nullptr, "[N]", 2, true,
      [](const Call& c) {
-         if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+         if (std::optional<std::uint64_t> n = parse_count(c.s, c.words, 1)) {
              repeat_later(c);
              back(c.s, *n);
          }
@@ -80,7 +80,7 @@ constexpr Command COMMANDS[] = {
      "go back N instructions (default 1), as far as the start of the run", "back 3"},
     {"goto", nullptr, "N", 2, false,
      [](const Call& c) {
-         if (std::optional<std::uint64_t> n = parse_step(c.words)) goto_step(c.s, *n);
+         if (std::optional<std::uint64_t> n = parse_step(c.s, c.words)) goto_step(c.s, *n);
          return true;
      },
      "to the state right after instruction N of the run (0: the start)", "goto 120"},
@@ -98,7 +98,7 @@ constexpr Command COMMANDS[] = {
      "back to the state before the call that opened the current subroutine", "rfinish"},
     {"reverse-next", "rn", "[N]", 2, true,
      [](const Call& c) {
-         if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+         if (std::optional<std::uint64_t> n = parse_count(c.s, c.words, 1)) {
              repeat_later(c);
              reverse_next(c.s, *n);
          }
@@ -157,7 +157,7 @@ constexpr Command COMMANDS[] = {
          } else if (c.words.size() == 2 && c.words[1] == "findings") {
              info_findings(c.s);
          } else {
-             say("info breakpoints lists breakpoints and watchpoints, info findings the findings");
+             say(*c.s.out, "info breakpoints lists breakpoints and watchpoints, info findings the findings");
          }
          return true;
      },
@@ -170,7 +170,7 @@ constexpr Command COMMANDS[] = {
      "the kinds of findings that stop a run; turn one (or all) on or off", "check unwritten on"},
     {"regs", nullptr, "", 1, false,
      [](const Call& c) {
-         print_registers(c.s.run.machine());
+         print_registers(c.s);
          return true;
      },
      "registers, flags and counts", "regs"},
@@ -178,7 +178,7 @@ constexpr Command COMMANDS[] = {
      [](const Call& c) {
          if (c.words.size() == 1 || c.words[1] == "all") {
              print_stack(c.s, std::nullopt, c.words.size() == 2);
-         } else if (std::optional<std::uint64_t> n = parse_count(c.words, 1)) {
+         } else if (std::optional<std::uint64_t> n = parse_count(c.s, c.words, 1)) {
              print_stack(c.s, n, false);
          }
          return true;
@@ -187,7 +187,7 @@ constexpr Command COMMANDS[] = {
     {"backtrace", "bt", "[all]", 2, false,
      [](const Call& c) {
          if (c.words.size() == 2 && c.words[1] != "all") {
-             say("backtrace takes no word but all");
+             say(*c.s.out, "backtrace takes no word but all");
          } else {
              print_backtrace(c.s, c.words.size() == 2);
          }
@@ -236,13 +236,13 @@ constexpr Command COMMANDS[] = {
     {"profile", nullptr, "[FILE]", 2, false,
      [](const Call& c) {
          if (!count_profile(c.s)) {
-             say("interrupted");
+             say(*c.s.out, "interrupted");
              print_position(c.s);
          } else if (c.words.size() == 2) {
              write_profile(c.s, c.words[1]);
          } else {
              std::string text = profile_text(c.s);
-             std::fwrite(text.data(), 1, text.size(), stdout);
+             c.s.out->write(text.data(), static_cast<std::streamsize>(text.size()));
          }
          return true;
      },
@@ -251,8 +251,8 @@ constexpr Command COMMANDS[] = {
      [](const Call& c) {
          bool changed = !c.s.run.history().rewritten_steps().empty();
          restart(c.s);
-         if (changed) say("the changes made by set are dropped");
-         say("started again from reset");
+         if (changed) say(*c.s.out, "the changes made by set are dropped");
+         say(*c.s.out, "started again from reset");
          print_position(c.s);
          return true;
      },
@@ -261,16 +261,16 @@ constexpr Command COMMANDS[] = {
     {"echo", nullptr, "TEXT", 0, false,
      [](const Call& c) {
          // Marks the sections of a scripted session.
-         say(c.line.substr(std::min(c.line.find("echo") + 5, c.line.size())));
+         say(*c.s.out, c.line.substr(std::min(c.line.find("echo") + 5, c.line.size())));
          return true;
      },
      "print TEXT (marks the parts of a scripted session)", "echo =second"},
     {"help", nullptr, "[COMMAND]", 2, false,
      [](const Call& c) {
          if (c.words.size() == 2) {
-             help_command(c.words[1]);
+             help_command(*c.s.out, c.words[1]);
          } else {
-             help();
+             help(*c.s.out);
          }
          return true;
      },
@@ -284,16 +284,16 @@ std::string usage_of(const Command& command) {
     return text;
 }
 
-void help() {
+void help(std::ostream& out) {
     std::string repeated;
     for (const Command& command : COMMANDS) {
-        std::printf("%-22s %s\n", usage_of(command).c_str(), command.help);
+        put_format(out, "%-22s %s\n", usage_of(command).c_str(), command.help);
         if (command.repeats)
             repeated += repeated.empty() ? command.name : std::string(", ") + command.name;
     }
     std::string kinds;
     for (const FindingKindRow& kind : FINDING_KINDS) kinds.append(kind.name).append(", ");
-    say("LOC is a decimal or 0x address, a label, label+N or :LINE; COND is [LOC], word [LOC], "
+    say(out, "LOC is a decimal or 0x address, a label, label+N or :LINE; COND is [LOC], word [LOC], "
         "sp, pc or top, then ==, !=, <, <=, > or >=, then a number; WHAT is breakpoints or "
         "findings; KIND "
         "is " +
@@ -333,18 +333,18 @@ bool names_word(const std::string& arguments, const std::string& word) {
 
 const Command* find_command(const std::string& word);
 
-void help_command(const std::string& word) {
+void help_command(std::ostream& out, const std::string& word) {
     const Command* command = find_command(word);
     if (command == nullptr) {
-        return say("no command '" + quoted_word(word) + "' (help lists the commands)");
+        return say(out, "no command '" + quoted_word(word) + "' (help lists the commands)");
     }
-    say(usage_of(*command));
-    say(std::string("  ") + command->help);
+    say(out, usage_of(*command));
+    say(out, std::string("  ") + command->help);
     for (const ArgumentWord& argument : ARGUMENT_WORDS) {
         if (names_word(command->arguments, argument.word))
-            say(std::string("  ") + argument.word + ": " + argument.meaning);
+            say(out, std::string("  ") + argument.word + ": " + argument.meaning);
     }
-    if (command->example != nullptr) say(std::string("  example: ") + command->example);
+    if (command->example != nullptr) say(out, std::string("  example: ") + command->example);
 }
 
 const Command* find_command(const std::string& word) {
@@ -366,11 +366,11 @@ bool run_command(Session& s, const std::string& line) {
     }
     const Command* command = find_command(words[0]);
     if (command == nullptr) {
-        say("unknown command '" + quoted_word(words[0]) + "' (help lists the commands)");
+        say(*s.out, "unknown command '" + quoted_word(words[0]) + "' (help lists the commands)");
         return true;
     }
     if (command->most_words != 0 && words.size() > command->most_words) {
-        say("too many words for " + quoted_word(words[0]));
+        say(*s.out, "too many words for " + quoted_word(words[0]));
         return true;
     }
     std::uint64_t step = s.run.step();

@@ -2,19 +2,21 @@
 
 #include <cstdio>
 
+#include "command_words.hpp"
+
 namespace {
 
-void put(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::putchar('\n');
+void put(std::ostream& out, const std::string& text) {
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.put('\n');
 }
 
 // A source line as the other reports show it, indented.
 void print_line(const Session& s, int line) {
     std::string_view text = source_line(s.program, line);
-    std::printf("    %d: ", line);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::putchar('\n');
+    put_format(*s.out, "    %d: ", line);
+    s.out->write(text.data(), static_cast<std::streamsize>(text.size()));
+    s.out->put('\n');
 }
 
 int line_of(const Session& s, unsigned address) {
@@ -57,7 +59,7 @@ const FindingKindRow* find_kind(const std::string& name) {
 
 void list_kinds(const Session& s) {
     for (const FindingKindRow& row : FINDING_KINDS) {
-        std::printf("%-10s %-3s %s\n", row.name,
+        put_format(*s.out, "%-10s %-3s %s\n", row.name,
                     (s.run.findings().shown & kind_bit(row.kind)) != 0 ? "on" : "off", row.title);
     }
 }
@@ -68,7 +70,7 @@ bool print_findings_here(const Session& s) {
     std::vector<std::size_t> here = s.run.findings().at(s.run.step());
     for (std::size_t index : here) {
         const MachineFinding& f = s.run.findings().all()[index];
-        put("finding: " + finding_text(f, &s.source));
+        put(*s.out, "finding: " + finding_text(f, &s.source));
         for (int line : lines_involved(s, f)) print_line(s, line);
     }
     return !here.empty();
@@ -86,10 +88,10 @@ void info_findings(const Session& s) {
             continue;
         }
         ++listed;
-        put(finding_text(log.all()[i], &s.source) +
+        put(*s.out, finding_text(log.all()[i], &s.source) +
             (log.steps[i] > s.run.step() ? " (ahead)" : ""));
     }
-    if (listed == 0) put("no findings");
+    if (listed == 0) put(*s.out, "no findings");
     if (hidden > 0) {
         // Each kind by name, with the command that turns it on.
         std::string names;
@@ -99,7 +101,7 @@ void info_findings(const Session& s) {
             names += (names.empty() ? "" : ", ") + std::string(row.name);
             commands += (commands.empty() ? "check " : ", check ") + std::string(row.name) + " on";
         }
-        put(std::to_string(hidden) + (hidden == 1 ? " finding" : " findings") +
+        put(*s.out, std::to_string(hidden) + (hidden == 1 ? " finding" : " findings") +
             " of kinds turned off: " + names + " (" + commands + " shows " +
             (hidden == 1 ? "it)" : "them)"));
     }
@@ -112,7 +114,7 @@ void check_command(Session& s, const std::vector<std::string>& words) {
     if (words.size() != 3 || (row == nullptr && !all) || (words[2] != "on" && words[2] != "off")) {
         std::string kinds;
         for (const FindingKindRow& kind : FINDING_KINDS) kinds.append(kind.name).append(", ");
-        return put("check takes a kind (" + kinds + "or all) and on or off");
+        return put(*s.out, "check takes a kind (" + kinds + "or all) and on or off");
     }
     FindingKinds bits = all ? ALL_FINDING_KINDS : kind_bit(row->kind);
     if (words[2] == "on") {
@@ -120,7 +122,7 @@ void check_command(Session& s, const std::vector<std::string>& words) {
     } else {
         s.run.set_shown(s.run.findings().shown & static_cast<FindingKinds>(~bits));
     }
-    put((all ? std::string("every kind") : std::string(row->title)) + ": " + words[2]);
+    put(*s.out, (all ? std::string("every kind") : std::string(row->title)) + ": " + words[2]);
 }
 
 std::string address_with_offset(const Session& s, unsigned address) {

@@ -16,10 +16,10 @@ std::string hex2(unsigned value) {
 }
 
 // Built by append: GCC 12 warns wrongly about "'" + a temporary string.
-void not_a_format(const std::string& word, const char* formats) {
+void not_a_format(const Session& s, const std::string& word, const char* formats) {
     std::string text = "'";
     text.append(quoted_word(word)).append("' is not a format (").append(formats).append(")");
-    say(text);
+    say(*s.out, text);
 }
 
 bool is_print_format(const std::string& word) {
@@ -60,7 +60,7 @@ std::optional<std::string> print_text(const Session& s, std::uint16_t address,
     if (format == "char") return place + char_text(byte);
     if (format == "word") {
         if (address + 1u >= static_cast<unsigned>(MEMORY_SIZE)) {
-            say("a word at " + hex4(address) + " would end past memory");
+            say(*s.out, "a word at " + hex4(address) + " would end past memory");
             return std::nullopt;
         }
         unsigned word = byte | static_cast<unsigned>(m.memory[address + 1] << 8);
@@ -81,21 +81,21 @@ std::optional<std::string> print_text(const Session& s, std::uint16_t address,
         if (a < static_cast<unsigned>(MEMORY_SIZE) && m.memory[a] != 0) text += "...";
         return place + text;
     }
-    not_a_format(format, "byte, word, char or string");
+    not_a_format(s, format, "byte, word, char or string");
     return std::nullopt;
 }
 
 void print_command(const Session& s, const Words& words) {
     if (words.size() < 2)
-        return say("print takes a location and a format (byte, word, char, string)");
+        return say(*s.out, "print takes a location and a format (byte, word, char, string)");
     std::optional<std::uint16_t> at = parse_location(s, words[1], MEMORY_SIZE - 1);
     if (!at) return;
     if (std::optional<std::string> text = print_text(s, *at, words.size() > 2 ? words[2] : "byte"))
-        say(*text);
+        say(*s.out, *text);
 }
 
 void examine_command(const Session& s, const Words& words) {
-    if (words.size() < 2) return say("x takes an address, a count and a format");
+    if (words.size() < 2) return say(*s.out, "x takes an address, a count and a format");
     std::optional<std::uint16_t> at = parse_location(s, words[1], MEMORY_SIZE - 1);
     if (!at) return;
     // The count may be left out before the format.
@@ -107,11 +107,11 @@ void examine_command(const Session& s, const Words& words) {
     } else if (words.size() == 4) {
         format = words[3];
     }
-    std::optional<std::uint64_t> n = parse_count(words, count_index);
+    std::optional<std::uint64_t> n = parse_count(s, words, count_index);
     if (!n) return;
-    if (format.empty()) return examine(s.run.machine(), *at, *n);
+    if (format.empty()) return examine(s, *at, *n);
     if (format != "hex" && format != "dec" && format != "char" && format != "word") {
-        return not_a_format(format, "hex, dec, char or word");
+        return not_a_format(s, format, "hex, dec, char or word");
     }
     const Machine& m = s.run.machine();
     unsigned size = format == "word" ? 2 : 1;
@@ -119,7 +119,7 @@ void examine_command(const Session& s, const Words& words) {
     unsigned end = static_cast<unsigned>(
         std::min<std::uint64_t>(*at + *n * size, static_cast<std::uint64_t>(MEMORY_SIZE)));
     if (format == "word" && *at + 1u >= static_cast<unsigned>(MEMORY_SIZE)) {
-        return say("a word at " + hex4(*at) + " would end past memory");
+        return say(*s.out, "a word at " + hex4(*at) + " would end past memory");
     }
     for (unsigned a = *at; a + size <= end; a += size * per_line) {
         std::string text = hex4(a) + ":";
@@ -134,23 +134,23 @@ void examine_command(const Session& s, const Words& words) {
                 text.append(hex4(word)).append(" ").append(std::to_string(word));
             }
         }
-        say(text);
+        say(*s.out, text);
     }
 }
 
 void display_command(Session& s, const Words& words) {
     if (words.size() < 2)
-        return say("display takes a location and a format (byte, word, char, string)");
+        return say(*s.out, "display takes a location and a format (byte, word, char, string)");
     std::optional<std::uint16_t> at = parse_location(s, words[1], MEMORY_SIZE - 1);
     if (!at) return;
     std::string format = words.size() > 2 ? words[2] : "byte";
     if (!is_print_format(format)) {
-        return not_a_format(format, "byte, word, char or string");
+        return not_a_format(s, format, "byte, word, char or string");
     }
     std::optional<std::string> text = print_text(s, *at, format);
     if (!text) return;
     s.displays.push_back({s.next_display++, *at, format});
-    say(std::to_string(s.displays.back().id) + ": " + *text);
+    say(*s.out, std::to_string(s.displays.back().id) + ": " + *text);
 }
 
 void undisplay_command(Session& s, const Words& words) {
@@ -158,16 +158,16 @@ void undisplay_command(Session& s, const Words& words) {
     for (auto d = s.displays.begin(); id && d != s.displays.end(); ++d) {
         if (static_cast<std::uint64_t>(d->id) != *id) continue;
         s.displays.erase(d);
-        return say("display " + words[1] + " removed");
+        return say(*s.out, "display " + words[1] + " removed");
     }
-    say(words.size() == 2 ? "no display " + quoted_word(words[1])
+    say(*s.out, words.size() == 2 ? "no display " + quoted_word(words[1])
                           : "undisplay takes the number of a display");
 }
 
 void show_displays(const Session& s) {
     for (const Display& d : s.displays) {
         if (std::optional<std::string> text = print_text(s, d.address, d.format))
-            say(std::to_string(d.id) + ": " + *text);
+            say(*s.out, std::to_string(d.id) + ": " + *text);
     }
 }
 
@@ -176,9 +176,9 @@ namespace {
 // After a change by hand: the run goes on from it.
 void report_change(Session& s, const Machine& changed, const std::string& what) {
     std::uint64_t forgotten = change_state(s, changed);
-    say("set " + what);
+    say(*s.out, "set " + what);
     if (forgotten > 0) {
-        say("the run goes on from here: the " + std::to_string(forgotten) +
+        say(*s.out, "the run goes on from here: the " + std::to_string(forgotten) +
             (forgotten == 1 ? " instruction" : " instructions") + " recorded after instruction " +
             std::to_string(s.run.step()) + " are forgotten");
     }
@@ -188,17 +188,17 @@ void report_change(Session& s, const Machine& changed, const std::string& what) 
 
 void set_command(Session& s, const Words& words) {
     if (words.size() < 4 || words[2] != "=") {
-        return say("set takes LOC = V..., sp = V or pc = LOC");
+        return say(*s.out, "set takes LOC = V..., sp = V or pc = LOC");
     }
     Machine changed = s.run.machine();
     if (words[1] == "sp" || words[1] == "pc") {
-        if (words.size() != 4) return say("set " + words[1] + " takes one value");
+        if (words.size() != 4) return say(*s.out, "set " + words[1] + " takes one value");
         bool pc = words[1] == "pc";
         std::optional<std::uint16_t> value = pc ? parse_location(s, words[3], MAX_MEMORY - 1)
                                                 : parse_location(s, words[3], STACK_TOP);
         if (!value) return;
         if (!pc && words[3][0] != ':' && (words[3][0] < '0' || words[3][0] > '9'))
-            return say("set sp takes a number");
+            return say(*s.out, "set sp takes a number");
         (pc ? changed.PC : changed.SP) = *value;
         report_change(s, changed, (pc ? "PC = " : "SP = ") + data_place(s, *value));
         if (pc) print_position(s);
@@ -210,12 +210,12 @@ void set_command(Session& s, const Words& words) {
     for (std::size_t i = 3; i < words.size(); ++i) {
         std::optional<std::uint64_t> v = parse_number(words[i]);
         if (!v || *v > 255) {
-            return say(std::string("'")
+            return say(*s.out, std::string("'")
                            .append(quoted_word(words[i]))
                            .append("' is not a byte (0 to 255)"));
         }
         unsigned a = *at + static_cast<unsigned>(i - 3);
-        if (a >= static_cast<unsigned>(MEMORY_SIZE)) return say("the bytes would end past memory");
+        if (a >= static_cast<unsigned>(MEMORY_SIZE)) return say(*s.out, "the bytes would end past memory");
         changed.memory[a] = static_cast<std::uint8_t>(*v);
         values.append(" ").append(std::to_string(*v));
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "command_words.hpp"
 #include "output_file.hpp"
 #include "run_files.hpp"
 
@@ -243,27 +244,26 @@ std::string callgrind_text(Session& s) {
 }
 
 void write_profile(Session& s, const std::string& name) {
-    auto say = [](const std::string& line) { std::printf("%s\n", line.c_str()); };
     const std::string& own = s.program.file_name;
     if (same_file(name, own)) {
-        return say("not written: '" + name + "' is the program's " +
+        return say(*s.out, "not written: '" + name + "' is the program's " +
                    (s.program.has_source ? "source" : "object code"));
     }
     // A source's object code, as the assembler names it, is the user's too.
     if (s.program.has_source &&
         same_file(name, std::filesystem::path(own).replace_extension(".hx").string())) {
-        return say("not written: '" + name + "' is the program's object code");
+        return say(*s.out, "not written: '" + name + "' is the program's object code");
     }
     if (int problem = output_file_problem(name.c_str()); problem != 0) {
-        return say("cannot write '" + name + "': " + std::strerror(problem));
+        return say(*s.out, "cannot write '" + name + "': " + std::strerror(problem));
     }
     std::string text = callgrind_text(s);
     // Whole or not at all: on a full disk the old file stays as it was.
     if (int problem = write_output_file(name, text)) {
-        return say("cannot write '" + name + "': " + std::strerror(problem));
+        return say(*s.out, "cannot write '" + name + "': " + std::strerror(problem));
     }
     ProfileCost total = s.profile->total();
-    say("profile written to '" + name + "' in callgrind format (" +
+    say(*s.out, "profile written to '" + name + "' in callgrind format (" +
         std::to_string(total.instructions) + " instructions, " + std::to_string(total.clocks) +
         " clocks)");
 }

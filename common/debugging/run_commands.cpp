@@ -9,7 +9,7 @@ namespace {
 
 bool ready(const Session& s) {
     if (can_go_on(s.run.standing())) return true;
-    say(s.run.standing() == RunEnd::HALTED ? "the program has halted: back or run"
+    say(*s.out, s.run.standing() == RunEnd::HALTED ? "the program has halted: back or run"
                                            : "the program has stopped: back or run");
     return false;
 }
@@ -22,20 +22,20 @@ void step_lines(Session& s, std::uint64_t n, bool over_calls) {
     if (!ready(s)) return;
     interrupt_requested = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
-        std::uint8_t op = s.run.machine().memory[s.run.machine().PC];
+        const OpcodeEntry& row = next_instruction(s.run.machine());
         unsigned depth = stack_depth(s.run.machine().SP);
         RunEnd end = s.run.step_instruction();
         if (end == RunEnd::STOPPED) return report_end(s, end, false);
         print_trace(s);
         if (end == RunEnd::HALTED) return report_end(s, end, false);
-        if (over_calls && OpcodeTable[op].flow == Flow::CALL && end != RunEnd::FINDING) {
+        if (over_calls && row.flow == Flow::CALL && end != RunEnd::FINDING) {
             end = s.run.check_after(true);
             if (end != RunEnd::LIMIT) return report_end(s, end, false);
             end = s.run.run_to_return(1);
             if (end != RunEnd::RETURNED) return report_end(s, end, true);
             print_trace(s);
             if (stack_depth(s.run.machine().SP) != depth)
-                say("returned; " + balance_text(depth, stack_depth(s.run.machine().SP)));
+                say(*s.out, "returned; " + balance_text(depth, stack_depth(s.run.machine().SP)));
             if (!s.run.findings().at(s.run.step()).empty()) end = RunEnd::FINDING;
         }
         RunEnd after = s.run.check_after(i + 1 < n);
@@ -61,8 +61,8 @@ void continue_run(Session& s) {
 
 void back(Session& s, std::uint64_t n) {
     std::uint64_t at = s.run.step();
-    if (at == 0) return say("already at the start of the run");
-    if (n > at) say("went back " + std::to_string(at) + " (the start of the run)");
+    if (at == 0) return say(*s.out, "already at the start of the run");
+    if (n > at) say(*s.out, "went back " + std::to_string(at) + " (the start of the run)");
     s.run.go_to(n > at ? 0 : at - n);
     print_position(s);
 }
@@ -81,7 +81,7 @@ void goto_step(Session& s, std::uint64_t target) {
     // Those of the step reached are named by the report of its end.
     std::size_t passed = s.run.findings().count_between(from, s.run.step() - 1);
     if (s.run.step() > from && passed > 0) {
-        say(std::to_string(passed) + (passed == 1 ? " finding" : " findings") +
+        say(*s.out, std::to_string(passed) + (passed == 1 ? " finding" : " findings") +
             " on the way (info findings lists them)");
     }
     print_position(s);
@@ -90,7 +90,7 @@ void goto_step(Session& s, std::uint64_t target) {
 // A search of the history that Ctrl-C ended: the run stands where it was.
 bool search_interrupted(const Session& s) {
     if (!s.run.search_interrupted()) return false;
-    say("interrupted");
+    say(*s.out, "interrupted");
     print_position(s);
     return true;
 }
@@ -103,13 +103,13 @@ void reverse_continue(Session& s) {
     RunHit hit = s.run.hit();
     std::uint64_t target = found.value_or(0);
     if (target == 0)
-        say("no breakpoint, watchpoint or finding stops earlier: the start of the run");
+        say(*s.out, "no breakpoint, watchpoint or finding stops earlier: the start of the run");
     s.run.go_to(target);
     if (target == 0) return print_position(s);
     s.run.history().rebuild(s.run.scratch(), target - 1);
     unsigned ran = s.run.scratch().PC;
     if (hit.id != 0) {
-        say(stop_line(s, hit, ran));
+        say(*s.out, stop_line(s, hit, ran));
     } else {
         print_findings_here(s);
     }
@@ -120,13 +120,13 @@ void reverse_finish(Session& s) {
     interrupt_requested = 0;
     std::optional<std::uint64_t> target = s.run.call_step();
     if (search_interrupted(s)) return;
-    if (!target) return say("no subroutine is open here: nothing to go back out of");
+    if (!target) return say(*s.out, "no subroutine is open here: nothing to go back out of");
     s.run.go_to(*target);
     print_position(s);
 }
 
 void reverse_next(Session& s, std::uint64_t n) {
-    if (s.run.step() == 0) return say("already at the start of the run");
+    if (s.run.step() == 0) return say(*s.out, "already at the start of the run");
     interrupt_requested = 0;
     for (std::uint64_t i = 0; i < n && interrupt_requested == 0; ++i) {
         std::optional<std::uint64_t> target = s.run.previous_step_over_calls();
@@ -141,15 +141,15 @@ void print_last_write(Session& s, std::uint16_t address) {
     interrupt_requested = 0;
     std::optional<std::uint64_t> t = s.run.last_write(address);
     if (search_interrupted(s)) return;
-    if (!t) return say("nothing changed " + data_place(s, address) + " since the start");
+    if (!t) return say(*s.out, "nothing changed " + data_place(s, address) + " since the start");
     std::optional<std::uint64_t> same = s.run.last_same_write(address, *t);
     s.run.history().rebuild(s.run.scratch(), *t - 1);
     unsigned pc = s.run.scratch().PC;
-    say(data_place(s, address) + " last changed by instruction " + std::to_string(*t) + " at " +
+    say(*s.out, data_place(s, address) + " last changed by instruction " + std::to_string(*t) + " at " +
         with_label(s, pc) +
         (same ? " (last written by instruction " + std::to_string(*same) + ", the same value)"
               : ""));
-    say(s.run.history().trace_line(s.run.scratch(), *t));
+    say(*s.out, s.run.history().trace_line(s.run.scratch(), *t));
     print_source(s, pc);
 }
 
@@ -164,7 +164,7 @@ void set_breakpoint(Session& s, const Words& words, MarkKind kind) {
     }
     bool conditioned = words.size() > at_word + 1 && words[at_word + 1] == "if";
     if (words.size() < at_word + 1 || (words.size() != at_word + 1 && !conditioned))
-        return say(words[0] + " takes one location, then if and a condition if any");
+        return say(*s.out, words[0] + " takes one location, then if and a condition if any");
     bool data = kind == MarkKind::WATCH || kind == MarkKind::RWATCH;
     unsigned limit = data ? MEMORY_SIZE - width : MAX_MEMORY - 1;
     std::optional<std::uint16_t> at = parse_location(s, words[at_word], limit);
@@ -183,39 +183,39 @@ void set_breakpoint(Session& s, const Words& words, MarkKind kind) {
                 loc, MEMORY_SIZE - 1,
                 [&](std::string_view name) { return find_label(s.program, name); }, error);
         });
-        if (const std::string* error = std::get_if<std::string>(&parsed)) return say(*error);
+        if (const std::string* error = std::get_if<std::string>(&parsed)) return say(*s.out, *error);
         condition = std::get<Condition>(parsed);
     }
     int id = s.run.add_mark(kind, *at, condition, width);
     std::string text = mark_name(*s.run.find_mark(id)) + " " + std::to_string(id) + " at " +
                        (width == 2 ? "word " : "") + with_label(s, *at);
     if (condition) text += " if " + condition->text;
-    say(text);
+    say(*s.out, text);
 }
 
 void ignore_command(Session& s, const Words& words) {
     std::optional<std::uint64_t> id = words.size() == 3 ? parse_number(words[1]) : std::nullopt;
     std::optional<std::uint64_t> n = words.size() == 3 ? parse_number(words[2]) : std::nullopt;
-    if (!id || !n) return say("ignore takes a breakpoint or watchpoint ID and a count");
+    if (!id || !n) return say(*s.out, "ignore takes a breakpoint or watchpoint ID and a count");
     Mark* m = *id <= static_cast<std::uint64_t>(s.run.next_mark_id())
                   ? s.run.find_mark(static_cast<int>(*id))
                   : nullptr;
-    if (m == nullptr) return say("no breakpoint " + quoted_word(words[1]));
+    if (m == nullptr) return say(*s.out, "no breakpoint " + quoted_word(words[1]));
     m->ignore = m->hits + *n;
-    if (*n == 0) return say("will stop the next time " + words[1] + " is hit");
-    say("will pass " + words[1] + " " + std::to_string(*n) + (*n == 1 ? " time" : " times") +
+    if (*n == 0) return say(*s.out, "will stop the next time " + words[1] + " is hit");
+    say(*s.out, "will pass " + words[1] + " " + std::to_string(*n) + (*n == 1 ? " time" : " times") +
         " before it stops");
 }
 
 void delete_command(Session& s, const Words& words) {
     if (words.size() == 1) {
         s.run.clear_marks();
-        return say("deleted every breakpoint and watchpoint");
+        return say(*s.out, "deleted every breakpoint and watchpoint");
     }
     std::optional<std::uint64_t> id = parse_number(words[1]);
     if (!id || *id > static_cast<std::uint64_t>(s.run.next_mark_id()) ||
         !s.run.delete_mark(static_cast<int>(*id))) {
-        return say("no breakpoint " + words[1]);
+        return say(*s.out, "no breakpoint " + words[1]);
     }
-    say("deleted " + words[1]);
+    say(*s.out, "deleted " + words[1]);
 }

@@ -13,11 +13,11 @@ volatile std::sig_atomic_t interrupt_requested = 0;
 namespace {
 
 // The simulator's display of out 0, each value on its own line.
-void show_port0(std::vector<std::uint8_t>& values) {
+void show_port0(std::ostream& out, std::vector<std::uint8_t>& values) {
     for (std::uint8_t value : values) {
         char text[PORT0_TEXT_CAPACITY];
         format_port0(text, value);
-        std::printf("%s\n", text);
+        out << text << '\n';
     }
     values.clear();
 }
@@ -66,7 +66,7 @@ void start_session(Session& s) {
     Machine loaded{};
     reset_and_load(loaded, s.program.image);
     s.run.interrupt = &interrupt_requested;
-    s.run.show_output = show_port0;
+    s.run.show_output = [&s](std::vector<std::uint8_t>& values) { show_port0(*s.out, values); };
     s.run.progress = show_progress;
     s.run.load(loaded, s.program.loaded, s.program.code, ALL_FINDING_KINDS);
     s.source.line_of_address = {};

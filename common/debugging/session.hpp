@@ -4,6 +4,7 @@
 #pragma once
 
 #include <csignal>
+#include <iostream>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -41,6 +42,11 @@ struct Session {
     // Set by a command that changed the state without moving the step
     // (run, set): the displays are shown again after it.
     bool state_changed = false;
+
+    // Where the commands write their text: standard output for the terminal
+    // debugger; the adapter gives a string stream and words its messages
+    // from what it reads there.
+    std::ostream* out = &std::cout;
 };
 
 // A command's progress on standard error, when that is a terminal and the

@@ -59,15 +59,15 @@ void print_backtrace(Session& s, bool all) {
             text +=
                 ", called from " + (line > 0 ? "line " + std::to_string(line) : hex4(*f.call_site));
         }
-        say(text);
+        say(*s.out, text);
     }
     if (shown < frames.size())
-        say("... " + std::to_string(frames.size() - shown) + " more frames (backtrace all)");
+        say(*s.out, "... " + std::to_string(frames.size() - shown) + " more frames (backtrace all)");
 }
 
 void print_stack(Session& s, std::optional<std::uint64_t> count, bool all) {
     const Machine& m = s.run.machine();
-    if (m.SP == 0 || m.SP >= STACK_TOP) return say("the stack is empty");
+    if (m.SP == 0 || m.SP >= STACK_TOP) return say(*s.out, "the stack is empty");
     unsigned depth = STACK_TOP - m.SP;
     std::uint64_t wanted = all ? depth : count.value_or(SHOWN);
     unsigned shown = static_cast<unsigned>(std::min<std::uint64_t>(depth, wanted));
@@ -86,15 +86,15 @@ void print_stack(Session& s, std::optional<std::uint64_t> count, bool all) {
             }
             std::snprintf(text, sizeof text, "%04X-%04X  return address %04X (", a, a + 1,
                           e.call->return_address);
-            say(text + whence + ")");
+            say(*s.out, text + whence + ")");
             continue;
         }
         std::snprintf(text, sizeof text, "%04X  %02X  %3u", a, m.memory[a], m.memory[a]);
-        say(e.pushed_by == StackOrigins::NONE
+        say(*s.out, e.pushed_by == StackOrigins::NONE
                 ? std::string(text)
                 : text + std::string("  pushed by ") + pushed_by(s, e.pushed_by));
     }
-    if (shown < depth) say("... " + std::to_string(depth - shown) + " more (stack all shows them)");
+    if (shown < depth) say(*s.out, "... " + std::to_string(depth - shown) + " more (stack all shows them)");
 }
 
 std::string stack_leak_line(const Session& s, unsigned sp) {

@@ -40,12 +40,15 @@ Advance advance(Machine& m, Io& io, std::uint64_t count, const FastStops* stops,
             std::uint64_t piece = std::min(count - a.steps, PIECE);
             start = m.instruction_count;
             std::size_t known = monitor != nullptr ? monitor->findings().size() : 0;
-            if (monitor != nullptr) {
+            // A state changed by hand beyond the program area runs nothing
+            // fast: step() below stops it.
+            bool fast = m.PC < MAX_MEMORY;
+            if (fast && monitor != nullptr) {
                 run_fast(m, start + piece, stops != nullptr ? *stops : FastStops{}, *monitor,
                          marks);
-            } else if (stops != nullptr) {
+            } else if (fast && stops != nullptr) {
                 run_fast(m, start + piece, *stops);
-            } else {
+            } else if (fast) {
                 run_fast(m, start + piece);
             }
             std::uint64_t ran = m.instruction_count - start;

@@ -60,6 +60,12 @@ struct RunningMachine : Registers {
 // Registers, IR, flags, counts, memory and ports all to 0.
 void machine_reset(Machine& m);
 
+// The row of the instruction the next step begins; an undefined one beyond
+// the program area (a state changed by hand after a PC overload).
+inline const OpcodeEntry& next_instruction(const Machine& m) {
+    return OpcodeTable[m.PC < MAX_MEMORY ? m.memory[m.PC] : 0xFF];
+}
+
 template <class M>
 inline void fetch_instruction(M& m) {
     m.IR = m.memory[m.PC];

@@ -148,6 +148,13 @@ inline void execute_instruction(M& m, Io& io) {
 // One whole instruction from PC (the key test, if any, comes before it).
 template <class M, class Io>
 inline void step(M& m, Io& io) {
+    // Only a state changed by hand after a PC overload begins beyond the
+    // program area: it stops there again, counted as a PC overload is,
+    // instead of reading past memory.
+    if (m.PC >= MAX_MEMORY) [[unlikely]] {
+        ++m.instruction_count;
+        raise_stop(StopKind::PC_OVERLOAD, static_cast<std::uint16_t>(m.PC), m.IR);
+    }
     fetch_instruction(m);
     execute_instruction(m, io);
 }

@@ -20,6 +20,8 @@ struct TraceStart {
 
 template <class M>
 inline TraceStart trace_start(const M& m) {
+    // Beyond the program area the step stops (step()) and writes no line.
+    if (m.PC >= MAX_MEMORY) return TraceStart{static_cast<std::uint16_t>(m.PC), 0, 0};
     std::uint8_t op = m.memory[m.PC];
     unsigned length = OpcodeTable[op].length;
     std::uint16_t operand = 0;

@@ -300,4 +300,26 @@ TEST(ChangedState, TheRunGoesOnFromItAndKeepsIt) {
     EXPECT_EQ(run.machine().memory[total], 3);
 }
 
+// A PC overload leaves PC beyond memory; a change by hand there goes on
+// from it, and every step from such a state stops again without reading
+// past memory (a fuzzed sequence found the read).
+TEST(RecordedRun, ChangeAfterPcOverloadStopsAgain) {
+    RecordedRun run;
+    load(run, assemble_source("        ldiw 61680\n        ret\n[w      db 0\n"));
+    EXPECT_EQ(run.run_forward(), RunEnd::STOPPED);
+    EXPECT_EQ(run.step(), 2u);
+    auto changed = std::make_unique<Machine>(run.machine());
+    changed->memory[4] = 1;
+    run.change_state(*changed);
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_EQ(run.step_instruction(), RunEnd::STOPPED);
+        EXPECT_EQ(run.step(), 3u);
+        EXPECT_EQ(run.machine().PC, 61680);
+        EXPECT_EQ(run.machine().memory[4], 1);
+        EXPECT_EQ(run.history().trace_line(run.scratch(), 3), "");
+        run.go_to(2);
+    }
+    EXPECT_EQ(next_instruction(run.machine()).flow, Flow::UNDEFINED);
+}
+
 }  // namespace
