@@ -285,6 +285,9 @@ void Adapter::set_function_breakpoints(const Json& args, Json& body) {
                 if (n && *n < MEMORY_SIZE) at = static_cast<std::uint16_t>(*n);
             }
             if (!at) return std::string("no such label or address");
+            if (std::string inside = inside_instruction_text(s_.program, *at, name);
+                !inside.empty())
+                return inside;
             return Placed{MarkKind::BREAK, *at, std::nullopt};
         },
         body);
@@ -294,14 +297,20 @@ void Adapter::set_function_breakpoints(const Json& args, Json& body) {
 void Adapter::set_instruction_breakpoints(const Json& args, Json& body) {
     replace_marks(
         args, instruction_marks_,
-        [](const Json& wanted) -> std::variant<Placed, std::string> {
+        [this](const Json& wanted) -> std::variant<Placed, std::string> {
             std::optional<std::uint64_t> at =
                 parse_number(wanted.at("instructionReference").get<std::string>());
             long offset = wanted.value("offset", 0L);
             if (!at || static_cast<long>(*at) + offset < 0 ||
                 static_cast<long>(*at) + offset >= MEMORY_SIZE)
                 return std::string("not an address in memory");
-            return Placed{MarkKind::BREAK, static_cast<std::uint16_t>(*at + offset), std::nullopt};
+            auto address = static_cast<std::uint16_t>(*at + offset);
+            char written[8];
+            std::snprintf(written, sizeof written, "0x%04X", address);
+            if (std::string inside = inside_instruction_text(s_.program, address, written);
+                !inside.empty())
+                return inside;
+            return Placed{MarkKind::BREAK, address, std::nullopt};
         },
         body);
 }

@@ -17,6 +17,7 @@ out=${2:-dist}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 bash scripts/prerequisites.sh >/dev/null
+bash scripts/prerequisites-package.sh >/dev/null
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || echo 0)

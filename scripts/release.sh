@@ -47,7 +47,9 @@ fi
 # The extension, its zip members given the commit's time.
 vsix_log=$root/build-package-vsix/package.log
 mkdir -p "$root/build-package-vsix"
-if bash editors/vscode/package.sh "$root/build-package-vsix" >"$vsix_log" 2>&1; then
+if ! command -v python3 >/dev/null; then
+    echo "SKIPPED: the extension's release file (python3 is not installed)"
+elif bash editors/vscode/package.sh "$root/build-package-vsix" >"$vsix_log" 2>&1; then
     for vsix in "$root"/build-package-vsix/*.vsix; do
         python3 - "$vsix" "$out/$(basename "$vsix")" <<'EOF'
 import os, sys, time, zipfile
@@ -60,7 +62,12 @@ with zipfile.ZipFile(sys.argv[1]) as source, zipfile.ZipFile(sys.argv[2], 'w') a
 EOF
     done
 else
+    status=$?
     tail -n 1 "$vsix_log"
+    if [ $status -ne 77 ]; then
+        echo "release.sh: the extension did not build (its log: $vsix_log)" >&2
+        exit 1
+    fi
 fi
 
 (cd "$out" && find . -maxdepth 1 -type f ! -name SHA256SUMS -printf '%f\n' | LC_ALL=C sort |

@@ -30,8 +30,13 @@ bool is_print_format(const std::string& word) {
 
 std::string data_place(const Session& s, unsigned address) {
     std::string text = hex4(address);
-    if (address >= MAX_MEMORY || !s.program.loaded[address]) return text;
-    std::string label = s.source.label_offset(address);
+    // Past the program's bytes only a label right there names the place
+    // (one that reserves no byte, as a variable declared without db).
+    const bool loaded = address < MAX_MEMORY && s.program.loaded[address];
+    std::string label = loaded ? s.source.label_offset(address)
+                        : address < MEMORY_SIZE
+                            ? label_at(s.program, static_cast<std::uint16_t>(address))
+                            : "";
     return label.empty() ? text : text + " (" + label + ")";
 }
 
@@ -161,7 +166,7 @@ void undisplay_command(Session& s, const Words& words) {
         return say(*s.out, "display " + words[1] + " removed");
     }
     say(*s.out, words.size() == 2 ? "no display " + quoted_word(words[1])
-                          : "undisplay takes the number of a display");
+                                  : "undisplay takes the number of a display");
 }
 
 void show_displays(const Session& s) {
@@ -179,8 +184,9 @@ void report_change(Session& s, const Machine& changed, const std::string& what) 
     say(*s.out, "set " + what);
     if (forgotten > 0) {
         say(*s.out, "the run goes on from here: the " + std::to_string(forgotten) +
-            (forgotten == 1 ? " instruction" : " instructions") + " recorded after instruction " +
-            std::to_string(s.run.step()) + " are forgotten");
+                        (forgotten == 1 ? " instruction" : " instructions") +
+                        " recorded after instruction " + std::to_string(s.run.step()) +
+                        " are forgotten");
     }
 }
 
@@ -211,11 +217,12 @@ void set_command(Session& s, const Words& words) {
         std::optional<std::uint64_t> v = parse_number(words[i]);
         if (!v || *v > 255) {
             return say(*s.out, std::string("'")
-                           .append(quoted_word(words[i]))
-                           .append("' is not a byte (0 to 255)"));
+                                   .append(quoted_word(words[i]))
+                                   .append("' is not a byte (0 to 255)"));
         }
         unsigned a = *at + static_cast<unsigned>(i - 3);
-        if (a >= static_cast<unsigned>(MEMORY_SIZE)) return say(*s.out, "the bytes would end past memory");
+        if (a >= static_cast<unsigned>(MEMORY_SIZE))
+            return say(*s.out, "the bytes would end past memory");
         changed.memory[a] = static_cast<std::uint8_t>(*v);
         values.append(" ").append(std::to_string(*v));
     }

@@ -10,7 +10,8 @@
 #include "session.hpp"
 
 // "0031 (total+1)": an address with the label at or before it inside the
-// program; the address alone outside it.
+// program; outside it, a label right there (one that reserves no byte) or
+// the address alone.
 std::string data_place(const Session& s, unsigned address);
 // 'A' for a printable byte, else an escape: '\n', '\0', '\x1B'.
 std::string char_text(std::uint8_t byte);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "machine/loader.hpp"
+#include "opcode_table.hpp"
 #include "run_files.hpp"
 
 namespace {
@@ -83,6 +84,33 @@ std::optional<std::uint16_t> address_of_line(const DebugProgram& program, int li
     }
     if (best_address < 0) return std::nullopt;
     return static_cast<std::uint16_t>(best_address);
+}
+
+std::optional<std::uint16_t> inside_instruction(const DebugProgram& program, std::uint16_t at) {
+    const int line = program.line_of_address[at];
+    if (line == 0 || !program.code.test(at)) return std::nullopt;
+    // The line's lowest address of code: its instructions follow each other from there.
+    unsigned p = at;
+    while (p > 0 && program.line_of_address[p - 1] == line && program.code.test(p - 1)) --p;
+    while (p < at) {
+        unsigned length = instruction_length(program.image[p]);
+        if (p + length > at) return static_cast<std::uint16_t>(p);
+        p += length;
+    }
+    return std::nullopt;
+}
+
+std::string inside_instruction_text(const DebugProgram& program, std::uint16_t at,
+                                    const std::string& written) {
+    std::optional<std::uint16_t> start = inside_instruction(program, at);
+    if (!start) return "";
+    char address[8];
+    std::snprintf(address, sizeof address, "%04X", *start);
+    std::string label = label_at(program, *start);
+    std::string place = label.empty() ? address : label;
+    const OpcodeEntry& row = OpcodeTable[program.image[*start]];
+    return written + " is inside " + row.mnemonic + " at " + place + " (" +
+           std::to_string(row.length) + " bytes); break at " + place + "?";
 }
 
 std::string_view source_line(const DebugProgram& program, int line) {

@@ -48,6 +48,14 @@ std::string label_at(const DebugProgram& program, std::uint16_t address);
 // The lowest address placed by the first source line from `line` on that
 // placed any byte; nothing when no line from there on did.
 std::optional<std::uint16_t> address_of_line(const DebugProgram& program, int line);
+// The start of the instruction whose later byte `at` is (a breakpoint there
+// would never fire), found by walking the instructions of at's line; nothing
+// when `at` starts an instruction or is no code the program placed.
+std::optional<std::uint16_t> inside_instruction(const DebugProgram& program, std::uint16_t at);
+// "next+1 is inside ldd at next (3 bytes); break at next?" for a breakpoint
+// at such a byte, `written` as the user wrote it; "" for any other place.
+std::string inside_instruction_text(const DebugProgram& program, std::uint16_t at,
+                                    const std::string& written);
 // The text of a source line, "" outside the source.
 std::string_view source_line(const DebugProgram& program, int line);
 // How many source lines there are.

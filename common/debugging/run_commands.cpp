@@ -169,6 +169,9 @@ void set_breakpoint(Session& s, const Words& words, MarkKind kind) {
     unsigned limit = data ? MEMORY_SIZE - width : MAX_MEMORY - 1;
     std::optional<std::uint16_t> at = parse_location(s, words[at_word], limit);
     if (!at) return;
+    if (std::string inside = data ? "" : inside_instruction_text(s.program, *at, words[at_word]);
+        !inside.empty())
+        return say(*s.out, inside);
     std::optional<Condition> condition;
     if (conditioned) {
         std::string text;

@@ -291,7 +291,11 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     Script script;
     script.add("initialize");
     script.add("launch", {{"program", dir.file("stop.asm")}});
-    script.add("setFunctionBreakpoints", {{"breakpoints", {{{"name", "nowhere"}}}}});
+    // An address inside an instruction is refused with the instruction.
+    int functions = script
+                        .add("setFunctionBreakpoints",
+                             {{"breakpoints", {{{"name", "nowhere"}}, {{"name", "3"}}}}})
+                        .seq;
     script.add("configurationDone");
     int exception = script.add("exceptionInfo", {{"threadId", 1}}).seq;
     int console =
@@ -334,6 +338,8 @@ TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
             stderr_seen = stderr_seen || o["output"].get<std::string>().find("Stack underflow") !=
                                              std::string::npos;
     EXPECT_TRUE(stderr_seen);
+    EXPECT_EQ(response_to(all, functions)["body"]["breakpoints"][1]["message"],
+              "3 is inside out at 0002 (2 bytes); break at 0002?");
     EXPECT_EQ(response_to(all, console)["body"]["result"], "no findings\n");
     EXPECT_EQ(response_to(all, memory)["body"]["data"], "AAEJ");  // ldi 1, out 0
     EXPECT_EQ(response_to(all, listing)["body"]["instructions"][0]["instruction"], "ldi 1");

@@ -91,6 +91,7 @@ break loop if [n] =< 3
 watch word
 watch word dret+1
 rwatch nowhere
+break double+1
 ignore 9 1
 ignore 4
 info breakpoints
@@ -200,6 +201,7 @@ no comparison in '[n] =< 3' (a condition is [LOC], word [LOC], sp, pc or top, th
 watch takes one location, then if and a condition if any
 watchpoint 7 at word 0040
 unknown label 'nowhere'
+double+1 is inside stdw at double (3 bytes); break at double?
 no breakpoint 9
 ignore takes a breakpoint or watchpoint ID and a count
 4 watch word 003D (big) = 200 if word [big] > 0x100, hit 1 time

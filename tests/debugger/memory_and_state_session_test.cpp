@@ -34,9 +34,11 @@ const char* const PROGRAM = R"(; adds the numbers from n down to 1 into total, i
         db 105
         db 10
         db 0
+[spare
 )";
 
 const char* const SCRIPT = R"(print n
+print spare
 print big word
 print text string
 print text+1 char
@@ -89,6 +91,7 @@ const char* const TRANSCRIPT = R"(q.asm: source, assembled in memory
 at 0000 ldi 3
     2:         ldi 3
 001E (n) = 0x00 0 '\0'
+0026 (spare) = 0x00 0 '\0'
 0020 (big) = 0x0102 258
 0022 (text) = "Hi\n"
 0023 (text+1) = 'i'
