@@ -229,6 +229,10 @@ void run_fast(Machine& machine, std::uint64_t until, const FastStops& stops,
     // few more of its values in CPU registers.
     FastStops watches{nullptr, stops.watched, stops.values, stops.watch_count};
     bool checked = watches.watch_count > 0;
+    if (!checked) {
+        run_fast_decoded(machine, until, monitor, marks);
+        return;
+    }
     if (marks == nullptr) {
         checked ? fast_loop<true, true, false, false>(machine, until, &watches, &monitor, nullptr)
                 : fast_loop<false, true, false, false>(machine, until, nullptr, &monitor, nullptr);

@@ -1,5 +1,6 @@
 #include "machine/headless.hpp"
 
+#include "machine/fast_run.hpp"
 #include "machine/findings.hpp"
 
 namespace {
@@ -38,4 +39,24 @@ RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit) {
 
 RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit, FindingMonitor& monitor) {
     return run_watched(m, io, limit, monitor);
+}
+
+RunOutcome run_headless_fast(Machine& m, HeadlessIo& io, std::uint64_t limit,
+                             FindingMonitor& monitor) {
+    const std::uint64_t until = m.instruction_count + limit;
+    RunEnd end = RunEnd::LIMIT;
+    std::optional<Stop> stop = stop_of([&] {
+        while (m.instruction_count < until) {
+            run_fast(m, until, FastStops{}, monitor, nullptr);
+            if (m.instruction_count == until) return;
+            monitor.before(m);
+            step(m, io);
+            if (m.IR == OP_HLT) {
+                end = RunEnd::HALTED;
+                return;
+            }
+        }
+    });
+    if (stop) return {RunEnd::STOPPED, stop};
+    return {end, std::nullopt};
 }

@@ -49,3 +49,8 @@ RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit);
 class FindingMonitor;
 // The same with the monitor looking at every instruction before it runs.
 RunOutcome run_headless(Machine& m, HeadlessIo& io, std::uint64_t limit, FindingMonitor& monitor);
+// The same run by the monitored fast loop (machine/fast_run.hpp): every
+// instruction it leaves gets the monitor's look and step(). The same
+// findings, state and outcome; the checker's runs.
+RunOutcome run_headless_fast(Machine& m, HeadlessIo& io, std::uint64_t limit,
+                             FindingMonitor& monitor);

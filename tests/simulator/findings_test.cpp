@@ -330,7 +330,25 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
         auto careful = std::make_unique<Machine>(*p.start);
         FindingMonitor looked(p.loaded, p.code, ALL_FINDING_KINDS);
         HeadlessIo io;
-        run_headless(*careful, io, LIMIT, looked);
+        RunOutcome careful_outcome = run_headless(*careful, io, LIMIT, looked);
+
+        // The checker's way: the same run in slices, through the fast loop.
+        auto checked = std::make_unique<Machine>(*p.start);
+        FindingMonitor checker(p.loaded, p.code, ALL_FINDING_KINDS);
+        HeadlessIo checked_io;
+        RunOutcome checked_outcome{RunEnd::LIMIT, std::nullopt};
+        for (std::uint64_t left = LIMIT; left > 0 && checked_outcome.end == RunEnd::LIMIT;) {
+            std::uint64_t slice = std::min<std::uint64_t>(left, 1 + image % 700);
+            checked_outcome = run_headless_fast(*checked, checked_io, slice, checker);
+            left -= slice;
+        }
+        EXPECT_TRUE(*checked == *careful);
+        EXPECT_EQ(checked_outcome.end, careful_outcome.end);
+        EXPECT_EQ(checked_outcome.stop.has_value(), careful_outcome.stop.has_value());
+        EXPECT_EQ(checked_io.port0, io.port0);
+        ASSERT_EQ(checker.findings().size(), looked.findings().size());
+        for (std::size_t i = 0; i < looked.findings().size(); ++i)
+            EXPECT_TRUE(same_finding(checker.findings()[i], looked.findings()[i]));
 
         auto fast = std::make_unique<Machine>(*p.start);
         auto monitor = std::make_unique<FindingMonitor>(p.loaded, p.code, ALL_FINDING_KINDS);

@@ -113,9 +113,14 @@ TEST_F(RandomImages, ShapedProgramsRunAsTheStepProcedureRuns) {
         cpu_reset(machine);
         choices.resize(20 + random() % 400);
         for (std::uint8_t& c : choices) c = static_cast<std::uint8_t>(random());
-        ShapedProgram(choices.data(), choices.size()).build(machine);
+        ShapedProgram shaped(choices.data(), choices.size());
+        shaped.build(machine);
         FastRunComparison run = compare_fast_run(machine, 20000, random());
         ASSERT_EQ(run.difference, "") << "program " << program;
+        WrittenSet loaded, code;
+        shaped.written(loaded, code);
+        ASSERT_EQ(compare_monitored_run(machine, loaded, code, 20000, random()), "")
+            << "program " << program << ", monitored";
         fast += run.fast;
         stepped += run.stepped;
         halted += run.halted;
@@ -152,9 +157,13 @@ constexpr std::uint8_t SHAPES_FINDING_1[] = {
 TEST_F(RandomImages, FuzzedShapedProgramsStillRunAsTheStepProcedureRuns) {
     for (std::span<const std::uint8_t> input : {std::span(SHAPES_FINDING_1)}) {
         machine_reset(machine);
-        ShapedProgram(input.data() + 4, input.size() - 4).build(machine);
+        ShapedProgram shaped(input.data() + 4, input.size() - 4);
+        shaped.build(machine);
         std::uint32_t seed = input[0] | input[1] << 8 | input[2] << 16 | unsigned{input[3]} << 24;
         EXPECT_EQ(compare_fast_run(machine, 20000, seed).difference, "");
+        WrittenSet loaded, code;
+        shaped.written(loaded, code);
+        EXPECT_EQ(compare_monitored_run(machine, loaded, code, 20000, seed), "");
     }
     console_double_reset();
 }

@@ -12,7 +12,11 @@
 #include <vector>
 
 #include "machine/fast_run.hpp"
+#include "machine/fast_run_decoded.hpp"
+#include "machine/findings.hpp"
 #include "machine/headless.hpp"
+#include "machine/loader.hpp"
+#include "machine/stops.hpp"
 
 struct FastRunComparison {
     std::string difference;  // the first one found; "" when the runs agree
@@ -124,6 +128,95 @@ inline FastRunComparison compare_fast_run(const Machine& start, int limit, std::
     return result;
 }
 
+// The monitored fast run (the debugger's `continue`) against the
+// instruction-by-instruction monitored loop, on copies of `start` with a
+// monitor each (`loaded` and `code` as the loader gave them): the same run
+// lengths as compare_fast_run, an instruction either leaves run with the
+// monitor's careful look and step(). After every run the registers and the
+// findings must agree; at the end memory, the stack's origins and the
+// stop, and every mark the literal loop set must be set (the fast one may
+// set more: marks say "may").
+inline std::string compare_monitored_run(const Machine& start, const WrittenSet& loaded,
+                                         const WrittenSet& code, int limit, std::uint32_t seed) {
+    struct Side {
+        Side(const Machine& start, const WrittenSet& loaded, const WrittenSet& code)
+            : m(std::make_unique<Machine>(start)), monitor(loaded, code) {}
+        std::unique_ptr<Machine> m;
+        FindingMonitor monitor;
+        std::unique_ptr<RunMarks> marks = std::make_unique<RunMarks>();
+        HeadlessIo io;
+        std::optional<Stop> stop;
+        bool done = false;
+    };
+    Side fast(start, loaded, code);
+    Side literal(start, loaded, code);
+    auto same_findings = [&] {
+        const auto& a = fast.monitor.findings();
+        const auto& b = literal.monitor.findings();
+        if (a.size() != b.size()) return false;
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            if (a[k].kind != b[k].kind || a[k].pc != b[k].pc ||
+                a[k].instruction != b[k].instruction || a[k].address != b[k].address)
+                return false;
+        }
+        return true;
+    };
+    // Runs one side up to `until` as the recorded run does: the fast run,
+    // and each instruction it leaves with the monitor's careful look and
+    // step(); a finding ends the run.
+    auto advance = [](Side& s, std::uint64_t until, bool decoded) {
+        std::size_t known = s.monitor.findings().size();
+        std::optional<Stop> stop = stop_of([&] {
+            while (s.m->instruction_count < until && s.monitor.findings().size() == known &&
+                   s.m->IR != OP_HLT) {
+                if (decoded) {
+                    run_fast(*s.m, until, FastStops{}, s.monitor, s.marks.get());
+                } else {
+                    run_fast_literal(*s.m, until, s.monitor, s.marks.get());
+                }
+                if (s.m->instruction_count == until || s.monitor.findings().size() != known)
+                    return;
+                s.monitor.before(*s.m);
+                note_instruction(*s.marks, OpcodeTable[s.m->memory[s.m->PC % MEMORY_SIZE]],
+                                 *s.m);
+                step(*s.m, s.io);
+            }
+        });
+        if (stop) s.stop = stop;
+        s.done = stop.has_value() || s.m->IR == OP_HLT;
+    };
+    std::ostringstream difference;
+    std::uint32_t random = seed | 1u;
+    const std::uint64_t first = start.instruction_count;
+    while (!literal.done && literal.m->instruction_count - first < static_cast<std::uint64_t>(limit)) {
+        random ^= random << 13;
+        random ^= random >> 17;
+        random ^= random << 5;
+        std::uint64_t until = literal.m->instruction_count + 1 + random % 64;
+        advance(fast, until, true);
+        advance(literal, until, false);
+        if (!same_registers(*fast.m, *literal.m) || fast.done != literal.done) {
+            difference << "after a run to " << until << ": " << describe_registers(*fast.m)
+                       << ", the literal loop: " << describe_registers(*literal.m);
+            return difference.str();
+        }
+        if (!same_findings()) return "different findings";
+    }
+    if (fast.stop.has_value() != literal.stop.has_value() ||
+        (fast.stop && (fast.stop->kind != literal.stop->kind || fast.stop->pc != literal.stop->pc)))
+        return "different stops";
+    if (std::memcmp(fast.m->memory, literal.m->memory, sizeof start.memory) != 0)
+        return "memory differs at the end";
+    if (fast.monitor.stack_origins().pushed_by != literal.monitor.stack_origins().pushed_by)
+        return "stack origins differ at the end";
+    for (std::size_t a = 0; a < MEMORY_SIZE; ++a) {
+        if ((literal.marks->began[a] > fast.marks->began[a]) ||
+            (literal.marks->written[a] > fast.marks->written[a]))
+            return "a mark of the literal loop is missing at " + std::to_string(a);
+    }
+    return "";
+}
+
 // A program built from the stack-code shapes the decoded loop runs as
 // blocks (load-load-op-store, load-op-store, compare-jump, calls and
 // returns, pointer loads and stores), with stores into its own code, a
@@ -158,6 +251,13 @@ public:
     }
     // The program's bytes are 0 to end() - 1; its variables DATA to DATA + 63.
     unsigned end() const { return pc_ + 1; }
+    // As the loader would give them: the program and its variables loaded,
+    // the program as code.
+    void written(WrittenSet& loaded, WrittenSet& code) const {
+        for (unsigned a = 0; a < end(); ++a) code.set(a);
+        loaded = code;
+        for (unsigned a = DATA; a < DATA + 64; ++a) loaded.set(a);
+    }
     static constexpr unsigned DATA = 0x2F00;
 
 private:
