@@ -8,8 +8,9 @@
 #                               the simulator of commit REF and the current one
 #                               side by side (bench/compare.sh)
 # Where valgrind is installed, each program's host instructions under
-# callgrind (one run, the whole process) follow: a count that does not
-# depend on the machine's load.
+# callgrind (one run, the whole process) follow, beside the debugger's
+# `continue` over the same program: a count that does not depend on the
+# machine's load.
 # Every program first has its port 0 output and instruction count checked
 # against the "; expect:" lines at its top. Runs read the file name from
 # standard input (nothing after it, so no keys) and write to /dev/null.
@@ -30,9 +31,10 @@ runs=7
 build=${BENCH_BUILD_DIR:-$root/build-bench}
 [ -n "${BENCH_BUILD_DIR:-}" ] ||
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target assembler simulator bench_measure >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target assembler simulator debugger bench_measure >/dev/null
 assembler=$build/bin/assembler
 simulator=$build/bin/simulator
+debugger=$build/bin/debugger
 measure=$build/bin/bench_measure
 
 work=$(mktemp -d)
@@ -72,18 +74,27 @@ done
 
 [ $quick -eq 1 ] && { echo "bench: quick run passed"; exit 0; }
 
-# Host instructions of one whole run under callgrind.
+# Host instructions of one whole run under callgrind (the program and its
+# arguments, standard input from the file named first).
 host_instructions() {
-  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$1" <"$2" 2>&1 >/dev/null |
+  local input=$1
+  shift
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" <"$input" 2>&1 >/dev/null |
     sed -n 's/.*refs: *//p' | tr -d ','
 }
 if command -v valgrind >/dev/null 2>&1; then
-  printf '\n%-8s %16s %16s\n' program host-instr per-instruction
+  # "debugger": the debugger's `continue` to the end of the program (start-up,
+  # history and findings included); "speed" the simulator's count over it.
+  printf 'continue\nquit\n' > continue.in
+  printf '\n%-8s %16s %16s %16s %6s\n' program host-instr per-instruction debugger speed
   for source in "$root"/bench/*.asm; do
     name=$(basename "$source" .asm)
-    host=$(host_instructions "$simulator" "$name.in")
+    host=$(host_instructions "$name.in" "$simulator")
+    debug=$(host_instructions continue.in "$debugger" "$name.asm")
     count=$(sed -n 's/^; expect: instructions //p' "$source")
-    printf '%-8s %16s %16s\n' "$name" "$host" "$(awk -v h="$host" -v n="$count" 'BEGIN { printf "%.2f", h / n }')"
+    printf '%-8s %16s %16s %16s %6s\n' "$name" "$host" \
+      "$(awk -v h="$host" -v n="$count" 'BEGIN { printf "%.2f", h / n }')" "$debug" \
+      "$(awk -v h="$host" -v d="$debug" 'BEGIN { printf "%.2f", h / d }')"
   done
 else
   echo "bench: valgrind not installed, no host instruction counts"

@@ -57,7 +57,7 @@ void print_at(const Session& s, unsigned address, bool offset) {
                         : label.empty()   ? hex4(address)
                                           : hex4(address) + " (" + label + ")";
     put_format(*s.out, "at %s %s\n", place.c_str(),
-                address < MAX_MEMORY ? instruction_text(s.run.machine(), address).c_str() : "");
+               address < MAX_MEMORY ? instruction_text(s.run.machine(), address).c_str() : "");
     print_source(s, address);
 }
 
@@ -147,24 +147,23 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
     switch (end) {
         case RunEnd::RETURNED:
             say(*s.out, depth_before_call ? "returned; " + balance_text(*depth_before_call, depth)
-                                  : "returned");
+                                          : "returned");
             break;
         case RunEnd::HALTED:
             say(*s.out, depth == 0 ? "program halted"
-                           : "program halted with " + std::to_string(depth) +
-                                 (depth == 1 ? " byte" : " bytes") + " on the stack");
-            if (std::string leak = stack_leak_line(s, s.run.machine().SP); !leak.empty()) say(*s.out, leak);
+                                   : "program halted with " + std::to_string(depth) +
+                                         (depth == 1 ? " byte" : " bytes") + " on the stack");
+            if (std::string leak = end_stack_leak_line(s); !leak.empty()) say(*s.out, leak);
             break;
         case RunEnd::STOPPED:
             put_format(*s.out, "%s%s", stop_message(s.run.stop()).c_str(),
-                        stop_position_line(s.run.stop()).c_str());
-            // A push stops only at the stack's bottom.
-            if (s.run.stop().kind == StopKind::STACK_OVERFLOW) {
-                if (std::string leak = stack_leak_line(s, STACK_BOTTOM); !leak.empty()) say(*s.out, leak);
-            }
+                       stop_position_line(s.run.stop()).c_str());
+            if (std::string leak = end_stack_leak_line(s); !leak.empty()) say(*s.out, leak);
             return print_at(s, s.run.last_start().pc, true);
         case RunEnd::BREAKPOINT:
-        case RunEnd::WATCHPOINT: say(*s.out, stop_line(s, s.run.hit(), s.run.last_start().pc)); break;
+        case RunEnd::WATCHPOINT:
+            say(*s.out, stop_line(s, s.run.hit(), s.run.last_start().pc));
+            break;
         case RunEnd::INTERRUPTED: say(*s.out, "interrupted"); break;
         case RunEnd::FINDING:
         case RunEnd::LIMIT:
@@ -179,10 +178,11 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
 void print_registers(const Session& s) {
     const Machine& m = s.run.machine();
     const char* name = OpcodeTable[m.IR].defined() ? OpcodeTable[m.IR].mnemonic : "undefined";
-    put_format(*s.out, "PC=%04X SP=%04X IR=%02X (%s) Z=%u S=%u O=%u C=%u instructions=%llu clocks=%llu\n",
-                m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C,
-                static_cast<unsigned long long>(m.instruction_count),
-                static_cast<unsigned long long>(m.clock_count));
+    put_format(*s.out,
+               "PC=%04X SP=%04X IR=%02X (%s) Z=%u S=%u O=%u C=%u instructions=%llu clocks=%llu\n",
+               m.PC, m.SP, m.IR, name, m.Z, m.S, m.O, m.C,
+               static_cast<unsigned long long>(m.instruction_count),
+               static_cast<unsigned long long>(m.clock_count));
 }
 
 void examine(const Session& s, std::uint16_t address, std::uint64_t count) {
@@ -221,7 +221,8 @@ void list_source(const Session& s, int center) {
     int pc_line =
         s.run.machine().PC < MEMORY_SIZE ? s.program.line_of_address[s.run.machine().PC] : 0;
     for (int line = first; line <= last; ++line) {
-        put_format(*s.out, "%s%5d  ", marker(line == pc_line, has_breakpoint_on_line(s, line)), line);
+        put_format(*s.out, "%s%5d  ", marker(line == pc_line, has_breakpoint_on_line(s, line)),
+                   line);
         put_line(*s.out, source_line(s.program, line));
     }
 }
@@ -259,7 +260,7 @@ void list_instructions(const Session& s, unsigned center) {
             return (b.kind == MarkKind::BREAK || b.kind == MarkKind::TBREAK) && b.address == a;
         });
         put_format(*s.out, "%s%04X  %-9s %s\n", marker(a == s.run.machine().PC, breakpoint), a,
-                    bytes.c_str(), instruction_text(s.run.machine(), a).c_str());
+                   bytes.c_str(), instruction_text(s.run.machine(), a).c_str());
     }
 }
 

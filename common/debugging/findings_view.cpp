@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command_words.hpp"
+#include "stack_view.hpp"
 
 namespace {
 
@@ -60,7 +61,7 @@ const FindingKindRow* find_kind(const std::string& name) {
 void list_kinds(const Session& s) {
     for (const FindingKindRow& row : FINDING_KINDS) {
         put_format(*s.out, "%-10s %-3s %s\n", row.name,
-                    (s.run.findings().shown & kind_bit(row.kind)) != 0 ? "on" : "off", row.title);
+                   (s.run.findings().shown & kind_bit(row.kind)) != 0 ? "on" : "off", row.title);
     }
 }
 
@@ -89,7 +90,12 @@ void info_findings(const Session& s) {
         }
         ++listed;
         put(*s.out, finding_text(log.all()[i], &s.source) +
-            (log.steps[i] > s.run.step() ? " (ahead)" : ""));
+                        (log.steps[i] > s.run.step() ? " (ahead)" : ""));
+    }
+    // The stack left at the end of the run, as the simulator's --check lists it.
+    if (std::string leak = end_stack_leak_line(s); !leak.empty()) {
+        put(*s.out, leak);
+        ++listed;
     }
     if (listed == 0) put(*s.out, "no findings");
     if (hidden > 0) {
@@ -102,8 +108,8 @@ void info_findings(const Session& s) {
             commands += (commands.empty() ? "check " : ", check ") + std::string(row.name) + " on";
         }
         put(*s.out, std::to_string(hidden) + (hidden == 1 ? " finding" : " findings") +
-            " of kinds turned off: " + names + " (" + commands + " shows " +
-            (hidden == 1 ? "it)" : "them)"));
+                        " of kinds turned off: " + names + " (" + commands + " shows " +
+                        (hidden == 1 ? "it)" : "them)"));
     }
 }
 

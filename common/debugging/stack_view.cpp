@@ -62,7 +62,8 @@ void print_backtrace(Session& s, bool all) {
         say(*s.out, text);
     }
     if (shown < frames.size())
-        say(*s.out, "... " + std::to_string(frames.size() - shown) + " more frames (backtrace all)");
+        say(*s.out,
+            "... " + std::to_string(frames.size() - shown) + " more frames (backtrace all)");
 }
 
 void print_stack(Session& s, std::optional<std::uint64_t> count, bool all) {
@@ -91,10 +92,19 @@ void print_stack(Session& s, std::optional<std::uint64_t> count, bool all) {
         }
         std::snprintf(text, sizeof text, "%04X  %02X  %3u", a, m.memory[a], m.memory[a]);
         say(*s.out, e.pushed_by == StackOrigins::NONE
-                ? std::string(text)
-                : text + std::string("  pushed by ") + pushed_by(s, e.pushed_by));
+                        ? std::string(text)
+                        : text + std::string("  pushed by ") + pushed_by(s, e.pushed_by));
     }
-    if (shown < depth) say(*s.out, "... " + std::to_string(depth - shown) + " more (stack all shows them)");
+    if (shown < depth)
+        say(*s.out, "... " + std::to_string(depth - shown) + " more (stack all shows them)");
+}
+
+std::string end_stack_leak_line(const Session& s) {
+    if (s.run.standing() == RunEnd::HALTED) return stack_leak_line(s, s.run.machine().SP);
+    // A push stops only at the stack's bottom.
+    if (s.run.standing() == RunEnd::STOPPED && s.run.stop().kind == StopKind::STACK_OVERFLOW)
+        return stack_leak_line(s, STACK_BOTTOM);
+    return "";
 }
 
 std::string stack_leak_line(const Session& s, unsigned sp) {

@@ -18,3 +18,6 @@ void print_stack(Session& s, std::optional<std::uint64_t> count, bool all);
 // stack with SP at `sp` at the end of the recorded run (where hlt and a
 // stop leave it); "" when no instruction pushed them.
 std::string stack_leak_line(const Session& s, unsigned sp);
+// The same for the end of the run where the run stands there: at hlt the
+// bytes left on the stack, at a stack overflow the whole stack; else "".
+std::string end_stack_leak_line(const Session& s);

@@ -129,10 +129,12 @@ PC = 08962 [2302], IR = 000 [00]
 of the 4095 bytes on the stack, 1 was pushed by ldi at 2300
 at 2302 (outside the program) ldi 0
 return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
+of the 4095 bytes on the stack, 1 was pushed by ldi at 2300
 1 finding of kinds turned off: stray (check stray on shows it)
 every kind: on
 return mismatch at instruction 8, PC 0016 (22): ret at line 11 (mult+12) goes to 0304, but the call at line 4 (to mult) pushed 0007
 stray PC at instruction 9, PC 0304 (772): execution left the program at 0304 after the ret at line 11 (mult+12)
+of the 4095 bytes on the stack, 1 was pushed by ldi at 2300
 =the call
 started again from reset
 at 0000 ldi 3
@@ -214,6 +216,7 @@ of the 1 byte on the stack, 1 was pushed by line 6: ldd 200
 12 000C hlt | SP=3FFE Z=0 S=0 O=0 C=0 | 00
     7:         hlt
 reading memory never written at instruction 11, PC 0009 (9): ldd at line 6 reads 00C8 (v+169), which was never written
+of the 1 byte on the stack, 1 was pushed by line 6: ldd 200
 )";
 
 TEST(DebuggerFindings, TheWorkedExample) {
