@@ -133,7 +133,9 @@ bool program_pass2(ProgramFiles& files, Assembly& a, bool pass1_complete) {
     AssemblyOutcome outcome = run_pass2(a);
     // What pass 2 noted stands also before an error: it may explain it.
     if (a.note_findings) {
-        note_nul_bytes(split_source_lines(files.source_text), a.findings);
+        SourceLines lines = split_source_lines(files.source_text);
+        note_nul_bytes(lines, a.findings);
+        note_code_in_pieces(lines, a.findings);
     }
     report_findings(files, a);
     if (!outcome.ok) error_exit(files, outcome.error_message.c_str());

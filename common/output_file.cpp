@@ -114,6 +114,9 @@ int OutputFile::open_own_name(const std::string& name) {
 }
 
 int OutputFile::open_beside(const struct stat* existing) {
+    // A write-protected file is refused as opening it in place would be,
+    // though the rename could replace it.
+    if (existing != nullptr && ::access(target_.c_str(), W_OK) != 0) return errno;
     // The name's start keeps the temporary file recognisable; cut so that
     // the whole stays within the longest name a directory takes.
     std::string pattern =

@@ -1,7 +1,8 @@
 // The language server's input on arbitrary bytes: the message reader must
 // frame the same messages however the bytes are cut, and the server must
 // answer every message it frames with valid JSON and never throw. The
-// server is initialized first, so that requests reach the document code.
+// server is initialized first, so that requests reach the document code;
+// its document limits are small enough for the inputs to pass them.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Framed cut = frame_all(input, size == 0 ? 1 : data[0] % 13 + 1);
     if (whole != cut) fuzz_fail("the reader frames differently when the bytes are cut");
 
-    Server server;
+    // Limits the inputs reach: a document past 4 KiB, or past 16 KiB open.
+    Server server(4096, 16384);
     check_answers(server.handle(R"({"jsonrpc":"2.0","id":0,"method":"initialize","params":{}})"));
     for (const auto& [kind, text] : whole) {
         check_answers(kind == ReadResult::MESSAGE ? server.handle(text) : server.malformed(text));

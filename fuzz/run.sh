@@ -35,8 +35,11 @@ for target in "${targets[@]}"; do
     echo "== fuzz $target for ${seconds}s =="
     # A wall-clock bound as well, in case an input hangs the target.
     # shellcheck disable=SC2086  # no extra seed directory expands to nothing
+    # A dictionary of the target's words, where it has one.
+    dict=()
+    [ -f "$(pwd)/fuzz/dictionaries/$target.dict" ] && dict=(-dict="$(pwd)/fuzz/dictionaries/$target.dict")
     if ! timeout $((seconds + 120)) "$build/fuzz_$target" "$corpus" "$seeds/$target" ${extra_seeds[$target]} \
-        -max_total_time="$seconds" -max_len="${max_len[$target]}" -timeout=10 \
+        "${dict[@]}" -max_total_time="$seconds" -max_len="${max_len[$target]}" -timeout=10 \
         -rss_limit_mb=2048 -artifact_prefix="$findings/" -print_final_stats=1 >"$log" 2>&1; then
         echo "fuzz $target found a fault; see $log and $findings/"
         tail -n 40 "$log"

@@ -168,14 +168,17 @@ void Server::take_document(const std::string& uri, std::string text,
     refused_.erase(uri);
     std::size_t others = 0;
     for (const auto& [name, model] : documents_) others += model->source.text.size();
-    auto mib = [](std::size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; };
-    if (text.size() > DOCUMENT_LIMIT) {
+    auto mib = [](std::size_t bytes) {
+        return bytes % (1 << 20) == 0 ? std::to_string(bytes >> 20) + " MiB"
+                                      : std::to_string(bytes) + " bytes";
+    };
+    if (text.size() > document_limit_) {
         refused_[uri] = "document too large: " + std::to_string(text.size()) +
-                        " bytes (the limit is " + mib(DOCUMENT_LIMIT) + ")";
-    } else if (others + text.size() > OPEN_DOCUMENTS_LIMIT) {
+                        " bytes (the limit is " + mib(document_limit_) + ")";
+    } else if (others + text.size() > open_documents_limit_) {
         refused_[uri] = "open documents too large together: " +
                         std::to_string(others + text.size()) + " bytes (the limit is " +
-                        mib(OPEN_DOCUMENTS_LIMIT) + "); close some";
+                        mib(open_documents_limit_) + "); close some";
     } else {
         documents_[uri] = std::make_unique<SourceModel>(analyse_source(std::move(text)));
     }

@@ -20,6 +20,12 @@ constexpr std::size_t OPEN_DOCUMENTS_LIMIT = std::size_t{8} << 20;
 
 class Server {
 public:
+    // The limits are the constants but for tests and fuzzing, which reach
+    // them with small inputs.
+    explicit Server(std::size_t document_limit = DOCUMENT_LIMIT,
+                    std::size_t open_documents_limit = OPEN_DOCUMENTS_LIMIT)
+        : document_limit_(document_limit), open_documents_limit_(open_documents_limit) {}
+
     // The bodies to send for one message body, in order. Never throws.
     std::vector<std::string> handle(std::string_view body);
     // The answer to bytes the message reader could not frame.
@@ -39,6 +45,8 @@ private:
     // drops the document, notes it refused and publishes why.
     void take_document(const std::string& uri, std::string text, std::vector<std::string>& out);
 
+    std::size_t document_limit_;
+    std::size_t open_documents_limit_;
     bool initialized_ = false;
     bool shut_down_ = false;
     bool exit_requested_ = false;

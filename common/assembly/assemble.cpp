@@ -54,6 +54,19 @@ std::string_view source_line_text(const SourceLines& lines, int line) {
     return text.substr(0, text.find('\0'));
 }
 
+namespace {
+
+// found added to findings, keeping them in line order.
+void merge_findings(std::vector<Finding>& found, std::vector<Finding>& findings) {
+    if (found.empty()) return;
+    found.insert(found.end(), findings.begin(), findings.end());
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    findings = std::move(found);
+}
+
+}  // namespace
+
 void note_nul_bytes(const SourceLines& lines, std::vector<Finding>& findings) {
     std::vector<Finding> found;
     for (std::size_t n = 0; n < lines.starts.size(); ++n) {
@@ -63,11 +76,22 @@ void note_nul_bytes(const SourceLines& lines, std::vector<Finding>& findings) {
         found.push_back(
             {static_cast<int>(n + 1), "a NUL byte ends the line here; what follows is not read"});
     }
-    if (found.empty()) return;
-    found.insert(found.end(), findings.begin(), findings.end());
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
-    findings = std::move(found);
+    merge_findings(found, findings);
+}
+
+void note_code_in_pieces(const SourceLines& lines, std::vector<Finding>& findings) {
+    std::vector<Finding> found;
+    for (std::size_t n = 1; n < lines.starts.size(); ++n) {
+        // A piece after the first of one text line.
+        if (lines.text_lines[n] != lines.text_lines[n - 1]) continue;
+        std::string_view text = source_line_text(lines, static_cast<int>(n + 1));
+        std::size_t first = text.find_first_not_of(" \t");
+        if (first == std::string_view::npos || text[first] == ';') continue;
+        found.push_back({static_cast<int>(n + 1),
+                         "the text line goes on past 255 characters: this piece is read as a "
+                         "line of its own, and it holds code"});
+    }
+    merge_findings(found, findings);
 }
 
 AssemblyOutcome run_pass1(Assembly& a) { return run_pass(a, pass1_run); }

@@ -38,6 +38,10 @@ std::string_view source_line_text(const SourceLines& lines, int line);
 // Adds a finding for every line that holds a NUL byte (what follows it is
 // not read) to findings, keeping them in line order.
 void note_nul_bytes(const SourceLines& lines, std::vector<Finding>& findings);
+// The same for every piece after the first of a text line longer than the
+// passes read at once (255 characters) that holds code, not only a comment:
+// comment text read as code. The language server says so its own way.
+void note_code_in_pieces(const SourceLines& lines, std::vector<Finding>& findings);
 
 // How a pass or a whole assembly ended.
 struct AssemblyOutcome {

@@ -50,6 +50,11 @@ TEST(Edges, Assembler) {
         // Warnings asked for that cannot be written: status 1.
         {"printf 'ldi 999\\nhlt\\n' > w.asm; $A --warnings w.asm >/dev/null 2>/dev/full; echo $?",
          "1\n"},
+        // Comment text past column 255 read as code is warned of.
+        {"python3 -c \"print('; ' + 'a' * 252 + ' ldi 99')\" > l.asm; $A --warnings l.asm >/dev/null;"
+         "echo $?",
+         "l.asm:2: warning: the text line goes on past 255 characters: this piece is read as a "
+         "line of its own, and it holds code\n0\n"},
         // Its listing into a full pipe: SIGTERM still ends it, and neither
         // the pass-1 file nor a temporary file is left.
         {"python3 -c \"print('nop\\n'*300000)\" > big.asm; mkfifo f; $A big.asm > f & pid=$!;"
@@ -179,6 +184,24 @@ TEST(Edges, SimulatorAsUser) {
          "simulator: cannot write the memory map file 'memmap.txt': the folder '.' takes no new "
          "file: Permission denied\nsimulator: cannot write the memory map file 'memmap2.txt': the "
          "folder '.' takes no new file: Permission denied\n1\nold\n"},
+    };
+    run_table(rows);
+}
+
+// Write-protected results are refused by every output alike, as a user
+// (root may write anything).
+TEST(Edges, WriteProtectedAsUser) {
+    if (!file_exists("/usr/bin/setpriv")) GTEST_SKIP() << "SKIPPED: no setpriv";
+    const Row rows[] = {
+        {"chmod 777 .; chmod 444 hello.hx; " AS_USER "$A hello.asm >/dev/null; echo $?; ls",
+         "assembler: cannot write the object code file 'hello.hx': Permission denied\n255\n"
+         "hello.asm\nhello.hx\n"},
+        {"chmod 777 .; echo old > d.txt; chmod 444 d.txt; " AS_USER "$D -o d.txt hello.hx; echo $?;"
+         "cat d.txt",
+         "disassembler: cannot write the output file 'd.txt': Permission denied\n1\nold\n"},
+        {"chmod 777 .; echo old > memmap.txt; chmod 444 memmap.txt; " AS_USER
+         "$S hello.hx </dev/null >/dev/null; echo $?; cat memmap.txt",
+         "simulator: cannot write the memory map file 'memmap.txt': Permission denied\n1\nold\n"},
     };
     run_table(rows);
 }
