@@ -460,20 +460,8 @@ void Adapter::step_back(const Json&, Json&) {
 
 void Adapter::reverse_continue(const Json&, Json&) {
     require_launched();
-    std::optional<std::uint64_t> target = s_.run.last_break_before();
-    s_.run.go_to(target.value_or(0));
-    if (!target) {
-        report(RunEnd::LIMIT, "entry");
-        return;
-    }
-    // Where it went back to is the stop that a run forward would make, and
-    // says so as that stop did.
-    const Mark* mark = s_.run.find_mark(s_.run.hit().id);
-    RunEnd end = RunEnd::FINDING;
-    if (mark != nullptr)
-        end = mark->kind == MarkKind::WATCH || mark->kind == MarkKind::RWATCH ? RunEnd::WATCHPOINT
-                                                                              : RunEnd::BREAKPOINT;
-    report(end, "step");
+    MotionReport back = s_.run.reverse_continue();
+    report(back.end, back.at_start ? "entry" : "step");
 }
 
 void Adapter::pause(const Json&, Json&) {

@@ -295,10 +295,12 @@ EMSCRIPTEN_KEEPALIVE int pg_go_to(double target) {
 // finding (FINDING), or to the start when there is none. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reverse_continue() {
     if (pg.state == RunEnd::NOT_RUN || pg.run.step() == 0) return static_cast<int>(pg.state);
-    std::optional<std::uint64_t> found = pg.run.last_break_before();
-    pg_go_to(static_cast<double>(found.value_or(0)));
-    if (found)
-        pg.state = pg.run.findings().at(*found).empty() ? RunEnd::BREAKPOINT : RunEnd::FINDING;
+    MotionReport back = pg.run.reverse_continue();
+    take_standing();
+    // The page shows a watch's stop as a breakpoint's.
+    if (back.end == RunEnd::FINDING || back.end == RunEnd::BREAKPOINT ||
+        back.end == RunEnd::WATCHPOINT)
+        pg.state = back.end == RunEnd::FINDING ? RunEnd::FINDING : RunEnd::BREAKPOINT;
     return static_cast<int>(pg.state);
 }
 

@@ -85,7 +85,7 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
         std::optional<std::uint64_t> line = parse_number(word.substr(1));
         if (!line || *line == 0 || *line > static_cast<std::uint64_t>(source_line_count(p))) {
             say(*s.out, "no source line " + word.substr(1) + " (the source has " +
-                std::to_string(source_line_count(p)) + " lines)");
+                            std::to_string(source_line_count(p)) + " lines)");
             return std::nullopt;
         }
         std::optional<std::uint16_t> at = address_of_line(p, static_cast<int>(*line));
@@ -109,14 +109,15 @@ std::optional<std::uint16_t> parse_location(const Session& s, const std::string&
         if (plus != std::string::npos) offset = parse_number(word.substr(plus + 1));
         if (!offset) {
             say(*s.out, std::string("'")
-                    .append(quoted_word(word))
-                    .append("' is not a location (label+N takes a number)"));
+                            .append(quoted_word(word))
+                            .append("' is not a location (label+N takes a number)"));
             return std::nullopt;
         }
         std::optional<std::uint16_t> at = find_label(p, name);
         if (!at) {
-            say(*s.out, p.has_source ? std::string("unknown label '").append(quoted_word(name)).append("'")
-                             : "no labels: " + p.file_name + " is object code");
+            say(*s.out, p.has_source
+                            ? std::string("unknown label '").append(quoted_word(name)).append("'")
+                            : "no labels: " + p.file_name + " is object code");
             return std::nullopt;
         }
         address = *offset > limit ? *offset : *at + *offset;

@@ -157,7 +157,8 @@ constexpr Command COMMANDS[] = {
          } else if (c.words.size() == 2 && c.words[1] == "findings") {
              info_findings(c.s);
          } else {
-             say(*c.s.out, "info breakpoints lists breakpoints and watchpoints, info findings the findings");
+             say(*c.s.out,
+                 "info breakpoints lists breakpoints and watchpoints, info findings the findings");
          }
          return true;
      },
@@ -293,11 +294,13 @@ void help(std::ostream& out) {
     }
     std::string kinds;
     for (const FindingKindRow& kind : FINDING_KINDS) kinds.append(kind.name).append(", ");
-    say(out, "LOC is a decimal or 0x address, a label, label+N or :LINE; COND is [LOC], word [LOC], "
+    say(out,
+        "LOC is a decimal or 0x address, a label, label+N or :LINE; COND is [LOC], word [LOC], "
         "sp, pc or top, then ==, !=, <, <=, > or >=, then a number; WHAT is breakpoints or "
         "findings; KIND "
         "is " +
-        kinds + "or all; an empty line repeats " + repeated + "; help COMMAND shows an example");
+            kinds + "or all; an empty line repeats " + repeated +
+            "; help COMMAND shows an example");
 }
 
 // What the words of the argument lines stand for, for help COMMAND.

@@ -247,7 +247,7 @@ void write_profile(Session& s, const std::string& name) {
     const std::string& own = s.program.file_name;
     if (same_file(name, own)) {
         return say(*s.out, "not written: '" + name + "' is the program's " +
-                   (s.program.has_source ? "source" : "object code"));
+                               (s.program.has_source ? "source" : "object code"));
     }
     // A source's object code, as the assembler names it, is the user's too.
     if (s.program.has_source &&
@@ -264,6 +264,6 @@ void write_profile(Session& s, const std::string& name) {
     }
     ProfileCost total = s.profile->total();
     say(*s.out, "profile written to '" + name + "' in callgrind format (" +
-        std::to_string(total.instructions) + " instructions, " + std::to_string(total.clocks) +
-        " clocks)");
+                    std::to_string(total.instructions) + " instructions, " +
+                    std::to_string(total.clocks) + " clocks)");
 }

@@ -10,7 +10,7 @@ namespace {
 bool ready(const Session& s) {
     if (can_go_on(s.run.standing())) return true;
     say(*s.out, s.run.standing() == RunEnd::HALTED ? "the program has halted: back or run"
-                                           : "the program has stopped: back or run");
+                                                   : "the program has stopped: back or run");
     return false;
 }
 
@@ -82,7 +82,7 @@ void goto_step(Session& s, std::uint64_t target) {
     std::size_t passed = s.run.findings().count_between(from, s.run.step() - 1);
     if (s.run.step() > from && passed > 0) {
         say(*s.out, std::to_string(passed) + (passed == 1 ? " finding" : " findings") +
-            " on the way (info findings lists them)");
+                        " on the way (info findings lists them)");
     }
     print_position(s);
 }
@@ -98,20 +98,18 @@ bool search_interrupted(const Session& s) {
 // The stop gone back to says why, as it did going forward.
 void reverse_continue(Session& s) {
     interrupt_requested = 0;
-    std::optional<std::uint64_t> found = s.run.last_break_before();
+    MotionReport back = s.run.reverse_continue();
     if (search_interrupted(s)) return;
-    RunHit hit = s.run.hit();
-    std::uint64_t target = found.value_or(0);
-    if (target == 0)
+    if (back.at_start) {
         say(*s.out, "no breakpoint, watchpoint or finding stops earlier: the start of the run");
-    s.run.go_to(target);
-    if (target == 0) return print_position(s);
-    s.run.history().rebuild(s.run.scratch(), target - 1);
+        return print_position(s);
+    }
+    s.run.history().rebuild(s.run.scratch(), back.step - 1);
     unsigned ran = s.run.scratch().PC;
-    if (hit.id != 0) {
-        say(*s.out, stop_line(s, hit, ran));
-    } else {
+    if (back.end == RunEnd::FINDING) {
         print_findings_here(s);
+    } else {
+        say(*s.out, stop_line(s, s.run.hit(), ran));
     }
     print_position(s);
 }
@@ -145,10 +143,11 @@ void print_last_write(Session& s, std::uint16_t address) {
     std::optional<std::uint64_t> same = s.run.last_same_write(address, *t);
     s.run.history().rebuild(s.run.scratch(), *t - 1);
     unsigned pc = s.run.scratch().PC;
-    say(*s.out, data_place(s, address) + " last changed by instruction " + std::to_string(*t) + " at " +
-        with_label(s, pc) +
-        (same ? " (last written by instruction " + std::to_string(*same) + ", the same value)"
-              : ""));
+    say(*s.out,
+        data_place(s, address) + " last changed by instruction " + std::to_string(*t) + " at " +
+            with_label(s, pc) +
+            (same ? " (last written by instruction " + std::to_string(*same) + ", the same value)"
+                  : ""));
     say(*s.out, s.run.history().trace_line(s.run.scratch(), *t));
     print_source(s, pc);
 }
@@ -186,7 +185,8 @@ void set_breakpoint(Session& s, const Words& words, MarkKind kind) {
                 loc, MEMORY_SIZE - 1,
                 [&](std::string_view name) { return find_label(s.program, name); }, error);
         });
-        if (const std::string* error = std::get_if<std::string>(&parsed)) return say(*s.out, *error);
+        if (const std::string* error = std::get_if<std::string>(&parsed))
+            return say(*s.out, *error);
         condition = std::get<Condition>(parsed);
     }
     int id = s.run.add_mark(kind, *at, condition, width);
@@ -206,8 +206,8 @@ void ignore_command(Session& s, const Words& words) {
     if (m == nullptr) return say(*s.out, "no breakpoint " + quoted_word(words[1]));
     m->ignore = m->hits + *n;
     if (*n == 0) return say(*s.out, "will stop the next time " + words[1] + " is hit");
-    say(*s.out, "will pass " + words[1] + " " + std::to_string(*n) + (*n == 1 ? " time" : " times") +
-        " before it stops");
+    say(*s.out, "will pass " + words[1] + " " + std::to_string(*n) +
+                    (*n == 1 ? " time" : " times") + " before it stops");
 }
 
 void delete_command(Session& s, const Words& words) {

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <csignal>
-#include <iostream>
 #include <cstdint>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>

@@ -21,7 +21,8 @@ struct HeadlessIo {
 // Whether the next instruction is `in 1`, which waits for a key at a
 // terminal.
 inline bool at_key_wait(const Machine& m) {
-    return m.PC < MAX_MEMORY && m.memory[m.PC] == OP_IN && m.PC + 1u < MEMORY_SIZE && m.memory[m.PC + 1u] == 1;
+    return m.PC < MAX_MEMORY && m.memory[m.PC] == OP_IN && m.PC + 1u < MEMORY_SIZE &&
+           m.memory[m.PC + 1u] == 1;
 }
 
 // The one place in the core where a machine stop becomes a value: runs

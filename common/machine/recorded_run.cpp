@@ -411,6 +411,20 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     return at;
 }
 
+MotionReport RecordedRun::reverse_continue() {
+    std::optional<std::uint64_t> found = last_break_before();
+    if (search_interrupted_) return {RunEnd::INTERRUPTED, history_.step(), false};
+    // The stop a run forward makes there, named as that run names it.
+    RunEnd end = RunEnd::FINDING;
+    if (const Mark* mark = find_mark(hit_.id)) {
+        bool data = mark->kind == MarkKind::WATCH || mark->kind == MarkKind::RWATCH;
+        end = data ? RunEnd::WATCHPOINT : RunEnd::BREAKPOINT;
+    }
+    go_to(found.value_or(0));
+    if (!found) return {RunEnd::LIMIT, 0, true};
+    return {end, *found, false};
+}
+
 std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t after,
                                                     std::uint64_t last, bool first,
                                                     std::uint64_t count) {

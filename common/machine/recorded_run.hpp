@@ -53,6 +53,13 @@ struct RunHit {
     std::uint16_t old_value = 0;  // a watched byte (or word) before the change
 };
 
+// How a motion ended and where it stands, for a front end to word.
+struct MotionReport {
+    RunEnd end = RunEnd::LIMIT;
+    std::uint64_t step = 0;
+    bool at_start = false;  // went back to the start: nothing stopped earlier
+};
+
 // The data addresses the instruction at m.PC reads (loads and the pointers
 // of lda, ldaw, sta, staw; not the stack, not the instruction's own bytes):
 // at most 4, into `out`; returns how many.
@@ -195,6 +202,11 @@ public:
     // first stop). The mark found (0 for a finding) is in hit(), its ID
     // and a watch's value before the step.
     std::optional<std::uint64_t> last_break_before();
+    // Reverse continue: goes back to last_break_before(), or to the start
+    // when nothing stops earlier (LIMIT, at_start). BREAKPOINT or
+    // WATCHPOINT with the mark in hit(), FINDING for a finding there;
+    // INTERRUPTED when the search was, and the run stays.
+    MotionReport reverse_continue();
     // The step before the instruction that made the innermost open call
     // (where a reverse finish goes); nothing when no call is open.
     std::optional<std::uint64_t> call_step();

@@ -322,4 +322,31 @@ TEST(RecordedRun, ChangeAfterPcOverloadStopsAgain) {
     EXPECT_EQ(next_instruction(run.machine()).flow, Flow::UNDEFINED);
 }
 
+// Reverse continue names the stop it went back to as a run forward names
+// it, and says when it went back to the start.
+TEST(RecordedRun, ReverseContinueReportsTheStopItGoesBackTo) {
+    RecordedRun run;
+    // Steps: 1 ldi, 2 std k (the watch), 3 nop, 4 nop (to the breakpoint
+    // at hlt), 5 hlt.
+    load(
+        run,
+        assemble_source(
+            "        ldi 7\n        std k\n        nop\n        nop\n        hlt\n[k      db 0\n"));
+    int watch = run.add_mark(MarkKind::WATCH, 8);
+    int brk = run.add_mark(MarkKind::BREAK, 7);
+    EXPECT_EQ(run.run_to(5), RunEnd::HALTED);
+    MotionReport back = run.reverse_continue();
+    EXPECT_EQ(back.end, RunEnd::BREAKPOINT);
+    EXPECT_EQ(back.step, 4u);
+    EXPECT_EQ(run.step(), 4u);
+    EXPECT_EQ(run.hit().id, brk);
+    back = run.reverse_continue();
+    EXPECT_EQ(back.end, RunEnd::WATCHPOINT);
+    EXPECT_EQ(back.step, 2u);
+    EXPECT_EQ(run.hit().id, watch);
+    back = run.reverse_continue();
+    EXPECT_TRUE(back.at_start);
+    EXPECT_EQ(run.step(), 0u);
+}
+
 }  // namespace
