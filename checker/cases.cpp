@@ -415,12 +415,20 @@ TestCase source_case(std::string_view source, const std::string& name) {
     c.name = name;
     SourceLines lines = split_source_lines(source);
     for (int number = 1; number <= static_cast<int>(lines.starts.size()); ++number) {
-        std::string_view line = source_line_text(lines, number);
-        if (line.empty() || line[0] != ';') continue;
-        std::string_view rest = trim(line.substr(1));
-        if (rest.substr(0, 7) != "expect:") continue;
-        std::string error = add_expectation(c, rest.substr(7));
-        if (!error.empty()) c.problems.push_back("line " + std::to_string(number) + ": " + error);
+        std::string_view text = source_line_text(lines, number);
+        // A CR alone (an old editor's line end) ends no line for the
+        // assembler, but the student sees one there: each piece is looked at.
+        for (std::size_t at = 0; at <= text.size();) {
+            std::size_t end = std::min(text.find('\r', at), text.size());
+            std::string_view line = text.substr(at, end - at);
+            at = end + 1;
+            if (line.empty() || line[0] != ';') continue;
+            std::string_view rest = trim(line.substr(1));
+            if (rest.substr(0, 7) != "expect:") continue;
+            std::string error = add_expectation(c, rest.substr(7));
+            if (!error.empty())
+                c.problems.push_back("line " + std::to_string(number) + ": " + error);
+        }
     }
     if (c.lines.empty() && c.problems.empty())
         c.problems.emplace_back("nothing to check: no '; expect:' line and no --cases");

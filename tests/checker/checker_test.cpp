@@ -211,6 +211,8 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
                "  mem data+7 = 100\n"
                "  points 3\n");
     write_file(dir.file("under.asm"), "; expect: stop Stack underflow\nadd\n");
+    // Line ends of a CR alone: one line to the assembler, an expect line to the student.
+    write_file(dir.file("cr.asm"), "ldi 3\rout 0\rhlt\r; expect: out 3\r");
     write_file(dir.file("under0.asm"), "; expect: status 0\nadd\n");
     write_file(dir.file("twice.cases"), "\xEF\xBB\xBF# first\ncase a\nout 1\ncase a\n");
     write_file(dir.file("halt.cases"), "\xEF\xBB\xBF  case halts\n");
@@ -284,7 +286,7 @@ TEST(CheckerProgram, GradesStudentProgramsAndRefusesUsageErrorsAndUnreadableFile
          2,
          "checker: mem.cases: line 3: mem: 'same' and '=' for the same bytes in one case: one of "
          "them would be ignored\n"},
-        {{"under.asm"}, "PASS under.asm\n1 passed, 0 failed\n", 0},
+        {{"under.asm", "cr.asm"}, "PASS under.asm\nPASS cr.asm\n2 passed, 0 failed\n", 0},
         {{}, "", 2, "checker: no source file\n"},
         {{"--cases"}, "", 2, "checker: option '--cases' needs an argument\n" + usage},
         {{"--verbose", "p.asm"}, "", 2, "checker: unknown option '--verbose'\n" + usage},
