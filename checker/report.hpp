@@ -25,7 +25,7 @@ struct CheckedFile {
     std::string read_failure;      // "" when its source was read
     std::string assembly_failure;  // "" when it assembled and loads
     std::vector<CheckedCase> cases;
-    std::string source;  // the source file's path, for the debugger
+    std::string source;            // the source file's path, for the debugger
     std::string source_in_folder;  // the same inside the submission's folder
 };
 

@@ -13,10 +13,10 @@
 
 // One submission: a source file, or a folder holding one.
 struct Submission {
-    std::string name;     // as reports name it
-    std::string path;     // the source file; "" when the folder names none
+    std::string name;       // as reports name it
+    std::string path;       // the source file; "" when the folder names none
     std::string in_folder;  // its path inside the submission's folder (a file: its name)
-    std::string failure;  // why there is no source text
+    std::string failure;    // why there is no source text
     std::optional<std::string> text;
     bool folder = false;
 };

@@ -54,4 +54,3 @@ BoundedRead read_bounded(const std::string& name, std::uint64_t limit = INPUT_LI
 
 // "16 MiB", "source too large: 20000000 bytes (the limit is 16 MiB)".
 std::string too_large_text(const char* what, const BoundedRead& read);
-

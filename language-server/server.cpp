@@ -176,9 +176,9 @@ void Server::take_document(const std::string& uri, std::string text,
         refused_[uri] = "document too large: " + std::to_string(text.size()) +
                         " bytes (the limit is " + mib(document_limit_) + ")";
     } else if (others + text.size() > open_documents_limit_) {
-        refused_[uri] = "open documents too large together: " +
-                        std::to_string(others + text.size()) + " bytes (the limit is " +
-                        mib(open_documents_limit_) + "); close some";
+        refused_[uri] =
+            "open documents too large together: " + std::to_string(others + text.size()) +
+            " bytes (the limit is " + mib(open_documents_limit_) + "); close some";
     } else {
         documents_[uri] = std::make_unique<SourceModel>(analyse_source(std::move(text)));
     }
@@ -224,8 +224,7 @@ void Server::notify(const std::string& method, const Json& params, std::vector<s
         std::string text;
         if (found != documents_.end()) {
             text = found->second->source.text;
-        } else if (!refused_.contains(uri) || changes.empty() ||
-                   changes.back().contains("range")) {
+        } else if (!refused_.contains(uri) || changes.empty() || changes.back().contains("range")) {
             return;
         }
         for (const Json& change : changes) apply_change(text, change, encoding_);

@@ -131,12 +131,11 @@ TEST(CheckerInputs, LinksOutOfAFolderAndSourcesPastTheLimit) {
     // (The sanitizers' shadow memory needs more than that.)
     const std::string limited =
         built_with_sanitizers() ? "exec \"$0\" \"$@\"" : "ulimit -v 400000; exec \"$0\" \"$@\"";
-    RunResult r =
-        run_program("/bin/sh",
-                    {"-c", limited, CHECKER_PATH, "--cases", "a.cases", "--source", "sum.asm",
-                     "subs/vic", "subs/bob", "subs/in", "subs/sparse", "subs/ok", "named.asm",
-                     "subs/fifo", "subs/cy", "./subs/ok/"},
-                    "", dir.path);
+    RunResult r = run_program("/bin/sh",
+                              {"-c", limited, CHECKER_PATH, "--cases", "a.cases", "--source",
+                               "sum.asm", "subs/vic", "subs/bob", "subs/in", "subs/sparse",
+                               "subs/ok", "named.asm", "subs/fifo", "subs/cy", "./subs/ok/"},
+                              "", dir.path);
     EXPECT_EQ(r.output,
               "FAIL vic [a]: sum.asm in the folder vic is a link to a file outside it\n"
               "FAIL bob [a]: sum.asm in the folder bob is a link to a file outside it\n"

@@ -51,7 +51,8 @@ TEST(Edges, Assembler) {
         {"printf 'ldi 999\\nhlt\\n' > w.asm; $A --warnings w.asm >/dev/null 2>/dev/full; echo $?",
          "1\n"},
         // Comment text past column 255 read as code is warned of.
-        {"python3 -c \"print('; ' + 'a' * 252 + ' ldi 99')\" > l.asm; $A --warnings l.asm >/dev/null;"
+        {"python3 -c \"print('; ' + 'a' * 252 + ' ldi 99')\" > l.asm; $A --warnings l.asm "
+         ">/dev/null;"
          "echo $?",
          "l.asm:2: warning: the text line goes on past 255 characters: this piece is read as a "
          "line of its own, and it holds code\n0\n"},
@@ -117,7 +118,9 @@ TEST(Edges, DebuggerHistory) {
 TEST(Edges, DebugAdapter) {
     const Row rows[] = {
         // Answers that cannot be written: one line, status 1.
-        {"printf 'Content-Length: 49\\r\\n\\r\\n{\"seq\":1,\"type\":\"request\",\"command\":\"initialize\"}' | $P >/dev/full; echo $?",
+        {"printf 'Content-Length: "
+         "49\\r\\n\\r\\n{\"seq\":1,\"type\":\"request\",\"command\":\"initialize\"}' | $P "
+         ">/dev/full; echo $?",
          "debug-adapter: cannot write the standard output: No space left on device\n1\n"},
         // 150,000 levels deep: refused with an error, the next request answered.
         {"python3 -c \"import sys; b='['*150000+']'*150000; "
@@ -157,7 +160,8 @@ TEST(Edges, Simulator) {
 // diagnostic; a whole new text brings one back.
 TEST(Edges, LanguageServer) {
     const Row rows[] = {
-        {"printf 'Content-Length: 46\\r\\n\\r\\n{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\"}' | "
+        {"printf 'Content-Length: "
+         "46\\r\\n\\r\\n{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\"}' | "
          "$L >/dev/full; echo $?",
          "language-server: cannot write the standard output: No space left on device\n1\n"},
         {"python3 '" EDGES_LANGUAGE_SERVER_SCRIPT "' | $L | tr '\\r' '\\n' |"

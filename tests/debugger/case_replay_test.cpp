@@ -28,7 +28,8 @@ TEST(DebuggerCaseReplay, TheTryLineOfAFailedCaseReachesTheCheckersEnd) {
     write_file(dir.file("t.cases"),
                "case random\n  set data = random 8 0..255\n  repeat 5\n  out same\n"
                "case square\n  stack 3 9\n  call square\n  stack 10 9\n");
-    write_file(dir.file("spin.asm"), "[spin jmp spin\n[data db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0\n");
+    write_file(dir.file("spin.asm"),
+               "[spin jmp spin\n[data db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0\n");
     for (const std::string& source :
          {std::string("carl's sort.asm"), std::string("sub.asm"), std::string("spin.asm")}) {
         RunResult checked = run_program(

@@ -174,11 +174,9 @@ inline std::string compare_monitored_run(const Machine& start, const WrittenSet&
                 } else {
                     run_fast_literal(*s.m, until, s.monitor, s.marks.get());
                 }
-                if (s.m->instruction_count == until || s.monitor.findings().size() != known)
-                    return;
+                if (s.m->instruction_count == until || s.monitor.findings().size() != known) return;
                 s.monitor.before(*s.m);
-                note_instruction(*s.marks, OpcodeTable[s.m->memory[s.m->PC % MEMORY_SIZE]],
-                                 *s.m);
+                note_instruction(*s.marks, OpcodeTable[s.m->memory[s.m->PC % MEMORY_SIZE]], *s.m);
                 step(*s.m, s.io);
             }
         });
@@ -188,7 +186,8 @@ inline std::string compare_monitored_run(const Machine& start, const WrittenSet&
     std::ostringstream difference;
     std::uint32_t random = seed | 1u;
     const std::uint64_t first = start.instruction_count;
-    while (!literal.done && literal.m->instruction_count - first < static_cast<std::uint64_t>(limit)) {
+    while (!literal.done &&
+           literal.m->instruction_count - first < static_cast<std::uint64_t>(limit)) {
         random ^= random << 13;
         random ^= random >> 17;
         random ^= random << 5;
