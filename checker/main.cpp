@@ -267,7 +267,7 @@ bool write_feedback(const std::string& folder, const std::vector<CheckedFile>& f
     for (const CheckedFile& f : files) {
         const std::string name = folder + "/" + feedback_file_name(f.file);
         bool clash = false;
-        for (const std::string& input : inputs) clash = clash || same_file(name.c_str(), input);
+        for (const std::string& input : inputs) clash = clash || same_file(name, input);
         if (clash) {
             std::fprintf(stderr, "checker: %s is an input; its feedback is not written\n",
                          terminal_safe(name).c_str());

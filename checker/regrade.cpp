@@ -87,8 +87,9 @@ std::string regrade_report(const std::vector<CheckedFile>& files, const EarlierR
         if (why.empty() && was->second.points == score.earned &&
             was->second.possible == score.possible)
             continue;
-        out += name + ": " + score.points_text() + ", was " + points_text(was->second.points) +
-               "/" + points_text(was->second.possible) + why + "\n";
+        out += name;
+        out += ": " + score.points_text() + ", was " + points_text(was->second.points);
+        out += "/" + points_text(was->second.possible) + why + "\n";
         ++changed;
     }
     for (const auto& [name, grade] : earlier) {

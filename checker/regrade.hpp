@@ -25,7 +25,7 @@ using EarlierReport = std::map<std::string, EarlierGrade>;  // by submission nam
 
 // The submissions of a report written by --json; error says why not when
 // the text is no such report ("" otherwise).
-EarlierReport read_earlier_report(std::string_view json, std::string& error);
+EarlierReport read_earlier_report(std::string_view text, std::string& error);
 
 // One line per submission whose points or case verdicts changed, with the
 // cases that changed ("bob: points 5/10, was 3/10; given now passes"), one

@@ -11,7 +11,7 @@ void end_cleanly_on_signals();
 
 // A procedure the handler calls first (the console restores the terminal
 // there, the simulator keeps its trace); it must be async-signal-safe.
-void set_ending_signal_hook(void (*hook)());
+void set_ending_signal_hook(void (*procedure)());
 
 // The files a signal ending the process removes. remove_at_signal copies the
 // name and returns its slot (-1 when the table is full or the name too long),
