@@ -113,15 +113,6 @@ RunEnd Adapter::run_on(const std::function<RunEnd()>& run) {
                 log_point(id);
                 continue;
             }
-            auto rule = hit_rules_.find(id);
-            const Mark* mark = s_.run.find_mark(id);
-            if (rule != hit_rules_.end() && mark != nullptr) {
-                const HitRule& r = rule->second;
-                bool wanted = r.mode == HitRule::FROM   ? mark->hits >= r.n
-                              : r.mode == HitRule::ONLY ? mark->hits == r.n
-                                                        : mark->hits % r.n == 0;
-                if (!wanted) continue;
-            }
         }
         if (end == RunEnd::KEY_WAIT && !keys_.empty()) {
             keys_.pop_front();

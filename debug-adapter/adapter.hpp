@@ -106,8 +106,8 @@ private:
     // Stops the worker's run (at its next test of the interrupt) and waits
     // for it; returns how it ended.
     RunEnd stop_worker();
-    // Runs on past the stops the user does not want: hits their hit rule
-    // passes over, logpoints (logged), key waits the launch's keys answer.
+    // Runs on past the stops the user does not want: logpoints (logged),
+    // key waits the launch's keys answer.
     RunEnd run_on(const std::function<RunEnd()>& run);
     bool running() const { return worker_.joinable(); }
     std::function<void()> run_ended_;
@@ -165,7 +165,6 @@ private:
     // Marks the client set, by kind, so that each set request replaces its own.
     std::vector<int> line_marks_, function_marks_, data_marks_;
     std::vector<int> instruction_marks_;
-    std::map<int, HitRule> hit_rules_;
     std::map<int, std::string> log_messages_;  // logpoints, by mark
     // setBreakpoints requests before the launch, by source path: those of
     // the program are placed when it is loaded.

@@ -111,7 +111,6 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
     require_launched();
     for (int id : ids) {
         s_.run.delete_mark(id);
-        hit_rules_.erase(id);
         log_messages_.erase(id);
     }
     ids.clear();
@@ -156,11 +155,12 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
             unsigned width = kind == MarkKind::WATCH ? p.width : 1;
             int id =
                 s_.run.add_mark(kind, at, std::get<std::optional<Condition>>(condition), width);
-            // The run stops from the rule's first hit on; the hits between
-            // that its rule passes over are run past (run_on).
+            // The mark itself counts its hits, forward and back.
             if (rule) {
-                s_.run.find_mark(id)->ignore = rule->mode == HitRule::EVERY ? 0 : rule->n - 1;
-                hit_rules_[id] = *rule;
+                Mark* mark = s_.run.find_mark(id);
+                mark->ignore = rule->n - 1;
+                mark->every = rule->mode == HitRule::EVERY ? rule->n : 1;
+                mark->once = rule->mode == HitRule::ONLY;
             }
             if (!log.empty()) log_messages_[id] = log;
             ids.push_back(id);
@@ -191,7 +191,6 @@ void Adapter::launch(const Json& args, Json& body) {
     function_marks_.clear();
     data_marks_.clear();
     instruction_marks_.clear();
-    hit_rules_.clear();
     log_messages_.clear();
     if (std::optional<std::string> refused = load_debug_program(program, s_.program)) {
         std::string reason = *refused;
@@ -461,6 +460,9 @@ void Adapter::step_back(const Json&, Json&) {
 void Adapter::reverse_continue(const Json&, Json&) {
     require_launched();
     MotionReport back = s_.run.reverse_continue();
+    // A logpoint stops no run, forward or back.
+    while (back.end == RunEnd::BREAKPOINT && log_messages_.contains(s_.run.hit().id))
+        back = s_.run.reverse_continue();
     report(back.end, back.at_start ? "entry" : "step");
 }
 

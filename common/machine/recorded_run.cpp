@@ -221,7 +221,7 @@ bool RecordedRun::stops_run(Mark& m) {
     const Machine& judged = judge_ == Judge::BEFORE_CHANGE ? *before_change_ : machine_;
     if (m.condition && !m.condition->holds(judged)) return false;
     ++m.hits;
-    return m.hits > m.ignore;
+    return m.stops_at(m.hits);
 }
 
 bool RecordedRun::has_read_watch() const {
@@ -370,17 +370,33 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     search_interrupted_ = false;
     std::optional<std::uint64_t> at = search(now - 1, watched.stops);
     if (search_interrupted_) return std::nullopt;
-    // The first step from which each mark with an ignore count stops a run.
+    // Each counted mark stops only at some of its hits, numbered from the
+    // start of the run (where a run from the start would stop): `from` is
+    // its first such step, `only` its last before now.
     std::vector<std::uint64_t> from(marks_.size(), 1);
+    std::vector<std::optional<std::uint64_t>> only(marks_.size());
     for (std::size_t i = 0; i < marks_.size(); ++i) {
         const Mark& m = marks_[i];
         if (m.plain()) continue;
         std::uint64_t after = at.value_or(0);
-        if (m.ignore > 0) {
+        if (m.counted()) {
             // Hits before the (ignore+1)th from the start never stop a run.
             std::optional<std::uint64_t> first = scan_mark(m, 0, now - 1, true, m.ignore + 1);
             from[i] = first.value_or(now);
             if (!first) continue;
+            if (m.once || m.every > 1) {
+                // Then every `every`th hit on, or none after the first.
+                std::optional<std::uint64_t> last = first;
+                while (!m.once && last) {
+                    std::optional<std::uint64_t> next = scan_mark(m, *last, now - 1, true, m.every);
+                    if (!next) break;
+                    last = next;
+                }
+                if (search_interrupted_) return std::nullopt;
+                only[i] = last;
+                if (!at || *last > *at) at = last;
+                continue;
+            }
             after = std::max(after, *first - 1);
         }
         if (std::optional<std::uint64_t> t = scan_mark(m, after, now - 1, false)) at = t;
@@ -399,7 +415,7 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
         for (std::size_t i = 0; i < marks_.size(); ++i) {
             const Mark& m = marks_[i];
             bool data = m.kind == MarkKind::WATCH || m.kind == MarkKind::RWATCH;
-            if (data != (pass == 0) || *at < from[i]) continue;
+            if (data != (pass == 0) || *at < from[i] || (only[i] && *at != *only[i])) continue;
             std::uint16_t value = watched_value(*before, m);
             if (!fires(m, *scratch_, value, reads, read_count)) continue;
             if (m.condition && !m.condition->holds(*scratch_)) continue;

@@ -31,7 +31,8 @@ enum class MarkKind : std::uint8_t { BREAK, TBREAK, WATCH, RWATCH };
 // the byte, or with width 2 the word, at the address changed) or a read
 // watch (RWATCH: an instruction read the byte as data; see data_reads). A
 // mark fires; a firing whose condition holds is a hit; the run stops at a
-// hit once the hits pass `ignore`.
+// hit once the hits pass `ignore`: every hit after, every `every`th hit
+// counted from the first that stops, or with `once` that first one alone.
 struct Mark {
     int id;
     MarkKind kind;
@@ -42,8 +43,16 @@ struct Mark {
     std::uint64_t ignore = 0;    // hits that do not stop a run
     std::uint8_t width = 1;      // WATCH: 1 byte or 2 (a word, low byte first)
     std::uint8_t last_high = 0;  // the second watched byte as last seen
+    std::uint64_t every = 1;     // of the hits past ignore, every Nth stops (1: each)
+    bool once = false;           // only the first hit past ignore stops
 
-    bool plain() const { return !condition && ignore == 0 && kind != MarkKind::RWATCH; }
+    // Whether the hit numbered `hit` (from 1, from the start of counting) stops a run.
+    bool stops_at(std::uint64_t hit) const {
+        if (hit <= ignore) return false;
+        return once ? hit == ignore + 1 : (hit - ignore - 1) % every == 0;
+    }
+    bool counted() const { return ignore > 0 || every > 1 || once; }
+    bool plain() const { return !condition && !counted() && kind != MarkKind::RWATCH; }
 };
 
 // What ended the last run forward, for its report.

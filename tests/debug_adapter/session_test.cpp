@@ -555,7 +555,31 @@ TEST(DebugAdapterAsAnEditor, HitConditionsAStackOverflowPagingAndMemory) {
                   .find("Stack overflow"),
               std::string::npos);
     EXPECT_TRUE(c.request("stepBack", {{"threadId", 1}})["success"].get<bool>());
-    EXPECT_TRUE(c.request("reverseContinue", {{"threadId", 1}})["success"].get<bool>());
+    // Reverse continue counts hits from the start as a run forward does:
+    // %3 stops at every third hit of line 5 (frames: hits + 1), ==4 at the
+    // fourth alone, and before it nothing stops.
+    auto frames = [&c] {
+        return c.request("stackTrace", {{"threadId", 1}})["body"]["totalFrames"].get<int>();
+    };
+    c.request("setBreakpoints",
+              source_breakpoints(dir.file("down.asm"), {{{"line", 5}, {"hitCondition", "%3"}}}));
+    c.request("reverseContinue", {{"threadId", 1}});
+    int every = frames();
+    EXPECT_EQ((every - 1) % 3, 0) << every;
+    EXPECT_GT(every, 1000);
+    c.request("reverseContinue", {{"threadId", 1}});
+    EXPECT_EQ(frames(), every - 3);
+    c.request("setBreakpoints",
+              source_breakpoints(dir.file("down.asm"), {{{"line", 5}, {"hitCondition", "==4"}}}));
+    std::size_t back = c.messages.size();
+    c.request("reverseContinue", {{"threadId", 1}});
+    EXPECT_EQ(frames(), 5);
+    c.request("reverseContinue", {{"threadId", 1}});
+    EXPECT_EQ(frames(), 1);
+    std::vector<std::string> reasons;
+    for (std::size_t i = back; i < c.messages.size(); ++i)
+        if (c.messages[i].value("event", "") == "stopped") reasons.push_back(c.messages[i]["body"]["reason"]);
+    EXPECT_EQ(reasons, (std::vector<std::string>{"breakpoint", "entry"}));
     c.request("disconnect");
     EXPECT_EQ(c.finish(), 0);
 }
