@@ -152,8 +152,9 @@ void Adapter::finish_run() {
         start_worker();
         return;
     }
+    // A console command words its own end: a pause is named as such.
+    report(end, pause_wanted_ ? "pause" : current_motion_.reason);
     pause_wanted_ = false;
-    report(end, current_motion_.reason);
     for (Json& event : deferred_) emit(std::move(event));
     deferred_.clear();
 }

@@ -71,6 +71,18 @@ long address_of(const Json& args) {
     return static_cast<long>(*base) + args.value("offset", 0L);
 }
 
+// The debugger's commands that run the machine or search the recorded run,
+// by name and short name.
+constexpr std::string_view RUNNING_COMMANDS[] = {
+    "step", "s", "next", "n", "finish", "continue", "c", "back", "goto",
+    "reverse-continue", "rc", "reverse-finish", "rfinish", "reverse-next", "rn",
+    "last-write", "run", "profile"};
+
+bool runs_the_machine(const std::string& word) {
+    return std::find(std::begin(RUNNING_COMMANDS), std::end(RUNNING_COMMANDS), word) !=
+           std::end(RUNNING_COMMANDS);
+}
+
 }  // namespace
 
 // The nearest label at or before address, "" when none is.
@@ -438,17 +450,35 @@ void Adapter::evaluate(const Json& args, Json& body) {
         }
         return;
     }
-    std::uint64_t step = s_.run.step();
-    RunEnd standing = s_.run.standing();
+    // A command that runs the machine or searches its history is a motion:
+    // answered at once, it runs on the worker (pause stops it) and its text
+    // comes as console output before its stopped event.
+    if (!words.empty() && runs_the_machine(words[0])) {
+        body = {{"result", ""}, {"variablesReference", 0}};
+        queue_event("continued", {{"threadId", 1}, {"allThreadsContinued", true}});
+        begin_motion({[this, expression] {
+                          run_command(s_, expression);
+                          flush_output();
+                          std::string text = take_said();
+                          Json said = {{"seq", 0},
+                                       {"type", "event"},
+                                       {"event", "output"},
+                                       {"body", {{"category", "console"}, {"output", text}}}};
+                          if (!text.empty()) {
+                              if (worker_output_)
+                                  emit(std::move(said));
+                              else
+                                  deferred_.push_back(std::move(said));
+                          }
+                          bool ended = !can_go_on(s_.run.standing()) &&
+                                       s_.run.step() == s_.run.recorded();
+                          return ended ? s_.run.standing() : RunEnd::LIMIT;
+                      },
+                      "goto"});
+        return;
+    }
     run_command(s_, expression);
     std::string text = take_said();
     flush_output();
     body = {{"result", text}, {"variablesReference", 0}};
-    if (s_.run.step() != step || s_.run.standing() != standing) {
-        if (!can_go_on(s_.run.standing()) && s_.run.step() == s_.run.recorded())
-            report(s_.run.standing(), "step");
-        else
-            queue_event("stopped",
-                        {{"reason", "goto"}, {"threadId", 1}, {"allThreadsStopped", true}});
-    }
 }

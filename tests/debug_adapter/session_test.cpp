@@ -475,6 +475,24 @@ TEST(DebugAdapterAsAnEditor, BreakpointsPerFileAndAnEndlessRun) {
     EXPECT_LT(c.response_index(pause), paused);
     EXPECT_EQ(c.messages[static_cast<std::size_t>(paused)]["body"]["reason"], "pause");
 
+    // The console's continue is a run as well: answered at once, its text
+    // before its stopped event, ended by a pause.
+    before = c.messages.size();
+    int console = c.send("evaluate", {{"expression", "c"}, {"context", "repl"}});
+    ASSERT_GE(c.response_index(console, std::chrono::milliseconds(1000)), 0);
+    EXPECT_TRUE(c.request("threads")["success"].get<bool>());
+    pause = c.send("pause", {{"threadId", 1}});
+    paused = c.wait_for([](const Json& m) { return m.value("event", "") == "stopped"; }, before);
+    ASSERT_GE(paused, 0);
+    EXPECT_LT(c.response_index(pause), paused);
+    EXPECT_EQ(c.messages[static_cast<std::size_t>(paused)]["body"]["reason"], "pause");
+    int said = index_of(c.messages, "event", "output", before);
+    ASSERT_GE(said, 0);
+    EXPECT_LT(said, paused);
+    EXPECT_TRUE(c.messages[static_cast<std::size_t>(said)]["body"]["output"]
+                    .get<std::string>()
+                    .starts_with("interrupted\n"));
+
     // Running again, a disconnect ends the run and the adapter at once.
     c.send("continue", {{"threadId", 1}});
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
