@@ -73,10 +73,15 @@ long address_of(const Json& args) {
 
 // The debugger's commands that run the machine or search the recorded run,
 // by name and short name.
-constexpr std::string_view RUNNING_COMMANDS[] = {
-    "step", "s", "next", "n", "finish", "continue", "c", "back", "goto",
-    "reverse-continue", "rc", "reverse-finish", "rfinish", "reverse-next", "rn",
-    "last-write", "run", "profile"};
+constexpr std::string_view RUNNING_COMMANDS[] = {"step",    "s",
+                                                 "next",    "n",
+                                                 "finish",  "continue",
+                                                 "c",       "back",
+                                                 "goto",    "reverse-continue",
+                                                 "rc",      "reverse-finish",
+                                                 "rfinish", "reverse-next",
+                                                 "rn",      "last-write",
+                                                 "run",     "profile"};
 
 bool runs_the_machine(const std::string& word) {
     return std::find(std::begin(RUNNING_COMMANDS), std::end(RUNNING_COMMANDS), word) !=
@@ -454,7 +459,8 @@ void Adapter::evaluate(const Json& args, Json& body) {
     // answered at once, it runs on the worker (pause stops it) and its text
     // comes as console output before its stopped event.
     if (!words.empty() && runs_the_machine(words[0])) {
-        body = {{"result", ""}, {"variablesReference", 0}};
+        body = {{"result", quoted_word(expression) + ": the run goes on"},
+                {"variablesReference", 0}};
         queue_event("continued", {{"threadId", 1}, {"allThreadsContinued", true}});
         begin_motion({[this, expression] {
                           run_command(s_, expression);
@@ -470,8 +476,8 @@ void Adapter::evaluate(const Json& args, Json& body) {
                               else
                                   deferred_.push_back(std::move(said));
                           }
-                          bool ended = !can_go_on(s_.run.standing()) &&
-                                       s_.run.step() == s_.run.recorded();
+                          bool ended =
+                              !can_go_on(s_.run.standing()) && s_.run.step() == s_.run.recorded();
                           return ended ? s_.run.standing() : RunEnd::LIMIT;
                       },
                       "goto"});

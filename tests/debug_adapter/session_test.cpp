@@ -489,9 +489,9 @@ TEST(DebugAdapterAsAnEditor, BreakpointsPerFileAndAnEndlessRun) {
     int said = index_of(c.messages, "event", "output", before);
     ASSERT_GE(said, 0);
     EXPECT_LT(said, paused);
-    EXPECT_TRUE(c.messages[static_cast<std::size_t>(said)]["body"]["output"]
-                    .get<std::string>()
-                    .starts_with("interrupted\n"));
+    EXPECT_TRUE(
+        c.messages[static_cast<std::size_t>(said)]["body"]["output"].get<std::string>().starts_with(
+            "interrupted\n"));
 
     // Running again, a disconnect ends the run and the adapter at once.
     c.send("continue", {{"threadId", 1}});
@@ -596,7 +596,8 @@ TEST(DebugAdapterAsAnEditor, HitConditionsAStackOverflowPagingAndMemory) {
     EXPECT_EQ(frames(), 1);
     std::vector<std::string> reasons;
     for (std::size_t i = back; i < c.messages.size(); ++i)
-        if (c.messages[i].value("event", "") == "stopped") reasons.push_back(c.messages[i]["body"]["reason"]);
+        if (c.messages[i].value("event", "") == "stopped")
+            reasons.push_back(c.messages[i]["body"]["reason"]);
     EXPECT_EQ(reasons, (std::vector<std::string>{"breakpoint", "entry"}));
     c.request("disconnect");
     EXPECT_EQ(c.finish(), 0);
