@@ -91,6 +91,14 @@ private:
     void terminate(const Json& args, Json& body);
     void disconnect(const Json& args, Json& body);
     void set_instruction_breakpoints(const Json& args, Json& body);
+    // The launch's arguments, kept for restart.
+    struct LaunchSettings {
+        std::string program, cwd, keys;
+        bool stop_on_entry = false, no_debug = false;
+    };
+    static LaunchSettings launch_settings(const Json& args);
+    void use_settings(const LaunchSettings& settings);
+    Json launch_args_;
 
     // ---- runs ----
     // A motion runs after its request's response: inline, or on the worker

@@ -175,16 +175,43 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
 
 void Adapter::initialize(const Json&, Json& body) { body = capabilities(); }
 
+Adapter::LaunchSettings Adapter::launch_settings(const Json& args) {
+    if (!args.contains("program")) throw RequestError{"launch: 'program' is missing"};
+    LaunchSettings l;
+    l.program = argument<std::string>(args, "program", "");
+    l.cwd = argument<std::string>(args, "cwd", "");
+    l.stop_on_entry = argument<bool>(args, "stopOnEntry", false);
+    l.no_debug = argument<bool>(args, "noDebug", false);
+    l.keys = argument<std::string>(args, "keys", "");
+    return l;
+}
+
+// The launch's working folder is the adapter's: the program and every file
+// a console command names (profile FILE) are found from there.
+void Adapter::use_settings(const LaunchSettings& l) {
+    no_debug_ = l.no_debug;
+    stop_on_entry_ = l.stop_on_entry && !no_debug_;
+    s_.run.set_shown(no_debug_ ? 0 : DEFAULT_FINDING_KINDS);
+    // In the adapter `in 1` waits for a key (the launch's, or one from the
+    // debug console); running without debugging it takes none.
+    s_.run.waits_for_keys = !no_debug_;
+    keys_.clear();
+    for (char c : l.keys) keys_.emplace_back(1, c);
+}
+
 void Adapter::launch(const Json& args, Json& body) {
     (void)body;
-    if (!args.contains("program")) throw RequestError{"launch: 'program' is missing"};
-    std::string program = argument<std::string>(args, "program", "");
-    std::string cwd = argument<std::string>(args, "cwd", "");
-    bool stop_on_entry = argument<bool>(args, "stopOnEntry", false);
-    bool no_debug = argument<bool>(args, "noDebug", false);
-    std::string keys = argument<std::string>(args, "keys", "");
-    if (!cwd.empty() && std::filesystem::path(program).is_relative())
-        program = (std::filesystem::path(cwd) / program).string();
+    LaunchSettings settings = launch_settings(args);
+    if (!settings.cwd.empty()) {
+        std::error_code error;
+        std::filesystem::current_path(settings.cwd, error);
+        if (error)
+            throw RequestError{"launch: cwd '" + quoted_word(settings.cwd) +
+                               "' cannot be used: " + error.message()};
+    }
+    std::string program = settings.program;
+    if (!settings.cwd.empty() && std::filesystem::path(program).is_relative())
+        program = (std::filesystem::path(settings.cwd) / program).string();
     s_.program = DebugProgram{};
     s_.run.clear_marks();
     line_marks_.clear();
@@ -198,7 +225,7 @@ void Adapter::launch(const Json& args, Json& body) {
         reason = from == std::string::npos ? "" : reason.substr(from);
         while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' '))
             reason.pop_back();
-        throw RequestError{"cannot debug " + program + ": " + reason};
+        throw RequestError{"cannot debug " + quoted_word(program) + ": " + reason};
     }
     listing_.clear();
     if (!s_.program.has_source) disassemble_program();
@@ -212,17 +239,11 @@ void Adapter::launch(const Json& args, Json& body) {
         values.clear();
         if (worker_output_) flush_output();
     };
-    no_debug_ = no_debug;
-    s_.run.set_shown(no_debug_ ? 0 : DEFAULT_FINDING_KINDS);
-    // In the adapter `in 1` waits for a key (the launch's, or one from the
-    // debug console); running without debugging it takes none.
-    s_.run.waits_for_keys = !no_debug_;
-    keys_.clear();
-    for (char c : keys) keys_.emplace_back(1, c);
+    use_settings(settings);
+    launch_args_ = args;
     std::error_code error;
     source_path_ = std::filesystem::weakly_canonical(std::filesystem::absolute(program), error);
     if (error) source_path_ = std::filesystem::absolute(program).string();
-    stop_on_entry_ = stop_on_entry && !no_debug_;
     launched_ = true;
     ended_ = false;
     // Breakpoints sent before the launch for the program's file are placed.
@@ -474,11 +495,20 @@ void Adapter::pause(const Json&, Json&) {
     pause_requested = 1;
 }
 
+// Restart runs the program again with the launch's settings (keys, stop on
+// entry), or with those the client sends; the breakpoints stay.
 void Adapter::restart(const Json& args, Json& body) {
     require_launched();
-    (void)args;
-    (void)body;
+    const Json& given = args.contains("arguments") && args["arguments"].is_object()
+                            ? args["arguments"]
+                            : launch_args_;
+    LaunchSettings settings = launch_settings(given);
+    LaunchSettings before = launch_settings(launch_args_);
+    if (settings.program != before.program || settings.cwd != before.cwd)
+        throw RequestError{"restart: another program or folder needs a new launch"};
+    launch_args_ = given;
     ::restart(s_);
+    use_settings(settings);
     ended_ = false;
     pending_output_.clear();
     configuration_done(Json::object(), body);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
@@ -613,16 +614,30 @@ TEST(DebugAdapterAsAnEditor, KeysLogpointsObjectCodeAndRunningWithoutDebugging) 
     {
         AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
         c.request("initialize");
-        c.request("launch", {{"program", "keys.asm"}, {"cwd", dir.path}, {"keys", "a"}});
+        std::filesystem::create_directory(dir.file("sub"));
+        c.request("launch",
+                  {{"program", dir.file("keys.asm")}, {"cwd", dir.file("sub")}, {"keys", "a"}});
         c.request("setBreakpoints",
                   source_breakpoints(dir.file("keys.asm"),
                                      {{{"line", 3}, {"logMessage", "at {pc}, sp {sp}"}}}));
         c.request("configurationDone");
-        // The launch's key passes the first in 1; the second waits.
-        int wait = index_of(c.messages, "event", "stopped");
-        ASSERT_GE(wait, 0);
-        EXPECT_EQ(c.messages[static_cast<std::size_t>(wait)]["body"]["reason"], "key wait");
-        EXPECT_EQ(c.request("stackTrace", {{"threadId", 1}})["body"]["stackFrames"][0]["line"], 4);
+        // The launch's key passes the first in 1; the second waits. A
+        // restart keeps the launch's keys: the same again.
+        for (int run = 0; run < 2; ++run) {
+            int wait = index_of(c.messages, "event", "stopped", run == 0 ? 0 : c.messages.size());
+            if (run == 1) {
+                std::size_t from = c.messages.size();
+                c.request("restart");
+                wait = index_of(c.messages, "event", "stopped", from);
+            }
+            ASSERT_GE(wait, 0);
+            EXPECT_EQ(c.messages[static_cast<std::size_t>(wait)]["body"]["reason"], "key wait");
+            EXPECT_EQ(c.request("stackTrace", {{"threadId", 1}})["body"]["stackFrames"][0]["line"],
+                      4);
+        }
+        // A file a console command names is found from the launch's cwd.
+        c.request("evaluate", {{"expression", "profile keys.out"}, {"context", "repl"}});
+        EXPECT_TRUE(std::filesystem::exists(dir.file("sub/keys.out")));
         std::size_t before = c.messages.size();
         c.request("evaluate", {{"expression", "key b"}, {"context", "repl"}});
         EXPECT_GE(index_of(c.messages, "event", "exited", before), 0);
