@@ -19,6 +19,7 @@
 #include "listing.hpp"
 #include "names.hpp"
 #include "run_files.hpp"
+#include "terminal_text.hpp"
 
 namespace {
 
@@ -26,7 +27,8 @@ namespace {
 // machine code, when they were asked for.
 void report_findings(ProgramFiles& files, const Assembly& a) {
     for (const Finding& f : a.findings)
-        std::fprintf(stderr, "%s:%d: warning: %s\n", files.source_name, f.line, f.text.c_str());
+        std::fprintf(stderr, "%s:%d: warning: %s\n", terminal_safe(files.source_name).c_str(), f.line,
+                     f.text.c_str());
     if (files.listing_name == nullptr) return;
     // Created only now that the source has been read.
     int error = files.listing.open(files.listing_name);
@@ -69,7 +71,7 @@ int open_pass1_file(ProgramFiles& files) {
 bool open_source(ProgramFiles& files) {
     BoundedRead read = read_bounded(files.source_name);
     if (read.too_large) {
-        std::fprintf(stderr, "assembler: %s: %s\n", files.source_name,
+        std::fprintf(stderr, "assembler: %s: %s\n", terminal_safe(files.source_name).c_str(),
                      too_large_text("source", read).c_str());
         console_exit(FAILURE_STATUS);
     }
@@ -157,7 +159,7 @@ void assembler_main(const AssemblerOptions& options) {
     if (files.listing_name != nullptr) {
         if (int problem = output_file_problem(files.listing_name)) {
             std::fprintf(stderr, "assembler: cannot create the listing file '%s': %s\n",
-                         files.listing_name, std::strerror(problem));
+                         terminal_safe(files.listing_name).c_str(), std::strerror(problem));
             console_exit(USAGE_STATUS);
         }
     }
@@ -182,7 +184,8 @@ void assembler_main(const AssemblerOptions& options) {
         std::fprintf(stderr,
                      "%s: warning: the output names end at the first '.', which is in a "
                      "directory name: %s and %s\n",
-                     files.source_name, files.pass1_file_name, files.object_file_name);
+                     terminal_safe(files.source_name).c_str(), terminal_safe(files.pass1_file_name).c_str(),
+                     terminal_safe(files.object_file_name).c_str());
     }
     assembly->listing.writer = console_write;
     bool pass1_complete = false;

@@ -2,21 +2,6 @@
 
 #include <cstdio>
 
-std::size_t utf8_length(std::string_view text, std::size_t at) {
-    auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
-    unsigned first = byte(0);
-    std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 0;
-    if (length == 0 || first > 0xF4 || at + length > text.size()) return 0;
-    unsigned code = first & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(k) & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (byte(k) & 0x3F);
-    }
-    static constexpr unsigned SMALLEST[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < SMALLEST[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-}
-
 std::string json_string(std::string_view text) {
     std::string out = "\"";
     for (std::size_t at = 0; at < text.size();) {

@@ -10,9 +10,8 @@
 #include <string_view>
 #include <vector>
 
-// Length of the valid UTF-8 sequence starting at text[at], or 0 when the
-// byte there does not start one (overlong forms and surrogates are invalid).
-std::size_t utf8_length(std::string_view text, std::size_t at);
+#include "terminal_text.hpp"
+
 
 // text as a JSON string literal, quotes included.
 std::string json_string(std::string_view text);

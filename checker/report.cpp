@@ -120,48 +120,6 @@ void write_case(JsonWriter& json, const CheckedFile& f, const CheckedCase& c, bo
 
 }  // namespace
 
-std::string terminal_safe(std::string_view text) {
-    std::string out;
-    char escaped[8];
-    for (std::size_t at = 0; at < text.size();) {
-        unsigned char c = static_cast<unsigned char>(text[at]);
-        if (c >= 0x80) {
-            std::size_t length = utf8_length(text, at);
-            // U+0080 to U+009F are controls too (CSI among them).
-            bool control =
-                length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
-            if (length > 0 && !control) {
-                out.append(text.substr(at, length));
-                at += length;
-                continue;
-            }
-            for (std::size_t k = 0; k < std::max<std::size_t>(length, 1); ++k) {
-                std::snprintf(escaped, sizeof escaped, "\\x%02X",
-                              static_cast<unsigned char>(text[at + k]));
-                out += escaped;
-            }
-            at += std::max<std::size_t>(length, 1);
-            continue;
-        }
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case 0x1B: out += "\\e"; break;
-            default:
-                if (c < 0x20 || c == 0x7F) {
-                    std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-                    out += escaped;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-        ++at;
-    }
-    return out;
-}
-
 bool shows_details(const TestCase& test, bool show_hidden) {
     return show_hidden || test.visibility == Visibility::VISIBLE;
 }

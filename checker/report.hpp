@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "terminal_text.hpp"
+
 #include "cases.hpp"
 #include "check.hpp"
 
@@ -149,9 +151,5 @@ std::string try_then(const CheckedCase& c);
 // "N passed, M failed" and, when any case gives points, ", points P/T".
 std::string summary_line(const std::vector<CheckedFile>& files);
 
-// text with nothing a terminal takes as a control: bytes below 32, 127 and
-// U+0080 to U+009F as \r, \n, \t, \e or \xHH, bytes that are not UTF-8 as
-// \xHH, a backslash as \\.
-std::string terminal_safe(std::string_view text);
 
 bool all_passed(const std::vector<CheckedFile>& files);

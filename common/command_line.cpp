@@ -7,6 +7,7 @@
 
 #include "output_file.hpp"
 #include "version.hpp"
+#include "terminal_text.hpp"
 
 namespace {
 
@@ -34,7 +35,7 @@ std::string option_problem(int result, char* const argv[]) {
 }
 
 int usage_error(const char* program, const char* usage, const std::string& problem) {
-    std::fprintf(stderr, "%s: %s\n%s\n", program, problem.c_str(), usage);
+    std::fprintf(stderr, "%s: %s\n%s\n", program, terminal_safe(problem).c_str(), usage);
     return USAGE_STATUS;
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "ending_signals.hpp"
+#include "terminal_text.hpp"
 
 namespace {
 
@@ -58,13 +59,14 @@ bool report_write_failure(const char* what, const std::string& name, int error) 
         ::access(folder.c_str(), W_OK | X_OK) != 0) {
         // The temporary file beside the target could not be made.
         std::fprintf(stderr, "%s: cannot write %s '%s': the folder '%s' takes no new file: %s\n",
-                     name_of_program, what, name.c_str(), folder.c_str(), std::strerror(error));
+                     name_of_program, what, terminal_safe(name).c_str(), terminal_safe(folder).c_str(),
+                     std::strerror(error));
         return false;
     }
     // open_own_name's refusal of a special file at the name.
     const char* reason = error == EEXIST ? "not a regular file" : std::strerror(error);
-    std::fprintf(stderr, "%s: cannot write %s '%s': %s\n", name_of_program, what, name.c_str(),
-                 reason);
+    std::fprintf(stderr, "%s: cannot write %s '%s': %s\n", name_of_program, what,
+                 terminal_safe(name).c_str(), reason);
     return false;
 }
 

@@ -1,4 +1,5 @@
 #include "run_files.hpp"
+#include "terminal_text.hpp"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,7 +44,8 @@ bool files_distinct(const char* program, const std::vector<RunFile>& files) {
             if (o == n || (o < n && other.role == FileRole::NAMED_OUTPUT)) continue;
             if (!same_file(named.name, other.name)) continue;
             std::fprintf(stderr, "%s: %s '%s' is the same file as %s '%s'\n", program, named.what,
-                         named.name.c_str(), other.what, other.name.c_str());
+                         terminal_safe(named.name).c_str(), other.what,
+                         terminal_safe(other.name).c_str());
             return false;
         }
     }

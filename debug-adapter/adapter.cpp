@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "command_print.hpp"
+#include "command_words.hpp"
 #include "machine/display.hpp"
 
 Adapter::Adapter(std::function<void(const Json&)> send, std::function<void()> run_ended)
@@ -172,7 +173,8 @@ bool Adapter::handle(const std::string& text) {
     if (request.value("type", Json("request")) != "request") return true;
     auto found = handlers().find(request["command"].get<std::string>());
     if (found == handlers().end()) {
-        reply(request, false, nullptr, "unknown request " + request["command"].get<std::string>());
+        reply(request, false, nullptr,
+              "unknown request " + quoted_word(request["command"].get<std::string>()));
         return true;
     }
     Json args = request.contains("arguments") ? request["arguments"] : Json::object();
@@ -340,6 +342,9 @@ void Adapter::report(RunEnd end, const std::string& reason_when_limit) {
                  {"threadId", 1},
                  {"allThreadsStopped", true},
                  {"text", said}};
-    if (end == RunEnd::BREAKPOINT) body["hitBreakpointIds"] = {s_.run.hit().id};
+    if (end == RunEnd::BREAKPOINT) {
+        auto shown = breakpoint_of_mark_.find(s_.run.hit().id);
+        if (shown != breakpoint_of_mark_.end()) body["hitBreakpointIds"] = {shown->second};
+    }
     queue_event("stopped", body);
 }

@@ -177,6 +177,15 @@ private:
     // setBreakpoints requests before the launch, by source path: those of
     // the program are placed when it is loaded.
     std::map<std::string, Json> early_breakpoints_;
+    // The IDs the client knows its breakpoints by: every answered breakpoint
+    // gets one (those refused too, so that a later breakpoint event can
+    // change them); a mark's is in breakpoint_of_mark_. given_ids_ are used
+    // first: the IDs the early breakpoints were answered with.
+    int next_breakpoint_id_ = 1;
+    std::deque<int> given_ids_;
+    std::map<std::string, std::vector<int>> early_ids_;
+    std::map<int, int> breakpoint_of_mark_;
+    int new_breakpoint_id();
     bool no_debug_ = false;
     std::deque<std::string> keys_;  // the launch's keys, given at the waits in turn
     std::string source_path_;

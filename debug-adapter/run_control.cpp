@@ -88,10 +88,17 @@ std::variant<HitRule, std::string> parse_hit_rule(const std::string& text) {
     while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
     std::optional<std::uint64_t> n = parse_number(std::string(rest));
     if (!n || (*n == 0 && add == 0))
-        return "hit condition '" + text + "' is not N, >N, >=N, ==N or %N with N a whole number" +
+        return "hit condition '" + quoted_word(text) + "' is not N, >N, >=N, ==N or %N with N a whole number" +
                (n ? " from 1" : "");
     rule.n = *n + add;
     return rule;
+}
+
+int Adapter::new_breakpoint_id() {
+    if (given_ids_.empty()) return next_breakpoint_id_++;
+    int id = given_ids_.front();
+    given_ids_.pop_front();
+    return id;
 }
 
 bool Adapter::is_program_source(const std::string& path) const {
@@ -111,31 +118,36 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
     require_launched();
     for (int id : ids) {
         s_.run.delete_mark(id);
+        breakpoint_of_mark_.erase(id);
         log_messages_.erase(id);
     }
     ids.clear();
     Json result = Json::array();
     for (const Json& wanted : args.value("breakpoints", Json::array())) {
+        int shown = new_breakpoint_id();
+        auto refuse = [&](const std::string& message) {
+            result.push_back({{"id", shown}, {"verified", false}, {"message", message}});
+        };
         if (no_debug_) {
-            result.push_back({{"verified", false}, {"message", "running without debugging"}});
+            refuse("running without debugging");
             continue;
         }
         std::variant<Placed, std::string> placed = place(wanted);
         if (std::string* refused = std::get_if<std::string>(&placed)) {
-            result.push_back({{"verified", false}, {"message", *refused}});
+            refuse(*refused);
             continue;
         }
         const Placed& p = std::get<Placed>(placed);
         auto condition = condition_of(s_, wanted);
         if (std::string* error = std::get_if<std::string>(&condition)) {
-            result.push_back({{"verified", false}, {"message", *error}});
+            refuse(*error);
             continue;
         }
         std::optional<HitRule> rule;
         if (wanted.contains("hitCondition") && !wanted["hitCondition"].is_null()) {
             auto parsed = parse_hit_rule(wanted["hitCondition"].get<std::string>());
             if (std::string* error = std::get_if<std::string>(&parsed)) {
-                result.push_back({{"verified", false}, {"message", *error}});
+                refuse(*error);
                 continue;
             }
             rule = std::get<HitRule>(parsed);
@@ -143,7 +155,6 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
         std::string log;
         if (wanted.contains("logMessage") && wanted["logMessage"].is_string())
             log = wanted["logMessage"].get<std::string>();
-        int first = 0;
         // A watch covers a word by its width; a read watch of a word is one
         // mark on each byte.
         std::vector<std::pair<MarkKind, std::uint16_t>> marks{{p.kind, p.at}};
@@ -163,10 +174,10 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
                 mark->once = rule->mode == HitRule::ONLY;
             }
             if (!log.empty()) log_messages_[id] = log;
+            breakpoint_of_mark_[id] = shown;
             ids.push_back(id);
-            if (first == 0) first = id;
         }
-        Json answer = {{"id", first}, {"verified", true}};
+        Json answer = {{"id", shown}, {"verified", true}};
         if (p.kind == MarkKind::BREAK) answer["line"] = line_of(p.at);
         result.push_back(answer);
     }
@@ -214,6 +225,7 @@ void Adapter::launch(const Json& args, Json& body) {
         program = (std::filesystem::path(settings.cwd) / program).string();
     s_.program = DebugProgram{};
     s_.run.clear_marks();
+    breakpoint_of_mark_.clear();
     line_marks_.clear();
     function_marks_.clear();
     data_marks_.clear();
@@ -246,12 +258,19 @@ void Adapter::launch(const Json& args, Json& body) {
     if (error) source_path_ = std::filesystem::absolute(program).string();
     launched_ = true;
     ended_ = false;
-    // Breakpoints sent before the launch for the program's file are placed.
+    // Breakpoints sent before the launch are placed (those of the program's
+    // file) or refused now, each told by a breakpoint event under the ID it
+    // was first answered with.
     for (const auto& [path, early] : early_breakpoints_) {
-        Json ignored;
-        if (is_program_source(path)) set_breakpoints(early, ignored);
+        Json placed;
+        given_ids_.assign(early_ids_[path].begin(), early_ids_[path].end());
+        set_breakpoints(early, placed);
+        given_ids_.clear();
+        for (const Json& b : placed["breakpoints"])
+            queue_event("breakpoint", {{"reason", "changed"}, {"breakpoint", b}});
     }
     early_breakpoints_.clear();
+    early_ids_.clear();
     // Breakpoints need the program: the client is told it may send them
     // once the launch has loaded it.
     queue_event("initialized");
@@ -266,6 +285,7 @@ void Adapter::set_breakpoints(const Json& args, Json& body) {
     const char* refusal = nullptr;
     if (!launched_) {
         early_breakpoints_[path] = args;
+        early_ids_[path].clear();
         refusal = "placed when the program is launched";
     } else if (!s_.program.has_source) {
         refusal = "the program has no source: use an address (function or instruction breakpoint)";
@@ -275,7 +295,8 @@ void Adapter::set_breakpoints(const Json& args, Json& body) {
     if (refusal != nullptr) {
         Json result = Json::array();
         for (const Json& wanted : args.value("breakpoints", Json::array())) {
-            Json answer = {{"verified", false}, {"message", refusal}};
+            Json answer = {{"id", new_breakpoint_id()}, {"verified", false}, {"message", refusal}};
+            if (!launched_) early_ids_[path].push_back(answer["id"].get<int>());
             if (wanted.is_object() && wanted.contains("line")) answer["line"] = wanted["line"];
             result.push_back(answer);
         }

@@ -228,7 +228,7 @@ void Adapter::set_variable(const Json& args, Json& body) {
         std::uint16_t at = *find_label(s_.program, name);
         change_machine([&](Machine& m) { m.memory[at] = static_cast<std::uint8_t>(v); });
     } else {
-        throw RequestError{name + " cannot be set"};
+        throw RequestError{quoted_word(name) + " cannot be set"};
     }
     body = {{"value", std::to_string(v)}};
 }
@@ -373,7 +373,7 @@ Adapter::evaluate_location(const std::string& expression) const {
         return std::string("not a location: LOC, [LOC], word LOC, LOC FORMAT, sp, pc or a flag");
     }
     if (format != "byte" && format != "word" && format != "char" && format != "string")
-        return "'" + format + "' is not a format (byte, word, char or string)";
+        return "'" + quoted_word(format) + "' is not a format (byte, word, char or string)";
     std::string loc = words[at_word];
     if (loc.size() > 2 && loc.front() == '[' && loc.back() == ']')
         loc = loc.substr(1, loc.size() - 2);

@@ -15,6 +15,7 @@
 #include "machine/machine.hpp"
 #include "output_file.hpp"
 #include "session.hpp"
+#include "terminal_text.hpp"
 
 namespace {
 
@@ -180,7 +181,7 @@ int main(int argc, char** argv) {
     }
     start_session(session);
     if (std::string refused = start_case(session, case_start); !refused.empty()) {
-        std::fprintf(stderr, "debugger: %s\n", refused.c_str());
+        std::fprintf(stderr, "debugger: %s\n", terminal_safe(refused).c_str());
         return USAGE_STATUS;
     }
     std::printf("%s: %s\n", file_name.c_str(),

@@ -6,6 +6,7 @@
 #include "console.hpp"
 #include "machine/machine.hpp"
 #include "output_file.hpp"
+#include "terminal_text.hpp"
 
 // Lines are formatted by hand: this runs twice in every run.
 bool dump_memory_map(const Machine& m, const char* file_name) {
@@ -28,7 +29,7 @@ bool dump_memory_map(const Machine& m, const char* file_name) {
     // Standard output stays as it is; the replaced link is told once.
     if (replaced_link)
         std::fprintf(stderr, "simulator: '%s' was a link: replaced by the memory map file\n",
-                     file_name);
+                     terminal_safe(file_name).c_str());
     if (error == 0) return true;
     // A write that failed (a full disk) is reported like a file not created.
     console_printf("\nERROR\n can not create %s\n", file_name);

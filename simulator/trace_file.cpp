@@ -13,6 +13,7 @@
 #include "console.hpp"
 #include "output_file.hpp"
 #include "run_files.hpp"
+#include "terminal_text.hpp"
 
 namespace {
 
@@ -54,7 +55,8 @@ void write_waiting_and_rename() {
 }
 
 bool cannot_create(const char* path, int error) {
-    std::fprintf(stderr, "simulator: cannot create the trace file '%s': %s\n", path,
+    std::fprintf(stderr, "simulator: cannot create the trace file '%s': %s\n",
+                 terminal_safe(path).c_str(),
                  std::strerror(error));
     return false;
 }

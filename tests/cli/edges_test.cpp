@@ -148,6 +148,21 @@ TEST(Edges, DebugAdapter) {
     run_table(rows);
 }
 
+// Names on standard error are escaped as the reports escape them: no control
+// byte of a file name or an option reaches the terminal.
+TEST(Edges, NamesOnStandardError) {
+    const Row rows[] = {
+        {"$A --listing \"$(printf 'no/\\033[2J.lst')\" hello.asm >/dev/null; echo $?",
+         "assembler: cannot create the listing file 'no/\\e[2J.lst': No such file or "
+         "directory\n2\n"},
+        {"$S \"$(printf -- '--x\\001')\" 2>&1 | head -1", "simulator: unknown option '--x\\x01'\n"},
+        {"$A hello.asm >/dev/null; $S --trace \"$(printf 'no/\\033.t')\" hello.hx </dev/null;"
+         "echo $?",
+         "simulator: cannot create the trace file 'no/\\e.t': No such file or directory\n2\n"},
+    };
+    run_table(rows);
+}
+
 // As a user whom the folder refuses new files (root is let in anywhere).
 #define AS_USER "$(test $(id -u) = 0 && echo setpriv --reuid=65534 --regid=65534 --clear-groups) "
 

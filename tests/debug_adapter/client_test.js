@@ -178,6 +178,23 @@ async function endlessSession() {
     assert.strictEqual(page.body.stackFrames[0].instructionPointerReference, '0x0008');
     assert.strictEqual(page.body.totalFrames, 1);
 
+    // The console's continue is a run as Continue is: a pause ends it.
+    await dc.customRequest('setInstructionBreakpoints', { breakpoints: [] });
+    const consoleGoing = dc.waitForEvent('continued');
+    const go = await dc.evaluateRequest({ expression: 'continue', context: 'repl' });
+    assert.match(go.body.result, /the run goes on/);
+    await consoleGoing;
+    const consolePaused = dc.waitForEvent('stopped');
+    await dc.pauseRequest({ threadId: 1 });
+    assert.strictEqual((await consolePaused).body.reason, 'pause');
+    // A restart with a key for the in 1: no wait, the byte written by hand forgotten.
+    await dc.customRequest('restart', { arguments: { program: file, stopOnEntry: false, keys: 'b' } });
+    const restartPaused = dc.waitForEvent('stopped');
+    await dc.pauseRequest({ threadId: 1 });
+    assert.strictEqual((await restartPaused).body.reason, 'pause');
+    const again = await dc.customRequest('readMemory', { memoryReference: n.memoryReference, count: 1 });
+    assert.strictEqual(again.body.data, 'AQ==');
+
     // Running forever again: a disconnect ends it.
     await dc.customRequest('setInstructionBreakpoints', { breakpoints: [] });
     await dc.continueRequest({ threadId: 1 });

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <string>
@@ -367,6 +368,9 @@ TEST(DebugAdapter, MalformedMessagesGetErrorsAndTheAdapterGoesOn) {
         R"({"seq":4,"type":"request","command":"continue"})",
         R"({"seq":5,"type":"request","command":"readMemory","arguments":[1,2]})",
         R"({"seq":6,"type":"request","command":"variables","arguments":{"variablesReference":"x"}})",
+        R"({"seq":7,"type":"request","command":")" + std::string(300, 'y') + R"("})",
+        R"({"seq":8,"type":"request","command":"launch","arguments":{"program":")" +
+            std::string(300, 'z') + R"("}})",
     };
     std::string input;
     for (const std::string& h : hostile) {
@@ -385,6 +389,13 @@ TEST(DebugAdapter, MalformedMessagesGetErrorsAndTheAdapterGoesOn) {
     for (const Json& m : all)
         if (m["type"] == "response" && !m["success"].get<bool>()) ++failures;
     EXPECT_GE(failures, hostile.size());
+    // An error echoes at most 80 characters of what it was sent.
+    for (int seq : {7, 8}) {
+        std::string message = response_to(all, seq)["message"];
+        EXPECT_NE(message.find(std::string(80, seq == 7 ? 'y' : 'z') + "..."), std::string::npos)
+            << message;
+        EXPECT_LT(message.size(), 130u) << message;
+    }
     const Json& threads = response_to(all, 100);
     EXPECT_TRUE(threads["success"].get<bool>());
     EXPECT_EQ(threads["body"]["threads"].size(), 1u);
@@ -426,8 +437,27 @@ TEST(DebugAdapterAsAnEditor, BreakpointsPerFileAndAnEndlessRun) {
     const Json early =
         c.request("setBreakpoints", source_breakpoints(dir.file("other.asm"), {{{"line", 2}}}));
     EXPECT_FALSE(early["body"]["breakpoints"][0]["verified"].get<bool>());
-    c.request("setBreakpoints", source_breakpoints(dir.file("loop.asm"), {{{"line", 2}}}));
+    const Json mine =
+        c.request("setBreakpoints", source_breakpoints(dir.file("loop.asm"), {{{"line", 2}}}));
+    std::size_t launch = c.messages.size();
     c.request("launch", {{"program", "./loop.asm"}, {"cwd", dir.path}});
+    // After the launch each early breakpoint is placed or refused by an
+    // event under the ID it was answered with.
+    std::map<int, Json> changed;
+    for (int i = 0; i < 2; ++i) {
+        int event = c.wait_for([](const Json& m) { return m.value("event", "") == "breakpoint"; },
+                               launch);
+        ASSERT_GE(event, 0);
+        const Json& b = c.messages[static_cast<std::size_t>(event)]["body"];
+        EXPECT_EQ(b["reason"], "changed");
+        changed[b["breakpoint"]["id"].get<int>()] = b["breakpoint"];
+        launch = static_cast<std::size_t>(event) + 1;
+    }
+    const Json& placed = changed[mine["body"]["breakpoints"][0]["id"].get<int>()];
+    EXPECT_TRUE(placed.value("verified", false));
+    EXPECT_EQ(placed["line"], 2);
+    EXPECT_EQ(changed[early["body"]["breakpoints"][0]["id"].get<int>()]["message"],
+              "not the program being debugged");
     // Another file's breakpoints, and clearing them, leave the program's alone.
     const Json other =
         c.request("setBreakpoints", source_breakpoints(dir.file("other.asm"), {{{"line", 1}}}));
