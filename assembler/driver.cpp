@@ -27,8 +27,8 @@ namespace {
 // machine code, when they were asked for.
 void report_findings(ProgramFiles& files, const Assembly& a) {
     for (const Finding& f : a.findings)
-        std::fprintf(stderr, "%s:%d: warning: %s\n", terminal_safe(files.source_name).c_str(), f.line,
-                     f.text.c_str());
+        std::fprintf(stderr, "%s:%d: warning: %s\n", terminal_safe(files.source_name).c_str(),
+                     f.line, f.text.c_str());
     if (files.listing_name == nullptr) return;
     // Created only now that the source has been read.
     int error = files.listing.open(files.listing_name);
@@ -184,7 +184,8 @@ void assembler_main(const AssemblerOptions& options) {
         std::fprintf(stderr,
                      "%s: warning: the output names end at the first '.', which is in a "
                      "directory name: %s and %s\n",
-                     terminal_safe(files.source_name).c_str(), terminal_safe(files.pass1_file_name).c_str(),
+                     terminal_safe(files.source_name).c_str(),
+                     terminal_safe(files.pass1_file_name).c_str(),
                      terminal_safe(files.object_file_name).c_str());
     }
     assembly->listing.writer = console_write;

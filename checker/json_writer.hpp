@@ -12,7 +12,6 @@
 
 #include "terminal_text.hpp"
 
-
 // text as a JSON string literal, quotes included.
 std::string json_string(std::string_view text);
 

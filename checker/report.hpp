@@ -151,5 +151,4 @@ std::string try_then(const CheckedCase& c);
 // "N passed, M failed" and, when any case gives points, ", points P/T".
 std::string summary_line(const std::vector<CheckedFile>& files);
 
-
 bool all_passed(const std::vector<CheckedFile>& files);

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "output_file.hpp"
-#include "version.hpp"
 #include "terminal_text.hpp"
+#include "version.hpp"
 
 namespace {
 

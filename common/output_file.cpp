@@ -59,8 +59,8 @@ bool report_write_failure(const char* what, const std::string& name, int error) 
         ::access(folder.c_str(), W_OK | X_OK) != 0) {
         // The temporary file beside the target could not be made.
         std::fprintf(stderr, "%s: cannot write %s '%s': the folder '%s' takes no new file: %s\n",
-                     name_of_program, what, terminal_safe(name).c_str(), terminal_safe(folder).c_str(),
-                     std::strerror(error));
+                     name_of_program, what, terminal_safe(name).c_str(),
+                     terminal_safe(folder).c_str(), std::strerror(error));
         return false;
     }
     // open_own_name's refusal of a special file at the name.

@@ -303,6 +303,7 @@ void Adapter::report(RunEnd end, const std::string& reason_when_limit) {
     // A machine stop is a stop the user can step back from, unless the
     // program runs without debugging; the session ends at hlt.
     if (end == RunEnd::HALTED || (end == RunEnd::STOPPED && no_debug_)) {
+        if (ended_) return;  // told once
         int code = end == RunEnd::HALTED ? 0 : 255;
         if (end == RunEnd::STOPPED)
             queue_event("output", {{"category", "stderr"},

@@ -88,8 +88,8 @@ std::variant<HitRule, std::string> parse_hit_rule(const std::string& text) {
     while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
     std::optional<std::uint64_t> n = parse_number(std::string(rest));
     if (!n || (*n == 0 && add == 0))
-        return "hit condition '" + quoted_word(text) + "' is not N, >N, >=N, ==N or %N with N a whole number" +
-               (n ? " from 1" : "");
+        return "hit condition '" + quoted_word(text) +
+               "' is not N, >N, >=N, ==N or %N with N a whole number" + (n ? " from 1" : "");
     rule.n = *n + add;
     return rule;
 }
@@ -197,8 +197,7 @@ Adapter::LaunchSettings Adapter::launch_settings(const Json& args) {
     return l;
 }
 
-// The launch's working folder is the adapter's: the program and every file
-// a console command names (profile FILE) are found from there.
+// What the launch asks of the run (and restart asks again).
 void Adapter::use_settings(const LaunchSettings& l) {
     no_debug_ = l.no_debug;
     stop_on_entry_ = l.stop_on_entry && !no_debug_;
@@ -213,13 +212,9 @@ void Adapter::use_settings(const LaunchSettings& l) {
 void Adapter::launch(const Json& args, Json& body) {
     (void)body;
     LaunchSettings settings = launch_settings(args);
-    if (!settings.cwd.empty()) {
-        std::error_code error;
-        std::filesystem::current_path(settings.cwd, error);
-        if (error)
-            throw RequestError{"launch: cwd '" + quoted_word(settings.cwd) +
-                               "' cannot be used: " + error.message()};
-    }
+    std::error_code error;
+    if (!settings.cwd.empty() && !std::filesystem::is_directory(settings.cwd, error))
+        throw RequestError{"launch: cwd '" + quoted_word(settings.cwd) + "' is not a folder"};
     std::string program = settings.program;
     if (!settings.cwd.empty() && std::filesystem::path(program).is_relative())
         program = (std::filesystem::path(settings.cwd) / program).string();
@@ -253,9 +248,11 @@ void Adapter::launch(const Json& args, Json& body) {
     };
     use_settings(settings);
     launch_args_ = args;
-    std::error_code error;
     source_path_ = std::filesystem::weakly_canonical(std::filesystem::absolute(program), error);
     if (error) source_path_ = std::filesystem::absolute(program).string();
+    // The launch's folder becomes the adapter's: every file a console
+    // command names (profile FILE) is found from there.
+    if (!settings.cwd.empty()) std::filesystem::current_path(settings.cwd, error);
     launched_ = true;
     ended_ = false;
     // Breakpoints sent before the launch are placed (those of the program's

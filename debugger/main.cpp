@@ -129,8 +129,7 @@ std::string start_case(Session& session, const CaseStart& start) {
         push_word(machine, CASE_RETURN_ADDRESS);
         machine.PC = *label;
     }
-    session.run.load(machine, loaded, session.program.code, ALL_FINDING_KINDS,
-                     !start.call.empty());
+    session.run.load(machine, loaded, session.program.code, ALL_FINDING_KINDS, !start.call.empty());
     return "";
 }
 

@@ -56,8 +56,7 @@ void write_waiting_and_rename() {
 
 bool cannot_create(const char* path, int error) {
     std::fprintf(stderr, "simulator: cannot create the trace file '%s': %s\n",
-                 terminal_safe(path).c_str(),
-                 std::strerror(error));
+                 terminal_safe(path).c_str(), std::strerror(error));
     return false;
 }
 

@@ -445,8 +445,8 @@ TEST(DebugAdapterAsAnEditor, BreakpointsPerFileAndAnEndlessRun) {
     // event under the ID it was answered with.
     std::map<int, Json> changed;
     for (int i = 0; i < 2; ++i) {
-        int event = c.wait_for([](const Json& m) { return m.value("event", "") == "breakpoint"; },
-                               launch);
+        int event =
+            c.wait_for([](const Json& m) { return m.value("event", "") == "breakpoint"; }, launch);
         ASSERT_GE(event, 0);
         const Json& b = c.messages[static_cast<std::size_t>(event)]["body"];
         EXPECT_EQ(b["reason"], "changed");
