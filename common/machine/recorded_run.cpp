@@ -90,12 +90,19 @@ RecordedRun::RecordedRun(std::size_t history_budget, std::uint64_t grain)
     : history_(history_budget, grain) {}
 
 void RecordedRun::load(const Machine& start, const WrittenSet& loaded, const WrittenSet& code,
-                       FindingKinds looked_for) {
+                       FindingKinds looked_for, bool subroutine_case) {
     *start_ = start;
     loaded_ = loaded;
     code_ = code;
     looked_for_ = looked_for;
+    case_call_.reset();
+    if (subroutine_case) case_call_ = OpenCall{CASE_RETURN_ADDRESS, start.SP};
     restart();
+}
+
+void RecordedRun::open_case_call(FindingMonitor& monitor) const {
+    if (case_call_)
+        monitor.open_outside_call(start_->PC, case_call_->return_address, case_call_->sp_after);
 }
 
 void RecordedRun::restart() {
@@ -105,6 +112,7 @@ void RecordedRun::restart() {
     FindingKinds shown = log_.shown;
     log_.begin(loaded_, code_, looked_for_);
     log_.shown = shown;
+    open_case_call(*log_.monitor);
     breaks_marked_ = false;
     stories_.clear();
     keep_story();
@@ -472,6 +480,7 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
 
 std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
     auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, kinds);
+    open_case_call(*monitor);
     *scratch_ = *start_;
     HeadlessIo quiet;
     std::uint64_t at = 0;
