@@ -391,7 +391,19 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
             if (!first) continue;
             after = std::max(after, *first - 1);
         }
-        if (std::optional<std::uint64_t> t = scan_mark(m, after, now - 1, false)) at = t;
+        std::optional<std::uint64_t> t;
+        if (m.ignore == 0 && m.kind != MarkKind::RWATCH) {
+            // A condition alone: tested only where the mark fires, which the
+            // history finds as fast as a plain mark's.
+            std::vector<std::uint8_t> own(MAX_MEMORY);
+            if (m.kind != MarkKind::WATCH) own[m.address] = 1;
+            Watched single({m}, own.data());
+            t = search(now - 1, single.stops, after,
+                       [&m](const Machine& state) { return m.condition->holds(state); });
+        } else {
+            t = scan_mark(m, after, now - 1, false);
+        }
+        if (t) at = t;
         if (search_interrupted_) return std::nullopt;
     }
     if (!at || (found && *at <= *found)) return found;
@@ -597,9 +609,12 @@ std::optional<std::uint64_t> RecordedRun::last_same_write(std::uint16_t address,
     return found;
 }
 
-std::optional<std::uint64_t> RecordedRun::search(std::uint64_t last, const FastStops& stops) {
+std::optional<std::uint64_t> RecordedRun::search(std::uint64_t last, const FastStops& stops,
+                                                 std::uint64_t after,
+                                                 const std::function<bool(const Machine&)>& holds) {
     SearchControl control{interrupt, progress, false};
-    std::optional<std::uint64_t> found = history_.last_stop(*scratch_, last, stops, &control);
+    std::optional<std::uint64_t> found =
+        history_.last_stop(*scratch_, last, stops, &control, after, holds);
     if (control.interrupted) {
         search_interrupted_ = true;
         *interrupt = 0;

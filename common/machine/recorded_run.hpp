@@ -249,8 +249,11 @@ private:
     void note_last_instruction();
     void count_marks();
     void refresh_watches();
-    // A search of the history through `control`, which polls the interrupt.
-    std::optional<std::uint64_t> search(std::uint64_t last, const FastStops& stops);
+    // A search of the history (History::last_stop) that polls the
+    // interrupt and reports progress.
+    std::optional<std::uint64_t> search(std::uint64_t last, const FastStops& stops,
+                                        std::uint64_t after = 0,
+                                        const std::function<bool(const Machine&)>& holds = nullptr);
     // Whether a mark that fired stops the run (it counts the hit).
     bool stops_run(Mark& m);
     bool has_read_watch() const;
