@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -84,7 +85,7 @@ bool can_run() {
     if (pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT)
         pg.state = RunEnd::LIMIT;
     if (pg.state == RunEnd::BREAKPOINT || pg.state == RunEnd::FINDING ||
-        pg.state == RunEnd::KEY_WAIT) {
+        pg.state == RunEnd::KEY_WAIT || pg.state == RunEnd::WATCHPOINT) {
         pg.state = RunEnd::LIMIT;
     }
     return pg.state == RunEnd::LIMIT;
@@ -110,6 +111,51 @@ int take_standing() {
 }
 
 bool loaded() { return pg.assembly.ok && pg.run.findings().monitor != nullptr; }
+
+// A step over or out under way: the run goes on until as many calls are
+// open as `calls`, in pieces of a given number of instructions, so that the
+// page draws between them; a piece ended at step `at` goes on from there
+// only (any other move ends the motion).
+struct Motion {
+    bool pending = false;
+    std::size_t calls = 0;
+    std::uint64_t at = 0;
+};
+Motion motion;
+volatile std::sig_atomic_t motion_interrupt = 0;
+
+int end_motion(RunEnd end) {
+    pg.state = end;
+    if (end == RunEnd::STOPPED) pg.stop = pg.run.stop();
+    return static_cast<int>(end);
+}
+
+// The core's run to a return (the debugger's next and finish), for at most
+// `budget` instructions: the interrupt ends a piece, as the Stop button
+// would.
+int return_piece(std::uint32_t budget) {
+    std::size_t open = pg.run.open_calls().size();
+    motion.pending = false;
+    if (open <= motion.calls) return end_motion(RunEnd::LIMIT);
+    std::uint32_t left = std::max<std::uint32_t>(budget, 1);
+    motion_interrupt = 0;
+    pg.run.interrupt = &motion_interrupt;
+    pg.run.show_output = [&left](std::vector<std::uint8_t>&) {
+        if (--left == 0) motion_interrupt = 1;
+    };
+    RunEnd end = pg.run.run_to_return(static_cast<int>(open - motion.calls));
+    pg.run.show_output = nullptr;
+    pg.run.interrupt = nullptr;
+    motion_interrupt = 0;
+    if (end == RunEnd::INTERRUPTED || end == RunEnd::KEY_WAIT) {
+        motion.pending = true;
+        motion.at = pg.run.step();
+        if (end == RunEnd::INTERRUPTED) end = RunEnd::LIMIT;
+    }
+    if (end == RunEnd::RETURNED)
+        end = pg.run.findings().at(pg.run.step()).empty() ? RunEnd::LIMIT : RunEnd::FINDING;
+    return end_motion(end);
+}
 
 }  // namespace
 
@@ -208,17 +254,43 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
 }
 
 // Runs at most limit instructions, stopping before an instruction at a
-// breakpoint as `breakpoints` says (BreakpointUse) and after the instruction
+// breakpoint as `breakpoints` says (BreakpointUse), after the instruction
 // of a finding (the state FINDING: on new ground and, as recorded, on
-// ground run again). Returns the state.
-EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
+// ground run again) and after one that changed a watched byte (WATCHPOINT,
+// whatever `breakpoints` says). With `cursor` an address (not -1), a run
+// that heeds breakpoints also stops before the instruction there, as at a
+// breakpoint of this run alone (Run to cursor). Returns the state.
+EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints, int cursor) {
     if (!can_run()) return static_cast<int>(pg.state);
     const Machine& m = pg.run.machine();
-    if (breakpoints == STOP_AT_ANY && m.PC < MAX_MEMORY && pg.run.break_at()[m.PC] != 0) {
+    bool heeds = breakpoints != IGNORE_BREAKPOINTS;
+    bool at_cursor = heeds && cursor >= 0 && m.PC == static_cast<unsigned>(cursor);
+    if (breakpoints == STOP_AT_ANY && ((m.PC < MAX_MEMORY && pg.run.break_at()[m.PC] != 0) || at_cursor))
         return static_cast<int>(pg.state = RunEnd::BREAKPOINT);
+    std::vector<std::uint8_t> with_cursor;
+    const std::uint8_t* breaks = heeds ? pg.run.break_at() : nullptr;
+    if (heeds && cursor >= 0 && cursor < static_cast<int>(MAX_MEMORY)) {
+        with_cursor.assign(breaks, breaks + MAX_MEMORY);
+        with_cursor[static_cast<std::size_t>(cursor)] = 1;
+        breaks = with_cursor.data();
     }
-    FastStops stops{pg.run.break_at(), nullptr, nullptr, 0};
-    return set_state(pg.run.run_steps(limit, breakpoints == IGNORE_BREAKPOINTS ? nullptr : &stops));
+    Watched marks(pg.run.marks(), breaks);
+    bool checked = breaks != nullptr || marks.stops.watch_count > 0;
+    RunOutcome outcome = pg.run.run_steps(limit, checked ? &marks.stops : nullptr);
+    bool over = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
+                outcome.end == RunEnd::KEY_WAIT;
+    if (checked && !over) {
+        // As a run forward judges its marks: the watches take their new
+        // values, and a watch or breakpoint that fired names the stop.
+        RunEnd end = pg.run.check_after(heeds);
+        if (end != RunEnd::LIMIT) {
+            outcome.end = end;
+        } else if (outcome.end == RunEnd::BREAKPOINT &&
+                   pg.run.machine().PC != static_cast<unsigned>(cursor)) {
+            outcome.end = RunEnd::LIMIT;
+        }
+    }
+    return set_state(outcome);
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_finding_count() {
@@ -261,7 +333,7 @@ EMSCRIPTEN_KEEPALIVE void pg_set_finding_kinds(unsigned kinds) {
     if (loaded()) pg.run.set_looked_for(pg.finding_kinds);
 }
 
-EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS); }
+EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS, -1); }
 
 // Goes back one instruction. Returns 1 when there was one to go back over.
 EMSCRIPTEN_KEEPALIVE int pg_step_back() {
@@ -297,10 +369,9 @@ EMSCRIPTEN_KEEPALIVE int pg_reverse_continue() {
     if (pg.state == RunEnd::NOT_RUN || pg.run.step() == 0) return static_cast<int>(pg.state);
     MotionReport back = pg.run.reverse_continue();
     take_standing();
-    // The page shows a watch's stop as a breakpoint's.
     if (back.end == RunEnd::FINDING || back.end == RunEnd::BREAKPOINT ||
         back.end == RunEnd::WATCHPOINT)
-        pg.state = back.end == RunEnd::FINDING ? RunEnd::FINDING : RunEnd::BREAKPOINT;
+        pg.state = back.end;
     return static_cast<int>(pg.state);
 }
 
@@ -368,7 +439,8 @@ EMSCRIPTEN_KEEPALIVE void pg_set_key_waits(int on) { pg.run.waits_for_keys = on 
 // Escape or the Stop button: the stop the simulator shows for Escape.
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
     if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT ||
-        pg.state == RunEnd::FINDING || pg.state == RunEnd::KEY_WAIT) {
+        pg.state == RunEnd::FINDING || pg.state == RunEnd::KEY_WAIT ||
+        pg.state == RunEnd::WATCHPOINT) {
         pg.stop = Stop{StopKind::USER_ABORT, pg.run.machine().PC, pg.run.machine().IR, {}};
         pg.state = RunEnd::STOPPED;
     }
@@ -388,7 +460,7 @@ EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
         return;
     }
     for (const Mark& m : pg.run.marks()) {
-        if (m.address == address) {
+        if (m.kind == MarkKind::BREAK && m.address == address) {
             pg.run.delete_mark(m.id);
             break;
         }
@@ -559,6 +631,105 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
         out += '\n';
     }
     return hand_out(std::move(out));
+}
+
+// ---- Step over, step out, watches and changes by hand ----
+
+// Step over: one instruction, and a call runs on to its return (stopped
+// on the way by a breakpoint, a watch, a finding or the end of the run).
+// Runs at most `budget` instructions; pg_motion_pending then says that
+// pg_motion_go_on goes on. Returns the state.
+EMSCRIPTEN_KEEPALIVE int pg_step_over(std::uint32_t budget) {
+    motion.pending = false;
+    if (!can_run()) return static_cast<int>(pg.state);
+    const Machine& m = pg.run.machine();
+    if (OpcodeTable[m.memory[m.PC % MEMORY_SIZE]].flow != Flow::CALL) return pg_step();
+    std::size_t calls = pg.run.open_calls().size();
+    RunEnd end = pg.run.step_instruction();
+    if (end == RunEnd::LIMIT) end = pg.run.check_after(true);
+    if (end != RunEnd::LIMIT) return end_motion(end);
+    motion.calls = calls;
+    return return_piece(budget);
+}
+
+// Step out: runs until the innermost open call returns, as step over does.
+// Returns -1, running nothing, when no call is open.
+EMSCRIPTEN_KEEPALIVE int pg_step_out(std::uint32_t budget) {
+    motion.pending = false;
+    if (pg.state == RunEnd::NOT_RUN) return static_cast<int>(pg.state);
+    std::size_t calls = pg.run.open_calls().size();
+    if (calls == 0) return -1;
+    if (!can_run()) return static_cast<int>(pg.state);
+    motion.calls = calls - 1;
+    return return_piece(budget);
+}
+
+EMSCRIPTEN_KEEPALIVE int pg_motion_pending() {
+    return motion.pending && motion.at == pg.run.step() ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int pg_motion_go_on(std::uint32_t budget) {
+    if (pg_motion_pending() == 0 || !can_run()) return static_cast<int>(pg.state);
+    return return_piece(budget);
+}
+
+// A watch on the byte at address: a run forward stops after an instruction
+// changes it. Returns the watch's number, 0 when refused.
+EMSCRIPTEN_KEEPALIVE int pg_add_watch(unsigned address) {
+    if (address >= MEMORY_SIZE) return 0;
+    for (const Mark& m : pg.run.marks()) {
+        if (m.kind == MarkKind::WATCH && m.address == address) return m.id;
+    }
+    return pg.run.add_mark(MarkKind::WATCH, static_cast<std::uint16_t>(address));
+}
+
+EMSCRIPTEN_KEEPALIVE void pg_delete_watch(int id) {
+    const Mark* m = pg.run.find_mark(id);
+    if (m != nullptr && m->kind == MarkKind::WATCH) pg.run.delete_mark(id);
+}
+
+// The watches, one "NUMBER ADDRESS" line each (decimal).
+EMSCRIPTEN_KEEPALIVE const char* pg_watches() {
+    std::string out;
+    for (const Mark& m : pg.run.marks()) {
+        if (m.kind == MarkKind::WATCH)
+            out += std::to_string(m.id) + ' ' + std::to_string(m.address) + '\n';
+    }
+    return hand_out(std::move(out));
+}
+
+// At a watch's stop (WATCHPOINT): "ADDRESS OLD" (decimal), the byte and its
+// value before the change; "" elsewhere.
+EMSCRIPTEN_KEEPALIVE const char* pg_watch_hit() {
+    if (pg.state != RunEnd::WATCHPOINT) return hand_out("");
+    const Mark* m = pg.run.find_mark(pg.run.hit().id);
+    if (m == nullptr) return hand_out("");
+    return hand_out(std::to_string(m->address) + ' ' + std::to_string(pg.run.hit().old_value & 0xFF));
+}
+
+// Changes by hand, recorded by the run (step back goes over them): PC
+// (which 0, up to MAX_MEMORY - 1), SP (1, up to STACK_TOP) or the byte at an
+// address (2; value up to 255). The run goes on from the changed state;
+// what was recorded after it is forgotten. Returns how many recorded
+// instructions were forgotten, -1 when refused.
+EMSCRIPTEN_KEEPALIVE double pg_change(int which, unsigned address, unsigned value) {
+    if (!loaded() || pg.state == RunEnd::NOT_RUN) return -1;
+    Machine changed = pg.run.machine();
+    if (which == 0 && value < static_cast<unsigned>(MAX_MEMORY)) {
+        changed.PC = static_cast<std::uint16_t>(value);
+    } else if (which == 1 && value <= STACK_TOP) {
+        changed.SP = static_cast<std::uint16_t>(value);
+    } else if (which == 2 && address < MEMORY_SIZE && value <= 0xFF) {
+        changed.memory[address] = static_cast<std::uint8_t>(value);
+    } else {
+        return -1;
+    }
+    motion.pending = false;
+    std::uint64_t forgotten = pg.run.change_state(changed);
+    pg.state = pg.run.standing();
+    // The heat column counts the run again, changes by hand included.
+    pg.profile = std::make_unique<Profile>(pg.run.start(), &pg.run.history());
+    return static_cast<double>(forgotten);
 }
 
 }  // extern "C"
