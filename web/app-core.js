@@ -108,7 +108,8 @@ function bindApi(mod) {
     lineCount: f('pg_line_count', 'number', []),
     textLines: f('pg_text_lines', 'number', []),
     reset: f('pg_reset', 'number', []),
-    run: f('pg_run', 'number', ['number', 'number', 'number']),
+    // The cursor's address (Run to cursor), -1 for none.
+    run: ((run) => (count, use, cursor = -1) => run(count, use, cursor))(f('pg_run', 'number', ['number', 'number', 'number'])),
     step: f('pg_step', 'number', []),
     stepBack: f('pg_step_back', 'number', []),
     abort: f('pg_abort', 'number', []),

@@ -1,9 +1,11 @@
 """The debugging group of the browser test (run by browser_test.py, whose
 helpers it uses): Step over, Step out, Run to cursor, watches, the marks of
 what the last step changed and changes by hand, all through the core."""
-import sys, time
+import base64, json, os, sys, time
 
 from __main__ import check, click, load, press, put_source, wait  # noqa: E402
+
+bt = sys.modules['__main__']   # browser_test.py, run as the program
 
 # Line numbers in the comments; inner is at 000Dh, count at 0013h.
 NESTED = ('        ldi 5\n'            # 1
@@ -137,3 +139,29 @@ def debugging(browser, work, url):
     click(browser, 'stop')
     check(running[0] == 'running' and running[1] > 1000 and seen()['state'] == 'stopped',
           f'Step over a call that never returns runs until Stop: {running} {seen()}')
+
+    # Screenshots: a Step over stopped by a watch inside the call, at a
+    # phone's size and a laptop's, light and dark.
+    import browser_page
+    shots = []
+    for theme in ('light', 'dark'):
+        for width, height in ((390, 844), (1280, 800)):
+            browser_page.load_in(browser, url, theme)
+            browser.send('Emulation.setDeviceMetricsOverride', width=width, height=height, deviceScaleFactor=1,
+                         mobile=width < 500)
+            time.sleep(0.3)
+            browser.js("(s => { s.value = %s; s.dispatchEvent(new Event('input')); })"
+                       "(document.getElementById('source'))" % json.dumps(NESTED))
+            click(browser, 'assemble')
+            browser.js("document.getElementById('watch-address').value = 'count'")
+            click(browser, 'watch-add')
+            click(browser, 'step')
+            click(browser, 'over')
+            check(wait(browser, {'watch'}) == 'watch', f'{theme} {width} px: the watch stops the Step over: {seen()}')
+            name = f'debugging-{width}x{height}-{theme}.png'
+            with open(os.path.join(os.path.dirname(bt.SCREENSHOT), name), 'wb') as f:
+                f.write(base64.b64decode(browser.send('Page.captureScreenshot', format='png')['data']))
+            shots.append(name)
+    browser.send('Emulation.clearDeviceMetricsOverride')
+    browser.send('Emulation.setEmulatedMedia', features=[{'name': 'prefers-color-scheme', 'value': 'light'}])
+    print('debugging: screenshots ' + ', '.join(shots))
