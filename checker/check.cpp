@@ -250,13 +250,11 @@ std::vector<MemoryBytes> draw_presets(const TestCase& test, std::uint64_t seed) 
     return presets;
 }
 
-// The return address a "call" case pushes: just past the program and data
-// area, where no instruction can be, so that the ret that returns to it
-// ends the run (with the machine's stop for a PC out of the area, which
-// the case takes as the return). A subroutine may keep its return address
-// anywhere meanwhile, in memory as the examples do or deeper in the stack:
-// only the return to it counts.
-constexpr std::uint16_t RETURN_MARK = MAX_MEMORY;
+// A "call" case pushes CASE_RETURN_ADDRESS; the ret to it ends the run
+// (returned_from_case). A subroutine may keep its return address anywhere
+// meanwhile, in memory as the examples do or deeper in the stack: only the
+// return to it counts.
+constexpr std::uint16_t RETURN_MARK = CASE_RETURN_ADDRESS;
 
 // One run of a program on a case's setup, with the run's machine left in
 // place for the memory checks. Returns "" or why it could not start.
@@ -327,8 +325,7 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
         facts.instructions += static_cast<std::uint32_t>(m.instruction_count - instructions_before);
         facts.clocks += static_cast<std::uint32_t>(m.clock_count - clocks_before);
         // The return to the mark is the one way a ret leaves PC there.
-        if (test.call && outcome.end == RunEnd::STOPPED && m.PC == RETURN_MARK && m.IR == OP_RET &&
-            outcome.stop->kind == StopKind::PC_OVERLOAD)
+        if (test.call && outcome.end == RunEnd::STOPPED && returned_from_case(m, *outcome.stop))
             run.returned = true;
         left -= slice;
         for (std::uint8_t value : io.port0) {

@@ -13,6 +13,10 @@ constexpr std::uint16_t STACK_BOTTOM = 0x3000;
 constexpr unsigned STACK_CAPACITY = STACK_TOP - STACK_BOTTOM;
 // Bytes a call's start may put below its two-byte return address.
 constexpr unsigned CALL_STACK_PRESET_MAX = STACK_CAPACITY - 2;
+// The return address a subroutine case pushes (the checker's call cases and
+// the debugger's --call): just past the program area, where no instruction
+// can be, so that the ret to it ends the case.
+constexpr std::uint16_t CASE_RETURN_ADDRESS = MAX_MEMORY;
 
 constexpr int DATA_RECORD_MARKER = 255;  // second token of a data record
 constexpr int OBJECT_TOKEN_MAX = 19;     // longest token of a record

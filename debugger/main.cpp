@@ -59,10 +59,6 @@ struct CaseStart {
     std::optional<std::string> stack;
 };
 
-// The address just past the program and data area, where the checker puts
-// the return address of a call case: the ret to it stops the run there.
-constexpr unsigned RETURN_MARK = MAX_MEMORY;
-
 // "20 191 7" as bytes; nothing when a word is no value from 0 to 255.
 std::optional<std::vector<std::uint8_t>> byte_values(const std::string& text) {
     std::istringstream words(text);
@@ -129,10 +125,11 @@ std::string start_case(Session& session, const CaseStart& start) {
             return "--stack: more than " + std::to_string(CALL_STACK_PRESET_MAX) +
                    " bytes do not fit below the return address";
         for (auto v = stack->rbegin(); v != stack->rend(); ++v) push_byte(machine, *v);
-        push_word(machine, RETURN_MARK);
+        push_word(machine, CASE_RETURN_ADDRESS);
         machine.PC = *label;
     }
-    session.run.load(machine, loaded, session.program.code, ALL_FINDING_KINDS);
+    session.run.load(machine, loaded, session.program.code, ALL_FINDING_KINDS,
+                     !start.call.empty());
     return "";
 }
 

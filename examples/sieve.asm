@@ -1,8 +1,8 @@
 ; sieve.asm - the primes below 50 with a sieve over a byte array
 ;
-; sieve is an array of 50 bytes, one per number, all 0 at the start: memory
-; that no record of the object code file fills holds 0 when the simulator
-; starts, so only the first byte is given with db. For each i from 2 on
+; sieve is an array of 50 bytes, one per number, all 0 at the start, each
+; given with db (memory no record fills is 0 too, but a read of it is a
+; finding in the debugger, as a variable never set). For each i from 2 on
 ; whose byte is still 0, i is a prime: it is printed, and the bytes of all
 ; its multiples are set to 1. The byte of i is reached through the pointer
 ; p = sieve + i, computed with addw after i is pushed as a word.
@@ -56,4 +56,8 @@
 [i      db 0
 [j      db 0
 [p      dw 0
-[sieve  db 0            ; the first of 50 bytes; the other 49 are 0 as well
+[sieve  db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 ; 50 bytes
+        db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0
+        db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0
+        db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0
+        db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0 db 0

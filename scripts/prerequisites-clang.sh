@@ -3,9 +3,7 @@
 # Debian machine lacks: clang++ with libFuzzer and the sanitizer runtimes,
 # clang-format and clang-tidy. Does nothing when they are all present.
 set -euo pipefail
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
+. "$(dirname "$0")/apt-install.sh"
 
 # libFuzzer ships apart from the compiler on Debian: try to link a target.
 fuzzer_links() {
@@ -18,13 +16,5 @@ need=()
 command -v clang++ >/dev/null 2>&1 || need+=(clang)
 command -v clang-format >/dev/null 2>&1 || need+=(clang-format)
 command -v clang-tidy >/dev/null 2>&1 || need+=(clang-tidy)
-if [ ${#need[@]} -gt 0 ]; then
-    echo "Installing: ${need[*]}"
-    $sudo apt-get update -q
-    $sudo apt-get install -y -q "${need[@]}"
-fi
-if ! fuzzer_links; then
-    echo "Installing: $(runtime_package)"
-    [ ${#need[@]} -gt 0 ] || $sudo apt-get update -q
-    $sudo apt-get install -y -q "$(runtime_package)"
-fi
+apt_install "${need[@]}"
+fuzzer_links || apt_install "$(runtime_package)"

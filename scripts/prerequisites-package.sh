@@ -11,10 +11,5 @@ command -v dpkg-shlibdeps >/dev/null 2>&1 || need+=(dpkg-dev)
 command -v file >/dev/null 2>&1 || need+=(file)
 command -v xz >/dev/null 2>&1 || need+=(xz-utils)
 command -v ar >/dev/null 2>&1 || need+=(binutils)
-[ ${#need[@]} -eq 0 ] && exit 0
-echo "Installing: ${need[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -q
-$sudo apt-get install -y -q "${need[@]}"
+. "$(dirname "$0")/apt-install.sh"
+apt_install "${need[@]}"

@@ -21,12 +21,6 @@ if [ "${1:-}" = "--browser" ]; then
     command -v chromium >/dev/null 2>&1 || need+=(chromium)
     command -v npm >/dev/null 2>&1 || need+=(npm)
 fi
-if [ ${#need[@]} -gt 0 ]; then
-    echo "Installing: ${need[*]}"
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -q
-    $sudo apt-get install -y -q "${need[@]}"
-fi
+. "$(dirname "$0")/apt-install.sh"
+apt_install "${need[@]}"
 axe "${1:-}"

@@ -12,17 +12,9 @@ command -v g++ >/dev/null 2>&1 || need+=(g++)
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 optional=()
 [ -f /usr/include/readline/readline.h ] || optional+=(libreadline-dev)
-[ ${#need[@]} -eq 0 ] && [ ${#optional[@]} -eq 0 ] && exit 0
-echo "Installing: ${need[*]} ${optional[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-if [ ${#need[@]} -gt 0 ]; then
-    $sudo apt-get update -q
-    $sudo apt-get install -y -q "${need[@]}"
-fi
+. "$(dirname "$0")/apt-install.sh"
+apt_install "${need[@]}"
 if [ ${#optional[@]} -gt 0 ]; then
-    { [ ${#need[@]} -gt 0 ] || $sudo apt-get update -q; } &&
-        $sudo apt-get install -y -q "${optional[@]}" ||
+    apt_install "${optional[@]}" ||
         echo "Not installed: ${optional[*]} (the debugger reads plain lines without it)"
 fi

@@ -133,6 +133,25 @@ std::string stop_line(const Session& s, const RunHit& hit, unsigned ran) {
     return text + " at " + instruction_place(s, ran);
 }
 
+// "returned from diff: 7 on the stack": the end of a subroutine case, with
+// the bytes it left, top first (at most CASE_BYTES_SHOWN of them).
+constexpr unsigned CASE_BYTES_SHOWN = 16;
+
+std::string case_return_line(const Session& s) {
+    const Machine& m = s.run.machine();
+    std::string routine = label_at(s.program, s.run.case_routine().value_or(0));
+    if (routine.empty()) routine = hex4(s.run.case_routine().value_or(0));
+    unsigned depth = stack_depth(m.SP);
+    if (depth == 0) return "returned from " + routine + ": the stack is empty";
+    std::string bytes;
+    for (unsigned k = 0; k < depth && k < CASE_BYTES_SHOWN; ++k) {
+        if (k > 0) bytes += ' ';
+        bytes += std::to_string(m.memory[m.SP + 1u + k]);
+    }
+    if (depth > CASE_BYTES_SHOWN) bytes += " ... (" + std::to_string(depth) + " bytes)";
+    return "returned from " + routine + ": " + bytes + " on the stack";
+}
+
 // Why a run ended: the findings the last instruction made, then one line (a
 // stop: the simulator's message and position line; a finding: none more),
 // then the trace line of the last instruction that ran and, unless the
@@ -156,6 +175,10 @@ void report_end(const Session& s, RunEnd end, bool with_trace,
             if (std::string leak = end_stack_leak_line(s); !leak.empty()) say(*s.out, leak);
             break;
         case RunEnd::STOPPED:
+            if (s.run.case_returned()) {
+                say(*s.out, case_return_line(s));
+                return print_at(s, s.run.last_start().pc, true);
+            }
             put_format(*s.out, "%s%s", stop_message(s.run.stop()).c_str(),
                        stop_position_line(s.run.stop()).c_str());
             if (std::string leak = end_stack_leak_line(s); !leak.empty()) say(*s.out, leak);

@@ -26,6 +26,8 @@ void print_trace(const Session& s);
 // depth before the call a RETURNED run finished.
 void report_end(const Session& s, RunEnd end, bool with_trace,
                 std::optional<unsigned> depth_before_call = std::nullopt);
+// "returned from diff: 7 on the stack": how a subroutine case ended.
+std::string case_return_line(const Session& s);
 // "line 2: std early": the instruction at address by its source line,
 // without label or comment ("0005: std 65" without a source line).
 std::string instruction_place(const Session& s, unsigned address);

@@ -10,7 +10,8 @@ namespace {
 bool ready(const Session& s) {
     if (can_go_on(s.run.standing())) return true;
     say(*s.out, s.run.standing() == RunEnd::HALTED ? "the program has halted: back or run"
-                                                   : "the program has stopped: back or run");
+                : s.run.case_returned()                ? "the case has returned: back or run"
+                                                       : "the program has stopped: back or run");
     return false;
 }
 

@@ -68,6 +68,7 @@ void start_session(Session& s) {
     s.run.interrupt = &interrupt_requested;
     s.run.show_output = [&s](std::vector<std::uint8_t>& values) { show_port0(*s.out, values); };
     s.run.progress = show_progress;
+    s.run.set_shown(DEBUGGER_FINDING_KINDS);
     s.run.load(loaded, s.program.loaded, s.program.code, ALL_FINDING_KINDS);
     s.source.line_of_address = {};
     s.source.labels.clear();

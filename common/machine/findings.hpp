@@ -53,15 +53,16 @@ struct FindingKindRow {
     FindingKind kind;
     const char* name;   // one word, for command lines: "return", "stray", ...
     const char* title;  // as reports print it
-    bool on_by_default;
+    bool on_by_default;  // simulator --check, the checker, the page, the adapter
+    bool in_debugger;    // on when the debugger starts
 };
 
 inline constexpr FindingKindRow FINDING_KINDS[] = {
-    {FindingKind::RETURN_MISMATCH, "return", "return mismatch", true},
-    {FindingKind::STRAY_PC, "stray", "stray PC", true},
-    {FindingKind::EXECUTING_DATA, "data", "executing data", true},
-    {FindingKind::WRITING_CODE, "code", "writing into code", true},
-    {FindingKind::UNWRITTEN_READ, "unwritten", "reading memory never written", false},
+    {FindingKind::RETURN_MISMATCH, "return", "return mismatch", true, true},
+    {FindingKind::STRAY_PC, "stray", "stray PC", true, true},
+    {FindingKind::EXECUTING_DATA, "data", "executing data", true, true},
+    {FindingKind::WRITING_CODE, "code", "writing into code", true, true},
+    {FindingKind::UNWRITTEN_READ, "unwritten", "reading memory never written", false, true},
 };
 constexpr int FINDING_KIND_COUNT = static_cast<int>(std::size(FINDING_KINDS));
 
@@ -77,6 +78,13 @@ constexpr FindingKinds default_finding_kinds() {
     return kinds;
 }
 constexpr FindingKinds DEFAULT_FINDING_KINDS = default_finding_kinds();
+constexpr FindingKinds debugger_finding_kinds() {
+    FindingKinds kinds = 0;
+    for (const FindingKindRow& row : FINDING_KINDS)
+        if (row.in_debugger) kinds |= kind_bit(row.kind);
+    return kinds;
+}
+constexpr FindingKinds DEBUGGER_FINDING_KINDS = debugger_finding_kinds();
 constexpr FindingKinds ALL_FINDING_KINDS = (1u << FINDING_KIND_COUNT) - 1;
 
 constexpr const FindingKindRow& finding_kind_row(FindingKind kind) {

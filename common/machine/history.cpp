@@ -214,11 +214,11 @@ std::uint64_t History::rebuild(Machine& scratch, std::uint64_t target) const {
     return s.outputs + io.port0;
 }
 
-std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t last,
-                                                const FastStops& stops,
-                                                SearchControl* control) const {
+std::optional<std::uint64_t> History::last_stop(
+    Machine& scratch, std::uint64_t last, const FastStops& stops, SearchControl* control,
+    std::uint64_t after, const std::function<bool(const Machine&)>& holds) const {
     last = std::min(last, recorded_);
-    if (last == 0) return std::nullopt;
+    if (last <= after) return std::nullopt;
     std::uint64_t searched = 0;
     FastStops local = stops;
     std::vector<std::uint8_t> values(stops.watch_count);
@@ -246,6 +246,7 @@ std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t 
         std::uint64_t at = snapshots_[i].step;
         std::uint64_t end =
             i + 1 < snapshots_.size() ? std::min(snapshots_[i + 1].step, last) : last;
+        if (end <= after) return std::nullopt;
         if (snapshots_[i].summary && !may_stop(*snapshots_[i].summary)) {
             searched += end - at;
             if (i == 0) return std::nullopt;
@@ -269,7 +270,7 @@ std::optional<std::uint64_t> History::last_stop(Machine& scratch, std::uint64_t 
             }
             if (a.end == RunEnd::LIMIT && a.steps == piece && at < end) continue;
             if (a.end != RunEnd::BREAKPOINT) break;
-            found = at;
+            if (at > after && (!holds || holds(scratch))) found = at;
             refresh();
         }
         if (found || i == 0) return found;

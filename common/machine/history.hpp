@@ -146,10 +146,13 @@ public:
     // breakpoint's instruction ran in it and no watched byte was written is
     // passed over without running it again.
     // With `control`, it polls the interrupt and reports its progress; when
-    // interrupted it says so there and returns nothing.
-    std::optional<std::uint64_t> last_stop(Machine& scratch, std::uint64_t last,
-                                           const FastStops& stops,
-                                           SearchControl* control = nullptr) const;
+    // interrupted it says so there and returns nothing. Steps up to `after`
+    // are not searched; with `holds`, a stop counts only where it holds on
+    // the state after the step (a condition tested at the stops alone).
+    std::optional<std::uint64_t> last_stop(
+        Machine& scratch, std::uint64_t last, const FastStops& stops,
+        SearchControl* control = nullptr, std::uint64_t after = 0,
+        const std::function<bool(const Machine&)>& holds = nullptr) const;
 
     // Replaces the state at step() by m (a state changed by hand): the
     // steps recorded after it are forgotten, and the run goes on from m. The

@@ -70,12 +70,19 @@ RecordedRun::RecordedRun(std::size_t history_budget, std::uint64_t grain)
     : history_(history_budget, grain) {}
 
 void RecordedRun::load(const Machine& start, const WrittenSet& loaded, const WrittenSet& code,
-                       FindingKinds looked_for) {
+                       FindingKinds looked_for, bool subroutine_case) {
     *start_ = start;
     loaded_ = loaded;
     code_ = code;
     looked_for_ = looked_for;
+    case_call_.reset();
+    if (subroutine_case) case_call_ = OpenCall{CASE_RETURN_ADDRESS, start.SP};
     restart();
+}
+
+void RecordedRun::open_case_call(FindingMonitor& monitor) const {
+    if (case_call_)
+        monitor.open_outside_call(start_->PC, case_call_->return_address, case_call_->sp_after);
 }
 
 void RecordedRun::restart() {
@@ -85,6 +92,7 @@ void RecordedRun::restart() {
     FindingKinds shown = log_.shown;
     log_.begin(loaded_, code_, looked_for_);
     log_.shown = shown;
+    open_case_call(*log_.monitor);
     breaks_marked_ = false;
     stories_.clear();
     keep_story();
@@ -363,7 +371,19 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
             if (!first) continue;
             after = std::max(after, *first - 1);
         }
-        if (std::optional<std::uint64_t> t = scan_mark(m, after, now - 1, false)) at = t;
+        std::optional<std::uint64_t> t;
+        if (m.ignore == 0 && m.kind != MarkKind::RWATCH) {
+            // A condition alone: tested only where the mark fires, which the
+            // history finds as fast as a plain mark's.
+            std::vector<std::uint8_t> own(MAX_MEMORY);
+            if (m.kind != MarkKind::WATCH) own[m.address] = 1;
+            Watched single({m}, own.data());
+            t = search(now - 1, single.stops, after,
+                       [&m](const Machine& state) { return m.condition->holds(state); });
+        } else {
+            t = scan_mark(m, after, now - 1, false);
+        }
+        if (t) at = t;
         if (search_interrupted_) return std::nullopt;
     }
     if (!at || (found && *at <= *found)) return found;
@@ -440,6 +460,7 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
 
 std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
     auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, kinds);
+    open_case_call(*monitor);
     *scratch_ = *start_;
     HeadlessIo quiet;
     std::uint64_t at = 0;
@@ -568,9 +589,12 @@ std::optional<std::uint64_t> RecordedRun::last_same_write(std::uint16_t address,
     return found;
 }
 
-std::optional<std::uint64_t> RecordedRun::search(std::uint64_t last, const FastStops& stops) {
+std::optional<std::uint64_t> RecordedRun::search(std::uint64_t last, const FastStops& stops,
+                                                 std::uint64_t after,
+                                                 const std::function<bool(const Machine&)>& holds) {
     SearchControl control{interrupt, progress, false};
-    std::optional<std::uint64_t> found = history_.last_stop(*scratch_, last, stops, &control);
+    std::optional<std::uint64_t> found =
+        history_.last_stop(*scratch_, last, stops, &control, after, holds);
     if (control.interrupted) {
         search_interrupted_ = true;
         *interrupt = 0;

@@ -22,6 +22,7 @@
 #include "machine/headless.hpp"
 #include "machine/history.hpp"
 #include "machine/loader.hpp"
+#include "machine/run_end.hpp"
 #include "machine/stack_story.hpp"
 #include "machine/trace.hpp"
 
@@ -93,8 +94,21 @@ public:
 
     // A new run from `start` (a machine as loaded; `loaded` and `code` are
     // the loader's sets); the monitor looks for `looked_for`. Marks stay.
+    // A subroutine case (`subroutine_case`) starts at the routine with
+    // CASE_RETURN_ADDRESS pushed: that call is open from the start, and the
+    // ret to it ends the run (case_returned).
     void load(const Machine& start, const WrittenSet& loaded, const WrittenSet& code,
-              FindingKinds looked_for = ALL_FINDING_KINDS);
+              FindingKinds looked_for = ALL_FINDING_KINDS, bool subroutine_case = false);
+    // The routine a subroutine case called; nothing for a whole program.
+    std::optional<std::uint16_t> case_routine() const {
+        if (!case_call_) return std::nullopt;
+        return start_->PC;
+    }
+    // Whether the run ended as its subroutine case does: the routine
+    // returned (the standing is STOPPED, as the machine stopped).
+    bool case_returned() const {
+        return case_call_ && standing_ == RunEnd::STOPPED && returned_from_case(machine_, stop_);
+    }
     // Back to the start of the run, forgetting what it recorded.
     void restart();
 
@@ -251,11 +265,16 @@ private:
     // current step, states changed by hand included (the scratch machine
     // ends there).
     std::unique_ptr<FindingMonitor> monitor_here(FindingKinds kinds);
+    // A fresh monitor of a subroutine case is told of the call open at the start.
+    void open_case_call(FindingMonitor& monitor) const;
     void note_last_instruction();
     void count_marks();
     void refresh_watches();
-    // A search of the history through `control`, which polls the interrupt.
-    std::optional<std::uint64_t> search(std::uint64_t last, const FastStops& stops);
+    // A search of the history (History::last_stop) that polls the
+    // interrupt and reports progress.
+    std::optional<std::uint64_t> search(std::uint64_t last, const FastStops& stops,
+                                        std::uint64_t after = 0,
+                                        const std::function<bool(const Machine&)>& holds = nullptr);
     // Whether a mark that fired stops the run (it counts the hit).
     bool stops_run(Mark& m);
     bool has_read_watch() const;
@@ -274,6 +293,7 @@ private:
     WrittenSet loaded_;
     WrittenSet code_;
     FindingKinds looked_for_ = ALL_FINDING_KINDS;
+    std::optional<OpenCall> case_call_;  // a subroutine case's call, open at the start
     History history_;
     FindingLog log_;
     RunEnd standing_ = RunEnd::LIMIT;

@@ -91,4 +91,16 @@ StackStory RecordedRun::stack_story() {
     return story;
 }
 
-std::vector<Frame> RecordedRun::frames() { return frames_of(open_calls(), machine_); }
+// A subroutine case's call came from outside the program: its frame is the
+// outermost, with the routine as its own and no call site.
+std::vector<Frame> RecordedRun::frames() {
+    std::vector<OpenCall> calls = open_calls();
+    std::vector<Frame> frames = frames_of(calls, machine_);
+    if (case_call_ && !calls.empty() && calls.front().return_address == case_call_->return_address &&
+        calls.front().sp_after == case_call_->sp_after) {
+        frames.pop_back();
+        frames.back().routine = start_->PC;
+        frames.back().call_site.reset();
+    }
+    return frames;
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "machine/machine.hpp"
 #include "machine/stops.hpp"
 
 enum class RunEnd : std::uint8_t {
@@ -32,3 +33,9 @@ struct RunOutcome {
     RunEnd end;
     std::optional<Stop> stop;  // when STOPPED
 };
+
+// Whether the stop that ended a subroutine case is its normal end: the ret
+// to CASE_RETURN_ADDRESS, which the machine stops as a PC out of the area.
+inline bool returned_from_case(const Machine& m, const Stop& stop) {
+    return stop.kind == StopKind::PC_OVERLOAD && m.PC == CASE_RETURN_ADDRESS && m.IR == OP_RET;
+}

@@ -86,6 +86,11 @@ TEST(Edges, Checker) {
         {"printf 'hlt\\n; expect: instructions 1\\n' > a.asm; cp a.asm c.asm; mkfifo b.asm;"
          "timeout 20 $C a.asm b.asm c.asm; echo $?",
          "PASS a.asm\nFAIL b.asm: b.asm: not a regular file\nPASS c.asm\n2 passed, 1 failed\n1\n"},
+        // A source past the bound fails alone.
+        {"truncate -s 17M big.asm; printf 'hlt\\n; expect: instructions 1\\n' > a.asm;"
+         "$C big.asm a.asm; echo $?",
+         "FAIL big.asm: source too large: 17825792 bytes (the limit is 16 MiB)\nPASS a.asm\n"
+         "1 passed, 1 failed\n1\n"},
     };
     run_table(rows);
 }
@@ -132,6 +137,13 @@ TEST(Edges, DebugAdapter) {
          "nests deeper than 256 "
          "levels\",\"request_seq\":0\n\"request_seq\":2,\"seq\":2,\"success\":"
          "true\n0\n"},
+        // A source past the bound: the launch fails naming it.
+        {"truncate -s 17M big.asm; python3 -c \"import sys; m='{\\\"seq\\\":1,\\\"type\\\":"
+         "\\\"request\\\",\\\"command\\\":\\\"launch\\\",\\\"arguments\\\":{\\\"program\\\":"
+         "\\\"big.asm\\\"}}'; sys.stdout.write('Content-Length: %d\\r\\n\\r\\n%s' % (len(m), m))\" "
+         "| $P | tr '\\r' '\\n' | grep -o '\"message\":\"[^\"]*\"'",
+         "\"message\":\"cannot debug big.asm: source too large: 17825792 bytes (the limit is 16 "
+         "MiB)\"\n"},
     };
     run_table(rows);
 }

@@ -112,7 +112,7 @@ return     on  return mismatch
 stray      off stray PC
 data       on  executing data
 code       on  writing into code
-unwritten  off reading memory never written
+unwritten  on  reading memory never written
 started again from reset
 at 0000 ldi 3
     2:         ldi 3
@@ -177,7 +177,8 @@ constexpr const char* DUP = R"(; dup returns its argument twice: one byte more t
 [v      db 0
 )";
 
-constexpr const char* DUP_SCRIPT = R"(next 2
+constexpr const char* DUP_SCRIPT = R"(check unwritten off
+next 2
 continue
 back 2
 check unwritten on
@@ -189,6 +190,7 @@ info findings
 constexpr const char* DUP_TRANSCRIPT = R"(dup.asm: source, assembled in memory
 at 0000 ldi 5
     2:         ldi 5
+reading memory never written: off
 1 0000 ldi 5 | SP=3FFE Z=0 S=0 O=0 C=0 | 05
     2:         ldi 5
 2 0002 call 13 | SP=3FFC Z=0 S=0 O=0 C=0 | 05 00 05

@@ -430,9 +430,11 @@ TEST_F(Terminal, DebuggerCtrlCEndsSearchesAndTheLineKeepsItsHistory) {
     session_->type("continue\r");
     ASSERT_TRUE(session_->wait_for("program halted", 0, 120s)) << session_->output();
     ASSERT_TRUE(session_->wait_for("(debugger) ", session_->output().find("program halted")));
-    // The history's summaries answer last-write and rc to a plain watch at
-    // once (the goal is 0.5 s; only a gross slowdown fails here).
-    for (const char* search : {"last-write early\r", "watch early\rrc\r"}) {
+    // The history's summaries answer last-write and rc to a watch at once,
+    // with a condition too, tested where the byte changed (the goal is
+    // 0.5 s; only a gross slowdown fails here).
+    for (const char* search : {"last-write early\r", "watch early\rrc\r",
+                               "goto 999999999\rdelete\rwatch early if [early] == 42\rrc\r"}) {
         SCOPED_TRACE(search);
         std::size_t mark = session_->output().size();
         auto sent = std::chrono::steady_clock::now();
@@ -444,9 +446,9 @@ TEST_F(Terminal, DebuggerCtrlCEndsSearchesAndTheLineKeepsItsHistory) {
         ASSERT_TRUE(session_->wait_for("(debugger) ", session_->output().find("std early", mark)));
     }
     session_->type("goto 999999999\rdelete\r");
-    // A watch with a condition is tested at every step: seconds on this
-    // run, which Ctrl-C ends at once.
-    for (const char* search : {"watch early if [early] == 99\rrc\r"}) {
+    // A read watch is tested at every step: seconds on this run, which
+    // Ctrl-C ends at once.
+    for (const char* search : {"rwatch early\rrc\r"}) {
         SCOPED_TRACE(search);
         std::size_t mark = session_->output().size();
         session_->type(search);
@@ -477,7 +479,10 @@ TEST_F(Terminal, DebuggerCtrlCEndsSearchesAndTheLineKeepsItsHistory) {
     EXPECT_EQ(session_->wait_exit(), 0);
     std::string kept = read_file(state + "/stack-machine-toolchain/debugger_history");
     EXPECT_NE(kept.find("last-write early\nwatch early\nrc\n"), std::string::npos) << kept;
-    EXPECT_NE(kept.find("watch early if [early] == 99\nrc\n"), std::string::npos) << kept;
+    EXPECT_NE(
+        kept.find("watch early if [early] == 42\nrc\ngoto 999999999\ndelete\nrwatch early\nrc\n"),
+        std::string::npos)
+        << kept;
     EXPECT_NE(kept.find("undisplay 7\nquit\n"), std::string::npos) << kept;
     EXPECT_EQ(kept.find("regs"), std::string::npos) << kept;
 

@@ -350,3 +350,36 @@ TEST(RecordedRun, ReverseContinueReportsTheStopItGoesBackTo) {
 }
 
 }  // namespace
+
+namespace {
+
+// Conditional marks over a run of many stretches: reverse continue stops,
+// in reverse, exactly where the run forward stopped (the condition tested
+// where the watched byte changed or the address was reached).
+TEST(RecordedRun, ConditionalMarksStopBackWhereForwardDid) {
+    RecordedRun run;
+    // 50,000 passes of 7 steps: c counts up (wrapping), k down to 0.
+    load(run, assemble_source("[l      ldd c\n        inc\n        std c\n        lddw k\n"
+                              "        decw\n        stdw k\n        jnz l\n        hlt\n"
+                              "[c      db 0\n[k      dw 50000\n"));
+    auto condition = [](const char* text) {
+        auto parsed = parse_condition(text, [](const std::string&, std::string&) {
+            return std::optional<std::uint16_t>{18};  // c
+        });
+        return std::get<Condition>(parsed);
+    };
+    run.add_mark(MarkKind::WATCH, 18, condition("[c] == 7"));
+    run.add_mark(MarkKind::BREAK, 0, condition("[c] == 200"));
+    std::vector<std::uint64_t> forward;
+    RunEnd end;
+    while ((end = run.run_forward()) == RunEnd::WATCHPOINT || end == RunEnd::BREAKPOINT)
+        forward.push_back(run.step());
+    ASSERT_EQ(end, RunEnd::HALTED);
+    ASSERT_EQ(forward.size(), 391u);  // 196 passes set c to 7, 195 begin with c at 200
+    std::vector<std::uint64_t> back;
+    for (MotionReport r = run.reverse_continue(); !r.at_start; r = run.reverse_continue())
+        back.push_back(r.step);
+    EXPECT_EQ(std::vector<std::uint64_t>(forward.rbegin(), forward.rend()), back);
+}
+
+}  // namespace
