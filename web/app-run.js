@@ -189,6 +189,7 @@ function startMotion(begin) {
   }
   if (!api.motionPending()) {
     render();
+    if (waitingForKey()) waitForKey(null);
     return;
   }
   ui.run = { motion: true, id: ++ui.runs };
