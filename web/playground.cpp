@@ -47,10 +47,8 @@ struct Playground {
     // The run: machine, history, findings and breakpoints (as marks).
     RecordedRun run{HISTORY_BUDGET};
     AssemblyResult assembly;
-    // What the page shows as the run's state: the numbers of RunEnd, which
-    // the script reads (NOT_RUN: nothing assembled), and the stop shown.
-    RunEnd state = RunEnd::NOT_RUN;
-    Stop stop{};
+    // The loader's refusal of the assembled program, which then does not run.
+    std::optional<Stop> refused;
     // The kinds of findings the page looks for and stops at; the source's
     // lines and labels for their texts.
     FindingKinds finding_kinds = DEFAULT_FINDING_KINDS;
@@ -80,81 +78,87 @@ const char* hand_out(std::string text) {
     return pg.text.c_str();
 }
 
-// A stop by Escape or the Stop button only pauses: the next step runs on.
-bool can_run() {
-    if (pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT)
-        pg.state = RunEnd::LIMIT;
-    if (pg.state == RunEnd::BREAKPOINT || pg.state == RunEnd::FINDING ||
-        pg.state == RunEnd::KEY_WAIT || pg.state == RunEnd::WATCHPOINT) {
-        pg.state = RunEnd::LIMIT;
+// What the page shows as the run's state, one of RunEnd's numbers, which
+// the script reads: NOT_RUN when nothing assembled, else where the run
+// stands or how its last motion ended (a pause, shown as the user's stop;
+// a watch's stop, shown as a breakpoint's).
+RunEnd state() {
+    if (!pg.assembly.ok) return RunEnd::NOT_RUN;
+    if (pg.refused) return RunEnd::STOPPED;
+    RunEnd standing = pg.run.standing();
+    if (standing == RunEnd::HALTED || standing == RunEnd::STOPPED) return standing;
+    switch (RunEnd end = pg.run.report().end) {
+        case RunEnd::BREAKPOINT:
+        case RunEnd::FINDING:
+        case RunEnd::KEY_WAIT: return end;
+        case RunEnd::WATCHPOINT: return end;
+        case RunEnd::INTERRUPTED: return RunEnd::STOPPED;
+        default: return standing;
     }
-    return pg.state == RunEnd::LIMIT;
 }
 
-// How a run treats breakpoints: a run that continues from a breakpoint
-// passes over the one it starts on.
-enum BreakpointUse : int { IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2 };
-
-int set_state(const RunOutcome& outcome) {
-    pg.state = outcome.end;
-    if (outcome.stop) pg.stop = *outcome.stop;
-    return static_cast<int>(pg.state);
+// The stop shown when the state is STOPPED.
+Stop shown_stop() {
+    if (pg.refused) return *pg.refused;
+    if (pg.run.standing() == RunEnd::STOPPED) return pg.run.stop();
+    return Stop{StopKind::USER_ABORT, pg.run.machine().PC, pg.run.machine().IR, {}};
 }
 
-// After going to another step: the run's standing, and the port 0 values
-// written up to there.
-int take_standing() {
-    pg.run.io.port0.resize(pg.run.history().outputs());
-    pg.state = pg.run.standing();
-    if (pg.state == RunEnd::STOPPED) pg.stop = pg.run.stop();
-    return static_cast<int>(pg.state);
+int moved(const MotionOrder& order) {
+    if (pg.assembly.ok && !pg.refused) pg.run.move(order);
+    return static_cast<int>(state());
 }
 
 bool loaded() { return pg.assembly.ok && pg.run.findings().monitor != nullptr; }
 
+// Run to cursor: a temporary breakpoint for the runs that pass the cursor's
+// address, taken away by any other run (a hit takes it itself).
+int cursor_mark = 0;
+
+void drop_cursor() {
+    if (cursor_mark != 0) pg.run.delete_mark(cursor_mark);
+    cursor_mark = 0;
+}
+
 // A step over or out under way: the run goes on until as many calls are
 // open as `calls`, in pieces of a given number of instructions, so that the
 // page draws between them; a piece ended at step `at` goes on from there
-// only (any other move ends the motion).
-struct Motion {
-    bool pending = false;
+// only (any other move ends it).
+struct Pending {
+    bool on = false;
     std::size_t calls = 0;
     std::uint64_t at = 0;
 };
-Motion motion;
-volatile std::sig_atomic_t motion_interrupt = 0;
+Pending pending;
+volatile std::sig_atomic_t piece_over = 0;
 
-int end_motion(RunEnd end) {
-    pg.state = end;
-    if (end == RunEnd::STOPPED) pg.stop = pg.run.stop();
-    return static_cast<int>(end);
-}
-
-// The core's run to a return (the debugger's next and finish), for at most
-// `budget` instructions: the interrupt ends a piece, as the Stop button
-// would.
-int return_piece(std::uint32_t budget) {
-    std::size_t open = pg.run.open_calls().size();
-    motion.pending = false;
-    if (open <= motion.calls) return end_motion(RunEnd::LIMIT);
-    std::uint32_t left = std::max<std::uint32_t>(budget, 1);
-    motion_interrupt = 0;
-    pg.run.interrupt = &motion_interrupt;
-    pg.run.show_output = [&left](std::vector<std::uint8_t>&) {
-        if (--left == 0) motion_interrupt = 1;
+// The core's motion for at most `budget` instructions: the interrupt ends
+// it after them, as the Stop button would.
+MotionReport piece(const MotionOrder& order, std::uint32_t& budget) {
+    piece_over = budget == 0 ? 1 : 0;
+    pg.run.interrupt = &piece_over;
+    pg.run.show_output = [&budget](std::vector<std::uint8_t>&) {
+        if (budget > 0 && --budget == 0) piece_over = 1;
     };
-    RunEnd end = pg.run.run_to_return(static_cast<int>(open - motion.calls));
+    MotionReport r = pg.run.move(order);
     pg.run.show_output = nullptr;
     pg.run.interrupt = nullptr;
-    motion_interrupt = 0;
-    if (end == RunEnd::INTERRUPTED || end == RunEnd::KEY_WAIT) {
-        motion.pending = true;
-        motion.at = pg.run.step();
-        if (end == RunEnd::INTERRUPTED) end = RunEnd::LIMIT;
+    piece_over = 0;
+    return r;
+}
+
+// Finishes calls until `pending.calls` are open, within the budget.
+int return_pieces(std::uint32_t budget) {
+    pending.on = false;
+    while (pg.run.open_calls().size() > pending.calls) {
+        MotionReport r = piece({Motion::FINISH}, budget);
+        if (r.end == RunEnd::INTERRUPTED || r.end == RunEnd::KEY_WAIT) {
+            pending = {true, pending.calls, pg.run.step()};
+            break;
+        }
+        if (r.end != RunEnd::RETURNED) break;
     }
-    if (end == RunEnd::RETURNED)
-        end = pg.run.findings().at(pg.run.step()).empty() ? RunEnd::LIMIT : RunEnd::FINDING;
-    return end_motion(end);
+    return static_cast<int>(state());
 }
 
 }  // namespace
@@ -169,10 +173,7 @@ EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
     pg.assembly = assemble_source(source, true);
     pg.run.clear_marks();
     pg.profile.reset();
-    if (!pg.assembly.ok) {
-        pg.state = RunEnd::NOT_RUN;
-        return 0;
-    }
+    if (!pg.assembly.ok) return 0;
     pg.source_map = source_map_of(pg.assembly);
     pg_reset();
     return 1;
@@ -237,60 +238,37 @@ EMSCRIPTEN_KEEPALIVE const std::int32_t* pg_text_lines() {
 // Back to the state just after loading: the assembled object code goes
 // through the simulator's own loader. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reset() {
-    if (!pg.assembly.ok) return static_cast<int>(pg.state = RunEnd::NOT_RUN);
-    pg.state = RunEnd::LIMIT;
+    if (!pg.assembly.ok) return static_cast<int>(RunEnd::NOT_RUN);
     WrittenSet loaded;
     WrittenSet code;
     auto start = std::make_unique<Machine>();
-    if (std::optional<Stop> refused =
-            reset_and_load(*start, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code)) {
-        pg.stop = *refused;
-        pg.state = RunEnd::STOPPED;
-    }
+    pg.refused =
+        reset_and_load(*start, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code);
     pg.run.set_shown(pg.finding_kinds);
     pg.run.load(*start, loaded, code, pg.finding_kinds);
     pg.profile = std::make_unique<Profile>(pg.run.machine());
-    return static_cast<int>(pg.state);
+    return static_cast<int>(state());
 }
 
-// Runs at most limit instructions, stopping before an instruction at a
-// breakpoint as `breakpoints` says (BreakpointUse), after the instruction
-// of a finding (the state FINDING: on new ground and, as recorded, on
-// ground run again) and after one that changed a watched byte (WATCHPOINT,
-// whatever `breakpoints` says). With `cursor` an address (not -1), a run
-// that heeds breakpoints also stops before the instruction there, as at a
-// breakpoint of this run alone (Run to cursor). Returns the state.
+// Runs at most limit instructions (a continue of the recorded run), with
+// breakpoints (1) or without (0): it stops where a breakpoint is reached,
+// after a watched byte changed, after the instruction of a finding, and
+// before an `in 1` that waits. With breakpoints and a `cursor` address (not
+// -1) it also stops before the instruction there (Run to cursor). Returns
+// the state.
 EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints, int cursor) {
-    if (!can_run()) return static_cast<int>(pg.state);
-    const Machine& m = pg.run.machine();
-    bool heeds = breakpoints != IGNORE_BREAKPOINTS;
-    bool at_cursor = heeds && cursor >= 0 && m.PC == static_cast<unsigned>(cursor);
-    if (breakpoints == STOP_AT_ANY && ((m.PC < MAX_MEMORY && pg.run.break_at()[m.PC] != 0) || at_cursor))
-        return static_cast<int>(pg.state = RunEnd::BREAKPOINT);
-    std::vector<std::uint8_t> with_cursor;
-    const std::uint8_t* breaks = heeds ? pg.run.break_at() : nullptr;
-    if (heeds && cursor >= 0 && cursor < static_cast<int>(MAX_MEMORY)) {
-        with_cursor.assign(breaks, breaks + MAX_MEMORY);
-        with_cursor[static_cast<std::size_t>(cursor)] = 1;
-        breaks = with_cursor.data();
+    if (limit == 0) return static_cast<int>(state());
+    if (breakpoints == 0 || cursor < 0 || cursor >= static_cast<int>(MAX_MEMORY)) {
+        drop_cursor();
+    } else if (cursor_mark == 0 || pg.run.find_mark(cursor_mark) == nullptr ||
+               pg.run.find_mark(cursor_mark)->address != cursor) {
+        drop_cursor();
+        cursor_mark = pg.run.add_mark(MarkKind::TBREAK, static_cast<std::uint16_t>(cursor));
     }
-    Watched marks(pg.run.marks(), breaks);
-    bool checked = breaks != nullptr || marks.stops.watch_count > 0;
-    RunOutcome outcome = pg.run.run_steps(limit, checked ? &marks.stops : nullptr);
-    bool over = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
-                outcome.end == RunEnd::KEY_WAIT;
-    if (checked && !over) {
-        // As a run forward judges its marks: the watches take their new
-        // values, and a watch or breakpoint that fired names the stop.
-        RunEnd end = pg.run.check_after(heeds);
-        if (end != RunEnd::LIMIT) {
-            outcome.end = end;
-        } else if (outcome.end == RunEnd::BREAKPOINT &&
-                   pg.run.machine().PC != static_cast<unsigned>(cursor)) {
-            outcome.end = RunEnd::LIMIT;
-        }
-    }
-    return set_state(outcome);
+    int shown = moved({Motion::CONTINUE, limit, breakpoints != 0});
+    if (pg.run.report().end != RunEnd::LIMIT || pg.run.find_mark(cursor_mark) == nullptr)
+        drop_cursor();
+    return shown;
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_finding_count() {
@@ -333,14 +311,12 @@ EMSCRIPTEN_KEEPALIVE void pg_set_finding_kinds(unsigned kinds) {
     if (loaded()) pg.run.set_looked_for(pg.finding_kinds);
 }
 
-EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS, -1); }
+EMSCRIPTEN_KEEPALIVE int pg_step() { return moved({Motion::STEP}); }
 
 // Goes back one instruction. Returns 1 when there was one to go back over.
 EMSCRIPTEN_KEEPALIVE int pg_step_back() {
-    if (pg.run.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
-    pg.run.go_to(pg.run.step() - 1);
-    take_standing();
-    return 1;
+    if (!pg.assembly.ok || pg.refused) return 0;
+    return pg.run.move({Motion::BACK}).refused ? 0 : 1;
 }
 
 // How many instructions step back can go back over: all of the run.
@@ -356,35 +332,28 @@ EMSCRIPTEN_KEEPALIVE double pg_recorded() { return static_cast<double>(pg.run.re
 // Moves the machine to the state after `target` instructions of the run (cut
 // to what is recorded), forward or back. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_go_to(double target) {
-    if (pg.state == RunEnd::NOT_RUN) return static_cast<int>(pg.state);
     double last = static_cast<double>(pg.run.recorded());
-    pg.run.go_to(static_cast<std::uint64_t>(std::clamp(target, 0.0, last)));
-    return take_standing();
+    return moved({Motion::TO_STEP, static_cast<std::uint64_t>(std::clamp(target, 0.0, last))});
 }
 
 // Reverse continue: back to the last instruction before the current one
 // after which PC stood at a breakpoint (the state BREAKPOINT) or that made a
 // finding (FINDING), or to the start when there is none. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reverse_continue() {
-    if (pg.state == RunEnd::NOT_RUN || pg.run.step() == 0) return static_cast<int>(pg.state);
-    MotionReport back = pg.run.reverse_continue();
-    take_standing();
-    if (back.end == RunEnd::FINDING || back.end == RunEnd::BREAKPOINT ||
-        back.end == RunEnd::WATCHPOINT)
-        pg.state = back.end;
-    return static_cast<int>(pg.state);
+    if (pg.run.step() == 0) return static_cast<int>(state());
+    return moved({Motion::BACK_CONTINUE});
 }
 
 // The last instruction up to the current one that changed the byte at
 // address; 0 when none did since loading.
 EMSCRIPTEN_KEEPALIVE double pg_last_write(unsigned address) {
-    if (pg.state == RunEnd::NOT_RUN || address >= MEMORY_SIZE || pg.run.step() == 0) return 0;
+    if (state() == RunEnd::NOT_RUN || address >= MEMORY_SIZE || pg.run.step() == 0) return 0;
     return static_cast<double>(pg.run.last_write(static_cast<std::uint16_t>(address)).value_or(0));
 }
 
 // The trace line of instruction t of the run (1 to the furthest recorded).
 EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
-    if (pg.state == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.run.recorded()))
+    if (state() == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.run.recorded()))
         return hand_out("");
     return hand_out(pg.run.history().trace_line(pg.run.scratch(), static_cast<std::uint64_t>(t)));
 }
@@ -393,7 +362,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
 // most `most` instructions further (going back starts the count over).
 // Returns 1 when the counts have reached the machine's place.
 EMSCRIPTEN_KEEPALIVE int pg_count_heat(std::uint32_t most) {
-    if (!pg.profile || pg.state == RunEnd::NOT_RUN) return 1;
+    if (!pg.profile || state() == RunEnd::NOT_RUN) return 1;
     Profile& profile = *pg.profile;
     std::uint64_t target = pg.run.step();
     if (target < profile.step()) profile.count_to(0);
@@ -427,7 +396,7 @@ EMSCRIPTEN_KEEPALIVE const double* pg_heat() {
 // key is passed over, as the simulator's key test passes over every key but
 // Escape. Returns 1 when the run was waiting.
 EMSCRIPTEN_KEEPALIVE int pg_key() {
-    if (pg.state != RunEnd::KEY_WAIT) return 0;
+    if (state() != RunEnd::KEY_WAIT) return 0;
     pg.run.key_came();
     return 1;
 }
@@ -437,20 +406,16 @@ EMSCRIPTEN_KEEPALIVE int pg_key() {
 EMSCRIPTEN_KEEPALIVE void pg_set_key_waits(int on) { pg.run.waits_for_keys = on != 0; }
 
 // Escape or the Stop button: the stop the simulator shows for Escape.
+// It pauses the run; the next motion goes on.
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
-    if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT ||
-        pg.state == RunEnd::FINDING || pg.state == RunEnd::KEY_WAIT ||
-        pg.state == RunEnd::WATCHPOINT) {
-        pg.stop = Stop{StopKind::USER_ABORT, pg.run.machine().PC, pg.run.machine().IR, {}};
-        pg.state = RunEnd::STOPPED;
-    }
-    return static_cast<int>(pg.state);
+    if (pg.assembly.ok && !pg.refused) pg.run.pause();
+    return static_cast<int>(state());
 }
 
 // 1 when the run is over: hlt ran, or a stop other than the user's.
 EMSCRIPTEN_KEEPALIVE int pg_ended() {
-    return pg.state == RunEnd::HALTED ||
-           (pg.state == RunEnd::STOPPED && pg.stop.kind != StopKind::USER_ABORT);
+    return state() == RunEnd::HALTED ||
+           (state() == RunEnd::STOPPED && shown_stop().kind != StopKind::USER_ABORT);
 }
 
 EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
@@ -484,7 +449,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint32_t* pg_registers() {
                               high(m.instruction_count),
                               low(m.clock_count),
                               high(m.clock_count),
-                              static_cast<std::uint32_t>(pg.state)};
+                              static_cast<std::uint32_t>(state())};
     static_assert(std::size(values) == std::size(pg.registers));
     std::copy(std::begin(values), std::end(values), pg.registers);
     return pg.registers;
@@ -505,7 +470,7 @@ EMSCRIPTEN_KEEPALIVE unsigned pg_instruction_length(unsigned opcode) {
 // The addresses whose bytes the last instruction changed: their count, the
 // addresses in pg_changed_addresses().
 EMSCRIPTEN_KEEPALIVE int pg_changed_count() {
-    if (pg.run.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
+    if (pg.run.step() == 0 || state() == RunEnd::NOT_RUN) return 0;
     pg.run.history().rebuild(pg.run.scratch(), pg.run.step() - 1);
     std::size_t count = 0;
     for (unsigned a = 0; a < MEMORY_SIZE && count < CHANGED_CAPACITY; ++a) {
@@ -530,10 +495,10 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
         out += '\n';
         out += text;
     }
-    if (pg.state == RunEnd::HALTED) {
+    if (state() == RunEnd::HALTED) {
         out += "\n-HALT-\n" + statistics_text(pg.run.machine());
-    } else if (pg.state == RunEnd::STOPPED) {
-        out += stop_message(pg.stop) + stop_position_line(pg.stop);
+    } else if (state() == RunEnd::STOPPED) {
+        out += stop_message(shown_stop()) + stop_position_line(shown_stop());
     }
     return hand_out(std::move(out));
 }
@@ -542,8 +507,8 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
 // "ERROR " ("Stack underflow", "indirect overload (> MAX_MEMORY)"), empty unless the machine stands
 // stopped; 1 from pg_user_stop when the stop was the user's.
 EMSCRIPTEN_KEEPALIVE const char* pg_stop_reason() {
-    if (pg.state != RunEnd::STOPPED) return hand_out("");
-    std::string text = stop_message(pg.stop);
+    if (state() != RunEnd::STOPPED) return hand_out("");
+    std::string text = stop_message(shown_stop());
     const auto last = text.find_last_not_of("\n- ");
     if (last == std::string::npos) return hand_out("");
     const auto line = text.rfind('\n', last);
@@ -552,7 +517,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_stop_reason() {
     return hand_out(text.substr(first, last - first + 1));
 }
 EMSCRIPTEN_KEEPALIVE int pg_user_stop() {
-    return pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT;
+    return state() == RunEnd::STOPPED && shown_stop().kind == StopKind::USER_ABORT;
 }
 
 // Every port 0 value of the run so far, separated by commas.
@@ -569,7 +534,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_out_values() {
 // in hex, "-" for what a frame has not (the outermost frame, the program
 // itself, has no routine and no call).
 EMSCRIPTEN_KEEPALIVE const char* pg_frames() {
-    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    if (state() == RunEnd::NOT_RUN) return hand_out("");
     std::string out;
     char line[16];
     for (const Frame& f : pg.run.frames()) {
@@ -593,7 +558,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_frames() {
 // "ADDRESS b PUSHER" for a byte (PUSHER "-" when no instruction the run
 // saw pushed it), in hex.
 EMSCRIPTEN_KEEPALIVE const char* pg_stack(unsigned bytes) {
-    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    if (state() == RunEnd::NOT_RUN) return hand_out("");
     std::string out;
     char line[32];
     const Machine& m = pg.run.machine();
@@ -615,7 +580,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_stack(unsigned bytes) {
 // has), oldest first, each ending with a line end: rebuilt from the history
 // on a scratch machine, so the run's machine stays as it is.
 EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
-    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    if (state() == RunEnd::NOT_RUN) return hand_out("");
     std::uint64_t n =
         std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(count, 0)), pg.run.step());
     pg.run.history().rebuild(pg.run.scratch(), pg.run.step() - n);
@@ -635,46 +600,47 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
 
 // ---- Step over, step out, watches and changes by hand ----
 
-// Step over: one instruction, and a call runs on to its return (stopped
-// on the way by a breakpoint, a watch, a finding or the end of the run).
-// Runs at most `budget` instructions; pg_motion_pending then says that
-// pg_motion_go_on goes on. Returns the state.
+// Step over (the core's NEXT): one instruction, and a call runs on to its
+// return (stopped on the way by a breakpoint, a watch, a finding or the
+// end of the run). Runs at most `budget` instructions; pg_motion_pending
+// then says that pg_motion_go_on goes on. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_step_over(std::uint32_t budget) {
-    motion.pending = false;
-    if (!can_run()) return static_cast<int>(pg.state);
-    const Machine& m = pg.run.machine();
-    if (OpcodeTable[m.memory[m.PC % MEMORY_SIZE]].flow != Flow::CALL) return pg_step();
+    pending.on = false;
+    drop_cursor();
+    if (!pg.assembly.ok || pg.refused) return static_cast<int>(state());
     std::size_t calls = pg.run.open_calls().size();
-    RunEnd end = pg.run.step_instruction();
-    if (end == RunEnd::LIMIT) end = pg.run.check_after(true);
-    if (end != RunEnd::LIMIT) return end_motion(end);
-    motion.calls = calls;
-    return return_piece(budget);
+    MotionReport r = piece({Motion::NEXT}, budget);
+    if (r.end == RunEnd::INTERRUPTED || r.end == RunEnd::KEY_WAIT) {
+        // Stopped inside the call: the rest finishes the calls opened since.
+        if (pg.run.open_calls().size() > calls) pending = {true, calls, pg.run.step()};
+    }
+    return static_cast<int>(state());
 }
 
-// Step out: runs until the innermost open call returns, as step over does.
-// Returns -1, running nothing, when no call is open.
+// Step out (the core's FINISH): runs until the innermost open call returns,
+// as step over does. Returns -1, running nothing, when no call is open.
 EMSCRIPTEN_KEEPALIVE int pg_step_out(std::uint32_t budget) {
-    motion.pending = false;
-    if (pg.state == RunEnd::NOT_RUN) return static_cast<int>(pg.state);
+    pending.on = false;
+    drop_cursor();
+    if (!pg.assembly.ok || pg.refused) return static_cast<int>(state());
     std::size_t calls = pg.run.open_calls().size();
     if (calls == 0) return -1;
-    if (!can_run()) return static_cast<int>(pg.state);
-    motion.calls = calls - 1;
-    return return_piece(budget);
+    pending.calls = calls - 1;
+    return return_pieces(budget);
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_motion_pending() {
-    return motion.pending && motion.at == pg.run.step() ? 1 : 0;
+    return pending.on && pending.at == pg.run.step() ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_motion_go_on(std::uint32_t budget) {
-    if (pg_motion_pending() == 0 || !can_run()) return static_cast<int>(pg.state);
-    return return_piece(budget);
+    if (pg_motion_pending() == 0) return static_cast<int>(state());
+    return return_pieces(budget);
 }
 
-// A watch on the byte at address: a run forward stops after an instruction
-// changes it. Returns the watch's number, 0 when refused.
+// A watch on the byte at address: a run forward with breakpoints, a step
+// and step over or out stop after an instruction changes it. Returns the
+// watch's number, 0 when refused.
 EMSCRIPTEN_KEEPALIVE int pg_add_watch(unsigned address) {
     if (address >= MEMORY_SIZE) return 0;
     for (const Mark& m : pg.run.marks()) {
@@ -701,10 +667,11 @@ EMSCRIPTEN_KEEPALIVE const char* pg_watches() {
 // At a watch's stop (WATCHPOINT): "ADDRESS OLD" (decimal), the byte and its
 // value before the change; "" elsewhere.
 EMSCRIPTEN_KEEPALIVE const char* pg_watch_hit() {
-    if (pg.state != RunEnd::WATCHPOINT) return hand_out("");
+    if (state() != RunEnd::WATCHPOINT) return hand_out("");
     const Mark* m = pg.run.find_mark(pg.run.hit().id);
     if (m == nullptr) return hand_out("");
-    return hand_out(std::to_string(m->address) + ' ' + std::to_string(pg.run.hit().old_value & 0xFF));
+    return hand_out(std::to_string(m->address) + ' ' +
+                    std::to_string(pg.run.hit().old_value & 0xFF));
 }
 
 // Changes by hand, recorded by the run (step back goes over them): PC
@@ -713,7 +680,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_watch_hit() {
 // what was recorded after it is forgotten. Returns how many recorded
 // instructions were forgotten, -1 when refused.
 EMSCRIPTEN_KEEPALIVE double pg_change(int which, unsigned address, unsigned value) {
-    if (!loaded() || pg.state == RunEnd::NOT_RUN) return -1;
+    if (!loaded() || pg.refused) return -1;
     Machine changed = pg.run.machine();
     if (which == 0 && value < static_cast<unsigned>(MAX_MEMORY)) {
         changed.PC = static_cast<std::uint16_t>(value);
@@ -724,9 +691,10 @@ EMSCRIPTEN_KEEPALIVE double pg_change(int which, unsigned address, unsigned valu
     } else {
         return -1;
     }
-    motion.pending = false;
+    pending.on = false;
     std::uint64_t forgotten = pg.run.change_state(changed);
-    pg.state = pg.run.standing();
+    // A motion of no instruction: the report stands at the changed state.
+    pg.run.move({Motion::STEP, 0});
     // The heat column counts the run again, changes by hand included.
     pg.profile = std::make_unique<Profile>(pg.run.start(), &pg.run.history());
     return static_cast<double>(forgotten);

@@ -140,6 +140,15 @@ def debugging(browser, work, url):
     check(running[0] == 'running' and running[1] > 1000 and seen()['state'] == 'stopped',
           f'Step over a call that never returns runs until Stop: {running} {seen()}')
 
+    # An `in 1` inside the call: the Step over waits for its key, then goes on to the return.
+    put_source(browser, '        call get\n        hlt\n[get    in 1\n        ret\n')
+    click(browser, 'over')
+    waited = (wait(browser, {'waiting'}), seen()['count'])
+    click(browser, 'key')
+    wait(browser, {'ready'})
+    check(waited == ('waiting', 1) and (seen()['line'], seen()['count']) == (2, 3),
+          f'Step over waits at the in 1 inside the call, and the key finishes it: {waited} {seen()}')
+
     # Screenshots: a Step over stopped by a watch inside the call, at a
     # phone's size and a laptop's, light and dark.
     import browser_page
