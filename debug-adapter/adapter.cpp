@@ -219,7 +219,7 @@ bool Adapter::handle(const std::string& text) {
         // The run stopped for this request: it goes on, unless it had
         // ended on its own meanwhile, which is reported now.
         if (*interrupted == RunEnd::INTERRUPTED && current_motion_.resumable) {
-            current_motion_.run = [this] { return s_.run.run_forward(); };
+            current_motion_.run = [this] { return s_.run.move({::Motion::CONTINUE, 0}).end; };
             start_worker();
         } else {
             report(*interrupted == RunEnd::INTERRUPTED ? RunEnd::INTERRUPTED : *interrupted,

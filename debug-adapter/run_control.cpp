@@ -380,7 +380,7 @@ void Adapter::configuration_done(const Json&, Json&) {
                      {"allThreadsStopped", true}});
         return;
     }
-    begin_motion({[this] { return s_.run.run_forward(); }, "step", true});
+    begin_motion({[this] { return s_.run.move({::Motion::CONTINUE, 0}).end; }, "step", true});
 }
 
 void Adapter::threads(const Json&, Json& body) {
@@ -405,62 +405,40 @@ void Adapter::continue_(const Json&, Json& body) {
         return;
     }
     require_running(s_);
-    begin_motion({[this] { return s_.run.run_forward(); }, "step", true});
+    begin_motion({[this] { return s_.run.move({::Motion::CONTINUE, 0}).end; }, "step", true});
 }
 
 void Adapter::step_in(const Json&, Json&) {
     require_launched();
     require_running(s_);
-    begin_motion({[this] {
-                      RunEnd end = s_.run.step_instruction();
-                      if (end == RunEnd::LIMIT) end = s_.run.check_after(false);
-                      return end;
-                  },
-                  "step"});
+    begin_motion({[this] { return s_.run.move({::Motion::STEP}).end; }, "step"});
 }
 
-// As the debugger's next: a call runs to its return.
 void Adapter::next(const Json&, Json&) {
     require_launched();
     require_running(s_);
-    begin_motion({[this] {
-                      const OpcodeEntry& row = next_instruction(s_.run.machine());
-                      RunEnd end = s_.run.step_instruction();
-                      if (end == RunEnd::LIMIT && row.flow == Flow::CALL) {
-                          end = s_.run.check_after(true);
-                          if (end == RunEnd::LIMIT) {
-                              end = s_.run.run_to_return(1);
-                              if (end == RunEnd::RETURNED)
-                                  end = s_.run.findings().at(s_.run.step()).empty()
-                                            ? RunEnd::LIMIT
-                                            : RunEnd::FINDING;
-                          }
-                      }
-                      if (end == RunEnd::LIMIT) end = s_.run.check_after(false);
-                      return end;
-                  },
-                  "step"});
+    begin_motion({[this] { return s_.run.move({::Motion::NEXT}).end; }, "step"});
 }
 
 void Adapter::step_out(const Json&, Json&) {
     require_launched();
     require_running(s_);
     begin_motion({[this] {
-                      RunEnd end = s_.run.run_to_return(1);
+                      RunEnd end = s_.run.move({::Motion::FINISH}).end;
                       return end == RunEnd::RETURNED ? RunEnd::LIMIT : end;
                   },
                   "step"});
 }
+
 void Adapter::step_back(const Json&, Json&) {
     require_launched();
-    if (s_.run.step() == 0) throw RequestError{"at the start of the run"};
-    s_.run.go_to(s_.run.step() - 1);
+    if (s_.run.move({::Motion::BACK}).refused) throw RequestError{"at the start of the run"};
     report(RunEnd::LIMIT, "step");
 }
 
 void Adapter::reverse_continue(const Json&, Json&) {
     require_launched();
-    MotionReport back = s_.run.reverse_continue();
+    MotionReport back = s_.run.move({::Motion::BACK_CONTINUE});
     report(back.end, back.at_start ? "entry" : "step");
 }
 

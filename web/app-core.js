@@ -17,8 +17,8 @@ const $ = (id) => document.getElementById(id);
 // Run states as playground.cpp numbers them.
 const READY = 0, EMPTY = 4, KEY_WAIT = 10;
 const STATE_NAMES = ['ready', 'halted', 'stopped', 'break', 'empty', '', '', '', '', 'finding', 'waiting'];
-// How a run treats breakpoints (playground.cpp's BreakpointUse).
-const IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2;
+// How a run treats breakpoints (pg_run: with breakpoints or without).
+const IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1;
 
 const MEMORY_SIZE = 16384;
 const STACK_TOP = 0x3FFF;

@@ -26,7 +26,7 @@ function startRun(breakpoints, limit = 0) {
   // Run starts again from the top once a run has ended.
   if (breakpoints === IGNORE_BREAKPOINTS && api.ended()) api.reset();
   const m = machine();
-  ui.run = { breakpoints, first: true, start: performance.now(), startCount: m.instructions, id: ++ui.runs };
+  ui.run = { breakpoints, start: performance.now(), startCount: m.instructions, id: ++ui.runs };
   // Full speed starts at once, showing only that it runs; a set speed
   // counts from the next frame.
   if (Number($('speed') ? $('speed').value : 0) === 0) {
@@ -81,13 +81,10 @@ function runFrame(now) {
   if (run === null) return;
   const speed = Number($('speed') ? $('speed').value : 0);
   const slice = (count) => {
-    const use = run.breakpoints === IGNORE_BREAKPOINTS ? IGNORE_BREAKPOINTS
-      : run.first ? PASS_THE_FIRST : STOP_AT_ANY;
-    run.first = false;
     const before = machine().instructions;
     if (ui.limit) count = Math.min(count, run.startCount + ui.limit - before);
     const started = performance.now();
-    const state = count > 0 ? api.run(count, use) : READY;
+    const state = count > 0 ? api.run(count, run.breakpoints) : READY;
     if (ui.limit && state === READY && machine().instructions - run.startCount >= ui.limit) ui.limitHit = true;
     const took = performance.now() - started;
     if (took >= 1) ui.rate = Math.max(1000, (machine().instructions - before) / took);

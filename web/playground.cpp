@@ -46,10 +46,8 @@ struct Playground {
     // The run: machine, history, findings and breakpoints (as marks).
     RecordedRun run{HISTORY_BUDGET};
     AssemblyResult assembly;
-    // What the page shows as the run's state: the numbers of RunEnd, which
-    // the script reads (NOT_RUN: nothing assembled), and the stop shown.
-    RunEnd state = RunEnd::NOT_RUN;
-    Stop stop{};
+    // The loader's refusal of the assembled program, which then does not run.
+    std::optional<Stop> refused;
     // The kinds of findings the page looks for and stops at; the source's
     // lines and labels for their texts.
     FindingKinds finding_kinds = DEFAULT_FINDING_KINDS;
@@ -79,34 +77,35 @@ const char* hand_out(std::string text) {
     return pg.text.c_str();
 }
 
-// A stop by Escape or the Stop button only pauses: the next step runs on.
-bool can_run() {
-    if (pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT)
-        pg.state = RunEnd::LIMIT;
-    if (pg.state == RunEnd::BREAKPOINT || pg.state == RunEnd::FINDING ||
-        pg.state == RunEnd::KEY_WAIT) {
-        pg.state = RunEnd::LIMIT;
+// What the page shows as the run's state, one of RunEnd's numbers, which
+// the script reads: NOT_RUN when nothing assembled, else where the run
+// stands or how its last motion ended (a pause, shown as the user's stop;
+// a watch's stop, shown as a breakpoint's).
+RunEnd state() {
+    if (!pg.assembly.ok) return RunEnd::NOT_RUN;
+    if (pg.refused) return RunEnd::STOPPED;
+    RunEnd standing = pg.run.standing();
+    if (standing == RunEnd::HALTED || standing == RunEnd::STOPPED) return standing;
+    switch (RunEnd end = pg.run.report().end) {
+        case RunEnd::BREAKPOINT:
+        case RunEnd::FINDING:
+        case RunEnd::KEY_WAIT: return end;
+        case RunEnd::WATCHPOINT: return RunEnd::BREAKPOINT;
+        case RunEnd::INTERRUPTED: return RunEnd::STOPPED;
+        default: return standing;
     }
-    return pg.state == RunEnd::LIMIT;
 }
 
-// How a run treats breakpoints: a run that continues from a breakpoint
-// passes over the one it starts on.
-enum BreakpointUse : int { IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1, PASS_THE_FIRST = 2 };
-
-int set_state(const RunOutcome& outcome) {
-    pg.state = outcome.end;
-    if (outcome.stop) pg.stop = *outcome.stop;
-    return static_cast<int>(pg.state);
+// The stop shown when the state is STOPPED.
+Stop shown_stop() {
+    if (pg.refused) return *pg.refused;
+    if (pg.run.standing() == RunEnd::STOPPED) return pg.run.stop();
+    return Stop{StopKind::USER_ABORT, pg.run.machine().PC, pg.run.machine().IR, {}};
 }
 
-// After going to another step: the run's standing, and the port 0 values
-// written up to there.
-int take_standing() {
-    pg.run.io.port0.resize(pg.run.history().outputs());
-    pg.state = pg.run.standing();
-    if (pg.state == RunEnd::STOPPED) pg.stop = pg.run.stop();
-    return static_cast<int>(pg.state);
+int moved(const MotionOrder& order) {
+    if (pg.assembly.ok && !pg.refused) pg.run.move(order);
+    return static_cast<int>(state());
 }
 
 bool loaded() { return pg.assembly.ok && pg.run.findings().monitor != nullptr; }
@@ -123,10 +122,7 @@ EMSCRIPTEN_KEEPALIVE int pg_assemble(const char* source) {
     pg.assembly = assemble_source(source, true);
     pg.run.clear_marks();
     pg.profile.reset();
-    if (!pg.assembly.ok) {
-        pg.state = RunEnd::NOT_RUN;
-        return 0;
-    }
+    if (!pg.assembly.ok) return 0;
     pg.source_map = source_map_of(pg.assembly);
     pg_reset();
     return 1;
@@ -191,34 +187,25 @@ EMSCRIPTEN_KEEPALIVE const std::int32_t* pg_text_lines() {
 // Back to the state just after loading: the assembled object code goes
 // through the simulator's own loader. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reset() {
-    if (!pg.assembly.ok) return static_cast<int>(pg.state = RunEnd::NOT_RUN);
-    pg.state = RunEnd::LIMIT;
+    if (!pg.assembly.ok) return static_cast<int>(RunEnd::NOT_RUN);
     WrittenSet loaded;
     WrittenSet code;
     auto start = std::make_unique<Machine>();
-    if (std::optional<Stop> refused =
-            reset_and_load(*start, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code)) {
-        pg.stop = *refused;
-        pg.state = RunEnd::STOPPED;
-    }
+    pg.refused =
+        reset_and_load(*start, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code);
     pg.run.set_shown(pg.finding_kinds);
     pg.run.load(*start, loaded, code, pg.finding_kinds);
     pg.profile = std::make_unique<Profile>(pg.run.machine());
-    return static_cast<int>(pg.state);
+    return static_cast<int>(state());
 }
 
-// Runs at most limit instructions, stopping before an instruction at a
-// breakpoint as `breakpoints` says (BreakpointUse) and after the instruction
-// of a finding (the state FINDING: on new ground and, as recorded, on
-// ground run again). Returns the state.
+// Runs at most limit instructions (a continue of the recorded run), with
+// breakpoints (1) or without (0): it stops where a breakpoint is reached,
+// after the instruction of a finding, and before an `in 1` that waits.
+// Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
-    if (!can_run()) return static_cast<int>(pg.state);
-    const Machine& m = pg.run.machine();
-    if (breakpoints == STOP_AT_ANY && m.PC < MAX_MEMORY && pg.run.break_at()[m.PC] != 0) {
-        return static_cast<int>(pg.state = RunEnd::BREAKPOINT);
-    }
-    FastStops stops{pg.run.break_at(), nullptr, nullptr, 0};
-    return set_state(pg.run.run_steps(limit, breakpoints == IGNORE_BREAKPOINTS ? nullptr : &stops));
+    if (limit == 0) return static_cast<int>(state());
+    return moved({Motion::CONTINUE, limit, breakpoints != 0});
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_finding_count() {
@@ -261,14 +248,12 @@ EMSCRIPTEN_KEEPALIVE void pg_set_finding_kinds(unsigned kinds) {
     if (loaded()) pg.run.set_looked_for(pg.finding_kinds);
 }
 
-EMSCRIPTEN_KEEPALIVE int pg_step() { return pg_run(1, IGNORE_BREAKPOINTS); }
+EMSCRIPTEN_KEEPALIVE int pg_step() { return moved({Motion::STEP}); }
 
 // Goes back one instruction. Returns 1 when there was one to go back over.
 EMSCRIPTEN_KEEPALIVE int pg_step_back() {
-    if (pg.run.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
-    pg.run.go_to(pg.run.step() - 1);
-    take_standing();
-    return 1;
+    if (!pg.assembly.ok || pg.refused) return 0;
+    return pg.run.move({Motion::BACK}).refused ? 0 : 1;
 }
 
 // How many instructions step back can go back over: all of the run.
@@ -284,36 +269,28 @@ EMSCRIPTEN_KEEPALIVE double pg_recorded() { return static_cast<double>(pg.run.re
 // Moves the machine to the state after `target` instructions of the run (cut
 // to what is recorded), forward or back. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_go_to(double target) {
-    if (pg.state == RunEnd::NOT_RUN) return static_cast<int>(pg.state);
     double last = static_cast<double>(pg.run.recorded());
-    pg.run.go_to(static_cast<std::uint64_t>(std::clamp(target, 0.0, last)));
-    return take_standing();
+    return moved({Motion::TO_STEP, static_cast<std::uint64_t>(std::clamp(target, 0.0, last))});
 }
 
 // Reverse continue: back to the last instruction before the current one
 // after which PC stood at a breakpoint (the state BREAKPOINT) or that made a
 // finding (FINDING), or to the start when there is none. Returns the state.
 EMSCRIPTEN_KEEPALIVE int pg_reverse_continue() {
-    if (pg.state == RunEnd::NOT_RUN || pg.run.step() == 0) return static_cast<int>(pg.state);
-    MotionReport back = pg.run.reverse_continue();
-    take_standing();
-    // The page shows a watch's stop as a breakpoint's.
-    if (back.end == RunEnd::FINDING || back.end == RunEnd::BREAKPOINT ||
-        back.end == RunEnd::WATCHPOINT)
-        pg.state = back.end == RunEnd::FINDING ? RunEnd::FINDING : RunEnd::BREAKPOINT;
-    return static_cast<int>(pg.state);
+    if (pg.run.step() == 0) return static_cast<int>(state());
+    return moved({Motion::BACK_CONTINUE});
 }
 
 // The last instruction up to the current one that changed the byte at
 // address; 0 when none did since loading.
 EMSCRIPTEN_KEEPALIVE double pg_last_write(unsigned address) {
-    if (pg.state == RunEnd::NOT_RUN || address >= MEMORY_SIZE || pg.run.step() == 0) return 0;
+    if (state() == RunEnd::NOT_RUN || address >= MEMORY_SIZE || pg.run.step() == 0) return 0;
     return static_cast<double>(pg.run.last_write(static_cast<std::uint16_t>(address)).value_or(0));
 }
 
 // The trace line of instruction t of the run (1 to the furthest recorded).
 EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
-    if (pg.state == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.run.recorded()))
+    if (state() == RunEnd::NOT_RUN || t < 1 || t > static_cast<double>(pg.run.recorded()))
         return hand_out("");
     return hand_out(pg.run.history().trace_line(pg.run.scratch(), static_cast<std::uint64_t>(t)));
 }
@@ -322,7 +299,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace_line(double t) {
 // most `most` instructions further (going back starts the count over).
 // Returns 1 when the counts have reached the machine's place.
 EMSCRIPTEN_KEEPALIVE int pg_count_heat(std::uint32_t most) {
-    if (!pg.profile || pg.state == RunEnd::NOT_RUN) return 1;
+    if (!pg.profile || state() == RunEnd::NOT_RUN) return 1;
     Profile& profile = *pg.profile;
     std::uint64_t target = pg.run.step();
     if (target < profile.step()) profile.count_to(0);
@@ -356,7 +333,7 @@ EMSCRIPTEN_KEEPALIVE const double* pg_heat() {
 // key is passed over, as the simulator's key test passes over every key but
 // Escape. Returns 1 when the run was waiting.
 EMSCRIPTEN_KEEPALIVE int pg_key() {
-    if (pg.state != RunEnd::KEY_WAIT) return 0;
+    if (state() != RunEnd::KEY_WAIT) return 0;
     pg.run.key_came();
     return 1;
 }
@@ -366,19 +343,16 @@ EMSCRIPTEN_KEEPALIVE int pg_key() {
 EMSCRIPTEN_KEEPALIVE void pg_set_key_waits(int on) { pg.run.waits_for_keys = on != 0; }
 
 // Escape or the Stop button: the stop the simulator shows for Escape.
+// It pauses the run; the next motion goes on.
 EMSCRIPTEN_KEEPALIVE int pg_abort() {
-    if (pg.state == RunEnd::LIMIT || pg.state == RunEnd::BREAKPOINT ||
-        pg.state == RunEnd::FINDING || pg.state == RunEnd::KEY_WAIT) {
-        pg.stop = Stop{StopKind::USER_ABORT, pg.run.machine().PC, pg.run.machine().IR, {}};
-        pg.state = RunEnd::STOPPED;
-    }
-    return static_cast<int>(pg.state);
+    if (pg.assembly.ok && !pg.refused) pg.run.pause();
+    return static_cast<int>(state());
 }
 
 // 1 when the run is over: hlt ran, or a stop other than the user's.
 EMSCRIPTEN_KEEPALIVE int pg_ended() {
-    return pg.state == RunEnd::HALTED ||
-           (pg.state == RunEnd::STOPPED && pg.stop.kind != StopKind::USER_ABORT);
+    return state() == RunEnd::HALTED ||
+           (state() == RunEnd::STOPPED && shown_stop().kind != StopKind::USER_ABORT);
 }
 
 EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
@@ -412,7 +386,7 @@ EMSCRIPTEN_KEEPALIVE const std::uint32_t* pg_registers() {
                               high(m.instruction_count),
                               low(m.clock_count),
                               high(m.clock_count),
-                              static_cast<std::uint32_t>(pg.state)};
+                              static_cast<std::uint32_t>(state())};
     static_assert(std::size(values) == std::size(pg.registers));
     std::copy(std::begin(values), std::end(values), pg.registers);
     return pg.registers;
@@ -433,7 +407,7 @@ EMSCRIPTEN_KEEPALIVE unsigned pg_instruction_length(unsigned opcode) {
 // The addresses whose bytes the last instruction changed: their count, the
 // addresses in pg_changed_addresses().
 EMSCRIPTEN_KEEPALIVE int pg_changed_count() {
-    if (pg.run.step() == 0 || pg.state == RunEnd::NOT_RUN) return 0;
+    if (pg.run.step() == 0 || state() == RunEnd::NOT_RUN) return 0;
     pg.run.history().rebuild(pg.run.scratch(), pg.run.step() - 1);
     std::size_t count = 0;
     for (unsigned a = 0; a < MEMORY_SIZE && count < CHANGED_CAPACITY; ++a) {
@@ -458,10 +432,10 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
         out += '\n';
         out += text;
     }
-    if (pg.state == RunEnd::HALTED) {
+    if (state() == RunEnd::HALTED) {
         out += "\n-HALT-\n" + statistics_text(pg.run.machine());
-    } else if (pg.state == RunEnd::STOPPED) {
-        out += stop_message(pg.stop) + stop_position_line(pg.stop);
+    } else if (state() == RunEnd::STOPPED) {
+        out += stop_message(shown_stop()) + stop_position_line(shown_stop());
     }
     return hand_out(std::move(out));
 }
@@ -470,8 +444,8 @@ EMSCRIPTEN_KEEPALIVE const char* pg_console() {
 // "ERROR " ("Stack underflow", "indirect overload (> MAX_MEMORY)"), empty unless the machine stands
 // stopped; 1 from pg_user_stop when the stop was the user's.
 EMSCRIPTEN_KEEPALIVE const char* pg_stop_reason() {
-    if (pg.state != RunEnd::STOPPED) return hand_out("");
-    std::string text = stop_message(pg.stop);
+    if (state() != RunEnd::STOPPED) return hand_out("");
+    std::string text = stop_message(shown_stop());
     const auto last = text.find_last_not_of("\n- ");
     if (last == std::string::npos) return hand_out("");
     const auto line = text.rfind('\n', last);
@@ -480,7 +454,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_stop_reason() {
     return hand_out(text.substr(first, last - first + 1));
 }
 EMSCRIPTEN_KEEPALIVE int pg_user_stop() {
-    return pg.state == RunEnd::STOPPED && pg.stop.kind == StopKind::USER_ABORT;
+    return state() == RunEnd::STOPPED && shown_stop().kind == StopKind::USER_ABORT;
 }
 
 // Every port 0 value of the run so far, separated by commas.
@@ -497,7 +471,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_out_values() {
 // in hex, "-" for what a frame has not (the outermost frame, the program
 // itself, has no routine and no call).
 EMSCRIPTEN_KEEPALIVE const char* pg_frames() {
-    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    if (state() == RunEnd::NOT_RUN) return hand_out("");
     std::string out;
     char line[16];
     for (const Frame& f : pg.run.frames()) {
@@ -521,7 +495,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_frames() {
 // "ADDRESS b PUSHER" for a byte (PUSHER "-" when no instruction the run
 // saw pushed it), in hex.
 EMSCRIPTEN_KEEPALIVE const char* pg_stack(unsigned bytes) {
-    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    if (state() == RunEnd::NOT_RUN) return hand_out("");
     std::string out;
     char line[32];
     const Machine& m = pg.run.machine();
@@ -543,7 +517,7 @@ EMSCRIPTEN_KEEPALIVE const char* pg_stack(unsigned bytes) {
 // has), oldest first, each ending with a line end: rebuilt from the history
 // on a scratch machine, so the run's machine stays as it is.
 EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
-    if (pg.state == RunEnd::NOT_RUN) return hand_out("");
+    if (state() == RunEnd::NOT_RUN) return hand_out("");
     std::uint64_t n =
         std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(count, 0)), pg.run.step());
     pg.run.history().rebuild(pg.run.scratch(), pg.run.step() - n);

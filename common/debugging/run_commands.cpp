@@ -7,106 +7,85 @@
 
 namespace {
 
-bool ready(const Session& s) {
-    if (can_go_on(s.run.standing())) return true;
-    say(*s.out, s.run.standing() == RunEnd::HALTED ? "the program has halted: back or run"
-                : s.run.case_returned()                ? "the case has returned: back or run"
-                                                       : "the program has stopped: back or run");
-    return false;
-}
-
-}  // namespace
-
-// Next shows only the call and the ret of a called subroutine, then how the
-// stack's depth changed if it did. A finding ends them as a watchpoint does.
-void step_lines(Session& s, std::uint64_t n, bool over_calls) {
-    if (!ready(s)) return;
+// A motion, the interrupt cleared first; a forward one refused at the end of
+// the run says so.
+MotionReport move(Session& s, MotionOrder order, const StepVisitor& seen = {}) {
     interrupt_requested = 0;
-    for (std::uint64_t i = 0; i < n; ++i) {
-        const OpcodeEntry& row = next_instruction(s.run.machine());
-        unsigned depth = stack_depth(s.run.machine().SP);
-        RunEnd end = s.run.step_instruction();
-        if (end == RunEnd::STOPPED) return report_end(s, end, false);
-        print_trace(s);
-        if (end == RunEnd::HALTED) return report_end(s, end, false);
-        if (over_calls && row.flow == Flow::CALL && end != RunEnd::FINDING) {
-            end = s.run.check_after(true);
-            if (end != RunEnd::LIMIT) return report_end(s, end, false);
-            end = s.run.run_to_return(1);
-            if (end != RunEnd::RETURNED) return report_end(s, end, true);
-            print_trace(s);
-            if (stack_depth(s.run.machine().SP) != depth)
-                say(*s.out, "returned; " + balance_text(depth, stack_depth(s.run.machine().SP)));
-            if (!s.run.findings().at(s.run.step()).empty()) end = RunEnd::FINDING;
-        }
-        RunEnd after = s.run.check_after(i + 1 < n);
-        if (after != RunEnd::LIMIT) return report_end(s, after, false);
-        if (end == RunEnd::FINDING) return report_end(s, end, false);
+    MotionReport r = s.run.move(order, seen);
+    if (r.refused && order.motion < Motion::TO_STEP) {
+        say(*s.out, r.end == RunEnd::HALTED ? "the program has halted: back or run"
+                    : s.run.case_returned()  ? "the case has returned: back or run"
+                                             : "the program has stopped: back or run");
     }
-}
-
-void finish(Session& s) {
-    if (!ready(s)) return;
-    interrupt_requested = 0;
-    std::optional<OpenCall> call = s.run.innermost_call();
-    std::optional<unsigned> depth;
-    if (call) depth = stack_depth(call->sp_after) - 2u;
-    report_end(s, s.run.run_to_return(1), true, depth);
-}
-
-void continue_run(Session& s) {
-    if (!ready(s)) return;
-    interrupt_requested = 0;
-    report_end(s, s.run.run_forward(), true);
-}
-
-void back(Session& s, std::uint64_t n) {
-    std::uint64_t at = s.run.step();
-    if (at == 0) return say(*s.out, "already at the start of the run");
-    if (n > at) say(*s.out, "went back " + std::to_string(at) + " (the start of the run)");
-    s.run.go_to(n > at ? 0 : at - n);
-    print_position(s);
-}
-
-// Findings are not stopped at on the way, but counted.
-void goto_step(Session& s, std::uint64_t target) {
-    interrupt_requested = 0;
-    std::uint64_t from = s.run.step();
-    if (target <= s.run.recorded()) {
-        s.run.go_to(target);
-    } else if (RunEnd end = s.run.run_to(target); end != RunEnd::LIMIT) {
-        // Where the run ended is shown with its report, except after hlt.
-        report_end(s, end, false);
-        if (end != RunEnd::HALTED) return;
-    }
-    // Those of the step reached are named by the report of its end.
-    std::size_t passed = s.run.findings().count_between(from, s.run.step() - 1);
-    if (s.run.step() > from && passed > 0) {
-        say(*s.out, std::to_string(passed) + (passed == 1 ? " finding" : " findings") +
-                        " on the way (info findings lists them)");
-    }
-    print_position(s);
+    return r;
 }
 
 // A search of the history that Ctrl-C ended: the run stands where it was.
-bool search_interrupted(const Session& s) {
-    if (!s.run.search_interrupted()) return false;
+bool search_interrupted(const Session& s, const MotionReport& r) {
+    if (r.end != RunEnd::INTERRUPTED) return false;
     say(*s.out, "interrupted");
     print_position(s);
     return true;
 }
 
+}  // namespace
+
+// Step and next show the trace line of each instruction; next, the ret of a
+// called subroutine too, then how the stack's depth changed if it did.
+void step_lines(Session& s, std::uint64_t n, bool over_calls) {
+    MotionReport r =
+        move(s, {over_calls ? Motion::NEXT : Motion::STEP, n}, [&s](const StepSeen& seen) {
+            print_trace(s);
+            unsigned depth = stack_depth(s.run.machine().SP);
+            if (seen.returned && depth != seen.depth_before)
+                say(*s.out, "returned; " + balance_text(seen.depth_before, depth));
+        });
+    if (!r.refused && r.end != RunEnd::LIMIT) report_end(s, r.end, r.ran_unseen);
+}
+
+void finish(Session& s) {
+    MotionReport r = move(s, {Motion::FINISH});
+    if (!r.refused) report_end(s, r.end, true, r.depth_before_call);
+}
+
+void continue_run(Session& s) {
+    MotionReport r = move(s, {Motion::CONTINUE, 0});
+    if (!r.refused) report_end(s, r.end, true);
+}
+
+void back(Session& s, std::uint64_t n) {
+    MotionReport r = move(s, {Motion::BACK, n});
+    if (r.refused) return say(*s.out, "already at the start of the run");
+    if (r.at_start) say(*s.out, "went back " + std::to_string(r.from) + " (the start of the run)");
+    print_position(s);
+}
+
+// Findings are not stopped at on the way, but counted.
+void goto_step(Session& s, std::uint64_t target) {
+    MotionReport r = move(s, {Motion::TO_STEP, target});
+    if (r.end != RunEnd::LIMIT) {
+        // Where the run ended is shown with its report, except after hlt.
+        report_end(s, r.end, false);
+        if (r.end != RunEnd::HALTED) return;
+    }
+    // Those of the step reached are named by the report of its end.
+    if (r.findings_passed > 0) {
+        say(*s.out, std::to_string(r.findings_passed) +
+                        (r.findings_passed == 1 ? " finding" : " findings") +
+                        " on the way (info findings lists them)");
+    }
+    print_position(s);
+}
+
 // The stop gone back to says why, as it did going forward.
 void reverse_continue(Session& s) {
-    interrupt_requested = 0;
-    MotionReport back = s.run.reverse_continue();
-    if (search_interrupted(s)) return;
+    MotionReport back = move(s, {Motion::BACK_CONTINUE});
+    if (search_interrupted(s, back)) return;
     if (back.at_start) {
         say(*s.out, "no breakpoint, watchpoint or finding stops earlier: the start of the run");
         return print_position(s);
     }
-    s.run.history().rebuild(s.run.scratch(), back.step - 1);
-    unsigned ran = s.run.scratch().PC;
+    unsigned ran = s.run.last_start().pc;
     if (back.end == RunEnd::FINDING) {
         print_findings_here(s);
     } else {
@@ -116,30 +95,26 @@ void reverse_continue(Session& s) {
 }
 
 void reverse_finish(Session& s) {
-    interrupt_requested = 0;
-    std::optional<std::uint64_t> target = s.run.call_step();
-    if (search_interrupted(s)) return;
-    if (!target) return say(*s.out, "no subroutine is open here: nothing to go back out of");
-    s.run.go_to(*target);
+    MotionReport r = move(s, {Motion::BACK_FINISH});
+    if (search_interrupted(s, r)) return;
+    if (r.refused) return say(*s.out, "no subroutine is open here: nothing to go back out of");
     print_position(s);
 }
 
 void reverse_next(Session& s, std::uint64_t n) {
-    if (s.run.step() == 0) return say(*s.out, "already at the start of the run");
-    interrupt_requested = 0;
-    for (std::uint64_t i = 0; i < n && interrupt_requested == 0; ++i) {
-        std::optional<std::uint64_t> target = s.run.previous_step_over_calls();
-        if (search_interrupted(s)) return;
-        if (!target) break;
-        s.run.go_to(*target);
-    }
+    MotionReport r = move(s, {Motion::BACK_NEXT, n});
+    if (r.refused) return say(*s.out, "already at the start of the run");
+    if (search_interrupted(s, r)) return;
     print_position(s);
 }
 
 void print_last_write(Session& s, std::uint16_t address) {
     interrupt_requested = 0;
     std::optional<std::uint64_t> t = s.run.last_write(address);
-    if (search_interrupted(s)) return;
+    if (s.run.search_interrupted()) {
+        say(*s.out, "interrupted");
+        return print_position(s);
+    }
     if (!t) return say(*s.out, "nothing changed " + data_place(s, address) + " since the start");
     std::optional<std::uint64_t> same = s.run.last_same_write(address, *t);
     s.run.history().rebuild(s.run.scratch(), *t - 1);

@@ -52,6 +52,19 @@ bool fires(const Mark& mark, const Machine& after, std::uint16_t value_before,
     return false;
 }
 
+MotionReport ending(RunEnd end) {
+    MotionReport r;
+    r.end = end;
+    return r;
+}
+
+MotionReport refusal(RunEnd end, bool at_start) {
+    MotionReport r = ending(end);
+    r.refused = true;
+    r.at_start = at_start;
+    return r;
+}
+
 }  // namespace
 
 unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]) {
@@ -107,6 +120,8 @@ void RecordedRun::open_case_call(FindingMonitor& monitor) const {
 
 void RecordedRun::restart() {
     judge_ = Judge::NOW;
+    report_ = {};
+    last_start_at_ = ~std::uint64_t{0};
     machine_ = *start_;
     history_.begin(machine_);
     FindingKinds shown = log_.shown;
@@ -129,10 +144,14 @@ void RecordedRun::note_ending(const RunOutcome& outcome) {
     if (outcome.stop) stop_ = *outcome.stop;
 }
 
-void RecordedRun::note_last_instruction() {
-    if (history_.step() == 0) return;
-    history_.rebuild(*scratch_, history_.step() - 1);
-    last_start_ = trace_start(*scratch_);
+const TraceStart& RecordedRun::last_start() const {
+    std::uint64_t now = history_.step();
+    if (last_start_at_ != now && now > 0) {
+        history_.rebuild(*trace_scratch_, now - 1);
+        last_start_ = trace_start(*trace_scratch_);
+        last_start_at_ = now;
+    }
+    return last_start_;
 }
 
 RunOutcome RecordedRun::run_steps(std::uint64_t count, const FastStops* stops) {
@@ -221,6 +240,7 @@ RunEnd RecordedRun::step_instruction() {
     last_start_ = trace_start(machine_);
     read_count_ = data_reads(machine_, reads_);
     RunOutcome outcome = run_steps(1, nullptr);
+    last_start_at_ = outcome.end == RunEnd::KEY_WAIT ? ~std::uint64_t{0} : history_.step();
     if (show_output) show_output(io.port0);
     return outcome.end;
 }
@@ -276,11 +296,7 @@ RunEnd RecordedRun::check_after(bool at_breakpoint) {
             return RunEnd::BREAKPOINT;
         }
     }
-    if (interrupt != nullptr && *interrupt != 0) {
-        *interrupt = 0;
-        return RunEnd::INTERRUPTED;
-    }
-    return RunEnd::LIMIT;
+    return interrupted();
 }
 
 RunEnd RecordedRun::run_to_return(int depth) {
@@ -296,8 +312,9 @@ RunEnd RecordedRun::run_to_return(int depth) {
     }
 }
 
-RunEnd RecordedRun::run_stepwise() {
-    for (;;) {
+RunEnd RecordedRun::run_stepwise(std::uint64_t most) {
+    for (std::uint64_t ran = 0;; ++ran) {
+        if (most != 0 && ran == most) return RunEnd::LIMIT;
         RunEnd end = step_instruction();
         if (end == RunEnd::HALTED || end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT) return end;
         RunEnd after = check_after(true);
@@ -306,23 +323,32 @@ RunEnd RecordedRun::run_stepwise() {
     }
 }
 
-RunEnd RecordedRun::run_forward() {
-    if (has_read_watch()) return run_stepwise();
+RunEnd RecordedRun::run_forward(std::uint64_t most, bool marks) {
+    if (marks && has_read_watch()) return run_stepwise(most);
+    std::uint64_t left = most;
     for (;;) {
+        std::uint64_t stretch = most == 0 ? RUN_STRETCH : std::min(left, RUN_STRETCH);
+        std::uint64_t from = history_.step();
         // Rebuilt each stretch: a watch that fired has a new value.
         Watched watched(marks_, break_at_.data());
-        RunOutcome outcome = run_steps(RUN_STRETCH, &watched.stops);
+        RunOutcome outcome = run_steps(stretch, marks ? &watched.stops : nullptr);
         if (show_output) show_output(io.port0);
         if (progress) progress(history_.step(), 0);
         bool over = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
                     outcome.end == RunEnd::KEY_WAIT;
-        RunEnd end = over ? outcome.end : check_after(true);
+        RunEnd end = over    ? outcome.end
+                     : marks ? check_after(true)
+                             : interrupted();
         if (end == RunEnd::LIMIT && outcome.end == RunEnd::FINDING) end = RunEnd::FINDING;
-        if (end != RunEnd::LIMIT) {
-            note_last_instruction();
-            return end;
-        }
+        if (end != RunEnd::LIMIT) return end;
+        if (most != 0 && (left -= std::min(left, history_.step() - from)) == 0) return end;
     }
+}
+
+RunEnd RecordedRun::interrupted() {
+    if (interrupt == nullptr || *interrupt == 0) return RunEnd::LIMIT;
+    *interrupt = 0;
+    return RunEnd::INTERRUPTED;
 }
 
 RunEnd RecordedRun::run_to(std::uint64_t target) {
@@ -340,13 +366,9 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
         if (progress) progress(history_.step(), target);
         if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
             outcome.end == RunEnd::KEY_WAIT) {
-            note_last_instruction();
             return outcome.end;
         }
-        if (interrupt != nullptr && *interrupt != 0) {
-            *interrupt = 0;
-            return RunEnd::INTERRUPTED;
-        }
+        if (RunEnd end = interrupted(); end != RunEnd::LIMIT) return end;
     }
     return RunEnd::LIMIT;
 }
@@ -355,7 +377,6 @@ void RecordedRun::go_to(std::uint64_t target) {
     judge_ = Judge::NOW;
     key_came_ = false;
     history_.go_to(machine_, target);
-    note_last_instruction();
     note_ending(history_.standing());
     io.port0.resize(std::min<std::size_t>(io.port0.size(), history_.outputs()));
     refresh_watches();
@@ -433,7 +454,12 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
 
 MotionReport RecordedRun::reverse_continue() {
     std::optional<std::uint64_t> found = last_break_before();
-    if (search_interrupted_) return {RunEnd::INTERRUPTED, history_.step(), false};
+    MotionReport r;
+    r.step = history_.step();
+    if (search_interrupted_) {
+        r.end = RunEnd::INTERRUPTED;
+        return r;
+    }
     // The stop a run forward makes there, named as that run names it.
     RunEnd end = RunEnd::FINDING;
     if (const Mark* mark = find_mark(hit_.id)) {
@@ -441,8 +467,116 @@ MotionReport RecordedRun::reverse_continue() {
         end = data ? RunEnd::WATCHPOINT : RunEnd::BREAKPOINT;
     }
     go_to(found.value_or(0));
-    if (!found) return {RunEnd::LIMIT, 0, true};
-    return {end, *found, false};
+    r.step = history_.step();
+    r.at_start = !found;
+    r.end = found ? end : RunEnd::LIMIT;
+    return r;
+}
+
+MotionReport RecordedRun::step_motion(std::uint64_t n, bool over_calls, const StepVisitor& seen) {
+    MotionReport r;
+    for (std::uint64_t i = 0; i < n; ++i) {
+        const OpcodeEntry& row = next_instruction(machine_);
+        unsigned depth = stack_depth(machine_.SP);
+        RunEnd end = step_instruction();
+        if (end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT) return ending(end);
+        if (seen) seen({});
+        if (end == RunEnd::HALTED) return ending(end);
+        if (over_calls && row.flow == Flow::CALL && end != RunEnd::FINDING) {
+            // A mark where the call lands stops it before its subroutine runs.
+            if (RunEnd at = check_after(true); at != RunEnd::LIMIT) return ending(at);
+            end = run_to_return(1);
+            if (end != RunEnd::RETURNED) {
+                r.end = end;
+                r.ran_unseen = true;
+                return r;
+            }
+            if (seen) seen({true, depth});
+            end = log_.at(history_.step()).empty() ? RunEnd::LIMIT : RunEnd::FINDING;
+        }
+        if (RunEnd after = check_after(i + 1 < n); after != RunEnd::LIMIT) return ending(after);
+        if (end == RunEnd::FINDING) return ending(end);
+    }
+    return r;
+}
+
+MotionReport RecordedRun::back_motion(const MotionOrder& order) {
+    MotionReport r;
+    std::uint64_t at = history_.step();
+    switch (order.motion) {
+        case Motion::BACK:
+            if (at == 0) return refusal(RunEnd::LIMIT, true);
+            r.at_start = order.count > at;
+            go_to(r.at_start ? 0 : at - order.count);
+            break;
+        case Motion::BACK_NEXT:
+            if (at == 0) return refusal(RunEnd::LIMIT, true);
+            for (std::uint64_t i = 0; i < order.count && (interrupt == nullptr || *interrupt == 0);
+                 ++i) {
+                std::optional<std::uint64_t> target = previous_step_over_calls();
+                if (search_interrupted_) return ending(RunEnd::INTERRUPTED);
+                if (!target) break;
+                go_to(*target);
+            }
+            break;
+        case Motion::BACK_FINISH: {
+            std::optional<std::uint64_t> target = call_step();
+            if (search_interrupted_) return ending(RunEnd::INTERRUPTED);
+            if (!target) return refusal(RunEnd::LIMIT, false);
+            go_to(*target);
+            break;
+        }
+        default: return reverse_continue();
+    }
+    return r;
+}
+
+MotionReport RecordedRun::move(const MotionOrder& order, const StepVisitor& seen) {
+    std::uint64_t from = history_.step();
+    bool forward = order.motion < Motion::TO_STEP;
+    MotionReport r;
+    if (forward && !can_go_on(standing_)) {
+        r = refusal(standing_, false);
+    } else {
+        switch (order.motion) {
+            case Motion::STEP:
+            case Motion::NEXT:
+                r = step_motion(order.count, order.motion == Motion::NEXT, seen);
+                break;
+            case Motion::FINISH: {
+                std::optional<OpenCall> call = innermost_call();
+                if (call) r.depth_before_call = stack_depth(call->sp_after) - 2u;
+                r.end = run_to_return(1);
+                r.ran_unseen = true;
+                break;
+            }
+            case Motion::CONTINUE:
+                r.end = run_forward(order.count, order.marks);
+                r.ran_unseen = true;
+                break;
+            case Motion::TO_STEP:
+                if (order.count <= history_.recorded()) {
+                    go_to(order.count);
+                } else {
+                    r.end = run_to(order.count);
+                }
+                if (history_.step() > from)
+                    r.findings_passed = log_.count_between(from, history_.step() - 1);
+                break;
+            default: r = back_motion(order); break;
+        }
+    }
+    r.from = from;
+    r.step = history_.step();
+    report_ = r;
+    return r;
+}
+
+void RecordedRun::pause() {
+    if (can_go_on(standing_)) {
+        report_ = ending(RunEnd::INTERRUPTED);
+        report_.step = report_.from = history_.step();
+    }
 }
 
 std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t after,
@@ -527,6 +661,9 @@ std::uint64_t RecordedRun::change_state(const Machine& changed) {
     refresh_watches();
     // Stack stories from here on follow the changed state.
     keep_story(true);
+    report_ = {};
+    report_.step = report_.from = now;
+    last_start_at_ = ~std::uint64_t{0};
     return forgotten;
 }
 
@@ -549,6 +686,11 @@ std::optional<std::uint64_t> RecordedRun::call_step() {
         if (stack_depth(scratch_->SP) + 2 == stack_depth(call->sp_after)) return at;
         last = *at - 1;
     }
+    // The search looks after steps from 1 on: the start may be the call.
+    if (search_interrupted_) return std::nullopt;
+    history_.rebuild(*scratch_, 0);
+    if (scratch_->PC == site && stack_depth(scratch_->SP) + 2 == stack_depth(call->sp_after))
+        return 0;
     return std::nullopt;
 }
 

@@ -1,8 +1,9 @@
 // One recorded run of a program, the one every front end steps (the
-// debugger, the web page): the machine, its history, the findings by step,
-// the breakpoint and watch marks, where the run stands, and the operations
-// on it. Front ends turn commands into these calls and the results into
-// their own output; none of them catches a machine stop.
+// debugger, the debug adapter, the web page): the machine, its history, the
+// findings by step, the breakpoint and watch marks, where the run stands,
+// and the operations on it. Every motion a front end offers goes through
+// move(), which decides its rules and returns one MotionReport; the front
+// end words the report.
 //
 // Recorded ground (up to history().recorded()) is replayed without the
 // finding monitor, and a replay stops at the findings the log holds for it,
@@ -54,12 +55,54 @@ struct RunHit {
     std::uint16_t old_value = 0;  // a watched byte (or word) before the change
 };
 
+// The motions a front end asks of the run (see RecordedRun::move).
+enum class Motion : std::uint8_t {
+    STEP,           // `count` instructions
+    NEXT,           // `count` instructions, a call run to its return as one
+    FINISH,         // until the innermost open call returns
+    CONTINUE,       // until a mark, a finding or the end; at most `count` when not 0
+    TO_STEP,        // to the state after `count` instructions, marks and findings aside
+    BACK,           // `count` instructions back
+    BACK_NEXT,      // `count` instructions back at this call depth
+    BACK_FINISH,    // back to before the call of the innermost open subroutine
+    BACK_CONTINUE,  // back to the last step a run forward would have stopped after
+};
+
+struct MotionOrder {
+    Motion motion = Motion::STEP;
+    std::uint64_t count = 1;
+    bool marks = true;  // CONTINUE: off, only findings, a key wait and the end stop it
+};
+
 // How a motion ended and where it stands, for a front end to word.
 struct MotionReport {
+    // LIMIT: it did what was asked; RETURNED: FINISH's call returned;
+    // HALTED, STOPPED, FINDING, BREAKPOINT, WATCHPOINT (the mark in hit()),
+    // KEY_WAIT, INTERRUPTED (a search or a run, or pause()).
     RunEnd end = RunEnd::LIMIT;
-    std::uint64_t step = 0;
-    bool at_start = false;  // went back to the start: nothing stopped earlier
+    std::uint64_t step = 0;  // where the run stands after it
+    std::uint64_t from = 0;  // where it stood before
+    // Went back to the start: BACK asked further, or nothing stops earlier.
+    bool at_start = false;
+    // Nothing to do: forward at the end of the run (`end` is the standing),
+    // back at the start, BACK_FINISH with no call open.
+    bool refused = false;
+    // The last instruction ran without being shown to the step visitor.
+    bool ran_unseen = false;
+    // FINISH: the stack's depth before the call that it finishes.
+    std::optional<unsigned> depth_before_call;
+    // TO_STEP: findings made on the way, those of the step reached aside.
+    std::size_t findings_passed = 0;
 };
+
+// An instruction a STEP or NEXT motion ran (its start is last_start()):
+// `returned` for the ret that closed a call NEXT ran over, with the stack's
+// depth before that call.
+struct StepSeen {
+    bool returned = false;
+    unsigned depth_before = 0;
+};
+using StepVisitor = std::function<void(const StepSeen&)>;
 
 // The data addresses the instruction at m.PC reads (loads and the pointers
 // of lda, ldaw, sta, staw; not the stack, not the instruction's own bytes):
@@ -105,8 +148,8 @@ public:
     // KEY_WAIT at an `in 1` that waits for a key (see waits_for_keys).
     RunEnd standing() const { return standing_; }
     const Stop& stop() const { return stop_; }
-    // The last instruction that ran (a run forward sets it).
-    const TraceStart& last_start() const { return last_start_; }
+    // The start of the instruction that led to the current step.
+    const TraceStart& last_start() const;
     const RunHit& hit() const { return hit_; }
 
     // Port 0 values the run wrote, in order; the front end takes them. A
@@ -174,6 +217,18 @@ public:
     // Per address, 1 where a breakpoint is.
     const std::uint8_t* break_at() const { return break_at_.data(); }
 
+    // ---- motions ----
+    // Every motion of a front end. Forward motions are refused at the end
+    // of the run. STEP and NEXT stop at a breakpoint between their
+    // instructions, not where the last one lands, and tell `seen` of each
+    // instruction that ran. Front ends clear the interrupt before.
+    MotionReport move(const MotionOrder& order, const StepVisitor& seen = {});
+    // The last motion's report (a restart or a change by hand: LIMIT here).
+    const MotionReport& report() const { return report_; }
+    // The user paused the run between motions (a Stop button): the report
+    // says INTERRUPTED where it stands, unless the run has ended.
+    void pause();
+
     // ---- running forward ----
     // At most `count` steps through the history: HALTED or STOPPED first;
     // FINDING right after an instruction that made a finding of a shown
@@ -190,8 +245,10 @@ public:
     // mark, a finding, the end or the interrupt (next and finish: 1).
     RunEnd run_to_return(int depth);
     // Runs until a mark, a finding, hlt, a stop or the interrupt, on the
-    // fast path.
-    RunEnd run_forward();
+    // fast path; with `most`, LIMIT after that many instructions (a
+    // breakpoint reached by the last one still stops it); without `marks`,
+    // breakpoints and watches aside.
+    RunEnd run_forward(std::uint64_t most = 0, bool marks = true);
     // Runs forward, marks and findings aside, until the machine is after
     // step `target`, the run ends or the interrupt; port 0 values written
     // on the way are dropped.
@@ -246,7 +303,6 @@ private:
     std::unique_ptr<FindingMonitor> monitor_here(FindingKinds kinds);
     // A fresh monitor of a subroutine case is told of the call open at the start.
     void open_case_call(FindingMonitor& monitor) const;
-    void note_last_instruction();
     void count_marks();
     void refresh_watches();
     // A search of the history (History::last_stop) that polls the
@@ -257,8 +313,12 @@ private:
     // Whether a mark that fired stops the run (it counts the hit).
     bool stops_run(Mark& m);
     bool has_read_watch() const;
+    // INTERRUPTED, clearing the interrupt, when it is set; else LIMIT.
+    RunEnd interrupted();
     // Runs step by step, for read watches, which the fast loop cannot see.
-    RunEnd run_stepwise();
+    RunEnd run_stepwise(std::uint64_t most);
+    MotionReport step_motion(std::uint64_t n, bool over_calls, const StepVisitor& seen);
+    MotionReport back_motion(const MotionOrder& order);
     // The last step in (after, last] where mark m stops a run as a run
     // forward would (its condition holds), searched one instruction at a
     // time; with `first` the first such step instead, counting hits from
@@ -277,7 +337,11 @@ private:
     FindingLog log_;
     RunEnd standing_ = RunEnd::LIMIT;
     Stop stop_{};
-    TraceStart last_start_{};
+    mutable TraceStart last_start_{};
+    std::unique_ptr<Machine> trace_scratch_ = std::make_unique<Machine>();
+    // The step after which last_start_ holds (none: to be rebuilt).
+    mutable std::uint64_t last_start_at_ = ~std::uint64_t{0};
+    MotionReport report_;
     std::uint16_t reads_[4] = {};  // the data the last instruction stepped read
     unsigned read_count_ = 0;
     RunHit hit_;

@@ -349,6 +349,74 @@ TEST(RecordedRun, ReverseContinueReportsTheStopItGoesBackTo) {
     EXPECT_EQ(run.step(), 0u);
 }
 
+// Every motion through move(), in one sequence on a program with a call:
+// where each ends, how, and what it refuses. Steps: 1 call sub, 2 ret,
+// 3 nop (to the breakpoint at hlt), 4 hlt.
+TEST(RecordedRun, EveryMotionGoesThroughOneEntryPoint) {
+    RecordedRun run;
+    load(run, assemble_source("        call sub\n        nop\n        hlt\n[sub\n        nop\n"
+                              "        ret\n"));
+    run.set_shown(0);  // findings aside
+    int seen = 0;
+    int returned = 0;
+    StepVisitor visitor = [&](const StepSeen& s) {
+        ++seen;
+        returned += s.returned ? 1 : 0;
+    };
+    MotionReport r = run.move({Motion::NEXT}, visitor);
+    EXPECT_EQ(r.end, RunEnd::LIMIT);
+    EXPECT_EQ(r.step, 2u);
+    EXPECT_EQ(seen, 2);  // the call, then its ret
+    EXPECT_EQ(returned, 1);
+    run.add_mark(MarkKind::BREAK, 4);
+    struct Row {
+        MotionOrder order;
+        RunEnd end;
+        std::uint64_t step;
+        bool refused;
+    };
+    const Row rows[] = {
+        {{Motion::STEP}, RunEnd::LIMIT, 3, false},  // the last step's landing does not stop
+        {{Motion::BACK, 2}, RunEnd::LIMIT, 1, false},
+        {{Motion::STEP, 3}, RunEnd::BREAKPOINT, 3, false},  // one between does
+        {{Motion::TO_STEP, 0}, RunEnd::LIMIT, 0, false},
+        {{Motion::CONTINUE, 1}, RunEnd::LIMIT, 1, false},
+        {{Motion::FINISH}, RunEnd::RETURNED, 2, false},
+        {{Motion::TO_STEP, 0}, RunEnd::LIMIT, 0, false},
+        // A slice whose last instruction reaches a breakpoint stops there.
+        {{Motion::CONTINUE, 3}, RunEnd::BREAKPOINT, 3, false},
+        {{Motion::CONTINUE, 0, false}, RunEnd::HALTED, 4, false},
+        {{Motion::STEP}, RunEnd::HALTED, 4, true},
+        {{Motion::BACK_CONTINUE}, RunEnd::BREAKPOINT, 3, false},
+        {{Motion::BACK, 2}, RunEnd::LIMIT, 1, false},
+        {{Motion::BACK_FINISH}, RunEnd::LIMIT, 0, false},
+        {{Motion::BACK_FINISH}, RunEnd::LIMIT, 0, true},
+        {{Motion::TO_STEP, 2}, RunEnd::LIMIT, 2, false},
+        {{Motion::BACK_NEXT}, RunEnd::LIMIT, 0, false},  // back over the whole call
+        {{Motion::BACK}, RunEnd::LIMIT, 0, true},
+        {{Motion::BACK_CONTINUE}, RunEnd::LIMIT, 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.order.motion));
+        r = run.move(row.order);
+        EXPECT_EQ(r.end, row.end);
+        EXPECT_EQ(r.step, row.step);
+        EXPECT_EQ(run.step(), row.step);
+        EXPECT_EQ(r.refused, row.refused);
+        EXPECT_EQ(run.report().end, r.end);
+    }
+    run.move({Motion::TO_STEP, 1});
+    EXPECT_EQ(run.move({Motion::FINISH}).depth_before_call, std::optional<unsigned>{0});
+    run.pause();
+    EXPECT_EQ(run.report().end, RunEnd::INTERRUPTED);
+    run.move({Motion::CONTINUE, 0, false});
+    run.pause();  // the run has ended: nothing to pause
+    EXPECT_EQ(run.report().end, RunEnd::HALTED);
+    r = run.move({Motion::BACK, 9});
+    EXPECT_TRUE(r.at_start);
+    EXPECT_EQ(r.from, 4u);
+}
+
 }  // namespace
 
 namespace {

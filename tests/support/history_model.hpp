@@ -260,7 +260,7 @@ private:
         switch (pick(11)) {
             case 0: {
                 std::uint64_t n = 1 + pick(40);
-                run_.run_to(s + n);
+                run_.move({Motion::TO_STEP, s + n});
                 ref_.record_to(s + n);
                 expected_ = s + n;
                 for (std::uint64_t t = s + 1; t <= s + n; ++t)
@@ -274,12 +274,12 @@ private:
             case 1: {
                 std::uint64_t n = 1 + pick(60);
                 expected_ = s > n ? s - n : 0;
-                run_.go_to(expected_);
+                run_.move({Motion::BACK, n});
                 return "back " + std::to_string(n);
             }
             case 2: {
                 std::uint64_t t = pick(static_cast<unsigned>(recorded + 200));
-                run_.run_to(t);
+                run_.move({Motion::TO_STEP, t});
                 ref_.record_to(t);
                 expected_ = std::min<std::uint64_t>(t, ref_.records.size());
                 for (std::uint64_t u = 1; u < expected_; ++u)
@@ -292,11 +292,7 @@ private:
                 std::optional<std::uint64_t> stop = forward_stop(s, finish);
                 if (!stop) return "(no stop near)";
                 expected_ = *stop;
-                if (finish) {
-                    run_.run_to_return(1);
-                } else {
-                    run_.run_forward();
-                }
+                run_.move({finish ? Motion::FINISH : Motion::CONTINUE, 0});
                 return finish ? "finish" : "continue";
             }
             case 5: {
@@ -308,8 +304,7 @@ private:
                         break;
                     }
                 }
-                std::optional<std::uint64_t> found = run_.last_break_before();
-                run_.go_to(found.value_or(0));
+                run_.move({Motion::BACK_CONTINUE});
                 return "reverse-continue";
             }
             case 6: {
