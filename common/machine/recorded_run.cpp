@@ -591,6 +591,11 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
         std::uint64_t index = first ? k : stretches - 1 - k;
         std::uint64_t from = after + index * STRETCH;
         std::uint64_t to = std::min(last, from + STRETCH);
+        if (progress) progress(k * STRETCH, last - std::min(after, last));
+        // A read watch passes over the stretches that cannot have read it.
+        if (m.kind == MarkKind::RWATCH && !history_.may_read(from, to, m.address) &&
+            (m.width != 2 || !history_.may_read(from, to, (m.address + 1u) % MEMORY_SIZE)))
+            continue;
         Replay replay(history_, *scratch_, from);
         std::optional<std::uint64_t> found;
         for (std::uint64_t t = from + 1; t <= to; ++t) {
