@@ -4,6 +4,7 @@
 #include "commands.hpp"
 #include "findings_view.hpp"
 #include "memory_view.hpp"
+#include "stack_view.hpp"
 
 namespace {
 
