@@ -8,6 +8,17 @@
 #include <utility>
 #include <vector>
 
+// A block of data as the source lays it out: a label and the db and dw
+// bytes that follow it up to the next label, instruction or org (labels
+// that stand together share one).
+struct DataBlock {
+    std::string name;
+    std::uint16_t address;
+    std::uint16_t size;  // bytes
+    std::int32_t line;   // the label's
+    bool word;           // its first directive is dw
+};
+
 // What the reports know of the source: the line of every address and the
 // labels, for "line 40 (square+3)". Empty when only object code is known.
 struct SourceMap {

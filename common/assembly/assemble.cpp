@@ -97,6 +97,34 @@ void note_code_in_pieces(const SourceLines& lines, std::vector<Finding>& finding
 AssemblyOutcome run_pass1(Assembly& a) { return run_pass(a, pass1_run); }
 AssemblyOutcome run_pass2(Assembly& a) { return run_pass(a, pass2_run); }
 
+namespace {
+
+// Each label's data block: the db and dw items after it (and after the
+// labels beside it) up to anything else.
+std::vector<DataBlock> data_blocks(const Assembly& a) {
+    std::vector<DataBlock> blocks;
+    const std::vector<SourceItem>& items = a.items;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].kind != SourceItem::LABEL) continue;
+        std::size_t next = i + 1;
+        while (next < items.size() && items[next].kind == SourceItem::LABEL) ++next;
+        unsigned size = 0;
+        bool word = next < items.size() && items[next].kind == SourceItem::DW;
+        for (; next < items.size(); ++next) {
+            if (items[next].kind == SourceItem::DB) size += 1;
+            else if (items[next].kind == SourceItem::DW) size += 2;
+            else break;
+        }
+        if (size == 0) continue;
+        const Symbol& symbol = a.SymbolTable[items[i].value];
+        blocks.push_back({symbol.name, symbol.value, static_cast<std::uint16_t>(size),
+                          items[i].line, word});
+    }
+    return blocks;
+}
+
+}  // namespace
+
 AssemblyResult assemble_source(std::string_view source_text, bool with_machine_listing) {
     auto a = std::make_unique<Assembly>();
     a->source.text = source_text;
@@ -129,6 +157,7 @@ AssemblyResult assemble_source(std::string_view source_text, bool with_machine_l
     result.pass1_text = std::move(a->pass1_text.text);
     result.object_code = std::move(a->object_code.text);
     result.findings = std::move(a->findings);
+    if (result.ok) result.data_blocks = data_blocks(*a);
     note_nul_bytes(result.lines, result.findings);
     if (with_machine_listing && result.ok) {
         LineInput source;

@@ -78,6 +78,7 @@ struct AssemblyResult {
     std::string pass1_text;         // the text the program writes to <base>.ps1
     std::string object_code;        // the text the program writes to <base>.hx
     std::vector<Finding> findings;  // what pass 2 found without stopping
+    std::vector<DataBlock> data_blocks;  // in the order of definition
     // The --listing text, when asked for and the assembly succeeded.
     std::string machine_listing;
 };

@@ -105,14 +105,26 @@ constexpr Command COMMANDS[] = {
          return true;
      },
      "back N instructions (default 1) at this call depth, over whole calls", "rn 2"},
-    {"last-write", nullptr, "LOC", 2, false,
+    {"last-write", nullptr, "[word] LOC", 3, false,
      [](const Call& c) {
-         if (std::optional<std::uint16_t> at = parse_address(c.s, c.words)) {
-             print_last_write(c.s, *at);
+         // "word LOC", or a label whose data begins with dw: either byte.
+         bool word = c.words.size() == 3 && c.words[1] == "word";
+         Words place = c.words;
+         if (word) place.erase(place.begin() + 1);
+         if (std::optional<std::uint16_t> at = parse_address(c.s, place)) {
+             const DataBlock* block = block_at(c.s.program, *at);
+             bool label = place[1].find_first_of("+0123456789") != 0 &&
+                          place[1].find('+') == std::string::npos;
+             if (!word && label && block != nullptr && block->word) word = true;
+             if (word && *at + 1u >= static_cast<unsigned>(MEMORY_SIZE)) {
+                 say(*c.s.out, "a word at " + hex4(*at) + " would end past memory");
+             } else {
+                 print_last_write(c.s, *at, word);
+             }
          }
          return true;
      },
-     "the last instruction that changed the byte at LOC", "last-write total+1"},
+     "the last instruction that changed the byte (or word) at LOC", "last-write total+1"},
     {"break", "br", "LOC [if COND]", 0, false,
      [](const Call& c) {
          set_breakpoint(c.s, c.words, MarkKind::BREAK);

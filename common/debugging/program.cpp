@@ -42,6 +42,7 @@ std::optional<std::string> load_source(const std::string& file_name, DebugProgra
     program.loaded = result.written;
     program.code = result.code;
     for (const Symbol& s : result.symbols) program.labels.push_back({s.name, s.value});
+    program.data_blocks = std::move(result.data_blocks);
     return std::nullopt;
 }
 
@@ -119,4 +120,10 @@ std::string_view source_line(const DebugProgram& program, int line) {
 
 int source_line_count(const DebugProgram& program) {
     return static_cast<int>(program.source_lines.starts.size());
+}
+
+const DataBlock* block_at(const DebugProgram& program, std::uint16_t address) {
+    for (const DataBlock& block : program.data_blocks)
+        if (block.address == address) return &block;
+    return nullptr;
 }

@@ -32,6 +32,7 @@ struct DebugProgram {
     // (the rest are data).
     WrittenSet loaded;
     WrittenSet code;
+    std::vector<DataBlock> data_blocks;  // from the source
 };
 
 // A name ending in ".asm" (in any case) is a source, assembled in memory; any other name
@@ -56,6 +57,8 @@ std::optional<std::uint16_t> inside_instruction(const DebugProgram& program, std
 // at such a byte, `written` as the user wrote it; "" for any other place.
 std::string inside_instruction_text(const DebugProgram& program, std::uint16_t at,
                                     const std::string& written);
+// The data block that starts at address under a label, if any.
+const DataBlock* block_at(const DebugProgram& program, std::uint16_t address);
 // The text of a source line, "" outside the source.
 std::string_view source_line(const DebugProgram& program, int line);
 // How many source lines there are.

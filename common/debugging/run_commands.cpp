@@ -109,20 +109,39 @@ void reverse_next(Session& s, std::uint64_t n) {
     print_position(s);
 }
 
-void print_last_write(Session& s, std::uint16_t address) {
+void print_last_write(Session& s, std::uint16_t address, bool word) {
     interrupt_requested = 0;
     std::optional<std::uint64_t> t = s.run.last_write(address);
+    std::optional<std::uint64_t> high;
+    if (word && !s.run.search_interrupted())
+        high = s.run.last_write(static_cast<std::uint16_t>(address + 1u));
     if (s.run.search_interrupted()) {
         say(*s.out, "interrupted");
         return print_position(s);
     }
-    if (!t) return say(*s.out, "nothing changed " + data_place(s, address) + " since the start");
+    std::string place = (word ? "word " : "") + data_place(s, address);
+    if (!t && !high) return say(*s.out, "nothing changed " + place + " since the start");
+    // A word: the later change, and what became of the other byte.
+    std::string other;
+    bool high_later = high && (!t || *high > *t);
+    if (word && t != high) {
+        std::optional<std::uint64_t> earlier = high_later ? t : high;
+        std::string name = high_later ? "the low byte" : "the high byte";
+        other = std::string(" (") + (high_later ? "the high byte" : "the low byte") + "; " +
+                (earlier ? name + " by instruction " + std::to_string(*earlier)
+                         : "nothing changed " + name + " since the start") +
+                ")";
+    }
+    if (high_later) {
+        t = high;
+        address = static_cast<std::uint16_t>(address + 1u);
+    }
     std::optional<std::uint64_t> same = s.run.last_same_write(address, *t);
     s.run.history().rebuild(s.run.scratch(), *t - 1);
     unsigned pc = s.run.scratch().PC;
     say(*s.out,
-        data_place(s, address) + " last changed by instruction " + std::to_string(*t) + " at " +
-            with_label(s, pc) +
+        place + " last changed by instruction " + std::to_string(*t) + " at " + with_label(s, pc) +
+            other +
             (same ? " (last written by instruction " + std::to_string(*same) + ", the same value)"
                   : ""));
     say(*s.out, s.run.history().trace_line(s.run.scratch(), *t));

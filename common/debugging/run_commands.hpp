@@ -20,7 +20,8 @@ void reverse_continue(Session& s);
 void reverse_finish(Session& s);
 // Back n instructions at this call depth, over whole calls.
 void reverse_next(Session& s, std::uint64_t n);
-void print_last_write(Session& s, std::uint16_t address);
+// With `word`, the later of the last changes of its two bytes.
+void print_last_write(Session& s, std::uint16_t address, bool word = false);
 void set_breakpoint(Session& s, const Words& words, MarkKind kind);
 void delete_command(Session& s, const Words& words);
 // ignore ID N: the mark passes its next N hits.

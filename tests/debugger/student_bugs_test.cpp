@@ -51,6 +51,43 @@ program halted
 8 0012 std 23 | SP=3FFF Z=0 S=0 O=0 C=0 |
     8:         std best
 )"},
+    // A word summed with addw and stored with std: last-write of the word
+    // names the later change of either byte, and which byte it was.
+    {"width.asm",
+     R"(        ldi 1
+        ldi 200
+        stdw sum
+        ldi 0
+        ldi 100
+        lddw sum
+        addw
+        std sum
+        lddw sum
+        out 0
+        out 0
+        hlt
+[sum    dw 0
+)",
+     "continue\nlast-write sum\nlast-write word sum+1\nlast-write sum+1\n",
+     R"(width.asm: source, assembled in memory
+at 0000 ldi 1
+    1:         ldi 1
+-[44 : 2Ch]-
+-[1 : 01h]-
+program halted with 1 byte on the stack
+of the 1 byte on the stack, 1 was pushed by line 7: addw
+12 0019 hlt | SP=3FFE Z=0 S=0 O=0 C=0 | 02
+    12:         hlt
+word 001A (sum) last changed by instruction 8 at 000F (the low byte; the high byte by instruction 3)
+8 000F std 26 | SP=3FFE Z=0 S=0 O=0 C=0 | 02
+    8:         std sum
+word 001B (sum+1) last changed by instruction 3 at 0004 (the low byte; nothing changed the high byte since the start)
+3 0004 stdw 26 | SP=3FFF Z=0 S=0 O=0 C=0 |
+    3:         stdw sum
+001B (sum+1) last changed by instruction 3 at 0004
+3 0004 stdw 26 | SP=3FFF Z=0 S=0 O=0 C=0 |
+    3:         stdw sum
+)"},
 };
 
 TEST(DebuggerStudentBugs, TheFirstCommandAfterTheSymptomNamesTheCause) {
