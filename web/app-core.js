@@ -16,7 +16,7 @@ const $ = (id) => document.getElementById(id);
 
 // Run states as playground.cpp numbers them.
 const READY = 0, EMPTY = 4, KEY_WAIT = 10;
-const STATE_NAMES = ['ready', 'halted', 'stopped', 'break', 'empty', '', '', '', '', 'finding', 'waiting'];
+const STATE_NAMES = ['ready', 'halted', 'stopped', 'break', 'empty', 'watch', '', '', '', 'finding', 'waiting'];
 // How a run treats breakpoints (pg_run: with breakpoints or without).
 const IGNORE_BREAKPOINTS = 0, STOP_AT_ANY = 1;
 
@@ -29,6 +29,7 @@ const TRACE_LINES = 40;
 const STACK_ROWS = 64;
 const FRAME_BUDGET_MS = 12;   // running time per task at full speed
 const HEAT_SLICE = 1 << 20;   // instructions counted again per task for the heat column
+const MOTION_PIECE = 1 << 18; // instructions per piece of a Step over or Step out (one instruction at a time)
 const EMBED = document.body.dataset.page === 'embed';
 const STORE_KEY = 'playground.source';   // the source as earlier versions of the page kept it
 const DIRECTIVES = new Set(['org', 'db', 'dw', 'end']);
@@ -79,6 +80,7 @@ const ui = {
   widgetAddress: '',    // the widget's fragment as it was opened
   limit: 0,             // instructions a run started by a message may take (0: no limit)
   limitHit: false,      // the last run stopped at that limit
+  cursorAddress: -1,    // the address the last Run to cursor went to (its stop is named so)
 };
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
@@ -106,7 +108,8 @@ function bindApi(mod) {
     lineCount: f('pg_line_count', 'number', []),
     textLines: f('pg_text_lines', 'number', []),
     reset: f('pg_reset', 'number', []),
-    run: f('pg_run', 'number', ['number', 'number']),
+    // The cursor's address (Run to cursor), -1 for none.
+    run: ((run) => (count, use, cursor = -1) => run(count, use, cursor))(f('pg_run', 'number', ['number', 'number', 'number'])),
     step: f('pg_step', 'number', []),
     stepBack: f('pg_step_back', 'number', []),
     abort: f('pg_abort', 'number', []),
@@ -139,6 +142,15 @@ function bindApi(mod) {
     outValues: f('pg_out_values', 'string', []),
     frames: f('pg_frames', 'string', []),
     stack: f('pg_stack', 'string', ['number']),
+    stepOver: f('pg_step_over', 'number', ['number']),
+    stepOut: f('pg_step_out', 'number', ['number']),
+    motionPending: f('pg_motion_pending', 'number', []),
+    motionGoOn: f('pg_motion_go_on', 'number', ['number']),
+    addWatch: f('pg_add_watch', 'number', ['number']),
+    deleteWatch: f('pg_delete_watch', null, ['number']),
+    watches: f('pg_watches', 'string', []),
+    watchHit: f('pg_watch_hit', 'string', []),
+    change: f('pg_change', 'number', ['number', 'number', 'number']),
   };
 }
 

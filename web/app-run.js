@@ -11,8 +11,11 @@ function readyToRun(takeEdits) {
   return ui.assembled;
 }
 
-function startRun(breakpoints, limit = 0) {
+// With a cursor address (Run to cursor) the run also stops before the
+// instruction there, as at a breakpoint of this run alone.
+function startRun(breakpoints, limit = 0, cursor = -1) {
   if (ui.run) return;
+  ui.cursorAddress = cursor;
   if (!readyToRun(true)) {
     ui.limitHit = false;
     runEnded();   // a source that does not assemble ends the run at once
@@ -26,7 +29,7 @@ function startRun(breakpoints, limit = 0) {
   // Run starts again from the top once a run has ended.
   if (breakpoints === IGNORE_BREAKPOINTS && api.ended()) api.reset();
   const m = machine();
-  ui.run = { breakpoints, start: performance.now(), startCount: m.instructions, id: ++ui.runs };
+  ui.run = { breakpoints, cursor, start: performance.now(), startCount: m.instructions, id: ++ui.runs };
   // Full speed starts at once, showing only that it runs; a set speed
   // counts from the next frame.
   if (Number($('speed') ? $('speed').value : 0) === 0) {
@@ -46,7 +49,7 @@ function startRun(breakpoints, limit = 0) {
 // all the views at most every FULL_SPEED_VIEWS_MS.
 const runChannel = new MessageChannel();
 runChannel.port1.onmessage = (event) => {
-  if (ui.run && ui.run.id === event.data) runFrame(performance.now());
+  if (ui.run && ui.run.id === event.data) (ui.run.motion ? motionFrame : runFrame)(performance.now());
 };
 const FULL_SPEED_COUNTS_MS = 100;
 const FULL_SPEED_VIEWS_MS = 500;
@@ -84,7 +87,7 @@ function runFrame(now) {
     const before = machine().instructions;
     if (ui.limit) count = Math.min(count, run.startCount + ui.limit - before);
     const started = performance.now();
-    const state = count > 0 ? api.run(count, run.breakpoints) : READY;
+    const state = count > 0 ? api.run(count, run.breakpoints, run.cursor) : READY;
     if (ui.limit && state === READY && machine().instructions - run.startCount >= ui.limit) ui.limitHit = true;
     const took = performance.now() - started;
     if (took >= 1) ui.rate = Math.max(1000, (machine().instructions - before) / took);
@@ -157,11 +160,74 @@ function act(operation, takeEdits = false) {
   if (!readyToRun(takeEdits)) return;
   ui.limitHit = false;
   ui.paused = null;
+  ui.cursorAddress = -1;
   api.setKeyWaits(1);
   stopAnimation();
   operation();
   render();
   if (waitingForKey()) waitForKey(null);
+}
+
+// --- Step over, Step out, Run to cursor --------------------------------------
+
+// Step over and Step out are the core's runs to a return, in pieces of
+// MOTION_PIECE instructions, each task running pieces for a frame's time,
+// so that the page draws and Stop works while a call runs long.
+function startMotion(begin) {
+  if (ui.run || !readyToRun(true)) return;
+  ui.limitHit = false;
+  ui.paused = null;
+  ui.cursorAddress = -1;
+  api.setKeyWaits(1);
+  const state = begin(MOTION_PIECE);
+  if (state === -1) {
+    show('status', 'Step out: no call is open (the program itself is running)');
+    return;
+  }
+  if (!api.motionPending()) {
+    render();
+    if (waitingForKey()) waitForKey(null);
+    return;
+  }
+  ui.run = { motion: true, id: ++ui.runs };
+  if (state === KEY_WAIT) {
+    waitForKey(ui.run);
+    return;
+  }
+  document.body.dataset.state = 'running';
+  renderCounts();
+  runChannel.port2.postMessage(ui.run.id);
+}
+
+function motionFrame() {
+  const run = ui.run;
+  const frameStart = performance.now();
+  let state;
+  do state = api.motionGoOn(MOTION_PIECE);
+  while (state !== KEY_WAIT && api.motionPending() && performance.now() - frameStart < FRAME_BUDGET_MS);
+  if (state === KEY_WAIT && api.motionPending()) {
+    waitForKey(run);
+    return;
+  }
+  if (!api.motionPending()) {
+    ui.run = null;
+    render();
+    return;
+  }
+  renderNextFrame();
+  runChannel.port2.postMessage(run.id);
+}
+
+// Run to cursor: Continue that also stops at the first instruction of the
+// cursor's line.
+function runToCursor() {
+  if (!readyToRun(true)) return;
+  const address = ui.lineToAddress.get(cursorLine());
+  if (address === undefined) {
+    show('status', "Run to cursor: the cursor's line places no instruction");
+    return;
+  }
+  startRun(STOP_AT_ANY, 0, address);
 }
 
 // --- The key wait of `in 1` -------------------------------------------------
@@ -198,6 +264,11 @@ function keyCame() {
   }
   ui.paused = null;
   ui.run = run;
+  if (run.motion) {
+    document.body.dataset.state = 'running';
+    runChannel.port2.postMessage(run.id);
+    return;
+  }
   // A set speed counts again from now, not from before the wait.
   run.start = performance.now();
   run.startCount = machine().instructions;

@@ -16,9 +16,11 @@ function render() {
   refreshFindings();
   renderStatus(m, state);
   renderRegisters(m);
-  renderStack(m);
+  const changed = changedBytes();
+  renderStack(m, changed);
   renderCalls();
-  renderMemory(m);
+  renderMemory(m, changed);
+  renderWatches();
   const output = show('console', ui.assembled ? api.console() : '');
   if (output) output.scrollTop = output.scrollHeight;
   const trace = show('trace', ui.assembled ? nameOperands(api.trace(TRACE_LINES)) : '');
@@ -150,7 +152,9 @@ function renderStatus(m, state) {
       halted: `Halted: ${counts}`,
       limit: `Stopped at the limit of ${ui.limit.toLocaleString('en')} instructions at ${where}`,
       stopped: api.userStop() ? `Stopped by you at ${where}` : `Stopped: ${api.stopReason()} at ${where}`,
-      break: `Breakpoint at ${where}; ${counts}`,
+      break: m.PC === ui.cursorAddress && !ui.breakLines.has(lineOf(m.PC)) ? `At the cursor's line: ${where}; ${counts}`
+        : `Breakpoint at ${where}; ${counts}`,
+      watch: state === 'watch' ? watchText(where) : '',
       finding: `Finding: ${ui.findings.length ? ui.findings[ui.findings.length - 1].text : ''}; now at ${where}`,
       waiting: `Paused at ${where}, waiting for a key: type one in the Output pane, or press Key`,
     };
@@ -203,13 +207,92 @@ function renderPocket(m) {
   show('pocket', text);
 }
 
+// The bytes the last instruction changed (the core compares the machine
+// with the state before it).
+function changedBytes() {
+  const changed = new Set();
+  if (!ui.assembled) return changed;
+  const count = api.changedCount();
+  const base = api.changedAddresses() >> 1;
+  for (let i = 0; i < count; ++i) changed.add(M.HEAPU16[base + i]);
+  return changed;
+}
+
+// A watch's stop: the byte, its value before and now.
+function watchText(where) {
+  const hit = api.watchHit();
+  if (!hit) return `Watch at ${where}`;
+  const [address, old] = hit.split(' ').map(Number);
+  const now = memoryBytes()[address];
+  const names = ui.labelAt.get(address);
+  return `Watch: byte ${hex(address, 4)}h${names ? ` (${names[0]})` : ''} changed from ${hex(old, 2)}h to ` +
+    `${hex(now, 2)}h; now at ${where}`;
+}
+
+// An address as a student writes it: decimal, hex (2Ah or 0x2A) or a label.
+function parsePlace(text) {
+  const t = text.trim();
+  let value = NaN;
+  if (/^\d+$/.test(t)) value = Number(t);
+  else if (/^[0-9a-f]+h$/i.test(t)) value = parseInt(t, 16);
+  else if (/^0x[0-9a-f]+$/i.test(t)) value = parseInt(t.slice(2), 16);
+  else for (const [address, names] of ui.labelAt) if (names.includes(t)) value = address;
+  return value;
+}
+
+function addWatch() {
+  const address = parsePlace($('watch-address').value);
+  if (!ui.assembled || !(address >= 0 && address < MEMORY_SIZE)) {
+    show('watch-result', 'Give an address from 0 to 16383, or a label');
+    return;
+  }
+  api.addWatch(address);
+  show('watch-result', '');
+  renderWatches();
+}
+
+// Changes by hand go through the core, which records them: Step back goes
+// back over them, and the run goes on from the changed state.
+function changeByHand() {
+  const which = Number($('change-what').value);
+  const address = which === 2 ? parsePlace($('change-address').value) : 0;
+  const value = parsePlace($('change-value').value);
+  if (!ui.assembled) return;
+  stopAnimation();
+  ui.paused = null;
+  const names = ['PC', 'SP', `byte ${hex(address || 0, 4)}h`];
+  const forgotten = Number.isNaN(value) || Number.isNaN(address) ? -1 : api.change(which, address, value);
+  const limits = ['PC takes 0 to 12287', 'SP takes 0 to 16383', 'a byte takes an address from 0 to 16383 and a value from 0 to 255'];
+  show('change-result', forgotten < 0 ? `Not changed: ${limits[which]}`
+    : `Set ${names[which]} = ${hex(value, which === 2 ? 2 : 4)}h${forgotten > 0
+      ? `; the ${forgotten.toLocaleString('en')} instructions recorded after this one are forgotten` : ''}`);
+  render();
+}
+
+// The watched bytes, each with its value and a button that removes it.
+function renderWatches() {
+  const list = $('watch-list');
+  if (!list) return;
+  const bytes = memoryBytes();
+  const rows = ui.assembled ? api.watches().split('\n').filter(Boolean).map((r) => r.split(' ').map(Number)) : [];
+  const html = rows.map(([id, address]) => {
+    const names = ui.labelAt.get(address);
+    const name = `${hex(address, 4)}h${names ? ` (${esc(names[0])})` : ''}`;
+    return `<li>${name} = ${hex(bytes[address], 2)}h <button class="small" data-watch="${id}" ` +
+      `aria-label="Stop watching ${name}">Remove</button></li>`;
+  }).join('');
+  if (list.innerHTML !== html) list.innerHTML = html;
+}
+
 // The bytes above SP, top first, each with the line of the instruction
 // that pushed it; the two bytes of a return address of an open call are
-// marked as such (the core tells which: pg_stack).
-function renderStack(m) {
+// marked as such (the core tells which: pg_stack). The entries the last
+// instruction changed are marked as the memory's changed bytes are.
+function renderStack(m, changed) {
   if (!$('stack')) return;
   const bytes = memoryBytes();
   const lines = [];
+  const marked = [];
   if (ui.assembled && m.SP !== 0) {
     for (const entry of api.stack(STACK_ROWS).split('\n').filter(Boolean)) {
       const [address, kind, value] = entry.split(' ');
@@ -217,17 +300,25 @@ function renderStack(m) {
       const byte = (at) => `${hex(at, 4)}: ${hex(bytes[at], 2)}  ${String(bytes[at]).padStart(3)}`;
       if (kind === 'r') {
         const back = parseInt(value, 16);
+        marked.push(changed.has(a));
         lines.push(`${byte(a)}  return address ${hex(back, 4)}, to line ${lineOf(back) || '-'}` +
                    ` (call at line ${lineOf(back - 3) || '-'})`);
-        if (lines.length < STACK_ROWS) lines.push(`${byte(a + 1)}  (return address)`);
+        if (lines.length < STACK_ROWS) {
+          marked.push(changed.has(a + 1));
+          lines.push(`${byte(a + 1)}  (return address)`);
+        }
       } else {
+        marked.push(changed.has(a));
         lines.push(value === '-' ? byte(a) : `${byte(a)}  pushed by line ${lineOf(parseInt(value, 16)) || '-'}`);
       }
     }
     const more = STACK_TOP - m.SP - lines.length;
     if (more > 0) lines.push(`... ${more} more`);
   }
-  show('stack', lines.length ? lines.join('\n') : ui.assembled ? '(empty)' : '');
+  const html = lines.length ? lines.map((line, i) => (marked[i] ? `<span class="changed">${esc(line)}</span>` : esc(line)))
+    .join('\n') : ui.assembled ? '(empty)' : '';
+  const stack = $('stack');
+  if (stack.innerHTML !== html) stack.innerHTML = html;
 }
 
 // The open calls, innermost first: the routine each call went to, where
@@ -259,7 +350,7 @@ const BYTE_FORMATS = {
 };
 
 // Only the rows in sight are drawn; the inner block is as tall as all of them.
-function renderMemory(m) {
+function renderMemory(m, changed) {
   const view = $('memory');
   if (!view) return;
   const rows = $('memory-rows');
@@ -282,10 +373,6 @@ function renderMemory(m) {
   const last = Math.min(MEMORY_SIZE / ROW_BYTES, first + Math.ceil(view.clientHeight / ROW_HEIGHT) + 4);
   const bytes = memoryBytes();
   const length = Math.max(1, api.length(bytes[m.PC]));
-  const changed = new Set();
-  const count = api.changedCount();
-  const base = api.changedAddresses() >> 1;
-  for (let i = 0; i < count; ++i) changed.add(M.HEAPU16[base + i]);
   let html = '';
   for (let row = first; row < last; ++row) {
     let line = `<span class="addr">${hex(row * ROW_BYTES, 4)}</span> `;

@@ -71,10 +71,12 @@ async function startingProgram() {
   return { source: hello.source, example: hello, breakLines: [] };
 }
 
-// Keys: F10 step, Shift+F10 step back, F5 continue, Shift+F5 reverse
-// continue, F9 breakpoint on the cursor's line, Escape stop. Each acts as its button (shown in its tooltip).
+// Keys: F10 step, Shift+F10 step back, F8 step over, Shift+F8 step out,
+// F4 run to cursor, F5 continue, Shift+F5 reverse continue, F9 breakpoint on
+// the cursor's line, Escape stop. Each acts as its button (shown in its tooltip).
 const KEYS = {
-  F10: 'step', 'Shift+F10': 'back', F5: 'continue', 'Shift+F5': 'reverse', F9: 'toggle-breakpoint', Escape: 'stop',
+  F10: 'step', 'Shift+F10': 'back', F8: 'over', 'Shift+F8': 'out', F4: 'to-cursor', F5: 'continue',
+  'Shift+F5': 'reverse', F9: 'toggle-breakpoint', Escape: 'stop',
 };
 
 function onKey(event) {
@@ -99,6 +101,24 @@ async function setUp() {
   on('continue', () => startRun(STOP_AT_ANY));
   on('step', () => act(api.step, true));
   on('back', () => act(api.stepBack));
+  on('over', () => startMotion(api.stepOver));
+  on('out', () => startMotion(api.stepOut));
+  on('to-cursor', runToCursor);
+  on('watch-add', addWatch);
+  on('change', changeByHand);
+  if ($('watch-list')) {
+    $('watch-list').addEventListener('click', (event) => {
+      const id = Number(event.target.dataset.watch || 0);
+      if (!id) return;
+      api.deleteWatch(id);
+      renderWatches();
+    });
+  }
+  if ($('change-what')) {
+    const what = () => { $('change-address-label').hidden = $('change-what').value !== '2'; };
+    $('change-what').addEventListener('change', what);
+    what();
+  }
   on('reset', () => act(api.reset));
   on('to-start', () => act(() => api.goTo(0)));
   on('back-n', () => act(() => api.goTo(Math.max(0, api.position() - Math.max(1, Number($('back-count').value) || 1)))));
@@ -229,14 +249,16 @@ async function setUp() {
   }
   if (tabs.length) showPane(tabs.find((t) => t.classList.contains('active')).dataset.pane);
   if ($('memory')) {
-    $('memory').addEventListener('scroll', () => renderMemory(machine()));
+    $('memory').addEventListener('scroll', () => renderMemory(machine(), changedBytes()));
     $('memory-rows').addEventListener('click', (event) => {
       const address = byteAt(event);
       if (address === undefined) return;
       $('who-address').value = address;
+      if ($('watch-address')) $('watch-address').value = address;
+      if ($('change-address')) $('change-address').value = address;
       whoWrote(address);
     });
-    $('memory-format').addEventListener('change', () => renderMemory(machine()));
+    $('memory-format').addEventListener('change', () => renderMemory(machine(), changedBytes()));
   }
   if (!EMBED) ui.current = newProgramId();
   const start = await startingProgram();

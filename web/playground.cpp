@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -90,7 +91,7 @@ RunEnd state() {
         case RunEnd::BREAKPOINT:
         case RunEnd::FINDING:
         case RunEnd::KEY_WAIT: return end;
-        case RunEnd::WATCHPOINT: return RunEnd::BREAKPOINT;
+        case RunEnd::WATCHPOINT: return end;
         case RunEnd::INTERRUPTED: return RunEnd::STOPPED;
         default: return standing;
     }
@@ -109,6 +110,56 @@ int moved(const MotionOrder& order) {
 }
 
 bool loaded() { return pg.assembly.ok && pg.run.findings().monitor != nullptr; }
+
+// Run to cursor: a temporary breakpoint for the runs that pass the cursor's
+// address, taken away by any other run (a hit takes it itself).
+int cursor_mark = 0;
+
+void drop_cursor() {
+    if (cursor_mark != 0) pg.run.delete_mark(cursor_mark);
+    cursor_mark = 0;
+}
+
+// A step over or out under way: the run goes on until as many calls are
+// open as `calls`, in pieces of a given number of instructions, so that the
+// page draws between them; a piece ended at step `at` goes on from there
+// only (any other move ends it).
+struct Pending {
+    bool on = false;
+    std::size_t calls = 0;
+    std::uint64_t at = 0;
+};
+Pending pending;
+volatile std::sig_atomic_t piece_over = 0;
+
+// The core's motion for at most `budget` instructions: the interrupt ends
+// it after them, as the Stop button would.
+MotionReport piece(const MotionOrder& order, std::uint32_t& budget) {
+    piece_over = budget == 0 ? 1 : 0;
+    pg.run.interrupt = &piece_over;
+    pg.run.show_output = [&budget](std::vector<std::uint8_t>&) {
+        if (budget > 0 && --budget == 0) piece_over = 1;
+    };
+    MotionReport r = pg.run.move(order);
+    pg.run.show_output = nullptr;
+    pg.run.interrupt = nullptr;
+    piece_over = 0;
+    return r;
+}
+
+// Finishes calls until `pending.calls` are open, within the budget.
+int return_pieces(std::uint32_t budget) {
+    pending.on = false;
+    while (pg.run.open_calls().size() > pending.calls) {
+        MotionReport r = piece({Motion::FINISH}, budget);
+        if (r.end == RunEnd::INTERRUPTED || r.end == RunEnd::KEY_WAIT) {
+            pending = {true, pending.calls, pg.run.step()};
+            break;
+        }
+        if (r.end != RunEnd::RETURNED) break;
+    }
+    return static_cast<int>(state());
+}
 
 }  // namespace
 
@@ -201,11 +252,23 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
 
 // Runs at most limit instructions (a continue of the recorded run), with
 // breakpoints (1) or without (0): it stops where a breakpoint is reached,
-// after the instruction of a finding, and before an `in 1` that waits.
-// Returns the state.
-EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints) {
+// after a watched byte changed, after the instruction of a finding, and
+// before an `in 1` that waits. With breakpoints and a `cursor` address (not
+// -1) it also stops before the instruction there (Run to cursor). Returns
+// the state.
+EMSCRIPTEN_KEEPALIVE int pg_run(std::uint32_t limit, int breakpoints, int cursor) {
     if (limit == 0) return static_cast<int>(state());
-    return moved({Motion::CONTINUE, limit, breakpoints != 0});
+    if (breakpoints == 0 || cursor < 0 || cursor >= static_cast<int>(MAX_MEMORY)) {
+        drop_cursor();
+    } else if (cursor_mark == 0 || pg.run.find_mark(cursor_mark) == nullptr ||
+               pg.run.find_mark(cursor_mark)->address != cursor) {
+        drop_cursor();
+        cursor_mark = pg.run.add_mark(MarkKind::TBREAK, static_cast<std::uint16_t>(cursor));
+    }
+    int shown = moved({Motion::CONTINUE, limit, breakpoints != 0});
+    if (pg.run.report().end != RunEnd::LIMIT || pg.run.find_mark(cursor_mark) == nullptr)
+        drop_cursor();
+    return shown;
 }
 
 EMSCRIPTEN_KEEPALIVE int pg_finding_count() {
@@ -362,7 +425,7 @@ EMSCRIPTEN_KEEPALIVE void pg_set_breakpoint(unsigned address, int on) {
         return;
     }
     for (const Mark& m : pg.run.marks()) {
-        if (m.address == address) {
+        if (m.kind == MarkKind::BREAK && m.address == address) {
             pg.run.delete_mark(m.id);
             break;
         }
@@ -533,6 +596,108 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
         out += '\n';
     }
     return hand_out(std::move(out));
+}
+
+// ---- Step over, step out, watches and changes by hand ----
+
+// Step over (the core's NEXT): one instruction, and a call runs on to its
+// return (stopped on the way by a breakpoint, a watch, a finding or the
+// end of the run). Runs at most `budget` instructions; pg_motion_pending
+// then says that pg_motion_go_on goes on. Returns the state.
+EMSCRIPTEN_KEEPALIVE int pg_step_over(std::uint32_t budget) {
+    pending.on = false;
+    drop_cursor();
+    if (!pg.assembly.ok || pg.refused) return static_cast<int>(state());
+    std::size_t calls = pg.run.open_calls().size();
+    MotionReport r = piece({Motion::NEXT}, budget);
+    if (r.end == RunEnd::INTERRUPTED || r.end == RunEnd::KEY_WAIT) {
+        // Stopped inside the call: the rest finishes the calls opened since.
+        if (pg.run.open_calls().size() > calls) pending = {true, calls, pg.run.step()};
+    }
+    return static_cast<int>(state());
+}
+
+// Step out (the core's FINISH): runs until the innermost open call returns,
+// as step over does. Returns -1, running nothing, when no call is open.
+EMSCRIPTEN_KEEPALIVE int pg_step_out(std::uint32_t budget) {
+    pending.on = false;
+    drop_cursor();
+    if (!pg.assembly.ok || pg.refused) return static_cast<int>(state());
+    std::size_t calls = pg.run.open_calls().size();
+    if (calls == 0) return -1;
+    pending.calls = calls - 1;
+    return return_pieces(budget);
+}
+
+EMSCRIPTEN_KEEPALIVE int pg_motion_pending() {
+    return pending.on && pending.at == pg.run.step() ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int pg_motion_go_on(std::uint32_t budget) {
+    if (pg_motion_pending() == 0) return static_cast<int>(state());
+    return return_pieces(budget);
+}
+
+// A watch on the byte at address: a run forward with breakpoints, a step
+// and step over or out stop after an instruction changes it. Returns the
+// watch's number, 0 when refused.
+EMSCRIPTEN_KEEPALIVE int pg_add_watch(unsigned address) {
+    if (address >= MEMORY_SIZE) return 0;
+    for (const Mark& m : pg.run.marks()) {
+        if (m.kind == MarkKind::WATCH && m.address == address) return m.id;
+    }
+    return pg.run.add_mark(MarkKind::WATCH, static_cast<std::uint16_t>(address));
+}
+
+EMSCRIPTEN_KEEPALIVE void pg_delete_watch(int id) {
+    const Mark* m = pg.run.find_mark(id);
+    if (m != nullptr && m->kind == MarkKind::WATCH) pg.run.delete_mark(id);
+}
+
+// The watches, one "NUMBER ADDRESS" line each (decimal).
+EMSCRIPTEN_KEEPALIVE const char* pg_watches() {
+    std::string out;
+    for (const Mark& m : pg.run.marks()) {
+        if (m.kind == MarkKind::WATCH)
+            out += std::to_string(m.id) + ' ' + std::to_string(m.address) + '\n';
+    }
+    return hand_out(std::move(out));
+}
+
+// At a watch's stop (WATCHPOINT): "ADDRESS OLD" (decimal), the byte and its
+// value before the change; "" elsewhere.
+EMSCRIPTEN_KEEPALIVE const char* pg_watch_hit() {
+    if (state() != RunEnd::WATCHPOINT) return hand_out("");
+    const Mark* m = pg.run.find_mark(pg.run.hit().id);
+    if (m == nullptr) return hand_out("");
+    return hand_out(std::to_string(m->address) + ' ' +
+                    std::to_string(pg.run.hit().old_value & 0xFF));
+}
+
+// Changes by hand, recorded by the run (step back goes over them): PC
+// (which 0, up to MAX_MEMORY - 1), SP (1, up to STACK_TOP) or the byte at an
+// address (2; value up to 255). The run goes on from the changed state;
+// what was recorded after it is forgotten. Returns how many recorded
+// instructions were forgotten, -1 when refused.
+EMSCRIPTEN_KEEPALIVE double pg_change(int which, unsigned address, unsigned value) {
+    if (!loaded() || pg.refused) return -1;
+    Machine changed = pg.run.machine();
+    if (which == 0 && value < static_cast<unsigned>(MAX_MEMORY)) {
+        changed.PC = static_cast<std::uint16_t>(value);
+    } else if (which == 1 && value <= STACK_TOP) {
+        changed.SP = static_cast<std::uint16_t>(value);
+    } else if (which == 2 && address < MEMORY_SIZE && value <= 0xFF) {
+        changed.memory[address] = static_cast<std::uint8_t>(value);
+    } else {
+        return -1;
+    }
+    pending.on = false;
+    std::uint64_t forgotten = pg.run.change_state(changed);
+    // A motion of no instruction: the report stands at the changed state.
+    pg.run.move({Motion::STEP, 0});
+    // The heat column counts the run again, changes by hand included.
+    pg.profile = std::make_unique<Profile>(pg.run.start(), &pg.run.history());
+    return static_cast<double>(forgotten);
 }
 
 }  // extern "C"

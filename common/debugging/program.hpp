@@ -59,6 +59,10 @@ std::string inside_instruction_text(const DebugProgram& program, std::uint16_t a
                                     const std::string& written);
 // The data block that starts at address under a label, if any.
 const DataBlock* block_at(const DebugProgram& program, std::uint16_t address);
+// The argument names of the routine at address, from a stack comment
+// ("( a b -- a-b )", the rightmost on top) on the line of its label or on
+// the comment lines right above it; none without one.
+std::vector<std::string> argument_names(const DebugProgram& program, std::uint16_t routine);
 // The text of a source line, "" outside the source.
 std::string_view source_line(const DebugProgram& program, int line);
 // How many source lines there are.

@@ -29,6 +29,22 @@ bool search_interrupted(const Session& s, const MotionReport& r) {
     return true;
 }
 
+// After a run that stopped inside a routine with a stack comment (a mark,
+// a finding, Ctrl-C): "in diff (a = 9 from line 2, b = 2 from line 3)".
+void print_arguments_here(Session& s, RunEnd end) {
+    if (end != RunEnd::BREAKPOINT && end != RunEnd::WATCHPOINT && end != RunEnd::FINDING &&
+        end != RunEnd::INTERRUPTED)
+        return;
+    std::vector<Frame> frames = s.run.frames();
+    std::vector<OpenCall> calls = s.run.open_calls();
+    if (calls.empty() || frames.empty() || !frames.front().routine) return;
+    std::string arguments =
+        frame_arguments(s, *frames.front().routine, calls.back(), s.run.stack_story());
+    if (arguments.empty()) return;
+    std::string name = label_at(s.program, *frames.front().routine);
+    say(*s.out, "in " + (name.empty() ? hex4(*frames.front().routine) : name) + " " + arguments);
+}
+
 }  // namespace
 
 // Step and next show the trace line of each instruction; next, the ret of a
@@ -46,12 +62,16 @@ void step_lines(Session& s, std::uint64_t n, bool over_calls) {
 
 void finish(Session& s) {
     MotionReport r = move(s, {Motion::FINISH});
-    if (!r.refused) report_end(s, r.end, true, r.depth_before_call);
+    if (r.refused) return;
+    report_end(s, r.end, true, r.depth_before_call);
+    print_arguments_here(s, r.end);
 }
 
 void continue_run(Session& s) {
     MotionReport r = move(s, {Motion::CONTINUE, 0});
-    if (!r.refused) report_end(s, r.end, true);
+    if (r.refused) return;
+    report_end(s, r.end, true);
+    print_arguments_here(s, r.end);
 }
 
 void back(Session& s, std::uint64_t n) {

@@ -43,8 +43,42 @@ std::string pushed_by(const Session& s, unsigned pc) {
 
 }  // namespace
 
+std::string frame_arguments(Session& s, std::uint16_t routine, const OpenCall& call,
+                            const StackStory& story) {
+    std::vector<std::string> names = argument_names(s.program, routine);
+    if (names.empty()) return "";
+    const Machine& m = s.run.machine();
+    // Only while the return address is where the call pushed it: a routine
+    // that took it has taken its arguments too, and their bytes may be
+    // pushed over.
+    unsigned at = call.sp_after + 1u;
+    if (m.SP == 0 || m.SP > call.sp_after || at + 1u > STACK_TOP ||
+        (m.memory[at] | m.memory[at + 1u] << 8) != call.return_address)
+        return "";
+    std::string text;
+    // Below the return address, the rightmost name on top.
+    unsigned address = call.sp_after + 3u;
+    for (std::size_t k = names.size(); k-- > 0; ++address) {
+        std::string item = names[k] + " = ";
+        if (address > STACK_TOP) {
+            item += "not on the stack";
+        } else {
+            item += std::to_string(m.memory[address]);
+            std::uint16_t by = story.origins.pushed_by[address - STACK_BOTTOM];
+            if (by != StackOrigins::NONE) {
+                int line = line_at(s, by);
+                item += " from " + (line > 0 ? "line " + std::to_string(line) : hex4(by));
+            }
+        }
+        text = k + 1 == names.size() ? item : item + ", " + text;
+    }
+    return "(" + text + ")";
+}
+
 void print_backtrace(Session& s, bool all) {
     std::vector<Frame> frames = s.run.frames();
+    std::vector<OpenCall> calls = s.run.open_calls();
+    StackStory story = s.run.stack_story();
     std::size_t shown = all ? frames.size() : std::min(frames.size(), SHOWN);
     for (std::size_t i = 0; i < shown; ++i) {
         const Frame& f = frames[i];
@@ -52,6 +86,11 @@ void print_backtrace(Session& s, bool all) {
         text += std::to_string(i);
         text += ' ';
         text += frame_place(s, f);
+        if (f.routine && i < calls.size()) {
+            std::string arguments =
+                frame_arguments(s, *f.routine, calls[calls.size() - 1 - i], story);
+            if (!arguments.empty()) text += " " + arguments;
+        }
         if (int line = line_at(s, f.position); line > 0)
             text += ", " + instruction_place(s, f.position);
         if (f.call_site) {

@@ -9,6 +9,11 @@
 
 #include "session.hpp"
 
+// "(a = 2 from line 5, b = 9 from line 6)": the arguments of a routine
+// with a stack comment, as its open call left them below the return
+// address, with the line that pushed each; "" without a comment.
+std::string frame_arguments(Session& s, std::uint16_t routine, const OpenCall& call,
+                            const StackStory& story);
 // backtrace: innermost first, the innermost 32 unless `all`.
 void print_backtrace(Session& s, bool all);
 // stack: the top `count` bytes (nothing: 32; every byte with `all`); a

@@ -277,6 +277,49 @@ std::optional<std::uint64_t> History::last_stop(
     }
 }
 
+namespace {
+
+// Whether an instruction that began in the stretch summarised by `summary`,
+// from the state `start`, may have read the byte at `address` as data: its
+// operand names it, or a pointer it reads may point at it. Code or a pointer
+// written within the stretch may read anything.
+bool stretch_may_read(const Machine& start, const StretchSummary& summary, unsigned address) {
+    auto written = [&](unsigned a) {
+        return a >= static_cast<unsigned>(MEMORY_SIZE) || StretchSummary::has(summary.written, a);
+    };
+    auto word = [&](unsigned a) { return start.memory[a] | start.memory[a + 1] << 8; };
+    for (std::size_t k = 0; k < StretchSummary::WORDS; ++k) {
+        for (std::uint64_t bits = summary.began[k]; bits != 0; bits &= bits - 1) {
+            unsigned pc =
+                static_cast<unsigned>(k * 64 + static_cast<unsigned>(__builtin_ctzll(bits)));
+            if (pc + 2 >= static_cast<unsigned>(MEMORY_SIZE)) continue;  // reads nothing
+            if (written(pc) || written(pc + 1) || written(pc + 2)) return true;
+            std::uint8_t op = start.memory[pc];
+            unsigned w = word(pc + 1);
+            bool pointer = op == OP_LDA || op == OP_LDAW;
+            if (op != OP_LDD && op != OP_LDDW && op != OP_STA && op != OP_STAW && !pointer)
+                continue;
+            if (address == w || (op != OP_LDD && address == w + 1)) return true;
+            if (!pointer) continue;
+            if (written(w) || written(w + 1)) return true;
+            unsigned p = word(w);
+            if (address == p || (op == OP_LDAW && address == p + 1)) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool History::may_read(std::uint64_t from, std::uint64_t to, std::uint16_t address) const {
+    auto i = static_cast<std::size_t>(&snapshot_before(from) - snapshots_.data());
+    for (; i < snapshots_.size() && snapshots_[i].step < to; ++i) {
+        const Snapshot& s = snapshots_[i];
+        if (!s.summary || stretch_may_read(*s.machine, *s.summary, address)) return true;
+    }
+    return false;
+}
+
 std::string History::trace_line(Machine& scratch, std::uint64_t t) const {
     if (t == 0 || t > recorded_) return "";
     rebuild(scratch, t - 1);

@@ -154,6 +154,12 @@ public:
         SearchControl* control = nullptr, std::uint64_t after = 0,
         const std::function<bool(const Machine&)>& holds = nullptr) const;
 
+    // Whether an instruction of steps (from, to] may have read the byte at
+    // `address` as data (as a read watch sees reads), judged from the
+    // stretches' summaries and the code at their snapshots; true for a
+    // stretch without a summary.
+    bool may_read(std::uint64_t from, std::uint64_t to, std::uint16_t address) const;
+
     // Replaces the state at step() by m (a state changed by hand): the
     // steps recorded after it are forgotten, and the run goes on from m. The
     // changed state stays a snapshot for good, so that every later rebuild

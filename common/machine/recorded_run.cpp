@@ -7,26 +7,6 @@ namespace {
 // Instructions a run goes between its tests of the interrupt.
 constexpr std::uint64_t RUN_STRETCH = std::uint64_t{1} << 22;
 
-// The marks as the fast loop tests them.
-struct Watched {
-    std::vector<std::uint16_t> addresses;
-    std::vector<std::uint8_t> values;
-    FastStops stops;
-
-    Watched(const std::vector<Mark>& marks, const std::uint8_t* breaks) {
-        for (const Mark& m : marks) {
-            if (m.kind != MarkKind::WATCH) continue;
-            addresses.push_back(m.address);
-            values.push_back(m.last_value);
-            if (m.width == 2) {
-                addresses.push_back(static_cast<std::uint16_t>((m.address + 1u) % MEMORY_SIZE));
-                values.push_back(m.last_high);
-            }
-        }
-        stops = {breaks, addresses.data(), values.data(), addresses.size()};
-    }
-};
-
 // The word at a and a+1 (low first), wrapping at the end of memory.
 std::uint16_t word_at(const Machine& m, unsigned a) {
     return static_cast<std::uint16_t>(m.memory[a % MEMORY_SIZE] | m.memory[(a + 1u) % MEMORY_SIZE]
@@ -595,6 +575,11 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
         std::uint64_t index = first ? k : stretches - 1 - k;
         std::uint64_t from = after + index * STRETCH;
         std::uint64_t to = std::min(last, from + STRETCH);
+        if (progress) progress(k * STRETCH, last - std::min(after, last));
+        // A read watch passes over the stretches that cannot have read it.
+        if (m.kind == MarkKind::RWATCH && !history_.may_read(from, to, m.address) &&
+            (m.width != 2 || !history_.may_read(from, to, (m.address + 1u) % MEMORY_SIZE)))
+            continue;
         Replay replay(history_, *scratch_, from);
         std::optional<std::uint64_t> found;
         for (std::uint64_t t = from + 1; t <= to; ++t) {

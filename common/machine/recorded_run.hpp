@@ -48,6 +48,27 @@ struct Mark {
     bool plain() const { return !condition && ignore == 0 && kind != MarkKind::RWATCH; }
 };
 
+// The marks as the fast loop tests them: the breakpoints given and every
+// watch at the value it last saw (a word watch is its two bytes).
+struct Watched {
+    std::vector<std::uint16_t> addresses;
+    std::vector<std::uint8_t> values;
+    FastStops stops;
+
+    Watched(const std::vector<Mark>& marks, const std::uint8_t* breaks) {
+        for (const Mark& m : marks) {
+            if (m.kind != MarkKind::WATCH) continue;
+            addresses.push_back(m.address);
+            values.push_back(m.last_value);
+            if (m.width == 2) {
+                addresses.push_back(static_cast<std::uint16_t>((m.address + 1u) % MEMORY_SIZE));
+                values.push_back(m.last_high);
+            }
+        }
+        stops = {breaks, addresses.data(), values.data(), addresses.size()};
+    }
+};
+
 // What ended the last run forward, for its report.
 struct RunHit {
     int id = 0;                   // the mark that ended it

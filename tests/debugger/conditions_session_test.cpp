@@ -110,6 +110,7 @@ breakpoint 1 at double (line 20)
     5:         call double
 at 0029 (double) stdw 63
     20: [double stdw dret       ; ( x -- 2x )
+in double (x = 3 from line 4)
 watchpoint 2: 003B (last) changed 4 -> 6 at line 6: std last
 54 000B std 59 | SP=3FFF Z=0 S=0 O=0 C=0 |
     6:         std last

@@ -88,6 +88,40 @@ word 001B (sum+1) last changed by instruction 3 at 0004 (the low byte; nothing c
 3 0004 stdw 26 | SP=3FFF Z=0 S=0 O=0 C=0 |
     3:         stdw sum
 )"},
+    // Arguments pushed in the wrong order: the routine's stack comment names
+    // them at the stop inside it and in bt, with the lines that pushed them.
+    {"diff.asm",
+     R"(; diff: the first argument less the second
+        ldi 2
+        ldi 9
+        call diff
+        out 0
+        hlt
+; ( a b -- a-b )
+[diff   stdw back
+        sub
+        lddw back
+        ret
+[back   dw 0
+)",
+     "break diff\ncontinue\nbt\nstep\nbt\n",
+     R"(diff.asm: source, assembled in memory
+at 0000 ldi 2
+    2:         ldi 2
+breakpoint 1 at 000A (diff)
+breakpoint 1 at diff (line 8)
+3 0004 call 10 | SP=3FFB Z=0 S=0 O=0 C=0 | 07 00 09 02
+    4:         call diff
+at 000A (diff) stdw 18
+    8: [diff   stdw back
+in diff (a = 2 from line 2, b = 9 from line 3)
+#0 diff (000A) (a = 2 from line 2, b = 9 from line 3), line 8: stdw back, called from line 4
+#1 0004, line 4: call diff
+4 000A stdw 18 | SP=3FFD Z=0 S=0 O=0 C=0 | 09 02
+    8: [diff   stdw back
+#0 diff+3 (000D), line 9: sub, called from line 4
+#1 0004, line 4: call diff
+)"},
 };
 
 TEST(DebuggerStudentBugs, TheFirstCommandAfterTheSymptomNamesTheCause) {

@@ -446,9 +446,9 @@ TEST_F(Terminal, DebuggerCtrlCEndsSearchesAndTheLineKeepsItsHistory) {
         ASSERT_TRUE(session_->wait_for("(debugger) ", session_->output().find("std early", mark)));
     }
     session_->type("goto 999999999\rdelete\r");
-    // A read watch is tested at every step: seconds on this run, which
-    // Ctrl-C ends at once.
-    for (const char* search : {"rwatch early\rrc\r"}) {
+    // A breakpoint with a condition in the inner loop stops the replay at
+    // each of its visits: seconds on this run, which Ctrl-C ends at once.
+    for (const char* search : {"break in if [early] == 99\rrc\r"}) {
         SCOPED_TRACE(search);
         std::size_t mark = session_->output().size();
         session_->type(search);
@@ -479,9 +479,9 @@ TEST_F(Terminal, DebuggerCtrlCEndsSearchesAndTheLineKeepsItsHistory) {
     EXPECT_EQ(session_->wait_exit(), 0);
     std::string kept = read_file(state + "/stack-machine-toolchain/debugger_history");
     EXPECT_NE(kept.find("last-write early\nwatch early\nrc\n"), std::string::npos) << kept;
-    EXPECT_NE(
-        kept.find("watch early if [early] == 42\nrc\ngoto 999999999\ndelete\nrwatch early\nrc\n"),
-        std::string::npos)
+    EXPECT_NE(kept.find("watch early if [early] == 42\nrc\ngoto 999999999\ndelete\nbreak in if "
+                        "[early] == 99\nrc\n"),
+              std::string::npos)
         << kept;
     EXPECT_NE(kept.find("undisplay 7\nquit\n"), std::string::npos) << kept;
     EXPECT_EQ(kept.find("regs"), std::string::npos) << kept;

@@ -421,10 +421,27 @@ TEST(RecordedRun, EveryMotionGoesThroughOneEntryPoint) {
 
 namespace {
 
-// Conditional marks over a run of many stretches: reverse continue stops,
-// in reverse, exactly where the run forward stopped (the condition tested
-// where the watched byte changed or the address was reached).
-TEST(RecordedRun, ConditionalMarksStopBackWhereForwardDid) {
+// Over a run of many stretches, reverse continue stops, in reverse,
+// exactly where the run forward stopped: marks with a condition (tested
+// where the watched byte changed or the address was reached), and a read
+// watch, which passes over the stretches that cannot have read its byte.
+std::vector<std::uint64_t> stops_forward(RecordedRun& run) {
+    std::vector<std::uint64_t> stops;
+    RunEnd end;
+    while ((end = run.run_forward()) == RunEnd::WATCHPOINT || end == RunEnd::BREAKPOINT)
+        stops.push_back(run.step());
+    EXPECT_EQ(end, RunEnd::HALTED);
+    return stops;
+}
+
+std::vector<std::uint64_t> stops_back(RecordedRun& run) {
+    std::vector<std::uint64_t> stops;
+    for (MotionReport r = run.reverse_continue(); !r.at_start; r = run.reverse_continue())
+        stops.insert(stops.begin(), r.step);
+    return stops;
+}
+
+TEST(RecordedRun, MarksStopBackWhereForwardDidOverManyStretches) {
     RecordedRun run;
     // 50,000 passes of 7 steps: c counts up (wrapping), k down to 0.
     load(run, assemble_source("[l      ldd c\n        inc\n        std c\n        lddw k\n"
@@ -438,16 +455,20 @@ TEST(RecordedRun, ConditionalMarksStopBackWhereForwardDid) {
     };
     run.add_mark(MarkKind::WATCH, 18, condition("[c] == 7"));
     run.add_mark(MarkKind::BREAK, 0, condition("[c] == 200"));
-    std::vector<std::uint64_t> forward;
-    RunEnd end;
-    while ((end = run.run_forward()) == RunEnd::WATCHPOINT || end == RunEnd::BREAKPOINT)
-        forward.push_back(run.step());
-    ASSERT_EQ(end, RunEnd::HALTED);
-    ASSERT_EQ(forward.size(), 391u);  // 196 passes set c to 7, 195 begin with c at 200
-    std::vector<std::uint64_t> back;
-    for (MotionReport r = run.reverse_continue(); !r.at_start; r = run.reverse_continue())
-        back.push_back(r.step);
-    EXPECT_EQ(std::vector<std::uint64_t>(forward.rbegin(), forward.rend()), back);
+    std::vector<std::uint64_t> forward = stops_forward(run);
+    EXPECT_EQ(forward.size(), 391u);  // 196 passes set c to 7, 195 begin with c at 200
+    EXPECT_EQ(stops_back(run), forward);
+
+    // t is read at the start, then through a pointer after 200,000 steps.
+    RecordedRun reads;
+    load(reads, assemble_source("        ldd t\n        std u\n[l      lddw k\n        decw\n"
+                                "        stdw k\n        jnz l\n        ldiw t\n        stdw p\n"
+                                "        lda p\n        std u\n        hlt\n"
+                                "[t      db 5\n[u      db 0\n[k      dw 50000\n[p      dw 0\n"));
+    reads.add_mark(MarkKind::RWATCH, 29);  // t
+    forward = stops_forward(reads);
+    EXPECT_EQ(forward, (std::vector<std::uint64_t>{1, 200005}));
+    EXPECT_EQ(stops_back(reads), forward);
 }
 
 }  // namespace
