@@ -10,6 +10,7 @@
 #include "command_line.hpp"
 
 #include "machine/fast_run.hpp"
+#include "hex_text.hpp"
 #include "machine/findings.hpp"
 #include "machine/loader.hpp"
 #include "machine/step.hpp"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "hex_text.hpp"
 #include "session.hpp"
 
 using Words = std::vector<std::string>;

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "findings.hpp"
 #include "machine/profile.hpp"
 #include "machine/recorded_run.hpp"
 #include "program.hpp"

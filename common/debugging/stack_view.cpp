@@ -152,3 +152,11 @@ std::string stack_leak_line(const Session& s, unsigned sp) {
     if (!leak) return "";
     return stack_leak_lead(*leak) + pushed_by(s, leak->pushed_by);
 }
+
+std::string balance_text(unsigned depth_before, unsigned depth_after) {
+    if (depth_before == depth_after) return "the stack is as deep as before the call";
+    unsigned change =
+        depth_after > depth_before ? depth_after - depth_before : depth_before - depth_after;
+    return "the stack is " + std::to_string(change) + (change == 1 ? " byte " : " bytes ") +
+           (depth_after > depth_before ? "deeper" : "shallower") + " than before the call";
+}

@@ -26,3 +26,7 @@ std::string stack_leak_line(const Session& s, unsigned sp);
 // The same for the end of the run where the run stands there: at hlt the
 // bytes left on the stack, at a stack overflow the whole stack; else "".
 std::string end_stack_leak_line(const Session& s);
+// How the stack's depth changed between before a call and after its ret:
+// "the stack is 6 bytes deeper than before the call", "... 1 byte
+// shallower ...", "the stack is as deep as before the call".
+std::string balance_text(unsigned depth_before, unsigned depth_after);

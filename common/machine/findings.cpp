@@ -1,5 +1,7 @@
 #include "machine/findings.hpp"
 
+#include "hex_text.hpp"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -150,12 +152,6 @@ bool FindingMonitor::check_return(unsigned pc, unsigned target, const std::uint8
         f.related_target = static_cast<std::uint16_t>(load_word(memory, f.related_pc + 1u));
     }
     return note(f);
-}
-
-std::string hex4(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value & 0xFFFFu);
-    return text;
 }
 
 namespace {

@@ -314,8 +314,6 @@ private:
     StackOrigins origins_;
 };
 
-// Four hexadecimal digits.
-std::string hex4(unsigned value);
 // One finding as a report line, without the "finding: " in front: with a
 // source map its places are lines and labels, without one addresses only.
 std::string finding_text(const MachineFinding& finding, const SourceMap* source);
