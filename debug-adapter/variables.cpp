@@ -447,7 +447,10 @@ void Adapter::evaluate(const Json& args, Json& body) {
             body = {{"result", "key '" + words[1] + "' given: the run goes on"},
                     {"variablesReference", 0}};
             queue_event("continued", {{"threadId", 1}, {"allThreadsContinued", true}});
-            begin_motion({[this] { return s_.run.move({::Motion::CONTINUE, 0}).end; }, "step", true});
+            begin_motion({[this] {
+                              return s_.run.move({::Motion::CONTINUE, 0}).end;
+                          },
+                          "step", true});
         } else {
             keys_.push_back(words[1]);
             body = {{"result", "key '" + words[1] + "' kept for the next in 1 that waits"},

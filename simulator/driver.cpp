@@ -9,8 +9,8 @@
 
 #include "command_line.hpp"
 
-#include "machine/fast_run.hpp"
 #include "hex_text.hpp"
+#include "machine/fast_run.hpp"
 #include "machine/findings.hpp"
 #include "machine/loader.hpp"
 #include "machine/step.hpp"

@@ -111,14 +111,17 @@ std::vector<DataBlock> data_blocks(const Assembly& a) {
         unsigned size = 0;
         bool word = next < items.size() && items[next].kind == SourceItem::DW;
         for (; next < items.size(); ++next) {
-            if (items[next].kind == SourceItem::DB) size += 1;
-            else if (items[next].kind == SourceItem::DW) size += 2;
-            else break;
+            if (items[next].kind == SourceItem::DB)
+                size += 1;
+            else if (items[next].kind == SourceItem::DW)
+                size += 2;
+            else
+                break;
         }
         if (size == 0) continue;
         const Symbol& symbol = a.SymbolTable[items[i].value];
-        blocks.push_back({symbol.name, symbol.value, static_cast<std::uint16_t>(size),
-                          items[i].line, word});
+        blocks.push_back(
+            {symbol.name, symbol.value, static_cast<std::uint16_t>(size), items[i].line, word});
     }
     return blocks;
 }

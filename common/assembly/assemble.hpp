@@ -73,11 +73,11 @@ struct AssemblyResult {
     std::vector<Symbol> symbols;  // in the order of definition
     // For every address, the source line that placed a byte there; 0 where none.
     std::array<std::int32_t, MEMORY_SIZE> source_line_of_address{};
-    SourceLines lines;              // also when the assembly failed
-    std::string listing;            // the console text of pass 1, symbol table included
-    std::string pass1_text;         // the text the program writes to <base>.ps1
-    std::string object_code;        // the text the program writes to <base>.hx
-    std::vector<Finding> findings;  // what pass 2 found without stopping
+    SourceLines lines;                   // also when the assembly failed
+    std::string listing;                 // the console text of pass 1, symbol table included
+    std::string pass1_text;              // the text the program writes to <base>.ps1
+    std::string object_code;             // the text the program writes to <base>.hx
+    std::vector<Finding> findings;       // what pass 2 found without stopping
     std::vector<DataBlock> data_blocks;  // in the order of definition
     // The --listing text, when asked for and the assembly succeeded.
     std::string machine_listing;

@@ -15,8 +15,8 @@ MotionReport move(Session& s, MotionOrder order, const StepVisitor& seen = {}) {
     MotionReport r = s.run.move(order, seen);
     if (r.refused && order.motion < Motion::TO_STEP) {
         say(*s.out, r.end == RunEnd::HALTED ? "the program has halted: back or run"
-                    : s.run.case_returned()  ? "the case has returned: back or run"
-                                             : "the program has stopped: back or run");
+                    : s.run.case_returned() ? "the case has returned: back or run"
+                                            : "the program has stopped: back or run");
     }
     return r;
 }

@@ -51,8 +51,8 @@ enum class FindingKind : std::uint8_t {
 
 struct FindingKindRow {
     FindingKind kind;
-    const char* name;   // one word, for command lines: "return", "stray", ...
-    const char* title;  // as reports print it
+    const char* name;    // one word, for command lines: "return", "stray", ...
+    const char* title;   // as reports print it
     bool on_by_default;  // simulator --check, the checker, the page, the adapter
     bool in_debugger;    // on when the debugger starts
 };

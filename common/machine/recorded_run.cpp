@@ -316,9 +316,7 @@ RunEnd RecordedRun::run_forward(std::uint64_t most, bool marks) {
         if (progress) progress(history_.step(), 0);
         bool over = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
                     outcome.end == RunEnd::KEY_WAIT;
-        RunEnd end = over    ? outcome.end
-                     : marks ? check_after(true)
-                             : interrupted();
+        RunEnd end = over ? outcome.end : marks ? check_after(true) : interrupted();
         if (end == RunEnd::LIMIT && outcome.end == RunEnd::FINDING) end = RunEnd::FINDING;
         if (end != RunEnd::LIMIT) return end;
         if (most != 0 && (left -= std::min(left, history_.step() - from)) == 0) return end;

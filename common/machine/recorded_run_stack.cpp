@@ -96,7 +96,8 @@ StackStory RecordedRun::stack_story() {
 std::vector<Frame> RecordedRun::frames() {
     std::vector<OpenCall> calls = open_calls();
     std::vector<Frame> frames = frames_of(calls, machine_);
-    if (case_call_ && !calls.empty() && calls.front().return_address == case_call_->return_address &&
+    if (case_call_ && !calls.empty() &&
+        calls.front().return_address == case_call_->return_address &&
         calls.front().sp_after == case_call_->sp_after) {
         frames.pop_back();
         frames.back().routine = start_->PC;

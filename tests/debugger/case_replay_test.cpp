@@ -98,11 +98,11 @@ TEST(DebuggerCaseReplay, EveryTryLineEndsWhereTheCheckerEndedTheCase) {
                 EXPECT_EQ(source, "spin.asm");
                 continue;
             }
-            EXPECT_NE(run.output.find(row.ends[k]), std::string::npos)
-                << outcome << "\n" << run.output;
-            EXPECT_EQ(outcome, row.ends[k].rfind("returned", 0) == 0     ? "returned"
+            EXPECT_NE(run.output.find(row.ends[k]), std::string::npos) << outcome << "\n"
+                                                                       << run.output;
+            EXPECT_EQ(outcome, row.ends[k].rfind("returned", 0) == 0         ? "returned"
                                : row.ends[k].rfind("program halted", 0) == 0 ? "halted"
-                                                                              : "stopped");
+                                                                             : "stopped");
             if (outcome == "stopped") {
                 EXPECT_EQ(row.ends[k].rfind(c["run"]["stop_message"].get<std::string>(), 0), 0u);
             }
@@ -111,7 +111,8 @@ TEST(DebuggerCaseReplay, EveryTryLineEndsWhereTheCheckerEndedTheCase) {
             // and the run goes no further.
             EXPECT_EQ(run.output.find("finding"), std::string::npos) << run.output;
             RunResult finished = replay(dir, command, "finish\ncontinue\ninfo findings\nquit\n");
-            EXPECT_NE(finished.output.find(row.ends[k] + "\nat 003B (square+16) ret\n"
+            EXPECT_NE(finished.output.find(row.ends[k] +
+                                           "\nat 003B (square+16) ret\n"
                                            "    45:         ret\n"
                                            "the case has returned: back or run\nno findings\n"),
                       std::string::npos)
