@@ -164,8 +164,8 @@ void on_threads(std::size_t jobs, std::size_t count, Work work) {
 // A cases file or reference that cannot be used ends the run before anything runs.
 std::optional<std::string> read_input(const char* name, std::string& problem) {
     BoundedRead read = read_bounded(name);
-    if (read.too_large) problem = std::string(name) + ": " + too_large_text("file", read);
-    if (!read.text && !read.too_large) problem = std::string("cannot read ") + name;
+    if (read.too_large) problem = terminal_safe(name) + ": " + too_large_text("file", read);
+    if (!read.text && !read.too_large) problem = "cannot read " + terminal_safe(name);
     return read.text;
 }
 
@@ -362,7 +362,7 @@ int main(int argc, char** argv) {
                 std::optional<std::string> text = read_input(optarg, problem);
                 if (!text) return refuse_cases(problem);
                 if (text->find_first_not_of(" \t\r\n") == std::string::npos)
-                    return refuse_cases(std::string(optarg) + ": the seed file is empty");
+                    return refuse_cases(terminal_safe(optarg) + ": the seed file is empty");
                 limits.seed = seed_from_text(*text);
                 seeded = true;
                 break;
@@ -406,7 +406,7 @@ int main(int argc, char** argv) {
         if (!text) return refuse_cases(problem);
         std::string error;
         shared_cases = read_cases(*text, error);
-        if (!error.empty()) return refuse_cases(std::string(cases_file) + ": " + error);
+        if (!error.empty()) return refuse_cases(terminal_safe(cases_file) + ": " + error);
     }
 
     for (const std::string& warning :
@@ -421,7 +421,7 @@ int main(int argc, char** argv) {
         if (!text) return refuse_cases(problem);
         std::string error;
         earlier = read_earlier_report(*text, error);
-        if (!error.empty()) return refuse_cases(std::string(compare_file) + ": " + error);
+        if (!error.empty()) return refuse_cases(terminal_safe(compare_file) + ": " + error);
     }
 
     // The roster, like the cases, is read before anything runs.
@@ -436,7 +436,7 @@ int main(int argc, char** argv) {
         if (!text) return refuse_cases(problem);
         std::string error;
         roster = read_roster(*text, error);
-        if (!error.empty()) return refuse_cases(std::string(roster_file) + ": " + error);
+        if (!error.empty()) return refuse_cases(terminal_safe(roster_file) + ": " + error);
         options.roster = &roster;
     }
     if (cases_file != nullptr)
@@ -449,7 +449,7 @@ int main(int argc, char** argv) {
         if (!text) return refuse_cases(problem);
         reference = assemble_source(*text);
         std::string failure = assembly_failure(*reference);
-        if (!failure.empty()) return refuse_cases(std::string(reference_file) + ": " + failure);
+        if (!failure.empty()) return refuse_cases(terminal_safe(reference_file) + ": " + failure);
     }
 
     // First every submission is read and assembled, then every case of

@@ -159,6 +159,8 @@ TEST(Edges, NamesOnStandardError) {
         {"$A hello.asm >/dev/null; $S --trace \"$(printf 'no/\\033.t')\" hello.hx </dev/null;"
          "echo $?",
          "simulator: cannot create the trace file 'no/\\e.t': No such file or directory\n2\n"},
+        {"$C --cases \"$(printf 'no\\033.cases')\" hello.asm; echo $?",
+         "checker: cannot read no\\e.cases\n2\n"},
     };
     run_table(rows);
 }
