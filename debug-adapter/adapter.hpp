@@ -97,7 +97,7 @@ private:
         bool stop_on_entry = false, no_debug = false;
     };
     static LaunchSettings launch_settings(const Json& args);
-    void use_settings(const LaunchSettings& settings);
+    void use_settings(const LaunchSettings& l);
     Json launch_args_;
 
     // ---- runs ----

@@ -70,7 +70,8 @@ std::string frame_arguments(Session& s, std::uint16_t routine, const OpenCall& c
                 item += " from " + (line > 0 ? "line " + std::to_string(line) : hex4(by));
             }
         }
-        text = k + 1 == names.size() ? item : item + ", " + text;
+        if (k + 1 != names.size()) item += ", ";
+        text.insert(0, item);
     }
     return "(" + text + ")";
 }
