@@ -106,7 +106,19 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     return {output, exit_status, errors};
 }
 
+// A guard against a hung program, not a speed test: under the sanitizers
+// programs run several times slower, so the guard is wider there.
+#if defined(__SANITIZE_ADDRESS__)
+int run_time_limit = 60;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+int run_time_limit = 60;
+#else
 int run_time_limit = 20;
+#endif
+#else
+int run_time_limit = 20;
+#endif
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/smtest.XXXXXX";

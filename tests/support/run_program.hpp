@@ -12,7 +12,8 @@ struct RunResult {
 };
 
 // The seconds of wall clock after which run_program kills the program and
-// fails the calling test: 20 unless a test of a long run raises it.
+// fails the calling test: 20 (60 under the sanitizers) unless a test of a
+// long run raises it.
 extern int run_time_limit;
 
 // Runs program in directory with input on a pipe to standard input.
