@@ -195,6 +195,7 @@ async function setUp() {
   setUpEditing();
   const source = $('source');
   source.addEventListener('scroll', syncEditorScroll);
+  new ResizeObserver(syncEditorScroll).observe(source);   // rows in sight
   source.addEventListener('input', sourceEdited);
   $('gutter').addEventListener('click', (event) => toggleBreakLine(Number(event.target.dataset.code)));
   const symbols = $('symbols');
