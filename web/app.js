@@ -193,6 +193,7 @@ async function setUp() {
   window.addEventListener('hashchange', onHashChange);
   document.addEventListener('keydown', onKey);
   setUpEditing();
+  setUpLanguage();
   const source = $('source');
   source.addEventListener('scroll', syncEditorScroll);
   new ResizeObserver(syncEditorScroll).observe(source);   // rows in sight
