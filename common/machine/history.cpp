@@ -294,16 +294,14 @@ bool stretch_may_read(const Machine& start, const StretchSummary& summary, unsig
                 static_cast<unsigned>(k * 64 + static_cast<unsigned>(__builtin_ctzll(bits)));
             if (pc + 2 >= static_cast<unsigned>(MEMORY_SIZE)) continue;  // reads nothing
             if (written(pc) || written(pc + 1) || written(pc + 2)) return true;
-            std::uint8_t op = start.memory[pc];
+            const OpcodeEntry& row = OpcodeTable[start.memory[pc]];
             unsigned w = word(pc + 1);
-            bool pointer = op == OP_LDA || op == OP_LDAW;
-            if (op != OP_LDD && op != OP_LDDW && op != OP_STA && op != OP_STAW && !pointer)
-                continue;
-            if (address == w || (op != OP_LDD && address == w + 1)) return true;
-            if (!pointer) continue;
+            unsigned at_operand = row.reads_pointer() ? 2 : row.read_width();
+            if (address >= w && address < w + at_operand) return true;
+            if (!row.reads_through_pointer()) continue;
             if (written(w) || written(w + 1)) return true;
             unsigned p = word(w);
-            if (address == p || (op == OP_LDAW && address == p + 1)) return true;
+            if (address >= p && address < p + row.read_width()) return true;
         }
     }
     return false;

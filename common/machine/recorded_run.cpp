@@ -49,33 +49,21 @@ MotionReport refusal(RunEnd end, bool at_start) {
 
 unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]) {
     if (m.PC + 2u >= static_cast<unsigned>(MEMORY_SIZE)) return 0;
-    std::uint8_t op = m.memory[m.PC % MEMORY_SIZE];
+    const OpcodeEntry& row = OpcodeTable[m.memory[m.PC % MEMORY_SIZE]];
     unsigned w = word_at(m, m.PC + 1u);
-    auto in_memory = [](unsigned a) { return static_cast<std::uint16_t>(a % MEMORY_SIZE); };
     unsigned n = 0;
-    auto add = [&](unsigned a) {
-        if (a < static_cast<unsigned>(MEMORY_SIZE)) out[n++] = in_memory(a);
-    };
-    switch (op) {
-        case OP_LDD: add(w); break;
-        case OP_LDDW:
-            add(w);
-            add(w + 1);
-            break;
-        case OP_LDA:
-        case OP_LDAW:
-        case OP_STA:
-        case OP_STAW: {
-            add(w);
-            add(w + 1);
-            if (op == OP_STA || op == OP_STAW || w + 1 >= static_cast<unsigned>(MEMORY_SIZE)) break;
-            unsigned p = word_at(m, w);
-            add(p);
-            if (op == OP_LDAW) add(p + 1);
-            break;
+    auto add = [&](unsigned a, unsigned count) {
+        for (unsigned k = 0; k < count; ++k) {
+            if (a + k < static_cast<unsigned>(MEMORY_SIZE)) out[n++] = static_cast<std::uint16_t>(a + k);
         }
-        default: break;
+    };
+    if (!row.reads_pointer()) {
+        add(w, row.read_width());
+        return n;
     }
+    add(w, 2);
+    if (row.reads_through_pointer() && w + 1 < static_cast<unsigned>(MEMORY_SIZE))
+        add(word_at(m, w), row.read_width());
     return n;
 }
 
@@ -718,13 +706,8 @@ namespace {
 // at address.
 bool wrote_byte(const OpcodeEntry& row, unsigned operand, unsigned pointer, const Machine& after,
                 unsigned address) {
-    unsigned width = row.store == Store::OPERAND_WORD || row.store == Store::POINTED_WORD ? 2 : 1;
-    unsigned target =
-        row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD ? operand : pointer;
-    if (row.store != Store::NONE && row.store != Store::PORT && address >= target &&
-        address < target + width) {
-        return true;
-    }
+    unsigned target = row.stores_through_pointer() ? pointer : operand;
+    if (address >= target && address < target + row.store_width()) return true;
     // The bytes it pushed are the top ones after it.
     unsigned top = after.SP == 0 ? STACK_TOP + 1u : after.SP + 1u;
     return row.pushes != 0 && address >= top && address < top + row.pushes;
