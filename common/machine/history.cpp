@@ -168,6 +168,32 @@ Replay::Replay(const History& history, Machine& m, std::uint64_t from)
     history.rebuild(m, step_);
 }
 
+Replay::Replay(const History& history, Machine& m, std::uint64_t from, const Machine& reached)
+    : history_(history), m_(m), step_(std::min(from, history.recorded())), settled_(false) {
+    m_ = reached;
+}
+
+void Replay::forward_monitored(std::uint64_t to, FindingMonitor& monitor,
+                               const std::function<void(const Machine&, const Machine&)>& changed) {
+    to = std::min(to, history_.recorded());
+    HeadlessIo quiet;
+    for (;;) {
+        if (!settled_) {
+            if (const Machine* state = history_.changed_at(step_)) {
+                changed(m_, *state);
+                m_ = *state;
+            }
+            settled_ = true;
+        }
+        if (step_ >= to) return;
+        std::uint64_t until = std::min(to, history_.next_change_after(step_).value_or(to));
+        run_headless(m_, quiet, until - step_, monitor);
+        quiet.port0.clear();
+        step_ = until;
+        settled_ = false;
+    }
+}
+
 Machine& Replay::settle() {
     if (!settled_) {
         if (const Machine* changed = history_.changed_at(step_)) m_ = *changed;
@@ -320,10 +346,10 @@ bool History::may_read(std::uint64_t from, std::uint64_t to, std::uint16_t addre
 
 std::string History::trace_line(Machine& scratch, std::uint64_t t) const {
     if (t == 0 || t > recorded_) return "";
-    rebuild(scratch, t - 1);
-    TraceStart start = trace_start(scratch);
-    CountingIo io;
-    if (stop_of([&] { ::step(scratch, io); })) return "";
+    Replay replay(*this, scratch, t - 1);
+    TraceStart start = trace_start(replay.settle());
+    HeadlessIo io;
+    if (replay.next(io)) return "";
     char line[TRACE_LINE_CAPACITY];
     format_trace_line(line, start, scratch);
     return line;
