@@ -91,8 +91,7 @@ struct OpcodeEntry {
     }
     // Whether it reads the pointer word at its operand word (to load or store through it).
     constexpr bool reads_pointer() const {
-        return reads == Read::POINTER || reads == Read::POINTED_BYTE ||
-               reads == Read::POINTED_WORD;
+        return reads == Read::POINTER || reads == Read::POINTED_BYTE || reads == Read::POINTED_WORD;
     }
     // Bytes of data it reads (at the operand word or through the pointer),
     // the pointer itself not counted.
@@ -182,9 +181,9 @@ struct Table {
 constexpr Table build() {
     Table table{};
     for (int i = 0; i < 256; ++i) {
-        table.row[i] =
-            OpcodeEntry{{0, 0, 0, 0, 0}, static_cast<std::uint8_t>(i), 1, 0, 0, 0, Flow::UNDEFINED,
-                        Store::NONE, Read::NONE};
+        table.row[i] = OpcodeEntry{
+            {0, 0, 0, 0, 0}, static_cast<std::uint8_t>(i), 1, 0, 0, 0, Flow::UNDEFINED, Store::NONE,
+            Read::NONE};
     }
     for (const OpcodeEntry& d : INSTRUCTION_ROWS) table.row[d.opcode] = d;
     return table;
@@ -204,7 +203,8 @@ constexpr bool rows_are_sound() {
     }
     return true;
 }
-static_assert(rows_are_sound(), "an opcode has two rows, or a row has a bad length, flow, store or read");
+static_assert(rows_are_sound(),
+              "an opcode has two rows, or a row has a bad length, flow, store or read");
 
 }  // namespace opcode_table_detail
 

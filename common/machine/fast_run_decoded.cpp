@@ -69,8 +69,7 @@ constexpr Kind kind_of(std::uint8_t opcode) {
     const OpcodeEntry& row = OpcodeTable[opcode];
     if (!row.defined() || row.reaches_io()) return Kind::LITERAL;
     if (row.flow != Flow::NEXT) return Kind::FLOW;
-    return row.reads_pointer() || opcode == OP_DIV || opcode == OP_DIVW ? Kind::SINGLE
-                                                                         : Kind::LEAN;
+    return row.reads_pointer() || opcode == OP_DIV || opcode == OP_DIVW ? Kind::SINGLE : Kind::LEAN;
 }
 
 // Bytes at the operand word that ldd, lddw, std and stdw touch; decoded only

@@ -352,7 +352,8 @@ bool FindingMonitor::before(const M& m) {
     } else if (row.flow == Flow::RETURN && m.SP != 0 && m.SP <= STACK_TOP - 2u) {
         // (a ret on an empty stack stops the run)
         unsigned sp = m.SP;
-        noted |= check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory, instruction);
+        noted |=
+            check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory, instruction);
     }
     if (changes_flow(row.flow)) previous_ = pc | (opcode << 16);
     if (row.pushes != 0) origins_.note(pc, m.SP, row.pops, row.pushes);

@@ -54,7 +54,8 @@ unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]) {
     unsigned n = 0;
     auto add = [&](unsigned a, unsigned count) {
         for (unsigned k = 0; k < count; ++k) {
-            if (a + k < static_cast<unsigned>(MEMORY_SIZE)) out[n++] = static_cast<std::uint16_t>(a + k);
+            if (a + k < static_cast<unsigned>(MEMORY_SIZE))
+                out[n++] = static_cast<std::uint16_t>(a + k);
         }
     };
     if (!row.reads_pointer()) {

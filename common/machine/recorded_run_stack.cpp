@@ -83,7 +83,8 @@ StackStory RecordedRun::stack_story() {
                                  [](std::uint64_t t, const KeptStory& k) { return t < k.step; });
     StackStory story = *std::prev(kept)->story;
     Replay replay(history_, *scratch_, std::prev(kept)->step);
-    replay.forward(now, [&](const Machine& m) { story.before(m); }, [](const Machine&) { return true; });
+    replay.forward(
+        now, [&](const Machine& m) { story.before(m); }, [](const Machine&) { return true; });
     return story;
 }
 

@@ -29,7 +29,8 @@ struct StackStory {
             if (calls.size() == FindingMonitor::MAX_OPEN_CALLS) calls.erase(calls.begin());
             calls.push_back({static_cast<std::uint16_t>(pc + 3),
                              static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)});
-        } else if (row.flow == Flow::RETURN && m.SP != 0 && m.SP <= STACK_TOP - 2u && !calls.empty()) {
+        } else if (row.flow == Flow::RETURN && m.SP != 0 && m.SP <= STACK_TOP - 2u &&
+                   !calls.empty()) {
             calls.pop_back();
         }
         if (row.pushes != 0) origins.note(pc, m.SP, row.pops, row.pushes);

@@ -184,8 +184,13 @@ TEST(InstructionRows, EachRowTellsWhatItsHandlerDoes) {
                 if (poked.stop || !(*poked.after == a)) read.insert(x);
             }
             static const std::set<unsigned> expected_reads[] = {
-                {}, {0x1000}, {0x1000, 0x1001}, {0x1000, 0x1001}, {0x1000, 0x1001, 0x1100},
-                {0x1000, 0x1001, 0x1100, 0x1101}};
+                {},                                // NONE
+                {0x1000},                          // OPERAND_BYTE
+                {0x1000, 0x1001},                  // OPERAND_WORD
+                {0x1000, 0x1001},                  // POINTER
+                {0x1000, 0x1001, 0x1100},          // POINTED_BYTE
+                {0x1000, 0x1001, 0x1100, 0x1101},  // POINTED_WORD
+            };
             EXPECT_EQ(read, expected_reads[static_cast<int>(row.reads)]);
         }
         const unsigned next = 0x100u + row.length;
