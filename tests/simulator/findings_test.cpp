@@ -326,15 +326,22 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
         std::vector<std::uint8_t> breaks(MAX_MEMORY);
         for (int k = 0; k < 3; ++k) breaks[random() % PROGRAM_END] = 1;
         FastStops stops{breaks.data(), nullptr, nullptr, 0};
+        // Data blocks tiling the program, for past the end.
+        std::vector<BlockSpan> blocks;
+        for (unsigned a = 0; a < PROGRAM_END; a += blocks.back().size)
+            blocks.push_back({static_cast<std::uint16_t>(a),
+                              static_cast<std::uint16_t>(1 + random() % 16)});
 
         auto careful = std::make_unique<Machine>(*p.start);
         FindingMonitor looked(p.loaded, p.code, ALL_FINDING_KINDS);
+        looked.set_blocks(blocks);
         HeadlessIo io;
         RunOutcome careful_outcome = run_headless(*careful, io, LIMIT, looked);
 
         // The checker's way: the same run in slices, through the fast loop.
         auto checked = std::make_unique<Machine>(*p.start);
         FindingMonitor checker(p.loaded, p.code, ALL_FINDING_KINDS);
+        checker.set_blocks(blocks);
         HeadlessIo checked_io;
         RunOutcome checked_outcome{RunEnd::LIMIT, std::nullopt};
         for (std::uint64_t left = LIMIT; left > 0 && checked_outcome.end == RunEnd::LIMIT;) {
@@ -352,6 +359,7 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
 
         auto fast = std::make_unique<Machine>(*p.start);
         auto monitor = std::make_unique<FindingMonitor>(p.loaded, p.code, ALL_FINDING_KINDS);
+        monitor->set_blocks(blocks);
         std::uint64_t unmarked = image % 2 == 0 ? 0 : image * 37 % 200;
         std::vector<std::uint64_t> with =
             breakpoint_steps(*fast, stops, monitor.get(), LIMIT, unmarked);
