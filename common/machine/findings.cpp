@@ -118,12 +118,11 @@ bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned pc,
     unsigned pointer = memory[operand] | (memory[operand + 1] << 8);
     const OpcodeEntry& row = OpcodeTable[opcode];
     unsigned count = row.store == Store::POINTED_BYTE || opcode == OP_LDA ? 1 : 2;
-    if (bounds_on_) {
+    if (bounds_on_ && bound_[operand] != GIVEN_UP) {
         // Inside the block the pointer word was taken from (0 and OUTSIDE
         // wrap to the top).
         unsigned block = bound_[operand] - 1u;
-        if (block >= blocks_.size() || pointer - blocks_[block].address + count > blocks_[block].size)
-            return false;
+        if (block >= blocks_.size() || !blocks_[block].holds(pointer, count)) return false;
     }
     return opcode == OP_LDA || opcode == OP_LDAW ? reads_plainly(pointer, count)
                                                  : stores_plainly(pointer, count);
@@ -162,6 +161,8 @@ void FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, uns
 
 bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word,
                                      unsigned pointer, unsigned count, std::uint64_t instruction) {
+    std::uint16_t& bound = bound_[word];
+    if (bound == GIVEN_UP) return false;
     if ((marks_[word] & POINTER) == 0) {
         // A new pointer word: the stores into it, passed before, are looked
         // at again.
@@ -170,16 +171,24 @@ bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word
         passed_.fill(NOT_PASSED);
         ++passed_epoch_;
     }
-    std::uint16_t& bound = bound_[word];
     if (bound == 0 || bound == OUTSIDE) bound = block_of(pointer);
     MachineFinding f = finding_at(FindingKind::PAST_END, pc, opcode, pointer, instruction);
-    if (bound == OUTSIDE) return pointer < MAX_MEMORY && note(f);
-    const BlockSpan& block = blocks_[bound - 1u];
-    if (pointer - block.address + count <= block.size) return false;
-    if (pointer - block.address < block.size) f.address = static_cast<std::uint16_t>(pointer + 1);
-    f.has_related = true;
-    f.related_address = block.address;
-    f.related_target = block.size;
+    if (bound == OUTSIDE) {
+        if (pointer >= MAX_MEMORY) return false;
+    } else {
+        const BlockSpan& block = blocks_[bound - 1u];
+        if (block.holds(pointer, count)) return false;
+        if (pointer - block.address < block.size)
+            f.address = static_cast<std::uint16_t>(pointer + 1);
+        f.has_related = true;
+        f.related_address = block.address;
+        f.related_target = block.size;
+    }
+    // One finding per pointer word: after it the word is no longer
+    // followed, and its loads, stores and accesses run as before.
+    bound = GIVEN_UP;
+    marks_[word] &= static_cast<std::uint8_t>(~POINTER);
+    marks_[word + 1] &= static_cast<std::uint8_t>(~POINTER_HIGH);
     return note(f);
 }
 

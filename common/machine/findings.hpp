@@ -23,6 +23,7 @@
 //   the pointer an lddw copied, or else from the block its value lies in;
 //   arithmetic that moves it by a few bytes keeps the block it had, so a
 //   walk one past a table is named even where another label's byte follows.
+//   Noted once per pointer word.
 //
 // Each kind is noted once per instruction address, and stray PC and
 // executing data only where execution moves onto such bytes. The monitor is apart
@@ -140,6 +141,10 @@ struct OpenCall {
 struct BlockSpan {
     std::uint16_t address;
     std::uint16_t size;
+    bool holds(unsigned from, unsigned count) const {
+        unsigned offset = from - address;  // below the block: past every size
+        return offset < size && size - offset >= count;
+    }
 };
 
 inline std::vector<BlockSpan> block_spans(const std::vector<DataBlock>& blocks) {
@@ -326,6 +331,7 @@ private:
     // The block that holds `address` (index + 1), or OUTSIDE.
     std::uint16_t block_of(unsigned address) const;
     static constexpr std::uint16_t OUTSIDE = 0xFFFF;
+    static constexpr std::uint16_t GIVEN_UP = 0xFFFE;  // a word that made its finding
     void push_call(OpenCall call);  // before() only: at the limit it forgets the outermost
     // Whether a ret to `target` returns to the innermost open call.
     bool returns_to_call(unsigned target) const {
@@ -365,7 +371,7 @@ private:
     std::vector<BlockSpan> blocks_;
     bool bounds_on_ = false;  // past the end looked for, with blocks known
     // Per pointer word: the block it was taken from (index + 1), OUTSIDE,
-    // or 0 until known.
+    // GIVEN_UP, or 0 until known.
     std::array<std::uint16_t, MEMORY_SIZE> bound_{};
     std::uint32_t passed_epoch_ = 0;
 };
