@@ -1,5 +1,7 @@
 #include "similar.hpp"
 
+#include "terminal_text.hpp"
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -342,14 +344,8 @@ std::string html_text(std::string_view text) {
     for (std::size_t at = 0; at < text.size(); ++at) {
         unsigned char c = static_cast<unsigned char>(text[at]);
         if (c >= 0x80) {
-            std::size_t length = (c & 0xE0) == 0xC0   ? 2
-                                 : (c & 0xF0) == 0xE0 ? 3
-                                 : (c & 0xF8) == 0xF0 ? 4
-                                                      : 0;
-            bool valid = length > 0 && at + length <= text.size();
-            for (std::size_t k = 1; valid && k < length; ++k)
-                valid = (static_cast<unsigned char>(text[at + k]) & 0xC0) == 0x80;
-            if (valid) {
+            std::size_t length = utf8_length(text, at);
+            if (length > 0) {
                 out.append(text.substr(at, length));
                 at += length - 1;
             } else {

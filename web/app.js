@@ -193,8 +193,10 @@ async function setUp() {
   window.addEventListener('hashchange', onHashChange);
   document.addEventListener('keydown', onKey);
   setUpEditing();
+  setUpLanguage();
   const source = $('source');
   source.addEventListener('scroll', syncEditorScroll);
+  new ResizeObserver(syncEditorScroll).observe(source);   // rows in sight
   source.addEventListener('input', sourceEdited);
   $('gutter').addEventListener('click', (event) => toggleBreakLine(Number(event.target.dataset.code)));
   const symbols = $('symbols');

@@ -18,11 +18,12 @@ FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code,
 void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned operand) {
     if (marks_[pc] != PLACED_CODE) return;
     const OpcodeEntry& row = OpcodeTable[opcode];
-    bool stores = row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD;
-    if (stores || opcode == OP_LDD || opcode == OP_LDDW) {
+    // An operand word naming the data it stores or loads.
+    if (!row.reads_pointer() && (row.store_width() != 0 || row.read_width() != 0)) {
         if (!marked(pc + 1, 2, CODE | WRITTEN, CODE)) return;
-        unsigned count = row.store == Store::OPERAND_BYTE || opcode == OP_LDD ? 1 : 2;
-        if (stores ? !stores_plainly(operand, count) : !reads_plainly(operand, count)) return;
+        bool plain = row.store_width() != 0 ? stores_plainly(operand, row.store_width())
+                                            : reads_plainly(operand, row.read_width());
+        if (!plain) return;
     }
     passed_[pc] = static_cast<std::uint8_t>(opcode);
 }
@@ -117,15 +118,15 @@ bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned pc,
     if (operand + 1 >= MEMORY_SIZE || !reads_plainly(operand, 2)) return false;
     unsigned pointer = memory[operand] | (memory[operand + 1] << 8);
     const OpcodeEntry& row = OpcodeTable[opcode];
-    unsigned count = row.store == Store::POINTED_BYTE || opcode == OP_LDA ? 1 : 2;
+    unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
     if (bounds_on_ && bound_[operand] != GIVEN_UP) {
         // Inside the block the pointer word was taken from (0 and OUTSIDE
         // wrap to the top).
         unsigned block = bound_[operand] - 1u;
         if (block >= blocks_.size() || !blocks_[block].holds(pointer, count)) return false;
     }
-    return opcode == OP_LDA || opcode == OP_LDAW ? reads_plainly(pointer, count)
-                                                 : stores_plainly(pointer, count);
+    return row.reads_through_pointer() ? reads_plainly(pointer, count)
+                                       : stores_plainly(pointer, count);
 }
 
 std::uint16_t FindingMonitor::block_of(unsigned address) const {
@@ -312,7 +313,7 @@ std::string finding_text(const MachineFinding& f, const SourceMap* source) {
                    datum(f.address, source) + ", which was never written";
         case FindingKind::PAST_END:
             text += mnemonic(f.opcode) + " at " + place(f.pc, source) +
-                    (f.opcode == OP_LDA || f.opcode == OP_LDAW ? " reads " : " writes ") +
+                    (OpcodeTable[f.opcode].reads_through_pointer() ? " reads " : " writes ") +
                     datum(f.address, source);
             if (!f.has_related) return text + ", outside every data block";
             return text + ", " + past_text(f) + " " + block_text(f, source);

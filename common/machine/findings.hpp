@@ -401,49 +401,30 @@ bool FindingMonitor::before(const M& m) {
             pointer_stored(m.memory, m.SP, address, count);
         noted |= store(pc, opcode, address, count, instruction);
     };
-    switch (row.store) {
-        case Store::OPERAND_BYTE: stores(operand, 1); break;
-        case Store::OPERAND_WORD: stores(operand, 2); break;
-        case Store::POINTED_BYTE:
-        case Store::POINTED_WORD:
-            if (operand + 1 < MEMORY_SIZE) {
-                noted |= read(pc, opcode, operand, 2, instruction);
-                unsigned pointer = m.memory[operand] | (m.memory[operand + 1] << 8);
-                unsigned count = row.store == Store::POINTED_BYTE ? 1 : 2;
-                if (bounds_on_)
-                    noted |= through_pointer(pc, opcode, operand, pointer, count, instruction);
-                stores(pointer, count);
-            }
-            break;
-        case Store::NONE:
-        case Store::PORT: break;
-    }
-    switch (opcode) {
-        case OP_LDD: noted |= read(pc, opcode, operand, 1, instruction); break;
-        case OP_LDDW: noted |= read(pc, opcode, operand, 2, instruction); break;
-        case OP_LDA:
-        case OP_LDAW:
-            if (operand + 1 < MEMORY_SIZE) {
-                noted |= read(pc, opcode, operand, 2, instruction);
-                unsigned pointer = m.memory[operand] | (m.memory[operand + 1] << 8);
-                unsigned count = opcode == OP_LDA ? 1 : 2;
-                if (bounds_on_)
-                    noted |= through_pointer(pc, opcode, operand, pointer, count, instruction);
+    if (row.reads_pointer()) {
+        if (operand + 1 < MEMORY_SIZE) {
+            noted |= read(pc, opcode, operand, 2, instruction);
+            unsigned pointer = m.memory[operand] | (m.memory[operand + 1] << 8);
+            unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
+            if (bounds_on_)
+                noted |= through_pointer(pc, opcode, operand, pointer, count, instruction);
+            if (row.reads_through_pointer())
                 noted |= read(pc, opcode, pointer, count, instruction);
-            }
-            break;
-        case OP_CALL:
-            push_call({static_cast<std::uint16_t>(pc + 3),
-                       static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)});
-            break;
-        case OP_RET: {
-            unsigned sp = m.SP;
-            if (sp == 0 || sp > STACK_TOP - 2u) break;  // the ret stops on an empty stack
-            noted |=
-                check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory, instruction);
-            break;
+            else
+                stores(pointer, count);
         }
-        default: break;
+    } else if (row.read_width() != 0) {
+        noted |= read(pc, opcode, operand, row.read_width(), instruction);
+    } else if (row.store_width() != 0) {
+        stores(operand, row.store_width());
+    }
+    if (row.flow == Flow::CALL) {
+        push_call({static_cast<std::uint16_t>(pc + 3),
+                   static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)});
+    } else if (row.flow == Flow::RETURN && m.SP != 0 && m.SP <= STACK_TOP - 2u) {
+        // (a ret on an empty stack stops the run)
+        unsigned sp = m.SP;
+        noted |= check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory, instruction);
     }
     if (changes_flow(row.flow)) previous_ = pc | (opcode << 16);
     if (row.pushes != 0) origins_.note(pc, m.SP, row.pops, row.pushes);
@@ -455,11 +436,10 @@ template <std::uint8_t OPCODE, class M>
 inline bool FindingMonitor::passes(const M& m) {
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     unsigned pc = m.PC;
-    if constexpr (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD ||
-                  OPCODE == OP_LDA || OPCODE == OP_LDAW) {
+    if constexpr (row.reads_pointer()) {
         if (!pointer_passes(m.memory, pc, OPCODE)) return false;
     }
-    if constexpr (OPCODE == OP_CALL) {
+    if constexpr (row.flow == Flow::CALL) {
         // The stack test keeps SP at least two above the stack's bottom.
         if (depth_ == MAX_OPEN_CALLS) return false;
         calls_[depth_++] = {static_cast<std::uint16_t>(pc + 3),

@@ -334,6 +334,9 @@ private:
     // current step, states changed by hand included (the scratch machine
     // ends there).
     std::unique_ptr<FindingMonitor> monitor_here(FindingKinds kinds);
+    // Bytes changed by hand count as written by the run.
+    static void mark_changed(FindingMonitor& monitor, const Machine& reached,
+                             const Machine& changed);
     // A fresh monitor of a subroutine case is told of the call open at the start.
     void open_case_call(FindingMonitor& monitor) const;
     void count_marks();

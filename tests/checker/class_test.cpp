@@ -196,7 +196,10 @@ TEST(CheckerClass, SimilarMeasuresCopiesAboveAndDistinctSolutionsBelow) {
     TempDir dir;
     const std::string sort = read_file(std::string(EXAMPLES_DIR) + "/sort.asm");
     write_file(dir.file("ref.asm"), sort);
-    write_file(dir.file("label.asm"), replaced(sort, "        ldd swapped", "[zz ldd swapped"));
+    // Its first comment has an overlong form, a surrogate and one good character.
+    write_file(dir.file("label.asm"),
+               replaced(replaced(sort, "        ldd swapped", "[zz ldd swapped"), "bubble sort",
+                        "bubble sort \xC0\xAF\xED\xA0\x80 \xC3\xA9"));
     write_file(
         dir.file("routine.asm"),
         replaced(replaced(sort, "        ldiw data       ; print",
@@ -262,6 +265,10 @@ TEST(CheckerClass, SimilarMeasuresCopiesAboveAndDistinctSolutionsBelow) {
         << page.output.substr(0, 1200);
     EXPECT_NE(page.output.find("<mark>  13 [pass   ldi 0</mark>"), std::string::npos);
     EXPECT_NE(page.output.find("<span>   1 ; sort.asm - bubble sort"), std::string::npos);
+    const std::string replacement = "\xEF\xBF\xBD";
+    EXPECT_NE(page.output.find("bubble sort " + replacement + replacement + replacement +
+                               replacement + replacement + " \xC3\xA9"),
+              std::string::npos);
     for (const char* fetch : {"http", "<script", "src=", "<link"})
         EXPECT_EQ(page.output.find(fetch), std::string::npos) << fetch;
 }

@@ -257,8 +257,12 @@ def typing(browser, work, url):
         typed = browser.js("document.getElementById('source').value")
         expected = source[:at] + 'x' * 8 + 'z' * 4 + source[at:]
         check(typed == expected, f'{lines} lines: the keystrokes typed {typed[at - 20:at + 20]!r}')
-        shown = browser.js("[...document.getElementById('highlight').children].map((e) => e.textContent).join('\\n')")
-        check(shown == expected + '\n', f'{lines} lines: the colours show the text typed: {shown[at - 20:at + 20]!r}')
+        # The colours draw the rows in sight (after a spacer for those above).
+        first, *shown = browser.js("(h => [Number(h.dataset.first), ...[...h.children].slice(1).map((e) => "
+                                   "e.textContent)])(document.getElementById('highlight'))")
+        rows = (expected + '\n').split('\n')
+        check(shown == rows[first:first + len(shown)] and first < lines // 2 < first + len(shown) < lines,
+              f'{lines} lines: the colours show the text typed in rows {first}+{len(shown)}: {shown[:3]!r}')
         browser.open('about:blank')
         browser.js(f"""(() => {{ const t = document.createElement('textarea');
           t.style.cssText = 'width:{size[0]}px;height:{size[1]}px;font:{size[2]};white-space:pre';
@@ -394,3 +398,45 @@ def editing(browser, work, url):
     key(browser, 'Tab', 9)
     check(browser.js(EDITOR)[3] != 'source' and browser.js(EDITOR)[0] == undone.replace('nop', 'inc'),
           f'Escape then Tab leaves the editor: {browser.js(EDITOR)}')
+
+
+TIP = "(t => t.hidden ? null : t.innerText)(document.getElementById('tip'))"
+
+
+def language(browser, work, url):
+    """The language server's answers in the editor: hover on an instruction
+    and on a label, by Ctrl+I at the cursor and by the mouse resting on the
+    word; a label operand completed (Ctrl+Space, Enter); signature help
+    after a mnemonic and a blank."""
+    load(browser, url)
+    source = '[start  ldi 5\n        call twice\n        hlt\n[twice  dup\n        add\n        ret\n'
+    browser.js(f"(s => {{ playground.setSource({json.dumps(source)}); s.focus(); }})(document.getElementById('source'))")
+    ldi = 'ldi — load immediate byte\n2 bytes · 3 clocks · opcode 0 (0x00)\nStack: ( -- n )\nFlags: none.'
+    twice = 'label twice: address 6 (0x0006)'
+    for line, column, expected in ((0, 9, ldi), (1, 16, twice)):
+        offset = len('\n'.join(source.split('\n')[:line])) + (line > 0) + column
+        browser.js(f"document.getElementById('source').setSelectionRange({offset}, {offset})")
+        key(browser, 'i', 73, modifiers=2)
+        by_key = browser.js(TIP)
+        key(browser, 'Escape', 27)
+        x, y = browser.js(f"(b => [b.left + 6 + {column + 0.5} * ui.charWidth, b.top + {line + 0.5} * LINE_HEIGHT])"
+                          "(document.getElementById('source').getBoundingClientRect())")
+        browser.send('Input.dispatchMouseEvent', type='mouseMoved', x=x, y=y)
+        time.sleep(0.6)
+        check(by_key == expected and browser.js(TIP) == expected,
+              f'hover on line {line + 1} column {column}: {by_key!r}, by the mouse {browser.js(TIP)!r}')
+        browser.send('Input.dispatchMouseEvent', type='mouseMoved', x=1, y=1)
+    end = len(source)
+    browser.js(f"document.getElementById('source').setSelectionRange({end}, {end})")
+    browser.send('Input.insertText', text='        call tw')
+    key(browser, ' ', 32, modifiers=2)
+    shown = browser.js("document.getElementById('complete').innerText")
+    key(browser, 'Enter', 13, text='\r')
+    check(shown == 'twice label, address 6 (0x0006)' and browser.js(EDITOR)[0] == source + '        call twice',
+          f'completion of a label operand: {shown!r} then {browser.js(EDITOR)[0][end:]!r}')
+    key(browser, 'Enter', 13, text='\r')
+    browser.send('Input.insertText', text='ldi')
+    key(browser, ' ', 32, text=' ')
+    time.sleep(0.4)
+    help = browser.js(TIP) or ''
+    check(help.startswith('ldi ') and 'load immediate byte' in help, f'signature help after ldi: {help!r}')
