@@ -1,7 +1,7 @@
 """The page's own groups of the browser test (run by browser_test.py, whose
 helpers they use): axe-core in every state the test visits, in both themes;
 the tabs; the status region; any width and the dark theme; typing speed."""
-import base64, json, os, re, sys, time
+import base64, json, os, re, subprocess, sys, time
 
 bt = sys.modules['__main__']   # browser_test.py, run as the program
 from __main__ import check, click, load, press, put_source, wait  # noqa: E402
@@ -440,3 +440,25 @@ def language(browser, work, url):
     time.sleep(0.4)
     help = browser.js(TIP) or ''
     check(help.startswith('ldi ') and 'load immediate byte' in help, f'signature help after ldi: {help!r}')
+
+
+def check_button(browser, work, url):
+    """Check shows what `checker FILE` prints for every example, and for a
+    program of the student's whose expectation fails."""
+    load(browser, url)
+    checker = os.path.join(bt.BIN, 'checker')
+    wrong = '; expect: out 3\n; expect: instructions 2\n        ldi 4\n        out 0\n        hlt\n'
+    with open(os.path.join(work, 'program.asm'), 'w') as f:
+        f.write(wrong)
+    programs = [(name, bt.EXAMPLES) for name in sorted(os.listdir(bt.EXAMPLES)) if name.endswith('.asm')]
+    for name, folder in programs + [('program.asm', work)]:
+        if folder == work:
+            browser.js(f"playground.setSource({json.dumps(wrong)})")
+        else:
+            choose(browser, name)
+        click(browser, 'check')
+        shown = browser.js("document.getElementById('check-report').textContent")
+        native = subprocess.run([checker, name], cwd=folder, capture_output=True, text=True).stdout
+        check(shown == native and browser.js("document.getElementById('check-report').classList.contains('hidden')")
+              is False, f'Check on {name}: {shown!r} where the checker prints {native!r}')
+    check('FAIL program.asm' in native, f'the wrong program fails: {native!r}')
