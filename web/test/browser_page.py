@@ -98,7 +98,7 @@ TABS = '''(() => { const tabs = [...document.querySelectorAll('[role="tab"]')];
 
 
 def tabs(browser, url):
-    """The Listing, Symbols and Findings tabs as a tab list: arrow keys round
+    """The Listing, Symbols, Findings and Check tabs as a tab list: arrow keys round
     the ends, Home and End, one tab in the Tab order, the selected one."""
     load(browser, url)
     browser.js("document.querySelector('.tab[data-pane=\"listing\"]').focus()")
@@ -107,8 +107,8 @@ def tabs(browser, url):
                       ('Home', 36)):
         press(browser, key, code)
         seen.append(browser.js(TABS))
-    expected = [[p, [p], [p], [p], ['listing', 'symbols', 'findings']]
-                for p in ('symbols', 'findings', 'listing', 'findings', 'findings', 'listing')]
+    expected = [[p, [p], [p], [p], ['listing', 'symbols', 'findings', 'check-report']]
+                for p in ('symbols', 'findings', 'check-report', 'findings', 'check-report', 'listing')]
     check(seen == expected, f'the tabs\' keys: {seen}')
 
 
