@@ -29,8 +29,8 @@ bool search_interrupted(const Session& s, const MotionReport& r) {
     return true;
 }
 
-// After a run that stopped inside a routine with a stack comment (a mark,
-// a finding, Ctrl-C): "in diff (a = 9 from line 2, b = 2 from line 3)".
+// After a run, forward or back, that stopped inside a routine with a stack
+// comment (a mark, a finding, Ctrl-C): "in diff (a = 9 from line 2, b = 2 from line 3)".
 void print_arguments_here(Session& s, RunEnd end) {
     if (end != RunEnd::BREAKPOINT && end != RunEnd::WATCHPOINT && end != RunEnd::FINDING &&
         end != RunEnd::INTERRUPTED)
@@ -113,6 +113,7 @@ void reverse_continue(Session& s) {
         say(*s.out, stop_line(s, s.run.hit(), ran));
     }
     print_position(s);
+    print_arguments_here(s, back.end);
 }
 
 void reverse_finish(Session& s) {
