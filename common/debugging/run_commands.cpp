@@ -35,14 +35,8 @@ void print_arguments_here(Session& s, RunEnd end) {
     if (end != RunEnd::BREAKPOINT && end != RunEnd::WATCHPOINT && end != RunEnd::FINDING &&
         end != RunEnd::INTERRUPTED)
         return;
-    std::vector<Frame> frames = s.run.frames();
-    std::vector<OpenCall> calls = s.run.open_calls();
-    if (calls.empty() || frames.empty() || !frames.front().routine) return;
-    std::string arguments =
-        frame_arguments(s, *frames.front().routine, calls.back(), s.run.stack_story());
-    if (arguments.empty()) return;
-    std::string name = label_at(s.program, *frames.front().routine);
-    say(*s.out, "in " + (name.empty() ? hex4(*frames.front().routine) : name) + " " + arguments);
+    std::string here = arguments_here(s);
+    if (!here.empty()) say(*s.out, "in " + here);
 }
 
 }  // namespace
