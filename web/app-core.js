@@ -155,6 +155,8 @@ function bindApi(mod) {
     watches: f('pg_watches', 'string', []),
     watchHit: f('pg_watch_hit', 'string', []),
     change: f('pg_change', 'number', ['number', 'number', 'number']),
+    // The checker's report on the source's own expectations (checking.cpp).
+    check: f('ck_check', 'string', ['number', 'string']),
     // The language server's answers (language.cpp): the protocol's JSON.
     languageSource: f('ls_source', null, ['number']),
     languageHover: f('ls_hover', 'string', ['number', 'number']),

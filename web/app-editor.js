@@ -95,6 +95,20 @@ function assemble() {
   render();
 }
 
+// Check: the source's own "; expect:" lines run by the checker's core, its
+// report shown as the checker prints it for a file of the program's name.
+function checkSource() {
+  const source = getSource();
+  const size = M.lengthBytesUTF8(source) + 1;
+  const text = M._malloc(size);
+  M.stringToUTF8(source, text, size);
+  const report = api.check(text, programName());
+  M._free(text);
+  show('check-report', report);
+  showPane('check-report');
+  show('status', `Check: ${report.trim().split('\n').pop()}`);
+}
+
 function renderSymbols() {
   const pane = $('symbols');
   if (!pane) return;

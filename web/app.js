@@ -97,6 +97,7 @@ async function setUp() {
   const menu = $('examples');
   if (menu) menu.addEventListener('change', () => chooseProgram(menu.value));
   on('assemble', assemble);
+  on('check', checkSource);
   on('run', () => startRun(IGNORE_BREAKPOINTS));
   on('continue', () => startRun(STOP_AT_ANY));
   on('step', () => act(api.step, true));

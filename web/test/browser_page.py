@@ -1,7 +1,7 @@
 """The page's own groups of the browser test (run by browser_test.py, whose
 helpers they use): axe-core in every state the test visits, in both themes;
 the tabs; the status region; any width and the dark theme; typing speed."""
-import base64, json, os, re, sys, time
+import base64, json, os, re, subprocess, sys, time
 
 bt = sys.modules['__main__']   # browser_test.py, run as the program
 from __main__ import check, click, load, press, put_source, wait  # noqa: E402
@@ -98,7 +98,7 @@ TABS = '''(() => { const tabs = [...document.querySelectorAll('[role="tab"]')];
 
 
 def tabs(browser, url):
-    """The Listing, Symbols and Findings tabs as a tab list: arrow keys round
+    """The Listing, Symbols, Findings and Check tabs as a tab list: arrow keys round
     the ends, Home and End, one tab in the Tab order, the selected one."""
     load(browser, url)
     browser.js("document.querySelector('.tab[data-pane=\"listing\"]').focus()")
@@ -107,8 +107,8 @@ def tabs(browser, url):
                       ('Home', 36)):
         press(browser, key, code)
         seen.append(browser.js(TABS))
-    expected = [[p, [p], [p], [p], ['listing', 'symbols', 'findings']]
-                for p in ('symbols', 'findings', 'listing', 'findings', 'findings', 'listing')]
+    expected = [[p, [p], [p], [p], ['listing', 'symbols', 'findings', 'check-report']]
+                for p in ('symbols', 'findings', 'check-report', 'findings', 'check-report', 'listing')]
     check(seen == expected, f'the tabs\' keys: {seen}')
 
 
@@ -440,3 +440,25 @@ def language(browser, work, url):
     time.sleep(0.4)
     help = browser.js(TIP) or ''
     check(help.startswith('ldi ') and 'load immediate byte' in help, f'signature help after ldi: {help!r}')
+
+
+def check_button(browser, work, url):
+    """Check shows what `checker FILE` prints for every example, and for a
+    program of the student's whose expectation fails."""
+    load(browser, url)
+    checker = os.path.join(bt.BIN, 'checker')
+    wrong = '; expect: out 3\n; expect: instructions 2\n        ldi 4\n        out 0\n        hlt\n'
+    with open(os.path.join(work, 'program.asm'), 'w') as f:
+        f.write(wrong)
+    programs = [(name, bt.EXAMPLES) for name in sorted(os.listdir(bt.EXAMPLES)) if name.endswith('.asm')]
+    for name, folder in programs + [('program.asm', work)]:
+        if folder == work:
+            browser.js(f"playground.setSource({json.dumps(wrong)})")
+        else:
+            choose(browser, name)
+        click(browser, 'check')
+        shown = browser.js("document.getElementById('check-report').textContent")
+        native = subprocess.run([checker, name], cwd=folder, capture_output=True, text=True).stdout
+        check(shown == native and browser.js("document.getElementById('check-report').classList.contains('hidden')")
+              is False, f'Check on {name}: {shown!r} where the checker prints {native!r}')
+    check('FAIL program.asm' in native, f'the wrong program fails: {native!r}')
