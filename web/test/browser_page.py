@@ -33,8 +33,8 @@ def load_in(browser, url, theme):
 
 def axe_states(browser, work, url):
     """axe in light and dark in the states the page goes through: loaded, an
-    assembly error, stepping, a stop, a finding shown, the symbols, the
-    notices, a wait for a key, the widget and the course page; the tabs'
+    assembly error, stepping, a stop, a finding shown, the symbols, Check
+    and completion, the notices, a wait for a key, the widget and the course page; the tabs'
     keys; the status region during a run."""
     states = []
 
@@ -69,6 +69,11 @@ def axe_states(browser, work, url):
         wait(browser, {'finding', 'stopped', 'halted'})
         browser.js("document.querySelector('.tab[data-pane=\"findings\"]').click()")
         look(f'{theme}: a finding shown')
+        click(browser, 'check')
+        browser.js("(s => { s.focus(); s.setSelectionRange(s.value.length, s.value.length); })"
+                   "(document.getElementById('source'))")
+        key(browser, ' ', 32, modifiers=2)
+        look(f'{theme}: the Check report and the completion list')
         browser.js("document.getElementById('tab-notice').hidden = false")
         look(f'{theme}: the other tab\'s notice')
         choose(browser, 'keywait.asm')
