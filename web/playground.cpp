@@ -245,6 +245,7 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
     pg.refused =
         reset_and_load(*start, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code);
     pg.run.set_shown(pg.finding_kinds);
+    pg.run.set_blocks(block_spans(pg.assembly.data_blocks));
     pg.run.load(*start, loaded, code, pg.finding_kinds);
     pg.profile = std::make_unique<Profile>(pg.run.machine());
     return static_cast<int>(state());

@@ -587,10 +587,13 @@ void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor,
         }
         std::uint64_t before = machine.instruction_count;
         std::size_t known = MONITORED ? monitor->findings().size() : 0;
+        std::uint32_t epoch = MONITORED ? monitor->passed_epoch() : 0;
         literal(before + 1);
         if (machine.instruction_count == before) return;
         drop(c, target);
         drop(c, target + 1);
+        // The monitor took back passed opcodes elsewhere.
+        if (MONITORED && monitor->passed_epoch() != epoch) revalidate(c, machine.memory, monitor);
         if (machine.instruction_count == until) return;
         // A ret the monitor found astray ends the run after it.
         if (MONITORED && monitor->findings().size() != known) return;

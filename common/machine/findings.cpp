@@ -118,8 +118,79 @@ bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned pc,
     if (operand + 1 >= MEMORY_SIZE || !reads_plainly(operand, 2)) return false;
     unsigned pointer = memory[operand] | (memory[operand + 1] << 8);
     const OpcodeEntry& row = OpcodeTable[opcode];
-    return row.reads_through_pointer() ? reads_plainly(pointer, row.read_width())
-                                       : stores_plainly(pointer, row.store_width());
+    unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
+    if (bounds_on_ && bound_[operand] != GIVEN_UP) {
+        // Inside the block the pointer word was taken from (0 and OUTSIDE
+        // wrap to the top).
+        unsigned block = bound_[operand] - 1u;
+        if (block >= blocks_.size() || !blocks_[block].holds(pointer, count)) return false;
+    }
+    return row.reads_through_pointer() ? reads_plainly(pointer, count)
+                                       : stores_plainly(pointer, count);
+}
+
+std::uint16_t FindingMonitor::block_of(unsigned address) const {
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        if (address - blocks_[i].address < blocks_[i].size) return static_cast<std::uint16_t>(i + 1);
+    }
+    return OUTSIDE;
+}
+
+void FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address,
+                                    unsigned count) {
+    // A byte stored into a pointer word is arithmetic on it: its block stays.
+    if (count != 2 || (marks_[address] & POINTER) == 0) return;
+    if (sp == 0 || sp + 2 > STACK_TOP) return;  // the store stops on an empty stack
+    unsigned value = memory[sp + 1] | (memory[sp + 2] << 8);
+    unsigned old = load_word(memory, address);
+    std::uint16_t from = origins_.pushed_by[sp + 1 - STACK_BOTTOM];
+    unsigned opcode = from < MAX_MEMORY ? memory[from] : unsigned{OP_LDIW};
+    std::uint16_t& bound = bound_[address];
+    if (opcode == OP_LDDW) {
+        unsigned copied = load_word(memory, from + 1u);
+        if (copied < MEMORY_SIZE && bound_[copied] != 0) {
+            bound = bound_[copied];
+            return;
+        }
+    } else if (opcode != OP_LDIW && bound != 0 && bound != OUTSIDE) {
+        // Moved by a few bytes: a walk through its block.
+        unsigned step = value > old ? value - old : old - value;
+        if (step <= 4) return;
+    }
+    bound = block_of(value);
+}
+
+bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word,
+                                     unsigned pointer, unsigned count, std::uint64_t instruction) {
+    std::uint16_t& bound = bound_[word];
+    if (bound == GIVEN_UP) return false;
+    if ((marks_[word] & POINTER) == 0) {
+        // A new pointer word: the stores into it, passed before, are looked
+        // at again.
+        marks_[word] |= POINTER;
+        marks_[word + 1] |= POINTER_HIGH;
+        passed_.fill(NOT_PASSED);
+        ++passed_epoch_;
+    }
+    if (bound == 0 || bound == OUTSIDE) bound = block_of(pointer);
+    MachineFinding f = finding_at(FindingKind::PAST_END, pc, opcode, pointer, instruction);
+    if (bound == OUTSIDE) {
+        if (pointer >= MAX_MEMORY) return false;
+    } else {
+        const BlockSpan& block = blocks_[bound - 1u];
+        if (block.holds(pointer, count)) return false;
+        if (pointer - block.address < block.size)
+            f.address = static_cast<std::uint16_t>(pointer + 1);
+        f.has_related = true;
+        f.related_address = block.address;
+        f.related_target = block.size;
+    }
+    // One finding per pointer word: after it the word is no longer
+    // followed, and its loads, stores and accesses run as before.
+    bound = GIVEN_UP;
+    marks_[word] &= static_cast<std::uint8_t>(~POINTER);
+    marks_[word + 1] &= static_cast<std::uint8_t>(~POINTER_HIGH);
+    return note(f);
 }
 
 void FindingMonitor::push_call(OpenCall call) {
@@ -182,6 +253,26 @@ std::string ran_on_text(const MachineFinding& f, const SourceMap* source) {
     return f.ran_on ? ", running on from " + place(f.ran_on_from, source) : "";
 }
 
+// "1 past the end of", "2 before the start of".
+std::string past_text(const MachineFinding& f) {
+    unsigned end = f.related_address + f.related_target;
+    if (f.address < f.related_address)
+        return std::to_string(f.related_address - f.address) + " before the start of";
+    return std::to_string(f.address - end + 1) + " past the end of";
+}
+
+// "scores (4 bytes, line 30)" with a source, else "the block at 0040 (4 bytes)".
+std::string block_text(const MachineFinding& f, const SourceMap* source) {
+    std::string size = std::to_string(f.related_target) + (f.related_target == 1 ? " byte" : " bytes");
+    if (source != nullptr) {
+        for (const DataBlock& block : source->blocks) {
+            if (block.address == f.related_address)
+                return block.name + " (" + size + ", line " + std::to_string(block.line) + ")";
+        }
+    }
+    return "the block at " + hex4(f.related_address) + " (" + size + ")";
+}
+
 }  // namespace
 
 std::string finding_text(const MachineFinding& f, const SourceMap* source) {
@@ -220,6 +311,12 @@ std::string finding_text(const MachineFinding& f, const SourceMap* source) {
         case FindingKind::UNWRITTEN_READ:
             return text + mnemonic(f.opcode) + " at " + place(f.pc, source) + " reads " +
                    datum(f.address, source) + ", which was never written";
+        case FindingKind::PAST_END:
+            text += mnemonic(f.opcode) + " at " + place(f.pc, source) +
+                    (OpcodeTable[f.opcode].reads_through_pointer() ? " reads " : " writes ") +
+                    datum(f.address, source);
+            if (!f.has_related) return text + ", outside every data block";
+            return text + ", " + past_text(f) + " " + block_text(f, source);
     }
     return text;
 }

@@ -95,6 +95,7 @@ void RecordedRun::restart() {
     FindingKinds shown = log_.shown;
     log_.begin(loaded_, code_, looked_for_);
     log_.shown = shown;
+    log_.monitor->set_blocks(blocks_);
     open_case_call(*log_.monitor);
     breaks_marked_ = false;
     stories_.clear();
@@ -607,6 +608,7 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
 
 std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
     auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, kinds);
+    monitor->set_blocks(blocks_);
     open_case_call(*monitor);
     Replay replay(history_, *scratch_, 0, *start_);
     replay.forward_monitored(history_.step(), *monitor,

@@ -139,7 +139,7 @@ TEST(DebugAdapter, WholeSessionStopsWhereTheDebuggerDoes) {
     std::vector<Json> all = r.messages;
 
     EXPECT_TRUE(response_to(all, 1)["body"]["supportsStepBack"].get<bool>());
-    EXPECT_EQ(response_to(all, 1)["body"]["exceptionBreakpointFilters"].size(), 5u);
+    EXPECT_EQ(response_to(all, 1)["body"]["exceptionBreakpointFilters"].size(), 6u);
     // Breakpoints are asked for once the program is loaded: the initialized
     // event follows the launch's answer.
     ASSERT_GE(all.size(), 3u);
