@@ -74,6 +74,7 @@ def axe_states(browser, work, url):
                    "(document.getElementById('source'))")
         key(browser, ' ', 32, modifiers=2)
         look(f'{theme}: the Check report and the completion list')
+        key(browser, 'Escape', 27)
         browser.js("document.getElementById('tab-notice').hidden = false")
         look(f'{theme}: the other tab\'s notice')
         choose(browser, 'keywait.asm')
@@ -440,6 +441,15 @@ def language(browser, work, url):
     check(shown == 'twice label, address 6 (0x0006)' and browser.js(EDITOR)[0] == source + '        call twice',
           f'completion of a label operand: {shown!r} then {browser.js(EDITOR)[0][end:]!r}')
     key(browser, 'Enter', 13, text='\r')
+    # At a line's start the instructions: the list shows a window round the chosen one.
+    key(browser, ' ', 32, modifiers=2)
+    for _ in range(10):
+        key(browser, 'ArrowDown', 40)
+    chosen = browser.js("(id => [id, document.getElementById(id).getAttribute('aria-selected'), "
+                        "document.querySelectorAll('#complete li').length])"
+                        "(document.getElementById('source').getAttribute('aria-activedescendant'))")
+    key(browser, 'Escape', 27)
+    check(chosen == ['complete-10', 'true', 8], f'the eleventh instruction chosen, in sight: {chosen}')
     browser.send('Input.insertText', text='ldi')
     key(browser, ' ', 32, text=' ')
     time.sleep(0.4)
