@@ -287,6 +287,24 @@ TEST(DebugAdapter, ConditionsHitCountsReadsAndTheStackView) {
     EXPECT_EQ(bytes[0]["value"], "4 (pushed by line 21: ldd n)");
 }
 
+// A routine's stack comment names its arguments at the top of the Stack
+// scope, as the debugger's stop inside it does.
+TEST(DebugAdapter, TheStackScopeNamesTheArgumentsOfTheRoutine) {
+    Script script;
+    script.add("initialize");
+    script.add("launch", {{"program", "../../examples/subroutine.asm"}, {"cwd", TEST_DIR}});
+    script.add("setFunctionBreakpoints", {{"breakpoints", {{{"name", "square"}}}}});
+    script.add("configurationDone");
+    int stack = script.add("variables", {{"variablesReference", 3}}).seq;
+    script.add("disconnect");
+    Played r = play(script, TEST_DIR);
+    ASSERT_EQ(r.exit_status, 0);
+    const Json& entries = response_to(r.messages, stack)["body"]["variables"];
+    ASSERT_GE(entries.size(), 2u);
+    EXPECT_EQ(entries[0]["name"], "arguments of square");
+    EXPECT_EQ(entries[0]["value"], "x = 1 from line 23");
+}
+
 TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {
     TempDir dir;
     write_file(dir.file("stop.asm"), "        ldi 1\n        out 0\n        div\n        hlt\n");

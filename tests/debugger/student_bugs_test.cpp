@@ -104,7 +104,7 @@ word 001B (sum+1) last changed by instruction 3 at 0004 (the low byte; nothing c
         ret
 [back   dw 0
 )",
-     "break diff\ncontinue\nbt\nstep\nbt\n",
+     "break diff\ncontinue\nbt\nstep\nbt\nreverse-continue\n",
      R"(diff.asm: source, assembled in memory
 at 0000 ldi 2
     2:         ldi 2
@@ -121,6 +121,10 @@ in diff (a = 2 from line 2, b = 9 from line 3)
     8: [diff   stdw back
 #0 diff+3 (000D), line 9: sub, called from line 4
 #1 0004, line 4: call diff
+breakpoint 1 at diff (line 8)
+at 000A (diff) stdw 18
+    8: [diff   stdw back
+in diff (a = 2 from line 2, b = 9 from line 3)
 )"},
     // A loop one element past a table that another label's byte follows:
     // the pointer keeps the block its ldiw loaded through incw.
