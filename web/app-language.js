@@ -7,6 +7,7 @@
 
 const HOVER_DELAY_MS = 400;
 const SIGNATURE_DELAY_MS = 150;
+const COMPLETIONS_SHOWN = 8;
 
 // The module analyses the source again only when it changed since it last did.
 function askLanguage(call, line, column) {
@@ -123,15 +124,19 @@ function renderCompletion() {
     closeCompletion();
     return;
   }
-  ui.completion.chosen = Math.min(ui.completion.chosen, items.length - 1);
-  list.innerHTML = items.map((item, i) => `<li id="complete-${i}" role="option" aria-selected="${i === ui.completion.chosen}"` +
-    ` data-index="${i}"><b>${esc(item.label)}</b> <span>${esc(item.detail || '')}</span></li>`).join('');
+  const chosen = ui.completion.chosen = Math.min(ui.completion.chosen, items.length - 1);
+  // A window of the list around the chosen item (the list does not scroll).
+  const first = Math.max(0, Math.min(chosen - 3, items.length - COMPLETIONS_SHOWN));
+  list.innerHTML = items.slice(first, first + COMPLETIONS_SHOWN).map((item, k) => {
+    const i = first + k;
+    return `<li id="complete-${i}" role="option" aria-selected="${i === chosen}" aria-setsize="${items.length}" ` +
+      `aria-posinset="${i + 1}" data-index="${i}"><b>${esc(item.label)}</b> <span>${esc(item.detail || '')}</span></li>`;
+  }).join('');
   const { line, column, word } = wordBefore();
   placeBelow(list, line, column - word.length);
   list.hidden = false;
   $('source').setAttribute('aria-controls', 'complete');
   $('source').setAttribute('aria-activedescendant', `complete-${ui.completion.chosen}`);
-  list.children[ui.completion.chosen].scrollIntoView({ block: 'nearest' });
 }
 
 function acceptCompletion(index = ui.completion.chosen) {

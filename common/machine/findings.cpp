@@ -16,12 +16,15 @@ FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code,
 }
 
 void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned operand) {
-    if (marks_[pc] != PLACED_CODE) return;
+    if ((marks_[pc] & ~WALK) != PLACED_CODE) return;
     const OpcodeEntry& row = OpcodeTable[opcode];
     // An operand word naming the data it stores or loads.
     if (!row.reads_pointer() && (row.store_width() != 0 || row.read_width() != 0)) {
         if (!marked(pc + 1, 2, CODE | WRITTEN, CODE)) return;
-        bool plain = row.store_width() != 0 ? stores_plainly(operand, row.store_width())
+        // A store that walks a pointer word keeps its block: no need to look again.
+        bool walks = (marks_[pc] & WALK) != 0 &&
+                     marked(operand, row.store_width(), CODE | WRITTEN, WRITTEN);
+        bool plain = row.store_width() != 0 ? stores_plainly(operand, row.store_width()) || walks
                                             : reads_plainly(operand, row.read_width());
         if (!plain) return;
     }
@@ -136,11 +139,11 @@ std::uint16_t FindingMonitor::block_of(unsigned address) const {
     return OUTSIDE;
 }
 
-void FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address,
+bool FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address,
                                     unsigned count) {
     // A byte stored into a pointer word is arithmetic on it: its block stays.
-    if (count != 2 || (marks_[address] & POINTER) == 0) return;
-    if (sp == 0 || sp + 2 > STACK_TOP) return;  // the store stops on an empty stack
+    if (count != 2 || (marks_[address] & POINTER) == 0) return false;
+    if (sp == 0 || sp + 2 > STACK_TOP) return false;  // the store stops on an empty stack
     unsigned value = memory[sp + 1] | (memory[sp + 2] << 8);
     unsigned old = load_word(memory, address);
     std::uint16_t from = origins_.pushed_by[sp + 1 - STACK_BOTTOM];
@@ -150,14 +153,15 @@ void FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, uns
         unsigned copied = load_word(memory, from + 1u);
         if (copied < MEMORY_SIZE && bound_[copied] != 0) {
             bound = bound_[copied];
-            return;
+            return false;
         }
     } else if (opcode != OP_LDIW && bound != 0 && bound != OUTSIDE) {
         // Moved by a few bytes: a walk through its block.
         unsigned step = value > old ? value - old : old - value;
-        if (step <= 4) return;
+        if (step <= 4) return true;
     }
     bound = block_of(value);
+    return false;
 }
 
 bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word,

@@ -276,6 +276,9 @@ private:
     // A pointer word's first and second byte: stores into it go through
     // before(), which keeps the block it points into.
     static constexpr std::uint8_t POINTER = 32, POINTER_HIGH = 64;
+    // An instruction whose store walked a pointer word: from then on it
+    // passes (its later stores are taken to walk too).
+    static constexpr std::uint8_t WALK = 128;
     static constexpr std::uint8_t PLACED_CODE = LOADED | CODE | KNOWN;
     static_assert(OpcodeTable[OP_CALL].length == 3);
     static constexpr std::uint64_t NO_PREVIOUS = ~std::uint64_t{0};
@@ -326,7 +329,8 @@ private:
                          unsigned count, std::uint64_t instruction);
     // A store of `count` bytes at `address`, which holds a pointer word's
     // byte, with SP before it: the block the word points into from now on.
-    void pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address,
+    // True for a walk (moved by a few bytes, its block kept).
+    bool pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address,
                         unsigned count);
     // The block that holds `address` (index + 1), or OUTSIDE.
     std::uint16_t block_of(unsigned address) const;
@@ -391,14 +395,14 @@ bool FindingMonitor::before(const M& m) {
     unsigned opcode = m.memory[pc];
     std::uint64_t instruction = m.instruction_count + 1;
     bool noted = false;
-    if ((marks_[pc] & ~(BREAK | POINTER | POINTER_HIGH)) != PLACED_CODE)
+    if ((marks_[pc] & ~(BREAK | POINTER | POINTER_HIGH | WALK)) != PLACED_CODE)
         noted = fetch(pc, opcode, m.IR, instruction);
     const OpcodeEntry& row = OpcodeTable[opcode];
     unsigned operand = load_word(m.memory, pc + 1);
     auto stores = [&](unsigned address, unsigned count) {
         if (bounds_on_ && address < MEMORY_SIZE &&
             ((marks_[address] | marks_[address + 1]) & (POINTER | POINTER_HIGH)) != 0)
-            pointer_stored(m.memory, m.SP, address, count);
+            if (pointer_stored(m.memory, m.SP, address, count)) marks_[pc] |= WALK;
         noted |= store(pc, opcode, address, count, instruction);
     };
     if (row.reads_pointer()) {
