@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <sstream>
 
 #include "assemble.hpp"
 #include "object_code.hpp"
@@ -314,9 +315,24 @@ std::string add_expectation(TestCase& c, std::string_view text) {
             error = "'same' and '=' for the same bytes in one case: one of them would be ignored";
         if (error.empty()) (key == "mem" ? c.mem : c.presets).push_back(bytes);
     } else if (key == "no" || (key == "stack" && rest == "empty")) {
-        // "no findings", "stack empty"
-        bool findings = key == "no" && rest == "findings";
+        // "no findings [KIND...]", "stack empty"
+        bool findings = key == "no" && (rest == "findings" || rest.rfind("findings ", 0) == 0);
         bool empty = key == "stack" && rest == "empty";
+        if (findings) {
+            std::istringstream kinds(std::string(rest.substr(std::string_view("findings").size())));
+            for (std::string name; kinds >> name;) {
+                const FindingKindRow* row = nullptr;
+                for (const FindingKindRow& r : FINDING_KINDS)
+                    if (name == r.name) row = &r;
+                if (name == "all") {
+                    c.finding_kinds = ALL_FINDING_KINDS;
+                } else if (row != nullptr) {
+                    c.finding_kinds |= kind_bit(row->kind);
+                } else {
+                    error = "no kind of finding is named " + quoted(name);
+                }
+            }
+        }
         if (!findings && !empty)
             error = key == "no" ? "expected 'no findings'" : "expected 'stack empty'";
         if (findings) c.no_findings = true;

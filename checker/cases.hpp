@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "machine/findings.hpp"
 #include "machine/stops.hpp"
 
 constexpr std::uint64_t DEFAULT_INSTRUCTION_LIMIT = 10'000'000;
@@ -62,6 +63,7 @@ struct TestCase {
     std::vector<MemoryBytes> mem;
     std::vector<MemoryBytes> presets;  // "set", applied before the run
     bool no_findings = false;          // "no findings": the run makes none of the default kinds
+    FindingKinds finding_kinds = DEFAULT_FINDING_KINDS;  // and of those named after it
     bool stack_empty = false;          // "stack empty": SP 0 or STACK_TOP when the run ends
     std::optional<std::uint16_t> sp;   // "sp V": SP when the run ends
     bool out_same = false;             // "out same": what the reference wrote

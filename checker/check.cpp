@@ -273,7 +273,9 @@ std::string execute(const AssemblyResult& program, const TestCase& test,
     Machine& m = *run.machine;
     reset_and_load(m, program.image);
     // A monitor notes findings on the way.
-    auto monitor = std::make_unique<FindingMonitor>(program.written, program.code);
+    auto monitor =
+        std::make_unique<FindingMonitor>(program.written, program.code, test.finding_kinds);
+    monitor->set_blocks(block_spans(program.data_blocks));
     for (const MemoryBytes& preset : presets) {
         std::string error;
         std::optional<long long> address =

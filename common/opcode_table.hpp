@@ -55,6 +55,16 @@ enum class Store : std::uint8_t {
     PORT,          // the port named by the operand byte (out)
 };
 
+// What an instruction reads from memory besides the stack and its own bytes.
+enum class Read : std::uint8_t {
+    NONE,
+    OPERAND_BYTE,  // the byte at the operand word (ldd)
+    OPERAND_WORD,  // the two bytes at the operand word (lddw)
+    POINTER,       // the pointer stored at the operand word, to store through it (sta, staw)
+    POINTED_BYTE,  // that pointer, then the byte it points at (lda)
+    POINTED_WORD,  // that pointer, then the two bytes there (ldaw)
+};
+
 struct OpcodeEntry {
     char mnemonic[5];  // lower-case, NUL-padded; empty for an undefined row
     std::uint8_t opcode;
@@ -64,73 +74,98 @@ struct OpcodeEntry {
     std::uint8_t pushes;  // the most bytes it pushes
     Flow flow;
     Store store;
+    Read reads;
 
     constexpr bool defined() const { return flow != Flow::UNDEFINED; }
     // in, out and hlt: the program's side of the run takes part.
     constexpr bool reaches_io() const { return flow == Flow::PORT || flow == Flow::HALT; }
     constexpr bool uses_stack() const { return pops != 0 || pushes != 0; }
+    // Bytes it stores in memory (at the operand word or through the pointer).
+    constexpr unsigned store_width() const {
+        return store == Store::OPERAND_BYTE || store == Store::POINTED_BYTE   ? 1
+               : store == Store::OPERAND_WORD || store == Store::POINTED_WORD ? 2
+                                                                              : 0;
+    }
+    constexpr bool stores_through_pointer() const {
+        return store == Store::POINTED_BYTE || store == Store::POINTED_WORD;
+    }
+    // Whether it reads the pointer word at its operand word (to load or store through it).
+    constexpr bool reads_pointer() const {
+        return reads == Read::POINTER || reads == Read::POINTED_BYTE || reads == Read::POINTED_WORD;
+    }
+    // Bytes of data it reads (at the operand word or through the pointer),
+    // the pointer itself not counted.
+    constexpr unsigned read_width() const {
+        return reads == Read::OPERAND_BYTE || reads == Read::POINTED_BYTE   ? 1
+               : reads == Read::OPERAND_WORD || reads == Read::POINTED_WORD ? 2
+                                                                            : 0;
+    }
+    constexpr bool reads_through_pointer() const {
+        return reads == Read::POINTED_BYTE || reads == Read::POINTED_WORD;
+    }
 };
 
 // Every instruction, one row each: mnemonic, opcode, length, clocks, the
-// most bytes popped and pushed, where control goes, what it stores.
+// most bytes popped and pushed, where control goes, what it stores, what it
+// reads.
 // clang-format off
 inline constexpr OpcodeEntry INSTRUCTION_ROWS[] = {
-    {"ldi",  OP_LDI,  2, 3, 0, 1, Flow::NEXT,   Store::NONE},
-    {"ldiw", OP_LDIW, 3, 4, 0, 2, Flow::NEXT,   Store::NONE},
-    {"ldd",  OP_LDD,  3, 4, 0, 1, Flow::NEXT,   Store::NONE},
-    {"lddw", OP_LDDW, 3, 5, 0, 2, Flow::NEXT,   Store::NONE},
-    {"lda",  OP_LDA,  3, 5, 0, 1, Flow::NEXT,   Store::NONE},
-    {"sta",  OP_STA,  3, 5, 1, 0, Flow::NEXT,   Store::POINTED_BYTE},
-    {"std",  OP_STD,  3, 4, 1, 0, Flow::NEXT,   Store::OPERAND_BYTE},
-    {"stdw", OP_STDW, 3, 5, 2, 0, Flow::NEXT,   Store::OPERAND_WORD},
-    {"in",   OP_IN,   2, 3, 0, 1, Flow::PORT,   Store::NONE},
-    {"out",  OP_OUT,  2, 3, 1, 0, Flow::PORT,   Store::PORT},
-    {"ldaw", OP_LDAW, 3, 6, 0, 2, Flow::NEXT,   Store::NONE},
-    {"staw", OP_STAW, 3, 6, 2, 0, Flow::NEXT,   Store::POINTED_WORD},
-    {"mul",  OP_MUL,  1, 5, 2, 1, Flow::NEXT,   Store::NONE},
-    {"mulw", OP_MULW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE},
-    {"div",  OP_DIV,  1, 5, 2, 1, Flow::NEXT,   Store::NONE},
-    {"divw", OP_DIVW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE},
-    {"sub",  OP_SUB,  1, 6, 2, 1, Flow::NEXT,   Store::NONE},
-    {"subw", OP_SUBW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE},
-    {"add",  OP_ADD,  1, 6, 2, 1, Flow::NEXT,   Store::NONE},
-    {"addw", OP_ADDW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE},
-    {"inc",  OP_INC,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
-    {"incw", OP_INCW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
-    {"dec",  OP_DEC,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
-    {"decw", OP_DECW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
-    {"call", OP_CALL, 3, 4, 0, 2, Flow::CALL,   Store::NONE},
-    {"ret",  OP_RET,  1, 3, 2, 0, Flow::RETURN, Store::NONE},
-    {"jmp",  OP_JMP,  3, 5, 0, 0, Flow::JUMP,   Store::NONE},
-    {"jmr",  OP_JMR,  2, 4, 0, 0, Flow::JUMP,   Store::NONE},
-    {"jz",   OP_JZ,   3, 5, 0, 0, Flow::BRANCH, Store::NONE},
-    {"jnz",  OP_JNZ,  3, 5, 0, 0, Flow::BRANCH, Store::NONE},
-    {"jo",   OP_JO,   3, 5, 0, 0, Flow::BRANCH, Store::NONE},
-    {"jno",  OP_JNO,  3, 5, 0, 0, Flow::BRANCH, Store::NONE},
-    {"jc",   OP_JC,   3, 5, 0, 0, Flow::BRANCH, Store::NONE},
-    {"jnc",  OP_JNC,  3, 5, 0, 0, Flow::BRANCH, Store::NONE},
-    {"js",   OP_JS,   3, 5, 0, 0, Flow::BRANCH, Store::NONE},
-    {"jns",  OP_JNS,  3, 5, 0, 0, Flow::BRANCH, Store::NONE},
-    {"nop",  OP_NOP,  1, 3, 0, 0, Flow::NEXT,   Store::NONE},
-    {"hlt",  OP_HLT,  1, 0, 0, 0, Flow::HALT,   Store::NONE},
-    {"shl",  OP_SHL,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
-    {"shlw", OP_SHLW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
-    {"shr",  OP_SHR,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
-    {"shrw", OP_SHRW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
-    {"rol",  OP_ROL,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
-    {"rolw", OP_ROLW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
-    {"ror",  OP_ROR,  1, 4, 1, 1, Flow::NEXT,   Store::NONE},
-    {"rorw", OP_RORW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE},
-    {"and",  OP_AND,  1, 5, 2, 1, Flow::NEXT,   Store::NONE},
-    {"andw", OP_ANDW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE},
-    {"or",   OP_OR,   1, 6, 2, 1, Flow::NEXT,   Store::NONE},
-    {"orw",  OP_ORW,  1, 9, 4, 2, Flow::NEXT,   Store::NONE},
-    {"not",  OP_NOT,  1, 5, 1, 1, Flow::NEXT,   Store::NONE},
-    {"notw", OP_NOTW, 1, 7, 2, 2, Flow::NEXT,   Store::NONE},
-    {"xor",  OP_XOR,  1, 6, 2, 1, Flow::NEXT,   Store::NONE},
-    {"xorw", OP_XORW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE},
-    {"cmp",  OP_CMP,  1, 5, 2, 0, Flow::NEXT,   Store::NONE},
-    {"cmpw", OP_CMPW, 1, 7, 4, 0, Flow::NEXT,   Store::NONE},
+    {"ldi",  OP_LDI,  2, 3, 0, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"ldiw", OP_LDIW, 3, 4, 0, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"ldd",  OP_LDD,  3, 4, 0, 1, Flow::NEXT,   Store::NONE,         Read::OPERAND_BYTE},
+    {"lddw", OP_LDDW, 3, 5, 0, 2, Flow::NEXT,   Store::NONE,         Read::OPERAND_WORD},
+    {"lda",  OP_LDA,  3, 5, 0, 1, Flow::NEXT,   Store::NONE,         Read::POINTED_BYTE},
+    {"sta",  OP_STA,  3, 5, 1, 0, Flow::NEXT,   Store::POINTED_BYTE, Read::POINTER},
+    {"std",  OP_STD,  3, 4, 1, 0, Flow::NEXT,   Store::OPERAND_BYTE, Read::NONE},
+    {"stdw", OP_STDW, 3, 5, 2, 0, Flow::NEXT,   Store::OPERAND_WORD, Read::NONE},
+    {"in",   OP_IN,   2, 3, 0, 1, Flow::PORT,   Store::NONE,         Read::NONE},
+    {"out",  OP_OUT,  2, 3, 1, 0, Flow::PORT,   Store::PORT,         Read::NONE},
+    {"ldaw", OP_LDAW, 3, 6, 0, 2, Flow::NEXT,   Store::NONE,         Read::POINTED_WORD},
+    {"staw", OP_STAW, 3, 6, 2, 0, Flow::NEXT,   Store::POINTED_WORD, Read::POINTER},
+    {"mul",  OP_MUL,  1, 5, 2, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"mulw", OP_MULW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"div",  OP_DIV,  1, 5, 2, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"divw", OP_DIVW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"sub",  OP_SUB,  1, 6, 2, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"subw", OP_SUBW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"add",  OP_ADD,  1, 6, 2, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"addw", OP_ADDW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"inc",  OP_INC,  1, 4, 1, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"incw", OP_INCW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"dec",  OP_DEC,  1, 4, 1, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"decw", OP_DECW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"call", OP_CALL, 3, 4, 0, 2, Flow::CALL,   Store::NONE,         Read::NONE},
+    {"ret",  OP_RET,  1, 3, 2, 0, Flow::RETURN, Store::NONE,         Read::NONE},
+    {"jmp",  OP_JMP,  3, 5, 0, 0, Flow::JUMP,   Store::NONE,         Read::NONE},
+    {"jmr",  OP_JMR,  2, 4, 0, 0, Flow::JUMP,   Store::NONE,         Read::NONE},
+    {"jz",   OP_JZ,   3, 5, 0, 0, Flow::BRANCH, Store::NONE,         Read::NONE},
+    {"jnz",  OP_JNZ,  3, 5, 0, 0, Flow::BRANCH, Store::NONE,         Read::NONE},
+    {"jo",   OP_JO,   3, 5, 0, 0, Flow::BRANCH, Store::NONE,         Read::NONE},
+    {"jno",  OP_JNO,  3, 5, 0, 0, Flow::BRANCH, Store::NONE,         Read::NONE},
+    {"jc",   OP_JC,   3, 5, 0, 0, Flow::BRANCH, Store::NONE,         Read::NONE},
+    {"jnc",  OP_JNC,  3, 5, 0, 0, Flow::BRANCH, Store::NONE,         Read::NONE},
+    {"js",   OP_JS,   3, 5, 0, 0, Flow::BRANCH, Store::NONE,         Read::NONE},
+    {"jns",  OP_JNS,  3, 5, 0, 0, Flow::BRANCH, Store::NONE,         Read::NONE},
+    {"nop",  OP_NOP,  1, 3, 0, 0, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"hlt",  OP_HLT,  1, 0, 0, 0, Flow::HALT,   Store::NONE,         Read::NONE},
+    {"shl",  OP_SHL,  1, 4, 1, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"shlw", OP_SHLW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"shr",  OP_SHR,  1, 4, 1, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"shrw", OP_SHRW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"rol",  OP_ROL,  1, 4, 1, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"rolw", OP_ROLW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"ror",  OP_ROR,  1, 4, 1, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"rorw", OP_RORW, 1, 6, 2, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"and",  OP_AND,  1, 5, 2, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"andw", OP_ANDW, 1, 9, 4, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"or",   OP_OR,   1, 6, 2, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"orw",  OP_ORW,  1, 9, 4, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"not",  OP_NOT,  1, 5, 1, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"notw", OP_NOTW, 1, 7, 2, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"xor",  OP_XOR,  1, 6, 2, 1, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"xorw", OP_XORW, 1, 8, 4, 2, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"cmp",  OP_CMP,  1, 5, 2, 0, Flow::NEXT,   Store::NONE,         Read::NONE},
+    {"cmpw", OP_CMPW, 1, 7, 4, 0, Flow::NEXT,   Store::NONE,         Read::NONE},
 };
 // clang-format on
 
@@ -146,9 +181,9 @@ struct Table {
 constexpr Table build() {
     Table table{};
     for (int i = 0; i < 256; ++i) {
-        table.row[i] =
-            OpcodeEntry{{0, 0, 0, 0, 0}, static_cast<std::uint8_t>(i), 1, 0, 0, 0, Flow::UNDEFINED,
-                        Store::NONE};
+        table.row[i] = OpcodeEntry{
+            {0, 0, 0, 0, 0}, static_cast<std::uint8_t>(i), 1, 0, 0, 0, Flow::UNDEFINED, Store::NONE,
+            Read::NONE};
     }
     for (const OpcodeEntry& d : INSTRUCTION_ROWS) table.row[d.opcode] = d;
     return table;
@@ -161,10 +196,15 @@ constexpr bool rows_are_sound() {
     for (const OpcodeEntry& d : INSTRUCTION_ROWS) {
         if (++rows_of[d.opcode] > 1 || d.mnemonic[0] == '\0') return false;
         if (d.length < 1 || d.length > 3 || d.flow == Flow::UNDEFINED) return false;
+        // A store through a pointer reads the pointer, and only it.
+        if (d.stores_through_pointer() != (d.reads == Read::POINTER)) return false;
+        // An operand word names what it reads or stores: one of the two at most.
+        if (d.read_width() != 0 && d.store_width() != 0) return false;
     }
     return true;
 }
-static_assert(rows_are_sound(), "an opcode has two rows, or a row has a bad length or flow");
+static_assert(rows_are_sound(),
+              "an opcode has two rows, or a row has a bad length, flow, store or read");
 
 }  // namespace opcode_table_detail
 

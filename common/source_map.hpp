@@ -24,6 +24,7 @@ struct DataBlock {
 struct SourceMap {
     std::span<const std::int32_t> line_of_address;
     std::vector<std::pair<std::string, std::uint16_t>> labels;  // any order
+    std::vector<DataBlock> blocks;                              // the data blocks, for their names
 
     bool known() const { return !line_of_address.empty(); }
     int line_of(unsigned address) const;

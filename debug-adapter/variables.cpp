@@ -8,6 +8,7 @@
 #include "command_words.hpp"
 #include "commands.hpp"
 #include "disassemble.hpp"
+#include "stack_view.hpp"
 #include "machine/condition.hpp"
 #include "memory_view.hpp"
 #include "opcode_table.hpp"
@@ -161,6 +162,12 @@ void Adapter::variables(const Json& args, Json& body) {
             // Each byte with the instruction that pushed it; a return
             // address of an open call as one entry.
             if (m.SP == 0 || m.SP >= STACK_TOP) break;
+            // The innermost routine's arguments, named by its stack comment.
+            if (std::string here = arguments_here(s_); !here.empty()) {
+                std::size_t open = here.find(" (");
+                list.push_back(variable("arguments of " + here.substr(0, open),
+                                        here.substr(open + 2, here.size() - open - 3), "arguments"));
+            }
             StackStory story = s_.run.stack_story();
             for (const StackEntry& e : stack_entries(story, m, 512)) {
                 unsigned a = e.address;

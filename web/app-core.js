@@ -9,7 +9,8 @@
 // app-core.js (constants, the page's state, the module's functions),
 // app-keep.js (keeping the student's work, links), app-editor.js (sharing
 // the source, assembling, the editor and its heat column), app-views.js (the views of the machine), app-run.js
-// (running), app.js (setting up). Only app.js runs anything at load.
+// (running), app-language.js (hover, completion and signature help from
+// the language server's code), app.js (setting up). Only app.js runs anything at load.
 'use strict';
 
 const $ = (id) => document.getElementById(id);
@@ -81,6 +82,9 @@ const ui = {
   limit: 0,             // instructions a run started by a message may take (0: no limit)
   limitHit: false,      // the last run stopped at that limit
   cursorAddress: -1,    // the address the last Run to cursor went to (its stop is named so)
+  analysed: null,       // the source the language server's code last analysed
+  completion: null,     // the completion list shown: {items, chosen}
+  tipAtCursor: false,   // the tip was asked for at the cursor (the mouse leaving keeps it)
 };
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
@@ -151,6 +155,13 @@ function bindApi(mod) {
     watches: f('pg_watches', 'string', []),
     watchHit: f('pg_watch_hit', 'string', []),
     change: f('pg_change', 'number', ['number', 'number', 'number']),
+    // The checker's report on the source's own expectations (checking.cpp).
+    check: f('ck_check', 'string', ['number', 'string']),
+    // The language server's answers (language.cpp): the protocol's JSON.
+    languageSource: f('ls_source', null, ['number']),
+    languageHover: f('ls_hover', 'string', ['number', 'number']),
+    languageCompletion: f('ls_completion', 'string', ['number', 'number']),
+    languageSignature: f('ls_signature_help', 'string', ['number', 'number']),
   };
 }
 

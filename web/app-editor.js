@@ -95,6 +95,20 @@ function assemble() {
   render();
 }
 
+// Check: the source's own "; expect:" lines run by the checker's core, its
+// report shown as the checker prints it for a file of the program's name.
+function checkSource() {
+  const source = getSource();
+  const size = M.lengthBytesUTF8(source) + 1;
+  const text = M._malloc(size);
+  M.stringToUTF8(source, text, size);
+  const report = api.check(text, programName());
+  M._free(text);
+  show('check-report', report);
+  showPane('check-report');
+  show('status', `Check: ${report.trim().split('\n').pop()}`);
+}
+
 function renderSymbols() {
   const pane = $('symbols');
   if (!pane) return;
@@ -226,12 +240,20 @@ function colourLine(line) {
   return html;
 }
 
-// The source in colour, one element a line; only the lines whose text
-// changed are coloured and drawn again (a keystroke is one line).
+// The source in colour: the rows in sight and a screen's worth either side,
+// one element a line after a spacer that stands for the rows above (so the
+// box scrolls with the textarea). A keystroke draws only its line again;
+// drawing every line made each key lay out thousands of rows.
 function renderColours() {
   const lines = getSource().split('\n');
   lines.push('\0');   // a last row, as the textarea has room below its last line
-  patchRows($('highlight'), lines, (i) => (i < lines.length - 1 ? `<div>${colourLine(lines[i])}</div>` : '<div></div>'));
+  const rows = ui.editorRows || 60;
+  const first = Math.max(0, Math.min(Math.floor((ui.editorTop || 0) / LINE_HEIGHT) - rows, lines.length - 3 * rows));
+  const shown = lines.slice(first, first + 3 * rows);
+  const box = $('highlight');
+  box.dataset.first = first;
+  patchRows(box, [`\0${first}`, ...shown], (i) => (i === 0 ? `<div style="height:${first * LINE_HEIGHT}px"></div>`
+    : first + i < lines.length ? `<div>${colourLine(shown[i - 1])}</div>` : '<div></div>'));
 }
 
 // Brings the children of box, one element a row, to the rows named by keys:
@@ -399,6 +421,8 @@ function renderBackdrop(currentLine) {
 function syncEditorScroll() {
   const source = $('source');
   ui.editorTop = source.scrollTop;
+  ui.editorRows = Math.ceil(source.clientHeight / LINE_HEIGHT) + 1;
+  renderColours();   // the rows now in sight
   $('gutter').scrollTop = source.scrollTop;
   if ($('heat')) $('heat').scrollTop = source.scrollTop;
   $('highlight').scrollTop = source.scrollTop;

@@ -97,6 +97,7 @@ async function setUp() {
   const menu = $('examples');
   if (menu) menu.addEventListener('change', () => chooseProgram(menu.value));
   on('assemble', assemble);
+  on('check', checkSource);
   on('run', () => startRun(IGNORE_BREAKPOINTS));
   on('continue', () => startRun(STOP_AT_ANY));
   on('step', () => act(api.step, true));
@@ -193,8 +194,10 @@ async function setUp() {
   window.addEventListener('hashchange', onHashChange);
   document.addEventListener('keydown', onKey);
   setUpEditing();
+  setUpLanguage();
   const source = $('source');
   source.addEventListener('scroll', syncEditorScroll);
+  new ResizeObserver(syncEditorScroll).observe(source);   // rows in sight
   source.addEventListener('input', sourceEdited);
   $('gutter').addEventListener('click', (event) => toggleBreakLine(Number(event.target.dataset.code)));
   const symbols = $('symbols');

@@ -245,6 +245,7 @@ EMSCRIPTEN_KEEPALIVE int pg_reset() {
     pg.refused =
         reset_and_load(*start, ObjectCode::in_text(pg.assembly.object_code), &loaded, &code);
     pg.run.set_shown(pg.finding_kinds);
+    pg.run.set_blocks(block_spans(pg.assembly.data_blocks));
     pg.run.load(*start, loaded, code, pg.finding_kinds);
     pg.profile = std::make_unique<Profile>(pg.run.machine());
     return static_cast<int>(state());
@@ -583,18 +584,19 @@ EMSCRIPTEN_KEEPALIVE const char* pg_trace(int count) {
     if (state() == RunEnd::NOT_RUN) return hand_out("");
     std::uint64_t n =
         std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(count, 0)), pg.run.step());
-    pg.run.history().rebuild(pg.run.scratch(), pg.run.step() - n);
-    HeadlessIo scratch_io;
+    Replay replay(pg.run.history(), pg.run.scratch(), pg.run.step() - n);
     std::string out;
     char line[TRACE_LINE_CAPACITY];
-    for (std::uint64_t i = 0; i < n; ++i) {
-        TraceStart start = trace_start(pg.run.scratch());
-        if (step_headless(pg.run.scratch(), scratch_io))
-            break;  // the stopping instruction has no line
-        format_trace_line(line, start, pg.run.scratch());
-        out += line;
-        out += '\n';
-    }
+    TraceStart start{};
+    // The stopping instruction has no line.
+    replay.forward(
+        pg.run.step(), [&](const Machine& m) { start = trace_start(m); },
+        [&](const Machine& m) {
+            format_trace_line(line, start, m);
+            out += line;
+            out += '\n';
+            return true;
+        });
     return hand_out(std::move(out));
 }
 

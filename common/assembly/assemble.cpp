@@ -207,5 +207,6 @@ SourceMap source_map_of(const AssemblyResult& program) {
     SourceMap map;
     map.line_of_address = program.source_line_of_address;
     for (const Symbol& s : program.symbols) map.labels.emplace_back(s.name, s.value);
+    map.blocks = program.data_blocks;
     return map;
 }

@@ -103,7 +103,8 @@ void check_uses(Assembly& a, const std::vector<LabelPlace>& places) {
 
 // A label read or written as data that stands where nothing follows it: its
 // bytes are none the program loads. And a label written as a byte and read
-// as a word, whose high byte then holds what was there before.
+// as a word, whose high byte then holds what was there before; or only
+// written as a word and only read as a byte, whose high byte nothing reads.
 void check_data_labels(Assembly& a, const std::vector<LabelPlace>& places) {
     for (std::size_t s = 0; s < places.size(); ++s) {
         const LabelPlace& p = places[s];
@@ -128,6 +129,11 @@ void check_data_labels(Assembly& a, const std::vector<LabelPlace>& places) {
             add(a, use_at(2).line,
                 "%s is written as a byte at line %d (std) and read as a word at line %d (lddw)",
                 name, use_at(2).line, use_at(1).line);
+        } else if (p.first_use[3] >= 0 && p.first_use[0] >= 0 && p.first_use[1] < 0 &&
+                   p.first_use[2] < 0) {
+            add(a, use_at(0).line,
+                "%s is written as a word at line %d (stdw) and read as a byte at line %d (ldd)",
+                name, use_at(3).line, use_at(0).line);
         }
     }
 }

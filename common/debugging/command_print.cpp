@@ -208,24 +208,6 @@ void print_registers(const Session& s) {
                static_cast<unsigned long long>(m.clock_count));
 }
 
-void examine(const Session& s, std::uint16_t address, std::uint64_t count) {
-    const Machine& m = s.run.machine();
-    unsigned end = static_cast<unsigned>(
-        std::min<std::uint64_t>(address + count, static_cast<std::uint64_t>(MEMORY_SIZE)));
-    for (unsigned a = address; a < end; a += 8) {
-        std::string hex;
-        std::string decimal;
-        for (unsigned b = a; b < end && b < a + 8; ++b) {
-            char text[8];
-            std::snprintf(text, sizeof text, " %02X", m.memory[b]);
-            hex += text;
-            decimal += ' ';
-            decimal += std::to_string(m.memory[b]);
-        }
-        put_format(*s.out, "%04X:%s |%s\n", a, hex.c_str(), decimal.c_str());
-    }
-}
-
 bool has_breakpoint_on_line(const Session& s, int line) {
     return std::any_of(s.run.marks().begin(), s.run.marks().end(), [&](const Mark& b) {
         return (b.kind == MarkKind::BREAK || b.kind == MarkKind::TBREAK) &&

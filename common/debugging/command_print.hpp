@@ -38,6 +38,5 @@ std::string mark_name(const Mark& m);
 // `ran` is the address of the instruction that ran last.
 std::string stop_line(const Session& s, const RunHit& hit, unsigned ran);
 void print_registers(const Session& s);
-void examine(const Session& s, std::uint16_t address, std::uint64_t count);
 void list(const Session& s, const Words& words);
 void info_breakpoints(const Session& s);

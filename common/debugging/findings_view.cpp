@@ -47,6 +47,9 @@ std::vector<int> lines_involved(const Session& s, const MachineFinding& f) {
             break;
         case FindingKind::WRITING_CODE:
         case FindingKind::UNWRITTEN_READ: add(f.address); break;
+        case FindingKind::PAST_END:
+            if (f.has_related) add(f.related_address);
+            break;
     }
     return lines;
 }

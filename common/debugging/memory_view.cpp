@@ -1,5 +1,6 @@
 #include "memory_view.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "command_print.hpp"
@@ -99,6 +100,30 @@ void print_command(const Session& s, const Words& words) {
         say(*s.out, *text);
 }
 
+namespace {
+
+// Bytes in hexadecimal and decimal, eight to a line, each line named as
+// data_place names its first byte.
+void examine(const Session& s, std::uint16_t address, std::uint64_t count) {
+    const Machine& m = s.run.machine();
+    unsigned end = static_cast<unsigned>(
+        std::min<std::uint64_t>(address + count, static_cast<std::uint64_t>(MEMORY_SIZE)));
+    for (unsigned a = address; a < end; a += 8) {
+        std::string hex;
+        std::string decimal;
+        for (unsigned b = a; b < end && b < a + 8; ++b) {
+            char text[8];
+            std::snprintf(text, sizeof text, " %02X", m.memory[b]);
+            hex += text;
+            decimal += ' ';
+            decimal += std::to_string(m.memory[b]);
+        }
+        say(*s.out, data_place(s, a) + ":" + hex + " |" + decimal);
+    }
+}
+
+}  // namespace
+
 void examine_command(const Session& s, const Words& words) {
     if (words.size() < 2) return say(*s.out, "x takes an address, a count and a format");
     std::optional<std::uint16_t> at = parse_location(s, words[1], MEMORY_SIZE - 1);
@@ -127,7 +152,7 @@ void examine_command(const Session& s, const Words& words) {
         return say(*s.out, "a word at " + hex4(*at) + " would end past memory");
     }
     for (unsigned a = *at; a + size <= end; a += size * per_line) {
-        std::string text = hex4(a) + ":";
+        std::string text = data_place(s, a) + ":";
         for (unsigned b = a; b + size <= end && b < a + size * per_line; b += size) {
             std::uint8_t byte = m.memory[b];
             text += ' ';

@@ -29,20 +29,14 @@ bool search_interrupted(const Session& s, const MotionReport& r) {
     return true;
 }
 
-// After a run that stopped inside a routine with a stack comment (a mark,
-// a finding, Ctrl-C): "in diff (a = 9 from line 2, b = 2 from line 3)".
+// After a run, forward or back, that stopped inside a routine with a stack
+// comment (a mark, a finding, Ctrl-C): "in diff (a = 9 from line 2, b = 2 from line 3)".
 void print_arguments_here(Session& s, RunEnd end) {
     if (end != RunEnd::BREAKPOINT && end != RunEnd::WATCHPOINT && end != RunEnd::FINDING &&
         end != RunEnd::INTERRUPTED)
         return;
-    std::vector<Frame> frames = s.run.frames();
-    std::vector<OpenCall> calls = s.run.open_calls();
-    if (calls.empty() || frames.empty() || !frames.front().routine) return;
-    std::string arguments =
-        frame_arguments(s, *frames.front().routine, calls.back(), s.run.stack_story());
-    if (arguments.empty()) return;
-    std::string name = label_at(s.program, *frames.front().routine);
-    say(*s.out, "in " + (name.empty() ? hex4(*frames.front().routine) : name) + " " + arguments);
+    std::string here = arguments_here(s);
+    if (!here.empty()) say(*s.out, "in " + here);
 }
 
 }  // namespace
@@ -113,6 +107,7 @@ void reverse_continue(Session& s) {
         say(*s.out, stop_line(s, s.run.hit(), ran));
     }
     print_position(s);
+    print_arguments_here(s, back.end);
 }
 
 void reverse_finish(Session& s) {

@@ -69,9 +69,11 @@ void start_session(Session& s) {
     s.run.show_output = [&s](std::vector<std::uint8_t>& values) { show_port0(*s.out, values); };
     s.run.progress = show_progress;
     s.run.set_shown(DEBUGGER_FINDING_KINDS);
+    s.run.set_blocks(block_spans(s.program.data_blocks));
     s.run.load(loaded, s.program.loaded, s.program.code, ALL_FINDING_KINDS);
     s.source.line_of_address = {};
     s.source.labels.clear();
+    s.source.blocks = s.program.data_blocks;
     if (s.program.has_source) {
         s.source.line_of_address = s.program.line_of_address;
         for (const Label& label : s.program.labels)

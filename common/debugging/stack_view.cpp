@@ -76,6 +76,17 @@ std::string frame_arguments(Session& s, std::uint16_t routine, const OpenCall& c
     return "(" + text + ")";
 }
 
+std::string arguments_here(Session& s) {
+    std::vector<Frame> frames = s.run.frames();
+    std::vector<OpenCall> calls = s.run.open_calls();
+    if (calls.empty() || frames.empty() || !frames.front().routine) return "";
+    std::uint16_t routine = *frames.front().routine;
+    std::string arguments = frame_arguments(s, routine, calls.back(), s.run.stack_story());
+    if (arguments.empty()) return "";
+    std::string name = label_at(s.program, routine);
+    return (name.empty() ? hex4(routine) : name) + " " + arguments;
+}
+
 void print_backtrace(Session& s, bool all) {
     std::vector<Frame> frames = s.run.frames();
     std::vector<OpenCall> calls = s.run.open_calls();

@@ -14,6 +14,10 @@
 // address, with the line that pushed each; "" without a comment.
 std::string frame_arguments(Session& s, std::uint16_t routine, const OpenCall& call,
                             const StackStory& story);
+// "diff (a = 2 from line 5, b = 9 from line 6)": the routine of the
+// innermost open call and its arguments where the run stands; "" when
+// none is open or its routine has no stack comment.
+std::string arguments_here(Session& s);
 // backtrace: innermost first, the innermost 32 unless `all`.
 void print_backtrace(Session& s, bool all);
 // stack: the top `count` bytes (nothing: 32; every byte with `all`); a

@@ -78,15 +78,11 @@ template <bool IN_PROGRAM = false, class M>
         if constexpr (IN_PROGRAM) return load_word(m.memory, pc + 1);
         return m.memory[(pc + 1) & WRAP] | (m.memory[(pc + 2) & WRAP] << 8);
     };
-    if (row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD) {
+    if (row.store_width() != 0) {
         unsigned a = operand();
+        if (row.stores_through_pointer()) a = m.memory[a & WRAP] | (m.memory[(a + 1) & WRAP] << 8);
         marks.written[a & WRAP] = 1;
-        if (row.store == Store::OPERAND_WORD) marks.written[(a + 1) & WRAP] = 1;
-    } else if (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) {
-        unsigned w = operand();
-        unsigned a = m.memory[w & WRAP] | (m.memory[(w + 1) & WRAP] << 8);
-        marks.written[a & WRAP] = 1;
-        if (row.store == Store::POINTED_WORD) marks.written[(a + 1) & WRAP] = 1;
+        if (row.store_width() == 2) marks.written[(a + 1) & WRAP] = 1;
     }
     // An instruction pops first, then pushes: at SP + pops and below.
     // SP 0 (no push since reset): the first push goes to the top.

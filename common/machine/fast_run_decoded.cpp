@@ -69,27 +69,14 @@ constexpr Kind kind_of(std::uint8_t opcode) {
     const OpcodeEntry& row = OpcodeTable[opcode];
     if (!row.defined() || row.reaches_io()) return Kind::LITERAL;
     if (row.flow != Flow::NEXT) return Kind::FLOW;
-    switch (opcode) {
-        case OP_LDA:
-        case OP_STA:
-        case OP_LDAW:
-        case OP_STAW:
-        case OP_DIV:
-        case OP_DIVW: return Kind::SINGLE;
-        default: return Kind::LEAN;
-    }
+    return row.reads_pointer() || opcode == OP_DIV || opcode == OP_DIVW ? Kind::SINGLE : Kind::LEAN;
 }
 
 // Bytes at the operand word that ldd, lddw, std and stdw touch; decoded only
 // when all of them exist, so that they cannot stop the run.
 constexpr unsigned direct_bytes(std::uint8_t opcode) {
-    switch (opcode) {
-        case OP_LDD:
-        case OP_STD: return 1;
-        case OP_LDDW:
-        case OP_STDW: return 2;
-        default: return 0;
-    }
+    const OpcodeEntry& row = OpcodeTable[opcode];
+    return row.reads_pointer() ? 0 : row.read_width() + row.store_width();
 }
 
 // Whether a jump, call or jmr at p goes to an address in the program area
@@ -277,8 +264,7 @@ struct NotedMachine {
 // target the instruction notes when it runs (the pointer may change
 // within the block).
 constexpr OpcodeEntry without_pointed_store(OpcodeEntry row) {
-    if (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD)
-        row.store = Store::NONE;
+    if (row.stores_through_pointer()) row.store = Store::NONE;
     return row;
 }
 // The store through a pointer alone.
@@ -452,8 +438,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             if constexpr (MONITORED) {                                                   \
                 if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
             }                                                                            \
-            if constexpr (MARKED && (STORE == Store::POINTED_BYTE ||                     \
-                                     STORE == Store::POINTED_WORD)) {                    \
+            if constexpr (MARKED && OpcodeTable[opcode].stores_through_pointer()) {      \
                 static constexpr OpcodeEntry POINTED = pointed_store_only(OpcodeTable[opcode]); \
                 note_instruction<true>(*marks_at, POINTED, m);                           \
             }                                                                            \
@@ -467,8 +452,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             }                                                                            \
             call; /* NOLINT(bugprone-macro-parentheses): a statement */                  \
             if constexpr (STORE != Store::NONE) {                                        \
-                constexpr unsigned BYTES =                                               \
-                    STORE == Store::OPERAND_WORD || STORE == Store::POINTED_WORD ? 2 : 1;\
+                constexpr unsigned BYTES = OpcodeTable[opcode].store_width();            \
                 if ((covered[target] | covered[target + BYTES - 1]) != 0) [[unlikely]] { \
                     m.IR = opcode;                                                       \
                     written = target;                                                    \
@@ -596,17 +580,19 @@ void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor,
             unsigned w = load_word(machine.memory, pc + 1);
             if (row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD) {
                 target = w;
-            } else if ((row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD) &&
-                       w + 1 < static_cast<unsigned>(MEMORY_SIZE)) {
+            } else if (row.stores_through_pointer() && w + 1 < static_cast<unsigned>(MEMORY_SIZE)) {
                 target = machine.memory[w] | (machine.memory[w + 1] << 8);
             }
         }
         std::uint64_t before = machine.instruction_count;
         std::size_t known = MONITORED ? monitor->findings().size() : 0;
+        std::uint32_t epoch = MONITORED ? monitor->passed_epoch() : 0;
         literal(before + 1);
         if (machine.instruction_count == before) return;
         drop(c, target);
         drop(c, target + 1);
+        // The monitor took back passed opcodes elsewhere.
+        if (MONITORED && monitor->passed_epoch() != epoch) revalidate(c, machine.memory, monitor);
         if (machine.instruction_count == until) return;
         // A ret the monitor found astray ends the run after it.
         if (MONITORED && monitor->findings().size() != known) return;

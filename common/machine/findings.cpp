@@ -16,13 +16,17 @@ FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code,
 }
 
 void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned operand) {
-    if (marks_[pc] != PLACED_CODE) return;
+    if ((marks_[pc] & ~WALK) != PLACED_CODE) return;
     const OpcodeEntry& row = OpcodeTable[opcode];
-    bool stores = row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD;
-    if (stores || opcode == OP_LDD || opcode == OP_LDDW) {
+    // An operand word naming the data it stores or loads.
+    if (!row.reads_pointer() && (row.store_width() != 0 || row.read_width() != 0)) {
         if (!marked(pc + 1, 2, CODE | WRITTEN, CODE)) return;
-        unsigned count = row.store == Store::OPERAND_BYTE || opcode == OP_LDD ? 1 : 2;
-        if (stores ? !stores_plainly(operand, count) : !reads_plainly(operand, count)) return;
+        // A store that walks a pointer word keeps its block: no need to look again.
+        bool walks = (marks_[pc] & WALK) != 0 &&
+                     marked(operand, row.store_width(), CODE | WRITTEN, WRITTEN);
+        bool plain = row.store_width() != 0 ? stores_plainly(operand, row.store_width()) || walks
+                                            : reads_plainly(operand, row.read_width());
+        if (!plain) return;
     }
     passed_[pc] = static_cast<std::uint8_t>(opcode);
 }
@@ -117,9 +121,80 @@ bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned pc,
     if (operand + 1 >= MEMORY_SIZE || !reads_plainly(operand, 2)) return false;
     unsigned pointer = memory[operand] | (memory[operand + 1] << 8);
     const OpcodeEntry& row = OpcodeTable[opcode];
-    unsigned count = row.store == Store::POINTED_BYTE || opcode == OP_LDA ? 1 : 2;
-    return opcode == OP_LDA || opcode == OP_LDAW ? reads_plainly(pointer, count)
-                                                 : stores_plainly(pointer, count);
+    unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
+    if (bounds_on_ && bound_[operand] != GIVEN_UP) {
+        // Inside the block the pointer word was taken from (0 and OUTSIDE
+        // wrap to the top).
+        unsigned block = bound_[operand] - 1u;
+        if (block >= blocks_.size() || !blocks_[block].holds(pointer, count)) return false;
+    }
+    return row.reads_through_pointer() ? reads_plainly(pointer, count)
+                                       : stores_plainly(pointer, count);
+}
+
+std::uint16_t FindingMonitor::block_of(unsigned address) const {
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        if (address - blocks_[i].address < blocks_[i].size) return static_cast<std::uint16_t>(i + 1);
+    }
+    return OUTSIDE;
+}
+
+bool FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address,
+                                    unsigned count) {
+    // A byte stored into a pointer word is arithmetic on it: its block stays.
+    if (count != 2 || (marks_[address] & POINTER) == 0) return false;
+    if (sp == 0 || sp + 2 > STACK_TOP) return false;  // the store stops on an empty stack
+    unsigned value = memory[sp + 1] | (memory[sp + 2] << 8);
+    unsigned old = load_word(memory, address);
+    std::uint16_t from = origins_.pushed_by[sp + 1 - STACK_BOTTOM];
+    unsigned opcode = from < MAX_MEMORY ? memory[from] : unsigned{OP_LDIW};
+    std::uint16_t& bound = bound_[address];
+    if (opcode == OP_LDDW) {
+        unsigned copied = load_word(memory, from + 1u);
+        if (copied < MEMORY_SIZE && bound_[copied] != 0) {
+            bound = bound_[copied];
+            return false;
+        }
+    } else if (opcode != OP_LDIW && bound != 0 && bound != OUTSIDE) {
+        // Moved by a few bytes: a walk through its block.
+        unsigned step = value > old ? value - old : old - value;
+        if (step <= 4) return true;
+    }
+    bound = block_of(value);
+    return false;
+}
+
+bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word,
+                                     unsigned pointer, unsigned count, std::uint64_t instruction) {
+    std::uint16_t& bound = bound_[word];
+    if (bound == GIVEN_UP) return false;
+    if ((marks_[word] & POINTER) == 0) {
+        // A new pointer word: the stores into it, passed before, are looked
+        // at again.
+        marks_[word] |= POINTER;
+        marks_[word + 1] |= POINTER_HIGH;
+        passed_.fill(NOT_PASSED);
+        ++passed_epoch_;
+    }
+    if (bound == 0 || bound == OUTSIDE) bound = block_of(pointer);
+    MachineFinding f = finding_at(FindingKind::PAST_END, pc, opcode, pointer, instruction);
+    if (bound == OUTSIDE) {
+        if (pointer >= MAX_MEMORY) return false;
+    } else {
+        const BlockSpan& block = blocks_[bound - 1u];
+        if (block.holds(pointer, count)) return false;
+        if (pointer - block.address < block.size)
+            f.address = static_cast<std::uint16_t>(pointer + 1);
+        f.has_related = true;
+        f.related_address = block.address;
+        f.related_target = block.size;
+    }
+    // One finding per pointer word: after it the word is no longer
+    // followed, and its loads, stores and accesses run as before.
+    bound = GIVEN_UP;
+    marks_[word] &= static_cast<std::uint8_t>(~POINTER);
+    marks_[word + 1] &= static_cast<std::uint8_t>(~POINTER_HIGH);
+    return note(f);
 }
 
 void FindingMonitor::push_call(OpenCall call) {
@@ -182,6 +257,26 @@ std::string ran_on_text(const MachineFinding& f, const SourceMap* source) {
     return f.ran_on ? ", running on from " + place(f.ran_on_from, source) : "";
 }
 
+// "1 past the end of", "2 before the start of".
+std::string past_text(const MachineFinding& f) {
+    unsigned end = f.related_address + f.related_target;
+    if (f.address < f.related_address)
+        return std::to_string(f.related_address - f.address) + " before the start of";
+    return std::to_string(f.address - end + 1) + " past the end of";
+}
+
+// "scores (4 bytes, line 30)" with a source, else "the block at 0040 (4 bytes)".
+std::string block_text(const MachineFinding& f, const SourceMap* source) {
+    std::string size = std::to_string(f.related_target) + (f.related_target == 1 ? " byte" : " bytes");
+    if (source != nullptr) {
+        for (const DataBlock& block : source->blocks) {
+            if (block.address == f.related_address)
+                return block.name + " (" + size + ", line " + std::to_string(block.line) + ")";
+        }
+    }
+    return "the block at " + hex4(f.related_address) + " (" + size + ")";
+}
+
 }  // namespace
 
 std::string finding_text(const MachineFinding& f, const SourceMap* source) {
@@ -220,6 +315,12 @@ std::string finding_text(const MachineFinding& f, const SourceMap* source) {
         case FindingKind::UNWRITTEN_READ:
             return text + mnemonic(f.opcode) + " at " + place(f.pc, source) + " reads " +
                    datum(f.address, source) + ", which was never written";
+        case FindingKind::PAST_END:
+            text += mnemonic(f.opcode) + " at " + place(f.pc, source) +
+                    (OpcodeTable[f.opcode].reads_through_pointer() ? " reads " : " writes ") +
+                    datum(f.address, source);
+            if (!f.has_related) return text + ", outside every data block";
+            return text + ", " + past_text(f) + " " + block_text(f, source);
     }
     return text;
 }

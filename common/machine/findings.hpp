@@ -16,6 +16,14 @@
 // - writing into code: a store into a byte an instruction record placed.
 // - reading memory never written (off unless asked for): a load from a byte
 //   of the program and data area that was neither placed nor written.
+// - past the end (off unless asked for; needs the program's data blocks): a
+//   load or store through a pointer (lda, ldaw, sta, staw) outside the data
+//   block the pointer was taken from, or outside every block. A pointer word
+//   takes its block when it is stored: from the label an ldiw loaded, from
+//   the pointer an lddw copied, or else from the block its value lies in;
+//   arithmetic that moves it by a few bytes keeps the block it had, so a
+//   walk one past a table is named even where another label's byte follows.
+//   Noted once per pointer word.
 //
 // Each kind is noted once per instruction address, and stray PC and
 // executing data only where execution moves onto such bytes. The monitor is apart
@@ -47,6 +55,7 @@ enum class FindingKind : std::uint8_t {
     EXECUTING_DATA,
     WRITING_CODE,
     UNWRITTEN_READ,
+    PAST_END,
 };
 
 struct FindingKindRow {
@@ -63,6 +72,7 @@ inline constexpr FindingKindRow FINDING_KINDS[] = {
     {FindingKind::EXECUTING_DATA, "data", "executing data", true, true},
     {FindingKind::WRITING_CODE, "code", "writing into code", true, true},
     {FindingKind::UNWRITTEN_READ, "unwritten", "reading memory never written", false, true},
+    {FindingKind::PAST_END, "bounds", "past the end", false, true},
 };
 constexpr int FINDING_KIND_COUNT = static_cast<int>(std::size(FINDING_KINDS));
 
@@ -90,7 +100,7 @@ constexpr FindingKinds ALL_FINDING_KINDS = (1u << FINDING_KIND_COUNT) - 1;
 constexpr const FindingKindRow& finding_kind_row(FindingKind kind) {
     return FINDING_KINDS[static_cast<unsigned>(kind)];
 }
-static_assert(finding_kind_row(FindingKind::UNWRITTEN_READ).kind == FindingKind::UNWRITTEN_READ);
+static_assert(finding_kind_row(FindingKind::PAST_END).kind == FindingKind::PAST_END);
 
 struct MachineFinding {
     FindingKind kind;
@@ -98,7 +108,8 @@ struct MachineFinding {
     std::uint16_t pc;           // its address
     std::uint64_t instruction;  // its number: 1 for the first of the run
     // return mismatch: where ret goes; writing into code, never written:
-    // the byte stored or read; stray PC, executing data: the PC.
+    // the byte stored or read; past the end: the first byte outside the
+    // block; stray PC, executing data: the PC.
     std::uint16_t address;
     // return mismatch: the innermost open call (none open: has_related is
     // false) and the return address it pushed in related_address; stray PC:
@@ -107,7 +118,9 @@ struct MachineFinding {
     std::uint16_t related_pc = 0;
     std::uint16_t related_address = 0;
     std::uint8_t related_opcode = 0;
-    std::uint16_t related_target = 0;  // return mismatch: where the call went
+    // return mismatch: where the call went; past the end: the block's size
+    // (its address in related_address; has_related false: outside every block)
+    std::uint16_t related_target = 0;
     bool written_at_run_time = false;  // executing data: written by the program, not by db/dw
     // Executing data: the jump, branch, call or ret taken just before, as
     // has_related and related_pc with related_opcode. Stray PC and executing
@@ -124,6 +137,22 @@ struct OpenCall {
     std::uint16_t sp_after;  // SP after the return address was pushed
 };
 
+// A data block as the monitor knows it.
+struct BlockSpan {
+    std::uint16_t address;
+    std::uint16_t size;
+    bool holds(unsigned from, unsigned count) const {
+        unsigned offset = from - address;  // below the block: past every size
+        return offset < size && size - offset >= count;
+    }
+};
+
+inline std::vector<BlockSpan> block_spans(const std::vector<DataBlock>& blocks) {
+    std::vector<BlockSpan> spans;
+    for (const DataBlock& block : blocks) spans.push_back({block.address, block.size});
+    return spans;
+}
+
 // Bytes on the stack for a value of SP (0 after reset, STACK_TOP after the
 // last pop).
 constexpr unsigned stack_depth(unsigned sp) { return sp == 0 ? 0u : STACK_TOP - sp; }
@@ -136,7 +165,19 @@ public:
                    FindingKinds kinds = DEFAULT_FINDING_KINDS);
 
     FindingKinds kinds() const { return kinds_; }
-    void set_kinds(FindingKinds kinds) { kinds_ = kinds; }
+    void set_kinds(FindingKinds kinds) {
+        kinds_ = kinds;
+        bounds_on_ = (kinds & kind_bit(FindingKind::PAST_END)) != 0 && !blocks_.empty();
+    }
+    // The program's data blocks, for past the end (none: never noted).
+    void set_blocks(std::vector<BlockSpan> blocks) {
+        blocks_ = std::move(blocks);
+        set_kinds(kinds_);
+    }
+    // Counts the times passed opcodes of instructions other than the one
+    // looked at were taken back (a pointer word found), for a loop that
+    // keeps copies of them.
+    std::uint32_t passed_epoch() const { return passed_epoch_; }
 
     // Looks at the instruction at m.PC before it runs, with the machine as
     // it is (m.IR the opcode of the instruction before, m.instruction_count
@@ -232,6 +273,12 @@ private:
     // test on the common path is one mask and compare (of two marks at once
     // for a word).
     static constexpr std::uint8_t LOADED = 1, CODE = 2, WRITTEN = 4, KNOWN = 8, BREAK = 16;
+    // A pointer word's first and second byte: stores into it go through
+    // before(), which keeps the block it points into.
+    static constexpr std::uint8_t POINTER = 32, POINTER_HIGH = 64;
+    // An instruction whose store walked a pointer word: from then on it
+    // passes (its later stores are taken to walk too).
+    static constexpr std::uint8_t WALK = 128;
     static constexpr std::uint8_t PLACED_CODE = LOADED | CODE | KNOWN;
     static_assert(OpcodeTable[OP_CALL].length == 3);
     static constexpr std::uint64_t NO_PREVIOUS = ~std::uint64_t{0};
@@ -260,7 +307,7 @@ private:
             passed_[a] = NOT_PASSED;
     }
     bool stores_plainly(unsigned address, unsigned count) const {
-        return marked(address, count, CODE | WRITTEN, WRITTEN);
+        return marked(address, count, CODE | WRITTEN | POINTER | POINTER_HIGH, WRITTEN);
     }
     bool reads_plainly(unsigned address, unsigned count) const {
         return marked(address, count, KNOWN, KNOWN);
@@ -276,6 +323,19 @@ private:
                std::uint64_t instruction);
     bool read(unsigned pc, unsigned opcode, unsigned address, unsigned count,
               std::uint64_t instruction);
+    // Past the end: an access of `count` bytes at `pointer` through the
+    // pointer word at `word`.
+    bool through_pointer(unsigned pc, unsigned opcode, unsigned word, unsigned pointer,
+                         unsigned count, std::uint64_t instruction);
+    // A store of `count` bytes at `address`, which holds a pointer word's
+    // byte, with SP before it: the block the word points into from now on.
+    // True for a walk (moved by a few bytes, its block kept).
+    bool pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address,
+                        unsigned count);
+    // The block that holds `address` (index + 1), or OUTSIDE.
+    std::uint16_t block_of(unsigned address) const;
+    static constexpr std::uint16_t OUTSIDE = 0xFFFF;
+    static constexpr std::uint16_t GIVEN_UP = 0xFFFE;  // a word that made its finding
     void push_call(OpenCall call);  // before() only: at the limit it forgets the outermost
     // Whether a ret to `target` returns to the innermost open call.
     bool returns_to_call(unsigned target) const {
@@ -312,6 +372,12 @@ private:
     std::uint64_t odd_instruction_ = 0;
     std::uint8_t odd_from_ = 0xFF;
     StackOrigins origins_;
+    std::vector<BlockSpan> blocks_;
+    bool bounds_on_ = false;  // past the end looked for, with blocks known
+    // Per pointer word: the block it was taken from (index + 1), OUTSIDE,
+    // GIVEN_UP, or 0 until known.
+    std::array<std::uint16_t, MEMORY_SIZE> bound_{};
+    std::uint32_t passed_epoch_ = 0;
 };
 
 // One finding as a report line, without the "finding: " in front: with a
@@ -329,47 +395,41 @@ bool FindingMonitor::before(const M& m) {
     unsigned opcode = m.memory[pc];
     std::uint64_t instruction = m.instruction_count + 1;
     bool noted = false;
-    if ((marks_[pc] & ~BREAK) != PLACED_CODE) noted = fetch(pc, opcode, m.IR, instruction);
+    if ((marks_[pc] & ~(BREAK | POINTER | POINTER_HIGH | WALK)) != PLACED_CODE)
+        noted = fetch(pc, opcode, m.IR, instruction);
     const OpcodeEntry& row = OpcodeTable[opcode];
     unsigned operand = load_word(m.memory, pc + 1);
-    switch (row.store) {
-        case Store::OPERAND_BYTE: noted |= store(pc, opcode, operand, 1, instruction); break;
-        case Store::OPERAND_WORD: noted |= store(pc, opcode, operand, 2, instruction); break;
-        case Store::POINTED_BYTE:
-        case Store::POINTED_WORD:
-            if (operand + 1 < MEMORY_SIZE) {
-                noted |= read(pc, opcode, operand, 2, instruction);
-                unsigned pointer = m.memory[operand] | (m.memory[operand + 1] << 8);
-                noted |= store(pc, opcode, pointer, row.store == Store::POINTED_BYTE ? 1 : 2,
-                               instruction);
-            }
-            break;
-        case Store::NONE:
-        case Store::PORT: break;
-    }
-    switch (opcode) {
-        case OP_LDD: noted |= read(pc, opcode, operand, 1, instruction); break;
-        case OP_LDDW: noted |= read(pc, opcode, operand, 2, instruction); break;
-        case OP_LDA:
-        case OP_LDAW:
-            if (operand + 1 < MEMORY_SIZE) {
-                noted |= read(pc, opcode, operand, 2, instruction);
-                unsigned pointer = m.memory[operand] | (m.memory[operand + 1] << 8);
-                noted |= read(pc, opcode, pointer, opcode == OP_LDA ? 1 : 2, instruction);
-            }
-            break;
-        case OP_CALL:
-            push_call({static_cast<std::uint16_t>(pc + 3),
-                       static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)});
-            break;
-        case OP_RET: {
-            unsigned sp = m.SP;
-            if (sp == 0 || sp > STACK_TOP - 2u) break;  // the ret stops on an empty stack
-            noted |=
-                check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory, instruction);
-            break;
+    auto stores = [&](unsigned address, unsigned count) {
+        if (bounds_on_ && address < MEMORY_SIZE &&
+            ((marks_[address] | marks_[address + 1]) & (POINTER | POINTER_HIGH)) != 0)
+            if (pointer_stored(m.memory, m.SP, address, count)) marks_[pc] |= WALK;
+        noted |= store(pc, opcode, address, count, instruction);
+    };
+    if (row.reads_pointer()) {
+        if (operand + 1 < MEMORY_SIZE) {
+            noted |= read(pc, opcode, operand, 2, instruction);
+            unsigned pointer = m.memory[operand] | (m.memory[operand + 1] << 8);
+            unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
+            if (bounds_on_)
+                noted |= through_pointer(pc, opcode, operand, pointer, count, instruction);
+            if (row.reads_through_pointer())
+                noted |= read(pc, opcode, pointer, count, instruction);
+            else
+                stores(pointer, count);
         }
-        default: break;
+    } else if (row.read_width() != 0) {
+        noted |= read(pc, opcode, operand, row.read_width(), instruction);
+    } else if (row.store_width() != 0) {
+        stores(operand, row.store_width());
+    }
+    if (row.flow == Flow::CALL) {
+        push_call({static_cast<std::uint16_t>(pc + 3),
+                   static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)});
+    } else if (row.flow == Flow::RETURN && m.SP != 0 && m.SP <= STACK_TOP - 2u) {
+        // (a ret on an empty stack stops the run)
+        unsigned sp = m.SP;
+        noted |=
+            check_return(pc, m.memory[sp + 1] | (m.memory[sp + 2] << 8), m.memory, instruction);
     }
     if (changes_flow(row.flow)) previous_ = pc | (opcode << 16);
     if (row.pushes != 0) origins_.note(pc, m.SP, row.pops, row.pushes);
@@ -381,11 +441,10 @@ template <std::uint8_t OPCODE, class M>
 inline bool FindingMonitor::passes(const M& m) {
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     unsigned pc = m.PC;
-    if constexpr (row.store == Store::POINTED_BYTE || row.store == Store::POINTED_WORD ||
-                  OPCODE == OP_LDA || OPCODE == OP_LDAW) {
+    if constexpr (row.reads_pointer()) {
         if (!pointer_passes(m.memory, pc, OPCODE)) return false;
     }
-    if constexpr (OPCODE == OP_CALL) {
+    if constexpr (row.flow == Flow::CALL) {
         // The stack test keeps SP at least two above the stack's bottom.
         if (depth_ == MAX_OPEN_CALLS) return false;
         calls_[depth_++] = {static_cast<std::uint16_t>(pc + 3),

@@ -168,6 +168,32 @@ Replay::Replay(const History& history, Machine& m, std::uint64_t from)
     history.rebuild(m, step_);
 }
 
+Replay::Replay(const History& history, Machine& m, std::uint64_t from, const Machine& reached)
+    : history_(history), m_(m), step_(std::min(from, history.recorded())), settled_(false) {
+    m_ = reached;
+}
+
+void Replay::forward_monitored(std::uint64_t to, FindingMonitor& monitor,
+                               const std::function<void(const Machine&, const Machine&)>& changed) {
+    to = std::min(to, history_.recorded());
+    HeadlessIo quiet;
+    for (;;) {
+        if (!settled_) {
+            if (const Machine* state = history_.changed_at(step_)) {
+                changed(m_, *state);
+                m_ = *state;
+            }
+            settled_ = true;
+        }
+        if (step_ >= to) return;
+        std::uint64_t until = std::min(to, history_.next_change_after(step_).value_or(to));
+        run_headless(m_, quiet, until - step_, monitor);
+        quiet.port0.clear();
+        step_ = until;
+        settled_ = false;
+    }
+}
+
 Machine& Replay::settle() {
     if (!settled_) {
         if (const Machine* changed = history_.changed_at(step_)) m_ = *changed;
@@ -294,16 +320,14 @@ bool stretch_may_read(const Machine& start, const StretchSummary& summary, unsig
                 static_cast<unsigned>(k * 64 + static_cast<unsigned>(__builtin_ctzll(bits)));
             if (pc + 2 >= static_cast<unsigned>(MEMORY_SIZE)) continue;  // reads nothing
             if (written(pc) || written(pc + 1) || written(pc + 2)) return true;
-            std::uint8_t op = start.memory[pc];
+            const OpcodeEntry& row = OpcodeTable[start.memory[pc]];
             unsigned w = word(pc + 1);
-            bool pointer = op == OP_LDA || op == OP_LDAW;
-            if (op != OP_LDD && op != OP_LDDW && op != OP_STA && op != OP_STAW && !pointer)
-                continue;
-            if (address == w || (op != OP_LDD && address == w + 1)) return true;
-            if (!pointer) continue;
+            unsigned at_operand = row.reads_pointer() ? 2 : row.read_width();
+            if (address >= w && address < w + at_operand) return true;
+            if (!row.reads_through_pointer()) continue;
             if (written(w) || written(w + 1)) return true;
             unsigned p = word(w);
-            if (address == p || (op == OP_LDAW && address == p + 1)) return true;
+            if (address >= p && address < p + row.read_width()) return true;
         }
     }
     return false;
@@ -322,10 +346,10 @@ bool History::may_read(std::uint64_t from, std::uint64_t to, std::uint16_t addre
 
 std::string History::trace_line(Machine& scratch, std::uint64_t t) const {
     if (t == 0 || t > recorded_) return "";
-    rebuild(scratch, t - 1);
-    TraceStart start = trace_start(scratch);
-    CountingIo io;
-    if (stop_of([&] { ::step(scratch, io); })) return "";
+    Replay replay(*this, scratch, t - 1);
+    TraceStart start = trace_start(replay.settle());
+    HeadlessIo io;
+    if (replay.next(io)) return "";
     char line[TRACE_LINE_CAPACITY];
     format_trace_line(line, start, scratch);
     return line;

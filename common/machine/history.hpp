@@ -16,6 +16,7 @@
 // budget snapshots (about 16.7 KB each) however long the run.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cstddef>
@@ -34,15 +35,19 @@
 class FindingMonitor;
 class History;
 
-// Replays the recorded run one instruction at a time from the state after
-// step `from` (rebuilt into `m`), as the run went: a change by hand at a
-// step replaces the state its instruction left, applied when the replay
-// goes on from that step (settle, next). Between next and the following
-// settle the machine shows the state the instruction left, as the run's
-// stops and findings judged it.
+// The replay cursor: replays the recorded run from the state after step
+// `from` (rebuilt into `m`), as the run went: a change by hand at a step
+// replaces the state its instruction left, applied when the replay goes on
+// from that step (settle, next). Between next and the following settle the
+// machine shows the state the instruction left, as the run's stops and
+// findings judged it. Everything outside the history's own run that goes
+// over recorded steps again goes through here.
 class Replay {
 public:
     Replay(const History& history, Machine& m, std::uint64_t from);
+    // From `reached`, the state the run had made at step `from` before any
+    // change by hand there (the start of the run for step 0).
+    Replay(const History& history, Machine& m, std::uint64_t from, const Machine& reached);
     std::uint64_t step() const { return step_; }
     Machine& machine() { return m_; }
     // The state the next instruction starts from (a change by hand at
@@ -51,6 +56,17 @@ public:
     // Runs the next instruction: returns the stop it made, if it did (the
     // step then counts, as in the history).
     std::optional<Stop> next(HeadlessIo& io);
+    // Steps on to step `to` (at most recorded()): before(m) sees the state
+    // each instruction starts from, after(m) the state it left and returns
+    // whether to go on. Returns the stop that ended it early, if one did.
+    template <class Before, class After>
+    std::optional<Stop> forward(std::uint64_t to, Before&& before, After&& after);
+    // Runs on to step `to` (at most recorded()) with `monitor` looking at
+    // every instruction; changed(reached, state) hears each change by hand
+    // on the way, up to and including one at `to`, before the machine
+    // takes it.
+    void forward_monitored(std::uint64_t to, FindingMonitor& monitor,
+                           const std::function<void(const Machine&, const Machine&)>& changed);
 
 private:
     const History& history_;
@@ -213,3 +229,15 @@ private:
     std::unique_ptr<RunMarks> marks_ = std::make_unique<RunMarks>();
     bool marked_whole_ = true;
 };
+
+template <class Before, class After>
+std::optional<Stop> Replay::forward(std::uint64_t to, Before&& before, After&& after) {
+    HeadlessIo quiet;
+    to = std::min(to, history_.recorded());
+    while (step_ < to) {
+        before(static_cast<const Machine&>(settle()));
+        if (std::optional<Stop> stop = next(quiet)) return stop;
+        if (!after(static_cast<const Machine&>(m_))) break;
+    }
+    return std::nullopt;
+}

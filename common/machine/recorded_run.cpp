@@ -49,33 +49,22 @@ MotionReport refusal(RunEnd end, bool at_start) {
 
 unsigned data_reads(const Machine& m, std::uint16_t (&out)[4]) {
     if (m.PC + 2u >= static_cast<unsigned>(MEMORY_SIZE)) return 0;
-    std::uint8_t op = m.memory[m.PC % MEMORY_SIZE];
+    const OpcodeEntry& row = OpcodeTable[m.memory[m.PC % MEMORY_SIZE]];
     unsigned w = word_at(m, m.PC + 1u);
-    auto in_memory = [](unsigned a) { return static_cast<std::uint16_t>(a % MEMORY_SIZE); };
     unsigned n = 0;
-    auto add = [&](unsigned a) {
-        if (a < static_cast<unsigned>(MEMORY_SIZE)) out[n++] = in_memory(a);
-    };
-    switch (op) {
-        case OP_LDD: add(w); break;
-        case OP_LDDW:
-            add(w);
-            add(w + 1);
-            break;
-        case OP_LDA:
-        case OP_LDAW:
-        case OP_STA:
-        case OP_STAW: {
-            add(w);
-            add(w + 1);
-            if (op == OP_STA || op == OP_STAW || w + 1 >= static_cast<unsigned>(MEMORY_SIZE)) break;
-            unsigned p = word_at(m, w);
-            add(p);
-            if (op == OP_LDAW) add(p + 1);
-            break;
+    auto add = [&](unsigned a, unsigned count) {
+        for (unsigned k = 0; k < count; ++k) {
+            if (a + k < static_cast<unsigned>(MEMORY_SIZE))
+                out[n++] = static_cast<std::uint16_t>(a + k);
         }
-        default: break;
+    };
+    if (!row.reads_pointer()) {
+        add(w, row.read_width());
+        return n;
     }
+    add(w, 2);
+    if (row.reads_through_pointer() && w + 1 < static_cast<unsigned>(MEMORY_SIZE))
+        add(word_at(m, w), row.read_width());
     return n;
 }
 
@@ -107,6 +96,7 @@ void RecordedRun::restart() {
     FindingKinds shown = log_.shown;
     log_.begin(loaded_, code_, looked_for_);
     log_.shown = shown;
+    log_.monitor->set_blocks(blocks_);
     open_case_call(*log_.monitor);
     breaks_marked_ = false;
     stories_.clear();
@@ -579,7 +569,6 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
     // Stretches of a grain, from the last back (or the first on).
     constexpr std::uint64_t STRETCH = HISTORY_GRAIN;
     std::uint64_t stretches = (last - std::min(after, last) + STRETCH - 1) / STRETCH;
-    HeadlessIo quiet;
     for (std::uint64_t k = 0; k < stretches; ++k) {
         if (interrupt != nullptr && *interrupt != 0) {
             search_interrupted_ = true;
@@ -596,40 +585,45 @@ std::optional<std::uint64_t> RecordedRun::scan_mark(const Mark& m, std::uint64_t
             continue;
         Replay replay(history_, *scratch_, from);
         std::optional<std::uint64_t> found;
-        for (std::uint64_t t = from + 1; t <= to; ++t) {
-            std::uint16_t reads[4];
-            unsigned read_count = data_reads(replay.settle(), reads);
-            std::uint16_t value = watched_value(*scratch_, m);
-            if (replay.next(quiet)) break;
-            if (!fires(m, *scratch_, value, reads, read_count)) continue;
-            if (m.condition && !m.condition->holds(*scratch_)) continue;
-            found = t;
-            if (first && --count == 0) return found;
-        }
-        if (!first && found) return found;
+        std::uint16_t reads[4];
+        unsigned read_count = 0;
+        std::uint16_t value = 0;
+        bool counted_out = false;
+        replay.forward(
+            to,
+            [&](const Machine& state) {
+                read_count = data_reads(state, reads);
+                value = watched_value(state, m);
+            },
+            [&](const Machine& state) {
+                if (!fires(m, state, value, reads, read_count)) return true;
+                if (m.condition && !m.condition->holds(state)) return true;
+                found = replay.step();
+                counted_out = first && --count == 0;
+                return !counted_out;
+            });
+        if (counted_out || (!first && found)) return found;
     }
     return std::nullopt;
 }
 
 std::unique_ptr<FindingMonitor> RecordedRun::monitor_here(FindingKinds kinds) {
     auto monitor = std::make_unique<FindingMonitor>(loaded_, code_, kinds);
+    monitor->set_blocks(blocks_);
     open_case_call(*monitor);
-    *scratch_ = *start_;
-    HeadlessIo quiet;
-    std::uint64_t at = 0;
-    auto changed_by_hand = std::make_unique<Machine>();
-    for (std::uint64_t changed : history_.rewritten_steps()) {
-        if (changed > history_.step()) break;
-        run_headless(*scratch_, quiet, changed - at, *monitor);
-        history_.rebuild(*changed_by_hand, changed);
-        for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
-            if (scratch_->memory[a] != changed_by_hand->memory[a]) monitor->mark_written(a, 1);
-        }
-        *scratch_ = *changed_by_hand;
-        at = changed;
-    }
-    run_headless(*scratch_, quiet, history_.step() - at, *monitor);
+    Replay replay(history_, *scratch_, 0, *start_);
+    replay.forward_monitored(history_.step(), *monitor,
+                             [&](const Machine& reached, const Machine& changed) {
+                                 mark_changed(*monitor, reached, changed);
+                             });
     return monitor;
+}
+
+void RecordedRun::mark_changed(FindingMonitor& monitor, const Machine& reached,
+                               const Machine& changed) {
+    for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
+        if (reached.memory[a] != changed.memory[a]) monitor.mark_written(a, 1);
+    }
 }
 
 std::uint64_t RecordedRun::change_state(const Machine& changed) {
@@ -644,9 +638,7 @@ std::uint64_t RecordedRun::change_state(const Machine& changed) {
         log_.steps.resize(log_.monitor->findings().size(), now);
         breaks_marked_ = false;
     }
-    for (unsigned a = 0; a < MEMORY_SIZE; ++a) {
-        if (machine_.memory[a] != changed.memory[a]) log_.monitor->mark_written(a, 1);
-    }
+    mark_changed(*log_.monitor, machine_, changed);
     machine_ = changed;
     history_.rewrite(machine_);
     standing_ = RunEnd::LIMIT;
@@ -718,13 +710,8 @@ namespace {
 // at address.
 bool wrote_byte(const OpcodeEntry& row, unsigned operand, unsigned pointer, const Machine& after,
                 unsigned address) {
-    unsigned width = row.store == Store::OPERAND_WORD || row.store == Store::POINTED_WORD ? 2 : 1;
-    unsigned target =
-        row.store == Store::OPERAND_BYTE || row.store == Store::OPERAND_WORD ? operand : pointer;
-    if (row.store != Store::NONE && row.store != Store::PORT && address >= target &&
-        address < target + width) {
-        return true;
-    }
+    unsigned target = row.stores_through_pointer() ? pointer : operand;
+    if (address >= target && address < target + row.store_width()) return true;
     // The bytes it pushed are the top ones after it.
     unsigned top = after.SP == 0 ? STACK_TOP + 1u : after.SP + 1u;
     return row.pushes != 0 && address >= top && address < top + row.pushes;
@@ -737,16 +724,20 @@ std::optional<std::uint64_t> RecordedRun::last_same_write(std::uint16_t address,
     std::uint64_t now = history_.step();
     if (now <= changed || now - changed > SAME_WRITE_REACH) return std::nullopt;
     Replay replay(history_, *scratch_, changed);
-    HeadlessIo quiet;
     std::optional<std::uint64_t> found;
-    for (std::uint64_t t = changed + 1; t <= now; ++t) {
-        Machine& m = replay.settle();
-        const OpcodeEntry& row = OpcodeTable[m.memory[m.PC % MEMORY_SIZE]];
-        unsigned operand = m.PC + 2u < MEMORY_SIZE ? load_word(m.memory, m.PC + 1u) : 0;
-        unsigned pointer = operand + 1u < MEMORY_SIZE ? load_word(m.memory, operand) : 0;
-        if (replay.next(quiet)) break;
-        if (wrote_byte(row, operand, pointer, m, address)) found = t;
-    }
+    const OpcodeEntry* row = nullptr;
+    unsigned operand = 0, pointer = 0;
+    replay.forward(
+        now,
+        [&](const Machine& m) {
+            row = &OpcodeTable[m.memory[m.PC % MEMORY_SIZE]];
+            operand = m.PC + 2u < MEMORY_SIZE ? load_word(m.memory, m.PC + 1u) : 0;
+            pointer = operand + 1u < MEMORY_SIZE ? load_word(m.memory, operand) : 0;
+        },
+        [&](const Machine& m) {
+            if (wrote_byte(*row, operand, pointer, m, address)) found = replay.step();
+            return true;
+        });
     return found;
 }
 

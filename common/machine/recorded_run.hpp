@@ -151,6 +151,9 @@ public:
     // ret to it ends the run (case_returned).
     void load(const Machine& start, const WrittenSet& loaded, const WrittenSet& code,
               FindingKinds looked_for = ALL_FINDING_KINDS, bool subroutine_case = false);
+    // The program's data blocks for the monitor (past the end), from the
+    // next load or restart on.
+    void set_blocks(std::vector<BlockSpan> blocks) { blocks_ = std::move(blocks); }
     // The routine a subroutine case called; nothing for a whole program.
     std::optional<std::uint16_t> case_routine() const {
         if (!case_call_) return std::nullopt;
@@ -331,6 +334,9 @@ private:
     // current step, states changed by hand included (the scratch machine
     // ends there).
     std::unique_ptr<FindingMonitor> monitor_here(FindingKinds kinds);
+    // Bytes changed by hand count as written by the run.
+    static void mark_changed(FindingMonitor& monitor, const Machine& reached,
+                             const Machine& changed);
     // A fresh monitor of a subroutine case is told of the call open at the start.
     void open_case_call(FindingMonitor& monitor) const;
     void count_marks();
@@ -361,6 +367,7 @@ private:
     std::unique_ptr<Machine> scratch_ = std::make_unique<Machine>();
     WrittenSet loaded_;
     WrittenSet code_;
+    std::vector<BlockSpan> blocks_;
     FindingKinds looked_for_ = ALL_FINDING_KINDS;
     std::optional<OpenCall> case_call_;  // a subroutine case's call, open at the start
     History history_;

@@ -83,11 +83,8 @@ StackStory RecordedRun::stack_story() {
                                  [](std::uint64_t t, const KeptStory& k) { return t < k.step; });
     StackStory story = *std::prev(kept)->story;
     Replay replay(history_, *scratch_, std::prev(kept)->step);
-    HeadlessIo quiet;
-    for (std::uint64_t t = std::prev(kept)->step; t < now; ++t) {
-        story.before(replay.settle());
-        if (replay.next(quiet)) break;
-    }
+    replay.forward(
+        now, [&](const Machine& m) { story.before(m); }, [](const Machine&) { return true; });
     return story;
 }
 

@@ -24,13 +24,13 @@ struct StackStory {
     void before(const Machine& m) {
         unsigned pc = m.PC;
         if (pc >= static_cast<unsigned>(MAX_MEMORY)) return;
-        std::uint8_t op = m.memory[pc];
-        const OpcodeEntry& row = OpcodeTable[op];
-        if (op == OP_CALL) {
+        const OpcodeEntry& row = OpcodeTable[m.memory[pc]];
+        if (row.flow == Flow::CALL) {
             if (calls.size() == FindingMonitor::MAX_OPEN_CALLS) calls.erase(calls.begin());
             calls.push_back({static_cast<std::uint16_t>(pc + 3),
                              static_cast<std::uint16_t>(m.SP == 0 ? STACK_TOP - 2u : m.SP - 2u)});
-        } else if (op == OP_RET && m.SP != 0 && m.SP <= STACK_TOP - 2u && !calls.empty()) {
+        } else if (row.flow == Flow::RETURN && m.SP != 0 && m.SP <= STACK_TOP - 2u &&
+                   !calls.empty()) {
             calls.pop_back();
         }
         if (row.pushes != 0) origins.note(pc, m.SP, row.pops, row.pushes);

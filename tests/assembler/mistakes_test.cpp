@@ -47,10 +47,10 @@ TEST(AssemblerMistakes, EachFiresOnItsMistakeAndNoneOnTheRightUse) {
           "ldd takes one",
           "2: stdw b: b is one byte (db, line 4), but stdw takes two, the byte after it too; "
           "std takes one"}},
-        {"widths that match, arrays taken either way, the low byte of a word",
+        {"widths that match, arrays taken either way; a word only ever read as a byte",
          "ldd b\nlddw w\nstdw w\nldd a\nlddw a\nldd v\nstdw q\nldd q\nhlt\n[b db 0\n[w dw 0\n"
          "[a db 1 db 2\n[v dw 1 dw 2\n[q dw 0\n",
-         {}},
+         {"8: q is written as a word at line 7 (stdw) and read as a byte at line 8 (ldd)"}},
         {"a variable whose label reserves no byte, read first or written first",
          "ldd best\nstd best\nstdw w\nhlt\n[w\n[best\n",
          {"1: best (line 6) reserves no byte; ldd best at line 1 reads memory the program never "
@@ -63,6 +63,9 @@ TEST(AssemblerMistakes, EachFiresOnItsMistakeAndNoneOnTheRightUse) {
         {"a word written as a byte and read as a word",
          "lddw sum\nldiw 5\naddw\nstd sum\nhlt\n[sum dw 0\n",
          {"4: sum is written as a byte at line 4 (std) and read as a word at line 1 (lddw)"}},
+        {"a word written as a word and read as a byte; a low byte read beside lddw",
+         "ldiw 300\nstdw sum\nldd sum\nout 0\nstdw w\nldd w\nlddw w\nhlt\n[sum dw 0\n[w dw 0\n",
+         {"3: sum is written as a word at line 2 (stdw) and read as a byte at line 3 (ldd)"}},
         {"a label spelled like an instruction",
          "ldi 1\nldi 2\n[add\nout 0\nhlt\n",
          {"3: [add defines a label spelled like the instruction add: an instruction is written "

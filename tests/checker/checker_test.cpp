@@ -442,3 +442,38 @@ TEST(CheckerProgram, GradesALeakingSolutionDownAndShowsTheFindingsOfAFailedCase)
                                      "line 2: stack: expected 'stack empty' or stack V...",
                                      "line 3: sp: expected one number from 0 to 16383"}));
 }
+
+// "no findings" names the kinds it adds to the default ones; a walk one
+// byte past its table passes without them.
+TEST(CheckerProgram, NoFindingsTurnsOnTheKindsItNames) {
+    TempDir dir;
+    const std::string walk =
+        "        ldiw t\n"
+        "        stdw p\n"
+        "[loop   lda p\n"
+        "        lddw p\n"
+        "        incw\n"
+        "        stdw p\n"
+        "        ldd p\n"
+        "        ldi 10\n"
+        "        cmp\n"
+        "        jnz loop\n"
+        "        hlt\n"
+        "[t      db 1\n"
+        "        db 2\n"
+        "[p      dw 0\n";
+    write_file(dir.file("plain.asm"), "; expect: no findings\n" + walk);
+    write_file(dir.file("bounds.asm"), "; expect: no findings bounds\n" + walk);
+    write_file(dir.file("typo.asm"), "; expect: no findings bonds\n" + walk);
+    RunResult r = run_checker(dir, {"plain.asm", "bounds.asm", "typo.asm"});
+    EXPECT_EQ(r.output,
+              "PASS plain.asm\n"
+              "FAIL bounds.asm: expected no findings, got 1: past the end at instruction 19, PC "
+              "0006 (6): lda at line 4 (loop) reads 001C (p), 1 past the end of t (2 bytes, line "
+              "13)\n"
+              "  finding: past the end at instruction 19, PC 0006 (6): lda at line 4 (loop) reads "
+              "001C (p), 1 past the end of t (2 bytes, line 13)\n"
+              "  try: debugger bounds.asm\n"
+              "FAIL typo.asm: line 1: no: no kind of finding is named 'bonds'\n"
+              "1 passed, 2 failed\n");
+}

@@ -139,7 +139,7 @@ TEST(DebugAdapter, WholeSessionStopsWhereTheDebuggerDoes) {
     std::vector<Json> all = r.messages;
 
     EXPECT_TRUE(response_to(all, 1)["body"]["supportsStepBack"].get<bool>());
-    EXPECT_EQ(response_to(all, 1)["body"]["exceptionBreakpointFilters"].size(), 5u);
+    EXPECT_EQ(response_to(all, 1)["body"]["exceptionBreakpointFilters"].size(), 6u);
     // Breakpoints are asked for once the program is loaded: the initialized
     // event follows the launch's answer.
     ASSERT_GE(all.size(), 3u);
@@ -285,6 +285,24 @@ TEST(DebugAdapter, ConditionsHitCountsReadsAndTheStackView) {
     ASSERT_EQ(bytes.size(), 1u);
     EXPECT_EQ(bytes[0]["name"], "0x3FFF");
     EXPECT_EQ(bytes[0]["value"], "4 (pushed by line 21: ldd n)");
+}
+
+// A routine's stack comment names its arguments at the top of the Stack
+// scope, as the debugger's stop inside it does.
+TEST(DebugAdapter, TheStackScopeNamesTheArgumentsOfTheRoutine) {
+    Script script;
+    script.add("initialize");
+    script.add("launch", {{"program", "../../examples/subroutine.asm"}, {"cwd", TEST_DIR}});
+    script.add("setFunctionBreakpoints", {{"breakpoints", {{{"name", "square"}}}}});
+    script.add("configurationDone");
+    int stack = script.add("variables", {{"variablesReference", 3}}).seq;
+    script.add("disconnect");
+    Played r = play(script, TEST_DIR);
+    ASSERT_EQ(r.exit_status, 0);
+    const Json& entries = response_to(r.messages, stack)["body"]["variables"];
+    ASSERT_GE(entries.size(), 2u);
+    EXPECT_EQ(entries[0]["name"], "arguments of square");
+    EXPECT_EQ(entries[0]["value"], "x = 1 from line 23");
 }
 
 TEST(DebugAdapter, ConsoleHoverMemoryAndAStop) {

@@ -136,6 +136,7 @@ at 000E lddw 61
 breakpoint 1 at double (line 20)
 at 0029 (double) stdw 63
     20: [double stdw dret       ; ( x -- 2x )
+in double (x = 3 from line 4)
 no breakpoint, watchpoint or finding stops earlier: the start of the run
 at 0000 ldi 1
     2:         ldi 1

@@ -113,6 +113,7 @@ stray      off stray PC
 data       on  executing data
 code       on  writing into code
 unwritten  on  reading memory never written
+bounds     on  past the end
 started again from reset
 at 0000 ldi 3
     2:         ldi 3

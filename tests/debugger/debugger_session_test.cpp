@@ -232,7 +232,7 @@ the stack is empty
     2:         ldi 2
 2 0002 std 30 | SP=3FFF Z=0 S=0 O=0 C=0 |
     3:         std count
-001E: 02 | 2
+001E (count): 02 | 2
       1  ; counts down from 2, showing each count in a subroutine
       2          ldi 2
       3          std count

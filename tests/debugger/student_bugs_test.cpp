@@ -104,7 +104,7 @@ word 001B (sum+1) last changed by instruction 3 at 0004 (the low byte; nothing c
         ret
 [back   dw 0
 )",
-     "break diff\ncontinue\nbt\nstep\nbt\n",
+     "break diff\ncontinue\nbt\nstep\nbt\nreverse-continue\n",
      R"(diff.asm: source, assembled in memory
 at 0000 ldi 2
     2:         ldi 2
@@ -121,6 +121,45 @@ in diff (a = 2 from line 2, b = 9 from line 3)
     8: [diff   stdw back
 #0 diff+3 (000D), line 9: sub, called from line 4
 #1 0004, line 4: call diff
+breakpoint 1 at diff (line 8)
+at 000A (diff) stdw 18
+    8: [diff   stdw back
+in diff (a = 2 from line 2, b = 9 from line 3)
+)"},
+    // A loop one element past a table that another label's byte follows:
+    // the pointer keeps the block its ldiw loaded through incw.
+    {"past.asm",
+     R"(        ldiw scores
+        stdw p
+[loop   lda p
+        out 0
+        lddw p
+        incw
+        stdw p
+        ldd left
+        dec
+        std left
+        jnz loop
+        hlt
+[scores db 1
+        db 2
+[extra  db 9
+[left   db 3
+[p      dw 0
+)",
+     "continue\n",
+     R"(past.asm: source, assembled in memory
+at 0000 ldiw 29
+    1:         ldiw scores
+-[1 : 01h]-
+-[2 : 02h]-
+finding: past the end at instruction 21, PC 0006 (6): lda at line 3 (loop) reads 001F (extra), 1 past the end of scores (2 bytes, line 13)
+    3: [loop   lda p
+    13: [scores db 1
+21 0006 lda 33 | SP=3FFE Z=0 S=0 O=0 C=0 | 09
+    3: [loop   lda p
+at 0009 out 0
+    4:         out 0
 )"},
 };
 

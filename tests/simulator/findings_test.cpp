@@ -47,6 +47,7 @@ std::unique_ptr<CheckedRun> run_checked(const std::string& source, FindingKinds 
     auto run = std::make_unique<CheckedRun>();
     run->machine = *p.start;
     auto monitor = std::make_unique<FindingMonitor>(p.loaded, p.code, kinds);
+    monitor->set_blocks(block_spans(program.data_blocks));
     HeadlessIo io;
     run_headless(run->machine, io, 100'000, *monitor);
     SourceMap source_map = source_map_of(program);
@@ -148,7 +149,7 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
         {"reading memory never written",
          "ldd 100\nlda p\nhlt\n[p dw 0\n",
          ALL_FINDING_KINDS,
-         {{K::UNWRITTEN_READ, 1, 0, 100, 0}},
+         {{K::UNWRITTEN_READ, 1, 0, 100, 0}, {K::PAST_END, 2, 3, 0, 0}},
          "reading memory never written at instruction 1, PC 0000 (0): ldd at line 1 reads 0064 "
          "(p+93), which was never written"},
         {"never-written reads are off by default",
@@ -184,6 +185,56 @@ TEST(Findings, EachKindNamesItsInstructionLinesAndAddresses) {
         if (c.first_text != nullptr) {
             EXPECT_EQ(run->texts.at(0), c.first_text);
         }
+    }
+}
+
+// Past the end: which block a pointer word keeps through stores into it,
+// and the text. The walk of `walk` reads `left` bytes from `p`, stepping
+// with `step` between reads.
+TEST(Findings, PastTheEndNamesTheBlockThePointerCameFrom) {
+    auto walk = [](const std::string& start, const std::string& step, int left) {
+        return start + "\n        stdw p\n        ldi " + std::to_string(left) +
+               "\n        std left\n[loop   lda p\n        out 0\n" + step +
+               "        ldd left\n        dec\n        std left\n        jnz loop\n"
+               "        hlt\n[scores db 1\n        db 2\n        db 3\n[extra  db 9\n"
+               "[left   db 0\n[p      dw 0\n[q      dw 0\n";
+    };
+    const std::string incw = "        lddw p\n        incw\n        stdw p\n";
+    const struct {
+        std::string source;
+        const char* texts;  // every finding, one a line
+    } cases[] = {
+        // One past a table another label's byte follows.
+        {walk("        ldiw scores", incw, 4),
+         "past the end at instruction 32, PC 000B (11): lda at line 5 (loop) reads 0025 (extra), "
+         "1 past the end of scores (3 bytes, line 15)\n"},
+        {walk("        ldiw scores", incw, 3), ""},
+        // Inside the block it came from, though the byte starts another label.
+        {walk("        ldiw extra", incw, 1), ""},
+        // A walk down from the start.
+        {walk("        ldiw scores", "        lddw p\n        decw\n        stdw p\n", 2),
+         "past the end at instruction 14, PC 000B (11): lda at line 5 (loop) reads 0021 (loop+22), "
+         "1 before the start of scores (3 bytes, line 15)\n"},
+        // A fresh ldiw takes the pointer to another block; lddw copies one.
+        {walk("        ldiw scores", "        ldiw extra\n        stdw p\n", 2), ""},
+        {walk("        ldiw scores\n        stdw q\n        lddw q", incw, 4),
+         "past the end at instruction 34, PC 0011 (17): lda at line 7 (loop) reads 002B (extra), "
+         "1 past the end of scores (3 bytes, line 17)\n"},
+        // A pointer to no block at all, and a store through one.
+        {walk("        ldiw 8192", incw, 1),
+         "past the end at instruction 5, PC 000B (11): lda at line 5 (loop) reads 2000 (q+8151), "
+         "outside every data block\n"},
+        {"        ldiw t\n        stdw p\n        ldiw 0\n        staw p\n        hlt\n"
+         "[t      db 0\n[p      dw 0\n",
+         "past the end at instruction 4, PC 0009 (9): staw at line 4 writes 000E (p), 1 past the "
+         "end of t (1 byte, line 6)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        std::unique_ptr<CheckedRun> run = run_checked(c.source, kind_bit(FindingKind::PAST_END));
+        std::string texts;
+        for (const std::string& text : run->texts) texts += text + "\n";
+        EXPECT_EQ(texts, c.texts);
     }
 }
 
@@ -326,15 +377,22 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
         std::vector<std::uint8_t> breaks(MAX_MEMORY);
         for (int k = 0; k < 3; ++k) breaks[random() % PROGRAM_END] = 1;
         FastStops stops{breaks.data(), nullptr, nullptr, 0};
+        // Data blocks tiling the program, for past the end.
+        std::vector<BlockSpan> blocks;
+        for (unsigned a = 0; a < PROGRAM_END; a += blocks.back().size)
+            blocks.push_back({static_cast<std::uint16_t>(a),
+                              static_cast<std::uint16_t>(1 + random() % 16)});
 
         auto careful = std::make_unique<Machine>(*p.start);
         FindingMonitor looked(p.loaded, p.code, ALL_FINDING_KINDS);
+        looked.set_blocks(blocks);
         HeadlessIo io;
         RunOutcome careful_outcome = run_headless(*careful, io, LIMIT, looked);
 
         // The checker's way: the same run in slices, through the fast loop.
         auto checked = std::make_unique<Machine>(*p.start);
         FindingMonitor checker(p.loaded, p.code, ALL_FINDING_KINDS);
+        checker.set_blocks(blocks);
         HeadlessIo checked_io;
         RunOutcome checked_outcome{RunEnd::LIMIT, std::nullopt};
         for (std::uint64_t left = LIMIT; left > 0 && checked_outcome.end == RunEnd::LIMIT;) {
@@ -352,6 +410,7 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
 
         auto fast = std::make_unique<Machine>(*p.start);
         auto monitor = std::make_unique<FindingMonitor>(p.loaded, p.code, ALL_FINDING_KINDS);
+        monitor->set_blocks(blocks);
         std::uint64_t unmarked = image % 2 == 0 ? 0 : image * 37 % 200;
         std::vector<std::uint64_t> with =
             breakpoint_steps(*fast, stops, monitor.get(), LIMIT, unmarked);

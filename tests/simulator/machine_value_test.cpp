@@ -114,14 +114,16 @@ TEST(MachineValue, TwoMachinesInTwoThreadsGiveWhatEachGivesAlone) {
 
 // One instruction at 0x100 on a machine whose memory holds 0xAA, with the
 // word operand 0x1000 (a pointer there to 0x1100), the byte operand 0x10,
-// nonzero stack bytes above SP and the given flags.
+// nonzero stack bytes above SP and the given flags; the byte at `poke`, if
+// given, holds 0x55 instead.
 struct RowRun {
     std::unique_ptr<Machine> before = std::make_unique<Machine>();
     std::unique_ptr<Machine> after;
     std::optional<Stop> stop;
 };
 
-RowRun run_row(const OpcodeEntry& row, std::uint16_t sp, std::uint8_t flags) {
+RowRun run_row(const OpcodeEntry& row, std::uint16_t sp, std::uint8_t flags,
+               std::optional<unsigned> poke = std::nullopt) {
     RowRun r;
     Machine& m = *r.before;
     machine_reset(m);
@@ -131,11 +133,14 @@ RowRun run_row(const OpcodeEntry& row, std::uint16_t sp, std::uint8_t flags) {
     m.memory[0x102] = 0x10;
     m.memory[0x1000] = 0x00;
     m.memory[0x1001] = 0x11;
+    m.memory[0x1100] = 0x12;  // unlike the bytes around, so that a wrong pointer shows
+    m.memory[0x1101] = 0x34;
     for (unsigned a = sp + 1u, k = 1; a <= STACK_TOP; ++a, ++k)
         m.memory[a] = static_cast<std::uint8_t>(k);
     m.PC = 0x100;
     m.SP = sp;
     m.Z = m.S = m.O = m.C = flags;
+    if (poke) m.memory[*poke] = 0x55;
     r.after = std::make_unique<Machine>(m);
     HeadlessIo io;
     r.stop = step_headless(*r.after, io);
@@ -169,6 +174,24 @@ TEST(InstructionRows, EachRowTellsWhatItsHandlerDoes) {
             EXPECT_EQ(expected_stores[static_cast<int>(row.store)].count(stored), 1u);
             bool port_written = !std::equal(std::begin(a.ports), std::end(a.ports), b.ports);
             EXPECT_EQ(port_written, row.store == Store::PORT);
+            // Of the operand word's bytes and the pointer's, exactly those
+            // the reads column names change what the instruction leaves
+            // (elsewhere than in the changed byte) when changed.
+            std::set<unsigned> read;
+            for (unsigned x : {0x1000u, 0x1001u, 0x1100u, 0x1101u}) {
+                RowRun poked = run_row(row, 0x3800, flags, x);
+                poked.after->memory[x] = a.memory[x];
+                if (poked.stop || !(*poked.after == a)) read.insert(x);
+            }
+            static const std::set<unsigned> expected_reads[] = {
+                {},                                // NONE
+                {0x1000},                          // OPERAND_BYTE
+                {0x1000, 0x1001},                  // OPERAND_WORD
+                {0x1000, 0x1001},                  // POINTER
+                {0x1000, 0x1001, 0x1100},          // POINTED_BYTE
+                {0x1000, 0x1001, 0x1100, 0x1101},  // POINTED_WORD
+            };
+            EXPECT_EQ(read, expected_reads[static_cast<int>(row.reads)]);
         }
         const unsigned next = 0x100u + row.length;
         const std::set<unsigned> want_pcs[] = {

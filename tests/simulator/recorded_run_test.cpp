@@ -283,6 +283,15 @@ TEST(ChangedState, TheRunGoesOnFromItAndKeepsIt) {
     EXPECT_EQ(run.machine().memory[total], 11);
     run.go_to(12);
     EXPECT_EQ(run.machine().memory[v], 5);
+    // The replay cursor goes through the change too: v is 1 in the states
+    // steps 4 to 10 start from, 5 from step 11 on.
+    Replay replay(run.history(), run.scratch(), 3);
+    std::string seen;
+    replay.forward(
+        end, [&](const Machine& m) { seen += static_cast<char>('0' + m.memory[v]); },
+        [](const Machine&) { return true; });
+    EXPECT_EQ(seen, std::string(7, '1') + std::string(end - 10, '5'));
+    EXPECT_EQ(run.scratch().memory[total], 11);
     // The last write of v is none: the change was not an instruction's.
     EXPECT_EQ(run.last_write(v), std::nullopt);
     // No finding of a read never written, though v was set by hand.

@@ -42,21 +42,20 @@ def debugging(browser, work, url):
 
     load(browser, url)
     put_source(browser, NESTED)
-    click(browser, 'step')
-    click(browser, 'over')
-    s = seen()
-    check((s['state'], s['line'], s['count']) == ('ready', 3, 7), f'Step over runs the call to its return: {s}')
-    restart()
-    click(browser, 'step', 2)
-    press(browser, 'F8', 119)
-    s = seen()
-    check((s['line'], s['count']) == (6, 6), f'F8 steps over the inner call: {s}')
-    restart()
-    click(browser, 'step', 3)
-    click(browser, 'out')
-    check((seen()['line'], seen()['count']) == (6, 6), f'Step out of inner returns to outer: {seen()}')
-    press(browser, 'F8', 119, shift=True)
-    check((seen()['line'], seen()['count']) == (3, 7), f'Shift+F8 steps out of outer: {seen()}')
+    # Step over and Step out by button and key: steps first (None: on from
+    # the last row), the motion, then the line and the count.
+    motions = {'over': lambda: click(browser, 'over'), 'F8': lambda: press(browser, 'F8', 119),
+               'out': lambda: click(browser, 'out'), 'Shift+F8': lambda: press(browser, 'F8', 119, shift=True)}
+    for steps, motion, expected, what in ((1, 'over', (3, 7), 'Step over runs the call to its return'),
+                                          (2, 'F8', (6, 6), 'F8 steps over the inner call'),
+                                          (3, 'out', (6, 6), 'Step out of inner returns to outer'),
+                                          (None, 'Shift+F8', (3, 7), 'Shift+F8 steps out of outer')):
+        if steps is not None:
+            restart()
+            click(browser, 'step', steps)
+        motions[motion]()
+        s = seen()
+        check((s['state'], s['line'], s['count']) == ('ready',) + expected, f'{what}: {s}')
     click(browser, 'out')
     check(seen()['count'] == 7 and 'no call is open' in seen()['status'], f'no call to step out of: {seen()}')
 
@@ -80,6 +79,18 @@ def debugging(browser, work, url):
           f'Run to cursor: {s}')
     click(browser, 'continue')
     check(wait(browser, {'halted', 'break'}) == 'halted', f'the cursor stopped that run alone: {seen()}')
+    # On a line with a breakpoint: one stop there, and the next run goes on.
+    restart()
+    browser.js("(s => { const at = s.value.indexOf('        std count\\n        ret'); s.focus(); s.setSelectionRange(at, at); })"
+               "(document.getElementById('source'))")
+    press(browser, 'F9', 120)
+    click(browser, 'to-cursor')
+    wait(browser, {'break', 'halted'})
+    s = seen()
+    click(browser, 'to-cursor')
+    check((s['state'], s['line'], s['count']) == ('break', 8, 4) and wait(browser, {'halted', 'break'}) == 'halted',
+          f'Run to cursor on a breakpoint\'s line stops once: {s}, then {seen()}')
+    press(browser, 'F9', 120)
 
     # A watch on count: each store stops the run after it, saying the values.
     restart()
@@ -87,17 +98,17 @@ def debugging(browser, work, url):
     click(browser, 'watch-add')
     watched = browser.js("[...document.querySelectorAll('#watch-list li')].map((e) => e.textContent)")
     check(watched == ['0013h (count) = 00h Remove'], f'the watch is listed: {watched}')
-    click(browser, 'continue')
-    wait(browser, {'watch', 'halted'})
-    s = seen()
-    check((s['state'], s['line'], s['count']) == ('watch', 9, 5) and 'changed from 00h to 07h' in s['status'],
-          f'the watch stops a run after the store: {s}')
-    click(browser, 'continue')
-    wait(browser, {'watch', 'halted'})
-    check((seen()['state'], seen()['count']) == ('watch', 8) and 'from 07h to 05h' in seen()['status'],
-          f'and again at the next change: {seen()}')
-    click(browser, 'continue')
-    check(wait(browser, {'watch', 'halted'}) == 'halted', f'then the run ends: {seen()}')
+    # Each store stops a run after it, saying the values; Reverse continue
+    # from the end finds the same stops backwards, then the start.
+    stops = [('watch', 9, 5, 'changed from 00h to 07h'), ('watch', 4, 8, 'changed from 07h to 05h')]
+    for button, expected in (('continue', stops + [('halted', 4, 9, 'Halted')]),
+                             ('reverse', stops[::-1] + [('ready', 1, 0, 'Ready')])):
+        for state, line, count, text in expected:
+            click(browser, button)
+            wait(browser, {'watch', 'halted' if button == 'continue' else 'ready'})
+            s = seen()
+            check((s['state'], s['line'], s['count']) == (state, line, count) and text in s['status'],
+                  f'{button} with a watch on count: {s}, not {state} at line {line} after {count}')
     restart()
     click(browser, 'step')
     click(browser, 'over')

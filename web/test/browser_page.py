@@ -1,7 +1,7 @@
 """The page's own groups of the browser test (run by browser_test.py, whose
 helpers they use): axe-core in every state the test visits, in both themes;
 the tabs; the status region; any width and the dark theme; typing speed."""
-import base64, json, os, re, sys, time
+import base64, json, os, re, subprocess, sys, time
 
 bt = sys.modules['__main__']   # browser_test.py, run as the program
 from __main__ import check, click, load, press, put_source, wait  # noqa: E402
@@ -33,8 +33,8 @@ def load_in(browser, url, theme):
 
 def axe_states(browser, work, url):
     """axe in light and dark in the states the page goes through: loaded, an
-    assembly error, stepping, a stop, a finding shown, the symbols, the
-    notices, a wait for a key, the widget and the course page; the tabs'
+    assembly error, stepping, a stop, a finding shown, the symbols, Check
+    and completion, the notices, a wait for a key, the widget and the course page; the tabs'
     keys; the status region during a run."""
     states = []
 
@@ -69,6 +69,12 @@ def axe_states(browser, work, url):
         wait(browser, {'finding', 'stopped', 'halted'})
         browser.js("document.querySelector('.tab[data-pane=\"findings\"]').click()")
         look(f'{theme}: a finding shown')
+        click(browser, 'check')
+        browser.js("(s => { s.focus(); s.setSelectionRange(s.value.length, s.value.length); })"
+                   "(document.getElementById('source'))")
+        key(browser, ' ', 32, modifiers=2)
+        look(f'{theme}: the Check report and the completion list')
+        key(browser, 'Escape', 27)
         browser.js("document.getElementById('tab-notice').hidden = false")
         look(f'{theme}: the other tab\'s notice')
         choose(browser, 'keywait.asm')
@@ -98,7 +104,7 @@ TABS = '''(() => { const tabs = [...document.querySelectorAll('[role="tab"]')];
 
 
 def tabs(browser, url):
-    """The Listing, Symbols and Findings tabs as a tab list: arrow keys round
+    """The Listing, Symbols, Findings and Check tabs as a tab list: arrow keys round
     the ends, Home and End, one tab in the Tab order, the selected one."""
     load(browser, url)
     browser.js("document.querySelector('.tab[data-pane=\"listing\"]').focus()")
@@ -107,8 +113,8 @@ def tabs(browser, url):
                       ('Home', 36)):
         press(browser, key, code)
         seen.append(browser.js(TABS))
-    expected = [[p, [p], [p], [p], ['listing', 'symbols', 'findings']]
-                for p in ('symbols', 'findings', 'listing', 'findings', 'findings', 'listing')]
+    expected = [[p, [p], [p], [p], ['listing', 'symbols', 'findings', 'check-report']]
+                for p in ('symbols', 'findings', 'check-report', 'findings', 'check-report', 'listing')]
     check(seen == expected, f'the tabs\' keys: {seen}')
 
 
@@ -257,8 +263,12 @@ def typing(browser, work, url):
         typed = browser.js("document.getElementById('source').value")
         expected = source[:at] + 'x' * 8 + 'z' * 4 + source[at:]
         check(typed == expected, f'{lines} lines: the keystrokes typed {typed[at - 20:at + 20]!r}')
-        shown = browser.js("[...document.getElementById('highlight').children].map((e) => e.textContent).join('\\n')")
-        check(shown == expected + '\n', f'{lines} lines: the colours show the text typed: {shown[at - 20:at + 20]!r}')
+        # The colours draw the rows in sight (after a spacer for those above).
+        first, *shown = browser.js("(h => [Number(h.dataset.first), ...[...h.children].slice(1).map((e) => "
+                                   "e.textContent)])(document.getElementById('highlight'))")
+        rows = (expected + '\n').split('\n')
+        check(shown == rows[first:first + len(shown)] and first < lines // 2 < first + len(shown) < lines,
+              f'{lines} lines: the colours show the text typed in rows {first}+{len(shown)}: {shown[:3]!r}')
         browser.open('about:blank')
         browser.js(f"""(() => {{ const t = document.createElement('textarea');
           t.style.cssText = 'width:{size[0]}px;height:{size[1]}px;font:{size[2]};white-space:pre';
@@ -394,3 +404,79 @@ def editing(browser, work, url):
     key(browser, 'Tab', 9)
     check(browser.js(EDITOR)[3] != 'source' and browser.js(EDITOR)[0] == undone.replace('nop', 'inc'),
           f'Escape then Tab leaves the editor: {browser.js(EDITOR)}')
+
+
+TIP = "(t => t.hidden ? null : t.innerText)(document.getElementById('tip'))"
+
+
+def language(browser, work, url):
+    """The language server's answers in the editor: hover on an instruction
+    and on a label, by Ctrl+I at the cursor and by the mouse resting on the
+    word; a label operand completed (Ctrl+Space, Enter); signature help
+    after a mnemonic and a blank."""
+    load(browser, url)
+    source = '[start  ldi 5\n        call twice\n        hlt\n[twice  dup\n        add\n        ret\n'
+    browser.js(f"(s => {{ playground.setSource({json.dumps(source)}); s.focus(); }})(document.getElementById('source'))")
+    ldi = 'ldi — load immediate byte\n2 bytes · 3 clocks · opcode 0 (0x00)\nStack: ( -- n )\nFlags: none.'
+    twice = 'label twice: address 6 (0x0006)'
+    for line, column, expected in ((0, 9, ldi), (1, 16, twice)):
+        offset = len('\n'.join(source.split('\n')[:line])) + (line > 0) + column
+        browser.js(f"document.getElementById('source').setSelectionRange({offset}, {offset})")
+        key(browser, 'i', 73, modifiers=2)
+        by_key = browser.js(TIP)
+        key(browser, 'Escape', 27)
+        x, y = browser.js(f"(b => [b.left + 6 + {column + 0.5} * ui.charWidth, b.top + {line + 0.5} * LINE_HEIGHT])"
+                          "(document.getElementById('source').getBoundingClientRect())")
+        browser.send('Input.dispatchMouseEvent', type='mouseMoved', x=x, y=y)
+        time.sleep(0.6)
+        check(by_key == expected and browser.js(TIP) == expected,
+              f'hover on line {line + 1} column {column}: {by_key!r}, by the mouse {browser.js(TIP)!r}')
+        browser.send('Input.dispatchMouseEvent', type='mouseMoved', x=1, y=1)
+    end = len(source)
+    browser.js(f"document.getElementById('source').setSelectionRange({end}, {end})")
+    browser.send('Input.insertText', text='        call tw')
+    key(browser, ' ', 32, modifiers=2)
+    shown = browser.js("document.getElementById('complete').innerText")
+    key(browser, 'Enter', 13, text='\r')
+    check(shown == 'twice label, address 6 (0x0006)' and browser.js(EDITOR)[0] == source + '        call twice',
+          f'completion of a label operand: {shown!r} then {browser.js(EDITOR)[0][end:]!r}')
+    key(browser, 'Enter', 13, text='\r')
+    # At a line's start the instructions: the list shows a window round the chosen one.
+    key(browser, ' ', 32, modifiers=2)
+    for _ in range(10):
+        key(browser, 'ArrowDown', 40)
+    chosen = browser.js("(id => [id, document.getElementById(id).getAttribute('aria-selected'), "
+                        "document.querySelectorAll('#complete li').length])"
+                        "(document.getElementById('source').getAttribute('aria-activedescendant'))")
+    key(browser, 'Escape', 27)
+    check(chosen == ['complete-10', 'true', 8], f'the eleventh instruction chosen, in sight: {chosen}')
+    browser.send('Input.insertText', text='ldi')
+    key(browser, ' ', 32, text=' ')
+    time.sleep(0.4)
+    help = browser.js(TIP) or ''
+    check(help.startswith('ldi ') and 'load immediate byte' in help, f'signature help after ldi: {help!r}')
+
+
+def check_button(browser, work, url):
+    """Check shows what `checker FILE` prints for every example, and for a
+    program of the student's whose expectation fails."""
+    checker = os.path.join(bt.BIN, 'checker')
+    if not os.path.exists(checker):
+        print(f'check_button: SKIPPED, no {checker} to compare with')
+        return
+    load(browser, url)
+    wrong = '; expect: out 3\n; expect: instructions 2\n        ldi 4\n        out 0\n        hlt\n'
+    with open(os.path.join(work, 'program.asm'), 'w') as f:
+        f.write(wrong)
+    programs = [(name, bt.EXAMPLES) for name in sorted(os.listdir(bt.EXAMPLES)) if name.endswith('.asm')]
+    for name, folder in programs + [('program.asm', work)]:
+        if folder == work:
+            browser.js(f"playground.setSource({json.dumps(wrong)})")
+        else:
+            choose(browser, name)
+        click(browser, 'check')
+        shown = browser.js("document.getElementById('check-report').textContent")
+        native = subprocess.run([checker, name], cwd=folder, capture_output=True, text=True).stdout
+        check(shown == native and browser.js("document.getElementById('check-report').classList.contains('hidden')")
+              is False, f'Check on {name}: {shown!r} where the checker prints {native!r}')
+    check('FAIL program.asm' in native, f'the wrong program fails: {native!r}')

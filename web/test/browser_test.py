@@ -145,7 +145,7 @@ def main():
         import browser_debug as debug, browser_groups as more, browser_offline as offline, browser_page as page
         for group in (run_checks, keep_share_keys_embed, whole_history, more.findings, more.heat, more.work_kept,
                       more.links, more.errors_and_edits, more.messages, more.course_pages, page.axe_states, page.layout, page.phone, more.calls,
-                      more.key_wait, debug.debugging, page.editing, page.typing):
+                      more.key_wait, debug.debugging, page.editing, page.language, page.check_button, page.typing):
             if not only or group.__name__ in only:
                 group(browser, work) if group is run_checks else group(browser, work, url)
         # Last, as it changes the site and the network.
