@@ -8,10 +8,10 @@
 #include "command_words.hpp"
 #include "commands.hpp"
 #include "disassemble.hpp"
-#include "stack_view.hpp"
 #include "machine/condition.hpp"
 #include "memory_view.hpp"
 #include "opcode_table.hpp"
+#include "stack_view.hpp"
 
 namespace {
 
@@ -166,7 +166,8 @@ void Adapter::variables(const Json& args, Json& body) {
             if (std::string here = arguments_here(s_); !here.empty()) {
                 std::size_t open = here.find(" (");
                 list.push_back(variable("arguments of " + here.substr(0, open),
-                                        here.substr(open + 2, here.size() - open - 3), "arguments"));
+                                        here.substr(open + 2, here.size() - open - 3),
+                                        "arguments"));
             }
             StackStory story = s_.run.stack_story();
             for (const StackEntry& e : stack_entries(story, m, 512)) {
