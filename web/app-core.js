@@ -43,6 +43,7 @@ const ui = {
   errorLine: 0,
   errorMessage: '',
   warnings: new Map(),  // line -> warning texts
+  diagnostics: null,    // the language server's [kind, line, text] rows for the text typed since
   lineToAddress: new Map(),
   textLines: [],        // for each source line the assembler numbered, the editor row it begins on
   labelAt: new Map(),   // address -> label names
@@ -159,6 +160,7 @@ function bindApi(mod) {
     check: f('ck_check', 'string', ['number', 'string']),
     // The language server's answers (language.cpp): the protocol's JSON.
     languageSource: f('ls_source', null, ['number']),
+    languageDiagnostics: f('ls_diagnostics', 'string', []),
     languageHover: f('ls_hover', 'string', ['number', 'number']),
     languageCompletion: f('ls_completion', 'string', ['number', 'number']),
     languageSignature: f('ls_signature_help', 'string', ['number', 'number']),

@@ -62,6 +62,7 @@ function assemble() {
   ui.errorLine = ui.assembled ? 0 : api.errorLine();
   ui.errorMessage = api.errorMessage().trim();
   ui.warnings.clear();
+  ui.diagnostics = null;
   for (const row of api.warnings().split('\n').filter((r) => r)) {
     const [line, message] = row.split('\t');
     const texts = ui.warnings.get(Number(line)) || [];
@@ -122,14 +123,19 @@ function renderSymbols() {
   }).join('');
 }
 
-// The error and the warnings under the editor, each with its line.
+// The error and the warnings under the editor, each with its line: the
+// last assembly's, or the language server's for the text typed since.
 function renderMessages() {
   const list = $('messages');
   if (!list) return;
   const rows = [];
-  if (ui.errorLine > 0 || ui.errorMessage) rows.push(['error', ui.errorLine, ui.errorMessage]);
-  for (const [line, texts] of [...ui.warnings].sort((a, b) => a[0] - b[0])) {
-    for (const text of texts) rows.push(['warning', line, text]);
+  if (ui.diagnostics) {
+    rows.push(...ui.diagnostics);
+  } else {
+    if (ui.errorLine > 0 || ui.errorMessage) rows.push(['error', ui.errorLine, ui.errorMessage]);
+    for (const [line, texts] of [...ui.warnings].sort((a, b) => a[0] - b[0])) {
+      for (const text of texts) rows.push(['warning', line, text]);
+    }
   }
   list.innerHTML = rows.map(([kind, line, text]) =>
     `<li class="${kind}">${line ? `line ${line}: ` : ''}${kind}: ${esc(text)}</li>`).join('');

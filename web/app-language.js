@@ -1,4 +1,5 @@
-// The language server's answers in the editor: hover (the mouse resting on
+// The language server's answers in the editor: diagnostics once typing
+// pauses (in the list under the editor), hover (the mouse resting on
 // a word, or Ctrl+I at the cursor), completion (Ctrl+Space) and signature
 // help (a blank typed after a mnemonic). The answers come from the server's
 // own code in the module (language.cpp) as the protocol's JSON; this file
@@ -8,6 +9,8 @@
 const HOVER_DELAY_MS = 400;
 const SIGNATURE_DELAY_MS = 150;
 const COMPLETIONS_SHOWN = 8;
+const DIAGNOSTICS_DELAY_MS = 500;
+const KINDS = { 1: 'error', 2: 'warning' };
 
 // The module analyses the source again only when it changed since it last did.
 function askLanguage(call, line, column) {
@@ -180,10 +183,21 @@ function onCompletionKey(event) {
   event.stopImmediatePropagation();   // the editor's own Enter and Tab do not follow
 }
 
+// The server's diagnostics of the text typed, in place of the last
+// assembly's error and warnings until the next assembly.
+function showDiagnostics() {
+  if (!ui.edited) return;
+  ui.diagnostics = askLanguage(() => api.languageDiagnostics()).map((d) =>
+    [KINDS[d.severity] || 'note', d.range.start.line + 1, d.message]);
+  renderMessages();
+}
+
 // After typing: the list follows the word; a blank after a mnemonic asks for
-// its signature once typing pauses.
+// its signature once typing pauses, and the diagnostics follow a longer pause.
 function onLanguageInput(event) {
   if (ui.completion) renderCompletion();
+  clearTimeout(ui.diagnosticsTimer);
+  ui.diagnosticsTimer = setTimeout(showDiagnostics, DIAGNOSTICS_DELAY_MS);
   clearTimeout(ui.signatureTimer);
   if (!$('tip').hidden) hideTip();
   if (event.data !== ' ') return;

@@ -1,5 +1,5 @@
 // The language server's answers in the page, from the server's own code:
-// hover, completion and signature help about the source last given, each
+// diagnostics, hover, completion and signature help about the source last given, each
 // as the protocol's JSON text (lines from 0, columns in UTF-16 units, as
 // the page's text counts them).
 #include <emscripten/emscripten.h>
@@ -24,6 +24,9 @@ const char* hand_out(const Json& value) {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void ls_source(const char* text) { model = analyse_source(text); }
+
+// The list a publishDiagnostics notification would carry for the source.
+EMSCRIPTEN_KEEPALIVE const char* ls_diagnostics() { return hand_out(diagnostics(model, Encoding{})); }
 
 EMSCRIPTEN_KEEPALIVE const char* ls_hover(int line, int column) {
     return hand_out(hover(model, Encoding{}, line, column));

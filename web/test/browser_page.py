@@ -455,6 +455,15 @@ def language(browser, work, url):
     time.sleep(0.4)
     help = browser.js(TIP) or ''
     check(help.startswith('ldi ') and 'load immediate byte' in help, f'signature help after ldi: {help!r}')
+    # A typo'd mnemonic: the server's diagnostic at its line once typing
+    # pauses (not at the keystroke), without Run.
+    key(browser, 'Escape', 27)
+    browser.send('Input.insertText', text='5\n        lid 5\n        hlt\n')
+    shown = [browser.js("document.getElementById('messages').innerText")]
+    time.sleep(0.8)
+    shown.append(browser.js("document.getElementById('messages').innerText"))
+    typo = "line 9: warning: no instruction, directive or label: 'lid' is passed over"
+    check('lid' not in shown[0] and typo in shown[1].split('\n'), f'diagnostics after a pause: {shown}')
 
 
 def check_button(browser, work, url):
