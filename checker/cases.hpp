@@ -64,10 +64,10 @@ struct TestCase {
     std::vector<MemoryBytes> presets;  // "set", applied before the run
     bool no_findings = false;          // "no findings": the run makes none of the default kinds
     FindingKinds finding_kinds = DEFAULT_FINDING_KINDS;  // and of those named after it
-    bool stack_empty = false;          // "stack empty": SP 0 or STACK_TOP when the run ends
-    std::optional<std::uint16_t> sp;   // "sp V": SP when the run ends
-    bool out_same = false;             // "out same": what the reference wrote
-    long long repeat = 1;              // runs, each with fresh random bytes
+    bool stack_empty = false;         // "stack empty": SP 0 or STACK_TOP when the run ends
+    std::optional<std::uint16_t> sp;  // "sp V": SP when the run ends
+    bool out_same = false;            // "out same": what the reference wrote
+    long long repeat = 1;             // runs, each with fresh random bytes
     // "call LABEL": the run starts at LABEL and ends when it returns.
     std::optional<Location> call;
     // "stack V..." before "call": pushed below the return address, top first;

@@ -8,10 +8,10 @@
 #include "command_words.hpp"
 #include "commands.hpp"
 #include "disassemble.hpp"
-#include "stack_view.hpp"
 #include "machine/condition.hpp"
 #include "memory_view.hpp"
 #include "opcode_table.hpp"
+#include "stack_view.hpp"
 
 namespace {
 
@@ -70,23 +70,6 @@ long address_of(const Json& args) {
     std::optional<std::uint64_t> base = parse_number(args.at("memoryReference").get<std::string>());
     if (!base) throw RequestError{"a memory reference is an address"};
     return static_cast<long>(*base) + args.value("offset", 0L);
-}
-
-// The debugger's commands that run the machine or search the recorded run,
-// by name and short name.
-constexpr std::string_view RUNNING_COMMANDS[] = {"step",    "s",
-                                                 "next",    "n",
-                                                 "finish",  "continue",
-                                                 "c",       "back",
-                                                 "goto",    "reverse-continue",
-                                                 "rc",      "reverse-finish",
-                                                 "rfinish", "reverse-next",
-                                                 "rn",      "last-write",
-                                                 "run",     "profile"};
-
-bool runs_the_machine(const std::string& word) {
-    return std::find(std::begin(RUNNING_COMMANDS), std::end(RUNNING_COMMANDS), word) !=
-           std::end(RUNNING_COMMANDS);
 }
 
 }  // namespace
@@ -166,7 +149,8 @@ void Adapter::variables(const Json& args, Json& body) {
             if (std::string here = arguments_here(s_); !here.empty()) {
                 std::size_t open = here.find(" (");
                 list.push_back(variable("arguments of " + here.substr(0, open),
-                                        here.substr(open + 2, here.size() - open - 3), "arguments"));
+                                        here.substr(open + 2, here.size() - open - 3),
+                                        "arguments"));
             }
             StackStory story = s_.run.stack_story();
             for (const StackEntry& e : stack_entries(story, m, 512)) {
@@ -468,7 +452,7 @@ void Adapter::evaluate(const Json& args, Json& body) {
     // A command that runs the machine or searches its history is a motion:
     // answered at once, it runs on the worker (pause stops it) and its text
     // comes as console output before its stopped event.
-    if (!words.empty() && runs_the_machine(words[0])) {
+    if (!words.empty() && command_moves(words[0])) {
         body = {{"result", quoted_word(expression) + ": the run goes on"},
                 {"variablesReference", 0}};
         queue_event("continued", {{"threadId", 1}, {"allThreadsContinued", true}});

@@ -22,8 +22,8 @@ void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned oper
     if (!row.reads_pointer() && (row.store_width() != 0 || row.read_width() != 0)) {
         if (!marked(pc + 1, 2, CODE | WRITTEN, CODE)) return;
         // A store that walks a pointer word keeps its block: no need to look again.
-        bool walks = (marks_[pc] & WALK) != 0 &&
-                     marked(operand, row.store_width(), CODE | WRITTEN, WRITTEN);
+        bool walks =
+            (marks_[pc] & WALK) != 0 && marked(operand, row.store_width(), CODE | WRITTEN, WRITTEN);
         bool plain = row.store_width() != 0 ? stores_plainly(operand, row.store_width()) || walks
                                             : reads_plainly(operand, row.read_width());
         if (!plain) return;
@@ -117,7 +117,8 @@ bool FindingMonitor::read(unsigned pc, unsigned opcode, unsigned address, unsign
 
 std::uint16_t FindingMonitor::block_of(unsigned address) const {
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
-        if (address - blocks_[i].address < blocks_[i].size) return static_cast<std::uint16_t>(i + 1);
+        if (address - blocks_[i].address < blocks_[i].size)
+            return static_cast<std::uint16_t>(i + 1);
     }
     return OUTSIDE;
 }
@@ -147,8 +148,8 @@ bool FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, uns
     return false;
 }
 
-bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word,
-                                     unsigned pointer, unsigned count, std::uint64_t instruction) {
+bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word, unsigned pointer,
+                                     unsigned count, std::uint64_t instruction) {
     std::uint16_t& bound = bound_[word];
     if (bound == GIVEN_UP) return false;
     if ((marks_[word] & POINTER) == 0) {
@@ -250,7 +251,8 @@ std::string past_text(const MachineFinding& f) {
 
 // "scores (4 bytes, line 30)" with a source, else "the block at 0040 (4 bytes)".
 std::string block_text(const MachineFinding& f, const SourceMap* source) {
-    std::string size = std::to_string(f.related_target) + (f.related_target == 1 ? " byte" : " bytes");
+    std::string size =
+        std::to_string(f.related_target) + (f.related_target == 1 ? " byte" : " bytes");
     if (source != nullptr) {
         for (const DataBlock& block : source->blocks) {
             if (block.address == f.related_address)

@@ -331,8 +331,7 @@ private:
     // A store of `count` bytes at `address`, which holds a pointer word's
     // byte, with SP before it: the block the word points into from now on.
     // True for a walk (moved by a few bytes, its block kept).
-    bool pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address,
-                        unsigned count);
+    bool pointer_stored(const std::uint8_t* memory, unsigned sp, unsigned address, unsigned count);
     // The block that holds `address` (index + 1), or OUTSIDE.
     std::uint16_t block_of(unsigned address) const;
     static constexpr std::uint16_t OUTSIDE = 0xFFFF;

@@ -380,8 +380,8 @@ TEST(Findings, TheFastLoopFindsWhatTheCarefulLookFinds) {
         // Data blocks tiling the program, for past the end.
         std::vector<BlockSpan> blocks;
         for (unsigned a = 0; a < PROGRAM_END; a += blocks.back().size)
-            blocks.push_back({static_cast<std::uint16_t>(a),
-                              static_cast<std::uint16_t>(1 + random() % 16)});
+            blocks.push_back(
+                {static_cast<std::uint16_t>(a), static_cast<std::uint16_t>(1 + random() % 16)});
 
         auto careful = std::make_unique<Machine>(*p.start);
         FindingMonitor looked(p.loaded, p.code, ALL_FINDING_KINDS);
