@@ -72,23 +72,6 @@ long address_of(const Json& args) {
     return static_cast<long>(*base) + args.value("offset", 0L);
 }
 
-// The debugger's commands that run the machine or search the recorded run,
-// by name and short name.
-constexpr std::string_view RUNNING_COMMANDS[] = {"step",    "s",
-                                                 "next",    "n",
-                                                 "finish",  "continue",
-                                                 "c",       "back",
-                                                 "goto",    "reverse-continue",
-                                                 "rc",      "reverse-finish",
-                                                 "rfinish", "reverse-next",
-                                                 "rn",      "last-write",
-                                                 "run",     "profile"};
-
-bool runs_the_machine(const std::string& word) {
-    return std::find(std::begin(RUNNING_COMMANDS), std::end(RUNNING_COMMANDS), word) !=
-           std::end(RUNNING_COMMANDS);
-}
-
 }  // namespace
 
 // The nearest label at or before address, "" when none is.
@@ -469,7 +452,7 @@ void Adapter::evaluate(const Json& args, Json& body) {
     // A command that runs the machine or searches its history is a motion:
     // answered at once, it runs on the worker (pause stops it) and its text
     // comes as console output before its stopped event.
-    if (!words.empty() && runs_the_machine(words[0])) {
+    if (!words.empty() && command_moves(words[0])) {
         body = {{"result", quoted_word(expression) + ": the run goes on"},
                 {"variablesReference", 0}};
         queue_event("continued", {{"threadId", 1}, {"allThreadsContinued", true}});

@@ -40,7 +40,8 @@ void help_command(std::ostream& out, const std::string& word);
 
 // Every command: its name and short name, the arguments help shows, the
 // most words it takes (itself included; 0 for any), whether an empty line
-// repeats it, what it does, its help line and an example.
+// repeats it, what it does, its help line, an example and whether it moves
+// (runs the machine or searches the recorded run).
 struct Command {
     const char* name;
     const char* alias;
@@ -50,25 +51,26 @@ struct Command {
     bool (*run)(const Call&);
     const char* help;
     const char* example = nullptr;  // one line as a user types it
+    bool moves = false;
 };
 
 constexpr Command COMMANDS[] = {
     {"step", "s", "[N]", 2, true, step_command,
-     "run N instructions (default 1), each with its trace line", "step 5"},
+     "run N instructions (default 1), each with its trace line", "step 5", true},
     {"next", "n", "[N]", 2, true, step_command, "like step, but a call runs until it returns",
-     "next"},
+     "next", true},
     {"finish", nullptr, "", 1, false,
      [](const Call& c) {
          finish(c.s);
          return true;
      },
-     "run until the current subroutine returns; how the stack changed", "finish"},
+     "run until the current subroutine returns; how the stack changed", "finish", true},
     {"continue", "c", "", 1, false,
      [](const Call& c) {
          continue_run(c.s);
          return true;
      },
-     "run until a breakpoint, a watchpoint, a finding, hlt, a stop or Ctrl-C", "continue"},
+     "run until a breakpoint, a watchpoint, a finding, hlt, a stop or Ctrl-C", "continue", true},
     {"back", nullptr, "[N]", 2, true,
      [](const Call& c) {
          if (std::optional<std::uint64_t> n = parse_count(c.s, c.words, 1)) {
@@ -77,25 +79,25 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "go back N instructions (default 1), as far as the start of the run", "back 3"},
+     "go back N instructions (default 1), as far as the start of the run", "back 3", true},
     {"goto", nullptr, "N", 2, false,
      [](const Call& c) {
          if (std::optional<std::uint64_t> n = parse_step(c.s, c.words)) goto_step(c.s, *n);
          return true;
      },
-     "to the state right after instruction N of the run (0: the start)", "goto 120"},
+     "to the state right after instruction N of the run (0: the start)", "goto 120", true},
     {"reverse-continue", "rc", "", 1, false,
      [](const Call& c) {
          reverse_continue(c.s);
          return true;
      },
-     "back to where a breakpoint, watchpoint or finding last stopped, or the start", "rc"},
+     "back to where a breakpoint, watchpoint or finding last stopped, or the start", "rc", true},
     {"reverse-finish", "rfinish", "", 1, false,
      [](const Call& c) {
          reverse_finish(c.s);
          return true;
      },
-     "back to the state before the call that opened the current subroutine", "rfinish"},
+     "back to the state before the call that opened the current subroutine", "rfinish", true},
     {"reverse-next", "rn", "[N]", 2, true,
      [](const Call& c) {
          if (std::optional<std::uint64_t> n = parse_count(c.s, c.words, 1)) {
@@ -104,7 +106,7 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "back N instructions (default 1) at this call depth, over whole calls", "rn 2"},
+     "back N instructions (default 1) at this call depth, over whole calls", "rn 2", true},
     {"last-write", nullptr, "[word] LOC", 3, false,
      [](const Call& c) {
          // "word LOC", or a label whose data begins with dw: either byte.
@@ -124,7 +126,7 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "the last instruction that changed the byte (or word) at LOC", "last-write total+1"},
+     "the last instruction that changed the byte (or word) at LOC", "last-write total+1", true},
     {"break", "br", "LOC [if COND]", 0, false,
      [](const Call& c) {
          set_breakpoint(c.s, c.words, MarkKind::BREAK);
@@ -259,7 +261,8 @@ constexpr Command COMMANDS[] = {
          }
          return true;
      },
-     "per line count and clocks, costliest, subroutines; FILE: callgrind", "profile run.callgrind"},
+     "per line count and clocks, costliest, subroutines; FILE: callgrind", "profile run.callgrind",
+     true},
     {"run", nullptr, "", 1, false,
      [](const Call& c) {
          bool changed = !c.s.run.history().rewritten_steps().empty();
@@ -269,7 +272,7 @@ constexpr Command COMMANDS[] = {
          print_position(c.s);
          return true;
      },
-     "start again from the loaded program", "run"},
+     "start again from the loaded program", "run", true},
     {"quit", "q", "", 1, false, [](const Call&) { return false; }, "end the session", "quit"},
     {"echo", nullptr, "TEXT", 0, false,
      [](const Call& c) {
@@ -372,6 +375,11 @@ const Command* find_command(const std::string& word) {
 }
 
 }  // namespace
+
+bool command_moves(const std::string& word) {
+    const Command* command = find_command(word);
+    return command != nullptr && command->moves;
+}
 
 bool run_command(Session& s, const std::string& line) {
     Words words = split_words(line);

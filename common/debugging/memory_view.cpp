@@ -118,7 +118,10 @@ void examine(const Session& s, std::uint16_t address, std::uint64_t count) {
             decimal += ' ';
             decimal += std::to_string(m.memory[b]);
         }
-        say(*s.out, data_place(s, a) + ":" + hex + " |" + decimal);
+        std::string line = data_place(s, a);
+        line += ":" + hex;
+        line += " |" + decimal;
+        say(*s.out, line);
     }
 }
 

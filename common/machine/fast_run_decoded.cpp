@@ -72,6 +72,14 @@ constexpr Kind kind_of(std::uint8_t opcode) {
     return row.reads_pointer() || opcode == OP_DIV || opcode == OP_DIVW ? Kind::SINGLE : Kind::LEAN;
 }
 
+// Whether FindingMonitor::passes reads PC for a LEAN or SINGLE opcode: for
+// a pointer or for the origins of the bytes it pushes; the others leave PC
+// unset, as the plain loop does.
+constexpr bool monitor_reads_pc(std::uint8_t opcode) {
+    const OpcodeEntry& row = OpcodeTable[opcode];
+    return row.reads_pointer() || row.pushes != 0;
+}
+
 // Bytes at the operand word that ldd, lddw, std and stdw touch; decoded only
 // when all of them exist, so that they cannot stop the run.
 constexpr unsigned direct_bytes(std::uint8_t opcode) {
@@ -432,7 +440,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
                     __builtin_unreachable();                                             \
             }                                                                            \
             if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW ||     \
-                          MONITORED) {                                                   \
+                          (MONITORED && monitor_reads_pc(opcode))) {                     \
                 m.PC = static_cast<std::uint32_t>(s - slots);                            \
             }                                                                            \
             if constexpr (MONITORED) {                                                   \

@@ -115,23 +115,6 @@ bool FindingMonitor::read(unsigned pc, unsigned opcode, unsigned address, unsign
     return false;
 }
 
-bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned pc,
-                                    unsigned opcode) const {
-    unsigned operand = load_word(memory, pc + 1);
-    if (operand + 1 >= MEMORY_SIZE || !reads_plainly(operand, 2)) return false;
-    unsigned pointer = memory[operand] | (memory[operand + 1] << 8);
-    const OpcodeEntry& row = OpcodeTable[opcode];
-    unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
-    if (bounds_on_ && bound_[operand] != GIVEN_UP) {
-        // Inside the block the pointer word was taken from (0 and OUTSIDE
-        // wrap to the top).
-        unsigned block = bound_[operand] - 1u;
-        if (block >= blocks_.size() || !blocks_[block].holds(pointer, count)) return false;
-    }
-    return row.reads_through_pointer() ? reads_plainly(pointer, count)
-                                       : stores_plainly(pointer, count);
-}
-
 std::uint16_t FindingMonitor::block_of(unsigned address) const {
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
         if (address - blocks_[i].address < blocks_[i].size)

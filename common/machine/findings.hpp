@@ -315,9 +315,10 @@ private:
 
     // passes() for lda, ldaw, sta and staw, out of line: inlined, its
     // pointer arithmetic makes the compiler keep the fast loop's registers
-    // in memory (measured: the whole loop a third slower).
-    [[gnu::noinline]] bool pointer_passes(const std::uint8_t* memory, unsigned pc,
-                                          unsigned opcode) const;
+    // in memory (measured: the whole loop a third slower). One per opcode,
+    // so that its row's tests are decided when compiling.
+    template <std::uint8_t OPCODE>
+    [[gnu::noinline]] bool pointer_passes(const std::uint8_t* memory, unsigned pc) const;
     bool fetch(unsigned pc, unsigned opcode, unsigned previous_opcode, std::uint64_t instruction);
     bool store(unsigned pc, unsigned opcode, unsigned address, unsigned count,
                std::uint64_t instruction);
@@ -436,12 +437,29 @@ bool FindingMonitor::before(const M& m) {
     return noted;
 }
 
+template <std::uint8_t OPCODE>
+bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned pc) const {
+    constexpr OpcodeEntry row = OpcodeTable[OPCODE];
+    constexpr unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
+    unsigned operand = load_word(memory, pc + 1);
+    if (operand + 1 >= MEMORY_SIZE || !reads_plainly(operand, 2)) return false;
+    unsigned pointer = memory[operand] | (memory[operand + 1] << 8);
+    if (bounds_on_ && bound_[operand] != GIVEN_UP) {
+        // Inside the block the pointer word was taken from (0 and OUTSIDE
+        // wrap to the top).
+        unsigned block = bound_[operand] - 1u;
+        if (block >= blocks_.size() || !blocks_[block].holds(pointer, count)) return false;
+    }
+    if constexpr (row.reads_through_pointer()) return reads_plainly(pointer, count);
+    return stores_plainly(pointer, count);
+}
+
 template <std::uint8_t OPCODE, class M>
 inline bool FindingMonitor::passes(const M& m) {
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     unsigned pc = m.PC;
     if constexpr (row.reads_pointer()) {
-        if (!pointer_passes(m.memory, pc, OPCODE)) return false;
+        if (!pointer_passes<OPCODE>(m.memory, pc)) return false;
     }
     if constexpr (row.flow == Flow::CALL) {
         // The stack test keeps SP at least two above the stack's bottom.
