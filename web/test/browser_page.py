@@ -15,8 +15,11 @@ def choose(browser, name):
 
 def axe_violations(browser):
     """Every violation axe-core finds on the page shown (all its rules), or
-    None when axe-core is not installed."""
-    axe = os.path.join(os.path.dirname(bt.BIN), 'axe', 'node_modules', 'axe-core', 'axe.min.js')
+    None when axe-core is not installed (where scripts/prerequisites-web.sh
+    puts it: build-web-test/axe/ at the repository's top, whichever
+    programs the test compares with)."""
+    top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    axe = os.path.join(top, 'build-web-test', 'axe', 'node_modules', 'axe-core', 'axe.min.js')
     if not os.path.exists(axe):
         return None
     browser.js(open(axe).read() + ';0')
