@@ -108,13 +108,6 @@ void Adapter::begin_motion(Motion motion) { pending_motion_ = std::move(motion);
 RunEnd Adapter::run_on(const std::function<RunEnd()>& run) {
     for (;;) {
         RunEnd end = run();
-        if (end == RunEnd::BREAKPOINT || end == RunEnd::WATCHPOINT) {
-            int id = s_.run.hit().id;
-            if (log_messages_.contains(id)) {
-                log_point(id);
-                continue;
-            }
-        }
         if (end == RunEnd::KEY_WAIT && !keys_.empty()) {
             keys_.pop_front();
             s_.run.key_came();

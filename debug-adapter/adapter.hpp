@@ -114,8 +114,8 @@ private:
     // Stops the worker's run (at its next test of the interrupt) and waits
     // for it; returns how it ended.
     RunEnd stop_worker();
-    // Runs on past the stops the user does not want: logpoints (logged),
-    // key waits the launch's keys answer.
+    // Runs on past the key waits the launch's keys answer (the run itself
+    // logs its logpoints and goes on).
     RunEnd run_on(const std::function<RunEnd()>& run);
     bool running() const { return worker_.joinable(); }
     std::function<void()> run_ended_;

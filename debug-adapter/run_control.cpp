@@ -173,7 +173,10 @@ void Adapter::replace_marks(const Json& args, std::vector<int>& ids, const Place
                 mark->every = rule->mode == HitRule::EVERY ? rule->n : 1;
                 mark->once = rule->mode == HitRule::ONLY;
             }
-            if (!log.empty()) log_messages_[id] = log;
+            if (!log.empty()) {
+                s_.run.find_mark(id)->logs = true;
+                log_messages_[id] = log;
+            }
             breakpoint_of_mark_[id] = shown;
             ids.push_back(id);
         }
@@ -246,6 +249,7 @@ void Adapter::launch(const Json& args, Json& body) {
         values.clear();
         if (worker_output_) flush_output();
     };
+    s_.run.on_log = [this](const Mark& mark) { log_point(mark.id); };
     use_settings(settings);
     launch_args_ = args;
     source_path_ = std::filesystem::weakly_canonical(std::filesystem::absolute(program), error);
@@ -477,9 +481,6 @@ void Adapter::step_back(const Json&, Json&) {
 void Adapter::reverse_continue(const Json&, Json&) {
     require_launched();
     MotionReport back = s_.run.move({::Motion::BACK_CONTINUE});
-    // A logpoint stops no run, forward or back.
-    while (back.end == RunEnd::BREAKPOINT && log_messages_.contains(s_.run.hit().id))
-        back = s_.run.move({::Motion::BACK_CONTINUE});
     report(back.end, back.at_start ? "entry" : "step");
 }
 

@@ -219,7 +219,10 @@ bool RecordedRun::stops_run(Mark& m) {
     const Machine& judged = judge_ == Judge::BEFORE_CHANGE ? *before_change_ : machine_;
     if (m.condition && !m.condition->holds(judged)) return false;
     ++m.hits;
-    return m.stops_at(m.hits);
+    if (!m.stops_at(m.hits)) return false;
+    if (!m.logs) return true;
+    if (on_log) on_log(m);
+    return false;
 }
 
 bool RecordedRun::has_read_watch() const {
@@ -359,7 +362,7 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     std::vector<Mark> plain;
     std::vector<std::uint8_t> breaks(MAX_MEMORY);
     for (const Mark& m : marks_) {
-        if (!m.plain()) continue;
+        if (!m.plain() || m.logs) continue;
         plain.push_back(m);
         if (m.kind != MarkKind::WATCH) breaks[m.address] = 1;
     }
@@ -374,7 +377,7 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
     std::vector<std::optional<std::uint64_t>> only(marks_.size());
     for (std::size_t i = 0; i < marks_.size(); ++i) {
         const Mark& m = marks_[i];
-        if (m.plain()) continue;
+        if (m.plain() || m.logs) continue;
         std::uint64_t after = at.value_or(0);
         if (m.counted()) {
             // Hits before the (ignore+1)th from the start never stop a run.
@@ -424,7 +427,8 @@ std::optional<std::uint64_t> RecordedRun::last_break_before() {
         for (std::size_t i = 0; i < marks_.size(); ++i) {
             const Mark& m = marks_[i];
             bool data = m.kind == MarkKind::WATCH || m.kind == MarkKind::RWATCH;
-            if (data != (pass == 0) || *at < from[i] || (only[i] && *at != *only[i])) continue;
+            if (m.logs || data != (pass == 0) || *at < from[i] || (only[i] && *at != *only[i]))
+                continue;
             std::uint16_t value = watched_value(*before, m);
             if (!fires(m, *scratch_, value, reads, read_count)) continue;
             if (m.condition && !m.condition->holds(*scratch_)) continue;

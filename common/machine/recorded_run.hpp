@@ -47,6 +47,9 @@ struct Mark {
     std::uint8_t last_high = 0;  // the second watched byte as last seen
     std::uint64_t every = 1;     // of the hits past ignore, every Nth stops (1: each)
     bool once = false;           // only the first hit past ignore stops
+    // A logpoint: a hit that would stop a run is told to RecordedRun::on_log
+    // instead, and the run goes on; going back passes it too.
+    bool logs = false;
 
     // Whether the hit numbered `hit` (from 1, from the start of counting) stops a run.
     bool stops_at(std::uint64_t hit) const {
@@ -189,6 +192,8 @@ public:
     // run calls show_output after each stretch when it is set.
     HeadlessIo io;
     std::function<void(std::vector<std::uint8_t>&)> show_output;
+    // Told of each logpoint hit of a run forward, where the run stands at it.
+    std::function<void(const Mark&)> on_log;
     // How many `in 1` instructions took a key on new ground. The machine
     // takes nothing from the key today (in 1 discards it), so a replay needs
     // none and never waits.
@@ -346,7 +351,8 @@ private:
     std::optional<std::uint64_t> search(std::uint64_t last, const FastStops& stops,
                                         std::uint64_t after = 0,
                                         const std::function<bool(const Machine&)>& holds = nullptr);
-    // Whether a mark that fired stops the run (it counts the hit).
+    // Whether a mark that fired stops the run (it counts the hit; a
+    // logpoint's hit is told to on_log and stops nothing).
     bool stops_run(Mark& m);
     bool has_read_watch() const;
     // INTERRUPTED, clearing the interrupt, when it is set; else LIMIT.

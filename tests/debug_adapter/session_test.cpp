@@ -699,6 +699,35 @@ TEST(DebugAdapterAsAnEditor, KeysLogpointsObjectCodeAndRunningWithoutDebugging) 
         c.finish();
     }
     {
+        // The console's motions pass a logpoint as the buttons do: `next`
+        // over a call logs the logpoint inside and stops after the call.
+        write_file(dir.file("log.asm"), "        call work\n        call work\n        hlt\n[work   ret\n");
+        AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
+        c.request("initialize");
+        c.request("launch", {{"program", dir.file("log.asm")}, {"stopOnEntry", true}});
+        c.request("setBreakpoints",
+                  source_breakpoints(dir.file("log.asm"), {{{"line", 4}, {"logMessage", "in work"}}}));
+        c.request("configurationDone");
+        for (const char* command : {"next", "continue"}) {
+            std::size_t before = c.messages.size();
+            c.request("evaluate", {{"expression", command}, {"context", "repl"}});
+            ASSERT_GE(c.wait_for(
+                          [](const Json& m) {
+                              std::string event = m.value("event", "");
+                              return event == "stopped" || event == "terminated";
+                          },
+                          before),
+                      0);
+        }
+        std::vector<std::string> logged;
+        for (const Json& m : c.messages)
+            if (m.value("event", "") == "output" && m["body"].value("line", 0) == 4)
+                logged.push_back(m["body"]["output"]);
+        EXPECT_EQ(logged, (std::vector<std::string>{"in work\n", "in work\n"}));
+        c.request("disconnect");
+        c.finish();
+    }
+    {
         // An object code file: breakpoints by address, the disassembler's listing.
         write_file(dir.file("count.hx"), "0 0 3 \n2 26 \n3 51 2 \n6 65 \n");
         AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
