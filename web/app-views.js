@@ -321,21 +321,24 @@ function renderStack(m, changed) {
   if (stack.innerHTML !== html) stack.innerHTML = html;
 }
 
-// The open calls, innermost first: the routine each call went to, where
-// the frame stands and the line of the call; a click shows the frame's line.
+// The open calls, innermost first: the routine each call went to (with its
+// named arguments), where the frame stands and the line of the call; a click
+// shows the frame's line.
 function renderCalls() {
   const list = $('calls');
   if (!list) return;
   const frames = ui.assembled ? api.frames().split('\n').filter(Boolean) : [];
   const items = frames.map((text) => {
-    const [position, routine, call] = text.split(' ').map((part) => (part === '-' ? null : parseInt(part, 16)));
+    // After a tab, the routine's arguments named from its stack comment, as the core words them.
+    const [where, args] = text.split('\t');
+    const [position, routine, call] = where.split(' ').map((part) => (part === '-' ? null : parseInt(part, 16)));
     const names = routine === null ? null : ui.labelAt.get(routine);
     let name = names ? names[0] : routine === null ? '(program)' : hex(routine, 4);
     if (names && position !== routine && position > routine) name += `+${position - routine}`;
     const line = lineOf(position);
     const whence = call === null ? '' : `, called from line ${lineOf(call) || '-'}`;
     // The list numbers the frames itself.
-    return `<li tabindex="0" data-line="${line}">${esc(name)} (${hex(position, 4)})` +
+    return `<li tabindex="0" data-line="${line}">${esc(name)} (${hex(position, 4)})${args ? ` ${esc(args)}` : ''}` +
            `${line ? `, line ${line}` : ''}${whence}</li>`;
   });
   const html = items.join('');

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "assemble.hpp"
+#include "machine/call_arguments.hpp"
 #include "machine/display.hpp"
 #include "machine/headless.hpp"
 #include "machine/loader.hpp"
@@ -38,6 +39,7 @@
 #include "machine/run_end.hpp"
 #include "machine/stack_story.hpp"
 #include "machine/trace.hpp"
+#include "stack_comment.hpp"
 
 namespace {
 
@@ -538,12 +540,17 @@ EMSCRIPTEN_KEEPALIVE const char* pg_out_values() {
 
 // The open calls, innermost first, one line each: "POSITION ROUTINE CALL"
 // in hex, "-" for what a frame has not (the outermost frame, the program
-// itself, has no routine and no call).
+// itself, has no routine and no call), then, for a routine with a stack
+// comment, a tab and its named arguments as the debugger's backtrace shows
+// them ("(a = 2 from line 5, b = 9 from line 6)").
 EMSCRIPTEN_KEEPALIVE const char* pg_frames() {
     if (state() == RunEnd::NOT_RUN) return hand_out("");
     std::string out;
     char line[16];
-    for (const Frame& f : pg.run.frames()) {
+    const std::vector<Frame> frames = pg.run.frames();
+    std::optional<StackStory> story;  // only for a routine with a stack comment
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Frame& f = frames[i];
         std::snprintf(line, sizeof line, "%04X", f.position);
         out += line;
         for (std::optional<std::uint16_t> part : {f.routine, f.call_site}) {
@@ -552,6 +559,20 @@ EMSCRIPTEN_KEEPALIVE const char* pg_frames() {
                 out += line;
             } else {
                 out += " -";
+            }
+        }
+        std::vector<std::string> names;
+        if (f.routine && *f.routine < MEMORY_SIZE)
+            names = stack_comment_arguments(pg.assembly.lines,
+                                            pg.assembly.source_line_of_address[*f.routine]);
+        if (!names.empty()) {
+            if (!story) story = pg.run.stack_story();
+            const std::vector<OpenCall>& calls = story->calls;
+            if (i < calls.size()) {
+                std::string arguments =
+                    call_arguments_text(pg.run.machine(), calls[calls.size() - 1 - i],
+                                        story->origins, names, pg.assembly.source_line_of_address);
+                if (!arguments.empty()) out += '\t' + arguments;
             }
         }
         out += '\n';

@@ -4,6 +4,7 @@
 
 #include "command_print.hpp"
 #include "findings_view.hpp"
+#include "machine/call_arguments.hpp"
 
 namespace {
 
@@ -45,35 +46,8 @@ std::string pushed_by(const Session& s, unsigned pc) {
 
 std::string frame_arguments(Session& s, std::uint16_t routine, const OpenCall& call,
                             const StackStory& story) {
-    std::vector<std::string> names = argument_names(s.program, routine);
-    if (names.empty()) return "";
-    const Machine& m = s.run.machine();
-    // Only while the return address is where the call pushed it: a routine
-    // that took it has taken its arguments too, and their bytes may be
-    // pushed over.
-    unsigned at = call.sp_after + 1u;
-    if (m.SP == 0 || m.SP > call.sp_after || at + 1u > STACK_TOP ||
-        (m.memory[at] | m.memory[at + 1u] << 8) != call.return_address)
-        return "";
-    std::string text;
-    // Below the return address, the rightmost name on top.
-    unsigned address = call.sp_after + 3u;
-    for (std::size_t k = names.size(); k-- > 0; ++address) {
-        std::string item = names[k] + " = ";
-        if (address > STACK_TOP) {
-            item += "not on the stack";
-        } else {
-            item += std::to_string(m.memory[address]);
-            std::uint16_t by = story.origins.pushed_by[address - STACK_BOTTOM];
-            if (by != StackOrigins::NONE) {
-                int line = line_at(s, by);
-                item += " from " + (line > 0 ? "line " + std::to_string(line) : hex4(by));
-            }
-        }
-        if (k + 1 != names.size()) item += ", ";
-        text.insert(0, item);
-    }
-    return "(" + text + ")";
+    return call_arguments_text(s.run.machine(), call, story.origins,
+                               argument_names(s.program, routine), s.program.line_of_address);
 }
 
 std::string arguments_here(Session& s) {

@@ -411,6 +411,13 @@ def calls(browser, work, url):
     frames = browser.js("[...document.querySelectorAll('#calls li')].map((e) => e.textContent)")
     check(frames == ['outer (0006), line 4, called from line 2', '(program) (0002), line 2'],
           f'two steps back, one call fewer: {frames}')
+    put_source(browser, '        ldi 2\n        ldi 9\n        call diff\n        hlt\n; ( a b -- a-b )\n'
+                        '[diff   stdw back\n        sub\n        lddw back\n        ret\n[back   dw 0\n')
+    click(browser, 'step', 3)
+    wait(browser, {'paused', 'ready'})
+    frames = browser.js("[...document.querySelectorAll('#calls li')].map((e) => e.textContent)")
+    check(frames[0] == 'diff (0008) (a = 2 from line 1, b = 9 from line 2), line 6, called from line 3',
+          f"a routine's arguments named from its stack comment, as the debugger names them: {frames}")
 
 
 # A subroutine that stores its arguments before saving its return address:
