@@ -72,14 +72,6 @@ constexpr Kind kind_of(std::uint8_t opcode) {
     return row.reads_pointer() || opcode == OP_DIV || opcode == OP_DIVW ? Kind::SINGLE : Kind::LEAN;
 }
 
-// Whether FindingMonitor::passes reads PC for a LEAN or SINGLE opcode: for
-// a pointer or for the origins of the bytes it pushes; the others leave PC
-// unset, as the plain loop does.
-constexpr bool monitor_reads_pc(std::uint8_t opcode) {
-    const OpcodeEntry& row = OpcodeTable[opcode];
-    return row.reads_pointer() || row.pushes != 0;
-}
-
 // Bytes at the operand word that ldd, lddw, std and stdw touch; decoded only
 // when all of them exist, so that they cannot stop the run.
 constexpr unsigned direct_bytes(std::uint8_t opcode) {
@@ -109,16 +101,18 @@ struct Slot {
     const void* body = nullptr;   // the handler; null: not decoded
     const void* chain = nullptr;  // after a body that falls through: the next
                                   // one's body in the block, or the entry
-    std::uint16_t count = 0;      // instructions from here to the block's end
-    std::uint16_t clocks = 0;     // and their clocks
+    std::uint16_t clocks = 0;     // instructions' from here to the block's end
     // The block runs when SP - low <= span (64-bit): an empty slot never does.
     std::uint16_t low = 0xFFFF;
     std::uint16_t span = 0;
     std::uint16_t operand = 0;     // the word after the opcode
+    std::uint16_t pc = 0;          // the slot's address, for a handler that reads PC
+    std::uint8_t count = 0;        // instructions from here to the block's end
     std::uint8_t extent = 0;       // bytes from here to the block's end
     std::uint8_t last_opcode = 0;  // the block's last instruction's
     std::uint8_t prev_opcode = 0;  // the instruction's before it in the block
 };
+static_assert(MAX_BLOCK <= 0xFF);
 // 32 bytes where pointers are 8 (24 in the page's WebAssembly, where they are 4).
 static_assert(sizeof(Slot) == 2 * sizeof(void*) + 16);
 
@@ -239,6 +233,7 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
         s.last_opcode = last_opcode;
         s.prev_opcode = i > 0 ? memory[at[i - 1]] : 0;
         s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
+        s.pc = static_cast<std::uint16_t>(a);
         if (!stack) {
             s.low = 0;
             s.span = 0xFFFF;
@@ -440,8 +435,8 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
                     __builtin_unreachable();                                             \
             }                                                                            \
             if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW ||     \
-                          (MONITORED && monitor_reads_pc(opcode))) {                     \
-                m.PC = static_cast<std::uint32_t>(s - slots);                            \
+                          (MONITORED && FindingMonitor::passes_reads_pc(opcode))) {      \
+                m.PC = s->pc;                                                            \
             }                                                                            \
             if constexpr (MONITORED) {                                                   \
                 if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
@@ -474,7 +469,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
         } else if constexpr (kind_of(opcode) == Kind::FLOW) {                            \
             [[maybe_unused]] bool astray = false;                                        \
             if constexpr (MONITORED) {                                                   \
-                m.PC = static_cast<std::uint32_t>(s - slots);                            \
+                m.PC = s->pc;                                                            \
                 if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
             }                                                                            \
             Core& core = m;                                                              \

@@ -207,6 +207,13 @@ public:
     // for jumps, call and ret.
     template <std::uint8_t OPCODE, class M>
     [[gnu::always_inline]] bool passes(const M& m);
+    // Whether passes() reads m.PC for the opcode (for a pointer, a jump,
+    // call or ret, the origins of pushed bytes); a loop need not set it
+    // for the others.
+    static constexpr bool passes_reads_pc(std::uint8_t opcode) {
+        const OpcodeEntry& row = OpcodeTable[opcode];
+        return row.reads_pointer() || changes_flow(row.flow) || row.pushes != 0;
+    }
     // For such a run loop after it ran a ret at `pc` that passed: whether
     // the ret went where the innermost open call pushed. When it did not,
     // the finding is noted here, as instruction `instruction`, and the loop

@@ -28,10 +28,13 @@ struct StackOrigins {
     // An instruction at `pc` that pops `pops` bytes and then pushes `pushes`,
     // with SP before it in range (the fast loop's stack test): its pushed
     // bytes are the top `pushes` after it.
-    [[gnu::always_inline]] void note_in_range(unsigned pc, unsigned sp, unsigned pops,
+    // (Indexed from SP as a pointer, so that a loop's 64-bit SP needs no
+    // arithmetic of its own: each byte is one store.)
+    [[gnu::always_inline]] void note_in_range(unsigned pc, std::uint64_t sp, unsigned pops,
                                               unsigned pushes) {
+        std::uint16_t* at_sp = pushed_by.data() - STACK_BOTTOM + sp;
         for (unsigned k = 0; k < pushes; ++k)
-            pushed_by[sp + pops - k - STACK_BOTTOM] = static_cast<std::uint16_t>(pc);
+            at_sp[static_cast<int>(pops) - static_cast<int>(k)] = static_cast<std::uint16_t>(pc);
     }
     // The same for any SP (0 after reset is the top); bytes that would fall
     // outside the stack (the instruction stops there) are not noted.
