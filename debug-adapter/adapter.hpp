@@ -187,7 +187,8 @@ private:
     std::map<int, int> breakpoint_of_mark_;
     int new_breakpoint_id();
     bool no_debug_ = false;
-    std::deque<std::string> keys_;  // the launch's keys, given at the waits in turn
+    std::optional<FindingKinds> shown_kinds_;  // the exception filters, once set
+    std::deque<std::string> keys_;             // the launch's keys, given at the waits in turn
     std::string source_path_;
     // An object code file's instructions as the disassembler gives them, by
     // address (empty for a source).

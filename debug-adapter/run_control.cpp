@@ -204,7 +204,8 @@ Adapter::LaunchSettings Adapter::launch_settings(const Json& args) {
 void Adapter::use_settings(const LaunchSettings& l) {
     no_debug_ = l.no_debug;
     stop_on_entry_ = l.stop_on_entry && !no_debug_;
-    s_.run.set_shown(no_debug_ ? 0 : DEFAULT_FINDING_KINDS);
+    // The exception filters the editor chose stay through a restart.
+    s_.run.set_shown(no_debug_ ? 0 : shown_kinds_.value_or(DEFAULT_FINDING_KINDS));
     // In the adapter `in 1` waits for a key (the launch's, or one from the
     // debug console); running without debugging it takes none.
     s_.run.waits_for_keys = !no_debug_;
@@ -409,7 +410,8 @@ void Adapter::set_exception_breakpoints(const Json& args, Json& body) {
         for (const FindingKindRow& row : FINDING_KINDS)
             if (name.get<std::string>() == row.name) kinds |= kind_bit(row.kind);
     }
-    if (launched_) s_.run.set_shown(kinds);
+    shown_kinds_ = kinds;
+    if (launched_ && !no_debug_) s_.run.set_shown(kinds);
 }
 
 void Adapter::configuration_done(const Json&, Json&) {

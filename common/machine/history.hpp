@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,15 @@ public:
     // stretches' summaries and the code at their snapshots; true for a
     // stretch without a summary.
     bool may_read(std::uint64_t from, std::uint64_t to, std::uint16_t address) const;
+
+    // The furthest snapshot's step up to `to` that a forward run from
+    // `from` reaches through whole stretches whose summaries show that
+    // `stops` cannot fire there (`stops.values` aside: a watched byte not
+    // written keeps its value) and no byte of `read` may have been read,
+    // and that wrote nothing to port 0; `from` when the stretch it is in
+    // may stop. Changes by hand and findings are the caller's to cut `to` at.
+    std::uint64_t quiet_until(std::uint64_t from, std::uint64_t to, const FastStops& stops,
+                              std::span<const std::uint16_t> read) const;
 
     // Replaces the state at step() by m (a state changed by hand): the
     // steps recorded after it are forgotten, and the run goes on from m. The

@@ -273,7 +273,8 @@ RunEnd RecordedRun::check_after(bool at_breakpoint) {
 }
 
 RunEnd RecordedRun::run_to_return(int depth) {
-    for (;;) {
+    for (std::uint64_t ran = 1;; ++ran) {
+        if (progress && ran % HISTORY_GRAIN == 0) progress(history_.step(), 0);
         std::uint8_t op = machine_.memory[machine_.PC % MEMORY_SIZE];
         RunEnd end = step_instruction();
         if (end == RunEnd::HALTED || end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT) return end;
@@ -285,26 +286,93 @@ RunEnd RecordedRun::run_to_return(int depth) {
     }
 }
 
-RunEnd RecordedRun::run_stepwise(std::uint64_t most) {
-    for (std::uint64_t ran = 0;; ++ran) {
-        if (most != 0 && ran == most) return RunEnd::LIMIT;
-        RunEnd end = step_instruction();
-        if (end == RunEnd::HALTED || end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT) return end;
-        RunEnd after = check_after(true);
-        if (after != RunEnd::LIMIT) return after;
-        if (end == RunEnd::FINDING) return end;
+std::vector<std::uint16_t> RecordedRun::read_watched() const {
+    std::vector<std::uint16_t> read;
+    for (const Mark& m : marks_)
+        if (m.kind == MarkKind::RWATCH) read.push_back(m.address);
+    return read;
+}
+
+void RecordedRun::record_ahead(std::uint64_t count) {
+    std::uint64_t from = history_.step();
+    std::size_t shown = io.port0.size();
+    run_steps(count, nullptr);
+    go_to(from);
+    io.port0.resize(shown);
+}
+
+bool RecordedRun::pass_quiet(std::uint64_t limit, const FastStops& stops,
+                             std::span<const std::uint16_t> read) {
+    std::uint64_t from = history_.step();
+    // A finding or a change by hand is met by the run itself.
+    std::uint64_t to = std::min(limit, history_.recorded());
+    if (std::optional<std::uint64_t> next = log_.next_after(from)) to = std::min(to, *next - 1);
+    if (std::optional<std::uint64_t> next = history_.next_change_after(from))
+        to = std::min(to, *next - 1);
+    std::uint64_t quiet = history_.quiet_until(from, to, stops, read);
+    if (quiet <= from) return false;
+    go_to(quiet);
+    return true;
+}
+
+std::optional<std::uint64_t> RecordedRun::first_read(std::uint64_t from, std::uint64_t to,
+                                                     std::span<const std::uint16_t> read) {
+    std::uint16_t reads[4];
+    unsigned read_count = 0;
+    // A grain at a time, passing over those whose summaries show no read.
+    for (std::uint64_t at = from; at < to;) {
+        // At the interrupt: the next instruction alone, after which the run
+        // ends (stepping one alone is right whatever it reads).
+        if (interrupt != nullptr && *interrupt != 0) return at + 1;
+        std::uint64_t end = std::min(to, at + HISTORY_GRAIN);
+        if (std::none_of(read.begin(), read.end(),
+                         [&](std::uint16_t a) { return history_.may_read(at, end, a); })) {
+            at = end;
+            continue;
+        }
+        Replay replay(history_, *scratch_, at);
+        std::optional<std::uint64_t> found;
+        replay.forward(
+            end, [&](const Machine& state) { read_count = data_reads(state, reads); },
+            [&](const Machine&) {
+                for (unsigned k = 0; k < read_count; ++k) {
+                    if (std::find(read.begin(), read.end(), reads[k]) != read.end()) {
+                        found = replay.step();
+                        return false;
+                    }
+                }
+                return true;
+            });
+        if (found) return found;
+        at = end;
     }
+    return std::nullopt;
 }
 
 RunEnd RecordedRun::run_forward(std::uint64_t most, bool marks) {
-    if (marks && has_read_watch()) return run_stepwise(most);
+    // Read watches: the fast loops cannot see reads, so new ground is
+    // recorded ahead without the marks, and only the instructions that
+    // read a watched byte run alone.
+    std::vector<std::uint16_t> read = marks ? read_watched() : std::vector<std::uint16_t>{};
     std::uint64_t left = most;
     for (;;) {
         std::uint64_t stretch = most == 0 ? RUN_STRETCH : std::min(left, RUN_STRETCH);
         std::uint64_t from = history_.step();
         // Rebuilt each stretch: a watch that fired has a new value.
         Watched watched(marks_, break_at_.data());
-        RunOutcome outcome = run_steps(stretch, marks ? &watched.stops : nullptr);
+        if (!read.empty() && from == history_.recorded()) record_ahead(stretch);
+        RunOutcome outcome{RunEnd::LIMIT, std::nullopt};
+        std::optional<std::uint64_t> reader;
+        if (marks && pass_quiet(from + stretch, watched.stops, read)) {
+            // Whole stretches where no mark fires, passed over at once.
+        } else if (!read.empty() && from == history_.recorded()) {
+            reader = from + 1;  // what recording ahead could not pass
+        } else {
+            if (!read.empty())
+                reader = first_read(from, std::min(history_.recorded(), from + stretch), read);
+            std::uint64_t count = reader ? *reader - 1 - from : stretch;
+            if (count > 0) outcome = run_steps(count, marks ? &watched.stops : nullptr);
+        }
         if (show_output) show_output(io.port0);
         if (progress) progress(history_.step(), 0);
         bool over = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
@@ -312,6 +380,15 @@ RunEnd RecordedRun::run_forward(std::uint64_t most, bool marks) {
         RunEnd end = over ? outcome.end : marks ? check_after(true) : interrupted();
         if (end == RunEnd::LIMIT && outcome.end == RunEnd::FINDING) end = RunEnd::FINDING;
         if (end != RunEnd::LIMIT) return end;
+        if (reader && history_.step() + 1 == *reader) {
+            // The instruction that reads, alone, so that the watch judges its reads.
+            RunEnd stepped = step_instruction();
+            if (stepped == RunEnd::HALTED || stepped == RunEnd::STOPPED ||
+                stepped == RunEnd::KEY_WAIT)
+                return stepped;
+            if (RunEnd after = check_after(true); after != RunEnd::LIMIT) return after;
+            if (stepped == RunEnd::FINDING) return stepped;
+        }
         if (most != 0 && (left -= std::min(left, history_.step() - from)) == 0) return end;
     }
 }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -357,8 +358,23 @@ private:
     bool has_read_watch() const;
     // INTERRUPTED, clearing the interrupt, when it is set; else LIMIT.
     RunEnd interrupted();
-    // Runs step by step, for read watches, which the fast loop cannot see.
-    RunEnd run_stepwise(std::uint64_t most);
+    // The addresses of the read watches.
+    std::vector<std::uint16_t> read_watched() const;
+    // Runs `count` steps of new ground without the marks (the run's
+    // findings, a key wait or its end cut it), then comes back: so that
+    // the stretches' summaries tell where a read watch may fire.
+    void record_ahead(std::uint64_t count);
+    // Moves forward over whole recorded stretches (up to `limit`) in which
+    // no mark fires, no byte of `read` is read and nothing is written to
+    // port 0 (History::quiet_until), stopping short of the next finding and
+    // change by hand; false when it could not move.
+    bool pass_quiet(std::uint64_t limit, const FastStops& stops,
+                    std::span<const std::uint16_t> read);
+    // The first step in (from, to] (recorded ground) whose instruction
+    // reads a byte of `read`, replaying only the grains whose summaries
+    // show that one may.
+    std::optional<std::uint64_t> first_read(std::uint64_t from, std::uint64_t to,
+                                            std::span<const std::uint16_t> read);
     MotionReport step_motion(std::uint64_t n, bool over_calls, const StepVisitor& seen);
     MotionReport back_motion(const MotionOrder& order);
     // The last step in (after, last] where mark m stops a run as a run

@@ -701,12 +701,13 @@ TEST(DebugAdapterAsAnEditor, KeysLogpointsObjectCodeAndRunningWithoutDebugging) 
     {
         // The console's motions pass a logpoint as the buttons do: `next`
         // over a call logs the logpoint inside and stops after the call.
-        write_file(dir.file("log.asm"), "        call work\n        call work\n        hlt\n[work   ret\n");
+        write_file(dir.file("log.asm"),
+                   "        call work\n        call work\n        hlt\n[work   ret\n");
         AdapterClient c(DEBUG_ADAPTER_PATH, dir.path);
         c.request("initialize");
         c.request("launch", {{"program", dir.file("log.asm")}, {"stopOnEntry", true}});
-        c.request("setBreakpoints",
-                  source_breakpoints(dir.file("log.asm"), {{{"line", 4}, {"logMessage", "in work"}}}));
+        c.request("setBreakpoints", source_breakpoints(dir.file("log.asm"),
+                                                       {{{"line", 4}, {"logMessage", "in work"}}}));
         c.request("configurationDone");
         for (const char* command : {"next", "continue"}) {
             std::size_t before = c.messages.size();

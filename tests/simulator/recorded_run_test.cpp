@@ -433,7 +433,8 @@ namespace {
 // Over a run of many stretches, reverse continue stops, in reverse,
 // exactly where the run forward stopped: marks with a condition (tested
 // where the watched byte changed or the address was reached), and a read
-// watch, which passes over the stretches that cannot have read its byte.
+// watch, which passes over the stretches that cannot have read its byte;
+// forward again over the recorded run, they stop where they did.
 std::vector<std::uint64_t> stops_forward(RecordedRun& run) {
     std::vector<std::uint64_t> stops;
     RunEnd end;
@@ -467,6 +468,7 @@ TEST(RecordedRun, MarksStopBackWhereForwardDidOverManyStretches) {
     std::vector<std::uint64_t> forward = stops_forward(run);
     EXPECT_EQ(forward.size(), 391u);  // 196 passes set c to 7, 195 begin with c at 200
     EXPECT_EQ(stops_back(run), forward);
+    EXPECT_EQ(stops_forward(run), forward);  // again, over recorded stretches
 
     // t is read at the start, then through a pointer after 200,000 steps.
     RecordedRun reads;
@@ -478,6 +480,14 @@ TEST(RecordedRun, MarksStopBackWhereForwardDidOverManyStretches) {
     forward = stops_forward(reads);
     EXPECT_EQ(forward, (std::vector<std::uint64_t>{1, 200005}));
     EXPECT_EQ(stops_back(reads), forward);
+    EXPECT_EQ(stops_forward(reads), forward);
+    // The same with a breakpoint between and a limit on each run.
+    reads.add_mark(MarkKind::BREAK, 16);  // ldiw t
+    reads.move({Motion::TO_STEP, 0});
+    std::vector<std::uint64_t> sliced;
+    for (MotionReport r; (r = reads.move({Motion::CONTINUE, 70000})).end != RunEnd::HALTED;)
+        if (r.end != RunEnd::LIMIT) sliced.push_back(r.step);
+    EXPECT_EQ(sliced, (std::vector<std::uint64_t>{1, 200002, 200005}));
 }
 
 }  // namespace
