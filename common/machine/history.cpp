@@ -432,13 +432,22 @@ void History::close_stretch(const Machine& m) {
                 }
                 return bits;
             };
+            // The marks are cleared as they are packed, only where they are
+            // set: a stretch marks few of them.
+            auto take = [&](std::uint8_t* bytes) {
+                std::uint64_t bits = pack(bytes);
+                if (bits != 0) std::memset(bytes, 0, 64);
+                return bits;
+            };
             for (std::size_t w = 0; w < StretchSummary::WORDS; ++w) {
-                summary->began[w] = pack(marks_->began.data() + 64 * w);
-                summary->written[w] = pack(marks_->written.data() + 64 * w);
+                summary->began[w] = take(marks_->began.data() + 64 * w);
+                summary->written[w] = take(marks_->written.data() + 64 * w);
             }
             // A breakpoint fires after a step by the PC it leaves.
             unsigned pc = m.PC % MEMORY_SIZE;
             summary->began[pc / 64] |= std::uint64_t{1} << (pc % 64);
+            marked_whole_ = true;
+            return;
         }
     }
     marks_->clear();
