@@ -25,6 +25,7 @@ struct CoreOf {
     std::uint8_t* memory;
     std::uint8_t* ports;
     unsigned operand;
+    std::uint32_t pc_pair;  // PC in both halves, where the monitor reads it
 };
 using Core = CoreOf<false>;
 using FlowCore = CoreOf<true>;
@@ -101,20 +102,24 @@ struct Slot {
     const void* body = nullptr;   // the handler; null: not decoded
     const void* chain = nullptr;  // after a body that falls through: the next
                                   // one's body in the block, or the entry
-    std::uint16_t clocks = 0;     // instructions' from here to the block's end
+    // The slot's address in both halves: the low one is PC for a handler
+    // that reads it, the pair the origins of a word it pushes (one store).
+    std::uint32_t pc_pair = 0;
+    std::uint16_t clocks = 0;  // instructions' from here to the block's end
     // The block runs when SP - low <= span (64-bit): an empty slot never does.
     std::uint16_t low = 0xFFFF;
     std::uint16_t span = 0;
-    std::uint16_t operand = 0;     // the word after the opcode
-    std::uint16_t pc = 0;          // the slot's address, for a handler that reads PC
+    std::uint16_t operand = 0;  // the word after the opcode
+    // Marked: SP for which the block's instructions were last noted in the
+    // marks during this run (NOT_NOTED: none). Marks are only ever set
+    // during a run, so the same block from the same SP needs no second note.
+    static constexpr std::uint16_t NOT_NOTED = 0xFFFF;
+    std::uint16_t noted_sp = NOT_NOTED;
     std::uint8_t count = 0;        // instructions from here to the block's end
     std::uint8_t last_opcode = 0;  // the block's last instruction's
-    // Marked: the run (Cache::run) and SP for which the block's
-    // instructions were last noted in the marks, as run << 16 | SP. Marks
-    // are only ever set during a run, so the same block from the same SP
-    // needs no second note.
-    std::uint32_t noted = 0;
+    unsigned pc() const { return pc_pair & 0xFFFF; }
 };
+static_assert(STACK_TOP < Slot::NOT_NOTED);
 static_assert(MAX_BLOCK <= 0xFF);
 // 32 bytes where pointers are 8 (24 in the page's WebAssembly, where they are 4).
 static_assert(sizeof(Slot) == 2 * sizeof(void*) + 16);
@@ -133,8 +138,6 @@ struct Cache {
     // end, and the opcode of the instruction before it in the block.
     std::array<std::uint8_t, MAX_MEMORY> extent{};
     std::array<std::uint8_t, MAX_MEMORY> prev_opcode{};
-    // Counts the runs, modulo 2^16 and never 0 there (Slot::noted).
-    std::uint32_t run = 0;
     unsigned first = MAX_MEMORY;  // covered bytes lie in first..last
     unsigned last = 0;
 
@@ -233,7 +236,7 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
         s.last_opcode = last_opcode;
         c.prev_opcode[a] = i > 0 ? memory[at[i - 1]] : 0;
         s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
-        s.pc = static_cast<std::uint16_t>(a);
+        s.pc_pair = a | a << 16;
         if (!stack) {
             s.low = 0;
             s.span = 0xFFFF;
@@ -344,11 +347,10 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
     }();
 
     Core m{machine.PC, machine.SP, machine.IR,     machine.Z,     machine.S,
-           machine.O,  machine.C,  machine.memory, machine.ports, 0};
+           machine.O,  machine.C,  machine.memory, machine.ports, 0, 0};
     std::uint64_t left = until - machine.instruction_count;
     std::uint64_t clocks = machine.clock_count;
     Slot* const slots = c.slots.data();
-    const std::uint32_t run_key = c.run << 16;
     const std::uint8_t* const covered = c.covered.data();
     Slot* s = &slots[m.PC];       // the next instruction's
     const Slot* block = nullptr;  // the first of the block last entered
@@ -394,10 +396,9 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             if (block != nullptr) m.IR = block->last_opcode;
         }
         if constexpr (MARKED) {
-            std::uint32_t key = run_key | static_cast<std::uint32_t>(m.SP);
-            if (s->noted != key) [[unlikely]] {
-                s->noted = key;
-                note_block(*marks_at, slots, s->pc, static_cast<unsigned>(m.SP), m.memory);
+            if (s->noted_sp != m.SP) [[unlikely]] {
+                s->noted_sp = static_cast<std::uint16_t>(m.SP);
+                note_block(*marks_at, slots, s->pc(), static_cast<unsigned>(m.SP), m.memory);
             }
         }
         block = s;
@@ -435,8 +436,11 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
                     __builtin_unreachable();                                             \
             }                                                                            \
             if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW ||     \
-                          (MONITORED && FindingMonitor::passes_reads_pc(opcode))) {      \
-                m.PC = s->pc;                                                            \
+                          (MONITORED && FindingMonitor::passes_reads_pc<Core>(opcode))) { \
+                m.PC = s->pc();                                                          \
+            }                                                                            \
+            if constexpr (MONITORED && FindingMonitor::passes_reads_pc_pair<Core>(opcode)) { \
+                m.pc_pair = s->pc_pair;                                                  \
             }                                                                            \
             if constexpr (MONITORED) {                                                   \
                 if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
@@ -469,14 +473,17 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
         } else if constexpr (kind_of(opcode) == Kind::FLOW) {                            \
             [[maybe_unused]] bool astray = false;                                        \
             if constexpr (MONITORED) {                                                   \
-                m.PC = s->pc;                                                            \
+                m.PC = s->pc();                                                          \
+                if constexpr (FindingMonitor::passes_reads_pc_pair<Core>(opcode)) {      \
+                    m.pc_pair = s->pc_pair;                                              \
+                }                                                                        \
                 if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
             }                                                                            \
             Core& core = m;                                                              \
             {                                                                            \
                 FlowCore m{static_cast<std::uint32_t>(s - slots), core.SP, opcode,      \
                            core.Z, core.S, core.O, core.C, core.memory, core.ports,      \
-                           s->operand};                                                  \
+                           s->operand, 0};                                               \
                 call;                                                                    \
                 core.SP = m.SP;                                                          \
                 core.PC = m.PC;                                                          \
@@ -559,11 +566,9 @@ template <bool MONITORED, bool MARKED>
 void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor, RunMarks* marks) {
     Cache& c = cache<MONITORED>();
     revalidate(c, machine.memory, monitor);
-    // A new count for the slots' notes: they start again when it wraps.
-    c.run = (c.run + 1) & 0xFFFF;
-    if (c.run == 0) {
-        for (Slot& s : c.slots) s.noted = 0;
-        c.run = 1;
+    // A new run: no block noted in the marks yet.
+    if constexpr (MARKED) {
+        for (unsigned p = c.first; p <= c.last; ++p) c.slots[p].noted_sp = Slot::NOT_NOTED;
     }
     auto literal = [&](std::uint64_t to) {
         if constexpr (MONITORED) {

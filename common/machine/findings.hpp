@@ -209,10 +209,18 @@ public:
     [[gnu::always_inline]] bool passes(const M& m);
     // Whether passes() reads m.PC for the opcode (for a pointer, a jump,
     // call or ret, the origins of pushed bytes); a loop need not set it
-    // for the others.
+    // for the others. Where M has `pc_pair` (PC in both halves of a word),
+    // the origins of a pushed word are that pair, in one store, and
+    // passes_reads_pc_pair tells when it is read instead of m.PC.
+    template <class M>
+    static constexpr bool passes_reads_pc_pair(std::uint8_t opcode) {
+        return requires(const M& m) { m.pc_pair; } && OpcodeTable[opcode].pushes == 2;
+    }
+    template <class M>
     static constexpr bool passes_reads_pc(std::uint8_t opcode) {
         const OpcodeEntry& row = OpcodeTable[opcode];
-        return row.reads_pointer() || changes_flow(row.flow) || row.pushes != 0;
+        return row.reads_pointer() || changes_flow(row.flow) ||
+               (row.pushes != 0 && !passes_reads_pc_pair<M>(opcode));
     }
     // For such a run loop after it ran a ret at `pc` that passed: whether
     // the ret went where the innermost open call pushed. When it did not,
@@ -476,6 +484,10 @@ inline bool FindingMonitor::passes(const M& m) {
     }
     if constexpr (changes_flow(row.flow)) previous_ = pc | (unsigned{OPCODE} << 16);
     // The fast loop's stack test keeps every pushed byte inside the stack.
-    if constexpr (row.pushes != 0) origins_.note_in_range(pc, m.SP, row.pops, row.pushes);
+    if constexpr (passes_reads_pc_pair<M>(OPCODE)) {
+        origins_.note_pair_in_range(m.pc_pair, m.SP, row.pops);
+    } else if constexpr (row.pushes != 0) {
+        origins_.note_in_range(pc, m.SP, row.pops, row.pushes);
+    }
     return true;
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,6 +36,12 @@ struct StackOrigins {
         std::uint16_t* at_sp = pushed_by.data() - STACK_BOTTOM + sp;
         for (unsigned k = 0; k < pushes; ++k)
             at_sp[static_cast<int>(pops) - static_cast<int>(k)] = static_cast<std::uint16_t>(pc);
+    }
+    // The same for an instruction that pushes a word, with `pc_pair` its
+    // address in both halves: one store.
+    [[gnu::always_inline]] void note_pair_in_range(std::uint32_t pc_pair, std::uint64_t sp,
+                                                   unsigned pops) {
+        std::memcpy(pushed_by.data() - STACK_BOTTOM + sp + pops - 1, &pc_pair, sizeof pc_pair);
     }
     // The same for any SP (0 after reset is the top); bytes that would fall
     // outside the stack (the instruction stops there) are not noted.
