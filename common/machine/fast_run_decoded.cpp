@@ -108,9 +108,12 @@ struct Slot {
     std::uint16_t operand = 0;     // the word after the opcode
     std::uint16_t pc = 0;          // the slot's address, for a handler that reads PC
     std::uint8_t count = 0;        // instructions from here to the block's end
-    std::uint8_t extent = 0;       // bytes from here to the block's end
     std::uint8_t last_opcode = 0;  // the block's last instruction's
-    std::uint8_t prev_opcode = 0;  // the instruction's before it in the block
+    // Marked: the run (Cache::run) and SP for which the block's
+    // instructions were last noted in the marks, as run << 16 | SP. Marks
+    // are only ever set during a run, so the same block from the same SP
+    // needs no second note.
+    std::uint32_t noted = 0;
 };
 static_assert(MAX_BLOCK <= 0xFF);
 // 32 bytes where pointers are 8 (24 in the page's WebAssembly, where they are 4).
@@ -126,18 +129,18 @@ struct Cache {
     // Monitored: the monitor decoded for, and its passed opcodes as decoded.
     const FindingMonitor* owner = nullptr;
     std::array<std::uint8_t, MAX_MEMORY> passed{};
-    // Marked: per slot, the run (`run`) and SP for which its block's
-    // instructions were last noted in the marks. Marks are only ever set
-    // during a run, so the same block from the same SP needs no second note.
-    std::array<std::uint64_t, MAX_MEMORY> noted{};
-    std::uint64_t run = 0;
+    // Per slot, for what is seldom read: the bytes from it to its block's
+    // end, and the opcode of the instruction before it in the block.
+    std::array<std::uint8_t, MAX_MEMORY> extent{};
+    std::array<std::uint8_t, MAX_MEMORY> prev_opcode{};
+    // Counts the runs, modulo 2^16 and never 0 there (Slot::noted).
+    std::uint32_t run = 0;
     unsigned first = MAX_MEMORY;  // covered bytes lie in first..last
     unsigned last = 0;
 
     void clear() {
         slots.fill(Slot{});
         covered.fill(0);
-        noted.fill(0);
         first = MAX_MEMORY;
         last = 0;
     }
@@ -149,10 +152,7 @@ void drop(Cache& c, unsigned address) {
     if (address >= MAX_MEMORY || c.covered[address] == 0) return;
     unsigned from = address >= MAX_EXTENT ? address - MAX_EXTENT : 0;
     for (unsigned p = from; p <= address; ++p) {
-        if (c.slots[p].body != nullptr && p + c.slots[p].extent > address) {
-            c.slots[p] = Slot{};
-            c.noted[p] = 0;
-        }
+        if (c.slots[p].body != nullptr && p + c.extent[p] > address) c.slots[p] = Slot{};
     }
 }
 
@@ -229,9 +229,9 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
         s.chain = chain;
         s.count = ++count;
         s.clocks = clocks += row.clocks;
-        s.extent = static_cast<std::uint8_t>(end - a);
+        c.extent[a] = static_cast<std::uint8_t>(end - a);
         s.last_opcode = last_opcode;
-        s.prev_opcode = i > 0 ? memory[at[i - 1]] : 0;
+        c.prev_opcode[a] = i > 0 ? memory[at[i - 1]] : 0;
         s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
         s.pc = static_cast<std::uint16_t>(a);
         if (!stack) {
@@ -348,6 +348,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
     std::uint64_t left = until - machine.instruction_count;
     std::uint64_t clocks = machine.clock_count;
     Slot* const slots = c.slots.data();
+    const std::uint32_t run_key = c.run << 16;
     const std::uint8_t* const covered = c.covered.data();
     Slot* s = &slots[m.PC];       // the next instruction's
     const Slot* block = nullptr;  // the first of the block last entered
@@ -393,11 +394,10 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             if (block != nullptr) m.IR = block->last_opcode;
         }
         if constexpr (MARKED) {
-            unsigned pc = static_cast<unsigned>(s - slots);
-            std::uint64_t key = c.run << 16 | m.SP;
-            if (c.noted[pc] != key) {
-                c.noted[pc] = key;
-                note_block(*marks_at, slots, pc, static_cast<unsigned>(m.SP), m.memory);
+            std::uint32_t key = run_key | static_cast<std::uint32_t>(m.SP);
+            if (s->noted != key) [[unlikely]] {
+                s->noted = key;
+                note_block(*marks_at, slots, s->pc, static_cast<unsigned>(m.SP), m.memory);
             }
         }
         block = s;
@@ -522,7 +522,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
         // it, which was charged with the rest of its block.
         left += s->count;
         clocks -= s->clocks;
-        if (s != block) m.IR = s->prev_opcode;
+        if (s != block) m.IR = c.prev_opcode[s - slots];
         block = nullptr;
         goto leave;
 
@@ -559,7 +559,12 @@ template <bool MONITORED, bool MARKED>
 void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor, RunMarks* marks) {
     Cache& c = cache<MONITORED>();
     revalidate(c, machine.memory, monitor);
-    ++c.run;
+    // A new count for the slots' notes: they start again when it wraps.
+    c.run = (c.run + 1) & 0xFFFF;
+    if (c.run == 0) {
+        for (Slot& s : c.slots) s.noted = 0;
+        c.run = 1;
+    }
     auto literal = [&](std::uint64_t to) {
         if constexpr (MONITORED) {
             run_fast_literal(machine, to, *monitor, marks);
