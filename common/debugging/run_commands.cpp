@@ -29,14 +29,19 @@ bool search_interrupted(const Session& s, const MotionReport& r) {
     return true;
 }
 
-// After a run, forward or back, that stopped inside a routine with a stack
-// comment (a mark, a finding, Ctrl-C): "in diff (a = 9 from line 2, b = 2 from line 3)".
-void print_arguments_here(Session& s, RunEnd end) {
-    if (end != RunEnd::BREAKPOINT && end != RunEnd::WATCHPOINT && end != RunEnd::FINDING &&
-        end != RunEnd::INTERRUPTED)
-        return;
+// Inside a routine with a stack comment, while its arguments are where the
+// call found them: "in diff (a = 9 from line 2, b = 2 from line 3)". Said
+// after a run, forward or back, that stopped there (a mark, a finding,
+// Ctrl-C), and after a step that entered it.
+void say_arguments_here(Session& s) {
     std::string here = arguments_here(s);
     if (!here.empty()) say(*s.out, "in " + here);
+}
+
+void print_arguments_here(Session& s, RunEnd end) {
+    if (end == RunEnd::BREAKPOINT || end == RunEnd::WATCHPOINT || end == RunEnd::FINDING ||
+        end == RunEnd::INTERRUPTED)
+        say_arguments_here(s);
 }
 
 }  // namespace
@@ -52,6 +57,11 @@ void step_lines(Session& s, std::uint64_t n, bool over_calls) {
                 say(*s.out, "returned; " + balance_text(seen.depth_before, depth));
         });
     if (!r.refused && r.end != RunEnd::LIMIT) report_end(s, r.end, r.ran_unseen);
+    // A step that ends on a routine's first instruction, called: its arguments.
+    std::vector<Frame> frames = s.run.frames();
+    if (!r.refused && r.end == RunEnd::LIMIT && !frames.empty() && frames.front().routine &&
+        *frames.front().routine == s.run.machine().PC)
+        say_arguments_here(s);
 }
 
 void finish(Session& s) {

@@ -242,22 +242,17 @@ std::uint64_t History::rebuild(Machine& scratch, std::uint64_t target) const {
 
 namespace {
 
-// The breakpoints' addresses, for the stretches' summaries.
-std::vector<unsigned> break_addresses(const FastStops& stops) {
-    std::vector<unsigned> breaks;
-    if (stops.breaks != nullptr) {
-        for (unsigned a = 0; a < MAX_MEMORY; ++a)
-            if (stops.breaks[a] != 0) breaks.push_back(a);
-    }
-    return breaks;
-}
-
 // Whether `stops` may fire in the stretch summarised: a breakpoint's
 // instruction began there or a watched byte may have been written.
-bool stretch_may_stop(const StretchSummary& summary, const std::vector<unsigned>& breaks,
-                      const FastStops& stops) {
-    for (unsigned a : breaks)
-        if (StretchSummary::has(summary.began, a)) return true;
+bool stretch_may_stop(const StretchSummary& summary, const FastStops& stops) {
+    if (stops.breaks != nullptr) {
+        for (std::size_t k = 0; k < StretchSummary::WORDS; ++k) {
+            for (std::uint64_t bits = summary.began[k]; bits != 0; bits &= bits - 1) {
+                std::size_t a = k * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+                if (a < MAX_MEMORY && stops.breaks[a] != 0) return true;
+            }
+        }
+    }
     for (std::size_t k = 0; k < stops.watch_count; ++k)
         if (StretchSummary::has(summary.written, stops.watched[k] % MEMORY_SIZE)) return true;
     return false;
@@ -280,10 +275,7 @@ std::optional<std::uint64_t> History::last_stop(
         for (std::size_t i = 0; i < stops.watch_count; ++i)
             values[i] = scratch.memory[stops.watched[i]];
     };
-    std::vector<unsigned> breaks = break_addresses(stops);
-    auto may_stop = [&](const StretchSummary& summary) {
-        return stretch_may_stop(summary, breaks, stops);
-    };
+    auto may_stop = [&](const StretchSummary& summary) { return stretch_may_stop(summary, stops); };
     // Stretch i covers the steps after snapshot i up to the next snapshot.
     auto i = static_cast<std::size_t>(&snapshot_before(last - 1) - snapshots_.data());
     for (;; --i) {
@@ -365,13 +357,12 @@ bool History::may_read(std::uint64_t from, std::uint64_t to, std::uint16_t addre
 std::uint64_t History::quiet_until(std::uint64_t from, std::uint64_t to, const FastStops& stops,
                                    std::span<const std::uint16_t> read) const {
     to = std::min(to, recorded_);
-    std::vector<unsigned> breaks = break_addresses(stops);
     std::uint64_t reached = from;
     auto i = static_cast<std::size_t>(&snapshot_before(from) - snapshots_.data());
     for (; i + 1 < snapshots_.size() && snapshots_[i + 1].step <= to; ++i) {
         const Snapshot& s = snapshots_[i];
         if (!s.summary || snapshots_[i + 1].outputs != s.outputs ||
-            stretch_may_stop(*s.summary, breaks, stops))
+            stretch_may_stop(*s.summary, stops))
             break;
         if (std::any_of(read.begin(), read.end(), [&](std::uint16_t a) {
                 return stretch_may_read(*s.machine, *s.summary, a);

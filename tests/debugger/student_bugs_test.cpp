@@ -89,7 +89,8 @@ word 001B (sum+1) last changed by instruction 3 at 0004 (the low byte; nothing c
     3:         stdw sum
 )"},
     // Arguments pushed in the wrong order: the routine's stack comment names
-    // them at the stop inside it and in bt, with the lines that pushed them.
+    // them at the stop inside it, in bt and after a step into it, with the
+    // lines that pushed them.
     {"diff.asm",
      R"(; diff: the first argument less the second
         ldi 2
@@ -104,7 +105,7 @@ word 001B (sum+1) last changed by instruction 3 at 0004 (the low byte; nothing c
         ret
 [back   dw 0
 )",
-     "break diff\ncontinue\nbt\nstep\nbt\nreverse-continue\n",
+     "break diff\ncontinue\nbt\nstep\nbt\nreverse-continue\ngoto 2\nstep\n",
      R"(diff.asm: source, assembled in memory
 at 0000 ldi 2
     2:         ldi 2
@@ -124,6 +125,11 @@ in diff (a = 2 from line 2, b = 9 from line 3)
 breakpoint 1 at diff (line 8)
 at 000A (diff) stdw 18
     8: [diff   stdw back
+in diff (a = 2 from line 2, b = 9 from line 3)
+at 0004 call 10
+    4:         call diff
+3 0004 call 10 | SP=3FFB Z=0 S=0 O=0 C=0 | 07 00 09 02
+    4:         call diff
 in diff (a = 2 from line 2, b = 9 from line 3)
 )"},
     // A loop one element past a table that another label's byte follows:

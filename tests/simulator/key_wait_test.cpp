@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assemble.hpp"
@@ -91,6 +92,41 @@ TEST(KeyWait, PausesOnlyOnNewGround) {
     EXPECT_EQ(static_cast<int>(plain.run_forward()), static_cast<int>(RunEnd::HALTED));
     EXPECT_EQ(plain.step(), 9u);
     EXPECT_EQ(plain.keys_consumed(), 2u);
+}
+
+// A read watch's run records new ground ahead and comes back: it still
+// pauses at the key wait, shows each value once, and over recorded ground
+// stops at the same reads without waiting.
+TEST(KeyWait, ARunWithAReadWatchPausesToo) {
+    RecordedRun run(64);
+    run.waits_for_keys = true;
+    load(run, "        ldd v\n        out 0\n        in 1\n        ldd v\n        out 0\n"
+              "        hlt\n[v      db 5\n");
+    run.add_mark(MarkKind::RWATCH, 13);  // v
+    std::vector<std::pair<RunEnd, std::uint64_t>> ends;
+    auto forward = [&] {
+        RunEnd end = run.run_forward();
+        ends.emplace_back(end, run.step());
+    };
+    forward();
+    forward();
+    run.key_came();
+    forward();
+    forward();
+    EXPECT_EQ(run.io.port0, (std::vector<std::uint8_t>{5, 5}));
+    run.go_to(0);
+    forward();
+    forward();
+    forward();
+    EXPECT_EQ(ends, (std::vector<std::pair<RunEnd, std::uint64_t>>{
+                        {RunEnd::WATCHPOINT, 1},
+                        {RunEnd::KEY_WAIT, 2},
+                        {RunEnd::WATCHPOINT, 4},
+                        {RunEnd::HALTED, 6},
+                        {RunEnd::WATCHPOINT, 1},
+                        {RunEnd::WATCHPOINT, 4},
+                        {RunEnd::HALTED, 6}}));
+    EXPECT_EQ(run.keys_consumed(), 1u);
 }
 
 }  // namespace
