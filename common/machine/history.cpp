@@ -426,6 +426,13 @@ void History::close_stretch(const Machine& m) {
             // The marks are cleared as they are packed, only where they are
             // set: a stretch marks few of them.
             auto take = [&](std::uint8_t* bytes) {
+                std::uint64_t any = 0;
+                for (unsigned k = 0; k < 8; ++k) {
+                    std::uint64_t eight;
+                    std::memcpy(&eight, bytes + 8 * k, 8);
+                    any |= eight;
+                }
+                if (any == 0) return std::uint64_t{0};
                 std::uint64_t bits = pack(bytes);
                 if (bits != 0) std::memset(bytes, 0, 64);
                 return bits;
