@@ -293,8 +293,10 @@ constexpr OpcodeEntry pointed_store_only(OpcodeEntry row) {
 }
 
 // One per thread and kind of loop, made at its first run (never inside
-// the loop).
-template <bool MONITORED>
+// the loop). Its slots hold the addresses of that loop's own bodies, so no
+// two kinds share one, even with one monitor (the history runs it with or
+// without marks).
+template <bool MONITORED, bool MARKED>
 Cache& cache() {
     thread_local std::unique_ptr<Cache> made = std::make_unique<Cache>();
     // One per thread, never freed while in use.
@@ -346,8 +348,8 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
         return table;
     }();
 
-    Core m{machine.PC, machine.SP, machine.IR,     machine.Z,     machine.S,
-           machine.O,  machine.C,  machine.memory, machine.ports, 0, 0};
+    Core m{machine.PC, machine.SP,     machine.IR,    machine.Z, machine.S, machine.O,
+           machine.C,  machine.memory, machine.ports, 0,         0};
     std::uint64_t left = until - machine.instruction_count;
     std::uint64_t clocks = machine.clock_count;
     Slot* const slots = c.slots.data();
@@ -564,7 +566,7 @@ namespace {
 
 template <bool MONITORED, bool MARKED>
 void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor, RunMarks* marks) {
-    Cache& c = cache<MONITORED>();
+    Cache& c = cache<MONITORED, MARKED>();
     revalidate(c, machine.memory, monitor);
     // A new run: no block noted in the marks yet.
     if constexpr (MARKED) {

@@ -9,7 +9,9 @@
 #include <memory>
 #include <random>
 
+#include "assemble.hpp"
 #include "machine/fast_run.hpp"
+#include "machine/findings.hpp"
 #include "machine/headless.hpp"
 
 namespace {
@@ -55,6 +57,37 @@ TEST(RunMarks, EveryByteAnInstructionChangesIsMarked) {
     }
     // The table changed memory often enough to mean something.
     EXPECT_GT(changed, 2000);
+}
+
+// One monitor runs with marks and without in turn (the history does
+// either): each way keeps its own decoded code and ends where the plain
+// loop does.
+TEST(RunMarks, OneMonitorRunsWithAndWithoutMarksInTurn) {
+    AssemblyResult p = assemble_source(
+        "[loop   ldd n\n        inc\n        std n\n        call up\n"
+        "        jmp loop\n[up     ret\n[n      db 0\n");
+    ASSERT_TRUE(p.ok);
+    auto fast = std::make_unique<Machine>();
+    reset_and_load(*fast, p.image);
+    auto plain = std::make_unique<Machine>(*fast);
+    FindingMonitor monitor(p.written, p.code);
+    auto marks = std::make_unique<RunMarks>();
+    HeadlessIo io;
+    // As the history runs: the fast loop, and one step where it stops.
+    for (unsigned k = 1; k <= 6; ++k) {
+        while (fast->instruction_count < 1000u * k) {
+            run_fast(*fast, 1000u * k, FastStops{}, monitor, k % 2 == 0 ? marks.get() : nullptr);
+            if (fast->instruction_count == 1000u * k) break;
+            monitor.before(*fast);
+            step(*fast, io);
+        }
+    }
+    while (plain->instruction_count < 6000) step(*plain, io);
+    // The runs with marks noted the loop's instructions and its store.
+    EXPECT_EQ(marks->began[0] + marks->began[13] + marks->written[14], 3);
+    EXPECT_EQ(fast->instruction_count, 6000u);
+    EXPECT_EQ(fast->registers(), plain->registers());
+    EXPECT_TRUE(std::equal(fast->memory, fast->memory + MEMORY_SIZE, plain->memory));
 }
 
 }  // namespace
