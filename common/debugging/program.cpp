@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "machine/loader.hpp"
-#include "stack_comment.hpp"
 #include "opcode_table.hpp"
 #include "run_files.hpp"
+#include "stack_comment.hpp"
 
 namespace {
 

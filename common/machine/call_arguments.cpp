@@ -2,8 +2,7 @@
 
 #include "hex_text.hpp"
 
-std::string call_arguments_text(const Machine& m, const OpenCall& call,
-                                const StackOrigins& origins,
+std::string call_arguments_text(const Machine& m, const OpenCall& call, const StackOrigins& origins,
                                 const std::vector<std::string>& names,
                                 std::span<const std::int32_t> line_of_address) {
     if (names.empty()) return "";

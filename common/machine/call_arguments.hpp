@@ -16,7 +16,6 @@
 // top, right below the call's return address); a pusher without a source
 // line is named by its address. "" without names, and once the routine has
 // taken its return address off the stack (its arguments may be gone too).
-std::string call_arguments_text(const Machine& m, const OpenCall& call,
-                                const StackOrigins& origins,
+std::string call_arguments_text(const Machine& m, const OpenCall& call, const StackOrigins& origins,
                                 const std::vector<std::string>& names,
                                 std::span<const std::int32_t> line_of_address);

@@ -214,7 +214,8 @@ public:
     // passes_reads_pc_pair tells when it is read instead of m.PC.
     template <class M>
     static constexpr bool passes_reads_pc_pair(std::uint8_t opcode) {
-        return requires(const M& m) { m.pc_pair; } && OpcodeTable[opcode].pushes == 2;
+        return requires(const M& m) { m.pc_pair; }
+        &&OpcodeTable[opcode].pushes == 2;
     }
     template <class M>
     static constexpr bool passes_reads_pc(std::uint8_t opcode) {

@@ -100,8 +100,9 @@ TEST(KeyWait, PausesOnlyOnNewGround) {
 TEST(KeyWait, ARunWithAReadWatchPausesToo) {
     RecordedRun run(64);
     run.waits_for_keys = true;
-    load(run, "        ldd v\n        out 0\n        in 1\n        ldd v\n        out 0\n"
-              "        hlt\n[v      db 5\n");
+    load(run,
+         "        ldd v\n        out 0\n        in 1\n        ldd v\n        out 0\n"
+         "        hlt\n[v      db 5\n");
     run.add_mark(MarkKind::RWATCH, 13);  // v
     std::vector<std::pair<RunEnd, std::uint64_t>> ends;
     auto forward = [&] {
@@ -118,14 +119,13 @@ TEST(KeyWait, ARunWithAReadWatchPausesToo) {
     forward();
     forward();
     forward();
-    EXPECT_EQ(ends, (std::vector<std::pair<RunEnd, std::uint64_t>>{
-                        {RunEnd::WATCHPOINT, 1},
-                        {RunEnd::KEY_WAIT, 2},
-                        {RunEnd::WATCHPOINT, 4},
-                        {RunEnd::HALTED, 6},
-                        {RunEnd::WATCHPOINT, 1},
-                        {RunEnd::WATCHPOINT, 4},
-                        {RunEnd::HALTED, 6}}));
+    EXPECT_EQ(ends, (std::vector<std::pair<RunEnd, std::uint64_t>>{{RunEnd::WATCHPOINT, 1},
+                                                                   {RunEnd::KEY_WAIT, 2},
+                                                                   {RunEnd::WATCHPOINT, 4},
+                                                                   {RunEnd::HALTED, 6},
+                                                                   {RunEnd::WATCHPOINT, 1},
+                                                                   {RunEnd::WATCHPOINT, 4},
+                                                                   {RunEnd::HALTED, 6}}));
     EXPECT_EQ(run.keys_consumed(), 1u);
 }
 
