@@ -434,7 +434,7 @@ void History::close_stretch(const Machine& m) {
                 }
                 if (any == 0) return std::uint64_t{0};
                 std::uint64_t bits = pack(bytes);
-                if (bits != 0) std::memset(bytes, 0, 64);
+                std::memset(bytes, 0, 64);
                 return bits;
             };
             for (std::size_t w = 0; w < StretchSummary::WORDS; ++w) {

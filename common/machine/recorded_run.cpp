@@ -225,11 +225,6 @@ bool RecordedRun::stops_run(Mark& m) {
     return false;
 }
 
-bool RecordedRun::has_read_watch() const {
-    return std::any_of(marks_.begin(), marks_.end(),
-                       [](const Mark& m) { return m.kind == MarkKind::RWATCH; });
-}
-
 RunEnd RecordedRun::check_after(bool at_breakpoint) {
     const Machine& judged = judge_ == Judge::BEFORE_CHANGE ? *before_change_ : machine_;
     if (judge_ == Judge::NONE) at_breakpoint = false;

@@ -355,7 +355,6 @@ private:
     // Whether a mark that fired stops the run (it counts the hit; a
     // logpoint's hit is told to on_log and stops nothing).
     bool stops_run(Mark& m);
-    bool has_read_watch() const;
     // INTERRUPTED, clearing the interrupt, when it is set; else LIMIT.
     RunEnd interrupted();
     // The addresses of the read watches.

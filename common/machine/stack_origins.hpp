@@ -33,7 +33,7 @@ struct StackOrigins {
     // arithmetic of its own: each byte is one store.)
     [[gnu::always_inline]] void note_in_range(unsigned pc, std::uint64_t sp, unsigned pops,
                                               unsigned pushes) {
-        std::uint16_t* at_sp = pushed_by.data() - STACK_BOTTOM + sp;
+        std::uint16_t* at_sp = pushed_by.data() + (sp - STACK_BOTTOM);
         for (unsigned k = 0; k < pushes; ++k)
             at_sp[static_cast<int>(pops) - static_cast<int>(k)] = static_cast<std::uint16_t>(pc);
     }
@@ -41,7 +41,7 @@ struct StackOrigins {
     // address in both halves: one store.
     [[gnu::always_inline]] void note_pair_in_range(std::uint32_t pc_pair, std::uint64_t sp,
                                                    unsigned pops) {
-        std::memcpy(pushed_by.data() - STACK_BOTTOM + sp + pops - 1, &pc_pair, sizeof pc_pair);
+        std::memcpy(pushed_by.data() + (sp - STACK_BOTTOM) + pops - 1, &pc_pair, sizeof pc_pair);
     }
     // The same for any SP (0 after reset is the top); bytes that would fall
     // outside the stack (the instruction stops there) are not noted.
