@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <random>
@@ -39,20 +38,29 @@ double pg_position();
 namespace {
 
 using Json = nlohmann::json;
-
-enum Move { STEP, BACK, NEXT, FINISH, CONTINUE, BACK_CONTINUE, GOTO, SET, MOVES };
-constexpr const char* MOVE_NAMES[] = {"step",     "back",      "next", "finish",
-                                      "continue", "rcontinue", "goto", "set"};
-// The adapter's request for each move (goto goes through its console).
-constexpr const char* REQUESTS[] = {"stepIn",   "stepBack",        "next",     "stepOut",
-                                    "continue", "reverseContinue", "evaluate", "writeMemory"};
 constexpr std::uint32_t BUDGET = 1u << 30;
 
-std::string base64_byte(unsigned v) {
-    constexpr const char* DIGITS =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    return {DIGITS[v >> 2], DIGITS[(v & 3) << 4], '=', '='};
-}
+// A motion: the recorded run's order (TO_STEP's count is the target), the
+// page's call (given the target, the watched byte and a value) and the
+// adapter's request (goto through its console; set: the byte, by hand).
+struct MoveRow {
+    const char* name;
+    MotionOrder order;
+    void (*page)(std::uint64_t target, unsigned spot, unsigned value);
+    const char* request;
+    bool forward;
+};
+// clang-format off
+const MoveRow MOVES[] = {
+    {"step",      {Motion::STEP},          [](auto, auto, auto) { pg_step(); },              "stepIn",          true},
+    {"back",      {Motion::BACK},          [](auto, auto, auto) { pg_step_back(); },         "stepBack",        false},
+    {"next",      {Motion::NEXT},          [](auto, auto, auto) { pg_step_over(BUDGET); },   "next",            true},
+    {"finish",    {Motion::FINISH},        [](auto, auto, auto) { pg_step_out(BUDGET); },    "stepOut",         true},
+    {"continue",  {Motion::CONTINUE, 0},   [](auto, auto, auto) { pg_run(BUDGET, 1, -1); },  "continue",        true},
+    {"rcontinue", {Motion::BACK_CONTINUE}, [](auto, auto, auto) { pg_reverse_continue(); },  "reverseContinue", false},
+    {"goto",      {Motion::TO_STEP},       [](std::uint64_t t, auto, auto) { pg_go_to(static_cast<double>(t)); }, "evaluate", false},
+    {"set",       {Motion::STEP, 0},       [](auto, unsigned a, unsigned v) { pg_change(2, a, v); }, "writeMemory", false}};
+// clang-format on
 
 // PC and the instruction count, from the adapter's Registers scope.
 std::pair<unsigned, std::uint64_t> adapter_state(AdapterClient& c) {
@@ -65,12 +73,10 @@ std::pair<unsigned, std::uint64_t> adapter_state(AdapterClient& c) {
 }
 
 TEST(FrontEnds, TheSameMotionsLeaveTheRunAtTheSameStep) {
-    std::vector<std::pair<std::string, std::string>> programs{
-        {"nested", history_model::NESTED},
-        {"rewriting", history_model::REWRITING},
-        {"stopping", history_model::STOPPING},
-        {"sort", read_file(std::string(EXAMPLES_DIR) + "/sort.asm")},
-        {"subroutine", read_file(std::string(EXAMPLES_DIR) + "/subroutine.asm")}};
+    std::vector<std::pair<std::string, std::string>> programs(std::begin(history_model::PROGRAMS),
+                                                              std::end(history_model::PROGRAMS));
+    for (const char* example : {"sort.asm", "subroutine.asm"})
+        programs.emplace_back(example, read_file(std::string(EXAMPLES_DIR) + "/" + example));
     std::mt19937 random(45);
     TempDir dir;
     int watch_stops = 0;  // the adapter's, that the motions were not all plain
@@ -79,16 +85,8 @@ TEST(FrontEnds, TheSameMotionsLeaveTheRunAtTheSameStep) {
         ASSERT_TRUE(program.ok) << name;
         auto start = std::make_unique<Machine>();
         reset_and_load(*start, program.image);
-        const WrittenSet& code = program.code;
-        // Breakpoints at two instructions of the program.
-        std::vector<std::uint16_t> starts;
-        for (unsigned a = 0; a < MAX_MEMORY && starts.size() < 200; a += 1)
-            if (code.test(a) && OpcodeTable[start->memory[a]].defined()) starts.push_back(a);
-        std::vector<std::uint16_t> breaks{starts[random() % starts.size()],
-                                          starts[random() % starts.size()]};
-
         RecordedRun run;
-        run.load(*start, program.written, code);
+        run.load(*start, program.written, program.code);
         run.set_shown(0);
         ASSERT_EQ(pg_assemble(source.c_str()), 1) << name;
         pg_set_finding_kinds(0);
@@ -99,14 +97,20 @@ TEST(FrontEnds, TheSameMotionsLeaveTheRunAtTheSameStep) {
         c.request("initialize");
         c.request("launch", {{"program", file}, {"stopOnEntry", true}});
         c.request("setExceptionBreakpoints", {{"filters", Json::array()}});
+        // Breakpoints at two instructions, and a watch on a byte the
+        // program writes, which `set` changes too.
+        std::vector<std::uint16_t> starts;
+        for (unsigned a = 0; a < MAX_MEMORY; ++a)
+            if (program.code.test(a) && OpcodeTable[start->memory[a]].defined())
+                starts.push_back(a);
         Json at = Json::array();
-        for (std::uint16_t b : breaks) {
+        for (int k = 0; k < 2; ++k) {
+            std::uint16_t b = starts[random() % starts.size()];
             run.add_mark(MarkKind::BREAK, b);
             pg_set_breakpoint(b, 1);
             at.push_back({{"instructionReference", std::to_string(b)}});
         }
         c.request("setInstructionBreakpoints", {{"breakpoints", at}});
-        // A watch on a byte the program writes, which `set` changes too.
         std::uint16_t spot = history_model::written_byte(*start);
         run.add_mark(MarkKind::WATCH, spot);
         pg_add_watch(spot);
@@ -115,50 +119,38 @@ TEST(FrontEnds, TheSameMotionsLeaveTheRunAtTheSameStep) {
 
         std::string done;
         for (int i = 0; i < 150; ++i) {
-            auto move = static_cast<Move>(random() % MOVES);
-            bool ended = !can_go_on(run.standing());
+            std::size_t k = random() % std::size(MOVES);
             // Forward from the end is refused everywhere (the adapter ends
             // its session at a machine stop), and step out where no call is
             // open is the page's refusal.
-            if ((ended && (move == STEP || move == NEXT || move == FINISH || move == CONTINUE)) ||
-                (move == FINISH && run.open_calls().empty()))
-                move = BACK;
+            if ((MOVES[k].forward && !can_go_on(run.standing())) ||
+                (MOVES[k].order.motion == Motion::FINISH && run.open_calls().empty()))
+                k = 1;
+            const MoveRow* move = &MOVES[k];
+            bool to_step = k == 6, set = k == 7;
             std::uint64_t target = random() % (run.recorded() + 1);
             unsigned value = random() % 4;
-            std::string said = MOVE_NAMES[move];
-            if (move == GOTO || move == SET)
-                said.append(" ").append(std::to_string(move == GOTO ? target : value));
-            done.append(said).append("; ");
-            // The move as the recorded run takes it and as the page's script calls it.
-            const MotionOrder orders[] = {{Motion::STEP},           {Motion::BACK},
-                                          {Motion::NEXT},           {Motion::FINISH},
-                                          {Motion::CONTINUE, 0},    {Motion::BACK_CONTINUE},
-                                          {Motion::TO_STEP, target}};
-            const std::function<void()> page[] = {[] { pg_step(); },
-                                                  [] { pg_step_back(); },
-                                                  [] { pg_step_over(BUDGET); },
-                                                  [] { pg_step_out(BUDGET); },
-                                                  [] { pg_run(BUDGET, 1, -1); },
-                                                  [] { pg_reverse_continue(); },
-                                                  [&] { pg_go_to(static_cast<double>(target)); },
-                                                  [&] { pg_change(2, spot, value); }};
-            if (move == SET) {
+            std::string said = move->name;
+            if (to_step || set) said.append(" ").append(std::to_string(to_step ? target : value));
+            done += said + "; ";
+            if (set) {
                 Machine changed = run.machine();
                 changed.memory[spot] = static_cast<std::uint8_t>(value);
                 run.change_state(changed);
             } else {
-                run.move(orders[move]);
+                run.move(to_step ? MotionOrder{Motion::TO_STEP, target} : move->order);
             }
-            page[move]();
+            move->page(target, spot, value);
             std::size_t before = c.messages.size();
-            if (move == GOTO) {
+            if (to_step) {
                 c.request("evaluate", {{"expression", said}, {"context", "repl"}});
                 c.wait_for([](const Json& m) { return m.value("event", "") == "stopped"; }, before);
-            } else if (move == SET) {
+            } else if (set) {
+                constexpr const char* BASE64 = "AQgw";  // one byte of 0 to 3: A?==
                 c.request("writeMemory", {{"memoryReference", std::to_string(spot)},
-                                          {"data", base64_byte(value)}});
+                                          {"data", std::string("A") + BASE64[value] + "=="}});
             } else {
-                c.request(REQUESTS[move], {{"threadId", 1}});
+                c.request(move->request, {{"threadId", 1}});
             }
             ASSERT_EQ(static_cast<std::uint64_t>(pg_position()), run.step())
                 << name << ": " << done;

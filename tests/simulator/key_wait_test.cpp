@@ -105,20 +105,15 @@ TEST(KeyWait, ARunWithAReadWatchPausesToo) {
          "        hlt\n[v      db 5\n");
     run.add_mark(MarkKind::RWATCH, 13);  // v
     std::vector<std::pair<RunEnd, std::uint64_t>> ends;
-    auto forward = [&] {
+    for (int k = 0; k < 7; ++k) {
+        if (k == 2) run.key_came();
+        if (k == 4) {
+            EXPECT_EQ(run.io.port0, (std::vector<std::uint8_t>{5, 5}));
+            run.go_to(0);
+        }
         RunEnd end = run.run_forward();
         ends.emplace_back(end, run.step());
-    };
-    forward();
-    forward();
-    run.key_came();
-    forward();
-    forward();
-    EXPECT_EQ(run.io.port0, (std::vector<std::uint8_t>{5, 5}));
-    run.go_to(0);
-    forward();
-    forward();
-    forward();
+    }
     EXPECT_EQ(ends, (std::vector<std::pair<RunEnd, std::uint64_t>>{{RunEnd::WATCHPOINT, 1},
                                                                    {RunEnd::KEY_WAIT, 2},
                                                                    {RunEnd::WATCHPOINT, 4},
