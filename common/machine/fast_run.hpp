@@ -63,6 +63,13 @@ struct RunMarks {
     }
 };
 
+// Notes in `marks` a store of `width` bytes at `address` (wrapped).
+inline void note_store(RunMarks& marks, unsigned address, unsigned width) {
+    constexpr unsigned WRAP = MEMORY_SIZE - 1;
+    marks.written[address & WRAP] = 1;
+    if (width == 2) marks.written[(address + 1) & WRAP] = 1;
+}
+
 // Notes in `marks` the instruction `row` that m is about to run at m.PC.
 // Addresses beyond memory wrap: an access there stops the run before it.
 // IN_PROGRAM: m.PC is known to be within the program area, where the
@@ -81,8 +88,7 @@ template <bool IN_PROGRAM = false, class M>
     if (row.store_width() != 0) {
         unsigned a = operand();
         if (row.stores_through_pointer()) a = m.memory[a & WRAP] | (m.memory[(a + 1) & WRAP] << 8);
-        marks.written[a & WRAP] = 1;
-        if (row.store_width() == 2) marks.written[(a + 1) & WRAP] = 1;
+        note_store(marks, a, row.store_width());
     }
     // An instruction pops first, then pushes: at SP + pops and below.
     // SP 0 (no push since reset): the first push goes to the top.

@@ -186,7 +186,10 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
 }
 
 // Decodes the block from `pc`: instructions up to the first jump, call or
-// ret, single, undecodable or already decoded one, or the size limits.
+// ret, undecodable one, or the size limits. Slots already decoded on the way
+// are decoded again as the rest of this block (their own blocks may have
+// begun there only because the run first came there after a literal step),
+// so that a block is not cut where an earlier run happened to enter it.
 // False when the instruction at pc is not decoded.
 // Monitored, only instructions the monitor has passed.
 [[gnu::noinline]] bool decode(Cache& c, const std::uint8_t* memory, unsigned pc,
@@ -196,7 +199,6 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
     std::size_t n = 0;
     unsigned p = pc;
     while (n < MAX_BLOCK && p - pc <= MAX_BLOCK_BYTES) {
-        if (n > 0 && c.slots[p].body != nullptr) break;
         std::uint8_t opcode = memory[p];
         const OpcodeEntry& row = OpcodeTable[opcode];
         Kind kind = kind_of(opcode);
@@ -237,6 +239,7 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
         c.prev_opcode[a] = i > 0 ? memory[at[i - 1]] : 0;
         s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
         s.pc_pair = a | a << 16;
+        s.noted_sp = Slot::NOT_NOTED;  // its block may have grown
         if (!stack) {
             s.low = 0;
             s.span = 0xFFFF;
@@ -271,11 +274,6 @@ struct NotedMachine {
 // within the block).
 constexpr OpcodeEntry without_pointed_store(OpcodeEntry row) {
     if (row.stores_through_pointer()) row.store = Store::NONE;
-    return row;
-}
-// The store through a pointer alone.
-constexpr OpcodeEntry pointed_store_only(OpcodeEntry row) {
-    row.pushes = 0;
     return row;
 }
 
@@ -356,6 +354,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
     const std::uint8_t* const covered = c.covered.data();
     Slot* s = &slots[m.PC];       // the next instruction's
     const Slot* block = nullptr;  // the first of the block last entered
+    [[maybe_unused]] const Slot* before = nullptr;  // and of the one before it
     unsigned written = 0;         // the first byte a store into decoded code wrote
     unsigned written_bytes = 0;
     Exit exit = Exit::DONE;
@@ -392,11 +391,9 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             goto not_ready;
         left -= s->count;
         clocks += s->clocks;
-        if constexpr (MONITORED) {
-            // IR as the block before left it, for a block that ends before
-            // its first instruction.
-            if (block != nullptr) m.IR = block->last_opcode;
-        }
+        // The block before, for IR when this one ends before its first
+        // instruction.
+        if constexpr (MONITORED) before = block;
         if constexpr (MARKED) {
             if (s->noted_sp != m.SP) [[unlikely]] {
                 s->noted_sp = static_cast<std::uint16_t>(m.SP);
@@ -447,10 +444,6 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             if constexpr (MONITORED) {                                                   \
                 if (!monitor_at->template passes<opcode>(m)) goto not_passed;            \
             }                                                                            \
-            if constexpr (MARKED && OpcodeTable[opcode].stores_through_pointer()) {      \
-                static constexpr OpcodeEntry POINTED = pointed_store_only(OpcodeTable[opcode]); \
-                note_instruction<true>(*marks_at, POINTED, m);                           \
-            }                                                                            \
             if constexpr (kind_of(opcode) == Kind::SINGLE) m.IR = opcode;                \
             if constexpr (STORE == Store::OPERAND_BYTE || STORE == Store::OPERAND_WORD) {\
                 target = m.operand;                                                      \
@@ -458,6 +451,11 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
                 unsigned w = m.operand;                                                  \
                 if (w + 1 < static_cast<unsigned>(MEMORY_SIZE))                          \
                     target = m.memory[w] | (m.memory[w + 1] << 8);                       \
+            }                                                                            \
+            /* the block noted all but a store through a pointer (the monitor */        \
+            /* passes only a pointer word that lies in memory) */                        \
+            if constexpr (MARKED && OpcodeTable[opcode].stores_through_pointer()) {      \
+                note_store(*marks_at, target, OpcodeTable[opcode].store_width());        \
             }                                                                            \
             call; /* NOLINT(bugprone-macro-parentheses): a statement */                  \
             if constexpr (STORE != Store::NONE) {                                        \
@@ -531,7 +529,11 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
         // it, which was charged with the rest of its block.
         left += s->count;
         clocks -= s->clocks;
-        if (s != block) m.IR = c.prev_opcode[s - slots];
+        if (s != block) {
+            m.IR = c.prev_opcode[s - slots];
+        } else if (before != nullptr) {
+            m.IR = before->last_opcode;
+        }
         block = nullptr;
         goto leave;
 

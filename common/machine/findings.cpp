@@ -13,11 +13,17 @@ FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code,
     }
     for (std::size_t a = MAX_MEMORY; a < marks_.size(); ++a) marks_[a] = WRITTEN | KNOWN;
     passed_.fill(NOT_PASSED);
+    reach_.fill(reach_of(0));
 }
 
 void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned operand) {
     if ((marks_[pc] & ~WALK) != PLACED_CODE) return;
     const OpcodeEntry& row = OpcodeTable[opcode];
+    // A pointer word that is known, in an operand that stays: known bytes
+    // stay known, so passes() need not look at it again.
+    if (row.reads_pointer() && (operand + 1 >= MEMORY_SIZE || !marked(pc + 1, 2, CODE | WRITTEN, CODE) ||
+                                !reads_plainly(operand, 2)))
+        return;
     // An operand word naming the data it stores or loads.
     if (!row.reads_pointer() && (row.store_width() != 0 || row.read_width() != 0)) {
         if (!marked(pc + 1, 2, CODE | WRITTEN, CODE)) return;
@@ -132,11 +138,11 @@ bool FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, uns
     unsigned old = load_word(memory, address);
     std::uint16_t from = origins_.pushed_by[sp + 1 - STACK_BOTTOM];
     unsigned opcode = from < MAX_MEMORY ? memory[from] : unsigned{OP_LDIW};
-    std::uint16_t& bound = bound_[address];
+    std::uint16_t bound = bound_[address];
     if (opcode == OP_LDDW) {
         unsigned copied = load_word(memory, from + 1u);
         if (copied < MEMORY_SIZE && bound_[copied] != 0) {
-            bound = bound_[copied];
+            set_bound(address, bound_[copied]);
             return false;
         }
     } else if (opcode != OP_LDIW && bound != 0 && bound != OUTSIDE) {
@@ -144,13 +150,13 @@ bool FindingMonitor::pointer_stored(const std::uint8_t* memory, unsigned sp, uns
         unsigned step = value > old ? value - old : old - value;
         if (step <= 4) return true;
     }
-    bound = block_of(value);
+    set_bound(address, block_of(value));
     return false;
 }
 
 bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word, unsigned pointer,
                                      unsigned count, std::uint64_t instruction) {
-    std::uint16_t& bound = bound_[word];
+    std::uint16_t bound = bound_[word];
     if (bound == GIVEN_UP) return false;
     if ((marks_[word] & POINTER) == 0) {
         // A new pointer word: the stores into it, passed before, are looked
@@ -160,7 +166,10 @@ bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word
         passed_.fill(NOT_PASSED);
         ++passed_epoch_;
     }
-    if (bound == 0 || bound == OUTSIDE) bound = block_of(pointer);
+    if (bound == 0 || bound == OUTSIDE) {
+        bound = block_of(pointer);
+        set_bound(word, bound);
+    }
     MachineFinding f = finding_at(FindingKind::PAST_END, pc, opcode, pointer, instruction);
     if (bound == OUTSIDE) {
         if (pointer >= MAX_MEMORY) return false;
@@ -175,7 +184,7 @@ bool FindingMonitor::through_pointer(unsigned pc, unsigned opcode, unsigned word
     }
     // One finding per pointer word: after it the word is no longer
     // followed, and its loads, stores and accesses run as before.
-    bound = GIVEN_UP;
+    set_bound(word, GIVEN_UP);
     marks_[word] &= static_cast<std::uint8_t>(~POINTER);
     marks_[word + 1] &= static_cast<std::uint8_t>(~POINTER_HIGH);
     return note(f);

@@ -168,6 +168,7 @@ public:
     void set_kinds(FindingKinds kinds) {
         kinds_ = kinds;
         bounds_on_ = (kinds & kind_bit(FindingKind::PAST_END)) != 0 && !blocks_.empty();
+        for (std::size_t w = 0; w < MEMORY_SIZE; ++w) reach_[w] = reach_of(bound_[w]);
     }
     // The program's data blocks, for past the end (none: never noted).
     void set_blocks(std::vector<BlockSpan> blocks) {
@@ -329,12 +330,26 @@ private:
         return marked(address, count, KNOWN, KNOWN);
     }
 
-    // passes() for lda, ldaw, sta and staw, out of line: inlined, its
-    // pointer arithmetic makes the compiler keep the fast loop's registers
-    // in memory (measured: the whole loop a third slower). One per opcode,
-    // so that its row's tests are decided when compiling.
+    // passes() for lda, ldaw, sta and staw: the pointer read from the
+    // operand word (known and fixed while the instruction is passed), inside
+    // the word's reach, and the bytes it names plain.
     template <std::uint8_t OPCODE>
-    [[gnu::noinline]] bool pointer_passes(const std::uint8_t* memory, unsigned pc) const;
+    [[gnu::always_inline]] bool pointer_passes(const std::uint8_t* memory,
+                                               unsigned operand) const;
+    // A pointer word's block, with what the fast loops test of it: `reach_`.
+    void set_bound(unsigned word, std::uint16_t bound) {
+        bound_[word] = bound;
+        reach_[word] = reach_of(bound);
+    }
+    // The pointers a word may hold to pass, as first | size << 16 (passes
+    // when pointer - first + count <= size): any below the top when the
+    // block is not followed, none when it is not known yet.
+    std::uint32_t reach_of(std::uint16_t bound) const {
+        if (!bounds_on_ || bound == GIVEN_UP) return 0xFFFFu << 16;
+        if (bound == 0 || bound == OUTSIDE || bound > blocks_.size()) return 0;
+        const BlockSpan& block = blocks_[bound - 1u];
+        return block.address | std::uint32_t{block.size} << 16;
+    }
     bool fetch(unsigned pc, unsigned opcode, unsigned previous_opcode, std::uint64_t instruction);
     bool store(unsigned pc, unsigned opcode, unsigned address, unsigned count,
                std::uint64_t instruction);
@@ -393,6 +408,7 @@ private:
     // Per pointer word: the block it was taken from (index + 1), OUTSIDE,
     // GIVEN_UP, or 0 until known.
     std::array<std::uint16_t, MEMORY_SIZE> bound_{};
+    std::array<std::uint32_t, MEMORY_SIZE> reach_{};  // reach_of(bound_), kept by set_bound
     std::uint32_t passed_epoch_ = 0;
 };
 
@@ -454,18 +470,12 @@ bool FindingMonitor::before(const M& m) {
 }
 
 template <std::uint8_t OPCODE>
-bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned pc) const {
+inline bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned operand) const {
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     constexpr unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
-    unsigned operand = load_word(memory, pc + 1);
-    if (operand + 1 >= MEMORY_SIZE || !reads_plainly(operand, 2)) return false;
-    unsigned pointer = memory[operand] | (memory[operand + 1] << 8);
-    if (bounds_on_ && bound_[operand] != GIVEN_UP) {
-        // Inside the block the pointer word was taken from (0 and OUTSIDE
-        // wrap to the top).
-        unsigned block = bound_[operand] - 1u;
-        if (block >= blocks_.size() || !blocks_[block].holds(pointer, count)) return false;
-    }
+    unsigned pointer = load_word(memory, operand);
+    std::uint32_t reach = reach_[operand];
+    if (pointer - (reach & 0xFFFF) + count > (reach >> 16)) return false;
     if constexpr (row.reads_through_pointer()) return reads_plainly(pointer, count);
     return stores_plainly(pointer, count);
 }
@@ -475,7 +485,14 @@ inline bool FindingMonitor::passes(const M& m) {
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     unsigned pc = m.PC;
     if constexpr (row.reads_pointer()) {
-        if (!pointer_passes<OPCODE>(m.memory, pc)) return false;
+        // A decoded loop has the operand word at hand.
+        unsigned operand;
+        if constexpr (requires { m.operand; }) {
+            operand = m.operand;
+        } else {
+            operand = load_word(m.memory, pc + 1);
+        }
+        if (!pointer_passes<OPCODE>(m.memory, operand)) return false;
     }
     if constexpr (row.flow == Flow::CALL) {
         // The stack test keeps SP at least two above the stack's bottom.
