@@ -26,6 +26,7 @@ struct CoreOf {
     std::uint8_t* ports;
     unsigned operand;
     std::uint32_t pc_pair;  // PC in both halves, where the monitor reads it
+    unsigned pointer;       // lda, ldaw, sta, staw: the word the operand names
 };
 using Core = CoreOf<false>;
 using FlowCore = CoreOf<true>;
@@ -52,6 +53,12 @@ template <bool FLOW>
 inline unsigned operand_word(const CoreOf<FLOW>& m) {
     return m.operand;
 }
+// Read once per instruction by its body, for the monitor, the store's
+// target and the handler alike: both of its bytes exist (decoded only then).
+template <bool FLOW>
+inline unsigned read_pointer(const CoreOf<FLOW>& m, unsigned) {
+    return m.pointer;
+}
 // A decoded instruction lies wholly in the program area: PC cannot wrap.
 template <bool FLOW>
 inline void advance_pc(CoreOf<FLOW>& m, std::uint8_t opcode) {
@@ -73,11 +80,16 @@ constexpr Kind kind_of(std::uint8_t opcode) {
     return row.reads_pointer() || opcode == OP_DIV || opcode == OP_DIVW ? Kind::SINGLE : Kind::LEAN;
 }
 
-// Bytes at the operand word that ldd, lddw, std and stdw touch; decoded only
-// when all of them exist, so that they cannot stop the run.
+// Bytes at the operand word that ldd, lddw, std and stdw touch, and the
+// pointer word of lda, ldaw, sta and staw; decoded only when all of them
+// exist, so that reading them cannot stop the run.
 constexpr unsigned direct_bytes(std::uint8_t opcode) {
     const OpcodeEntry& row = OpcodeTable[opcode];
-    return row.reads_pointer() ? 0 : row.read_width() + row.store_width();
+    return row.reads_pointer() ? 2 : row.read_width() + row.store_width();
+}
+// Of those, the ones whose handler reads them where they stand.
+constexpr bool direct_access(std::uint8_t opcode) {
+    return !OpcodeTable[opcode].reads_pointer() && direct_bytes(opcode) != 0;
 }
 
 // Whether a jump, call or jmr at p goes to an address in the program area
@@ -106,20 +118,18 @@ struct Slot {
     // that reads it, the pair the origins of a word it pushes (one store).
     std::uint32_t pc_pair = 0;
     std::uint16_t clocks = 0;  // instructions' from here to the block's end
-    // The block runs when SP - low <= span (64-bit): an empty slot never does.
+    // The block runs when SP - low <= span (64-bit): an empty slot never
+    // does. Marked, a block runs only once noted in the marks: from the SP
+    // it was noted for (span 0), or any if it uses no stack, until the run
+    // ends (marks are only ever set during a run, so the same block from
+    // the same SP needs no second note).
     std::uint16_t low = 0xFFFF;
     std::uint16_t span = 0;
     std::uint16_t operand = 0;  // the word after the opcode
-    // Marked: SP for which the block's instructions were last noted in the
-    // marks during this run (NOT_NOTED: none). Marks are only ever set
-    // during a run, so the same block from the same SP needs no second note.
-    static constexpr std::uint16_t NOT_NOTED = 0xFFFF;
-    std::uint16_t noted_sp = NOT_NOTED;
     std::uint8_t count = 0;        // instructions from here to the block's end
     std::uint8_t last_opcode = 0;  // the block's last instruction's
     unsigned pc() const { return pc_pair & 0xFFFF; }
 };
-static_assert(STACK_TOP < Slot::NOT_NOTED);
 static_assert(MAX_BLOCK <= 0xFF);
 // 32 bytes where pointers are 8 (24 in the page's WebAssembly, where they are 4).
 static_assert(sizeof(Slot) == 2 * sizeof(void*) + 16);
@@ -138,6 +148,17 @@ struct Cache {
     // end, and the opcode of the instruction before it in the block.
     std::array<std::uint8_t, MAX_MEMORY> extent{};
     std::array<std::uint8_t, MAX_MEMORY> prev_opcode{};
+    // The lowest and highest SP offsets from a slot to its block's end, and
+    // whether a block runs into it from an instruction before (1) or it
+    // begins every block it is in (0): for a block decoded later that
+    // runs on into it.
+    std::array<std::int16_t, MAX_MEMORY> rest_low{};
+    std::array<std::int16_t, MAX_MEMORY> rest_high{};
+    std::array<std::uint8_t, MAX_MEMORY> joined{};
+    // Marked: the slots noted during this run, each once.
+    std::array<std::uint8_t, MAX_MEMORY> noted{};
+    std::array<std::uint16_t, MAX_MEMORY> noted_list{};
+    std::size_t noted_count = 0;
     unsigned first = MAX_MEMORY;  // covered bytes lie in first..last
     unsigned last = 0;
 
@@ -171,6 +192,9 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
         for (unsigned b = c.first; b <= c.last; ++b) {
             if (c.passed[b] != monitor->passed_opcode(b)) {
                 drop(c, b);
+                // A block that ended before b, which was not passed then:
+                // decoded again, it may run on through b.
+                if (b > 0) drop(c, b - 1);
                 c.passed[b] = monitor->passed_opcode(b);
             }
         }
@@ -185,20 +209,43 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
     }
 }
 
+// A block's stack test from the lowest and highest SP offsets of its
+// instructions (both 0: it uses no stack).
+struct StackTest {
+    std::uint16_t low;
+    std::uint16_t span;
+};
+constexpr StackTest stack_test(int low, int high) {
+    if (low == 0 && high == 0) return {0, 0xFFFF};
+    int from = STACK_BOTTOM - low;
+    int to = STACK_TOP - high;
+    if (from > to) return {0xFFFF, 0};
+    return {static_cast<std::uint16_t>(from), static_cast<std::uint16_t>(to - from)};
+}
+
 // Decodes the block from `pc`: instructions up to the first jump, call or
-// ret, undecodable one, or the size limits. Slots already decoded on the way
-// are decoded again as the rest of this block (their own blocks may have
-// begun there only because the run first came there after a literal step),
-// so that a block is not cut where an earlier run happened to enter it.
+// ret, undecodable one, or the size limits, or up to a slot already
+// decoded. A slot is written only while empty, so that every block that
+// runs through it agrees on the rest. When the slot reached begins a
+// block that nothing runs into yet (the run may have come there first after
+// a literal step), the new block runs on into it, both within the limits
+// of one block.
 // False when the instruction at pc is not decoded.
-// Monitored, only instructions the monitor has passed.
+// Monitored, only instructions the monitor has passed; marked, the slots
+// run only once noted.
 [[gnu::noinline]] bool decode(Cache& c, const std::uint8_t* memory, unsigned pc,
                               const void* const* bodies, const void* enter,
                               const FindingMonitor* monitor) {
     std::array<std::uint16_t, MAX_BLOCK> at{};
     std::size_t n = 0;
     unsigned p = pc;
+    bool joins = false;  // runs on into the block decoded from p
     while (n < MAX_BLOCK && p - pc <= MAX_BLOCK_BYTES) {
+        if (n > 0 && c.slots[p].body != nullptr) {
+            joins = c.joined[p] == 0 && n + c.slots[p].count <= MAX_BLOCK &&
+                    p - pc + c.extent[p] <= MAX_EXTENT;
+            break;
+        }
         std::uint8_t opcode = memory[p];
         const OpcodeEntry& row = OpcodeTable[opcode];
         Kind kind = kind_of(opcode);
@@ -213,22 +260,35 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
         if (kind == Kind::FLOW) break;
     }
     if (n == 0) return false;
-    const unsigned end = p;
-    const std::uint8_t last_opcode = memory[at[n - 1]];
+    unsigned end = p;
+    std::uint8_t last_opcode = memory[at[n - 1]];
     // From the last instruction back: each slot's block is the rest of this one.
     std::uint32_t count = 0;
     std::uint32_t clocks = 0;
     int low = 0;   // the lowest and highest SP offsets the rest reaches
-    int high = 0;  // (pops raise SP, pushes lower it)
-    bool stack = false;
+    int high = 0;  // (pops raise SP, pushes lower it; both 0: no stack used)
     const void* chain = enter;
+    if (joins) {
+        const Slot& next = c.slots[p];
+        end = p + c.extent[p];
+        last_opcode = next.last_opcode;
+        count = next.count;
+        clocks = next.clocks;
+        low = c.rest_low[p];
+        high = c.rest_high[p];
+        chain = next.body;
+        c.joined[p] = 1;
+        c.prev_opcode[p] = memory[at[n - 1]];
+    }
     for (std::size_t i = n; i-- > 0;) {
         unsigned a = at[i];
         const OpcodeEntry& row = OpcodeTable[memory[a]];
         int d = int{row.pops} - int{row.pushes};
         high = std::max({0, int{row.pops}, d + high});
         low = std::min(0, d + low);
-        stack = stack || row.uses_stack();
+        c.rest_low[a] = static_cast<std::int16_t>(low);
+        c.rest_high[a] = static_cast<std::int16_t>(high);
+        c.joined[a] = i > 0 ? 1 : 0;
         Slot& s = c.slots[a];
         s.body = bodies[memory[a]];
         s.chain = chain;
@@ -239,17 +299,9 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
         c.prev_opcode[a] = i > 0 ? memory[at[i - 1]] : 0;
         s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
         s.pc_pair = a | a << 16;
-        s.noted_sp = Slot::NOT_NOTED;  // its block may have grown
-        if (!stack) {
-            s.low = 0;
-            s.span = 0xFFFF;
-        } else if (int from = STACK_BOTTOM - low, to = STACK_TOP - high; from <= to) {
-            s.low = static_cast<std::uint16_t>(from);
-            s.span = static_cast<std::uint16_t>(to - from);
-        } else {
-            s.low = 0xFFFF;
-            s.span = 0;
-        }
+        StackTest test = stack_test(low, high);
+        s.low = test.low;
+        s.span = test.span;
         chain = s.body;
         for (unsigned b = a; b < a + row.length; ++b) {
             c.covered[b] = 1;
@@ -260,6 +312,14 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
     c.first = std::min(c.first, pc);
     c.last = std::max(c.last, end - 1);
     return true;
+}
+
+// Whether the block from slot p has stack room from `sp`; marked, by its
+// instructions rather than by its slot's test (which stands for the note).
+inline bool room(const Cache& c, unsigned p, std::uint64_t sp, bool marked) {
+    StackTest test = marked ? stack_test(c.rest_low[p], c.rest_high[p])
+                            : StackTest{c.slots[p].low, c.slots[p].span};
+    return sp - test.low <= test.span;
 }
 
 // What note_instruction reads of the machine.
@@ -288,6 +348,34 @@ constexpr OpcodeEntry without_pointed_store(OpcodeEntry row) {
         sp = sp + row.pops - row.pushes;
         pc += row.length;
     }
+}
+
+// Marked, the slots of the block just decoded from p run only once noted.
+[[gnu::noinline]] void unnoted(Cache& c, unsigned p, const std::uint8_t* memory) {
+    for (unsigned k = c.slots[p].count; k > 0; --k) {
+        c.slots[p].low = 0xFFFF;
+        c.slots[p].span = 0;
+        p += OpcodeTable[memory[p]].length;
+    }
+}
+
+// Marked, a block decoded but not yet noted for this SP, with room and the
+// count left for all of it: noted, and from then on run from this SP (or
+// any, when it uses no stack) until the run ends. False when it cannot run.
+[[gnu::noinline]] bool note_on_entry(Cache& c, RunMarks& marks, unsigned p, std::uint64_t sp,
+                                     std::uint64_t left, const std::uint8_t* memory) {
+    Slot& s = c.slots[p];
+    StackTest test = stack_test(c.rest_low[p], c.rest_high[p]);
+    if (sp - test.low > test.span || s.count > left) return false;
+    note_block(marks, c.slots.data(), p, static_cast<unsigned>(sp), memory);
+    bool any_sp = test.span == 0xFFFF;
+    s.low = any_sp ? 0 : static_cast<std::uint16_t>(sp);
+    s.span = any_sp ? 0xFFFF : 0;
+    if (c.noted[p] == 0) {
+        c.noted[p] = 1;
+        c.noted_list[c.noted_count++] = static_cast<std::uint16_t>(p);
+    }
+    return true;
 }
 
 // One per thread and kind of loop, made at its first run (never inside
@@ -347,7 +435,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
     }();
 
     Core m{machine.PC, machine.SP,     machine.IR,    machine.Z, machine.S, machine.O,
-           machine.C,  machine.memory, machine.ports, 0,         0};
+           machine.C,  machine.memory, machine.ports, 0,         0,         0};
     std::uint64_t left = until - machine.instruction_count;
     std::uint64_t clocks = machine.clock_count;
     Slot* const slots = c.slots.data();
@@ -394,12 +482,6 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
         // The block before, for IR when this one ends before its first
         // instruction.
         if constexpr (MONITORED) before = block;
-        if constexpr (MARKED) {
-            if (s->noted_sp != m.SP) [[unlikely]] {
-                s->noted_sp = static_cast<std::uint16_t>(m.SP);
-                note_block(*marks_at, slots, s->pc(), static_cast<unsigned>(m.SP), m.memory);
-            }
-        }
         block = s;
         goto * s->body;
 
@@ -409,9 +491,14 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
         // step either.
         if (left == 0) goto leave;
         if (s->body == nullptr) {
-            if (decode(c, m.memory, m.PC, bodies.data(), &&enter, monitor)) goto enter;
+            if (decode(c, m.memory, m.PC, bodies.data(), &&enter, monitor)) {
+                if constexpr (MARKED) unnoted(c, m.PC, m.memory);
+                goto enter;
+            }
             exit = Exit::LITERAL_ONE;
-        } else if (s->count > left && m.SP - s->low <= s->span) {
+        } else if (MARKED && note_on_entry(c, *marks_at, m.PC, m.SP, left, m.memory)) {
+            goto enter;
+        } else if (s->count > left && room(c, m.PC, m.SP, MARKED)) {
             exit = Exit::LITERAL_REST;
         } else {
             exit = Exit::LITERAL_ONE;
@@ -429,10 +516,13 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             constexpr Store STORE = OpcodeTable[opcode].store;                           \
             [[maybe_unused]] unsigned target = MEMORY_SIZE;                              \
             m.operand = s->operand;                                                      \
-            if constexpr (direct_bytes(opcode) != 0) {                                   \
+            if constexpr (direct_access(opcode)) {                                       \
                 /* decoded only when all its bytes exist: no test */                     \
                 if (m.operand + direct_bytes(opcode) > static_cast<unsigned>(MEMORY_SIZE)) \
                     __builtin_unreachable();                                             \
+            }                                                                            \
+            if constexpr (OpcodeTable[opcode].reads_pointer()) {                         \
+                m.pointer = load_word(m.memory, m.operand);                              \
             }                                                                            \
             if constexpr (kind_of(opcode) == Kind::SINGLE || (opcode) == OP_LDIW ||     \
                           (MONITORED && FindingMonitor::passes_reads_pc<Core>(opcode))) { \
@@ -448,12 +538,9 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             if constexpr (STORE == Store::OPERAND_BYTE || STORE == Store::OPERAND_WORD) {\
                 target = m.operand;                                                      \
             } else if constexpr (STORE != Store::NONE) {                                 \
-                unsigned w = m.operand;                                                  \
-                if (w + 1 < static_cast<unsigned>(MEMORY_SIZE))                          \
-                    target = m.memory[w] | (m.memory[w + 1] << 8);                       \
+                target = m.pointer;                                                      \
             }                                                                            \
-            /* the block noted all but a store through a pointer (the monitor */        \
-            /* passes only a pointer word that lies in memory) */                        \
+            /* the block noted all but a store through a pointer */                      \
             if constexpr (MARKED && OpcodeTable[opcode].stores_through_pointer()) {      \
                 note_store(*marks_at, target, OpcodeTable[opcode].store_width());        \
             }                                                                            \
@@ -483,7 +570,7 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
             {                                                                            \
                 FlowCore m{static_cast<std::uint32_t>(s - slots), core.SP, opcode,      \
                            core.Z, core.S, core.O, core.C, core.memory, core.ports,      \
-                           s->operand, 0};                                               \
+                           s->operand, 0, 0};                                            \
                 call;                                                                    \
                 core.SP = m.SP;                                                          \
                 core.PC = m.PC;                                                          \
@@ -572,7 +659,12 @@ void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor,
     revalidate(c, machine.memory, monitor);
     // A new run: no block noted in the marks yet.
     if constexpr (MARKED) {
-        for (unsigned p = c.first; p <= c.last; ++p) c.slots[p].noted_sp = Slot::NOT_NOTED;
+        for (std::size_t k = 0; k < c.noted_count; ++k) {
+            unsigned p = c.noted_list[k];
+            c.noted[p] = 0;
+            if (c.slots[p].body != nullptr) c.slots[p].low = 0xFFFF, c.slots[p].span = 0;
+        }
+        c.noted_count = 0;
     }
     auto literal = [&](std::uint64_t to) {
         if constexpr (MONITORED) {

@@ -13,7 +13,7 @@ FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code,
     }
     for (std::size_t a = MAX_MEMORY; a < marks_.size(); ++a) marks_[a] = WRITTEN | KNOWN;
     passed_.fill(NOT_PASSED);
-    reach_.fill(reach_of(0));
+    refresh_reach();
 }
 
 void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned operand) {

@@ -167,13 +167,17 @@ public:
     FindingKinds kinds() const { return kinds_; }
     void set_kinds(FindingKinds kinds) {
         kinds_ = kinds;
-        bounds_on_ = (kinds & kind_bit(FindingKind::PAST_END)) != 0 && !blocks_.empty();
-        for (std::size_t w = 0; w < MEMORY_SIZE; ++w) reach_[w] = reach_of(bound_[w]);
+        bool on = (kinds & kind_bit(FindingKind::PAST_END)) != 0 && !blocks_.empty();
+        if (on != bounds_on_) {
+            bounds_on_ = on;
+            refresh_reach();
+        }
     }
     // The program's data blocks, for past the end (none: never noted).
     void set_blocks(std::vector<BlockSpan> blocks) {
         blocks_ = std::move(blocks);
         set_kinds(kinds_);
+        refresh_reach();
     }
     // Counts the times passed opcodes of instructions other than the one
     // looked at were taken back (a pointer word found), for a loop that
@@ -334,16 +338,21 @@ private:
     // operand word (known and fixed while the instruction is passed), inside
     // the word's reach, and the bytes it names plain.
     template <std::uint8_t OPCODE>
-    [[gnu::always_inline]] bool pointer_passes(const std::uint8_t* memory,
-                                               unsigned operand) const;
+    [[gnu::always_inline]] bool pointer_passes(unsigned pointer, unsigned operand) const;
     // A pointer word's block, with what the fast loops test of it: `reach_`.
     void set_bound(unsigned word, std::uint16_t bound) {
+        any_bound_ = true;
         bound_[word] = bound;
         reach_[word] = reach_of(bound);
     }
     // The pointers a word may hold to pass, as first | size << 16 (passes
     // when pointer - first + count <= size): any below the top when the
     // block is not followed, none when it is not known yet.
+    void refresh_reach() {
+        reach_.fill(reach_of(0));
+        if (!any_bound_) return;
+        for (std::size_t w = 0; w < MEMORY_SIZE; ++w) reach_[w] = reach_of(bound_[w]);
+    }
     std::uint32_t reach_of(std::uint16_t bound) const {
         if (!bounds_on_ || bound == GIVEN_UP) return 0xFFFFu << 16;
         if (bound == 0 || bound == OUTSIDE || bound > blocks_.size()) return 0;
@@ -409,6 +418,7 @@ private:
     // GIVEN_UP, or 0 until known.
     std::array<std::uint16_t, MEMORY_SIZE> bound_{};
     std::array<std::uint32_t, MEMORY_SIZE> reach_{};  // reach_of(bound_), kept by set_bound
+    bool any_bound_ = false;                          // a bound_ other than 0 was set
     std::uint32_t passed_epoch_ = 0;
 };
 
@@ -470,10 +480,9 @@ bool FindingMonitor::before(const M& m) {
 }
 
 template <std::uint8_t OPCODE>
-inline bool FindingMonitor::pointer_passes(const std::uint8_t* memory, unsigned operand) const {
+inline bool FindingMonitor::pointer_passes(unsigned pointer, unsigned operand) const {
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     constexpr unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
-    unsigned pointer = load_word(memory, operand);
     std::uint32_t reach = reach_[operand];
     if (pointer - (reach & 0xFFFF) + count > (reach >> 16)) return false;
     if constexpr (row.reads_through_pointer()) return reads_plainly(pointer, count);
@@ -485,14 +494,17 @@ inline bool FindingMonitor::passes(const M& m) {
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     unsigned pc = m.PC;
     if constexpr (row.reads_pointer()) {
-        // A decoded loop has the operand word at hand.
+        // A decoded loop has the operand and pointer words at hand.
         unsigned operand;
-        if constexpr (requires { m.operand; }) {
+        unsigned pointer;
+        if constexpr (requires { m.pointer; }) {
             operand = m.operand;
+            pointer = m.pointer;
         } else {
             operand = load_word(m.memory, pc + 1);
+            pointer = load_word(m.memory, operand);
         }
-        if (!pointer_passes<OPCODE>(m.memory, operand)) return false;
+        if (!pointer_passes<OPCODE>(pointer, operand)) return false;
     }
     if constexpr (row.flow == Flow::CALL) {
         // The stack test keeps SP at least two above the stack's bottom.

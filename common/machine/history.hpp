@@ -87,10 +87,10 @@ struct SearchControl {
 };
 constexpr std::uint64_t SEARCH_PIECE = std::uint64_t{1} << 22;
 
-// 65,536 steps: going back replays at most that many near the end (well
-// under a millisecond); a grain of 16,384 made the debugger's continue a
-// fifth slower, copying the machine four times as often.
-constexpr std::uint64_t HISTORY_GRAIN = std::uint64_t{1} << 16;
+// 131,072 steps: going back replays at most that many near the end (about
+// a millisecond); a grain of 16,384 made the debugger's continue a fifth
+// slower, copying the machine eight times as often.
+constexpr std::uint64_t HISTORY_GRAIN = std::uint64_t{1} << 17;
 
 // What a stretch of the run between two snapshots may have done: a bit per
 // memory byte where an instruction began or where PC stood after one of its
