@@ -2,6 +2,7 @@
 // sanitizer configuration any access outside memory fails this test; in
 // every configuration each run must end in hlt, a stop, or the bound, and
 // the fast run loop must do exactly what the one step procedure does.
+#include <cstring>
 #include <memory>
 #include <random>
 #include <span>
@@ -94,6 +95,29 @@ TEST_F(RandomImages, FastLoopDoesWhatTheStepProcedureDoes) {
     EXPECT_GT(stepped, 1000);
     EXPECT_GT(halted, 0);
     EXPECT_GT(stopped, 0);
+    console_double_reset();
+}
+
+// A loop that runs the same bytes as two instruction streams in turn: from
+// 0x21 a block of 32 nops (the operand of ldiw at 0x20 read as two), from
+// 0x20 ldiw and the same nops. The block decoded from 0x20 must leave the
+// one from 0x21 as it was: it ends further on, and rewriting the shared
+// slots changed what the other had charged.
+TEST_F(RandomImages, BlocksThatShareSlotsKeepTheirCounts) {
+    const std::uint8_t loop[] = {
+        OP_LDD, 0x80, 0x00, OP_INC, OP_STD, 0x80, 0x00,  // flag = flag + 1
+        OP_LDD, 0x80, 0x00, OP_LDI, 0x01, OP_AND,        // odd?
+        OP_JZ,  0x21, 0x00, OP_JMP, 0x20, 0x00,
+    };
+    for (std::uint32_t seed : {1u, 77u, 4242u}) {
+        machine_reset(machine);
+        std::uint8_t* memory = machine.memory;
+        memory[0] = OP_JMP, memory[1] = 0x21;
+        memory[0x20] = OP_LDIW, memory[0x21] = OP_NOP, memory[0x22] = OP_NOP;
+        std::memset(memory + 0x23, OP_NOP, 40);
+        std::memcpy(memory + 0x4B, loop, sizeof loop);
+        EXPECT_EQ(compare_fast_run(machine, 20000, seed).difference, "") << seed;
+    }
     console_double_reset();
 }
 
