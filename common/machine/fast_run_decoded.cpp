@@ -125,7 +125,7 @@ struct Slot {
     // the same SP needs no second note).
     std::uint16_t low = 0xFFFF;
     std::uint16_t span = 0;
-    std::uint16_t operand = 0;  // the word after the opcode
+    std::uint16_t operand = 0;     // the word after the opcode
     std::uint8_t count = 0;        // instructions from here to the block's end
     std::uint8_t last_opcode = 0;  // the block's last instruction's
     unsigned pc() const { return pc_pair & 0xFFFF; }
@@ -440,10 +440,10 @@ Exit decoded_loop(Machine& machine, std::uint64_t until, Cache& c, FindingMonito
     std::uint64_t clocks = machine.clock_count;
     Slot* const slots = c.slots.data();
     const std::uint8_t* const covered = c.covered.data();
-    Slot* s = &slots[m.PC];       // the next instruction's
-    const Slot* block = nullptr;  // the first of the block last entered
+    Slot* s = &slots[m.PC];                         // the next instruction's
+    const Slot* block = nullptr;                    // the first of the block last entered
     [[maybe_unused]] const Slot* before = nullptr;  // and of the one before it
-    unsigned written = 0;         // the first byte a store into decoded code wrote
+    unsigned written = 0;  // the first byte a store into decoded code wrote
     unsigned written_bytes = 0;
     Exit exit = Exit::DONE;
     NoIo io;

@@ -21,8 +21,9 @@ void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned oper
     const OpcodeEntry& row = OpcodeTable[opcode];
     // A pointer word that is known, in an operand that stays: known bytes
     // stay known, so passes() need not look at it again.
-    if (row.reads_pointer() && (operand + 1 >= MEMORY_SIZE || !marked(pc + 1, 2, CODE | WRITTEN, CODE) ||
-                                !reads_plainly(operand, 2)))
+    if (row.reads_pointer() &&
+        (operand + 1 >= MEMORY_SIZE || !marked(pc + 1, 2, CODE | WRITTEN, CODE) ||
+         !reads_plainly(operand, 2)))
         return;
     // An operand word naming the data it stores or loads.
     if (!row.reads_pointer() && (row.store_width() != 0 || row.read_width() != 0)) {

@@ -105,9 +105,9 @@ TEST_F(RandomImages, FastLoopDoesWhatTheStepProcedureDoes) {
 // slots changed what the other had charged.
 TEST_F(RandomImages, BlocksThatShareSlotsKeepTheirCounts) {
     const std::uint8_t loop[] = {
-        OP_LDD, 0x80, 0x00, OP_INC, OP_STD, 0x80, 0x00,  // flag = flag + 1
-        OP_LDD, 0x80, 0x00, OP_LDI, 0x01, OP_AND,        // odd?
-        OP_JZ,  0x21, 0x00, OP_JMP, 0x20, 0x00,
+        OP_LDD, 0x80, 0x00, OP_INC, OP_STD, 0x80,   0x00,  // flag = flag + 1
+        OP_LDD, 0x80, 0x00, OP_LDI, 0x01,   OP_AND,        // odd?
+        OP_JZ,  0x21, 0x00, OP_JMP, 0x20,   0x00,
     };
     for (std::uint32_t seed : {1u, 77u, 4242u}) {
         machine_reset(machine);
