@@ -346,8 +346,8 @@ private:
         reach_[word] = reach_of(bound);
     }
     // The pointers a word may hold to pass, as first | size << 16 (passes
-    // when pointer - first + count <= size): any below the top when the
-    // block is not followed, none when it is not known yet.
+    // when the offset from first, plus count, is at most size): any below
+    // the top when the block is not followed, none when it is not known yet.
     void refresh_reach() {
         reach_.fill(reach_of(0));
         if (!any_bound_) return;
@@ -484,7 +484,8 @@ inline bool FindingMonitor::pointer_passes(unsigned pointer, unsigned operand) c
     constexpr OpcodeEntry row = OpcodeTable[OPCODE];
     constexpr unsigned count = row.reads_through_pointer() ? row.read_width() : row.store_width();
     std::uint32_t reach = reach_[operand];
-    if (pointer - (reach & 0xFFFF) + count > (reach >> 16)) return false;
+    // The offset wraps below the block's first byte: widened, it stays past every size.
+    if (std::uint64_t{pointer - (reach & 0xFFFF)} + count > (reach >> 16)) return false;
     if constexpr (row.reads_through_pointer()) return reads_plainly(pointer, count);
     return stores_plainly(pointer, count);
 }
