@@ -272,7 +272,7 @@ RunEnd RecordedRun::run_to_return(int depth) {
         if (progress && ran % HISTORY_GRAIN == 0) progress(history_.step(), 0);
         std::uint8_t op = machine_.memory[machine_.PC % MEMORY_SIZE];
         RunEnd end = step_instruction();
-        if (end == RunEnd::HALTED || end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT) return end;
+        if (ends_run_forward(end)) return end;
         if (OpcodeTable[op].flow == Flow::CALL) ++depth;
         if (OpcodeTable[op].flow == Flow::RETURN && --depth == 0) return RunEnd::RETURNED;
         RunEnd after = check_after(true);
@@ -370,17 +370,15 @@ RunEnd RecordedRun::run_forward(std::uint64_t most, bool marks) {
         }
         if (show_output) show_output(io.port0);
         if (progress) progress(history_.step(), 0);
-        bool over = outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
-                    outcome.end == RunEnd::KEY_WAIT;
-        RunEnd end = over ? outcome.end : marks ? check_after(true) : interrupted();
+        RunEnd end = ends_run_forward(outcome.end) ? outcome.end
+                     : marks                       ? check_after(true)
+                                                   : interrupted();
         if (end == RunEnd::LIMIT && outcome.end == RunEnd::FINDING) end = RunEnd::FINDING;
         if (end != RunEnd::LIMIT) return end;
         if (reader && history_.step() + 1 == *reader) {
             // The instruction that reads, alone, so that the watch judges its reads.
             RunEnd stepped = step_instruction();
-            if (stepped == RunEnd::HALTED || stepped == RunEnd::STOPPED ||
-                stepped == RunEnd::KEY_WAIT)
-                return stepped;
+            if (ends_run_forward(stepped)) return stepped;
             if (RunEnd after = check_after(true); after != RunEnd::LIMIT) return after;
             if (stepped == RunEnd::FINDING) return stepped;
         }
@@ -407,10 +405,7 @@ RunEnd RecordedRun::run_to(std::uint64_t target) {
         RunOutcome outcome = run_steps(stretch, nullptr);
         io.port0.resize(shown);
         if (progress) progress(history_.step(), target);
-        if (outcome.end == RunEnd::HALTED || outcome.end == RunEnd::STOPPED ||
-            outcome.end == RunEnd::KEY_WAIT) {
-            return outcome.end;
-        }
+        if (ends_run_forward(outcome.end)) return outcome.end;
         if (RunEnd end = interrupted(); end != RunEnd::LIMIT) return end;
     }
     return RunEnd::LIMIT;

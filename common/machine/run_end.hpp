@@ -29,6 +29,12 @@ constexpr bool can_go_on(RunEnd end) {
     return end != RunEnd::HALTED && end != RunEnd::STOPPED && end != RunEnd::NOT_RUN;
 }
 
+// Whether a run forward must hand such an end to its caller as it is: the
+// machine halted or stopped, or the next instruction waits for a key.
+constexpr bool ends_run_forward(RunEnd end) {
+    return end == RunEnd::HALTED || end == RunEnd::STOPPED || end == RunEnd::KEY_WAIT;
+}
+
 struct RunOutcome {
     RunEnd end;
     std::optional<Stop> stop;  // when STOPPED
