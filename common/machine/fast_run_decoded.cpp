@@ -107,6 +107,14 @@ constexpr std::size_t MAX_BLOCK = 32;     // instructions in a block
 constexpr unsigned MAX_BLOCK_BYTES = 64;  // from a block's first byte to its last opcode
 constexpr unsigned MAX_EXTENT = MAX_BLOCK_BYTES + 3;
 
+// When a block may run: SP - low <= span (64-bit).
+struct StackTest {
+    std::uint16_t low;
+    std::uint16_t span;
+};
+constexpr StackTest ANY_SP{0, 0xFFFF};  // a block that uses no stack
+constexpr StackTest NO_SP{0xFFFF, 0};   // never: not decoded, no room, or not noted yet
+
 // One decoded instruction, at the address that indexes it. A block is the
 // instructions from a slot to the end of the run it was decoded in; count,
 // clocks and the stack test are those of all of them.
@@ -118,17 +126,22 @@ struct Slot {
     // that reads it, the pair the origins of a word it pushes (one store).
     std::uint32_t pc_pair = 0;
     std::uint16_t clocks = 0;  // instructions' from here to the block's end
-    // The block runs when SP - low <= span (64-bit): an empty slot never
-    // does. Marked, a block runs only once noted in the marks: from the SP
-    // it was noted for (span 0), or any if it uses no stack, until the run
-    // ends (marks are only ever set during a run, so the same block from
-    // the same SP needs no second note).
-    std::uint16_t low = 0xFFFF;
-    std::uint16_t span = 0;
+    // The block's stack test: an empty slot never runs. Marked, a block
+    // runs only once noted in the marks: from the SP it was noted for
+    // (span 0), or any if it uses no stack, until the run ends (marks are
+    // only ever set during a run, so the same block from the same SP needs
+    // no second note).
+    std::uint16_t low = NO_SP.low;
+    std::uint16_t span = NO_SP.span;
     std::uint16_t operand = 0;     // the word after the opcode
     std::uint8_t count = 0;        // instructions from here to the block's end
     std::uint8_t last_opcode = 0;  // the block's last instruction's
     unsigned pc() const { return pc_pair & 0xFFFF; }
+    StackTest test() const { return {low, span}; }
+    void set_test(StackTest t) {
+        low = t.low;
+        span = t.span;
+    }
 };
 static_assert(MAX_BLOCK <= 0xFF);
 // 32 bytes where pointers are 8 (24 in the page's WebAssembly, where they are 4).
@@ -211,15 +224,11 @@ void revalidate(Cache& c, const std::uint8_t* memory, const FindingMonitor* moni
 
 // A block's stack test from the lowest and highest SP offsets of its
 // instructions (both 0: it uses no stack).
-struct StackTest {
-    std::uint16_t low;
-    std::uint16_t span;
-};
 constexpr StackTest stack_test(int low, int high) {
-    if (low == 0 && high == 0) return {0, 0xFFFF};
+    if (low == 0 && high == 0) return ANY_SP;
     int from = STACK_BOTTOM - low;
     int to = STACK_TOP - high;
-    if (from > to) return {0xFFFF, 0};
+    if (from > to) return NO_SP;
     return {static_cast<std::uint16_t>(from), static_cast<std::uint16_t>(to - from)};
 }
 
@@ -299,9 +308,7 @@ constexpr StackTest stack_test(int low, int high) {
         c.prev_opcode[a] = i > 0 ? memory[at[i - 1]] : 0;
         s.operand = static_cast<std::uint16_t>(memory[a + 1] | memory[a + 2] << 8);
         s.pc_pair = a | a << 16;
-        StackTest test = stack_test(low, high);
-        s.low = test.low;
-        s.span = test.span;
+        s.set_test(stack_test(low, high));
         chain = s.body;
         for (unsigned b = a; b < a + row.length; ++b) {
             c.covered[b] = 1;
@@ -317,8 +324,7 @@ constexpr StackTest stack_test(int low, int high) {
 // Whether the block from slot p has stack room from `sp`; marked, by its
 // instructions rather than by its slot's test (which stands for the note).
 inline bool room(const Cache& c, unsigned p, std::uint64_t sp, bool marked) {
-    StackTest test = marked ? stack_test(c.rest_low[p], c.rest_high[p])
-                            : StackTest{c.slots[p].low, c.slots[p].span};
+    StackTest test = marked ? stack_test(c.rest_low[p], c.rest_high[p]) : c.slots[p].test();
     return sp - test.low <= test.span;
 }
 
@@ -353,8 +359,7 @@ constexpr OpcodeEntry without_pointed_store(OpcodeEntry row) {
 // Marked, the slots of the block just decoded from p run only once noted.
 [[gnu::noinline]] void unnoted(Cache& c, unsigned p, const std::uint8_t* memory) {
     for (unsigned k = c.slots[p].count; k > 0; --k) {
-        c.slots[p].low = 0xFFFF;
-        c.slots[p].span = 0;
+        c.slots[p].set_test(NO_SP);
         p += OpcodeTable[memory[p]].length;
     }
 }
@@ -368,9 +373,7 @@ constexpr OpcodeEntry without_pointed_store(OpcodeEntry row) {
     StackTest test = stack_test(c.rest_low[p], c.rest_high[p]);
     if (sp - test.low > test.span || s.count > left) return false;
     note_block(marks, c.slots.data(), p, static_cast<unsigned>(sp), memory);
-    bool any_sp = test.span == 0xFFFF;
-    s.low = any_sp ? 0 : static_cast<std::uint16_t>(sp);
-    s.span = any_sp ? 0xFFFF : 0;
+    s.set_test(test.span == ANY_SP.span ? ANY_SP : StackTest{static_cast<std::uint16_t>(sp), 0});
     if (c.noted[p] == 0) {
         c.noted[p] = 1;
         c.noted_list[c.noted_count++] = static_cast<std::uint16_t>(p);
@@ -662,7 +665,7 @@ void run_decoded(Machine& machine, std::uint64_t until, FindingMonitor* monitor,
         for (std::size_t k = 0; k < c.noted_count; ++k) {
             unsigned p = c.noted_list[k];
             c.noted[p] = 0;
-            if (c.slots[p].body != nullptr) c.slots[p].low = 0xFFFF, c.slots[p].span = 0;
+            if (c.slots[p].body != nullptr) c.slots[p].set_test(NO_SP);
         }
         c.noted_count = 0;
     }

@@ -19,20 +19,23 @@ FindingMonitor::FindingMonitor(const WrittenSet& loaded, const WrittenSet& code,
 void FindingMonitor::remember_passed(unsigned pc, unsigned opcode, unsigned operand) {
     if ((marks_[pc] & ~WALK) != PLACED_CODE) return;
     const OpcodeEntry& row = OpcodeTable[opcode];
-    // A pointer word that is known, in an operand that stays: known bytes
-    // stay known, so passes() need not look at it again.
-    if (row.reads_pointer() &&
-        (operand + 1 >= MEMORY_SIZE || !marked(pc + 1, 2, CODE | WRITTEN, CODE) ||
-         !reads_plainly(operand, 2)))
-        return;
-    // An operand word naming the data it stores or loads.
-    if (!row.reads_pointer() && (row.store_width() != 0 || row.read_width() != 0)) {
+    // An operand word naming the data it stores or loads, or the pointer
+    // word to them: it must stay, and what it names be plain.
+    if (row.store_width() != 0 || row.read_width() != 0) {
         if (!marked(pc + 1, 2, CODE | WRITTEN, CODE)) return;
-        // A store that walks a pointer word keeps its block: no need to look again.
-        bool walks =
-            (marks_[pc] & WALK) != 0 && marked(operand, row.store_width(), CODE | WRITTEN, WRITTEN);
-        bool plain = row.store_width() != 0 ? stores_plainly(operand, row.store_width()) || walks
-                                            : reads_plainly(operand, row.read_width());
+        bool plain = false;
+        if (row.reads_pointer()) {
+            // A pointer word that is known: known bytes stay known, so
+            // passes() need not look at it again.
+            plain = operand + 1 < MEMORY_SIZE && reads_plainly(operand, 2);
+        } else if (row.store_width() != 0) {
+            // A store that walks a pointer word keeps its block: no need to look again.
+            bool walks = (marks_[pc] & WALK) != 0 &&
+                         marked(operand, row.store_width(), CODE | WRITTEN, WRITTEN);
+            plain = stores_plainly(operand, row.store_width()) || walks;
+        } else {
+            plain = reads_plainly(operand, row.read_width());
+        }
         if (!plain) return;
     }
     passed_[pc] = static_cast<std::uint8_t>(opcode);
